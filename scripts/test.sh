@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is needed, then builds and runs every test twice: a normal build and one
+# with AddressSanitizer and UndefinedBehaviorSanitizer. Fails on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+jobs=$(nproc)
+for variant in normal sanitize; do
+  dir=build-test-$variant
+  flags=(-DCMAKE_BUILD_TYPE=Debug)
+  [ "$variant" = sanitize ] && flags+=(-DORVID_SANITIZE=ON -DORVID_BENCH=OFF)
+  echo "== $variant build =="
+  cmake -S . -B "$dir" -G Ninja "${flags[@]}"
+  cmake --build "$dir" -j "$jobs"
+  echo "== $variant tests =="
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+done

@@ -1,0 +1,640 @@
+#include "KRProtocol.h"
+
+#include "KRTagTypes.h"
+#include "foundations/AppContext.h"
+#include "foundations/Cp1252.h"
+#include "foundations/Language.h"
+#include "foundations/Options.h"
+#include "foundations/SettingsStore.h"
+#include "foundations/Utils.h"
+#include "link/LK.h"
+#include "link/Ports.h"
+
+#include <algorithm>
+
+namespace orvid {
+
+namespace {
+
+constexpr char kSYN = 22;
+const QByteArray kTerminator("#\r");
+
+const char* const kCommandList[] = {
+    "VE Version",
+    "CT Change tag",
+    "QU Quit command",
+    "CI Configure interface",
+    "GS Get state",
+    "RS Reset",
+    "SR Single read",
+    "BR Buffered read",
+    "AR Auto read",
+    "EH Enhanced read",
+    "SW Single write",
+    "BW Buffered write",
+    "AW Auto write",
+    "EW Enhanced write",
+    "SF Single read fixcode",
+    "BF Buffered read fixcode",
+    "AF Auto read fixcode",
+    "EF Enhanced read fixcode",
+    "SG Single get configuration",
+    "EH Enhanced get configuration",
+    "SC Single configuration",
+    "EC Enhanced configuration",
+    "PM Password mode (QTX03)",
+    "PS Password set (QTX03)",
+    "PC Password change (QTX03)",
+    "SX Single write fixcode (QTX10)",
+    "EX Enhanced write fixcode (QTX10)",
+};
+
+// A number with at least two digits, as the tag code goes into "CT".
+QByteArray twoDigits(int value)
+{
+    const QByteArray digits = QByteArray::number(value < 0 ? -value : value).rightJustified(2, '0');
+    return value < 0 ? "-" + digits : digits;
+}
+
+// The settings store's number form: a leading blank for values that are not negative.
+QString settingsNumber(int value)
+{
+    return value < 0 ? QString::number(value) : QLatin1Char(' ') + QString::number(value);
+}
+
+bool modeValid(int16_t mode)
+{
+    return mode >= 0 && mode <= 3;
+}
+
+} // namespace
+
+KRProtocol::KRProtocol(AppContext& ctx, IKRView* view) : ctx_(ctx), view_(view) {}
+
+// ---- framing ----------------------------------------------------------------------------
+
+QByteArray KRProtocol::SetLKString(const QByteArray& command, const QByteArray& parameter)
+{
+    return command + parameter + kTerminator;
+}
+
+int16_t KRProtocol::GetLKResult(QByteArray& reply, int16_t length, const QVariant&)
+{
+    if (length <= 0)
+        return length;
+    int status = 0;
+    if (!reply.isEmpty() && reply.at(0) >= '0' && reply.at(0) <= '9')
+        status = reply.at(0) - '0';
+    if (status == 0) {
+        reply.remove(0, 1);
+        return static_cast<int16_t>(length - 1);
+    }
+    return static_cast<int16_t>(-status);
+}
+
+// ---- small helpers ----------------------------------------------------------------------
+
+int16_t KRProtocol::sendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption,
+                                bool& ok)
+{
+    ok = false;
+    reply.clear();
+    if (!ctx_.lk)
+        return 0;
+    return ctx_.lk->SendCommand(command, reply, logOption, ok);
+}
+
+int16_t KRProtocol::sendCommand(const QByteArray& command, const QVariant& logOption)
+{
+    QByteArray reply;
+    bool ok = false;
+    return sendCommand(command, reply, logOption, ok);
+}
+
+void KRProtocol::sendOnly(const QByteArray& command, const QByteArray& parameter, const QVariant& logOption)
+{
+    if (ctx_.lk)
+        ctx_.lk->SendOnly(command, parameter, logOption);
+}
+
+void KRProtocol::showLine(const QString& text)
+{
+    if (view_ && !text.isEmpty())
+        view_->ShowData(1, QByteArray(), ToCp1252(text));
+}
+
+void KRProtocol::showMessage(int16_t number)
+{
+    if (ctx_.language)
+        ctx_.language->ShowMessage(number);
+}
+
+bool KRProtocol::readHeadError() const
+{
+    return ctx_.state && ctx_.state->ReadHeadError;
+}
+
+QString KRProtocol::translate(const QString& key, const QString& text) const
+{
+    if (!ctx_.language)
+        return text;
+    return ctx_.language->Translate(QString::fromLatin1(kSection), key, text);
+}
+
+void KRProtocol::setBusy(bool busy)
+{
+    if (view_)
+        view_->SetBusy(busy);
+}
+
+bool KRProtocol::failWrite(const QString& reason, const QByteArray& statusReply)
+{
+    showLine(reason);
+    showLine(GetError(statusReply));
+    showMessage(4);
+    return false;
+}
+
+bool KRProtocol::ParsePassword(const QString& text, quint32& value)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 8)
+        return false;
+    bool ok = false;
+    const uint v = t.toUInt(&ok, 16);
+    // toUInt accepts a "0x" prefix; a password box holds digits only.
+    if (!ok || t.contains(QLatin1Char('x'), Qt::CaseInsensitive))
+        return false;
+    value = v;
+    return true;
+}
+
+// ---- link operations --------------------------------------------------------------------
+
+void KRProtocol::Init()
+{
+    cmd_.Version = "VE";
+    cmd_.Quit = "QU";
+    cmd_.ChangeTag = "CT";
+    cmd_.DisplayMode = "DM0";
+    cmd_.PasswordMode = "PM";
+    cmd_.PasswordSet = "PS";
+    cmd_.PasswordChange = "PC";
+    cmd_.GetConfig = "SG";
+    cmd_.SetConfig = "SC";
+    cmd_.ReadData = {"SR", "BR", "AR", "ER"};
+    cmd_.WriteData = {"SW", "BW", "AW", "EW"};
+    cmd_.ReadFixcode = {"SF", "BF", "AF", "EF"};
+    // The device takes "AX" for Buffered and "BX" for Auto: this row runs S, A, B, E.
+    cmd_.WriteFixcode = {"SX", "AX", "BX", "EX"};
+
+    if (ctx_.ports) {
+        ctx_.ports->SetFramingType(0);
+        ctx_.ports->SetLinkProtocol(kTerminator);
+        ctx_.ports->SetTimeout(500);
+    }
+    commandList_.clear();
+    int id = 1;
+    for (const char* text : kCommandList)
+        commandList_.Add(QString::fromLatin1(text), id++);
+    if (ctx_.ports)
+        ctx_.ports->FlushInput();
+    if (view_ && view_->Loaded())
+        view_->FillTagCodes();
+    sendCommand(cmd_.Quit);
+    sendCommand(cmd_.DisplayMode);
+}
+
+bool KRProtocol::Check()
+{
+    if (ctx_.lk) {
+        ctx_.lk->LkPutData(1, QByteArray());
+        ctx_.lk->LkPutData(2, QByteArray());
+    }
+    QByteArray reply;
+    bool ok = false;
+    if (sendCommand(cmd_.Version.isEmpty() ? QByteArray("VE") : cmd_.Version, reply, QVariant(), ok) <= 0)
+        return false;
+    const QByteArray upper = reply.toUpper();
+    const int16_t system = ctx_.lk ? ctx_.lk->CurrentSystemIndex() : (ctx_.state ? ctx_.state->CurrentSystem : 0);
+    bool found = false;
+    QByteArray type;
+    if (system == 2) {
+        found = upper.contains("ORVID-I") && (upper.contains("QTR-AX") || upper.contains("QTB-A3"));
+        type = upper.contains("QTR-AX") ? QByteArray("QTR-AX") : QByteArray("QTB-A3");
+    } else if (system == 3) {
+        found = upper.contains("QTR1-AX") && upper.contains("ORVID-I");
+        type = "QTR1-AX";
+    }
+    if (found && ctx_.lk) {
+        ctx_.lk->LkPutData(1, type);
+        ctx_.lk->LkPutData(2, upper);
+    }
+    return found;
+}
+
+int16_t KRProtocol::ReceiveReply(QByteArray& reply, int expectedData, const QVariant& logOption)
+{
+    auto receive = [&](QByteArray& into, int16_t count) -> int16_t {
+        if (ctx_.lk)
+            return ctx_.lk->LkReceive(into, count, logOption);
+        if (ctx_.ports)
+            return ctx_.ports->ReceiveTelegram(into, count, logOption);
+        into.clear();
+        return 0;
+    };
+    const int16_t n = receive(reply, 0);
+    if (expectedData <= 0 || n <= 0 || reply.isEmpty() || reply.at(0) != '0')
+        return n;
+    // A good reply shorter than its known length ended at a "#" CR inside the data: those
+    // two bytes were data, and exactly the rest of the data and the real terminator follow.
+    while (reply.size() - 1 < expectedData) {
+        const qsizetype before = reply.size() - 1;     // data bytes before the early "#" CR
+        const int rest = expectedData - static_cast<int>(before);
+        if (rest < 2)
+            break; // too short by itself: not a cut reply
+        QByteArray more;
+        const int16_t m = receive(more, static_cast<int16_t>(rest));
+        if (m < rest || !more.endsWith(kTerminator))
+            break; // nothing more came: the reply really is short
+        more.chop(kTerminator.size());
+        reply += kTerminator + more;
+    }
+    return static_cast<int16_t>(std::min<qsizetype>(reply.size(), 32767));
+}
+
+int16_t KRProtocol::SendCommandExpect(const QByteArray& command, QByteArray& reply, int expectedData,
+                                      const QVariant& logOption, bool& ok)
+{
+    ok = false;
+    reply.clear();
+    if (!ctx_.lk || command.isEmpty())
+        return 0;
+    sendOnly(command, QByteArray(), logOption);
+    int16_t n = ReceiveReply(reply, expectedData, logOption);
+    if (n > 0) {
+        n = GetLKResult(reply, n);
+        ok = true;
+    }
+    return n;
+}
+
+QByteArray KRProtocol::Poll(const QVariant& display, const QVariant& direct)
+{
+    return Poll(display.isValid() ? display.toBool() : true, direct.isValid() ? direct.toBool() : false);
+}
+
+QByteArray KRProtocol::Poll(bool display, bool direct)
+{
+    if (WriteBusy && !direct)
+        return QByteArray();
+    QByteArray result;
+    int byteCount = DataLength;
+    QByteArray reply;
+    int n = ReceiveReply(reply, expectedReply_, QVariant(!direct));
+    lastReply_ = n > 0 ? reply : QByteArray();
+    if (!reply.isEmpty() && reply.at(0) == kSYN)
+        n = 2;
+    if (n <= 2) {
+        // Nothing, a keep-alive or a bare status.
+        if (readHeadError() && n > 0 && display)
+            showLine(GetError(reply));
+    } else if (reply.at(0) == '0') {
+        const QByteArray data = reply.mid(1);
+        if (!data.isEmpty()) {
+            if ((Tagcode == TagCode::Auto || Tagcode == TagCode::QTX03) && byteCount == 0)
+                byteCount = static_cast<int>(data.size());
+            byteCount = std::max(byteCount, 0);
+            // A fixcode has no address: only data words are shifted by the start offset.
+            const int offset = FixcodeRead ? 0 : StartAddress % 4;
+            if (display) {
+                QByteArray shown = data.mid(offset);
+                if (!FixcodeRead) {
+                    shown = shown.left(byteCount);
+                    if (ctx_.lk)
+                        ctx_.lk->LkPutData(3, shown);
+                }
+                if (view_)
+                    view_->ShowData(2, QByteArray(), shown);
+            } else {
+                result = FixcodeRead ? data.mid(offset) : data.mid(offset, byteCount);
+            }
+        }
+    }
+    // The window's own calls never start the automatic cycle in the middle of a read or
+    // a write of theirs.
+    if (direct)
+        return result;
+
+    if (AutoRead) {
+        const int count = AutoSRLength > 0 ? (AutoSRLength + 3) / 4 : 5;
+        const bool dataRead = AutoToggle == 0;
+        AutoToggle = static_cast<int16_t>((AutoToggle + 1) % 2);
+        ReadDataExt(dataRead, 0, TagCode::Auto, 0, count, true, HeadNumber.toLatin1());
+    }
+    return QByteArray();
+}
+
+void KRProtocol::StopBuffered()
+{
+    sendOnly(cmd_.Quit.isEmpty() ? QByteArray("QU") : cmd_.Quit, QByteArray());
+}
+
+void KRProtocol::CloseLK()
+{
+    StopBuffered();
+    if (!ctx_.settings)
+        return;
+    const QString section = QString::fromLatin1(kSettings);
+    ctx_.settings->write(section, QStringLiteral("Tagcode"), settingsNumber(Tagcode));
+    ctx_.settings->write(section, QStringLiteral("OperationMode"), settingsNumber(OperationMode));
+    ctx_.settings->write(section, QStringLiteral("StartAddress"), settingsNumber(StartAddress));
+    ctx_.settings->write(section, QStringLiteral("DataLength"), settingsNumber(DataLength));
+    ctx_.settings->write(section, QStringLiteral("DataRepresentation"), settingsNumber(DataRepresentation));
+    ctx_.settings->write(section, QStringLiteral("PasswordFlag"), settingsNumber(PasswordFlag ? -1 : 0));
+}
+
+// ---- reads and writes -------------------------------------------------------------------
+
+bool KRProtocol::SetPasswordMode(bool logFlag, const QByteArray& head)
+{
+    const QVariant log(logFlag);
+    if (view_ && view_->PasswordChecked() && Tagcode == TagCode::QTX03) {
+        quint32 value = 0;
+        if (!ParsePassword(view_->PasswordText(), value)) {
+            // A typing slip must not become the password sent to the tag.
+            showLine(translate(QStringLiteral("PasswordInvalid"),
+                               QStringLiteral("Fehler: Das Passwort muss aus 1 bis 8 Hexadezimalziffern bestehen.")));
+            return false;
+        }
+        sendCommand(cmd_.PasswordMode + head + "1", log);
+        sendCommand(cmd_.PasswordSet + head + MKL(static_cast<qint32>(value)), log);
+    } else {
+        sendCommand(cmd_.PasswordMode + head + "0", log);
+    }
+    return true;
+}
+
+bool KRProtocol::ReadDataExt(bool dataRead, int16_t mode, int16_t tagCode, int startWord, int wordCount,
+                             bool logFlag, const QByteArray& head)
+{
+    Q_UNUSED(head); // this family's telegrams carry no head number
+    if (dataRead && (wordCount < 0 || wordCount > kMaxWords || startWord < 0 || startWord > 0x3FFF)) {
+        showLine(translate(QStringLiteral("TooManyWords"),
+                           QStringLiteral("Fehler: Höchstens 255 Wörter (1020 Bytes) in einem Telegramm.")));
+        return false;
+    }
+    if (view_ && view_->PasswordChecked() && Tagcode == TagCode::QTX03) {
+        quint32 value = 0;
+        if (!ParsePassword(view_->PasswordText(), value))
+            return SetPasswordMode(logFlag, QByteArray()); // reports it, sends nothing
+    }
+    FixcodeRead = !dataRead;
+    const QVariant log(logFlag);
+    sendCommand(cmd_.Quit, log);
+    SetPasswordMode(logFlag, QByteArray());
+    sendCommand(cmd_.ChangeTag + twoDigits(tagCode), log);
+
+    QByteArray parameter;
+    if (modeValid(mode))
+        CurrentCommand = dataRead ? cmd_.ReadData[mode] : cmd_.ReadFixcode[mode];
+    if (dataRead) {
+        parameter = HexString(startWord, "0000") + HexString(wordCount, "00");
+        expectedReply_ = 4 * wordCount;
+    } else {
+        // The fixcode tags carry five bytes; the length of other tags' codes is not known.
+        const bool fixcodeTag = tagCode == TagCode::QTX10 || tagCode == TagCode::QTX11
+                                || tagCode == TagCode::QTX14;
+        expectedReply_ = fixcodeTag ? kFixcodeLength : 0;
+    }
+    sendOnly(CurrentCommand, parameter, log);
+    return true;
+}
+
+void KRProtocol::ReadData(bool dataRead)
+{
+    setBusy(true);
+    if (dataRead && Tagcode == TagCode::QTX02) {
+        showMessage(40);
+    } else if (!dataRead && Tagcode == TagCode::QTX01) {
+        showMessage(41);
+    } else {
+        const int count = Tagcode == TagCode::QTX10 ? 0 : WordCount;
+        if (ReadDataExt(dataRead, OperationMode, Tagcode, StartWord, count, false, HeadNumber.toLatin1())) {
+            const int16_t previous = ctx_.ports ? ctx_.ports->SetTimeout(5000) : 0;
+            Poll(true, true);
+            if (ctx_.ports)
+                ctx_.ports->SetTimeout(previous);
+            if ((OperationMode == 1 || OperationMode == 3) && ctx_.lk)
+                ctx_.lk->EnablePolling(true);
+        }
+    }
+    setBusy(false);
+}
+
+bool KRProtocol::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t address, int length,
+                          const QByteArray& data, const QByteArray& head)
+{
+    // Nothing to write, or a request no telegram can carry: refused before anything is sent.
+    if (!modeValid(mode) || address < 0 || address > 0xFFFF || length <= 0)
+        return failWrite(QString(), QByteArray());
+    const quint16 addr = static_cast<quint16>(address);
+    QByteArray bytes = data.left(length);
+    if (bytes.size() < length)
+        bytes.append(QByteArray(length - bytes.size(), '\0'));
+    const int startWord = addr / 4;
+    int count = WordsFor(addr, length);
+    if (tagCode == TagCode::QTX10 && count >= 2)
+        count = 3;
+    if (count > kMaxWords)
+        return failWrite(translate(QStringLiteral("TooManyWords"),
+                                   QStringLiteral("Fehler: Höchstens 255 Wörter (1020 Bytes) in einem Telegramm.")),
+                         QByteArray());
+    if (startWord + count > 0x4000)
+        return failWrite(translate(QStringLiteral("BeyondEnd"),
+                                   QStringLiteral("Fehler: Die Daten reichen über die Adresse FFFF hinaus.")),
+                         QByteArray());
+
+    const int16_t previous = ctx_.ports ? ctx_.ports->GetTimeout() : 0;
+    auto finish = [&](bool result) {
+        setBusy(false);
+        if (ctx_.ports)
+            ctx_.ports->SetTimeout(previous);
+        CurrentCommand.clear();
+        return result;
+    };
+    setBusy(true);
+
+    // Read back the words the data touches, with the write's own mode letter.
+    WriteBusy = true;
+    QByteArray old;
+    const bool asked = ReadDataExt(true, mode, tagCode, startWord, count, false, head);
+    if (asked) {
+        if (ctx_.ports)
+            ctx_.ports->SetTimeout(2000);
+        const quint16 savedWord = StartWord, savedAddress = StartAddress;
+        const int savedCount = WordCount, savedLength = DataLength;
+        StartWord = static_cast<quint16>(startWord);
+        StartAddress = static_cast<quint16>(startWord * 4);
+        WordCount = count;
+        DataLength = count * 4;
+        old = Poll(false, true);
+        StartWord = savedWord;
+        StartAddress = savedAddress;
+        WordCount = savedCount;
+        DataLength = savedLength;
+    }
+    WriteBusy = false;
+    if (!asked) {
+        showMessage(4);
+        return finish(false);
+    }
+    if (old.size() != count * 4) {
+        // Without the current bytes around the data the merge would put zeros over bytes
+        // the user never entered: write nothing. A running repeated read is stopped.
+        sendCommand(cmd_.Quit);
+        failWrite(QString(), lastReply_);
+        return finish(false);
+    }
+
+    const int offset = addr % 4;
+    QByteArray merged = old.left(offset) + bytes + old.mid(offset + length);
+
+    sendCommand(cmd_.Quit);
+    SetPasswordMode(false, QByteArray());
+    sendCommand(cmd_.ChangeTag + twoDigits(tagCode));
+
+    const bool fixcodeWrite = fixcode && tagCode == TagCode::QTX10;
+    CurrentCommand = fixcodeWrite ? cmd_.WriteFixcode[mode] + "0205" : cmd_.WriteData[mode];
+    merged = merged.left(count * 4);
+    if (merged.size() < count * 4)
+        merged.append(QByteArray(count * 4 - merged.size(), '\0'));
+    const QByteArray parameter = fixcodeWrite
+        ? (merged + QByteArray(kFixcodeLength, '\0')).left(kFixcodeLength)
+        : HexString(startWord, "0000") + HexString(count, "00") + merged;
+
+    QByteArray reply;
+    bool ok = false;
+    const int16_t n = sendCommand(CurrentCommand + parameter, reply, QVariant(), ok);
+    // The sign of the result tells a status; the data of a good reply is never read as one.
+    if (!ok || n < 0) {
+        failWrite(QString(), n < 0 ? reply : QByteArray());
+        return finish(false);
+    }
+    return finish(true);
+}
+
+bool KRProtocol::WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteArray& fixcode)
+{
+    const QByteArray command = modeValid(mode) ? cmd_.WriteFixcode[mode] : QByteArray();
+    if (command.isEmpty())
+        return failWrite(QString(), QByteArray());
+    const QByteArray code = (fixcode + QByteArray(kFixcodeLength, '\0')).left(kFixcodeLength);
+    QByteArray reply;
+    bool ok = false;
+    const int16_t n = sendCommand(command + (writeProtect ? "02" : "11") + "05" + code, reply, QVariant(), ok);
+    if (!ok || n < 0)
+        return failWrite(QString(), n < 0 ? reply : QByteArray());
+    return true;
+}
+
+QString KRProtocol::GetError(const QByteArray& reply, bool withPrefix) const
+{
+    if (reply.isEmpty())
+        return QString();
+    const QString code = QString(QLatin1Char(reply.at(0)));
+    QString text = translate(QStringLiteral("ERROR_QTB_") + code, QString());
+    if (text.isEmpty()) {
+        switch (reply.at(0)) {
+        case '4': text = QStringLiteral("Falscher oder ungültiger Befehl"); break;
+        case '5': text = QStringLiteral("Kein Tag im Lesebereich"); break;
+        case '6': text = QStringLiteral("Hardware Fehler (Schreiblesekopf nicht erkannt)"); break;
+        case '7': text = QStringLiteral("Software Fehler (ungültiges Befehlargument)"); break;
+        default: break;
+        }
+    }
+    if (text.isEmpty())
+        return QString();
+    return (withPrefix ? StatusPrefix : QString()) + QLatin1Char(' ') + code + QStringLiteral(" - ") + text;
+}
+
+// ---- data items and settings ------------------------------------------------------------
+
+bool KRProtocol::PutData(int16_t id, const QVariant& value)
+{
+    switch (id) {
+    case 100:
+        OperationMode = static_cast<int16_t>(value.toInt());
+        return true;
+    case 101:
+        // Addresses from 8000 hex on may come as negative 16-bit values: the same address.
+        StartAddress = static_cast<quint16>(value.toLongLong() & 0xFFFF);
+        StartWord = static_cast<quint16>(StartAddress / 4);
+        PutData(102, DataLength);
+        return true;
+    case 102:
+        DataLength = std::max(0, value.toInt());
+        WordCount = WordsFor(StartAddress, DataLength);
+        return true;
+    case 103:
+        DataRepresentation = static_cast<int16_t>(value.toInt());
+        return true;
+    case 104:
+        Tagcode = static_cast<int16_t>(value.toInt());
+        return true;
+    case 105:
+        PasswordFlag = value.toBool();
+        return true;
+    case 106:
+        HeadNumber = value.toString();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool KRProtocol::GetData(int16_t id, QVariant& value) const
+{
+    switch (id) {
+    case 100: value = static_cast<int>(OperationMode); return true;
+    case 101: value = static_cast<int>(StartAddress); return true;
+    case 102: value = DataLength; return true;
+    case 103: value = static_cast<int>(DataRepresentation); return true;
+    case 104: value = static_cast<int>(Tagcode); return true;
+    case 105: value = PasswordFlag; return true;
+    case 106: value = HeadNumber; return true;
+    default: return false;
+    }
+}
+
+void KRProtocol::LoadSettings()
+{
+    if (!ctx_.settings)
+        return;
+    const QString section = QString::fromLatin1(kSettings);
+    auto number = [&](const char* key, const char* fallback) {
+        return Val(ctx_.settings->read(section, QString::fromLatin1(key), QString::fromLatin1(fallback)));
+    };
+    Tagcode = CInt16(number("Tagcode", "00"));
+    OperationMode = CInt16(number("OperationMode", "0"));
+    PutData(101, static_cast<qlonglong>(number("StartAddress", "0")));
+    PutData(102, CInt16(number("DataLength", "12")));
+    DataRepresentation = CInt16(number("DataRepresentation", "0"));
+    PasswordFlag = CInt16(number("PasswordFlag", "0")) != 0;
+    HeadNumber = ctx_.settings->read(section, QStringLiteral("HeadNumber"), QStringLiteral("1"));
+    AutoDataRepRead = CInt16(number("AutoDataRepRead", "-1"));
+    if (AutoDataRepRead > 2)
+        AutoDataRepRead = -1;
+    AutoDataRepFixed = CInt16(number("AutoDataRepFixed", "-1"));
+    if (AutoDataRepFixed > 2)
+        AutoDataRepFixed = -1;
+    AutoSRLength = CInt16(number("AutoSRLength", "0"));
+}
+
+void KRProtocol::SaveHeadNumber()
+{
+    if (ctx_.settings)
+        ctx_.settings->write(QString::fromLatin1(kSettings), QStringLiteral("HeadNumber"), HeadNumber);
+}
+
+} // namespace orvid

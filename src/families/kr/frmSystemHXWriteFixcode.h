@@ -1,0 +1,62 @@
+#pragma once
+// The QTX11/QTX14 fixcode dialog: the user enters the fixcode (text, hex or decimal),
+// chooses write protection and the operating mode; OK hands the bytes to the current
+// system window's IQTX11FixcodeWriter. Opened by the system R window (tag types 11 and 14)
+// and by the interface-unit window. A fixcode can be written only once, so a fixcode
+// longer than five bytes is refused and a shorter or empty one is confirmed first.
+
+#include "foundations/AppContext.h"
+
+#include <QByteArray>
+#include <QDialog>
+#include <QList>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace orvid {
+
+class frmSystemHXWriteFixcode : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kFixcodeBytes = 5;
+
+    explicit frmSystemHXWriteFixcode(AppContext& ctx, QWidget* parent = nullptr);
+
+    // Loads, shows modally and returns when the dialog is closed.
+    static void ShowDialog(AppContext& ctx, QWidget* parent = nullptr);
+
+    // Load handler: texts, lists and representation from the current system; centred.
+    void Load();
+    void SetLanguage();
+    void FillDialog();
+    int DataRep() const { return dataRep_; }
+
+    QGroupBox* frameData = nullptr;
+    QLineEdit* txtData = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QList<QRadioButton*> rdDataMode;
+    QGroupBox* frameFixcode = nullptr;
+    QCheckBox* chkFixcode = nullptr;
+    QGroupBox* frameMode = nullptr;
+    QComboBox* cmbMode = nullptr;
+    QPushButton* btOk = nullptr;
+    QPushButton* btCancel = nullptr;
+    QPushButton* btHelp = nullptr;
+
+private:
+    void rdDataMode_Click(int index);
+    void btOk_Click();
+    void txtData_Change();
+    void selectError(int start, int length);
+
+    AppContext& ctx_;
+    int dataRep_ = 0;
+    bool repBusy_ = false;
+};
+
+} // namespace orvid

@@ -1,0 +1,359 @@
+#include "frmSystemKRWrite.h"
+
+#include "KRDataRep.h"
+#include "KRDialogTargets.h"
+#include "KRTagTypes.h"
+#include "foundations/ControlUtils.h"
+#include "foundations/Help.h"
+#include "foundations/Language.h"
+#include "foundations/MessagePresenter.h"
+#include "foundations/Utils.h"
+#include "foundations/WindowPlacement.h"
+#include "link/LK.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace orvid {
+
+namespace {
+constexpr int kHelpContext = 1090;
+const char* const kSection = "frmSystemKRWrite";
+const char* const kHexChars = "0123456789abcdefABCDEF";
+
+QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
+{
+    auto* f = new QGroupBox(text, parent);
+    f->setObjectName(QString::fromLatin1(name));
+    return f;
+}
+} // namespace
+
+frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
+    : QDialog(parent), ctx_(ctx)
+{
+    setObjectName(QString::fromLatin1(kSection));
+    setWindowTitle(QStringLiteral("Daten schreiben"));
+    auto* top = new QVBoxLayout(this);
+
+    frameData = makeFrame(this, "frameData", QStringLiteral("Daten"));
+    auto* dl = new QVBoxLayout(frameData);
+    txtData = new QLineEdit(frameData);
+    txtData->setObjectName(QStringLiteral("txtData"));
+    txtData->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    txtData->setMinimumWidth(txtData->fontMetrics().horizontalAdvance(QString(48, QLatin1Char('0'))));
+    dl->addWidget(txtData);
+    Frame1 = new QGroupBox(frameData);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setProperty("langTag", QStringLiteral("NOLANG"));
+    auto* rl = new QHBoxLayout(Frame1);
+    const char* const repNames[] = {"ASCII", "HEX", "DEZ"};
+    for (int i = 0; i < 3; ++i) {
+        auto* rd = new QRadioButton(QString::fromLatin1(repNames[i]), Frame1);
+        rd->setObjectName(QStringLiteral("rdDataMode"));
+        rd->setProperty("ctrlIndex", i);
+        rd->setProperty("langTag", QStringLiteral("NOLANG"));
+        rl->addWidget(rd);
+        rdDataMode.append(rd);
+        connect(rd, &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                rdDataMode_Click(i);
+        });
+    }
+    rl->addStretch(1);
+    rdDataMode[0]->setChecked(true);
+    dl->addWidget(Frame1);
+    top->addWidget(frameData);
+    connect(txtData, &QLineEdit::textChanged, this, &frmSystemKRWrite::txtData_Change);
+
+    auto* grid = new QGridLayout;
+    frameCode = makeFrame(this, "frameCode", QStringLiteral("Code/Datenträger"));
+    cmbCode = new QComboBox(frameCode);
+    cmbCode->setObjectName(QStringLiteral("cmbCode"));
+    for (const TagType& t : KRWriteDesignTagTypes())
+        AddComboItem(cmbCode, t.name, t.code);
+    (new QHBoxLayout(frameCode))->addWidget(cmbCode);
+    connect(cmbCode, qOverload<int>(&QComboBox::activated), this, [this] { cmbCode_Click(); });
+    grid->addWidget(frameCode, 0, 0);
+
+    frameMode = makeFrame(this, "frameMode", QStringLiteral("Betriebsart"));
+    auto* ml = new QHBoxLayout(frameMode);
+    cmbMode = new QComboBox(frameMode);
+    cmbMode->setObjectName(QStringLiteral("cmbMode"));
+    AddComboItem(cmbMode, QStringLiteral("Single"), 0);
+    AddComboItem(cmbMode, QStringLiteral("Buffered"), 1);
+    AddComboItem(cmbMode, QStringLiteral("Auto"), 2);
+    // The system R window offers Enhanced as well; without it a write in that mode would
+    // go out as Single.
+    AddComboItem(cmbMode, QStringLiteral("Enhanced"), 3);
+    cmbModeQTI = new QComboBox(frameMode);
+    cmbModeQTI->setObjectName(QStringLiteral("cmbModeQTI"));
+    cmbModeQTI->setProperty("langTag", QStringLiteral("NOLANG"));
+    AddComboItem(cmbModeQTI, QStringLiteral("Single"), 0);
+    AddComboItem(cmbModeQTI, QStringLiteral("Enhanced"), 3);
+    ml->addWidget(cmbMode);
+    ml->addWidget(cmbModeQTI);
+    cmbModeQTI->hide();
+    grid->addWidget(frameMode, 0, 1);
+
+    frameHeadNumber = makeFrame(this, "frameHeadNumber", QStringLiteral("Kopfnummer"));
+    cmbHeadNumber = new QComboBox(frameHeadNumber);
+    cmbHeadNumber->setObjectName(QStringLiteral("cmbHeadNumber"));
+    cmbHeadNumber->setProperty("langTag", QStringLiteral("NOLANG"));
+    (new QHBoxLayout(frameHeadNumber))->addWidget(cmbHeadNumber);
+    grid->addWidget(frameHeadNumber, 0, 2);
+
+    frameAddress = makeFrame(this, "frameAddress", QStringLiteral("Adresse (Hex.)"));
+    txtAddress = new QLineEdit(QStringLiteral("0000"), frameAddress);
+    txtAddress->setObjectName(QStringLiteral("txtAddress"));
+    txtAddress->setMaxLength(4);
+    txtAddress->installEventFilter(this);
+    (new QHBoxLayout(frameAddress))->addWidget(txtAddress);
+    connect(txtAddress, &QLineEdit::textChanged, this,
+            [this] { FilterTextBox(txtAddress, QString::fromLatin1(kHexChars)); });
+    grid->addWidget(frameAddress, 1, 0);
+
+    frameFixcode = makeFrame(this, "frameFixcode", QStringLiteral("Fixcode"));
+    chkFixcode = new QCheckBox(QStringLiteral("&aktivieren"), frameFixcode);
+    chkFixcode->setObjectName(QStringLiteral("chkFixcode"));
+    (new QHBoxLayout(frameFixcode))->addWidget(chkFixcode);
+    grid->addWidget(frameFixcode, 1, 1);
+    top->addLayout(grid);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    btOK = new QPushButton(QStringLiteral("&OK"), this);
+    btOK->setObjectName(QStringLiteral("btOK"));
+    btOK->setDefault(true);
+    btCancel = new QPushButton(QStringLiteral("&Abbruch"), this);
+    btCancel->setObjectName(QStringLiteral("btCancel"));
+    btHelp = new QPushButton(QStringLiteral("&Hilfe"), this);
+    btHelp->setObjectName(QStringLiteral("btHelp"));
+    buttons->addWidget(btOK);
+    buttons->addWidget(btCancel);
+    buttons->addWidget(btHelp);
+    top->addLayout(buttons);
+
+    connect(btOK, &QPushButton::clicked, this, &frmSystemKRWrite::btOK_Click);
+    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btHelp, &QPushButton::clicked, this, [this] { ShowHelp(ctx_, kHelpContext); });
+}
+
+QVariant frmSystemKRWrite::item(int16_t id) const
+{
+    QVariant v;
+    if (ctx_.lk)
+        ctx_.lk->LkGetData(id, v);
+    return v;
+}
+
+bool frmSystemKRWrite::interfaceUnit() const
+{
+    const int16_t system = ctx_.lk ? ctx_.lk->CurrentSystemIndex() : 0;
+    return system == 1 || system == 10;
+}
+
+void frmSystemKRWrite::SetLanguage()
+{
+    if (ctx_.language)
+        ctx_.language->ApplyWindowLanguage(this);
+}
+
+void frmSystemKRWrite::Load(int16_t headCount)
+{
+    headCount_ = headCount;
+    dataRep_ = 0;
+    SetLanguage();
+    cmbHeadNumber->clear();
+    for (int i = 1; i <= headCount_; ++i)
+        AddComboItem(cmbHeadNumber, QString::number(i), i);
+    AddComboItem(cmbHeadNumber, QStringLiteral("x"), 0);
+    FillDialog();
+    adjustSize();
+    if (ctx_.placement)
+        ctx_.placement->CenterForm(this);
+}
+
+void frmSystemKRWrite::FillDialog()
+{
+    const int16_t system = ctx_.lk ? ctx_.lk->CurrentSystemIndex() : 0;
+    const QString standard = ctx_.language
+        ? ctx_.language->Translate(QString::fromLatin1(kSection), QStringLiteral("StandardOrvid"),
+                                   QStringLiteral("Standard"))
+        : QStringLiteral("Standard");
+    if (interfaceUnit()) {
+        HeadFamilies heads;
+        heads.inductive = item(KRItem::InductiveHead).toBool();
+        heads.microwave = item(KRItem::MicrowaveHead).toBool();
+        heads.zlb = item(KRItem::ZLBHead).toBool();
+        heads.rmb = item(KRItem::RMBHead).toBool();
+        heads.rmb1 = item(KRItem::RMB1Head).toBool();
+        heads.rmb2 = item(KRItem::RMB2Head).toBool();
+        heads.vnb = item(KRItem::VNBHead).toBool();
+        cmbCode->clear();
+        for (const TagType& t : KRWriteTagTypesForHeads(heads))
+            AddComboItem(cmbCode, t.code == TagCode::Standard ? standard : t.name, t.code);
+    } else {
+        // The design entries stay (translated); the system's further types follow.
+        for (const TagType& t : KRWriteTagTypes(system)) {
+            if (SelectComboItem(cmbCode, t.code, -1, false) < 0)
+                AddComboItem(cmbCode, t.code == TagCode::Standard ? standard : t.name, t.code);
+        }
+    }
+    SelectComboItem(cmbCode, static_cast<int16_t>(item(KRItem::Tagcode).toInt()), 0);
+    cmbCode->setEnabled(cmbCode->count() > 2);
+
+    const bool qti = interfaceUnit();
+    cmbModeQTI->setVisible(qti);
+    cmbMode->setVisible(!qti);
+    const auto mode = static_cast<int16_t>(item(KRItem::OperationMode).toInt());
+    SelectComboItem(cmbMode, mode, 0);
+    SelectComboItem(cmbModeQTI, mode, 0);
+
+    const qint64 address = item(KRItem::StartAddress).toLongLong() & 0xFFFF;
+    txtAddress->setText(QString::fromLatin1(HexString(address, "0000")));
+
+    // The text is empty while the option changes, so the click only takes the new index.
+    txtData->clear();
+    dataRep_ = 0;
+    int rep = item(KRItem::DataRepresentation).toInt();
+    if (rep < 0 || rep > 2)
+        rep = 0;
+    if (rdDataMode[rep]->isChecked())
+        dataRep_ = rep;
+    else
+        rdDataMode[rep]->setChecked(true);
+    txtData->setText(datarep::ToText(item(KRItem::LastData).toByteArray(), dataRep_));
+
+    const bool modeEnabled = item(KRItem::ModeFrameEnabled).toBool();
+    frameMode->setEnabled(modeEnabled);
+    cmbMode->setEnabled(modeEnabled);
+    frameHeadNumber->setVisible(item(KRItem::HeadFrameVisible).toBool());
+
+    const QString head = item(KRItem::HeadNumber).toString().trimmed();
+    const int16_t headItem = head.compare(QLatin1String("x"), Qt::CaseInsensitive) == 0
+        ? int16_t(0) : CInt16(Val(head));
+    cmbHeadNumber->setCurrentIndex(SelectComboItem(cmbHeadNumber, headItem, -1, false));
+
+    cmbCode_Click();
+}
+
+void frmSystemKRWrite::cmbCode_Click()
+{
+    const bool qtx10 = GetComboItemData(cmbCode) == TagCode::QTX10;
+    frameFixcode->setEnabled(qtx10);
+    chkFixcode->setEnabled(qtx10);
+}
+
+void frmSystemKRWrite::selectError(int start, int length)
+{
+    txtData->setFocus();
+    txtData->setSelection(start, length);
+}
+
+void frmSystemKRWrite::rdDataMode_Click(int index)
+{
+    if (repBusy_)
+        return;
+    repBusy_ = true;
+    if (txtData->text().isEmpty()) {
+        dataRep_ = index;
+    } else {
+        datarep::ConvError error;
+        const QString converted = datarep::ChangeDataRep(txtData->text(), dataRep_, index, &error);
+        if (!converted.isEmpty()) {
+            dataRep_ = index;
+            txtData->setText(converted);
+        } else {
+            rdDataMode[dataRep_]->setChecked(true);
+            if (ctx_.language)
+                ctx_.language->ShowMessage(20);
+            selectError(error.start, error.length);
+        }
+    }
+    repBusy_ = false;
+}
+
+void frmSystemKRWrite::txtData_Change()
+{
+    const QString allowed = datarep::AllowedChars(dataRep_);
+    if (!allowed.isEmpty())
+        FilterTextBox(txtData, allowed);
+}
+
+void frmSystemKRWrite::txtAddress_LostFocus()
+{
+    const qint64 v = static_cast<qint64>(Val(QStringLiteral("&H") + txtAddress->text())) & 0xFFFF;
+    txtAddress->setText(QString::fromLatin1(HexString(v, "0000")));
+}
+
+bool frmSystemKRWrite::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == txtAddress) {
+        if (event->type() == QEvent::FocusIn)
+            SelectAllTextBox(txtAddress);
+        else if (event->type() == QEvent::FocusOut)
+            txtAddress_LostFocus();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmSystemKRWrite::btOK_Click()
+{
+    // A device exchange is still waiting: the write would run inside its wait.
+    if (ctx_.lk && ctx_.lk->Busy()) {
+        QApplication::beep();
+        return;
+    }
+    QByteArray data;
+    if (!txtData->text().isEmpty()) {
+        datarep::ConvError error;
+        const bool ok = datarep::FromText(txtData->text(), dataRep_, data, &error);
+        if (!ok || data.isEmpty()) {
+            if (ok) // blanks only
+                error = {0, int(txtData->text().size())};
+            if (ctx_.language)
+                ctx_.language->ShowMessage(20);
+            selectError(error.start, error.length);
+            return;
+        }
+    }
+
+    const int16_t tagCode = GetComboItemData(cmbCode);
+    bool fixcode = false;
+    if (tagCode == TagCode::QTX10) {
+        fixcode = chkFixcode->isChecked();
+        if (fixcode && ctx_.language && ctx_.language->ShowMessage(62, Msg::YesNo) == Msg::No)
+            return;
+    }
+    const int16_t mode = GetComboItemData(interfaceUnit() ? cmbModeQTI : cmbMode);
+    const int16_t headData = GetComboItemData(cmbHeadNumber);
+    const QByteArray head = headData == 0 ? QByteArray("x") : QByteArray::number(headData);
+    txtAddress_LostFocus();
+    const int32_t address = static_cast<int32_t>(static_cast<qint64>(Val(QStringLiteral("&H") + txtAddress->text())) & 0xFFFF);
+
+    if (ctx_.lk) {
+        if (auto* writer = dynamic_cast<ITagWriter*>(ctx_.lk->CurrentWindow()))
+            writer->WriteTag(tagCode, mode, fixcode, address, int(data.size()), data, head);
+    }
+    accept();
+}
+
+void frmSystemKRWrite::ShowDialog(AppContext& ctx, int16_t headCount, QWidget* parent)
+{
+    frmSystemKRWrite dialog(ctx, parent ? parent : ctx.mainWindow);
+    dialog.Load(headCount);
+    dialog.exec();
+}
+
+} // namespace orvid

@@ -1,0 +1,905 @@
+#include "WDProtocol.h"
+
+#include "foundations/AppContext.h"
+#include "foundations/Cp1252.h"
+#include "foundations/Language.h"
+#include "foundations/MainFrame.h"
+#include "foundations/Options.h"
+#include "foundations/SettingsStore.h"
+#include "foundations/Utils.h"
+#include "link/LK.h"
+#include "link/Ports.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvid {
+
+namespace {
+
+struct ErrorEntry {
+    const char* code;
+    const char* text; // UTF-8
+};
+
+const ErrorEntry kErrors[] = {
+    {"10", "Übertragungsfehler"},
+    {"11", "Attributfehler"},
+    {"12", "Fehler der obersten Adrresse"},
+    {"13", "Anzahl fehlerhafter Bytes"},
+    {"14", "Übertragungsziel Fehler oberste Adresse"},
+    {"15", "Fehler Stationsnummer"},
+    {"16", "Schreib/Lesekopffehler"},
+    {"17", "Befehlskennzeichnungsfehler"},
+    {"18", "Schutzfehler"},
+    {"19", "Datencodefehler"},
+    {"1A", "Funktionsspeicherfehler"},
+    {"1B", "Fehler beim Schutz der eingestellten Daten"},
+    {"1C", "Codeauswahlfehler"},
+    {"1D", "Prüfsummenfehler 1"},
+    {"1E", "Prüfsummenfehler 2"},
+    {"1F", "\"CR\"-Fehler"},
+    {"20", "Kein Schreib/Lesekopf 0 angeschlossen"},
+    {"21", "Kein Schreib/Lesekopf 1 angeschlossen"},
+    {"25", "RAM-Fehler"},
+    {"26", "ROM-Fehler"},
+    {"27", "Alarm wegen niedriger Batteriespannung"},
+    {"30", "RAM-Fehler"},
+    {"31", "ROM-Fehler"},
+    {"34", "Blocktestfehler"},
+    {"35", "Kopierzielblock Prüfsummenfehler"},
+    {"36", "ID Prüffehler"},
+    {"37", "Kopierziel ID Vergleichsfehler"},
+    {"3A", "Batteriespannungsalarm"},
+    {"3B", "Fehler wegen Batterienutzung"},
+    {"40", "Kein Datenträger"},
+    {"41", "Asynchroner Systemfehler"},
+    {"42", "Timeoutfehler bei den letzten empfangenen Daten"},
+    {"43", "Bytezähler Fehler"},
+    {"44", "Prüfsummenfehler"},
+    {"45", "Grammatikalischer Fehler"},
+    {"46", "Zeitüberlauffehler"},
+    {"47", "Prüffehler"},
+    {"48", "Kein Datenträger beim Kopierziel"},
+    {"49", "Asynchroner Systemfehler am Kopierziel"},
+    {"4A", "Time out-Fehler der letzten empfangenen Daten am Kopierziel"},
+    {"4B", "Fehler bei der Bytezählung am Kopierziel"},
+    {"4C", "Prüfsummenfehler am Kopierziel"},
+    {"4D", "Grammatikalischer Fehler am Kopierziel"},
+    {"4E", "Zeitfehler am Kopierziel"},
+    {"4F", "Prüffehler am Kopierziel"},
+    {"60", "Fehler bei der Befehlsausführung"},
+    {"61", "Fehler beim Halten des Befehls"},
+    {"62", "Blockierung durch Fehler bei der Befehlsausführung"},
+    {"63", "Blockierung der Befehlsausführung wenn Triggereingang OFF ist"},
+    {"64", "Kein Befehlsspeicher Fehler"},
+    {"65", "Kein Startup Command Fehler"},
+    {"66", "Einstellungsfehler beim Coummunication Startup-System"},
+    {"67", "Register nicht verfügbar"},
+    {"68", "Fehler beim Empfang des Haltbefehls"},
+    {"69", "Fehler beim Empfang der Empfangsquittung"},
+    {"70", "Time out zwischen zwei Codes"},
+    {"72", "Time out zwischen Station Nummer \"0\" und Station Nummer \"N\""},
+    {"73", "Prüfsummenfehler zwischen der Station Nummer \"0\" und Station Nummer \"N\""},
+    {"74", "\"CR\" Fehler zwischen der Station Nummer \"0\" und Station Nummer \"N\""},
+};
+
+// The stored form of a number setting: decimal with the blank a non-negative number gets.
+QString numberText(int value)
+{
+    return value >= 0 ? QLatin1Char(' ') + QString::number(value) : QString::number(value);
+}
+
+// Value of hex digits; false when a character is not a hex digit or the text is empty.
+bool hexValue(const QByteArray& digits, quint32& value)
+{
+    if (digits.isEmpty())
+        return false;
+    value = 0;
+    for (char c : digits) {
+        int d = -1;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        if (d < 0)
+            return false;
+        value = value * 16 + static_cast<quint32>(d);
+    }
+    return true;
+}
+
+// The four digit pairs of an 8-character code in reverse order (7-8, 5-6, 3-4, 1-2).
+QByteArray reversePairs(const QByteArray& s8)
+{
+    return s8.mid(6, 2) + s8.mid(4, 2) + s8.mid(2, 2) + s8.mid(0, 2);
+}
+
+QByteArray digit(int value)
+{
+    return QByteArray::number(value);
+}
+
+// A 32-bit value stored as 4 bytes (8 hex digits), least significant byte first.
+quint32 littleEndian32(const QByteArray& hex8)
+{
+    quint32 value = 0;
+    for (int i = 3; i >= 0; --i) {
+        quint32 byte = 0;
+        hexValue(hex8.mid(i * 2, 2), byte);
+        value = (value << 8) | byte;
+    }
+    return value;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// State block
+
+bool WDStateBlock::Decode(const QByteArray& hex, WDStateBlock& block)
+{
+    if (hex.size() < 28)
+        return false;
+    quint32 check = 0;
+    for (int i = 0; i < 28; i += 2) {
+        if (!hexValue(hex.mid(i, 2), check))
+            return false;
+    }
+    block.month = hex.mid(0, 2);
+    block.year = hex.mid(2, 2);
+    block.cycles = littleEndian32(hex.mid(4, 8));
+    block.ledOffMs = littleEndian32(hex.mid(12, 8));
+    block.ledOnMs = littleEndian32(hex.mid(20, 8));
+    return true;
+}
+
+QString WDStateBlock::TimeText(quint32 ms)
+{
+    const quint32 h = ms / 3600000u;
+    const quint32 m = (ms % 3600000u) / 60000u;
+    const quint32 s = (ms % 60000u) / 1000u;
+    const quint32 rest = ms % 1000u;
+    return QStringLiteral("%1h %2min %3sec %4ms ").arg(h).arg(m).arg(s).arg(rest);
+}
+
+int WDStateBlock::FullYear() const
+{
+    const int yy = static_cast<int>(Val(year));
+    return yy < 50 ? 2000 + yy : 1900 + yy;
+}
+
+double WDStateBlock::BatteryRemaining(const QDate& today) const
+{
+    const double now = ((today.year() - 1900) * 12.0 + today.month()) * 720.0;
+    const double made = ((FullYear() - 1900) * 12.0 + Val(month)) * 720.0;
+    const double offH = ledOffMs / 3600000.0;
+    const double onH = ledOnMs / 3600000.0;
+    const double used = ((now - made - onH - offH) * 0.02 + offH * 12.0 + onH * 15.0) / 1710.0 * 100.0;
+    // A production date after today (or a wrong clock) would give more than 100 %.
+    return std::clamp(100.0 - used, 0.0, 100.0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Telegrams
+
+WDProtocol::WDProtocol(AppContext& ctx, IWDView* view) : ctx_(ctx), view_(view) {}
+
+QByteArray WDProtocol::Wrap(const QByteArray& command, int station, int head, const QByteArray& suffix)
+{
+    QByteArray text = command;
+    if (!text.startsWith("::"))
+        text = "::" + digit(station) + digit(head) + text;
+    return text + "@@" + suffix;
+}
+
+QByteArray WDProtocol::SetLKString(const QByteArray& command, const QByteArray& suffix) const
+{
+    return Wrap(command, Station, HeadNumber, suffix);
+}
+
+int16_t WDProtocol::GetLKResultExt(QByteArray& reply, int16_t length)
+{
+    if (length >= 7 && reply.startsWith("::")) {
+        length = static_cast<int16_t>(length - 6);
+        reply = reply.mid(4, length);
+        return length;
+    }
+    return 0;
+}
+
+int16_t WDProtocol::GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption)
+{
+    length = GetLKResultExt(reply, length);
+    if (length >= 1 && reply == "$") {
+        // The unit acknowledged; the real reply follows (one more, not any number).
+        QByteArray next;
+        const int16_t n = receive(next, logOption);
+        reply = next;
+        length = GetLKResultExt(reply, n);
+    }
+    return length;
+}
+
+QByteArray WDProtocol::IDWireForm(const QByteArray& id)
+{
+    QByteArray s = id;
+    if (s.size() < 8)
+        s = QByteArray(8 - s.size(), '0') + s;
+    return reversePairs(s.right(8));
+}
+
+QByteArray WDProtocol::ReadDataCommand(int accessType, quint16 address, int length, const QByteArray& wireId)
+{
+    return "?10**" + digit(accessType) + HexString(address, "0000") + HexString(length, "0000") + "H"
+        + (accessType >= 1 ? wireId : QByteArray());
+}
+
+QByteArray WDProtocol::ReadIDCommand(int accessType, const QByteArray& wireId)
+{
+    return "?12**" + digit(accessType) + "H" + (accessType >= 1 ? wireId : QByteArray());
+}
+
+QByteArray WDProtocol::WriteDataCommand(int accessType, quint16 address, const QByteArray& data,
+                                        const QByteArray& wireId)
+{
+    return "?20**" + digit(accessType) + HexString(address, "0000") + HexString(data.size(), "0000") + "H"
+        + (accessType >= 1 ? wireId : QByteArray()) + data.toHex().toUpper();
+}
+
+QByteArray WDProtocol::WriteIDCommand(int accessType, const QByteArray& wireId, const QByteArray& newId)
+{
+    return "?22**" + digit(accessType) + "H" + (accessType != 0 ? wireId : QByteArray()) + newId;
+}
+
+QByteArray WDProtocol::ScanCommand(char letter, const QByteArray& wireCode)
+{
+    return QByteArray("?20**") + letter + "00000001H" + wireCode + "00";
+}
+
+QByteArray WDProtocol::TagStateCommand(int accessType, const QByteArray& wireId)
+{
+    return "?50**" + digit(accessType) + "0000" + "0000" + "H" + (accessType > 0 ? wireId : QByteArray());
+}
+
+QByteArray WDProtocol::OutputsCommand(const QList<bool>& outputs)
+{
+    QByteArray command = "?72";
+    for (bool on : outputs)
+        command += on ? '1' : '0';
+    return command;
+}
+
+QString WDProtocol::BuiltinErrorText(const QByteArray& code)
+{
+    for (const ErrorEntry& e : kErrors) {
+        if (code == e.code)
+            return QString::fromUtf8(e.text);
+    }
+    return QStringLiteral("Unbekannter Fehler");
+}
+
+// ---------------------------------------------------------------------------------------
+// Link helpers
+
+int16_t WDProtocol::sendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption)
+{
+    reply.clear();
+    if (!ctx_.lk)
+        return 0;
+    bool ok = false;
+    return ctx_.lk->SendCommand(command, reply, logOption, ok);
+}
+
+int16_t WDProtocol::sendCommand(const QByteArray& command)
+{
+    QByteArray reply;
+    return sendCommand(command, reply);
+}
+
+void WDProtocol::sendOnly(const QByteArray& command, const QVariant& logOption)
+{
+    if (ctx_.lk)
+        ctx_.lk->SendOnly(command, QByteArray(), logOption);
+}
+
+int16_t WDProtocol::receive(QByteArray& reply, const QVariant& logOption)
+{
+    reply.clear();
+    if (!ctx_.lk)
+        return 0;
+    int16_t count = 0;
+    const int16_t n = ctx_.lk->LkReceive(reply, count, logOption);
+    return n > 0 ? n : 0;
+}
+
+bool WDProtocol::readHeadError() const
+{
+    return ctx_.state && ctx_.state->ReadHeadError;
+}
+
+void WDProtocol::showLine(const QString& text)
+{
+    if (view_)
+        view_->ShowData(1, QByteArray(), ToCp1252(text));
+}
+
+void WDProtocol::setBusy(bool busy)
+{
+    if (view_)
+        view_->SetBusy(busy);
+}
+
+QString WDProtocol::translate(const QString& key, const QString& text) const
+{
+    return ctx_.language ? ctx_.language->Translate(QString::fromLatin1(kSection), key, text) : text;
+}
+
+// ---------------------------------------------------------------------------------------
+// ISystemForm operations
+
+void WDProtocol::Init()
+{
+    Station = 0;
+    HeadNumber = 0;
+    if (ctx_.ports) {
+        ctx_.ports->SetFramingType(5);
+        ctx_.ports->SetLinkProtocol("\r");
+        // The unit acknowledges with "$" and answers when the tag has been reached: a
+        // time-out of its own, not whatever the family selected before happened to leave.
+        ctx_.ports->SetTimeout(kReplyTimeout);
+        ctx_.ports->FlushInput();
+    }
+    sendCommand("?70");
+    if (ctx_.frame) {
+        ctx_.frame->setMenuEnabled(MenuEntry::IO, true);
+        ctx_.frame->setMenuEnabled(MenuEntry::State, true);
+    }
+}
+
+bool WDProtocol::Check()
+{
+    if (ctx_.lk) {
+        ctx_.lk->LkPutData(1, QByteArray());
+        ctx_.lk->LkPutData(2, QByteArray());
+    }
+    QByteArray reply;
+    const int16_t n = sendCommand("?16H", reply);
+    if (n == kCheckReplyLength && reply.startsWith("#16")) {
+        if (ctx_.lk)
+            ctx_.lk->LkPutData(1, QByteArray(kHeadType));
+        return true;
+    }
+    return false;
+}
+
+void WDProtocol::CloseLK()
+{
+    sendOnly("?70");
+    if (!ctx_.settings)
+        return;
+    // The window's close stores StartAddress, DataLength and HeadNumber of the same section
+    // from its own fields. Only values this run actually set are written here, so program
+    // end never replaces the user's entries with zeros that nobody chose. The address goes
+    // out in the hex form the window reads back.
+    const QString section = QString::fromLatin1(kSettings);
+    if (tagcodeSet_)
+        ctx_.settings->write(section, QStringLiteral("Tagcode"), numberText(Tagcode));
+    if (modeSet_)
+        ctx_.settings->write(section, QStringLiteral("OperationMode"), numberText(OperationMode));
+    if (addressSet_)
+        ctx_.settings->write(section, QStringLiteral("StartAddress"),
+                             QString::fromLatin1(HexString(static_cast<quint16>(StartAddress), "0000")));
+    if (lengthSet_)
+        ctx_.settings->write(section, QStringLiteral("DataLength"), numberText(DataLength));
+    if (savedHead_)
+        ctx_.settings->write(section, QStringLiteral("HeadNumber"), numberText(*savedHead_));
+}
+
+void WDProtocol::StopBuffered()
+{
+    sendOnly("?70");
+}
+
+bool WDProtocol::PutData(int16_t id, const QVariant& value)
+{
+    const int16_t v = CInt16(value.typeId() == QMetaType::QByteArray ? Val(value.toByteArray())
+                                                                      : value.toDouble());
+    switch (id) {
+    case 103: DataRepresentation = v; return true;
+    case 200: OperationMode = v; modeSet_ = true; return true;
+    case 201: HeadNumber = v; savedHead_ = v; return true;
+    case 202: DataFormat = v; return true;
+    case 203: StartAddress = v; addressSet_ = true; return true;
+    case 204: DataLength = v; lengthSet_ = true; return true;
+    case 205: Tagcode = v; tagcodeSet_ = true; return true;
+    default: return false;
+    }
+}
+
+bool WDProtocol::GetData(int16_t id, QVariant& value) const
+{
+    switch (id) {
+    case 103: value = int(DataRepresentation); return true;
+    case 200: value = int(OperationMode); return true;
+    case 201: value = int(HeadNumber); return true;
+    case 202: value = int(DataFormat); return true;
+    case 203: value = int(StartAddress); return true;
+    case 204: value = int(DataLength); return true;
+    case 205: value = int(Tagcode); return true;
+    default: return false;
+    }
+}
+
+bool WDProtocol::ApplyLanguage()
+{
+    int16_t current = 0;
+    if (ctx_.language) {
+        current = -1;
+        ctx_.language->SelectLanguage(current);
+    }
+    const bool changed = current != appliedLanguage_;
+    if (changed) {
+        appliedLanguage_ = current;
+        ErrorText = translate(QStringLiteral("ErrorStr"), defaultErrorText_);
+        NoHeadText = translate(QStringLiteral("NoHead"), defaultNoHeadText_);
+    }
+    // The head type found by Check belongs in the frame title in every language, the
+    // built-in one included.
+    QVariant head;
+    if (ctx_.lk)
+        ctx_.lk->LkGetData(1, head);
+    SetRWFrameTitle(QString::fromLatin1(head.toByteArray()));
+    return changed;
+}
+
+void WDProtocol::SetRWFrameTitle(const QString& title)
+{
+    if (view_)
+        view_->SetRWFrameTitle(title.isEmpty() ? NoHeadText : title);
+}
+
+// ---------------------------------------------------------------------------------------
+// Errors
+
+QString WDProtocol::ErrorLine(const QByteArray& reply, bool withHead) const
+{
+    if (!reply.startsWith('%'))
+        return QString();
+    const QByteArray code = reply.mid(3, 2);
+    QString text = translate(QStringLiteral("ERROR_") + QString::fromLatin1(code), QString());
+    if (text.isEmpty())
+        text = BuiltinErrorText(code);
+    return (withHead ? ErrorText : QString()) + QLatin1Char(' ') + QString::fromLatin1(code)
+        + QStringLiteral(" - ") + text;
+}
+
+QString WDProtocol::GetError(QByteArray& reply, bool withHead)
+{
+    if (reply.isEmpty())
+        reply = rememberedReply_;
+    rememberedReply_ = reply;
+    return ErrorLine(reply, withHead);
+}
+
+QString WDProtocol::GetError(const QByteArray& reply, bool withHead)
+{
+    QByteArray copy = reply;
+    return GetError(copy, withHead);
+}
+
+// ---------------------------------------------------------------------------------------
+// Reads and writes
+
+void WDProtocol::ReadData(bool isData)
+{
+    setBusy(true);
+    LastData.clear();
+    const int16_t f = view_ ? static_cast<int16_t>(view_->AccessType()) : 0;
+    const int16_t head = view_ ? static_cast<int16_t>(view_->HeadIndex()) : 0;
+    const quint16 address = view_ ? static_cast<quint16>(static_cast<quint32>(
+                                        Val(QStringLiteral("&H") + view_->AddressText())))
+                                  : 0;
+    const int length = view_ ? static_cast<int>(Val(view_->LengthText())) : 0;
+    ReadDataExt(isData, head, address, length, f, view_ ? view_->IDCodeText() : QString(), true, true);
+    setBusy(false);
+}
+
+QByteArray WDProtocol::ReadDataExt(bool isData, int16_t head, quint16 address, int length,
+                                   int16_t accessType, const QString& idCode, bool logOption,
+                                   bool followUp)
+{
+    LoopMode = false;
+    // The tag's memory ends at FFFF: a read beyond it would wrap or be cut by the unit.
+    if (isData && (length < 0 || address + length > kAddressSpace)) {
+        if (ctx_.language)
+            ctx_.language->ShowMessage(81, 0, 0,
+                                       QString::fromUtf8("Länge|0|") + QString::number(kAddressSpace - address));
+        return QByteArray();
+    }
+    const QVariant log(logOption);
+    QByteArray stopReply;
+    sendCommand("?70", stopReply, log);
+    ResultLabel.clear();
+    const QByteArray wire = accessType != 0 ? IDWireForm(idCode) : QByteArray();
+    if (isData) {
+        LastCommand = ReadDataCommand(accessType, address, length, wire);
+        ResultKind = "2";
+        ExpectedPrefix = "#10**";
+        ResultLabel = "DATA =";
+    } else {
+        LastCommand = ReadIDCommand(accessType, wire);
+        ResultKind = "1";
+        ExpectedPrefix = "#12**";
+        ResultLabel = "ID-Code =";
+    }
+    HeadNumber = head;
+    savedHead_ = head;
+    sendOnly(LastCommand, log);
+    if (followUp) {
+        LoopMode = view_ && view_->LoopChecked();
+        Poll(true, false, true);
+        return QByteArray();
+    }
+    return ReadResult(true, false);
+}
+
+QByteArray WDProtocol::ReadResult(bool quiet, bool show)
+{
+    const QVariant log(!quiet);
+    QByteArray reply;
+    int16_t n = receive(reply, log);
+    if (n > 0)
+        n = GetLKResult(reply, n, log);
+    if (n <= 0)
+        return QByteArray();
+
+    const QString err = GetError(reply);
+    if (!err.isEmpty()) {
+        if (show && readHeadError() && !ScanMode)
+            showLine(err);
+        return QByteArray();
+    }
+    if (ExpectedPrefix.isEmpty() || !reply.startsWith(ExpectedPrefix))
+        return QByteArray();
+
+    const QByteArray label = AntennaText + numberText(HeadNumber).toLatin1() + ": " + ResultLabel;
+    QByteArray result;
+    if (ResultKind == "1") {
+        result = reversePairs((reply.mid(7) + "00000000").left(8));
+    } else if (ResultKind == "2") {
+        quint32 count = 0;
+        if (!hexValue(reply.mid(10, 4), count) || reply.size() < 14)
+            return QByteArray();
+        const QByteArray hex = reply.mid(15, static_cast<int>(count) * 2);
+        // A reply that carries fewer bytes than it announces is cut: show nothing of it.
+        if (hex.size() != static_cast<qsizetype>(count) * 2)
+            return QByteArray();
+        if (show) {
+            result = QByteArray::fromHex(hex);
+            if (result.size() != static_cast<qsizetype>(count))
+                return QByteArray();
+            LastData = result;
+        } else {
+            result = hex;
+        }
+    }
+    if (!result.isEmpty() && show && !ScanMode && view_)
+        view_->ShowData(2, label.trimmed(), result);
+    return result;
+}
+
+bool WDProtocol::failWrite(const QByteArray& reply)
+{
+    // No reply must not bring back the error text of an older exchange.
+    if (!reply.isEmpty())
+        rememberedReply_ = reply;
+    const QString err = ErrorLine(reply);
+    if (!err.isEmpty())
+        showLine(err);
+    if (ctx_.language)
+        ctx_.language->ShowMessage(4);
+    return false;
+}
+
+bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const QString& idCode,
+                          quint16 address, int length, const QByteArray& data)
+{
+    LoopMode = false;
+    // length sets the byte count on the wire: it must not promise more bytes than there
+    // are, nor reach past the end of the tag memory.
+    if (isData && (length < 0 || length > data.size() || address + length > kAddressSpace))
+        return failWrite(QByteArray());
+
+    const QByteArray wire = accessType != 0 ? IDWireForm(idCode) : QByteArray();
+    sendCommand("?70");
+    ResultLabel.clear();
+    ResultKind = "0";
+    if (isData) {
+        LastCommand = WriteDataCommand(accessType, address, data.left(length), wire);
+        ExpectedPrefix = "#20**";
+    } else {
+        LastCommand = WriteIDCommand(accessType, wire, data);
+        ExpectedPrefix = "#22**";
+    }
+    HeadNumber = head;
+    savedHead_ = head;
+    sendOnly(LastCommand);
+
+    // The unit's answer tells whether the tag took the data: read and test it.
+    QByteArray reply;
+    int16_t n = receive(reply, true);
+    if (n > 0)
+        n = GetLKResult(reply, n, true);
+    const bool ok = n > 0 && reply.startsWith(ExpectedPrefix);
+    if (!ok)
+        failWrite(n > 0 ? reply : QByteArray());
+    Poll(true, true);
+    return ok;
+}
+
+// ---------------------------------------------------------------------------------------
+// Poll, loop and scan
+
+QByteArray WDProtocol::Poll(const QVariant& show, const QVariant& quiet)
+{
+    return Poll(show.isValid() ? show.toBool() : true, quiet.isValid() ? quiet.toBool() : false);
+}
+
+QByteArray WDProtocol::Poll(bool show, bool quiet, bool force)
+{
+    if (force || LoopMode) {
+        if (ScanMode)
+            scanStep(quiet, show);
+        else
+            ReadResult(quiet, show);
+    }
+    if (stateView_ && stateView_->Loaded() && stateView_->AutoMode())
+        GetState();
+    if (LoopMode && !ScanMode && Val(ResultKind) != 0) {
+        sendCommand("?70");
+        sendOnly(LastCommand);
+    }
+    return QByteArray();
+}
+
+void WDProtocol::Stop()
+{
+    LoopMode = false;
+    StopBuffered();
+    LastCommand.clear();
+    if (ScanMode)
+        ScanPause();
+}
+
+void WDProtocol::ScanStart(const QStringList& slotTexts)
+{
+    ScanCount = 0;
+    for (int i = 0; i < kScanSlots; ++i) {
+        ScanCodes[i] = slotTexts.value(i).trimmed().toLatin1().toUpper();
+        ScanFound[i] = false;
+        if (!ScanCodes[i].isEmpty())
+            ++ScanCount;
+    }
+    ScanMode = true;
+    LoopMode = true;
+}
+
+void WDProtocol::ScanPause(bool endLoop)
+{
+    for (int i = 1; i <= kScanSlots; ++i) {
+        if (view_)
+            view_->SetScanLED(i, false);
+    }
+    if (endLoop)
+        LoopMode = false;
+    ScanMode = false;
+}
+
+void WDProtocol::ClearScan()
+{
+    for (int i = 0; i < kScanSlots; ++i) {
+        if (view_) {
+            view_->SetScanText(i + 1, QString());
+            view_->SetScanLED(i + 1, false);
+        }
+        ScanCodes[i].clear();
+        ScanFound[i] = false;
+    }
+    ScanCount = 0;
+}
+
+QByteArray WDProtocol::scanExchange(const QByteArray& command)
+{
+    // The slot holds the code as it is shown; the unit takes and gives it in wire order.
+    sendOnly(command);
+    QByteArray reply;
+    int16_t n = receive(reply);
+    if (n > 0) {
+        n = GetLKResultExt(reply, n);
+        if (n >= 1 && reply == "$") {
+            n = receive(reply);
+            if (n > 0)
+                n = GetLKResult(reply, n);
+        }
+    }
+    if (n > 0)
+        rememberedReply_ = reply;
+    if (n >= 1 && reply.startsWith("#20**")) {
+        const QByteArray code = reply.mid(15, 8);
+        quint32 check = 0;
+        if (code.size() == 8 && hexValue(code, check))
+            return IDWireForm(code).toUpper();
+    }
+    sendCommand("?70");
+    return QByteArray();
+}
+
+void WDProtocol::scanLamps()
+{
+    if (!view_)
+        return;
+    for (int i = 0; i < kScanSlots; ++i)
+        view_->SetScanLED(i + 1, ScanMode && ScanFound[i]);
+}
+
+void WDProtocol::scanStep(bool quiet, bool show)
+{
+    ScanFound.fill(false);
+    sendCommand("?70");
+    if (ScanCount == 0) {
+        LastCommand = "?12**0H";
+        ExpectedPrefix = "#12**";
+        ResultKind = "1";
+        sendOnly(LastCommand);
+        const QByteArray code = ReadResult(quiet, show);
+        if (!code.isEmpty()) {
+            ScanCodes[0] = code;
+            ScanFound[0] = true;
+            if (view_)
+                view_->SetScanText(1, QString::fromLatin1(code));
+            ++ScanCount;
+        }
+        scanLamps();
+        return;
+    }
+
+    // "C": every known tag names another tag in the field. A pause pressed while a reply
+    // is awaited keeps what that reply found and stops before the next exchange.
+    for (int i = 0; i < kScanSlots && ScanMode; ++i) {
+        if (ScanCodes[i].isEmpty())
+            continue;
+        const QByteArray c = scanExchange(ScanCommand('C', IDWireForm(ScanCodes[i])));
+        if (c.isEmpty())
+            continue;
+        int known = -1;
+        for (int j = 0; j < kScanSlots; ++j) {
+            if (!ScanCodes[j].isEmpty() && ScanCodes[j] == c) {
+                known = j;
+                break;
+            }
+        }
+        if (known >= 0) {
+            ScanFound[known] = true;
+            continue;
+        }
+        for (int k = 0; k < kScanSlots; ++k) {
+            if (ScanCodes[k].isEmpty()) {
+                ScanCodes[k] = c;
+                ScanFound[k] = true;
+                if (view_)
+                    view_->SetScanText(k + 1, QString::fromLatin1(c));
+                ++ScanCount;
+                break;
+            }
+        }
+    }
+    // "B": is the slot's own tag still here.
+    for (int i = 0; i < kScanSlots && ScanMode; ++i) {
+        if (ScanCodes[i].isEmpty() || ScanFound[i])
+            continue;
+        if (!scanExchange(ScanCommand('B', IDWireForm(ScanCodes[i]))).isEmpty())
+            ScanFound[i] = true;
+    }
+    scanLamps();
+}
+
+// ---------------------------------------------------------------------------------------
+// Tag state, unit state, outputs
+
+void WDProtocol::GetTagState(ITagStateView& view)
+{
+    setBusy(true);
+    const int16_t f = view_ ? static_cast<int16_t>(view_->AccessType()) : 0;
+    const QString idText = view_ ? view_->IDCodeText() : QString();
+    const int16_t head = view_ ? static_cast<int16_t>(view_->HeadIndex()) : 0;
+    const QByteArray wire = f != 0 ? IDWireForm(idText) : QByteArray();
+
+    TagStateDisplay display;
+    sendCommand("?70");
+    sendOnly(TagStateCommand(f, wire));
+    // The state line tells about this request only: no reply means no error text, not the
+    // error of some older exchange.
+    QByteArray reply;
+    int16_t n = receive(reply, false);
+    if (n > 0)
+        n = GetLKResult(reply, n, false);
+    if (n <= 0)
+        reply.clear();
+    rememberedReply_ = reply;
+    display.state = ErrorLine(reply, false);
+
+    const QByteArray id = ReadDataExt(false, head, 0, 0, f, idText, false, false);
+    QByteArray block;
+    if (!id.isEmpty())
+        block = ReadDataExt(true, head, kStateBlockAddress, kStateBlockLength, f, idText, false, false);
+    WDStateBlock decoded;
+    if (!id.isEmpty() && WDStateBlock::Decode(block, decoded)) {
+        display.valid = true;
+        display.idCode = QString::fromLatin1(id);
+        display.date = QString::fromLatin1(decoded.month + '/' + decoded.year);
+        display.cycles = QString::number(decoded.cycles);
+        display.ledOff = WDStateBlock::TimeText(decoded.ledOffMs);
+        display.ledOn = WDStateBlock::TimeText(decoded.ledOnMs);
+        display.remaining = decoded.BatteryRemaining(clock ? clock() : QDate::currentDate());
+        display.battery = QString::number(display.remaining, 'f', 1) + QLatin1Char('%');
+    }
+    view.ShowTagState(display);
+    setBusy(false);
+}
+
+void WDProtocol::GetState()
+{
+    if (!stateView_ || !stateView_->Loaded())
+        return;
+    const bool loop = LoopMode;
+    LoopMode = false;
+    QByteArray reply;
+    const int16_t n = sendCommand("?73", reply);
+    if (n > 0) {
+        const QString err = GetError(reply);
+        if (err.isEmpty()) {
+            for (int i = 0; i <= 6; ++i)
+                stateView_->SetStateLamp(i, false);
+            // Only a state digit lights a lamp; anything else is no state.
+            const char c = reply.size() >= 4 ? reply.at(3) : '\0';
+            if (c >= '0' && c <= '6')
+                stateView_->SetStateLamp(c - '0', true);
+        } else if (readHeadError()) {
+            showLine(err);
+        }
+    } else {
+        for (int i = 0; i <= 6; ++i)
+            stateView_->SetStateLamp(i, false);
+    }
+    LoopMode = loop;
+}
+
+bool WDProtocol::OutputSet()
+{
+    if (!outputsView_)
+        return false;
+    const bool loop = LoopMode;
+    LoopMode = false;
+    QList<bool> outputs;
+    for (int i = 0; i < outputsView_->OutputCount(); ++i)
+        outputs.append(outputsView_->OutputChecked(i));
+    sendCommand("?70");
+    QByteArray reply;
+    const int16_t n = sendCommand(OutputsCommand(outputs), reply);
+    // A lamp shows an output the unit switched, not merely the box the user ticked.
+    const bool ok = n > 0 && reply.startsWith("#72");
+    for (int i = 0; i < outputs.size(); ++i)
+        outputsView_->SetOutputLamp(i, ok && outputs.at(i));
+    if (!ok && n > 0) {
+        const QString err = GetError(reply);
+        if (!err.isEmpty() && readHeadError())
+            showLine(err);
+    }
+    LoopMode = loop;
+    return ok;
+}
+
+} // namespace orvid

@@ -1,0 +1,283 @@
+#pragma once
+// The telegram layer of the microwave system D (system entry 6: one unit with the head
+// "WDN-S2-2NWZ" and antennas 0 and 1 on the serial port), without widgets, together with
+// its poll-driven loop and ID-code scan and the tag-state, unit-state and output exchanges.
+// It keeps the window state the telegrams are built from and runs every exchange through
+// the device link (ctx.lk, ctx.ports).
+//
+// The wire: ASCII text. A command goes out as "::" station head command "@@" CR; a reply
+// comes back as "::" station head payload and two trailing characters, ended by CR.
+// Payloads: "#" + command number (good), "%" + command number + error code (two
+// characters), or "$", an interim acknowledgement after which the real reply follows.
+// ID codes are 8 hex digits; on the wire their four digit pairs are reversed
+// ("12345678" goes out as "78563412").
+//
+// How the window (frmSystemWD) uses it
+// ------------------------------------
+// - The window owns one WDProtocol, constructed with the application context and the
+//   window as its IWDView (below). The window is the ISystemForm the link registers for
+//   entry 6 and forwards:
+//       CommandList()   -> CommandList()         (empty: no command list)
+//       Check()         -> Check()
+//       Poll(a, b)      -> Poll(a, b)            (QVariant overload; returns "")
+//       CloseLK()       -> CloseLK()
+//       Init(bool)      -> Init()
+//       SetLKString     -> SetLKString,  GetLKResult -> GetLKResult,  StopBuffered -> ...
+//       PutData(id, v)  -> PutData(id, v)        (103, 200..205; false: not ours)
+//       GetData(id, v)  -> GetData(id, v)        (other ids leave v untouched)
+//       SetLanguage()   -> on the first call store the control defaults; when
+//                          ApplyLanguage() returns true translate the controls of section
+//                          "frmSystemWD". ApplyLanguage() always ends by setting the head
+//                          frame title through IWDView::SetRWFrameTitle.
+//   It implements ITagStateProvider (TagStateView.h) by forwarding to GetTagState(view).
+// - Buttons: btRead -> ReadData(true); btIdCodeRead -> ReadData(false) (the window keeps
+//   the busy flags); btStop -> Stop(); btScanStart -> ScanStart(slot box texts);
+//   btScanPause -> ScanPause(); btClear -> ctrlList.Clear() and ClearScan();
+//   EnableScan(false) -> the window switches frames, unlocks the boxes, toggles
+//   Start/Pause and calls ScanPause(false) (lamps off, scan off, loop left alone);
+//   btCodeScan -> LoopMode = false.
+//   The write dialogs call WriteTag (isData true: data bytes; false: the new ID code in
+//   wire order, as the ID-code dialog builds it) and read LastDataRead() and GetData(103).
+// - The unit-state window (frmSystemWDState) implements IWDStateView and the outputs window
+//   (frmSystemWDIO) IWDOutputsView; the window hands them over with setStateView /
+//   setOutputsView (null when not built). Their Set buttons call GetState() / OutputSet().
+// - Fields are public and named as the window state is named (HeadNumber, LoopMode,
+//   LastCommand, ScanMode, ScanCodes ...). The window may read them; it sets LoopMode
+//   directly where its handlers say "LoopMode := False".
+// - Data list lines go to IWDView::ShowData(kind, label, bytes): kind 1 an error line
+//   (label empty), kind 2 tag data (label "ANT 0: DATA ="), bytes raw, one per character.
+// - Every exchange waits with window events running (DeviceWait); a click may arrive in
+//   the middle. ScanPause() during a scan step takes effect at the next exchange.
+
+#include "TagStateView.h"
+#include "foundations/Menues.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace orvid {
+
+struct AppContext;
+
+// What the telegram layer needs of the system D window.
+class IWDView {
+public:
+    virtual ~IWDView() = default;
+    // ctrlList.ShowData: kind 1 an error line (label empty), kind 2 a data line.
+    virtual void ShowData(int kind, const QByteArray& label, const QByteArray& data) = 0;
+    // The window's entries: chkLoop, cmbHeadNumber.ListIndex, the first selected rdIDCode
+    // option (0 when none), txtIDCode, txtAddress (hex digits), txtLength (decimal digits).
+    virtual bool LoopChecked() const = 0;
+    virtual int HeadIndex() const = 0;
+    virtual int AccessType() const = 0;
+    virtual QString IDCodeText() const = 0;
+    virtual QString AddressText() const = 0;
+    virtual QString LengthText() const = 0;
+    // The caption of frameHead (the protocol passes NoHeadText for an empty title).
+    virtual void SetRWFrameTitle(const QString& title) = 0;
+    // Scan slot 1..8: the text of txtScan(slot - 1), the lamp cirScan(slot - 1).
+    virtual void SetScanText(int slot, const QString& code) = 0;
+    virtual void SetScanLED(int slot, bool on) = 0;
+    // Hourglass pointer on / off around device exchanges.
+    virtual void SetBusy(bool busy) = 0;
+};
+
+// The unit-state window frmSystemWDState.
+class IWDStateView {
+public:
+    virtual ~IWDStateView() = default;
+    virtual bool Loaded() const = 0;
+    virtual bool AutoMode() const = 0;
+    // Lamp cirState(index), index 0..6.
+    virtual void SetStateLamp(int index, bool lit) = 0;
+};
+
+// The outputs window frmSystemWDIO.
+class IWDOutputsView {
+public:
+    virtual ~IWDOutputsView() = default;
+    virtual int OutputCount() const = 0;             // 4
+    virtual bool OutputChecked(int index) const = 0;  // chkOutput(index)
+    virtual void SetOutputLamp(int index, bool lit) = 0; // cirOutput(index)
+};
+
+// The 14-byte state block of a tag at 0x8044, decoded.
+struct WDStateBlock {
+    QByteArray month, year;   // two digits each, as stored ("05", "99")
+    quint32 cycles = 0;
+    quint32 ledOffMs = 0;
+    quint32 ledOnMs = 0;
+
+    // From 28 hex digits; false when the text is shorter or not hex.
+    static bool Decode(const QByteArray& hex, WDStateBlock& block);
+    // "1h 2min 3sec 4ms " (hours not limited to 24; ends with a blank).
+    static QString TimeText(quint32 ms);
+    // Remaining battery capacity in percent, 0..100, counted from the production month to
+    // the month of today (a month = 720 hours).
+    double BatteryRemaining(const QDate& today) const;
+    // Years below 50 are 20xx.
+    int FullYear() const;
+};
+
+class WDProtocol {
+public:
+    static constexpr const char* kSection = "frmSystemWD";   // language section
+    static constexpr const char* kSettings = "OrvidWD";      // settings section
+    static constexpr const char* kHeadType = "WDN-S2-2NWZ";
+    static constexpr int16_t kReplyTimeout = 500;            // ms, set by Init
+    static constexpr int kScanSlots = 8;
+    static constexpr quint16 kStateBlockAddress = 0x8044;
+    static constexpr int kStateBlockLength = 14;
+    static constexpr int kAddressSpace = 0x10000;            // tag memory: 0000..FFFF
+    static constexpr int kCheckReplyLength = 18;
+
+    explicit WDProtocol(AppContext& ctx, IWDView* view = nullptr);
+    void setView(IWDView* view) { view_ = view; }
+    void setStateView(IWDStateView* view) { stateView_ = view; }
+    void setOutputsView(IWDOutputsView* view) { outputsView_ = view; }
+    // Today's date for the battery estimate (tests inject a fixed one).
+    std::function<QDate()> clock = [] { return QDate::currentDate(); };
+
+    // ---- telegrams (pure) -------------------------------------------------------------
+    // "::" station head command (unless command begins with "::") & "@@" & suffix.
+    static QByteArray Wrap(const QByteArray& command, int station, int head, const QByteArray& suffix);
+    QByteArray SetLKString(const QByteArray& command, const QByteArray& suffix) const;
+    // length >= 7 and "::" first: drops "::", station, head and the last two characters,
+    // returns length - 6; else 0 with the reply unchanged.
+    static int16_t GetLKResultExt(QByteArray& reply, int16_t length);
+    // GetLKResultExt, and after an interim "$" one further reply (the link's time-out).
+    int16_t GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption = QVariant());
+    // ID text -> wire form: padded left with "0" to 8, the last 8 taken, pairs reversed.
+    // The same function turns a wire ID back.
+    static QByteArray IDWireForm(const QByteArray& id);
+    static QByteArray IDWireForm(const QString& id) { return IDWireForm(id.toLatin1()); }
+    // Commands without wrapping. wireId is appended when accessType >= 1 (ID write: <> 0).
+    static QByteArray ReadDataCommand(int accessType, quint16 address, int length, const QByteArray& wireId);
+    static QByteArray ReadIDCommand(int accessType, const QByteArray& wireId);
+    static QByteArray WriteDataCommand(int accessType, quint16 address, const QByteArray& data,
+                                       const QByteArray& wireId);
+    static QByteArray WriteIDCommand(int accessType, const QByteArray& wireId, const QByteArray& newId);
+    static QByteArray ScanCommand(char letter, const QByteArray& wireCode);   // 'B' or 'C'
+    static QByteArray TagStateCommand(int accessType, const QByteArray& wireId);
+    static QByteArray OutputsCommand(const QList<bool>& outputs);
+    // The built-in German text of an error code ("Unbekannter Fehler" when not listed).
+    static QString BuiltinErrorText(const QByteArray& code);
+
+    // ---- ISystemForm operations ---------------------------------------------------------
+    Menues CommandList() const { return {}; }
+    void Init();
+    bool Check();
+    void CloseLK();
+    void StopBuffered();
+    // Data items 103 and 200..205; false (value untouched) for any other id.
+    bool PutData(int16_t id, const QVariant& value);
+    bool GetData(int16_t id, QVariant& value) const;
+    // ErrorText / NoHeadText of the current language. True when the language differs from
+    // the one applied last (the window then translates its controls). Always sets the head
+    // frame title (item 1, or NoHeadText).
+    bool ApplyLanguage();
+    void SetRWFrameTitle(const QString& title);
+
+    // ---- errors -------------------------------------------------------------------------
+    // "STATUS: 40 - Kein Datenträger" for an error reply ("%" first), "" for any other.
+    // An empty reply takes the remembered one (and is replaced by it); the reply given is
+    // remembered. withHead false: the text begins with the blank.
+    QString GetError(QByteArray& reply, bool withHead = true);
+    QString GetError(const QByteArray& reply, bool withHead = true);
+    // The same without the memory.
+    QString ErrorLine(const QByteArray& reply, bool withHead = true) const;
+
+    // ---- reads and writes -----------------------------------------------------------------
+    // One read from the window's entries (Read and ID-code Read buttons).
+    void ReadData(bool isData);
+    // "?70", then the read; followUp: hands the reply to Poll (loop when chkLoop is ticked)
+    // and returns ""; without: reads the reply at once and returns the data as hex digits
+    // or the ID code (display order), "" on failure. A data read past the end of the tag
+    // memory is refused (nothing sent, "").
+    QByteArray ReadDataExt(bool isData, int16_t head, quint16 address, int length,
+                           int16_t accessType, const QString& idCode, bool logOption, bool followUp);
+    // Receives and evaluates the reply to LastCommand.
+    QByteArray ReadResult(bool quiet, bool show);
+    // A data write (isData: data's first length bytes) or an ID-code write (data = the new
+    // ID code as it goes on the wire). The reply is read and tested; a failure (error reply,
+    // no reply, data beyond the tag memory, length beyond data) is reported: the device's
+    // error line in the list and message 4. True when the unit confirmed the write.
+    bool WriteTag(bool isData, int16_t head, int16_t accessType, const QString& idCode,
+                  quint16 address, int length, const QByteArray& data);
+    QByteArray LastDataRead() const { return LastData; }
+
+    // ---- loop, scan and state exchanges ------------------------------------------------------
+    // One poll step: the pending reply of a loop read or a scan step, the unit-state refresh,
+    // and the next loop read. Returns "".
+    QByteArray Poll(bool show = true, bool quiet = false, bool force = false);
+    QByteArray Poll(const QVariant& show, const QVariant& quiet);
+    // btStop: loop off, "?70", LastCommand cleared, a running scan paused.
+    void Stop();
+    // btScanStart: slots from the box texts (blanks removed), ScanMode and LoopMode on.
+    void ScanStart(const QStringList& slotTexts);
+    // btScanPause: lamps off, ScanMode and LoopMode off. EnableScan(false) passes
+    // endLoop false: the scan ends, a running data loop is left to the caller.
+    void ScanPause(bool endLoop = true);
+    // btClear: slots emptied (boxes and lamps through the view).
+    void ClearScan();
+    void GetTagState(ITagStateView& view);
+    void GetState();
+    // Sends the chosen outputs; lamps light only when the unit confirmed. True when it did.
+    bool OutputSet();
+
+    // ---- window state -------------------------------------------------------------------
+    int16_t Station = 0;
+    int16_t HeadNumber = 0;
+    bool LoopMode = false;
+    QByteArray LastCommand;
+    QByteArray ResultKind = "0";
+    QByteArray ExpectedPrefix;
+    QByteArray ResultLabel;
+    QByteArray AntennaText = "ANT";
+    QString ErrorText = QStringLiteral("STATUS:");
+    QString NoHeadText = QStringLiteral("Kein Schreib/Lesekopf vorhanden");
+    int16_t DataRepresentation = 0;
+    QByteArray LastData;
+    int16_t OperationMode = 0, StartAddress = 0, DataLength = 0, Tagcode = 0, DataFormat = 0;
+
+    bool ScanMode = false;
+    std::array<QByteArray, kScanSlots> ScanCodes;   // display order, "" = empty slot
+    std::array<bool, kScanSlots> ScanFound{};
+    int16_t ScanCount = 0;
+
+private:
+    int16_t sendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant());
+    int16_t sendCommand(const QByteArray& command);
+    void sendOnly(const QByteArray& command, const QVariant& logOption = QVariant());
+    int16_t receive(QByteArray& reply, const QVariant& logOption = QVariant());
+    bool readHeadError() const;
+    void showLine(const QString& text);
+    void setBusy(bool busy);
+    QString translate(const QString& key, const QString& text) const;
+    void scanStep(bool quiet, bool show);
+    QByteArray scanExchange(const QByteArray& command);
+    void scanLamps();
+    bool failWrite(const QByteArray& reply);
+
+    AppContext& ctx_;
+    IWDView* view_ = nullptr;
+    IWDStateView* stateView_ = nullptr;
+    IWDOutputsView* outputsView_ = nullptr;
+    QByteArray rememberedReply_;
+    int16_t appliedLanguage_ = 0;
+    const QString defaultErrorText_ = QStringLiteral("STATUS:");
+    const QString defaultNoHeadText_ = QStringLiteral("Kein Schreib/Lesekopf vorhanden");
+    // Settings CloseLK writes only when this run gave them a value (see CloseLK).
+    std::optional<int16_t> savedHead_;
+    bool addressSet_ = false, lengthSet_ = false, tagcodeSet_ = false, modeSet_ = false;
+};
+
+} // namespace orvid

@@ -1,0 +1,738 @@
+#include "frmSystemWD.h"
+
+#include "WDLamp.h"
+#include "frmSystemWDIO.h"
+#include "frmSystemWDState.h"
+#include "frmSystemWDTagState.h"
+#include "frmSystemWDWrite.h"
+#include "frmSystemWDWriteIDCode.h"
+#include "foundations/ControlUtils.h"
+#include "foundations/Language.h"
+#include "foundations/MainFrame.h"
+#include "foundations/SettingsStore.h"
+#include "foundations/Utils.h"
+#include "foundations/WindowPlacement.h"
+#include "link/LK.h"
+#include "shell/ctrlList.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace orvid {
+
+namespace {
+const char* const kHexChars = "0123456789abcdefABCDEF";
+const char* const kDigits = "0123456789";
+const QString kNoLang = QStringLiteral("NOLANG");
+
+struct DepthGuard {
+    explicit DepthGuard(int& d) : depth(d) { ++depth; }
+    ~DepthGuard() { --depth; }
+    int& depth;
+};
+
+// A number as settings text: non-negative numbers get a leading blank.
+QString numberText(int n)
+{
+    return n >= 0 ? QStringLiteral(" ") + QString::number(n) : QString::number(n);
+}
+
+QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
+{
+    auto* f = new QGroupBox(text, parent);
+    f->setObjectName(QString::fromLatin1(name));
+    return f;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLineEdit* makeBox(QWidget* parent, const char* name, const QString& text, int maxLength)
+{
+    auto* e = new QLineEdit(text, parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setMaxLength(maxLength);
+    e->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    e->setMaximumWidth(e->fontMetrics().horizontalAdvance(QString(maxLength + 3, QLatin1Char('0'))) + 8);
+    return e;
+}
+} // namespace
+
+frmSystemWD::frmSystemWD(AppContext& ctx, QWidget* parent)
+    : QWidget(parent), ctx_(ctx), protocol_(std::make_unique<WDProtocol>(ctx, this))
+{
+    setObjectName(QStringLiteral("frmSystemWD"));
+    setWindowTitle(QStringLiteral("ORVID-M System D"));
+    buildControls();
+    showWriteDialog = [this] { frmSystemWDWrite::ShowDialog(ctx_, this, this); };
+    showWriteIDCodeDialog = [this] { frmSystemWDWriteIDCode::ShowDialog(ctx_, this, this); };
+    showTagStateDialog = [this] { frmSystemWDTagState::ShowDialog(ctx_, this, this); };
+}
+
+frmSystemWD::~frmSystemWD()
+{
+    while (busyCursor_ > 0) {
+        QApplication::restoreOverrideCursor();
+        --busyCursor_;
+    }
+}
+
+void frmSystemWD::buildControls()
+{
+    auto* top = new QVBoxLayout(this);
+    // The window never gets smaller than the head frame with its entries and buttons.
+    top->setSizeConstraint(QLayout::SetMinimumSize);
+    frameHead = makeFrame(this, "frameHead", QStringLiteral("LESEKOPF"));
+    frameHead->setProperty("langTag", kNoLang);
+    top->addWidget(frameHead);
+    auto* head = new QHBoxLayout(frameHead);
+
+    // Left column: the entries of a tag access.
+    auto* left = new QVBoxLayout;
+    frameAntenna = makeFrame(frameHead, "frameAntenna", QStringLiteral("Antenne"));
+    cmbHeadNumber = new QComboBox(frameAntenna);
+    cmbHeadNumber->setObjectName(QStringLiteral("cmbHeadNumber"));
+    cmbHeadNumber->setProperty("langTag", kNoLang);
+    cmbHeadNumber->addItems({QStringLiteral("0"), QStringLiteral("1")});
+    (new QHBoxLayout(frameAntenna))->addWidget(cmbHeadNumber);
+    left->addWidget(frameAntenna);
+
+    frameAccessType = makeFrame(frameHead, "frameAccessType", QStringLiteral("Zugriffsart"));
+    auto* al = new QVBoxLayout(frameAccessType);
+    const QString accessTexts[] = {QStringLiteral("alle Datenträger"),
+                                   QStringLiteral("Datenträger mit ID-Code"),
+                                   QStringLiteral("Datenträger mit anderem ID-Code")};
+    for (int i = 0; i < 3; ++i) {
+        auto* rd = new QRadioButton(accessTexts[i], frameAccessType);
+        rd->setObjectName(QStringLiteral("rdIDCode"));
+        rd->setProperty("ctrlIndex", i);
+        al->addWidget(rd);
+        rdIDCode.append(rd);
+        connect(rd, &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                rdIDCode_Click(i);
+        });
+    }
+    auto* idRow = new QHBoxLayout;
+    lblIDCode = new QLabel(QStringLiteral("ID-Code (Hex.)"), frameAccessType);
+    lblIDCode->setObjectName(QStringLiteral("lblIDCode"));
+    txtIDCode = makeBox(frameAccessType, "txtIDCode", QStringLiteral("00000000"), 8);
+    idRow->addWidget(lblIDCode);
+    idRow->addWidget(txtIDCode);
+    al->addLayout(idRow);
+    left->addWidget(frameAccessType);
+
+    auto* addrRow = new QHBoxLayout;
+    frameAddress = makeFrame(frameHead, "frameAddress", QStringLiteral("Adresse (Hex.)"));
+    txtAddress = makeBox(frameAddress, "txtAddress", QStringLiteral("0000"), 4);
+    (new QHBoxLayout(frameAddress))->addWidget(txtAddress);
+    frameLength = makeFrame(frameHead, "frameLength", QStringLiteral("Länge"));
+    txtLength = makeBox(frameLength, "txtLength", QStringLiteral("000"), 3);
+    (new QHBoxLayout(frameLength))->addWidget(txtLength);
+    addrRow->addWidget(frameAddress);
+    addrRow->addWidget(frameLength);
+    left->addLayout(addrRow);
+    left->addStretch(1);
+    head->addLayout(left);
+
+    // Middle: the data list, or in its place the scan slots.
+    auto* middle = new QVBoxLayout;
+    frameTagData = makeFrame(frameHead, "frameTagData", QStringLiteral("Daten"));
+    auto* dl = new QVBoxLayout(frameTagData);
+    list = new ctrlList(frameTagData);
+    list->setObjectName(QStringLiteral("ctrlList"));
+    list->Init();
+    list->setMinimumSize(280, 160);
+    dl->addWidget(list, 1);
+    picButtons = new QWidget(frameTagData);
+    picButtons->setObjectName(QStringLiteral("picButtons"));
+    auto* pl = new QHBoxLayout(picButtons);
+    pl->setContentsMargins(0, 0, 0, 0);
+    const char* const repNames[] = {"ASCII", "HEX", "DEZ"};
+    for (int i = 0; i < 3; ++i) {
+        auto* rd = new QRadioButton(QString::fromLatin1(repNames[i]), picButtons);
+        rd->setObjectName(QStringLiteral("rdDataMode"));
+        rd->setProperty("ctrlIndex", i);
+        rd->setProperty("langTag", kNoLang);
+        pl->addWidget(rd);
+        rdDataMode.append(rd);
+        connect(rd, &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                rdDataMode_Click(i);
+        });
+    }
+    pl->addStretch(1);
+    dl->addWidget(picButtons);
+    middle->addWidget(frameTagData, 1);
+
+    frameTagScan = makeFrame(frameHead, "frameTagScan", QStringLiteral("ID-Code Scan"));
+    auto* sl = new QGridLayout(frameTagScan);
+    for (int i = 0; i < WDProtocol::kScanSlots; ++i) {
+        auto* chk = new QCheckBox(frameTagScan);
+        chk->setObjectName(QStringLiteral("chkScan"));
+        chk->setProperty("ctrlIndex", i);
+        chk->setProperty("langTag", kNoLang);
+        chk->setChecked(true);
+        auto* box = makeBox(frameTagScan, "txtScan", QString(), 8);
+        box->setProperty("ctrlIndex", i);
+        auto* lamp = new WDLamp(frameTagScan);
+        lamp->setObjectName(QStringLiteral("cirScan"));
+        lamp->setProperty("ctrlIndex", i);
+        sl->addWidget(chk, i, 0);
+        sl->addWidget(box, i, 1);
+        sl->addWidget(lamp, i, 2);
+        chkScan.append(chk);
+        txtScan.append(box);
+        cirScan.append(lamp);
+        connect(chk, &QCheckBox::toggled, this, [box](bool on) { box->setEnabled(on); });
+        connect(box, &QLineEdit::textChanged, this,
+                [box] { FilterTextBox(box, QString::fromLatin1(kHexChars)); });
+        box->installEventFilter(this);
+    }
+    auto* scanButtons = new QHBoxLayout;
+    btScanStart = makeButton(frameTagScan, "btScanStart", QStringLiteral("Start"));
+    btScanPause = makeButton(frameTagScan, "btScanPause", QStringLiteral("Pause"));
+    btScanPause->setEnabled(false);
+    auto* clear1 = makeButton(frameTagScan, "btClear", QStringLiteral("L&öschen"));
+    clear1->setProperty("ctrlIndex", 1);
+    scanButtons->addWidget(btScanStart);
+    scanButtons->addWidget(btScanPause);
+    scanButtons->addWidget(clear1);
+    sl->addLayout(scanButtons, WDProtocol::kScanSlots, 0, 1, 4);
+    sl->setColumnStretch(3, 1);
+    middle->addWidget(frameTagScan, 0, Qt::AlignHCenter | Qt::AlignTop);
+    frameTagScan->hide();
+    head->addLayout(middle, 1);
+
+    // Right column: the buttons.
+    auto* right = new QVBoxLayout;
+    frameIdCode = makeFrame(frameHead, "frameIdCode", QStringLiteral("ID Code"));
+    auto* il = new QVBoxLayout(frameIdCode);
+    btIdCodeRead = makeButton(frameIdCode, "btIdCodeRead", QStringLiteral("&Lesen"));
+    btIdCodeWrite = makeButton(frameIdCode, "btIdCodeWrite", QStringLiteral("&Schreiben"));
+    btCodeScan = makeButton(frameIdCode, "btCodeScan", QStringLiteral("S&can"));
+    il->addWidget(btIdCodeRead);
+    il->addWidget(btIdCodeWrite);
+    il->addWidget(btCodeScan);
+    right->addWidget(frameIdCode);
+    frameText = makeFrame(frameHead, "frameText", QStringLiteral("Daten"));
+    auto* tl = new QVBoxLayout(frameText);
+    btRead = makeButton(frameText, "btRead", QStringLiteral("L&esen"));
+    btWrite = makeButton(frameText, "btWrite", QStringLiteral("Schrei&ben"));
+    tl->addWidget(btRead);
+    tl->addWidget(btWrite);
+    right->addWidget(frameText);
+    btTagInfo = makeButton(frameHead, "btTagInfo", QStringLiteral("&Taginfo"));
+    chkLoop = new QCheckBox(QStringLiteral("Schleife"), frameHead);
+    chkLoop->setObjectName(QStringLiteral("chkLoop"));
+    btStop = makeButton(frameHead, "btStop", QStringLiteral("Sto&p"));
+    auto* clear0 = makeButton(frameHead, "btClear", QStringLiteral("L&öschen"));
+    clear0->setProperty("ctrlIndex", 0);
+    right->addWidget(btTagInfo);
+    right->addWidget(chkLoop);
+    right->addWidget(btStop);
+    right->addWidget(clear0);
+    right->addStretch(1);
+    head->addLayout(right);
+    btClear = {clear0, clear1};
+
+    connect(btRead, &QPushButton::clicked, this, [this] { btRead_Click(); });
+    connect(btWrite, &QPushButton::clicked, this, [this] { btWrite_Click(); });
+    connect(btIdCodeRead, &QPushButton::clicked, this, [this] { btIdCodeRead_Click(); });
+    connect(btIdCodeWrite, &QPushButton::clicked, this, [this] { btIdCodeWrite_Click(); });
+    connect(btCodeScan, &QPushButton::clicked, this, [this] { btCodeScan_Click(); });
+    connect(btTagInfo, &QPushButton::clicked, this, [this] { btTagInfo_Click(); });
+    connect(btStop, &QPushButton::clicked, this, [this] { btStop_Click(); });
+    for (QPushButton* b : btClear)
+        connect(b, &QPushButton::clicked, this, [this] { btClear_Click(); });
+    connect(btScanStart, &QPushButton::clicked, this, [this] { btScanStart_Click(); });
+    connect(btScanPause, &QPushButton::clicked, this, [this] { btScanPause_Click(); });
+
+    connect(txtAddress, &QLineEdit::textChanged, this,
+            [this] { FilterTextBox(txtAddress, QString::fromLatin1(kHexChars)); });
+    connect(txtIDCode, &QLineEdit::textChanged, this,
+            [this] { FilterTextBox(txtIDCode, QString::fromLatin1(kHexChars)); });
+    connect(txtLength, &QLineEdit::textChanged, this,
+            [this] { FilterTextBox(txtLength, QString::fromLatin1(kDigits)); });
+    for (QLineEdit* e : {txtAddress, txtIDCode, txtLength})
+        e->installEventFilter(this);
+
+    rdIDCode[0]->setChecked(true);
+    rdDataMode[0]->setChecked(true);
+}
+
+// ---- field formatting ------------------------------------------------------------------
+
+QString frmSystemWD::FormatAddress(const QString& text)
+{
+    const qint64 v = static_cast<qint64>(Val(QStringLiteral("&H") + text)) & 0xFFFF;
+    return HexString(v, QStringLiteral("0000"));
+}
+
+QString frmSystemWD::FormatIDCode(const QString& text)
+{
+    const qint64 v = static_cast<qint64>(Val(QStringLiteral("&H") + text)) & 0xFFFFFFFFLL;
+    return HexString(v, QStringLiteral("00000000"));
+}
+
+QString frmSystemWD::FormatLength(const QString& text)
+{
+    return QString::number(CInt16(Val(text))).rightJustified(3, QLatin1Char('0'));
+}
+
+QString frmSystemWD::FormatScanCode(const QString& text)
+{
+    return text.trimmed().isEmpty() ? text : FormatIDCode(text.trimmed());
+}
+
+bool frmSystemWD::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    if (box && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        if (event->type() == QEvent::FocusIn) {
+            SelectAllTextBox(box);
+        } else if (box == txtAddress) {
+            box->setText(FormatAddress(box->text()));
+        } else if (box == txtIDCode) {
+            box->setText(FormatIDCode(box->text()));
+        } else if (box == txtLength) {
+            box->setText(FormatLength(box->text()));
+        } else if (txtScan.contains(box)) {
+            box->setText(FormatScanCode(box->text()));
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- settings, load and close ----------------------------------------------------------
+
+QString frmSystemWD::setting(const QString& key, const QString& defaultValue) const
+{
+    return ctx_.settings ? ctx_.settings->read(QString::fromLatin1(WDProtocol::kSettings), key, defaultValue)
+                         : defaultValue;
+}
+
+void frmSystemWD::writeSetting(const QString& key, const QString& value)
+{
+    if (ctx_.settings)
+        ctx_.settings->write(QString::fromLatin1(WDProtocol::kSettings), key, value);
+}
+
+void frmSystemWD::load()
+{
+    const auto index = [](const QString& text, int count) {
+        const double v = Val(text);
+        return v < 0 || v >= count ? 0 : static_cast<int>(v);
+    };
+    // 1. The representation goes through the data item, so the dialogs read the same one.
+    protocol_->PutData(103, CInt16(Val(setting(QStringLiteral("DataRepresentation"), QStringLiteral("0")))));
+    QVariant rep;
+    protocol_->GetData(103, rep);
+    const int repIndex = index(QString::number(rep.toInt()), int(rdDataMode.size()));
+    SetOptionGroup(rdDataMode, repIndex);
+    rdDataMode_Click(repIndex);
+
+    // 5. The entries.
+    cmbHeadNumber->setCurrentIndex(index(setting(QStringLiteral("HeadNumber"), QStringLiteral("0")),
+                                         cmbHeadNumber->count()));
+    const int access = index(setting(QStringLiteral("UseIdCode"), QStringLiteral("0")), int(rdIDCode.size()));
+    SetOptionGroup(rdIDCode, access);
+    rdIDCode_Click(access);
+    chkLoop->setChecked(setting(QStringLiteral("LoopFlag"), QStringLiteral("0")) == QLatin1String("1"));
+    txtIDCode->setText(FormatIDCode(setting(QStringLiteral("IdCode"), QString())));
+    txtAddress->setText(FormatAddress(setting(QStringLiteral("StartAddress"), QString())));
+    txtLength->setText(FormatLength(setting(QStringLiteral("DataLength"), QString())));
+
+    // 6. to 9.
+    SetLanguage();
+    if (ctx_.placement)
+        ctx_.placement->RestoreWindowPos(this);
+    if (ctx_.lk)
+        ctx_.lk->EnablePolling(true);
+    loaded_ = true;
+}
+
+void frmSystemWD::Show()
+{
+    if (!loaded_)
+        load();
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        sub->showNormal();
+        show();
+    } else {
+        showNormal();
+    }
+    fitContainer();
+}
+
+void frmSystemWD::fitContainer()
+{
+    // The MDI frame does not follow a growing minimum size of its child by itself (the
+    // scan frame is wider than the data frame): widen it rather than cut the buttons off.
+    QWidget* host = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (!host)
+        host = this;
+    const QSize needed = host->minimumSizeHint();
+    if (host->width() < needed.width() || host->height() < needed.height())
+        host->resize(host->size().expandedTo(needed));
+}
+
+void frmSystemWD::closeHandling()
+{
+    btStop_Click();
+    writeSetting(QStringLiteral("DataRepresentation"), numberText(protocol_->DataRepresentation));
+    writeSetting(QStringLiteral("HeadNumber"), numberText(cmbHeadNumber->currentIndex()));
+    writeSetting(QStringLiteral("UseIdCode"), numberText(GetOptionGroup(rdIDCode)));
+    writeSetting(QStringLiteral("LoopFlag"), chkLoop->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    writeSetting(QStringLiteral("IdCode"), txtIDCode->text());
+    writeSetting(QStringLiteral("StartAddress"), txtAddress->text());
+    writeSetting(QStringLiteral("DataLength"), txtLength->text());
+    if (ctx_.frame)
+        ctx_.frame->setMenuChecked(MenuEntry::OrvidWindow, false);
+    if (ctx_.placement)
+        ctx_.placement->SaveWindowPos(this);
+    loaded_ = false;
+}
+
+void frmSystemWD::Unload()
+{
+    if (loaded_)
+        closeHandling();
+    hide();
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->hide();
+}
+
+void frmSystemWD::closeEvent(QCloseEvent* event)
+{
+    if (loaded_)
+        closeHandling();
+    event->accept();
+}
+
+void frmSystemWD::SetLanguage()
+{
+    if (ctx_.language && !languageStored_) {
+        ctx_.language->StoreControlTexts(this);
+        ctx_.language->StoreFormTexts(this);
+        languageStored_ = true;
+    }
+    // The head frame's title is set in any case, so a recognised head type shows also
+    // while the built-in German is current.
+    if (protocol_->ApplyLanguage() && ctx_.language) {
+        const QString section = QString::fromLatin1(WDProtocol::kSection);
+        ctx_.language->TranslateControl(section, this);
+        ctx_.language->TranslateForm(section, this);
+    }
+}
+
+// ---- ISystemForm -----------------------------------------------------------------------
+
+bool frmSystemWD::Check()
+{
+    const bool found = protocol_->Check();
+    QVariant type;
+    if (ctx_.lk)
+        ctx_.lk->LkGetData(1, type);
+    protocol_->SetRWFrameTitle(found ? type.toString() : QString());
+    return found;
+}
+
+QString frmSystemWD::Poll(const QVariant& a, const QVariant& b)
+{
+    // A poll tick that arrives while one of this window's exchanges waits must not start
+    // reading the same reply.
+    if (actionDepth_ > 0)
+        return QString();
+    protocol_->Poll(a, b);
+    return QString();
+}
+
+void frmSystemWD::CloseLK() { protocol_->CloseLK(); }
+void frmSystemWD::Init(bool) { protocol_->Init(); }
+void frmSystemWD::PutData(int16_t id, const QVariant& value) { protocol_->PutData(id, value); }
+void frmSystemWD::GetData(int16_t id, QVariant& value) { protocol_->GetData(id, value); }
+
+QByteArray frmSystemWD::SetLKString(const QByteArray& command, const QByteArray& suffix)
+{
+    return protocol_->SetLKString(command, suffix);
+}
+
+int16_t frmSystemWD::GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption)
+{
+    return protocol_->GetLKResult(reply, length, logOption);
+}
+
+void frmSystemWD::StopBuffered() { protocol_->StopBuffered(); }
+
+void frmSystemWD::setStateWindow(frmSystemWDState* w)
+{
+    stateWindow_ = w;
+    protocol_->setStateView(w);
+    if (w)
+        w->setTarget(this);
+}
+
+void frmSystemWD::setIOWindow(frmSystemWDIO* w)
+{
+    ioWindow_ = w;
+    protocol_->setOutputsView(w);
+    if (w)
+        w->setTarget(this);
+}
+
+// ---- IWDView ---------------------------------------------------------------------------
+
+void frmSystemWD::ShowData(int kind, const QByteArray& label, const QByteArray& data)
+{
+    list->ShowData(kind, label, data);
+}
+
+bool frmSystemWD::LoopChecked() const { return chkLoop->isChecked(); }
+int frmSystemWD::HeadIndex() const { return qMax(0, cmbHeadNumber->currentIndex()); }
+int frmSystemWD::AccessType() const { return GetOptionGroup(rdIDCode); }
+QString frmSystemWD::IDCodeText() const { return txtIDCode->text(); }
+QString frmSystemWD::AddressText() const { return txtAddress->text(); }
+QString frmSystemWD::LengthText() const { return txtLength->text(); }
+
+void frmSystemWD::SetRWFrameTitle(const QString& title) { frameHead->setTitle(title); }
+
+void frmSystemWD::SetScanText(int slot, const QString& code)
+{
+    if (slot >= 1 && slot <= txtScan.size())
+        txtScan[slot - 1]->setText(code);
+}
+
+void frmSystemWD::SetScanLED(int slot, bool on)
+{
+    if (slot >= 1 && slot <= cirScan.size())
+        cirScan[slot - 1]->setLit(on);
+}
+
+void frmSystemWD::SetBusy(bool busy)
+{
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++busyCursor_;
+    } else if (busyCursor_ > 0) {
+        QApplication::restoreOverrideCursor();
+        --busyCursor_;
+    }
+}
+
+// ---- device actions --------------------------------------------------------------------
+
+bool frmSystemWD::ExchangeRunning() const
+{
+    return actionDepth_ > 0 || (ctx_.lk && ctx_.lk->Busy());
+}
+
+bool frmSystemWD::refuseWhenBusy()
+{
+    if (!ExchangeRunning())
+        return false;
+    QApplication::beep();
+    return true;
+}
+
+void frmSystemWD::GetTagState(ITagStateView& view)
+{
+    if (refuseWhenBusy())
+        return;
+    DepthGuard guard(actionDepth_);
+    protocol_->GetTagState(view);
+}
+
+WDEntries frmSystemWD::Entries() const
+{
+    WDEntries e;
+    e.head = HeadIndex();
+    e.accessType = AccessType();
+    e.idCode = txtIDCode->text();
+    e.address = txtAddress->text();
+    e.lastData = protocol_->LastDataRead();
+    e.dataRepresentation = protocol_->DataRepresentation;
+    return e;
+}
+
+bool frmSystemWD::WriteTag(bool isData, int16_t head, int16_t accessType, const QString& idCode,
+                           quint16 address, int length, const QByteArray& data)
+{
+    if (refuseWhenBusy())
+        return false;
+    DepthGuard guard(actionDepth_);
+    return protocol_->WriteTag(isData, head, accessType, idCode, address, length, data);
+}
+
+void frmSystemWD::GetState()
+{
+    if (refuseWhenBusy())
+        return;
+    DepthGuard guard(actionDepth_);
+    protocol_->GetState();
+}
+
+bool frmSystemWD::OutputSet()
+{
+    if (refuseWhenBusy())
+        return false;
+    DepthGuard guard(actionDepth_);
+    return protocol_->OutputSet();
+}
+
+// ---- handlers --------------------------------------------------------------------------
+
+void frmSystemWD::btRead_Click()
+{
+    if (refuseWhenBusy())
+        return;
+    DepthGuard guard(actionDepth_);
+    EnableScan(false);
+    protocol_->LoopMode = false;
+    protocol_->ReadData(true);
+}
+
+void frmSystemWD::btIdCodeRead_Click()
+{
+    EnableScan(false);
+    if (refuseWhenBusy())
+        return;
+    DepthGuard guard(actionDepth_);
+    protocol_->LoopMode = false;
+    protocol_->ReadData(false);
+}
+
+void frmSystemWD::btWrite_Click()
+{
+    EnableScan(false);
+    protocol_->LoopMode = false;
+    if (refuseWhenBusy())
+        return;
+    if (showWriteDialog)
+        showWriteDialog();
+}
+
+void frmSystemWD::btIdCodeWrite_Click()
+{
+    EnableScan(false);
+    if (refuseWhenBusy())
+        return;
+    if (showWriteIDCodeDialog)
+        showWriteIDCodeDialog();
+}
+
+void frmSystemWD::btTagInfo_Click()
+{
+    if (refuseWhenBusy())
+        return;
+    if (showTagStateDialog)
+        showTagStateDialog();
+}
+
+void frmSystemWD::btCodeScan_Click()
+{
+    protocol_->LoopMode = false;
+    EnableScan(true);
+}
+
+void frmSystemWD::btStop_Click()
+{
+    protocol_->LoopMode = false;
+    // Inside another exchange's wait the loop and scan end at its next step; the unit is
+    // stopped by the "?70" that precedes every next command.
+    if (!ExchangeRunning()) {
+        DepthGuard guard(actionDepth_);
+        protocol_->StopBuffered();
+    }
+    protocol_->LastCommand.clear();
+    if (protocol_->ScanMode)
+        btScanPause_Click();
+}
+
+void frmSystemWD::btClear_Click()
+{
+    list->Clear();
+    protocol_->ClearScan();
+    // The slots are empty whatever the protocol layer left in the boxes and lamps.
+    for (int i = 0; i < txtScan.size(); ++i) {
+        txtScan[i]->clear();
+        cirScan[i]->setLit(false);
+    }
+}
+
+void frmSystemWD::btScanStart_Click()
+{
+    QStringList codes;
+    for (QLineEdit* box : txtScan) {
+        codes.append(box->text().trimmed());
+        box->setReadOnly(true);
+    }
+    protocol_->ScanStart(codes);
+    btScanPause->setEnabled(true);
+    btScanStart->setEnabled(false);
+}
+
+void frmSystemWD::btScanPause_Click()
+{
+    for (int i = 0; i < txtScan.size(); ++i) {
+        txtScan[i]->setReadOnly(false);
+        cirScan[i]->setLit(false);
+    }
+    protocol_->ScanPause();
+    btScanPause->setEnabled(false);
+    btScanStart->setEnabled(true);
+}
+
+void frmSystemWD::EnableScan(bool enable)
+{
+    frameTagScan->setVisible(enable);
+    frameTagData->setVisible(!enable);
+    if (enable && loaded_)
+        fitContainer();
+    if (!enable) {
+        for (int i = 0; i < txtScan.size(); ++i) {
+            txtScan[i]->setReadOnly(false);
+            cirScan[i]->setLit(false);
+        }
+        protocol_->ScanPause(false);
+        btScanPause->setEnabled(false);
+        btScanStart->setEnabled(true);
+    }
+}
+
+bool frmSystemWD::ScanFrameShown() const
+{
+    return !frameTagScan->isHidden();
+}
+
+void frmSystemWD::rdIDCode_Click(int index)
+{
+    lblIDCode->setEnabled(index != 0);
+    txtIDCode->setEnabled(index != 0);
+}
+
+void frmSystemWD::rdDataMode_Click(int index)
+{
+    protocol_->PutData(103, index);
+    list->Format(index + 1);
+}
+
+} // namespace orvid

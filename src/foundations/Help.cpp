@@ -1,0 +1,38 @@
+#include "Help.h"
+
+#include "AppContext.h"
+#include "Language.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace orvid {
+
+void ShowHelp(AppContext& ctx, int context)
+{
+    Q_UNUSED(context);
+    if (!ctx.language)
+        return;
+    const QString file = ctx.language->helpFile();
+    if (file.isEmpty() || !QFileInfo(file).isFile())
+        return;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+}
+
+bool ShellOpen(const QString& fileOrUrl)
+{
+    if (fileOrUrl.trimmed().isEmpty())
+        return false;
+    const QFileInfo info(fileOrUrl);
+    if (info.exists())
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+    // Not a file: only a complete address (with its scheme) is handed on; a bare name
+    // would otherwise be guessed into a web address.
+    const QUrl url(fileOrUrl, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().size() < 2)
+        return false;
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace orvid

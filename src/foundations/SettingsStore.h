@@ -1,0 +1,90 @@
+#pragma once
+// Per-user settings store: one INI-style file ($XDG_CONFIG_HOME/Valdrecht/Zarvento.conf)
+// in place of the registry key "Software\Valdrecht\Zarvento". One file section per
+// registry section; value names match without regard to case; every write is atomic
+// (QSaveFile) and nothing is ever deleted. A file that does not parse never stops the
+// program: what parses is used and kept by later writes, the rest reads as defaults.
+//
+// File form (UTF-8): "[section]" lines and "name=value" lines; ";" and "#" start comment
+// lines. Values and names hold any characters and any length: a backslash, CR, LF, TAB,
+// NUL and other control characters, and blanks at either end are written as escapes
+// ("\\", "\r", "\n", "\t", "\0", "\xHH", "\s" for a blank). A value written by hand as
+// "dword:hhhhhhhh" is a 32-bit number (a registry export's form) and reads as its decimal
+// text. Every call reads the file afresh, so two stores (or two programs) on one file see
+// each other's writes; a write holds a lock on the folder while it reads, changes and
+// replaces the file.
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+namespace orvid {
+
+class SettingsStore {
+public:
+    // The path every caller passes; the store adds "\" and the section.
+    static constexpr const char* RootPath = "Software\\Valdrecht\\Zarvento";
+
+    // filePath empty: the per-user default location.
+    explicit SettingsStore(const QString& filePath = QString());
+    static QString defaultFilePath();
+    QString filePath() const;
+
+    // A value converted to text; the default when the value or section is missing.
+    QString ReadSetting(const QString& path, const QString& section, const QString& name,
+                        const QString& defaultValue) const;
+    // A value as stored (text; numbers written by other tools read as their number).
+    QVariant RegReadValue(const QString& path, const QString& section, const QString& name,
+                          const QVariant& defaultValue) const;
+    // Stores a text value, creating the section. True when it reached the disk.
+    bool RegWriteString(const QString& path, const QString& section, const QString& name,
+                        const QString& value);
+    // Value names and data of one key path (e.g. RootPath + "\\Port").
+    QList<QPair<QString, QString>> RegEnumValues(const QString& keyPath) const;
+    // Names of the sections below a key path.
+    QStringList RegEnumKeys(const QString& keyPath) const;
+
+    // Shorthands with RootPath.
+    QString read(const QString& section, const QString& name, const QString& defaultValue) const
+    { return ReadSetting(QString::fromLatin1(RootPath), section, name, defaultValue); }
+    bool write(const QString& section, const QString& name, const QString& value)
+    { return RegWriteString(QString::fromLatin1(RootPath), section, name, value); }
+
+    // The parsed file. Sections and the values in them are unique without regard to case
+    // (the first occurrence in the file wins, as a lookup would find it).
+    struct Value {
+        QString name;
+        QString text;
+        bool isNumber = false; // a "dword:" value; text is then unused
+        qint32 number = 0;
+    };
+    struct Section {
+        QString name;
+        QList<Value> values;
+    };
+    using Document = QList<Section>;
+
+    // Never fails: lines that do not parse are left out.
+    static Document parse(const QByteArray& bytes);
+    static QByteArray serialize(const Document& doc);
+    static const Value* find(const Document& doc, const QString& section, const QString& name);
+    // Sets a text value, adding the section and the value when missing. False when the
+    // document already held exactly this text.
+    static bool setText(Document& doc, const QString& section, const QString& name,
+                        const QString& value);
+
+private:
+    // The file's section for a registry path and section; false outside RootPath.
+    static bool sectionFor(const QString& path, const QString& section, QString& out);
+    // Reads and parses the file; false when it exists but cannot be read.
+    bool load(Document& doc) const;
+
+    QString path_;
+};
+
+// The text up to its first NUL character.
+QString TrimNul(const QString& text);
+
+} // namespace orvid

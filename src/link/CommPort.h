@@ -1,0 +1,82 @@
+#pragma once
+// The serial port as the link sees it: a settings string such as "38400,n,8,1", a
+// handshake number, a device path, open and close with a readable reason, the count of
+// waiting bytes, read-all and write.
+//
+// A device error while the port is open (unplugged adapter, hung-up pseudo-terminal)
+// closes the port at once and is reported a single time through failed(): left open, such
+// a port keeps the read notifier firing and floods the event loop with errors.
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+namespace orvid {
+
+class CommPort : public QObject {
+    Q_OBJECT
+public:
+    // Handshake numbers as stored by the port dialog and the settings.
+    enum Handshake : int { NoHandshake = 0, XonXoff = 1, RtsCts = 2, RtsCtsXonXoff = 3 };
+
+    struct LineSettings {
+        qint32 baud = 38400;
+        char parity = 'n';          // n, e, o, m, s
+        int dataBits = 8;           // 5..8
+        QByteArray stopBits = "1";  // "1", "1.5", "2"
+    };
+
+    explicit CommPort(QObject* parent = nullptr);
+    ~CommPort() override;
+
+    // Parses "baud,parity,databits,stopbits"; false (and no change) when malformed.
+    static bool parseSettings(const QString& text, LineSettings* out);
+    static QString formatSettings(const LineSettings& s);
+
+    // The settings in their normal form ("38400,n,8,1").
+    QString settings() const;
+    // Applies at once when the port is open; false when the text is malformed or the
+    // open port refuses the values (the settings are then left as they were).
+    bool setSettings(const QString& text);
+
+    int handshaking() const { return handshake_; }
+    // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 RTS/CTS (the two cannot be combined here).
+    bool setHandshaking(int value);
+
+    QString portName() const { return portName_; }
+    void setPortName(const QString& devicePath);
+
+    // Opens portName() with the current settings. On failure errorReason() tells why in
+    // words a user can act on.
+    bool open();
+    void close();
+    bool isOpen() const;
+    QString errorReason() const { return reason_; }
+
+    qint64 inBufferCount() const;
+    QByteArray input();                       // everything waiting
+    bool output(const QByteArray& bytes);     // queued and pushed to the driver at once
+    void discardInput();
+
+    QSerialPort& device() { return port_; }
+
+signals:
+    void readyRead();
+    // The open port was closed because of a device error; emitted once per opening.
+    void failed(const QString& reason);
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+    bool apply();
+    QString openFailureReason(QSerialPort::SerialPortError error) const;
+
+    QSerialPort port_;
+    QString portName_;
+    LineSettings line_;
+    int handshake_ = NoHandshake;
+    QString reason_;
+    bool failed_ = false;
+};
+
+} // namespace orvid

@@ -1,0 +1,609 @@
+#include "LK.h"
+
+#include "Ports.h"
+#include "foundations/AppContext.h"
+#include "foundations/Language.h"
+#include "foundations/MainFrame.h"
+#include "foundations/Options.h"
+#include "foundations/SettingsStore.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace orvid {
+
+namespace {
+
+// Display names of the system table, index 0 to 10.
+const char* const kSystemNames[LK::kSystemCount] = {
+    "kein Orvidsystem erkannt",
+    "Orvid System HX Serial",
+    "Orvid-I System R (QTR-AX)",
+    "Orvid-I System R (QTR1-AX)",
+    "ORVID-I System D (Fixcode)",
+    "ORVID-I System D (Read/Write)",
+    "ORVID-M System D",
+    "Orvid-M System L (Valdrecht Talk)",
+    "ORVID-M System L",
+    "ORVID-M System KLX9000",
+    "Orvid System HX Ethernet",
+};
+
+constexpr int kEthernetEntry = 10;
+constexpr int kFirstNetworkEntry = 9;
+constexpr int kLastSerialEntry = 8;
+constexpr int kRecognitionSteps = 8;
+
+// The leading number of a settings text, as a text runtime's Val reads it: blanks skipped,
+// an optional sign, decimal digits, or "&H" and hexadecimal digits. 0 when none.
+qint64 leadingNumber(const QString& text)
+{
+    const QString t = text.trimmed();
+    constexpr qint64 kLimit = std::numeric_limits<int>::max();
+    int pos = 0;
+    int base = 10;
+    bool negative = false;
+    if (t.startsWith(QLatin1String("&H"), Qt::CaseInsensitive)) {
+        base = 16;
+        pos = 2;
+    } else if (!t.isEmpty() && (t.at(0) == QLatin1Char('-') || t.at(0) == QLatin1Char('+'))) {
+        negative = t.at(0) == QLatin1Char('-');
+        pos = 1;
+    }
+    qint64 value = 0;
+    for (; pos < t.size(); ++pos) {
+        const char c = t.at(pos).toLatin1();
+        int digit = -1;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        if (digit < 0)
+            break;
+        value = qMin(value * base + digit, kLimit);
+    }
+    return negative ? -value : value;
+}
+
+// Menu control array and index that mark a system in the main window's menus.
+struct MenuMark {
+    const char* array;
+    int index;
+};
+const MenuMark kMenuMarks[LK::kSystemCount] = {
+    {nullptr, 0},
+    {"mnOrvidControl", 0},
+    {"mnOrvidSystemKR", 3},
+    {"mnOrvidSystemKR", 4},
+    {"mnOrvidSystemKD", 1},
+    {"mnOrvidSystemKD", 2},
+    {"mnOrvidSystem", 4},
+    // Entry 7 has a menu entry of its own ("Valdrecht Talk"); marking it keeps the menu
+    // telling the truth about the selected system.
+    {"mnOrvidSystemL", 1},
+    {"mnOrvidSystemL", 2},
+    {"mnOrvidSystemL", 3},
+    {"mnOrvidControl", 1},
+};
+
+// Device data items 1 to 3 are bytes; a text given by a caller is taken one byte per
+// character.
+QByteArray itemBytes(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QByteArray)
+        return value.toByteArray();
+    return value.toString().toLatin1();
+}
+
+// Raises a counter for the lifetime of a scope, even when the scope is left early.
+class CountGuard {
+public:
+    explicit CountGuard(int& counter) : counter_(counter) { ++counter_; }
+    ~CountGuard() { --counter_; }
+    CountGuard(const CountGuard&) = delete;
+    CountGuard& operator=(const CountGuard&) = delete;
+
+private:
+    int& counter_;
+};
+
+class FlagGuard {
+public:
+    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagGuard() { flag_ = false; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+} // namespace
+
+LK::LK(AppContext& ctx, QObject* parent) : QObject(parent), ctx_(ctx)
+{
+    for (int i = 0; i < kSystemCount; ++i)
+        systems_[i].name = QString::fromLatin1(kSystemNames[i]);
+    timSensorPoll_.setObjectName(QStringLiteral("timSensorPoll"));
+    timSensorPoll_.setInterval(pollInterval_);
+}
+
+void LK::InitSystems()
+{
+    for (int i = 0; i < kSystemCount; ++i)
+        systems_[i].name = QString::fromLatin1(kSystemNames[i]);
+
+    QString text = QStringLiteral("1000");
+    if (ctx_.settings)
+        text = ctx_.settings->read(QStringLiteral("Settings"), QStringLiteral("AutoTimeout"), text);
+    // A timer interval holds at most 65535 ms; 0 (or nonsense) means the timer never ticks.
+    const qint64 value = leadingNumber(text);
+    pollInterval_ = static_cast<int>(std::clamp<qint64>(value, 0, 65535));
+    applyPollTimer();
+}
+
+void LK::RegisterSystem(int index, std::function<ISystemForm*()> main,
+                        std::function<IToolWindow*()> io, std::function<IToolWindow*()> state)
+{
+    if (index < 1 || index >= kSystemCount)
+        return;
+    systems_[index].main = std::move(main);
+    systems_[index].io = std::move(io);
+    systems_[index].state = std::move(state);
+}
+
+const LK::SystemEntry& LK::entry(int index) const
+{
+    static const SystemEntry none;
+    if (index < 0 || index >= kSystemCount)
+        return none;
+    return systems_[index];
+}
+
+QString LK::SystemName(int index) const
+{
+    return entry(index).name;
+}
+
+void LK::SetNoSystemName(const QString& text)
+{
+    systems_[0].name = text;
+}
+
+int16_t LK::CurrentSystemIndex() const
+{
+    return ctx_.state ? ctx_.state->CurrentSystem : ownCurrentSystem_;
+}
+
+void LK::setCurrentSystem(int16_t system)
+{
+    if (ctx_.state)
+        ctx_.state->CurrentSystem = system;
+    else
+        ownCurrentSystem_ = system;
+}
+
+ISystemForm* LK::window(int index) const
+{
+    if (index < 1 || index >= kSystemCount || !systems_[index].main)
+        return nullptr;
+    return systems_[index].main();
+}
+
+IToolWindow* LK::ioWindow(int index) const
+{
+    if (index < 1 || index >= kSystemCount || !systems_[index].io)
+        return nullptr;
+    return systems_[index].io();
+}
+
+IToolWindow* LK::stateWindow(int index) const
+{
+    if (index < 1 || index >= kSystemCount || !systems_[index].state)
+        return nullptr;
+    return systems_[index].state();
+}
+
+ISystemForm* LK::CurrentWindow() const
+{
+    return window(CurrentSystemIndex());
+}
+
+IToolWindow* LK::CurrentIOWindow() const
+{
+    return ioWindow(CurrentSystemIndex());
+}
+
+IToolWindow* LK::CurrentStateWindow() const
+{
+    return stateWindow(CurrentSystemIndex());
+}
+
+ILkDirectAccess* LK::GetDirectAccess() const
+{
+    return dynamic_cast<ILkDirectAccess*>(CurrentWindow());
+}
+
+bool LK::Busy() const
+{
+    return selecting_ || exchangeDepth_ > 0 || pollBusy_;
+}
+
+// ---------------------------------------------------------------------------------------
+// Selection and recognition
+
+bool LK::CheckSystem(int16_t& system)
+{
+    setCurrentSystem(system);
+    if (ctx_.frame) {
+        ctx_.frame->setMenuEnabled(MenuEntry::IO, false);
+        ctx_.frame->setMenuEnabled(MenuEntry::State, false);
+    }
+    ISystemForm* form = window(system);
+    if (!form)
+        return false; // family not built: nothing answers as this entry
+    form->Init(system == kEthernetEntry);
+    return form->Check();
+}
+
+void LK::SetSystemMenuItem(int16_t system, bool mark)
+{
+    if (system < 1 || system >= kSystemCount || !ctx_.frame)
+        return;
+    const MenuMark& m = kMenuMarks[system];
+    ctx_.frame->setMenuArrayChecked(QString::fromLatin1(m.array), m.index, mark);
+}
+
+bool LK::SelectSystem(int16_t system, bool& askRetry)
+{
+    // A selection started while another selection, an exchange or a poll step waits would
+    // reopen the port and swap the framing under the waiting exchange: refuse it.
+    if (Busy())
+        return false;
+    if (system >= kSystemCount)
+        return false; // no such entry
+    FlagGuard selecting(selecting_);
+    IMainFrame* frame = ctx_.frame;
+
+    // 1. Every serial entry and every recognition needs the port open.
+    if (system < kFirstNetworkEntry && ctx_.ports) {
+        QString port;
+        QString settings;
+        int16_t protocol = 0;
+        ctx_.ports->OpenPort(port, settings, protocol, false);
+        ctx_.ports->OpenPort(port, settings, protocol, askRetry);
+    }
+
+    // 2.
+    const int16_t previous = CurrentSystemIndex();
+    EnablePolling(false);
+
+    // 3. The window menu as it is now: its marks tell which windows are open.
+    bool windowMark = false, ioMark = false, stateMark = false;
+    bool ioShown = false, stateShown = false;
+    if (frame) {
+        windowMark = frame->menuChecked(MenuEntry::OrvidWindow);
+        ioMark = frame->menuChecked(MenuEntry::IO);
+        stateMark = frame->menuChecked(MenuEntry::State);
+        ioShown = frame->menuEnabled(MenuEntry::IO) && ioMark;
+        stateShown = frame->menuEnabled(MenuEntry::State) && stateMark;
+        frame->setMenuEnabled(MenuEntry::IO, false);
+        frame->setMenuEnabled(MenuEntry::State, false);
+    }
+
+    // 4.
+    bool found = false;
+    for (;;) {
+        found = true;
+        if (system > 0) {
+            int16_t s = system;
+            found = CheckSystem(s);
+        } else {
+            const int requested = -static_cast<int>(system);
+            const int16_t candidate = static_cast<int16_t>(requested < kSystemCount ? requested : 0);
+            setCurrentSystem(candidate);
+            IProgressBox* box = ctx_.progress;
+            if (box)
+                box->ShowForm(kRecognitionSteps);
+            found = false;
+            if (candidate > 0) {
+                if (box) {
+                    box->SetStatus(SystemName(candidate));
+                    box->IncBar();
+                }
+                int16_t s = candidate;
+                found = CheckSystem(s);
+                if (found) {
+                    if (box)
+                        box->IncBar(kRecognitionSteps);
+                } else {
+                    setCurrentSystem(0);
+                }
+            }
+            // The network entries are tried only as the first candidate.
+            for (int16_t i = 1; !found && i <= kLastSerialEntry; ++i) {
+                if (i == candidate)
+                    continue;
+                if (box) {
+                    box->SetStatus(SystemName(i));
+                    if (!box->IncBar())
+                        break; // cancelled or closed by the user
+                }
+                int16_t s = i;
+                if (CheckSystem(s)) {
+                    found = true;
+                    if (box)
+                        box->IncBar(kRecognitionSteps);
+                }
+            }
+            if (!found)
+                setCurrentSystem(0);
+            if (box)
+                box->Unload();
+        }
+        if (!askRetry || found || !ctx_.language)
+            break;
+        if (ctx_.language->ShowMessage(1, Msg::RetryCancel) == Msg::Cancel)
+            break;
+    }
+
+    // 5. A change of system: the previous windows close down first.
+    if (previous > 0) {
+        if (CurrentSystemIndex() != previous) {
+            const int16_t next = CurrentSystemIndex();
+            setCurrentSystem(previous);
+            if (ISystemForm* old = window(previous)) {
+                // Its own link mode again (the Ethernet entry included), so that it closes
+                // its own connection and sends nothing to a device of another entry.
+                old->Init(previous == kEthernetEntry);
+                old->CloseLK();
+                if (windowMark && old->Loaded())
+                    old->Unload();
+            }
+            if (ioShown) {
+                if (IToolWindow* w = ioWindow(previous); w && w->Loaded())
+                    w->Unload();
+            }
+            if (stateShown) {
+                if (IToolWindow* w = stateWindow(previous); w && w->Loaded())
+                    w->Unload();
+            }
+            if (frame) {
+                frame->setMenuEnabled(MenuEntry::IO, false);
+                frame->setMenuEnabled(MenuEntry::State, false);
+            }
+            setCurrentSystem(next);
+            // The previous window's Init replaced the framing and link protocol.
+            if (next > 0) {
+                if (ISystemForm* form = window(next))
+                    form->Init(next == kEthernetEntry);
+            }
+        }
+        SetSystemMenuItem(previous, false);
+    }
+
+    // 6.
+    const int16_t current = CurrentSystemIndex();
+    if (frame) {
+        frame->setMenuEnabled(MenuEntry::OrvidWindow, current != 0);
+        if (current == 0) {
+            frame->setMenuEnabled(MenuEntry::IO, false);
+            frame->setMenuEnabled(MenuEntry::State, false);
+        }
+        frame->setMenuChecked(MenuEntry::OrvidWindow, windowMark);
+        frame->setMenuChecked(MenuEntry::IO, ioMark);
+        frame->setMenuChecked(MenuEntry::State, stateMark);
+    }
+
+    // 7. The new entry's windows come up as the marks say.
+    if (current > 0) {
+        SetSystemMenuItem(current, true);
+        if (current != previous && frame) {
+            if (frame->menuChecked(MenuEntry::OrvidWindow)) {
+                if (ISystemForm* form = window(current))
+                    form->Show();
+            }
+            if (frame->menuEnabled(MenuEntry::IO) && frame->menuChecked(MenuEntry::IO)) {
+                if (IToolWindow* w = ioWindow(current))
+                    w->Show();
+            }
+            if (frame->menuEnabled(MenuEntry::State) && frame->menuChecked(MenuEntry::State)) {
+                if (IToolWindow* w = stateWindow(current))
+                    w->Show();
+            }
+        }
+    }
+
+    // 8. The command window has nothing to send to on the Ethernet entry.
+    if (current == kEthernetEntry) {
+        if (frame)
+            frame->setMenuEnabled(MenuEntry::Command, false);
+        if (ctx_.command && ctx_.command->Loaded())
+            ctx_.command->Unload();
+    } else {
+        if (frame) {
+            frame->setMenuEnabled(MenuEntry::Command, true);
+            if (frame->menuChecked(MenuEntry::Command) && ctx_.command
+                && !ctx_.command->Loaded())
+                ctx_.command->Show();
+        }
+    }
+
+    // 9.
+    if (ctx_.command)
+        ctx_.command->RefreshForm();
+    if (frame)
+        frame->setSystemLabel(SystemName(current), found);
+    return found;
+}
+
+void LK::CloseSystem()
+{
+    if (CurrentSystemIndex() > 0) {
+        if (ISystemForm* form = CurrentWindow())
+            form->CloseLK();
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Dispatch
+
+bool LK::LkDataAvailable()
+{
+    ILkDirectAccess* direct = GetDirectAccess();
+    if (direct && direct->DirectModeSupported())
+        return direct->DataAvailable();
+    return ctx_.ports ? ctx_.ports->PortDataAvailable() : false;
+}
+
+int16_t LK::LkReceive(QByteArray& reply, int16_t& count, const QVariant& logOption, bool log,
+                      bool noCheck)
+{
+    CountGuard exchange(exchangeDepth_);
+    ILkDirectAccess* direct = GetDirectAccess();
+    if (direct && direct->DirectModeSupported())
+        return direct->DirectRead(reply, count, logOption, log, noCheck);
+    if (!ctx_.ports)
+        return 0;
+    return ctx_.ports->ReceiveTelegram(reply, count, logOption, log, noCheck);
+}
+
+int16_t LK::SendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption,
+                        bool& ok)
+{
+    CountGuard exchange(exchangeDepth_);
+    ok = false;
+    if (ILkDirectAccess* direct = GetDirectAccess())
+        return direct->ReadData(command, reply, logOption.toBool(), ok);
+
+    reply.clear();
+    if (command.isEmpty() || !ctx_.ports)
+        return 0;
+    ctx_.ports->FlushInput();
+
+    // A leading section sign asks for the reply with its check character untested and kept.
+    QByteArray text = command;
+    bool noCheck = false;
+    if (text.at(0) == '\xA7') {
+        text.remove(0, 1);
+        noCheck = true;
+    }
+    ISystemForm* form = CurrentWindow();
+    const QByteArray telegram = form ? form->SetLKString(text, QByteArray()) : text + '\r';
+    ctx_.ports->SendTelegram(telegram, static_cast<int16_t>(qMin<qsizetype>(telegram.size(), 32767)),
+                             logOption);
+
+    int16_t count = 0;
+    int16_t n = ctx_.ports->ReceiveTelegram(reply, count, logOption, true, noCheck);
+    if (n > 0) {
+        // The window may have gone while the reply was awaited.
+        if (ISystemForm* now = CurrentWindow())
+            n = now->GetLKResult(reply, n, logOption);
+        ok = true;
+    }
+    return n;
+}
+
+int16_t LK::SendOnly(const QByteArray& command, const QByteArray& suffix, const QVariant& logOption)
+{
+    if (command.isEmpty())
+        return 0;
+    CountGuard exchange(exchangeDepth_);
+    if (ILkDirectAccess* direct = GetDirectAccess())
+        return direct->WriteData(command, suffix, logOption.toBool());
+    if (!ctx_.ports)
+        return 0;
+    ctx_.ports->FlushInput();
+    ISystemForm* form = CurrentWindow();
+    const QByteArray telegram = form ? form->SetLKString(command, suffix) : command + '\r';
+    ctx_.ports->SendTelegram(telegram, static_cast<int16_t>(qMin<qsizetype>(telegram.size(), 32767)),
+                             logOption);
+    return -1;
+}
+
+void LK::LkPutData(int16_t id, const QVariant& value)
+{
+    if (id >= 1 && id <= 3) {
+        dataItems_[id] = itemBytes(value);
+        return;
+    }
+    if (ISystemForm* form = CurrentWindow())
+        form->PutData(id, value);
+}
+
+void LK::LkGetData(int16_t id, QVariant& value)
+{
+    if (id >= 1 && id <= 3) {
+        value = dataItems_[id];
+        return;
+    }
+    if (ISystemForm* form = CurrentWindow())
+        form->GetData(id, value);
+}
+
+// ---------------------------------------------------------------------------------------
+// Polling
+
+void LK::applyPollTimer()
+{
+    timSensorPoll_.setInterval(pollInterval_);
+    const bool run = pollTimerEnabled_ && pollInterval_ > 0;
+    if (run && !timSensorPoll_.isActive())
+        timSensorPoll_.start();
+    else if (!run && timSensorPoll_.isActive())
+        timSensorPoll_.stop();
+}
+
+bool LK::EnablePolling(bool on, bool temporary)
+{
+    if (pollLock_)
+        return false;
+    pollLock_ = true;
+    const bool previous = pollTimerEnabled_;
+    pollTimerEnabled_ = on;
+    applyPollTimer();
+    if (temporary) {
+        pollingEnabled_ = false;
+        bufferedPolling_ = on;
+    } else {
+        bufferedPolling_ = false;
+        pollingEnabled_ = on;
+        if (on && ctx_.command)
+            ctx_.command->SetBuffered(false);
+    }
+    pollLock_ = false;
+    return previous;
+}
+
+QString LK::LkPoll(const QVariant& a, const QVariant& b)
+{
+    QString result;
+    if (CurrentSystemIndex() <= 0 || pollBusy_)
+        return result;
+    FlagGuard busy(pollBusy_);
+    if (ctx_.command)
+        ctx_.command->Poll();
+    if (pollingEnabled_) {
+        if (ISystemForm* form = CurrentWindow())
+            result = form->Poll(a, b);
+    }
+    return result;
+}
+
+void LK::LkStopBuffered()
+{
+    EnablePolling(false);
+    if (ISystemForm* form = CurrentWindow())
+        form->StopBuffered();
+}
+
+Menues LK::LkCommandList()
+{
+    if (ISystemForm* form = CurrentWindow())
+        return form->CommandList();
+    return Menues();
+}
+
+} // namespace orvid

@@ -1,0 +1,115 @@
+#pragma once
+// The door to the current system: the table of the eleven system entries, selection and
+// automatic recognition, the dispatch of commands, polls and data items to the current
+// system window (serial route through Ports, or the window's own direct route), and the
+// poll timer.
+
+#include "LinkInterfaces.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <functional>
+
+namespace orvid {
+
+struct AppContext;
+
+class LK : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kSystemCount = 11; // indices 0..10
+
+    // Windows are created on first use: the table holds factories that return the one
+    // instance of each window (two entries may return the same window).
+    struct SystemEntry {
+        QString name;
+        std::function<ISystemForm*()> main;
+        std::function<IToolWindow*()> io;
+        std::function<IToolWindow*()> state;
+    };
+
+    explicit LK(AppContext& ctx, QObject* parent = nullptr);
+
+    // Fills the table with its names and "AutoTimeout" as the poll interval.
+    void InitSystems();
+    // Families register their windows for an index (before or after InitSystems).
+    void RegisterSystem(int index, std::function<ISystemForm*()> main,
+                        std::function<IToolWindow*()> io = {},
+                        std::function<IToolWindow*()> state = {});
+
+    const SystemEntry& entry(int index) const;
+    QString SystemName(int index) const;
+    void SetNoSystemName(const QString& text);   // entry 0, translated by the main window
+
+    // 1..10 selects that entry; 0 or below recognises, trying -system first.
+    // Returns whether the device was found. Refused (false, nothing changed) while Busy()
+    // or for an index beyond the table.
+    bool SelectSystem(int16_t system, bool& askRetry);
+    bool CheckSystem(int16_t& system);
+    void SetSystemMenuItem(int16_t system, bool mark);
+    void CloseSystem();
+
+    ISystemForm* CurrentWindow() const;           // null when none selected or not built
+    IToolWindow* CurrentIOWindow() const;
+    IToolWindow* CurrentStateWindow() const;
+    ILkDirectAccess* GetDirectAccess() const;
+
+    bool LkDataAvailable();
+    int16_t LkReceive(QByteArray& reply, int16_t& count, const QVariant& logOption = QVariant(),
+                      bool log = true, bool noCheck = false);
+    int16_t SendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption,
+                        bool& ok);
+    int16_t SendOnly(const QByteArray& command, const QByteArray& suffix,
+                     const QVariant& logOption = QVariant());
+    void LkPutData(int16_t id, const QVariant& value);
+    void LkGetData(int16_t id, QVariant& value);
+
+    bool EnablePolling(bool on, bool temporary = false);
+    QString LkPoll(const QVariant& a = QVariant(), const QVariant& b = QVariant());
+    void LkStopBuffered();
+    Menues LkCommandList();
+
+    bool PollingEnabled() const { return pollingEnabled_; }
+    bool BufferedPolling() const { return bufferedPolling_; }
+    // The poll timer. The main window connects its timeout to its own tick handler
+    // (PollReady guard, then LkPoll); the link only switches it on and off.
+    QTimer* PollTimer() { return &timSensorPoll_; }
+    // The timer's switch as EnablePolling sets it. With an interval of 0 the switch can be
+    // on while the timer never ticks (a zero interval means "never", not "always").
+    bool PollTimerEnabled() const { return pollTimerEnabled_; }
+    int PollInterval() const { return pollInterval_; }
+
+    // True while a selection, a command exchange or a poll step runs. Buttons and menu
+    // commands that would start a device action of their own test it and refuse, so that
+    // exchanges are not nested inside each other's waits.
+    bool Busy() const;
+
+    // The current system index (the program state's, or the link's own without one).
+    int16_t CurrentSystemIndex() const;
+
+private:
+    void setCurrentSystem(int16_t system);
+    ISystemForm* window(int index) const;
+    IToolWindow* ioWindow(int index) const;
+    IToolWindow* stateWindow(int index) const;
+    void applyPollTimer();
+
+    AppContext& ctx_;
+    std::array<SystemEntry, kSystemCount> systems_;
+    std::array<QByteArray, 4> dataItems_;   // ids 1..3
+    bool pollingEnabled_ = false;
+    bool bufferedPolling_ = false;
+    bool pollLock_ = false;
+    bool pollBusy_ = false;
+    bool pollTimerEnabled_ = false;
+    int pollInterval_ = 1000;
+    bool selecting_ = false;
+    int exchangeDepth_ = 0;
+    int16_t ownCurrentSystem_ = 0;   // used only when the context has no program state
+    QTimer timSensorPoll_;
+};
+
+} // namespace orvid

@@ -1,0 +1,112 @@
+#pragma once
+// The one serial port of the program: its settings, opening and closing, the framing of
+// outgoing telegrams (types 0..6), and the cutting of replies out of the received stream
+// by a fixed length or a terminator with an optional additive ("~") or XOR ("^") check
+// character. Waits for replies run window events (DeviceWait); a nesting depth with one
+// set-aside reply slot per level keeps the replies of nested exchanges apart.
+// Every telegram and reply goes to the traffic monitor.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <array>
+#include <cstdint>
+
+namespace orvid {
+
+struct AppContext;
+class CommPort;
+
+class Ports : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxDepth = 10; // nesting levels 1..10 (slot 0 unused)
+
+    explicit Ports(AppContext& ctx, QObject* parent = nullptr);
+    ~Ports() override;
+
+    CommPort& comm();
+
+    // Reads "Settings"/"DetectTimeout" and the "Port" section; does not open the port.
+    void InitPort();
+    // Opens or reconfigures the port; an empty port reports the current configuration.
+    // protocol: 0 none, 1 RTS/CTS on input; on output the handshake value in use (0 or 2).
+    void OpenPort(QString& port, QString& settings, int16_t& protocol, bool showMessage);
+    // Closes the port and writes the "Port" section.
+    void SavePortSettings();
+
+    void SetLinkProtocol(const QByteArray& protocol);
+    QByteArray GetLinkProtocol() const;
+    void SetFramingType(int16_t type);
+    int16_t GetFramingType() const;
+    int16_t SetTimeout(int16_t ms);   // returns the previous time-out
+    int16_t GetTimeout() const;
+
+    bool PortDataAvailable() const;
+    void SendTelegram(const QByteArray& data, int16_t count, const QVariant& logOption = QVariant());
+    // count > 0: exactly count bytes; count <= 0: up to the reply terminator.
+    // Returns the reply length, 0 on time-out or with the port closed. A port that fails
+    // during the wait ends it at once like a time-out. A receive nested deeper than
+    // kMaxDepth is refused: it returns 0 at once, leaves reply alone and logs nothing.
+    // The wait also ends as soon as a nested flush has set this level's reply aside.
+    int16_t ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant& logOption = QVariant(),
+                            bool log = true, bool noCheck = false);
+    void FlushInput();
+    void WaitTimeout();
+
+    // The serial devices of this machine, sorted by their number, optionally after `first`.
+    QStringList FillComPorts(const QString& first = QString()) const;
+
+    bool PortOpenFlag() const;
+    QString PortName() const;
+    int16_t DetectTimeout() const;
+    int16_t ReceiveDepth() const;
+
+    // Pure framing of one telegram (used by SendTelegram, tests and the fuzzers).
+    static QByteArray FrameTelegram(int16_t framingType, const QByteArray& data,
+                                    const QByteArray& specialChars);
+
+    // Pure cutting of one reply from the front of buffer (used by ReceiveTelegram and the
+    // fuzzers). count > 0: exactly count bytes; else up to terminator with the check of
+    // mode ("~", "^" or empty). Returns kIncomplete and leaves buffer alone when no reply
+    // is complete; otherwise removes the reply, its check character and terminator from
+    // buffer and returns the reply length (0 for an empty reply).
+    static constexpr int kIncomplete = -1;
+    static int CutReply(QByteArray& buffer, int count, const QByteArray& mode,
+                        const QByteArray& terminator, const QByteArray& specialChars,
+                        bool noCheck, QByteArray* reply, QByteArray* tail);
+
+    // The device path for a port name: a stored "COMn" becomes "/dev/ttyS<n-1>"; anything
+    // else is taken as a path already.
+    static QString DevicePath(const QString& name);
+    static constexpr const char* kDefaultPort = "/dev/ttyS0";
+
+signals:
+    // The port was closed because of a device error (unplugged, hung up); shown once.
+    void portFailed(const QString& reason);
+
+private:
+    void onCommFailed(const QString& reason);
+    void setLabel(const QString& caption);
+    void setLabelEnabled(bool enabled);
+    void log(const char* prefix, const QByteArray& data, const QVariant& logOption);
+
+    AppContext& ctx_;
+    CommPort* comm_ = nullptr;
+    QString portName_;
+    bool portOpenFlag_ = false;
+    int16_t detectTimeout_ = 200;
+    int16_t currentTimeout_ = 200;
+    int16_t portTimeoutFlag_ = 0;
+    int16_t framingType_ = 0;
+    QByteArray checksumMode_;
+    QByteArray replyTerminator_;
+    QByteArray specialChars_;
+    QByteArray receiveBuffer_;
+    int16_t receiveDepth_ = 0;
+    std::array<QByteArray, kMaxDepth + 1> pendingReplies_;
+};
+
+} // namespace orvid

@@ -1,0 +1,442 @@
+// The system R telegram layer end to end: the real link (LK, Ports) on a pseudo-terminal
+// with a simulated head and tag on the far side. Recognition, reads in every mode,
+// repeated reads collected by polls, read-merge-write against the tag memory, fixcodes,
+// password blocks and the automatic read cycle, checked on the wire and in the tag.
+
+#include "sim/SimKR.h"
+#include "support/FakeShell.h"
+#include "support/TestContext.h"
+
+#include "families/kr/KRProtocol.h"
+#include "families/kr/KRTagTypes.h"
+#include "foundations/Cp1252.h"
+#include "link/LK.h"
+#include "link/Ports.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace orvid::test {
+namespace {
+
+class FakeView : public IKRView {
+public:
+    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override
+    {
+        (kind == 1 ? lines : shown).append(caption + data);
+    }
+    bool PasswordChecked() const override { return passwordChecked; }
+    QString PasswordText() const override { return passwordText; }
+    void FillTagCodes() override {}
+    bool Loaded() const override { return false; }
+    void SetBusy(bool) override {}
+
+    QList<QByteArray> lines;
+    QList<QByteArray> shown;
+    bool passwordChecked = false;
+    QString passwordText;
+};
+
+// The system R entry as the link sees it, without a window.
+class KRForm : public ISystemForm {
+public:
+    explicit KRForm(KRProtocol& p) : p_(p) {}
+    QString Name() const override { return QStringLiteral("frmSystemKR"); }
+    bool Loaded() const override { return false; }
+    void Show() override {}
+    void Unload() override {}
+    void SetLanguage() override {}
+    Menues CommandList() override { return p_.CommandList(); }
+    bool Check() override { return p_.Check(); }
+    QString Poll(const QVariant& a, const QVariant& b) override { return QString::fromLatin1(p_.Poll(a, b)); }
+    void CloseLK() override { p_.CloseLK(); }
+    void Init(bool) override { p_.Init(); }
+    void PutData(int16_t id, const QVariant& v) override { p_.PutData(id, v); }
+    void GetData(int16_t id, QVariant& v) override { p_.GetData(id, v); }
+    QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return KRProtocol::SetLKString(c, s); }
+    int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant& o) override { return KRProtocol::GetLKResult(r, n, o); }
+    void StopBuffered() override { p_.StopBuffered(); }
+
+private:
+    KRProtocol& p_;
+};
+
+QByteArray T(const QByteArray& body)
+{
+    return body + "#\r";
+}
+
+QByteArray pattern(int size)
+{
+    QByteArray b(size, '\0');
+    for (int i = 0; i < size; ++i)
+        b[i] = static_cast<char>('a' + i % 26);
+    return b;
+}
+
+class KRE2ETest : public ::testing::Test {
+protected:
+    KRE2ETest()
+    {
+        sim.writeMemory(0, pattern(256));
+        sim.setFixcode("FIX01");
+        sim.start();
+        tc.settings->write(QStringLiteral("Port"), QStringLiteral("Port"), sim.slavePath());
+        tc.ctx.frame = &frame;
+        tc.ctx.monitor = &monitor;
+        ports = std::make_unique<Ports>(tc.ctx);
+        tc.ctx.ports = ports.get();
+        ports->InitPort();
+        lk = std::make_unique<LK>(tc.ctx);
+        tc.ctx.lk = lk.get();
+        lk->InitSystems();
+        lk->RegisterSystem(2, [this] { return &form; });
+        lk->RegisterSystem(3, [this] { return &form; });
+    }
+    ~KRE2ETest() override
+    {
+        lk.reset();
+        ports.reset();
+    }
+
+    bool select(int16_t system)
+    {
+        bool askRetry = false;
+        return lk->SelectSystem(system, askRetry);
+    }
+    // Selects system R and forgets the selection's telegrams.
+    void selectR(int16_t system = 2)
+    {
+        ASSERT_TRUE(sim.isValid());
+        ASSERT_TRUE(select(system));
+        sim.clearTranscript();
+    }
+    QByteArray item(int16_t id)
+    {
+        QVariant v;
+        lk->LkGetData(id, v);
+        return v.toByteArray();
+    }
+    // Waits until the head has taken a telegram (and answered it, if it answers).
+    bool waitForTelegram(const QByteArray& telegram)
+    {
+        for (int i = 0; i < 200; ++i) {
+            if (!sim.received().isEmpty() && sim.received().last() == telegram) {
+                QTest::qWait(30);
+                return true;
+            }
+            QTest::qWait(10);
+        }
+        return false;
+    }
+    // The telegrams after the last one that starts with prefix (inclusive).
+    QList<QByteArray> lastFrom(const QByteArray& prefix) const
+    {
+        const QList<QByteArray> all = sim.received();
+        for (qsizetype i = all.size() - 1; i >= 0; --i) {
+            if (all[i].startsWith(prefix))
+                return all.mid(i);
+        }
+        return {};
+    }
+
+    SimKR sim;
+    TestContext tc;
+    FakeMainFrame frame;
+    RecordingMonitor monitor;
+    FakeView view;
+    KRProtocol kr{tc.ctx, &view};
+    KRForm form{kr};
+    std::unique_ptr<Ports> ports;
+    std::unique_ptr<LK> lk;
+};
+
+TEST_F(KRE2ETest, EachEntryRecognisesOnlyItsOwnHeadVariants)
+{
+    ASSERT_TRUE(sim.isValid());
+    EXPECT_TRUE(select(2));
+    EXPECT_EQ(sim.received(), (QList<QByteArray>{T("QU"), T("DM0"), T("VE")}));
+    EXPECT_EQ(item(1), "QTR-AX");
+    EXPECT_EQ(item(2), "ORVID-I QTR-AX V1.07");
+    EXPECT_EQ(kr.CommandList().count(), 27);
+    EXPECT_EQ(ports->GetTimeout(), 500);
+
+    sim.setVersionText("orvid-i qtb-a3 v2.00");
+    EXPECT_TRUE(select(2));
+    EXPECT_EQ(item(1), "QTB-A3");
+    EXPECT_EQ(item(2), "ORVID-I QTB-A3 V2.00");
+
+    // The QTR1-AX head belongs to entry 3 only, and the QTR-AX head not to entry 3.
+    sim.setVariant("QTR1-AX");
+    EXPECT_FALSE(select(2));
+    EXPECT_EQ(item(1), "");
+    EXPECT_EQ(item(2), "");
+    EXPECT_TRUE(select(3));
+    EXPECT_EQ(item(1), "QTR1-AX");
+    sim.setVariant("QTR-AX");
+    EXPECT_FALSE(select(3));
+    sim.setVersionText("OTHER QTR-AX");
+    EXPECT_FALSE(select(2));
+    EXPECT_EQ(item(1), "");
+}
+
+TEST_F(KRE2ETest, ReadsInEveryModeSendTheRightLettersAndShowTheAddressedBytes)
+{
+    selectR();
+    kr.PutData(101, 6);
+    kr.PutData(102, 3);
+    const QByteArray letters[] = {"SR", "BR", "AR", "ER"};
+    for (int16_t mode = 0; mode < 4; ++mode) {
+        SCOPED_TRACE(mode);
+        kr.PutData(100, mode);
+        view.shown.clear();
+        sim.clearTranscript();
+        kr.ReadData(true);
+        const QList<QByteArray> got = sim.received().mid(0, 4);
+        EXPECT_EQ(got, (QList<QByteArray>{T("QU"), T("PM0"), T("CT00"), T(letters[mode] + "000102")}));
+        ASSERT_FALSE(view.shown.isEmpty());
+        EXPECT_EQ(view.shown.first(), "ghi");
+        EXPECT_EQ(lk->PollingEnabled(), mode == 1 || mode == 3);
+        lk->LkStopBuffered();
+        ASSERT_TRUE(waitForTelegram(T("QU")));
+    }
+    EXPECT_EQ(item(3), "ghi");
+}
+
+TEST_F(KRE2ETest, RepeatedReadsAreCollectedByPollsUntilStopped)
+{
+    selectR();
+    kr.PutData(100, 1);
+    kr.PutData(101, 0);
+    kr.PutData(102, 4);
+    kr.ReadData(true);
+    ASSERT_TRUE(lk->PollingEnabled());
+    ASSERT_EQ(view.shown, QList<QByteArray>{"abcd"});
+
+    // Each poll takes one further reply, and it reflects the tag as it is now.
+    lk->LkPoll();
+    sim.writeMemory(0, "WXYZ");
+    lk->LkPoll();
+    lk->LkPoll();
+    ASSERT_EQ(view.shown.size(), 4);
+    EXPECT_EQ(view.shown[1], "abcd");
+    EXPECT_EQ(view.shown.last(), "WXYZ");
+
+    lk->LkStopBuffered();
+    EXPECT_FALSE(lk->PollingEnabled());
+    ASSERT_TRUE(waitForTelegram(T("QU")));
+    EXPECT_FALSE(sim.repeating());
+    // Past the answer to QU nothing more comes.
+    ports->FlushInput();
+    QTest::qWait(400);
+    EXPECT_FALSE(ports->PortDataAvailable());
+    EXPECT_EQ(view.shown.size(), 4);
+}
+
+TEST_F(KRE2ETest, DataHoldingTheTerminatorIsReadWhole)
+{
+    selectR();
+    const QByteArray tricky = QByteArray("A#\r#\rB#\r") + QByteArray(1, '#') + "\r#";
+    sim.writeMemory(8, tricky); // eleven bytes: three words less one
+    kr.PutData(101, 8);
+    kr.PutData(102, 11);
+    kr.ReadData(true);
+    ASSERT_EQ(view.shown.size(), 1);
+    EXPECT_EQ(view.shown[0], tricky);
+
+    // The same when the reply arrives in pieces.
+    sim.setSplit(40);
+    kr.ReadData(true);
+    ASSERT_EQ(view.shown.size(), 2);
+    EXPECT_EQ(view.shown[1], tricky);
+
+    // A fixcode of a fixcode tag, and a configuration word, likewise.
+    sim.setSplit(0);
+    sim.setTagType(11);
+    sim.setFixcode("F#\rX#");
+    kr.PutData(104, TagCode::QTX11);
+    kr.ReadData(false);
+    ASSERT_EQ(view.shown.size(), 3);
+    EXPECT_EQ(view.shown[2], "F#\rX#");
+
+    sim.setConfigWords(QByteArray("\x80\x02#\r", 4), QByteArray("\x03\x10#\r", 4));
+    QByteArray reply;
+    bool ok = false;
+    EXPECT_EQ(kr.SendCommandExpect("SG2", reply, 4, QVariant(), ok), 4);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(reply, QByteArray("\x80\x02#\r", 4));
+    EXPECT_EQ(kr.SendCommandExpect("SG1", reply, 4, QVariant(), ok), 4);
+    EXPECT_EQ(reply, QByteArray("\x03\x10#\r", 4));
+    // A status reply of a known-length command is still just the status.
+    sim.setTagPresent(false);
+    EXPECT_EQ(kr.SendCommandExpect("SG1", reply, 4, QVariant(), ok), -5);
+}
+
+TEST_F(KRE2ETest, ReadsWaitLongerThanOtherExchanges)
+{
+    selectR();
+    kr.PutData(102, 4);
+    sim.delayNext("SR", 900);
+    kr.ReadData(true);
+    EXPECT_EQ(view.shown, QList<QByteArray>{"abcd"});
+    EXPECT_EQ(ports->GetTimeout(), 500);
+}
+
+TEST_F(KRE2ETest, WriteChangesOnlyTheBytesGivenEvenAroundTheTerminator)
+{
+    selectR();
+    sim.writeMemory(4, QByteArray("#\r#\r"));
+    const QByteArray before = sim.readMemory(0, 64);
+    EXPECT_TRUE(kr.WriteTag(0, 0, false, 5, 2, "XY", "1"));
+    QByteArray expected = before;
+    expected.replace(5, 2, "XY");
+    EXPECT_EQ(sim.readMemory(0, 64), expected);
+    EXPECT_EQ(sim.received().last(), T("SW000101#XY\r"));
+
+    // A Buffered write reads back with the Buffered letter; the repetition is stopped
+    // before the write goes out.
+    EXPECT_TRUE(kr.WriteTag(0, 1, false, 0x8001, 6, "123456", "1"));
+    const QList<QByteArray> tail = lastFrom("BR");
+    ASSERT_FALSE(tail.isEmpty());
+    EXPECT_EQ(tail.first(), T("BR200002"));
+    EXPECT_EQ(tail.mid(1), (QList<QByteArray>{T("QU"), T("PM0"), T("CT00"), T("BW200002" + QByteArray(1, '\0')
+                                                                                 + "123456" + QByteArray(1, '\0'))}));
+    EXPECT_EQ(sim.readMemory(0x8000, 8), QByteArray(1, '\0') + "123456" + QByteArray(1, '\0'));
+    EXPECT_FALSE(sim.repeating());
+    EXPECT_TRUE(tc.presenter.requests.isEmpty());
+}
+
+TEST_F(KRE2ETest, WriteWithoutACompleteReadBackLeavesTheTagAlone)
+{
+    selectR();
+    const QByteArray before = sim.readMemory(0, 16);
+    struct Case {
+        const char* what;
+        std::function<void()> fault;
+    };
+    const Case cases[] = {
+        {"status", [this] { sim.failNext("SR", '6'); }},
+        {"short", [this] { sim.truncateNext("SR", 3); }},
+        {"no tag", [this] { sim.setTagPresent(false); }},
+        {"silence", [this] { sim.silenceNext("SR"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim.setTagPresent(true);
+        sim.clearTranscript();
+        tc.presenter.requests.clear();
+        c.fault();
+        EXPECT_FALSE(kr.WriteTag(0, 0, false, 5, 2, "XY", "1"));
+        EXPECT_TRUE(sim.receivedStartingWith("SW").isEmpty());
+        EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+        EXPECT_EQ(sim.readMemory(0, 16), before);
+    }
+    EXPECT_EQ(ports->GetTimeout(), 500);
+}
+
+TEST_F(KRE2ETest, FixcodesAreWrittenOnceAndReadBack)
+{
+    sim.setVariant("QTR1-AX");
+    selectR(3);
+    // QTX10 through the data write: the fixcode goes out as five bytes and locks.
+    sim.setTagType(10);
+    EXPECT_TRUE(kr.WriteTag(TagCode::QTX10, 0, true, 0, 5, "Q10AB", "1"));
+    EXPECT_EQ(lastFrom("SR").first(), T("SR000003"));
+    EXPECT_EQ(sim.received().last(), T("SX0205Q10AB"));
+    EXPECT_EQ(sim.fixcode(), "Q10AB");
+    EXPECT_TRUE(sim.fixcodeLocked());
+    kr.PutData(104, TagCode::QTX10);
+    kr.ReadData(false);
+    EXPECT_EQ(view.shown.last(), "Q10AB");
+    EXPECT_FALSE(kr.WriteTag(TagCode::QTX10, 0, true, 0, 5, "AGAIN", "1"));
+    EXPECT_EQ(view.lines.last(), ToCp1252(QStringLiteral("STATUS: 7 - Software Fehler (ungültiges Befehlargument)")));
+    EXPECT_EQ(sim.fixcode(), "Q10AB");
+
+    // QTX11: rewritable until written with protection.
+    // The fixcode write itself names no tag type: the user has read the tag first.
+    sim.setTagType(11);
+    sim.setFixcode(QByteArray(), false);
+    kr.PutData(104, TagCode::QTX11);
+    kr.ReadData(false);
+    EXPECT_EQ(view.shown.last(), QByteArray(5, '\0'));
+    EXPECT_TRUE(kr.WriteQTX11Fixcode(2, false, "AB"));
+    EXPECT_EQ(sim.received().last(), T(QByteArray("BX1105AB\0\0\0", 11)));
+    EXPECT_FALSE(sim.fixcodeLocked());
+    EXPECT_TRUE(kr.WriteQTX11Fixcode(0, true, "CDEFGH"));
+    EXPECT_EQ(sim.fixcode(), "CDEFG");
+    EXPECT_TRUE(sim.fixcodeLocked());
+    view.lines.clear();
+    tc.presenter.requests.clear();
+    EXPECT_FALSE(kr.WriteQTX11Fixcode(0, true, "ZZZZZ"));
+    EXPECT_EQ(view.lines.size(), 1);
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+
+    // QTX14 in Enhanced mode.
+    sim.setTagType(14);
+    sim.setFixcode(QByteArray(), false);
+    kr.PutData(104, TagCode::QTX14);
+    kr.ReadData(false);
+    EXPECT_TRUE(kr.WriteQTX11Fixcode(3, true, "14xyz"));
+    EXPECT_EQ(sim.received().last(), T("EX020514xyz"));
+    EXPECT_EQ(sim.fixcode(), "14xyz");
+}
+
+TEST_F(KRE2ETest, PasswordProtectedTagsOpenOnlyWithThePassword)
+{
+    selectR();
+    sim.setTagType(3);
+    sim.setPassword(0x1A2B3C4D, true);
+    kr.PutData(104, TagCode::QTX03);
+    kr.PutData(102, 4);
+    view.passwordChecked = true;
+    view.passwordText = QStringLiteral("1A2B3C4D");
+    kr.ReadData(true);
+    EXPECT_EQ(sim.received().mid(0, 4),
+              (QList<QByteArray>{T("QU"), T("PM1"), T("PS\x4D\x3C\x2B\x1A"), T("CT03")}));
+    EXPECT_EQ(view.shown, QList<QByteArray>{"abcd"});
+    EXPECT_TRUE(kr.WriteTag(TagCode::QTX03, 0, false, 1, 2, "PW", "1"));
+    EXPECT_EQ(sim.readMemory(0, 4), "aPWd");
+
+    // A wrong password, or none, gets the tag's refusal.
+    tc.state.ReadHeadError = true;
+    view.passwordText = QStringLiteral("1A2B3C4E");
+    kr.ReadData(true);
+    view.passwordChecked = false;
+    kr.ReadData(true);
+    EXPECT_EQ(view.shown.size(), 1);
+    EXPECT_EQ(view.lines.size(), 2);
+    EXPECT_FALSE(kr.WriteTag(TagCode::QTX03, 0, false, 1, 2, "NO", "1"));
+    EXPECT_EQ(sim.readMemory(0, 4), "aPWd");
+}
+
+TEST_F(KRE2ETest, AutomaticCycleAlternatesDataAndFixcodeReads)
+{
+    selectR();
+    // As the Autoread button leaves the fields.
+    kr.PutData(101, 0);
+    kr.PutData(102, kr.AutoSRLength);
+    kr.AutoRead = true;
+    lk->EnablePolling(true);
+
+    lk->LkPoll(); // nothing to take yet; asks for data
+    lk->LkPoll(); // takes the data; asks for the fixcode
+    lk->LkPoll(); // takes the fixcode; asks for data again
+    ASSERT_TRUE(waitForTelegram(T("SR000005"))); // a read goes out without waiting
+    const QList<QByteArray> cycle = {T("QU"), T("PM0"), T("CT00")};
+    EXPECT_EQ(sim.received(), cycle + QList<QByteArray>{T("SR000005")} + cycle + QList<QByteArray>{T("SF")} + cycle
+                                  + QList<QByteArray>{T("SR000005")});
+    EXPECT_EQ(view.shown, (QList<QByteArray>{pattern(20), "FIX01"}));
+
+    // A configured length sets the words of the data read.
+    kr.AutoSRLength = 6;
+    lk->LkPoll();
+    lk->LkPoll();
+    EXPECT_TRUE(waitForTelegram(T("SR000002")));
+    lk->LkStopBuffered();
+}
+
+} // namespace
+} // namespace orvid::test

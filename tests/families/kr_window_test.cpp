@@ -1,0 +1,508 @@
+// The system R window: its data items and controls offscreen, and whole flows through the
+// device link against the simulated head on a pseudo-terminal (recognition, reading into
+// the data list, writing through the write dialogs, the configuration words, the tag
+// password) with the guards that keep exchanges from running inside one another.
+
+#include "sim/SimKR.h"
+#include "support/FakeShell.h"
+#include "support/FakeSystems.h"
+#include "support/TestContext.h"
+
+#include "families/Families.h"
+#include "families/kr/KRTagTypes.h"
+#include "families/kr/frmConfigKR.h"
+#include "families/kr/frmSystemHXWriteFixcode.h"
+#include "families/kr/frmSystemKR.h"
+#include "families/kr/frmSystemKRWrite.h"
+#include "link/LK.h"
+#include "link/Ports.h"
+#include "shell/ctrlList.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace orvid::test {
+namespace {
+
+QStringList entries(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+// ---- without a device ---------------------------------------------------------------------
+
+class KRWindowItems : public ::testing::Test {
+protected:
+    KRWindowItems()
+    {
+        lk = std::make_unique<LK>(tc.ctx);
+        tc.ctx.lk = lk.get();
+        tc.ctx.frame = &frame;
+        lk->InitSystems();
+        lk->RegisterSystem(2, [this] { return window.get(); });
+        lk->RegisterSystem(3, [this] { return window.get(); });
+        tc.state.CurrentSystem = 2;
+        window = std::make_unique<frmSystemKR>(tc.ctx);
+    }
+    QVariant item(int16_t id, const QVariant& start = QVariant())
+    {
+        QVariant v = start;
+        window->GetData(id, v);
+        return v;
+    }
+
+    TestContext tc;
+    FakeMainFrame frame;
+    std::unique_ptr<LK> lk;
+    std::unique_ptr<frmSystemKR> window;
+};
+
+TEST_F(KRWindowItems, AddressLengthAndTagTypeItems)
+{
+    window->Show();
+    QApplication::setActiveWindow(window.get()); // focus changes reach the boxes
+    KRProtocol& p = window->Protocol();
+    window->PutData(101, 6);
+    window->PutData(102, 3);
+    EXPECT_EQ(p.StartWord, 1);
+    EXPECT_EQ(p.WordCount, 2);
+    window->PutData(101, 4);
+    EXPECT_EQ(item(102).toInt(), 3);
+    EXPECT_EQ(p.WordCount, 1);
+    // Addresses from 8000 on are ordinary addresses (also when they come as negative
+    // 16-bit numbers).
+    window->PutData(101, -32764); // 0x8004
+    EXPECT_EQ(p.StartWord, 0x2001);
+    EXPECT_EQ(item(101).toInt(), 0x8004);
+    window->txtAddress->setText(QStringLiteral("8001"));
+    window->txtAddress->setFocus();
+    window->txtLength->setFocus(); // leaving the address box takes it
+    EXPECT_EQ(p.StartWord, 0x2000);
+
+    // Tag type 10: address and length fixed; 3 and 12 enable the password controls.
+    window->PutData(104, 10);
+    EXPECT_EQ(window->txtAddress->text(), QStringLiteral("0000"));
+    EXPECT_EQ(window->txtLength->text(), QStringLiteral("012"));
+    EXPECT_EQ(item(102).toInt(), 12);
+    EXPECT_FALSE(window->txtAddress->isEnabled());
+    EXPECT_FALSE(window->frameLength->isEnabled());
+    EXPECT_FALSE(window->framePassword->isEnabled());
+    window->PutData(104, 3);
+    EXPECT_TRUE(window->txtAddress->isEnabled());
+    EXPECT_TRUE(window->framePassword->isEnabled());
+    EXPECT_TRUE(window->chkPasswort->isEnabled());
+    EXPECT_TRUE(window->btConfig[0]->isEnabled());
+    window->PutData(104, 2);
+    EXPECT_FALSE(window->chkPasswort->isEnabled());
+    EXPECT_FALSE(window->btTagPassword->isEnabled());
+
+    // 107 and unknown ids leave the value alone; 108/109 are the window's own answers.
+    EXPECT_EQ(item(107, QStringLiteral("keep")).toString(), QStringLiteral("keep"));
+    EXPECT_EQ(item(555, 42).toInt(), 42);
+    EXPECT_TRUE(item(108).toBool());
+    EXPECT_FALSE(item(109).toBool());
+}
+
+TEST_F(KRWindowItems, ControlsFeedTheItemsAndTagListsComeFromOneTable)
+{
+    window->Show();
+    QApplication::setActiveWindow(window.get());
+    EXPECT_EQ(entries(window->cmbCode), (QStringList{"Auto Orvid", "QTX02", "QTX03", "QTX10", "QTX11"}));
+    tc.state.CurrentSystem = 3;
+    window->FillTagCodes();
+    window->FillTagCodes();
+    QStringList expected;
+    for (const TagType& t : KRWindowTagTypes(3))
+        expected << t.name;
+    EXPECT_EQ(entries(window->cmbCode), expected);
+    // Every tag type the window opens the data write dialog for keeps its code there.
+    for (const TagType& t : KRWindowTagTypes(3)) {
+        if (t.code == TagCode::QTX02 || t.code == TagCode::QTX11 || t.code == TagCode::QTX14)
+            continue; // fixcode-only types, and the two that open the fixcode dialog
+        bool found = false;
+        for (const TagType& w : KRWriteTagTypes(3))
+            found = found || w.code == t.code;
+        EXPECT_TRUE(found) << t.name.toStdString();
+    }
+
+    window->txtLength->setFocus();
+    window->txtLength->clear();
+    QTest::keyClicks(window->txtLength, QStringLiteral("7x"));
+    window->txtAddress->setFocus();
+    EXPECT_EQ(window->txtLength->text(), QStringLiteral("007"));
+    EXPECT_EQ(item(102).toInt(), 7);
+    window->txtAddress->clear();
+    QTest::keyClicks(window->txtAddress, QStringLiteral("1a"));
+    window->txtLength->setFocus();
+    EXPECT_EQ(window->txtAddress->text(), QStringLiteral("001A"));
+    EXPECT_EQ(item(101).toInt(), 0x1A);
+
+    window->rdDataMode[2]->click();
+    EXPECT_EQ(item(103).toInt(), 2);
+    EXPECT_EQ(window->ctrlList->representation(), 3);
+
+    window->cmbHeadNumber->setCurrentIndex(4);
+    emit window->cmbHeadNumber->activated(4);
+    EXPECT_EQ(item(106).toString(), QStringLiteral("x"));
+
+    // Password boxes take hex digits only.
+    window->PutData(104, 3);
+    window->chkPasswort->click();
+    ASSERT_TRUE(window->txtPasswort[0]->isEnabled());
+    QTest::keyClicks(window->txtPasswort[0], QStringLiteral("12G4-zz"));
+    EXPECT_EQ(window->txtPasswort[0]->text(), QStringLiteral("124"));
+    EXPECT_TRUE(item(105).toBool());
+}
+
+TEST_F(KRWindowItems, SettingsComeBackAndClosingClearsTheMenuMark)
+{
+    tc.settings->write(QStringLiteral("OrvidKR"), QStringLiteral("Tagcode"), QStringLiteral(" 3"));
+    tc.settings->write(QStringLiteral("OrvidKR"), QStringLiteral("StartAddress"), QStringLiteral(" 32772"));
+    tc.settings->write(QStringLiteral("OrvidKR"), QStringLiteral("DataLength"), QStringLiteral(" 7"));
+    tc.settings->write(QStringLiteral("OrvidKR"), QStringLiteral("DataRepresentation"), QStringLiteral(" 1"));
+    tc.settings->write(QStringLiteral("OrvidKR"), QStringLiteral("PasswordFlag"), QStringLiteral("-1"));
+    tc.settings->write(QStringLiteral("OrvidKR"), QStringLiteral("HeadNumber"), QStringLiteral("x"));
+    frame.setMenuChecked(MenuEntry::OrvidWindow, true);
+    window->Show();
+    EXPECT_TRUE(window->Loaded());
+    EXPECT_EQ(window->cmbCode->currentText(), QStringLiteral("QTX03"));
+    EXPECT_EQ(window->txtAddress->text(), QStringLiteral("8004"));
+    EXPECT_EQ(window->txtLength->text(), QStringLiteral("007"));
+    EXPECT_TRUE(window->rdDataMode[1]->isChecked());
+    EXPECT_TRUE(window->chkPasswort->isChecked());
+    EXPECT_TRUE(item(105).toBool());
+    EXPECT_EQ(window->cmbHeadNumber->currentText(), QStringLiteral("x"));
+    EXPECT_EQ(window->frameHead->title(), QStringLiteral("Kein Schreib/Lesekopf vorhanden"));
+    EXPECT_FALSE(window->framePassword->isHidden());
+
+    window->PutData(106, QStringLiteral("3"));
+    window->Unload();
+    EXPECT_FALSE(window->Loaded());
+    EXPECT_FALSE(frame.menuChecked(MenuEntry::OrvidWindow));
+    EXPECT_EQ(tc.settings->read(QStringLiteral("OrvidKR"), QStringLiteral("HeadNumber"), QString()),
+              QStringLiteral("3"));
+}
+
+TEST_F(KRWindowItems, LanguageFileReplacesTextsAndDefaultsComeBack)
+{
+    tc.writeProgramFile(QStringLiteral("ORVILANG.ENG"),
+                        "[ORVID]\r\nLanguage=English\r\n[frmSystemKR]\r\nfrmSystemKR=Orvid R\r\nbtread=&Read\r\nlblpactive=Activate\r\n"
+                        "cmbCode0=Auto\r\nbtConfig1=&Write\r\nErrorStr=STATE:\r\n"
+                        "controlreadstart=Read start:\r\n");
+    window->Show();
+    EXPECT_EQ(window->btRead->text(), QStringLiteral("&Lesen"));
+    tc.language->LoadLanguageList();
+    QString english = QStringLiteral("English");
+    tc.language->SelectLanguageByCode(english);
+    ASSERT_EQ(tc.language->LanguageName(), QStringLiteral("English"));
+    window->SetLanguage();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvid R"));
+    EXPECT_EQ(window->btRead->text(), QStringLiteral("&Read"));
+    EXPECT_EQ(window->lblPActive->text(), QStringLiteral("Activate"));
+    EXPECT_EQ(window->cmbCode->itemText(0), QStringLiteral("Auto"));
+    EXPECT_EQ(window->btConfig[1]->text(), QStringLiteral("&Write"));
+    EXPECT_EQ(window->Protocol().StatusPrefix, QStringLiteral("STATE:"));
+    EXPECT_TRUE(window->ConfigurationLines("ABCD", QByteArray()).contains(QStringLiteral("Read start: 44")));
+    int16_t index = 0;
+    tc.language->SelectLanguage(index);
+    window->SetLanguage();
+    EXPECT_EQ(window->btRead->text(), QStringLiteral("&Lesen"));
+    EXPECT_EQ(window->cmbCode->itemText(0), QStringLiteral("Auto Orvid"));
+    EXPECT_EQ(window->Protocol().StatusPrefix, QStringLiteral("STATUS:"));
+}
+
+// ---- against the simulated head -----------------------------------------------------------
+
+class KRWindowSim : public ::testing::Test {
+protected:
+    KRWindowSim()
+    {
+        sim.start();
+        tc.settings->write(QStringLiteral("Port"), QStringLiteral("Port"), sim.slavePath());
+        tc.settings->write(QStringLiteral("Settings"), QStringLiteral("DetectTimeout"), QStringLiteral("300"));
+        tc.ctx.frame = &frame;
+        tc.ctx.monitor = &monitor;
+        ports = std::make_unique<Ports>(tc.ctx);
+        tc.ctx.ports = ports.get();
+        ports->InitPort();
+        lk = std::make_unique<LK>(tc.ctx);
+        tc.ctx.lk = lk.get();
+        lk->InitSystems();
+        RegisterFamilies(tc.ctx);
+    }
+    ~KRWindowSim() override
+    {
+        lk.reset();
+        ports.reset();
+    }
+    frmSystemKR* select(int16_t system)
+    {
+        bool askRetry = false;
+        if (!lk->SelectSystem(system, askRetry))
+            return nullptr;
+        auto* w = dynamic_cast<frmSystemKR*>(lk->CurrentWindow());
+        if (w)
+            w->Show();
+        sim.clearTranscript();
+        return w;
+    }
+    QList<QByteArray> commands() const
+    {
+        QList<QByteArray> out;
+        for (const QByteArray& t : sim.received())
+            out << t.left(3);
+        return out;
+    }
+    // Runs fn on the dialog of type D once it is shown modally.
+    // Runs fn on the dialog of type D once it is shown modally (the exchanges before it
+    // run event loops of their own, so it is looked for until it is there).
+    template <typename D>
+    void onModal(std::function<void(D*)> fn)
+    {
+        auto* timer = new QTimer(&owner);
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, fn] {
+            auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            fn(d);
+        });
+        timer->start();
+    }
+    QObject owner;
+
+    SimKR sim;
+    TestContext tc;
+    FakeMainFrame frame;
+    RecordingMonitor monitor;
+    std::unique_ptr<Ports> ports;
+    std::unique_ptr<LK> lk;
+};
+
+TEST_F(KRWindowSim, RecognisesTheVariantAndReadsIntoTheList)
+{
+    ASSERT_TRUE(sim.isValid());
+    sim.writeMemory(0x8000, QByteArray("\x00\x11\x22HELLO!", 9));
+    frmSystemKR* w = select(2);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->frameHead->title(), QStringLiteral("QTR-AX"));
+    EXPECT_EQ(entries(w->cmbCode).last(), QStringLiteral("QTX11"));
+
+    w->PutData(101, 0x8003);
+    w->PutData(102, 6);
+    w->rdDataMode[1]->click();
+    w->btRead_Click();
+    EXPECT_EQ(sim.receivedStartingWith("SR"), QList<QByteArray>{"SR200003#\r"});
+    EXPECT_TRUE(w->ctrlList->boxText(1).contains(QStringLiteral("48 45 4C 4C 4F 21")))
+        << w->ctrlList->boxText(1).toStdString();
+    QVariant last;
+    lk->LkGetData(3, last);
+    EXPECT_EQ(last.toByteArray(), QByteArray("HELLO!"));
+
+    // No tag: a status line only when the option asks for it.
+    sim.setTagPresent(false);
+    tc.state.ReadHeadError = true;
+    w->btRead_Click();
+    EXPECT_TRUE(w->ctrlList->text().contains(QStringLiteral("STATUS: 5 - Kein Tag im Lesebereich")));
+}
+
+TEST_F(KRWindowSim, WritesThroughTheDataDialogAndTheFixcodeDialog)
+{
+    sim.setVariant("QTR1-AX");
+    sim.writeMemory(0, "ABCDEFGH");
+    frmSystemKR* w = select(3);
+    ASSERT_NE(w, nullptr);
+    w->PutData(101, 5);
+    onModal<frmSystemKRWrite>([](frmSystemKRWrite* d) {
+        d->rdDataMode[1]->click();
+        d->txtData->setText(QStringLiteral("3C 0D "));
+        QTest::mouseClick(d->btOK, Qt::LeftButton);
+    });
+    QTest::mouseClick(w->btWrite, Qt::LeftButton);
+    EXPECT_EQ(sim.readMemory(0, 8), QByteArray("ABCDE<\rH"));
+
+    // QTX11: the write button opens the fixcode dialog.
+    sim.setTagType(11);
+    w->cmbCode->setCurrentIndex(w->cmbCode->findData(11));
+    emit w->cmbCode->activated(w->cmbCode->currentIndex());
+    sim.clearTranscript();
+    onModal<frmSystemHXWriteFixcode>([](frmSystemHXWriteFixcode* d) {
+        d->rdDataMode[0]->click();
+        d->txtData->setText(QStringLiteral("AB<NUL>DE"));
+        d->chkFixcode->setChecked(true);
+        QTest::mouseClick(d->btOk, Qt::LeftButton);
+    });
+    QTest::mouseClick(w->btWrite, Qt::LeftButton);
+    EXPECT_EQ(sim.fixcode(), QByteArray("AB\0DE", 5));
+    EXPECT_TRUE(sim.fixcodeLocked());
+    EXPECT_EQ(sim.receivedStartingWith("SX"), QList<QByteArray>{QByteArray("SX0205AB\0DE#\r", 13)});
+}
+
+TEST_F(KRWindowSim, ConfigurationWordsAreShownEditedAndWrittenBack)
+{
+    sim.setConfigWords(QByteArray("ABCD"), QByteArray("\x2F\x20\x10\x03", 4));
+    frmSystemKR* w = select(2);
+    ASSERT_NE(w, nullptr);
+    w->btConfig_Click(0);
+    const QString list = w->ctrlList->text();
+    EXPECT_TRUE(list.contains(QStringLiteral("Lesebereich-Anfang          : 44")));
+    EXPECT_TRUE(list.contains(QStringLiteral("Benutzerdefiniert           : 00001010000010")));
+    EXPECT_TRUE(list.contains(QStringLiteral("Letztes schreibgeschütztes Wort: 2F")));
+    EXPECT_EQ(commands(), (QList<QByteArray>{"QU#", "PM0", "CT0", "SG2", "SG1"}));
+
+    sim.clearTranscript();
+    onModal<frmConfigKR>([](frmConfigKR* d) {
+        EXPECT_EQ(d->txtKonfig[0]->text(), QStringLiteral("44"));
+        d->txtKonfig[0]->setText(QStringLiteral("07"));
+        d->chkPassword->setChecked(false);
+        QTest::mouseClick(d->btWrite, Qt::LeftButton);
+    });
+    w->btConfig_Click(1);
+    EXPECT_EQ(sim.controlWord(), QByteArray("ABC\x07"));
+    EXPECT_EQ(sim.protectionWord(), QByteArray("\x2F\x20\x10\x03", 4));
+    EXPECT_EQ(commands().mid(5), (QList<QByteArray>{"QU#", "PM0", "CT0", "SC1", "SC2"}));
+    EXPECT_TRUE(tc.presenter.requests.isEmpty());
+}
+
+TEST_F(KRWindowSim, AWordThatCouldNotBeReadIsNeverWrittenBack)
+{
+    sim.setConfigWords(QByteArray("\x00\x00\x05\x03", 4), QByteArray("\x2F\x20\x10\x03", 4));
+    frmSystemKR* w = select(2);
+    ASSERT_NE(w, nullptr);
+    sim.failNext("SG1", '5');
+    onModal<frmConfigKR>([](frmConfigKR* d) { QTest::mouseClick(d->btWrite, Qt::LeftButton); });
+    w->btConfig_Click(1);
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{61});
+    EXPECT_TRUE(sim.receivedStartingWith("SC1").isEmpty());
+    EXPECT_EQ(sim.receivedStartingWith("SC2").size(), 1);
+    EXPECT_EQ(sim.protectionWord(), QByteArray("\x2F\x20\x10\x03", 4));
+
+    // A word cut short: unreadable, not decoded from bytes that are not there.
+    tc.presenter.requests.clear();
+    w->btClear_Click();
+    sim.truncateNext("SG2", 3);
+    w->btConfig_Click(0);
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{61});
+    EXPECT_FALSE(w->ctrlList->text().contains(QStringLiteral("Control Word")));
+    EXPECT_TRUE(w->ctrlList->text().contains(QStringLiteral("Protection Word")));
+}
+
+TEST_F(KRWindowSim, ConfigurationAndFixcodeSuspendTheAutomaticRead)
+{
+    frmSystemKR* w = select(2);
+    ASSERT_NE(w, nullptr);
+    w->btAutoRead_Click();
+    ASSERT_TRUE(lk->PollTimerEnabled());
+    bool pollingInside = true, autoInside = true;
+    w->configDialog = [&](QByteArray&, QByteArray&) {
+        pollingInside = lk->PollTimerEnabled();
+        autoInside = w->Protocol().AutoRead;
+        return false;
+    };
+    w->btConfig_Click(1);
+    EXPECT_FALSE(pollingInside);
+    EXPECT_FALSE(autoInside);
+    EXPECT_TRUE(lk->PollTimerEnabled());
+    EXPECT_TRUE(w->Protocol().AutoRead);
+
+    // The same around the fixcode read, seen from inside its wait.
+    sim.delayNext("SF", 200);
+    pollingInside = autoInside = true;
+    QTimer::singleShot(80, [&] {
+        pollingInside = lk->PollTimerEnabled();
+        autoInside = w->Protocol().AutoRead;
+    });
+    w->btFixcode_Click();
+    EXPECT_FALSE(pollingInside);
+    EXPECT_FALSE(autoInside);
+    EXPECT_TRUE(lk->PollTimerEnabled());
+    EXPECT_TRUE(w->Protocol().AutoRead);
+    w->btStop_Click();
+    EXPECT_FALSE(lk->PollTimerEnabled());
+}
+
+TEST_F(KRWindowSim, ASecondActionWhileAnExchangeWaitsIsRefused)
+{
+    frmSystemKR* w = select(2);
+    ASSERT_NE(w, nullptr);
+    bool dialogOpened = false;
+    w->writeDialog = [&] { dialogOpened = true; };
+    sim.delayNext("SR", 300);
+    bool dialogStayedOpen = false;
+    QTimer::singleShot(60, [&] {
+        w->btRead_Click();
+        w->btConfig_Click(0);
+        w->btFixcode_Click();
+        w->btWrite_Click();
+        // A write dialog left open from before: its OK waits for the exchange to end.
+        frmSystemKRWrite d(tc.ctx);
+        d.Load(4);
+        d.show();
+        d.txtData->setText(QStringLiteral("AB"));
+        QTest::mouseClick(d.btOK, Qt::LeftButton);
+        dialogStayedOpen = d.isVisible();
+    });
+    w->btRead_Click();
+    EXPECT_EQ(sim.receivedStartingWith("SR").size(), 1);
+    EXPECT_TRUE(sim.receivedStartingWith("SG").isEmpty());
+    EXPECT_TRUE(sim.receivedStartingWith("SF").isEmpty());
+    EXPECT_TRUE(sim.receivedStartingWith("SW").isEmpty());
+    EXPECT_FALSE(dialogOpened);
+    EXPECT_TRUE(dialogStayedOpen);
+    w->btWrite_Click();
+    EXPECT_TRUE(dialogOpened);
+}
+
+TEST_F(KRWindowSim, TagPasswordChangesOnlyWhenTheTagTookIt)
+{
+    sim.setPassword(0x1234ABCD, false);
+    frmSystemKR* w = select(2);
+    ASSERT_NE(w, nullptr);
+    w->cmbCode->setCurrentIndex(w->cmbCode->findData(3));
+    emit w->cmbCode->activated(w->cmbCode->currentIndex());
+    w->chkPasswort->click();
+    ASSERT_TRUE(w->txtPasswort[0]->isEnabled());
+
+    // Entries differ: message 60 and nothing sent.
+    w->txtPasswort[0]->setText(QStringLiteral("1234ABCD"));
+    w->txtPasswort[1]->setText(QStringLiteral("00C0FFEE"));
+    w->txtPasswort[2]->setText(QStringLiteral("00C0FFE"));
+    w->btTagPassword_Click();
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{60});
+    EXPECT_TRUE(sim.receivedStartingWith("PC").isEmpty());
+
+    // The wrong old password: the tag refuses, the current password stays.
+    w->txtPasswort[0]->setText(QStringLiteral("11111111"));
+    w->txtPasswort[2]->setText(QStringLiteral("00C0FFEE"));
+    w->btTagPassword_Click();
+    EXPECT_EQ(sim.password(), 0x1234ABCDu);
+    EXPECT_EQ(w->txtPasswort[0]->text(), QStringLiteral("11111111"));
+
+    // The right one: old then new, least significant byte first.
+    sim.clearTranscript();
+    w->txtPasswort[0]->setText(QStringLiteral("1234abcd"));
+    w->btTagPassword_Click();
+    EXPECT_EQ(sim.password(), 0x00C0FFEEu);
+    EXPECT_EQ(w->txtPasswort[0]->text(), QStringLiteral("C0FFEE"));
+    EXPECT_EQ(sim.receivedStartingWith("PC"),
+              QList<QByteArray>{QByteArray("PC\xCD\xAB\x34\x12\xEE\xFF\xC0\x00#\r", 12)});
+}
+
+} // namespace
+} // namespace orvid::test

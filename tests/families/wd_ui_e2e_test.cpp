@@ -1,0 +1,305 @@
+// The microwave system D from the user's side, end to end: the system is selected through
+// the link on a pseudo-terminal with a simulated unit and tags; reads, writes by ID code
+// through the real modal dialogs, the ID-code scan, the tag-state window and the
+// unit-state and outputs windows, checked in the windows and in the simulated tags.
+
+#include "sim/SimWD.h"
+#include "support/FakeShell.h"
+#include "support/TestContext.h"
+
+#include "families/wd/RegisterWD.h"
+#include "families/wd/WDLamp.h"
+#include "families/wd/frmSystemWD.h"
+#include "families/wd/frmSystemWDIO.h"
+#include "families/wd/frmSystemWDState.h"
+#include "families/wd/frmSystemWDTagState.h"
+#include "families/wd/frmSystemWDWrite.h"
+#include "families/wd/frmSystemWDWriteIDCode.h"
+#include "link/LK.h"
+#include "link/Ports.h"
+#include "shell/ctrlList.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QDate>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace orvid::test {
+namespace {
+
+// Runs fn on the dialog of type D as soon as it is the active modal window; a watchdog
+// closes any modal window left open so a failing test cannot hang.
+template <class D>
+void whenModal(std::function<void(D*)> fn, int tries = 300)
+{
+    QTimer::singleShot(10, [fn, tries] {
+        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            fn(d);
+            return;
+        }
+        if (tries > 0) {
+            whenModal<D>(fn, tries - 1);
+        } else if (auto* other = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ADD_FAILURE() << "unexpected modal window";
+            other->reject();
+        }
+    });
+}
+
+class WDEndToEnd : public ::testing::Test {
+protected:
+    WDEndToEnd()
+    {
+        sim.start();
+        tc.settings->write(QStringLiteral("Port"), QStringLiteral("Port"), sim.slavePath());
+        tc.state.ReadHeadError = true;
+        ctx().frame = &frame;
+        ctx().monitor = &monitor;
+        ports = std::make_unique<Ports>(ctx());
+        ctx().ports = ports.get();
+        ports->InitPort();
+        lk = std::make_unique<LK>(ctx());
+        ctx().lk = lk.get();
+        lk->InitSystems();
+        RegisterSystemWD(ctx());
+        frmSystemWDWriteIDCode::RememberedIDCode().clear();
+    }
+    ~WDEndToEnd() override
+    {
+        lk.reset();
+        ports.reset();
+        sim.stop();
+    }
+    AppContext& ctx() { return tc.ctx; }
+    frmSystemWD* select()
+    {
+        bool ask = false;
+        if (!lk->SelectSystem(6, ask))
+            return nullptr;
+        auto* w = dynamic_cast<frmSystemWD*>(lk->CurrentWindow());
+        if (w)
+            w->Show();
+        return w;
+    }
+
+    SimWD sim;
+    TestContext tc;
+    FakeMainFrame frame;
+    RecordingMonitor monitor;
+    std::unique_ptr<Ports> ports;
+    std::unique_ptr<LK> lk;
+};
+
+TEST_F(WDEndToEnd, RecognisesTheUnitAndReadsDataAndIdCodes)
+{
+    const int a = sim.addTag(0x11111111);
+    const int b = sim.addTag(0x2233AABB);
+    sim.writeMemory(a, 0x10, QByteArray("abc"));
+    sim.writeMemory(b, 0x10, QByteArray("ABC"));
+    frmSystemWD* w = select();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(lk->CurrentSystemIndex(), 6);
+    EXPECT_EQ(w->frameHead->title(), QStringLiteral("WDN-S2-2NWZ"));
+    EXPECT_TRUE(frame.menuEnabled(MenuEntry::IO));
+    EXPECT_TRUE(frame.menuEnabled(MenuEntry::State));
+
+    // Data of the tag with the second ID code.
+    w->rdIDCode[1]->click();
+    w->txtIDCode->setText(QStringLiteral("2233aabb"));
+    w->txtAddress->setText(QStringLiteral("0010"));
+    w->txtLength->setText(QStringLiteral("3"));
+    w->btRead->click();
+    EXPECT_TRUE(w->list->text().contains(QStringLiteral("ANT 0: DATA =ABC"))) << w->list->text().toStdString();
+    EXPECT_EQ(w->protocol().LastDataRead(), QByteArray("ABC"));
+    EXPECT_TRUE(sim.commandsStartingWith("?10**1").constLast().toUpper().endsWith("BBAA3322"));
+
+    // The ID code of "another" tag, on antenna 1.
+    w->rdIDCode[2]->click();
+    w->cmbHeadNumber->setCurrentIndex(1);
+    w->btIdCodeRead->click();
+    EXPECT_TRUE(w->list->text().contains(QStringLiteral("ANT 1: ID-Code =11111111"))) << w->list->text().toStdString();
+
+    // No tag answers: the unit's error reaches the list.
+    sim.removeAllTags();
+    w->btRead->click();
+    EXPECT_TRUE(w->list->text().contains(QStringLiteral("STATUS: 40 - Kein Datenträger")));
+}
+
+TEST_F(WDEndToEnd, WritesDataAndIdCodesByIdThroughTheDialogs)
+{
+    const int a = sim.addTag(0x01020304);
+    const int b = sim.addTag(0xCAFE0001);
+    frmSystemWD* w = select();
+    ASSERT_NE(w, nullptr);
+    w->rdIDCode[1]->click();
+    w->txtIDCode->setText(QStringLiteral("CAFE0001"));
+    w->txtAddress->setText(QStringLiteral("0100"));
+
+    whenModal<frmSystemWDWrite>([](frmSystemWDWrite* d) {
+        EXPECT_EQ(d->txtAddress->text(), QStringLiteral("0100"));
+        EXPECT_TRUE(d->rdIDCode[1]->isChecked());
+        d->rdDataMode[1]->click();
+        d->txtData->setText(QStringLiteral("68 65 0D 00 FF"));
+        d->btOk->click();
+    });
+    w->btWrite->click();
+    EXPECT_EQ(sim.readMemory(b, 0x100, 5), QByteArray("he\r\0\xFF", 5));
+    EXPECT_EQ(sim.readMemory(a, 0x100, 5), QByteArray(5, '\0'));
+
+    // A new ID code for the same tag; a following ID read shows it in display order.
+    whenModal<frmSystemWDWriteIDCode>([](frmSystemWDWriteIDCode* d) {
+        EXPECT_EQ(d->txtIDCode->text(), QStringLiteral("CAFE0001"));
+        d->txtIDCodeWrite->setText(QStringLiteral("1A2B3C4D"));
+        d->btOk->click();
+    });
+    w->btIdCodeWrite->click();
+    EXPECT_EQ(sim.tagId(b), 0x1A2B3C4Du);
+    EXPECT_EQ(sim.tagId(a), 0x01020304u);
+    w->txtIDCode->setText(QStringLiteral("1A2B3C4D"));
+    w->btIdCodeRead->click();
+    EXPECT_TRUE(w->list->text().contains(QStringLiteral("ID-Code =1A2B3C4D"))) << w->list->text().toStdString();
+
+    // A protected tag refuses: the error is shown and the dialog stays open until cancelled.
+    sim.setTagProtected(b, true);
+    bool stayedOpen = false;
+    whenModal<frmSystemWDWrite>([&](frmSystemWDWrite* d) {
+        d->txtData->setText(QStringLiteral("7A"));
+        d->btOk->click();
+        stayedOpen = d->isVisible();
+        d->btCancel->click();
+    });
+    w->btWrite->click();
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(tc.presenter.numbers().contains(4));
+    EXPECT_TRUE(w->list->text().contains(QStringLiteral("STATUS: 18 - Schutzfehler")));
+    EXPECT_EQ(sim.readMemory(b, 0x100, 1), QByteArray("h"));
+}
+
+TEST_F(WDEndToEnd, ScanFillsSlotsOnceAndFollowsTheTagsInTheField)
+{
+    const int a = sim.addTag(0x12345678);
+    const int b = sim.addTag(0x9ABCDEF0);
+    frmSystemWD* w = select();
+    ASSERT_NE(w, nullptr);
+    w->btCodeScan->click();
+    w->btScanStart->click();
+    for (int i = 0; i < 4; ++i)
+        lk->LkPoll();
+    QStringList codes;
+    for (QLineEdit* box : w->txtScan) {
+        if (!box->text().isEmpty())
+            codes.append(box->text());
+    }
+    codes.sort();
+    EXPECT_EQ(codes, (QStringList{QStringLiteral("12345678"), QStringLiteral("9ABCDEF0")}));
+    const int slotB = w->txtScan[0]->text() == QStringLiteral("9ABCDEF0") ? 0 : 1;
+    EXPECT_TRUE(w->cirScan[0]->lit());
+    EXPECT_TRUE(w->cirScan[1]->lit());
+    // No list lines while scanning.
+    EXPECT_FALSE(w->list->text().contains(QStringLiteral("ID-Code =")));
+
+    sim.setTagPresent(b, false);
+    lk->LkPoll();
+    EXPECT_FALSE(w->cirScan[slotB]->lit());
+    EXPECT_TRUE(w->cirScan[1 - slotB]->lit());
+    (void)a;
+
+    w->btStop->click();
+    EXPECT_FALSE(w->protocol().ScanMode);
+    for (WDLamp* lamp : w->cirScan)
+        EXPECT_FALSE(lamp->lit());
+}
+
+TEST_F(WDEndToEnd, TagStateWindowShowsTheStateBlock)
+{
+    const int a = sim.addTag(0x00C0FFEE);
+    sim.setStateBlock(a, 5, 99, 1234, 3723004, 0);
+    frmSystemWD* w = select();
+    ASSERT_NE(w, nullptr);
+    w->protocol().clock = [] { return QDate(1999, 5, 20); };
+    QString id, date, cycles, off, battery, state;
+    int bar = -1;
+    whenModal<frmSystemWDTagState>([&](frmSystemWDTagState* d) {
+        id = d->lblCIdCode->text();
+        date = d->lblCDate->text();
+        cycles = d->lblCCycle->text();
+        off = d->lblCLEDOff->text();
+        battery = d->lblCBattery->text();
+        bar = d->shpBattery->width();
+        // The tag leaves: the next reading empties the values and names the error.
+        sim.removeAllTags();
+        d->btReload->click();
+        state = d->lblState->text();
+        EXPECT_TRUE(d->lblCIdCode->text().isEmpty());
+        EXPECT_EQ(d->lblCBattery->text(), QStringLiteral("0.0 %"));
+        d->btOk->click();
+    });
+    w->btTagInfo->click();
+    EXPECT_EQ(id, QStringLiteral("00C0FFEE"));
+    EXPECT_EQ(date, QStringLiteral("05/99"));
+    EXPECT_EQ(cycles, QStringLiteral("1234"));
+    EXPECT_EQ(off, QStringLiteral("1h 2min 3sec 4ms "));
+    EXPECT_TRUE(battery.endsWith(QLatin1Char('%')));
+    EXPECT_GT(bar, 0);
+    EXPECT_EQ(state, QStringLiteral(" 40 - Kein Datenträger"));
+}
+
+TEST_F(WDEndToEnd, UnitStateAndOutputsWindows)
+{
+    frmSystemWD* w = select();
+    ASSERT_NE(w, nullptr);
+    auto* state = dynamic_cast<frmSystemWDState*>(lk->CurrentStateWindow());
+    auto* io = dynamic_cast<frmSystemWDIO*>(lk->CurrentIOWindow());
+    ASSERT_NE(state, nullptr);
+    ASSERT_NE(io, nullptr);
+    state->Show();
+    sim.setUnitState('3');
+    state->btSet->click();
+    for (int i = 0; i < frmSystemWDState::kStates; ++i)
+        EXPECT_EQ(state->lampLit(i), i == 3) << i;
+    sim.setUnitState('x');
+    state->btSet->click();
+    for (int i = 0; i < frmSystemWDState::kStates; ++i)
+        EXPECT_FALSE(state->lampLit(i)) << i;
+
+    // Automatic refresh rides on the poll step while the window is open.
+    state->chkAuto->click();
+    sim.setUnitState('5');
+    lk->LkPoll();
+    EXPECT_TRUE(state->lampLit(5));
+    state->Unload();
+    const auto states = sim.commandsStartingWith("?73").size();
+    lk->LkPoll();
+    EXPECT_EQ(sim.commandsStartingWith("?73").size(), states);
+
+    io->Show();
+    io->chkOutput[0]->click();
+    io->chkOutput[2]->click();
+    io->btSet->click();
+    EXPECT_EQ(sim.outputs(), QByteArray("1010"));
+    EXPECT_TRUE(io->lampLit(0));
+    EXPECT_FALSE(io->lampLit(1));
+    EXPECT_TRUE(io->lampLit(2));
+    // The unit refuses: no lamp claims an output it did not switch.
+    sim.failNext("?72", "17");
+    io->chkOutput[1]->click();
+    io->btSet->click();
+    for (int i = 0; i < frmSystemWDIO::kOutputs; ++i)
+        EXPECT_FALSE(io->lampLit(i)) << i;
+    (void)w;
+}
+
+} // namespace
+} // namespace orvid::test

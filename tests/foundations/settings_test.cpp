@@ -1,0 +1,330 @@
+// The per-user settings store on real files in a temporary folder.
+#include "foundations/SettingsStore.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <unistd.h>
+
+using namespace orvid;
+
+namespace {
+
+const QString kRoot = QString::fromLatin1(SettingsStore::RootPath);
+
+class SettingsFile : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath(QStringLiteral("cfg/Valdrecht/Zarvento.conf")); }
+
+    void writeRaw(const QByteArray& bytes) const
+    {
+        QDir().mkpath(QFileInfo(path()).absolutePath());
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    QByteArray readRaw() const
+    {
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+} // namespace
+
+TEST_F(SettingsFile, RoundTripWithNamesWithoutRegardToCase)
+{
+    SettingsStore s(path());
+    EXPECT_EQ(s.read("Settings", "ShowTimeouts", "0"), QStringLiteral("0")); // no file yet
+    EXPECT_FALSE(QFileInfo::exists(path()));
+
+    ASSERT_TRUE(s.write("Settings", "ShowTimeouts", "1")); // creates the folders
+    EXPECT_EQ(s.read("Settings", "showtimeouts", "0"), QStringLiteral("1"));
+    EXPECT_EQ(s.read("SETTINGS", "SHOWTIMEOUTS", "0"), QStringLiteral("1"));
+    EXPECT_EQ(s.ReadSetting(kRoot, "Settings", "ShowTimeouts", "x"), QStringLiteral("1"));
+
+    // A rewrite under another spelling changes the value and keeps the first spelling.
+    ASSERT_TRUE(s.write("settings", "SHOWTIMEOUTS", "0"));
+    const auto rows = s.RegEnumValues(kRoot + "\\Settings");
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].first, QStringLiteral("ShowTimeouts"));
+    EXPECT_EQ(rows[0].second, QStringLiteral("0"));
+    EXPECT_EQ(s.RegEnumKeys(kRoot), QStringList{"Settings"});
+
+    // Values are text and compared exactly by the callers: "show" stays "show".
+    ASSERT_TRUE(s.write("Settings", "MonitorWnd", "show"));
+    EXPECT_EQ(s.read("Settings", "MonitorWnd", "Hide"), QStringLiteral("show"));
+    EXPECT_EQ(s.read("Settings", "Missing", "dflt"), QStringLiteral("dflt"));
+    EXPECT_EQ(s.read("Other", "ShowTimeouts", "dflt"), QStringLiteral("dflt"));
+}
+
+TEST_F(SettingsFile, EmptyValueReadsEmptyNotTheDefault)
+{
+    SettingsStore s(path());
+    ASSERT_TRUE(s.write("Windows", "frmMonitor", ""));
+    EXPECT_EQ(s.read("Windows", "frmMonitor", "640x480+0+0"), QString());
+    EXPECT_TRUE(s.RegReadValue(kRoot, "Windows", "frmMonitor", 5).toString().isEmpty());
+    // Overwriting a value with the empty text.
+    ASSERT_TRUE(s.write("Windows", "frmMain", "MAXIMIZEDx"));
+    ASSERT_TRUE(s.write("Windows", "frmMain", ""));
+    EXPECT_EQ(s.read("Windows", "frmMain", "d"), QString());
+}
+
+TEST_F(SettingsFile, LongValuesDoNotHideTheValuesAfterThem)
+{
+    SettingsStore s(path());
+    const QString v300 = QString(300, u'x');
+    const QString big = QString(100000, u'A') + QStringLiteral("end");
+    ASSERT_TRUE(s.write("Command", "Cmd0", "first"));
+    ASSERT_TRUE(s.write("Command", "Cmd1", v300));
+    ASSERT_TRUE(s.write("Command", "Cmd2", big));
+    ASSERT_TRUE(s.write("Command", "Cmd3", "after"));
+    ASSERT_TRUE(s.write("Command", QString(400, u'n'), "long name"));
+    EXPECT_EQ(s.read("Command", "Cmd1", "d"), v300);
+    EXPECT_EQ(s.read("Command", "Cmd2", "d"), big);
+    EXPECT_EQ(s.read("Command", "Cmd3", "d"), QStringLiteral("after"));
+    EXPECT_EQ(s.read("Command", QString(400, u'N'), "d"), QStringLiteral("long name"));
+    EXPECT_EQ(s.RegEnumValues(kRoot + "\\Command").size(), 5);
+}
+
+TEST_F(SettingsFile, AnyCharactersRoundTrip)
+{
+    SettingsStore s(path());
+    const QList<QString> values = {
+        QStringLiteral("  leading and trailing  "),
+        QStringLiteral(" "),
+        QStringLiteral("\t"),
+        QStringLiteral("line1\r\nline2\nline3\r"),
+        QStringLiteral("back\\slash\\n not a newline \\"),
+        QString::fromUtf16(u"nul\0inside", 10),
+        QStringLiteral("a=b=c"),
+        QStringLiteral("[NotASection]"),
+        QStringLiteral("; not a comment"),
+        QStringLiteral("# nor this"),
+        QStringLiteral("dword:000000c8"), // text that looks like a number value
+        QStringLiteral("DWORD:1"),
+        QStringLiteral("\"quoted\""),
+        QStringLiteral("Grüße € § \u2028 \U0001F600"),
+        QString(QChar(0xD800)) + QStringLiteral("lone surrogate"),
+        QStringLiteral("\x01\x1f\x7f"),
+        QStringLiteral("\\x41\\s\\u0041"),
+    };
+    for (qsizetype i = 0; i < values.size(); ++i)
+        ASSERT_TRUE(s.write("Odd", QStringLiteral("v%1").arg(i), values[i]));
+    for (qsizetype i = 0; i < values.size(); ++i)
+        EXPECT_EQ(s.read("Odd", QStringLiteral("v%1").arg(i), "DEFAULT"), values[i]) << i;
+
+    // Names and sections with odd characters too.
+    const QList<QString> names = {QStringLiteral("a=b"), QStringLiteral("[x]"), QStringLiteral(";c"),
+                                  QStringLiteral(" pad "), QStringLiteral("#"), QString(),
+                                  QStringLiteral("new\nline")};
+    for (const QString& n : names)
+        ASSERT_TRUE(s.write("Sec]tion \\ x", n, n + QStringLiteral("!")));
+    for (const QString& n : names)
+        EXPECT_EQ(s.read("Sec]tion \\ x", n, "DEFAULT"), n + QStringLiteral("!")) << qPrintable(n);
+    EXPECT_EQ(s.read("Odd", "v0", "x"), values[0]); // earlier section untouched
+    // Every line of the file is one entry: nothing written spilled over a line end.
+    const int lines = readRaw().count('\n');
+    EXPECT_EQ(lines, 2 + int(values.size()) + 1 + int(names.size()));
+}
+
+TEST_F(SettingsFile, HandWrittenFileIsRead)
+{
+    writeRaw("\xEF\xBB\xBF; written by hand\r\n"
+             "[Settings]\r\n"
+             "  DetectTimeout = 200 \r\n"
+             "AutoTimeout=dword:000003e8\r\n"
+             "Negative=dword:ffffffff\r\n"
+             "BadNumber=dword:xyz\r\n"
+             "Path=C:\\Programme\\Orvid\r\n"
+             "\tTabbed\t=\tvalue\t\r\n"
+             "Dup=first\r\n"
+             "DUP=second\r\n"
+             "\r\n"
+             "[port]\r\n"
+             "Name=/dev/ttyS0\r\n"
+             "[PORT]\r\n"
+             "Settings=38400,n,8,1\r\n");
+    SettingsStore s(path());
+    EXPECT_EQ(s.read("Settings", "DetectTimeout", "0"), QStringLiteral("200"));
+    EXPECT_EQ(s.read("Settings", "AutoTimeout", "0"), QStringLiteral("1000"));
+    EXPECT_EQ(s.RegReadValue(kRoot, "Settings", "AutoTimeout", QString()), QVariant(1000));
+    EXPECT_EQ(s.read("Settings", "Negative", "0"), QStringLiteral("-1"));
+    EXPECT_EQ(s.read("Settings", "BadNumber", "0"), QStringLiteral("dword:xyz"));
+    EXPECT_EQ(s.read("Settings", "Path", ""), QStringLiteral("C:\\Programme\\Orvid"));
+    EXPECT_EQ(s.read("Settings", "Tabbed", ""), QStringLiteral("value"));
+    EXPECT_EQ(s.read("Settings", "dup", ""), QStringLiteral("first"));
+    // A section written twice is one section.
+    EXPECT_EQ(s.read("Port", "Name", ""), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(s.read("Port", "Settings", ""), QStringLiteral("38400,n,8,1"));
+    EXPECT_EQ(s.RegEnumKeys(kRoot), (QStringList{"Settings", "port"}));
+
+    // A write keeps every value, numbers included, and replaces a number by text.
+    ASSERT_TRUE(s.write("Settings", "Negative", "7"));
+    EXPECT_EQ(s.read("Settings", "Negative", "0"), QStringLiteral("7"));
+    EXPECT_EQ(s.RegReadValue(kRoot, "Settings", "AutoTimeout", QString()), QVariant(1000));
+    EXPECT_EQ(s.read("Settings", "Path", ""), QStringLiteral("C:\\Programme\\Orvid"));
+    EXPECT_EQ(s.read("Port", "Settings", ""), QStringLiteral("38400,n,8,1"));
+}
+
+TEST_F(SettingsFile, CorruptFileKeepsWhatParses)
+{
+    QByteArray junk;
+    auto* rng = QRandomGenerator::global();
+    for (int i = 0; i < 4000; ++i)
+        junk.append(static_cast<char>(rng->bounded(256)));
+    junk.replace('\n', 'x'); // keep the junk on one line of its own
+    writeRaw("[Network]\nAddress=10.0.0.5\n" + junk + "\n[Broken\nLost=1\n"
+             "no equals sign here\n[Monitor]\nLines=500\n\xff\xfe=bin\xc3\n");
+    SettingsStore s(path());
+    EXPECT_EQ(s.read("Network", "Address", ""), QStringLiteral("10.0.0.5"));
+    EXPECT_EQ(s.read("Monitor", "Lines", ""), QStringLiteral("500"));
+    // Entries under a broken header belong to no section, not to the one before it.
+    EXPECT_EQ(s.read("Network", "Lost", "none"), QStringLiteral("none"));
+    const auto before = s.RegEnumValues(kRoot + "\\Monitor");
+
+    ASSERT_TRUE(s.write("Network", "Port", "10001"));
+    EXPECT_EQ(s.read("Network", "Address", ""), QStringLiteral("10.0.0.5"));
+    EXPECT_EQ(s.read("Network", "Port", ""), QStringLiteral("10001"));
+    EXPECT_EQ(s.RegEnumValues(kRoot + "\\Monitor"), before);
+}
+
+TEST_F(SettingsFile, UnreadableFileIsNeitherFatalNorOverwritten)
+{
+    // A folder where the file should be.
+    QDir().mkpath(path());
+    SettingsStore s(path());
+    EXPECT_EQ(s.read("Settings", "Language", "GER"), QStringLiteral("GER"));
+    EXPECT_FALSE(s.write("Settings", "Language", "ENG"));
+    EXPECT_TRUE(s.RegEnumKeys(kRoot).isEmpty());
+    QDir().rmdir(path());
+
+    // A file without read permission must not be replaced by one holding a single value.
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root";
+    writeRaw("[Settings]\nLanguage=ENG\nOrvidSystem=3\n");
+    QFile::setPermissions(path(), QFileDevice::WriteOwner);
+    EXPECT_EQ(s.read("Settings", "OrvidSystem", "0"), QStringLiteral("0"));
+    EXPECT_FALSE(s.write("Settings", "AutoDetect", "-1"));
+    QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(s.read("Settings", "OrvidSystem", "0"), QStringLiteral("3"));
+}
+
+TEST_F(SettingsFile, TwoStoresOnOneFileSeeEachOther)
+{
+    SettingsStore a(path());
+    SettingsStore b(path());
+    for (int i = 0; i < 50; ++i) {
+        // Same-size values in quick succession: no stale view in either store.
+        ASSERT_TRUE(a.write("Port", "Name", QStringLiteral("tty%1").arg(i % 10)));
+        EXPECT_EQ(b.read("Port", "Name", ""), QStringLiteral("tty%1").arg(i % 10));
+        ASSERT_TRUE(b.write("Port", QStringLiteral("B%1").arg(i), "x"));
+        EXPECT_EQ(a.read("Port", QStringLiteral("b%1").arg(i), ""), QStringLiteral("x"));
+    }
+    // Each write started from the other's latest file: nothing was lost.
+    EXPECT_EQ(a.RegEnumValues(kRoot + "\\Port").size(), 51);
+}
+
+TEST_F(SettingsFile, NothingIsDeletedAndNoTemporaryFilesRemain)
+{
+    SettingsStore s(path());
+    const QStringList sections = {"Settings", "Port", "Network", "Windows", "Command", "Monitor",
+                                  "OrvidKR", "OrvidWD"};
+    for (const QString& sec : sections)
+        for (int i = 0; i < 5; ++i)
+            ASSERT_TRUE(s.write(sec, QStringLiteral("k%1").arg(i), sec + QString::number(i)));
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(s.write("Port", "k0", QString::number(i)));
+    for (const QString& sec : sections)
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(s.read(sec, QStringLiteral("k%1").arg(i), "gone"),
+                      sec == "Port" && i == 0 ? QStringLiteral("19") : sec + QString::number(i));
+    EXPECT_EQ(s.RegEnumKeys(kRoot), sections);
+    EXPECT_EQ(QDir(QFileInfo(path()).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden
+                                                                | QDir::NoDotAndDotDot),
+              QStringList{"Zarvento.conf"});
+}
+
+TEST_F(SettingsFile, KeyPathsAndListings)
+{
+    SettingsStore s(path());
+    ASSERT_TRUE(s.write("OrvidWL", "a", "1"));
+    ASSERT_TRUE(s.write("OrvidWL\\Sub", "b", "2"));
+    ASSERT_TRUE(s.write("OrvidWL\\Sub\\Deep", "c", "3"));
+    ASSERT_TRUE(s.write("OrvidWL_VD", "d", "4"));
+    EXPECT_EQ(s.RegEnumKeys(kRoot), (QStringList{"OrvidWL", "OrvidWL_VD"}));
+    EXPECT_EQ(s.RegEnumKeys(kRoot + "\\orvidwl"), QStringList{"Sub"});
+    EXPECT_EQ(s.RegEnumKeys(kRoot + "\\OrvidWL\\Sub"), QStringList{"Deep"});
+    EXPECT_EQ(s.ReadSetting(kRoot + "\\OrvidWL", "Sub", "b", ""), QStringLiteral("2"));
+    EXPECT_EQ(s.ReadSetting("software\\valdrecht\\zarvento", "OrvidWL", "A", ""), QStringLiteral("1"));
+    const auto rows = s.RegEnumValues("SOFTWARE\\Valdrecht\\Zarvento\\orvidwl\\sub");
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0], (QPair<QString, QString>{"b", "2"}));
+
+    // Outside the program's key nothing is stored or found.
+    EXPECT_TRUE(s.RegEnumValues("Hardware\\Devicemap\\Serialcomm").isEmpty());
+    EXPECT_TRUE(s.RegEnumKeys("Software\\Valdrecht").isEmpty());
+    EXPECT_FALSE(s.RegWriteString("Software\\Other", "X", "a", "1"));
+    EXPECT_FALSE(s.RegWriteString(kRoot, QString(), "a", "1"));
+    EXPECT_EQ(s.ReadSetting("Software\\Valdrecht\\ZarventoX", "OrvidWL", "a", "d"), QStringLiteral("d"));
+}
+
+TEST(SettingsStoreFile, DefaultLocationFollowsXdgConfigHome)
+{
+    QTemporaryDir dir;
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+    SettingsStore s;
+    EXPECT_EQ(s.filePath(), dir.path() + QStringLiteral("/Valdrecht/Zarvento.conf"));
+    EXPECT_TRUE(s.write("Settings", "Language", "Deutsch"));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("Valdrecht/Zarvento.conf")));
+    if (saved.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", saved);
+}
+
+TEST(SettingsStoreFile, TrimNul)
+{
+    EXPECT_EQ(TrimNul(QString::fromUtf16(u"abc\0def", 7)), QStringLiteral("abc"));
+    EXPECT_EQ(TrimNul(QStringLiteral("abc")), QStringLiteral("abc"));
+    EXPECT_EQ(TrimNul(QString(QChar(0))), QString());
+}
+
+TEST(SettingsStoreFormat, RandomDocumentsSurviveSerialising)
+{
+    auto* rng = QRandomGenerator::global();
+    const QString pool = QString::fromUtf16(u" \t\r\n\\=[];#\"'dDwWoOrR:0aZ\u00e4\u20ac\0x", 29);
+    auto randomText = [&](int maxLen) {
+        QString s;
+        const int n = static_cast<int>(rng->bounded(maxLen + 1));
+        for (int i = 0; i < n; ++i)
+            s += pool.at(rng->bounded(static_cast<int>(pool.size())));
+        return s;
+    };
+    for (int round = 0; round < 300; ++round) {
+        SettingsStore::Document doc;
+        const int sections = static_cast<int>(rng->bounded(4));
+        for (int i = 0; i < sections; ++i) {
+            const QString sec = randomText(6);
+            for (int k = 0; k < 5; ++k)
+                SettingsStore::setText(doc, sec, randomText(6), randomText(12));
+        }
+        const SettingsStore::Document back = SettingsStore::parse(SettingsStore::serialize(doc));
+        ASSERT_EQ(back.size(), doc.size()) << round;
+        for (qsizetype i = 0; i < doc.size(); ++i) {
+            ASSERT_EQ(back[i].name, doc[i].name);
+            ASSERT_EQ(back[i].values.size(), doc[i].values.size());
+            for (qsizetype k = 0; k < doc[i].values.size(); ++k) {
+                EXPECT_EQ(back[i].values[k].name, doc[i].values[k].name);
+                EXPECT_EQ(back[i].values[k].text, doc[i].values[k].text);
+                EXPECT_FALSE(back[i].values[k].isNumber);
+            }
+        }
+    }
+}

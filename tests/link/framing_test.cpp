@@ -1,0 +1,258 @@
+// Telegram framing, reply cutting and port-setting parsing without a port.
+
+#include "foundations/AppContext.h"
+#include "link/CommPort.h"
+#include "link/Ports.h"
+
+#include <QSerialPortInfo>
+#include <gtest/gtest.h>
+
+using namespace orvid;
+
+namespace {
+
+QByteArray B(std::initializer_list<int> codes)
+{
+    QByteArray b;
+    for (int c : codes)
+        b.append(static_cast<char>(c));
+    return b;
+}
+
+const QByteArray kSpecial = B({2, 3, 22, 16, 6, 21});
+
+} // namespace
+
+TEST(FrameTelegram, EveryTypeOnTheWire)
+{
+    const QByteArray d = "AB"; // 65 + 66 = 131; 65 ^ 66 = 3
+    struct Case {
+        int type;
+        QByteArray data;
+        QByteArray special;
+        QByteArray wire;
+    } cases[] = {
+        {0, d, {}, "AB"},
+        {1, d, {}, B({65, 66, 3})},               // XOR from 0
+        {2, d, {}, B({65, 66, 131, 3})},          // sum, ETX
+        {3, d, {}, B({65, 66, 13, 10})},
+        {4, d, {}, B({65, 66, 131, 3, 13, 10})},
+        {5, d, {}, B({65, 66, 13})},
+        {6, d, kSpecial, B({2, 65, 66, 1, 3})},   // 2 ^ 65 ^ 66 = 1: plain
+        {6, "A@", kSpecial, B({2, 65, 64, 16, 3, 3})}, // 2 ^ 65 ^ 64 = 3: DLE first
+        {6, "A@", {}, B({2, 65, 64, 3, 3})},      // no special characters known: no DLE
+        {6, {}, kSpecial, B({2, 16, 2, 3})},      // empty data: the BCC is STX itself
+        {7, d, {}, "AB"},
+        {-1, d, {}, "AB"},
+        {2, B({0xFF, 0x02}), {}, B({0xFF, 0x02, 0x01, 3})}, // sum modulo 256
+        {1, {}, {}, B({0})},
+        // Data is never escaped: an ETX inside the data goes out as it is.
+        {6, B({3, 16}), kSpecial, B({2, 3, 16, 17, 3})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << " data " << c.data.toHex().constData());
+        EXPECT_EQ(Ports::FrameTelegram(static_cast<int16_t>(c.type), c.data, c.special).toHex(),
+                  c.wire.toHex());
+    }
+}
+
+TEST(CutReply, TerminatorWithoutCheck)
+{
+    QByteArray buf = "OK\rNEXT\r";
+    QByteArray reply, tail;
+    EXPECT_EQ(Ports::CutReply(buf, 0, {}, "\r", {}, false, &reply, &tail), 2);
+    EXPECT_EQ(reply, "OK");
+    EXPECT_EQ(tail, "\r");
+    EXPECT_EQ(buf, "NEXT\r");
+
+    // Empty reply: the terminator stands first.
+    buf = "\rX";
+    EXPECT_EQ(Ports::CutReply(buf, 0, {}, "\r", {}, false, &reply, &tail), 0);
+    EXPECT_TRUE(reply.isEmpty());
+    EXPECT_EQ(buf, "X");
+
+    // Two-character terminator split by the read: not complete until both are there.
+    buf = "DATA\r";
+    EXPECT_EQ(Ports::CutReply(buf, 0, {}, "\r\n", {}, false, &reply, &tail), Ports::kIncomplete);
+    EXPECT_EQ(buf, "DATA\r");
+    buf += "\n";
+    EXPECT_EQ(Ports::CutReply(buf, 0, {}, "\r\n", {}, false, &reply, &tail), 4);
+    EXPECT_EQ(tail, "\r\n");
+    EXPECT_TRUE(buf.isEmpty());
+}
+
+TEST(CutReply, AdditiveCheckSkipsTerminatorsInsideTheData)
+{
+    // "A" ETX "B": the first ETX is data; the sum 65 + 3 + 66 = 134 closes the frame.
+    const QByteArray frame = B({65, 3, 66, 134, 3});
+    QByteArray buf = frame + "rest";
+    QByteArray reply, tail;
+    EXPECT_EQ(Ports::CutReply(buf, 0, "~", B({3}), {}, false, &reply, &tail), 3);
+    EXPECT_EQ(reply, B({65, 3, 66}));
+    EXPECT_EQ(tail, B({134, 3}));
+    EXPECT_EQ(buf, "rest");
+
+    // A wrong check character is never handed out; the buffer is left alone.
+    buf = B({65, 66, 0x10, 3});
+    EXPECT_EQ(Ports::CutReply(buf, 0, "~", B({3}), {}, false, &reply, &tail), Ports::kIncomplete);
+    EXPECT_EQ(buf.size(), 4);
+    // ... until a later terminator closes a frame whose sum is right: the check always
+    // covers everything from the start of the buffer.
+    const quint8 sum = (65 + 66 + 0x10 + 3 + 'C') & 0xFF;
+    buf += B({'C', sum, 3});
+    EXPECT_EQ(Ports::CutReply(buf, 0, "~", B({3}), {}, false, &reply, &tail), 5);
+    EXPECT_EQ(reply, B({65, 66, 0x10, 3, 'C'}));
+
+    // No check wanted: the check character stays in the reply and is not tested.
+    buf = B({65, 66, 0x10, 3});
+    EXPECT_EQ(Ports::CutReply(buf, 0, "~", B({3}), {}, true, &reply, &tail), 3);
+    EXPECT_EQ(reply, B({65, 66, 0x10}));
+    EXPECT_EQ(tail, B({3}));
+}
+
+TEST(CutReply, XorCheckLeavesTheDleOutAndInTheReply)
+{
+    // 'A' ^ 'C' = 2 (STX, special): sent as DLE, 2; the DLE is not covered and stays.
+    QByteArray buf = B({'A', 'C', 16, 2, 3});
+    QByteArray reply, tail;
+    EXPECT_EQ(Ports::CutReply(buf, 0, "^", B({3}), kSpecial, false, &reply, &tail), 3);
+    EXPECT_EQ(reply, B({'A', 'C', 16}));
+    EXPECT_EQ(tail, B({2, 3}));
+
+    // A plain check character: XOR over everything before it.
+    buf = B({'A', 'B', 'C', 'A' ^ 'B' ^ 'C', 3});
+    EXPECT_EQ(Ports::CutReply(buf, 0, "^", B({3}), kSpecial, false, &reply, &tail), 3);
+    EXPECT_EQ(reply, "ABC");
+
+    // In XOR mode "no check" still tests the check character but keeps it in the reply.
+    buf = B({'A', 'B', 0x55, 3});
+    EXPECT_EQ(Ports::CutReply(buf, 0, "^", B({3}), kSpecial, true, &reply, &tail), Ports::kIncomplete);
+    buf = B({'A', 'D', 'A' ^ 'D', 3}); // 5: not special
+    EXPECT_EQ(Ports::CutReply(buf, 0, "^", B({3}), kSpecial, true, &reply, &tail), 3);
+    EXPECT_EQ(reply, B({'A', 'D', 'A' ^ 'D'}));
+
+    // Special check character right at the start: nothing to cover, never equal.
+    buf = B({2, 3});
+    EXPECT_EQ(Ports::CutReply(buf, 0, "^", B({3}), kSpecial, false, &reply, &tail), Ports::kIncomplete);
+}
+
+TEST(CutReply, TerminatorFirstWithACheckModeIsData)
+{
+    QByteArray reply = "untouched", tail;
+    for (const char* mode : {"~", "^"}) {
+        QByteArray buf = B({3});
+        EXPECT_EQ(Ports::CutReply(buf, 0, mode, B({3}), kSpecial, false, &reply, &tail), Ports::kIncomplete)
+            << mode;
+        EXPECT_EQ(buf, B({3}));
+    }
+    EXPECT_EQ(reply, "untouched");
+    // The stray terminator belongs to the next frame's data and its sum.
+    QByteArray buf = B({3, 'A', (3 + 'A') & 0xFF, 3});
+    EXPECT_EQ(Ports::CutReply(buf, 0, "~", B({3}), {}, false, &reply, &tail), 2);
+    EXPECT_EQ(reply, B({3, 'A'}));
+}
+
+TEST(CutReply, EmptyTerminatorEndsTheSearch)
+{
+    QByteArray reply, tail;
+    QByteArray buf = "xyz";
+    // Without a check an empty terminator matches at once: an empty reply, nothing taken.
+    EXPECT_EQ(Ports::CutReply(buf, 0, {}, {}, {}, false, &reply, &tail), 0);
+    EXPECT_EQ(buf, "xyz");
+    // With a check every position is tried once and the search ends.
+    buf = B({1, 2, 7, 9});
+    EXPECT_EQ(Ports::CutReply(buf, 0, "~", {}, {}, false, &reply, &tail), Ports::kIncomplete);
+    buf = B({1, 2, 3, 9}); // 1 + 2 = 3 before position 3
+    EXPECT_EQ(Ports::CutReply(buf, 0, "~", {}, {}, false, &reply, &tail), 2);
+    EXPECT_EQ(reply, B({1, 2}));
+    EXPECT_EQ(buf, B({9}));
+}
+
+TEST(CutReply, FixedCount)
+{
+    QByteArray buf = "ABC";
+    QByteArray reply, tail = "old";
+    EXPECT_EQ(Ports::CutReply(buf, 4, "~", "\r", {}, false, &reply, &tail), Ports::kIncomplete);
+    buf += "D\rE";
+    // A fixed count takes bytes as they are: no terminator, no check.
+    EXPECT_EQ(Ports::CutReply(buf, 4, "~", "\r", {}, false, &reply, &tail), 4);
+    EXPECT_EQ(reply, "ABCD");
+    EXPECT_TRUE(tail.isEmpty());
+    EXPECT_EQ(buf, "\rE");
+}
+
+TEST(LinkProtocol, ModeAndTerminatorRoundTrip)
+{
+    AppContext ctx;
+    Ports ports(ctx);
+    ports.SetLinkProtocol(B({'~', 3}));
+    EXPECT_EQ(ports.GetLinkProtocol(), B({'~', 3}));
+    ports.SetLinkProtocol("^\r\n");
+    EXPECT_EQ(ports.GetLinkProtocol(), "^\r\n");
+    ports.SetLinkProtocol("X~\r");
+    EXPECT_EQ(ports.GetLinkProtocol(), "X~\r");
+    ports.SetLinkProtocol("~");
+    EXPECT_EQ(ports.GetLinkProtocol(), "~");
+    ports.SetLinkProtocol({});
+    EXPECT_TRUE(ports.GetLinkProtocol().isEmpty());
+    EXPECT_EQ(ports.SetTimeout(500), 200);
+    EXPECT_EQ(ports.SetTimeout(50), 500);
+    EXPECT_EQ(ports.GetTimeout(), 50);
+}
+
+TEST(PortSettings, ParsingAndNormalForm)
+{
+    CommPort::LineSettings s;
+    ASSERT_TRUE(CommPort::parseSettings(QStringLiteral("9600,E,7,2"), &s));
+    EXPECT_EQ(CommPort::formatSettings(s), QStringLiteral("9600,e,7,2"));
+    ASSERT_TRUE(CommPort::parseSettings(QStringLiteral(" 115200 , m , 5 , 1.5 "), &s));
+    EXPECT_EQ(CommPort::formatSettings(s), QStringLiteral("115200,m,5,1.5"));
+    for (const char* bad : {"", "38400", "38400,n,8", "38400,n,8,1,1", "0,n,8,1", "-9600,n,8,1",
+                            "abc,n,8,1", "38400,x,8,1", "38400,,8,1", "38400,n,9,1", "38400,n,4,1",
+                            "38400,n,8,3", "38400,n,8,1.0", "38400,no,8,1"}) {
+        EXPECT_FALSE(CommPort::parseSettings(QString::fromLatin1(bad), nullptr)) << bad;
+    }
+    CommPort port;
+    EXPECT_TRUE(port.setSettings(QStringLiteral("19200,o,8,1")));
+    EXPECT_FALSE(port.setSettings(QStringLiteral("19200,q,8,1")));
+    EXPECT_EQ(port.settings(), QStringLiteral("19200,o,8,1")); // a refused string changes nothing
+    EXPECT_FALSE(port.setHandshaking(4));
+    EXPECT_EQ(port.handshaking(), 0);
+}
+
+TEST(PortNames, StoredComNamesMapToDevices)
+{
+    EXPECT_EQ(Ports::DevicePath(QStringLiteral("COM1")), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(Ports::DevicePath(QStringLiteral("com12")), QStringLiteral("/dev/ttyS11"));
+    EXPECT_EQ(Ports::DevicePath(QStringLiteral("COM3:")), QStringLiteral("/dev/ttyS2"));
+    EXPECT_EQ(Ports::DevicePath(QStringLiteral("COM0")), QStringLiteral("COM0"));
+    EXPECT_EQ(Ports::DevicePath(QStringLiteral("/dev/ttyUSB0")), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(Ports::DevicePath(QStringLiteral("/tmp/COM1")), QStringLiteral("/tmp/COM1"));
+}
+
+TEST(PortNames, ListIsSortedByNumberWithFirstInFront)
+{
+    AppContext ctx;
+    Ports ports(ctx);
+    const QStringList plain = ports.FillComPorts();
+    ASSERT_FALSE(plain.isEmpty()); // at least the default device
+    const QStringList list = ports.FillComPorts(QStringLiteral("/dev/pts/99"));
+    ASSERT_FALSE(list.isEmpty());
+    EXPECT_EQ(list.first(), QStringLiteral("/dev/pts/99"));
+    EXPECT_EQ(list.count(QStringLiteral("/dev/pts/99")), 1);
+    auto number = [](const QString& name) {
+        qsizetype i = name.size();
+        while (i > 0 && name.at(i - 1).isDigit())
+            --i;
+        return name.mid(i).toLongLong();
+    };
+    for (qsizetype i = 2; i < list.size(); ++i)
+        EXPECT_LE(number(list[i - 1]), number(list[i])) << list.join(QLatin1Char(' ')).toStdString();
+    // The default device stands in only when the machine lists none and no first is given.
+    if (QSerialPortInfo::availablePorts().isEmpty()) {
+        EXPECT_EQ(plain, QStringList{QString::fromLatin1(Ports::kDefaultPort)});
+        EXPECT_EQ(list.size(), 1);
+    } else {
+        EXPECT_EQ(list.size(), plain.size() + 1);
+    }
+}
