@@ -1,6 +1,8 @@
 #include "Trace.h"
 
-Q_LOGGING_CATEGORY(lcStartup, "orvid.startup")
+// Silent unless asked for (QT_LOGGING_RULES="orvid.startup.debug=true"): the start-up
+// steps are a diagnosis aid, not something every start should print.
+Q_LOGGING_CATEGORY(lcStartup, "orvid.startup", QtInfoMsg)
 
 namespace orvid {
 

@@ -339,6 +339,9 @@ TEST(DebugTrace, WritesToTheStartupCategoryWhenEnabled)
 {
     g_traceLines.clear();
     const QtMessageHandler previous = qInstallMessageHandler(traceHandler);
+    // Off by default: a normal start prints nothing.
+    DebugTrace(QStringLiteral("Zarvento"), 0, QStringLiteral("hidden"));
+    EXPECT_TRUE(g_traceLines.isEmpty());
     QLoggingCategory::setFilterRules(QStringLiteral("orvid.startup.debug=false"));
     DebugTrace(QStringLiteral("Zarvento"), 0, QStringLiteral("hidden"));
     EXPECT_TRUE(g_traceLines.isEmpty());
