@@ -703,8 +703,15 @@ void frmSystemWD::btScanPause_Click()
 
 void frmSystemWD::EnableScan(bool enable)
 {
-    frameTagScan->setVisible(enable);
-    frameTagData->setVisible(!enable);
+    // Hide before show: showing a frame lays out its ancestors at once, and with both
+    // frames visible at that moment the window would grow to hold the two stacked.
+    if (enable) {
+        frameTagData->setVisible(false);
+        frameTagScan->setVisible(true);
+    } else {
+        frameTagScan->setVisible(false);
+        frameTagData->setVisible(true);
+    }
     if (enable && loaded_)
         fitContainer();
     if (!enable) {
