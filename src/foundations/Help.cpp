@@ -9,15 +9,19 @@
 
 namespace orvid {
 
-void ShowHelp(AppContext& ctx, int context)
+bool ShowHelp(AppContext& ctx, int context)
 {
     Q_UNUSED(context);
     if (!ctx.language)
-        return;
+        return true;
     const QString file = ctx.language->helpFile();
     if (file.isEmpty() || !QFileInfo(file).isFile())
-        return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+        return true;
+    const QString path = QFileInfo(file).absoluteFilePath();
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        return true;
+    qWarning("orvid: the help file %s could not be opened", qUtf8Printable(path));
+    return false;
 }
 
 bool ShellOpen(const QString& fileOrUrl)

@@ -1,10 +1,13 @@
 #include "SettingsStore.h"
 
+#include "Cp1252.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -243,6 +246,123 @@ private:
     int fd_;
 };
 
+// One line of the file without its line break: eol is "\n" or "\r\n"; the last line may
+// end in "\r" or in nothing.
+struct Line {
+    QString text;
+    QByteArray eol;
+};
+
+struct FileLines {
+    QList<Line> lines;
+    QByteArray eol = "\n"; // the file's own line break, for lines a write adds
+    bool bom = false;
+};
+
+// A line is UTF-8 when it decodes as such; otherwise it was typed in an 8-bit editor and
+// is Windows-1252. Deciding per line keeps a file readable that holds both.
+QString decodeLine(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    return utf8.hasError() ? FromCp1252(bytes) : text;
+}
+
+FileLines splitLines(const QByteArray& input)
+{
+    FileLines file;
+    QByteArray bytes = input;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        file.bom = true;
+        bytes.remove(0, 3);
+    }
+    bool eolSeen = false;
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', pos);
+        const bool lastLine = end < 0;
+        if (lastLine)
+            end = bytes.size();
+        Line line;
+        qsizetype textEnd = end;
+        const bool cr = textEnd > pos && bytes.at(textEnd - 1) == '\r';
+        if (cr)
+            --textEnd;
+        if (!lastLine) {
+            line.eol = cr ? QByteArray("\r\n") : QByteArray("\n");
+            if (!eolSeen) {
+                file.eol = line.eol;
+                eolSeen = true;
+            }
+        } else if (cr) {
+            line.eol = "\r";
+        }
+        line.text = decodeLine(bytes.mid(pos, textEnd - pos));
+        file.lines.append(line);
+        pos = end + 1;
+    }
+    return file;
+}
+
+QByteArray joinLines(const FileLines& file)
+{
+    QByteArray out;
+    if (file.bom)
+        out += "\xEF\xBB\xBF";
+    for (const Line& line : file.lines) {
+        out += line.text.toUtf8();
+        out += line.eol;
+    }
+    return out;
+}
+
+enum class LineType { Blank, Comment, Header, BrokenHeader, Value, Other };
+
+struct LineInfo {
+    LineType type = LineType::Blank;
+    QString section; // Header: the section's name
+    QString name;    // Value: the value's name
+    QString raw;     // Value: the text after "=" as written
+};
+
+LineInfo classify(const QString& text)
+{
+    LineInfo info;
+    const QString line = trimRaw(text);
+    if (line.isEmpty())
+        return info;
+    if (line.front() == u';' || line.front() == u'#') {
+        info.type = LineType::Comment;
+        return info;
+    }
+    if (line.front() == u'[') {
+        const qsizetype close = line.indexOf(u']');
+        if (close < 0) {
+            info.type = LineType::BrokenHeader;
+            return info;
+        }
+        info.type = LineType::Header;
+        info.section = unescape(trimRaw(line.mid(1, close - 1)));
+        return info;
+    }
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq < 0) {
+        info.type = LineType::Other;
+        return info;
+    }
+    info.type = LineType::Value;
+    info.name = unescape(trimRaw(line.left(eq)));
+    info.raw = trimRaw(line.mid(eq + 1));
+    return info;
+}
+
+template <typename F>
+void walkLines(const QList<Line>& lines, F&& f)
+{
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        f(i, classify(lines.at(i).text));
+}
+
 } // namespace
 
 QString TrimNul(const QString& text)
@@ -270,51 +390,113 @@ QString SettingsStore::filePath() const
 SettingsStore::Document SettingsStore::parse(const QByteArray& bytes)
 {
     Document doc;
-    const QString text = QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
     Section* current = nullptr;
-    qsizetype pos = 0;
-    while (pos < text.size()) {
-        qsizetype end = text.indexOf(u'\n', pos);
-        if (end < 0)
-            end = text.size();
-        QString line = text.mid(pos, end - pos);
-        pos = end + 1;
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        line = trimRaw(line);
-        if (line.isEmpty() || line.front() == u';' || line.front() == u'#')
-            continue;
-        if (line.front() == u'[') {
-            const qsizetype close = line.indexOf(u']');
-            if (close < 0) {
-                // A broken header: what follows belongs to no known section.
-                current = nullptr;
-                continue;
-            }
-            const QString name = unescape(trimRaw(line.mid(1, close - 1)));
-            current = findSection(doc, name);
+    walkLines(splitLines(bytes).lines, [&](qsizetype, const LineInfo& info) {
+        switch (info.type) {
+        case LineType::Header:
+            current = findSection(doc, info.section);
             if (!current) {
-                doc.append(Section{name, {}});
+                doc.append(Section{info.section, {}});
                 current = &doc.last();
             }
-            continue;
+            break;
+        case LineType::BrokenHeader:
+            // What follows belongs to no known section.
+            current = nullptr;
+            break;
+        case LineType::Value: {
+            if (!current || findValue(*current, info.name))
+                break;
+            Value v;
+            v.name = info.name;
+            v.isNumber = parseDword(info.raw, v.number);
+            if (!v.isNumber)
+                v.text = unescape(info.raw);
+            current->values.append(v);
+            break;
         }
-        if (!current)
-            continue;
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq < 0)
-            continue;
-        Value v;
-        v.name = unescape(trimRaw(line.left(eq)));
-        if (findValue(*current, v.name))
-            continue;
-        const QString raw = trimRaw(line.mid(eq + 1));
-        v.isNumber = parseDword(raw, v.number);
-        if (!v.isNumber)
-            v.text = unescape(raw);
-        current->values.append(v);
-    }
+        default:
+            break;
+        }
+    });
     return doc;
+}
+
+QByteArray SettingsStore::withText(const QByteArray& bytes, const QString& section,
+                                   const QString& name, const QString& value, bool* changed)
+{
+    FileLines file = splitLines(bytes);
+    QList<Line>& lines = file.lines;
+    bool inSection = false;
+    qsizetype found = -1;
+    qsizetype anchor = -1; // the last line of the section's last block
+    walkLines(lines, [&](qsizetype i, const LineInfo& info) {
+        switch (info.type) {
+        case LineType::Header:
+            inSection = info.section.compare(section, Qt::CaseInsensitive) == 0;
+            if (inSection)
+                anchor = i;
+            break;
+        case LineType::BrokenHeader:
+            inSection = false;
+            break;
+        case LineType::Value:
+            if (!inSection)
+                break;
+            anchor = i;
+            // The first line of a name is the one a lookup finds.
+            if (found < 0 && info.name.compare(name, Qt::CaseInsensitive) == 0)
+                found = i;
+            break;
+        case LineType::Other:
+            if (inSection)
+                anchor = i;
+            break;
+        case LineType::Comment:
+        case LineType::Blank:
+            break;
+        }
+    });
+
+    const QString escapedValue = escape(value, Kind::Value);
+    if (found >= 0) {
+        Line& line = lines[found];
+        const qsizetype eq = line.text.indexOf(u'=');
+        const QString raw = trimRaw(line.text.mid(eq + 1));
+        qint32 number = 0;
+        if (!parseDword(raw, number) && unescape(raw) == value) {
+            if (changed)
+                *changed = false;
+            return bytes;
+        }
+        // Only the value changes: the name keeps its spelling and the line its layout.
+        line.text = line.text.left(eq + 1) + escapedValue;
+    } else {
+        const Line entry{escape(name, Kind::Name) + u'=' + escapedValue, file.eol};
+        if (anchor >= 0) {
+            if (lines[anchor].eol.isEmpty())
+                lines[anchor].eol = file.eol;
+            lines.insert(anchor + 1, entry);
+        } else {
+            bool hasContent = false;
+            for (const Line& l : lines)
+                hasContent = hasContent || !trimRaw(l.text).isEmpty();
+            // A file ending without a line break still ends its last line.
+            if (!lines.isEmpty() && lines.last().eol.isEmpty()) {
+                if (lines.last().text.isEmpty())
+                    lines.removeLast();
+                else
+                    lines.last().eol = file.eol;
+            }
+            if (hasContent)
+                lines.append(Line{QString(), file.eol});
+            lines.append(Line{u'[' + escape(section, Kind::Section) + u']', file.eol});
+            lines.append(entry);
+        }
+    }
+    if (changed)
+        *changed = true;
+    return joinLines(file);
 }
 
 QByteArray SettingsStore::serialize(const Document& doc)
@@ -381,18 +563,24 @@ bool SettingsStore::sectionFor(const QString& path, const QString& section, QStr
     return true;
 }
 
-bool SettingsStore::load(Document& doc) const
+bool SettingsStore::loadBytes(QByteArray& bytes) const
 {
-    doc.clear();
+    bytes.clear();
     QFile f(path_);
     if (!f.exists())
         return true;
     if (!f.open(QIODevice::ReadOnly))
         return false;
-    QByteArray bytes;
     // readAll on a directory or a device that fails mid-way: treat it as unreadable.
     bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
+    return f.error() == QFileDevice::NoError;
+}
+
+bool SettingsStore::load(Document& doc) const
+{
+    doc.clear();
+    QByteArray bytes;
+    if (!loadBytes(bytes))
         return false;
     doc = parse(bytes);
     return true;
@@ -439,18 +627,19 @@ bool SettingsStore::RegWriteString(const QString& path, const QString& section,
     // Serialises read-change-replace between stores and programs.
     const FolderLock lock(info.absolutePath());
 
-    Document doc;
+    QByteArray current;
     // A file that exists but cannot be read is not replaced: that would drop every
     // value in it.
-    if (!load(doc))
+    if (!loadBytes(current))
         return false;
-    if (!setText(doc, sec, name, value) && QFileInfo::exists(path_))
+    bool changed = false;
+    const QByteArray bytes = withText(current, sec, name, value, &changed);
+    if (!changed && QFileInfo::exists(path_))
         return true;
 
     QSaveFile out(path_);
     if (!out.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray bytes = serialize(doc);
     if (out.write(bytes) != bytes.size()) {
         out.cancelWriting();
         return false;

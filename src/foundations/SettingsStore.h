@@ -6,7 +6,9 @@
 // program: what parses is used and kept by later writes, the rest reads as defaults.
 //
 // File form (UTF-8): "[section]" lines and "name=value" lines; ";" and "#" start comment
-// lines. Values and names hold any characters and any length: a backslash, CR, LF, TAB,
+// lines. A line that is not valid UTF-8 was typed in an 8-bit editor and reads as
+// Windows-1252. A write changes only the line of its value (or adds one): comments, blank
+// lines and lines that do not parse stay as they are. Values and names hold any characters and any length: a backslash, CR, LF, TAB,
 // NUL and other control characters, and blanks at either end are written as escapes
 // ("\\", "\r", "\n", "\t", "\0", "\xHH", "\s" for a blank). A value written by hand as
 // "dword:hhhhhhhh" is a 32-bit number (a registry export's form) and reads as its decimal
@@ -74,12 +76,21 @@ public:
     // document already held exactly this text.
     static bool setText(Document& doc, const QString& section, const QString& name,
                         const QString& value);
+    // The file's bytes with one text value set: the value's line is rewritten, or a line
+    // (and the section) is added; every other line keeps its text. The result is UTF-8.
+    // *changed is false (and the bytes are returned as they are) when the value already
+    // held exactly this text.
+    static QByteArray withText(const QByteArray& bytes, const QString& section,
+                               const QString& name, const QString& value,
+                               bool* changed = nullptr);
 
 private:
     // The file's section for a registry path and section; false outside RootPath.
     static bool sectionFor(const QString& path, const QString& section, QString& out);
     // Reads and parses the file; false when it exists but cannot be read.
     bool load(Document& doc) const;
+    // The file's bytes (empty when there is no file); false when it cannot be read.
+    bool loadBytes(QByteArray& bytes) const;
 
     QString path_;
 };

@@ -488,6 +488,9 @@ int16_t Ports::ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant
         }
     }
     --receiveDepth_;
+    // A paced wait further out (WaitTimeout) ends when a receive inside it ends; it only
+    // re-checks the time-out flag when something wakes it.
+    DeviceWait::wake();
     return clampLength(result);
 }
 
@@ -514,6 +517,8 @@ void Ports::FlushInput()
     comm_->discardInput();
     receiveBuffer_.clear();
     portTimeoutFlag_ = 1;
+    // As at the end of a receive: a running WaitTimeout ends now.
+    DeviceWait::wake();
 }
 
 void Ports::WaitTimeout()

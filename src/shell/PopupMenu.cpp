@@ -1,6 +1,7 @@
 #include "PopupMenu.h"
 
 #include <QAction>
+#include <QHash>
 #include <QMenu>
 #include <memory>
 
@@ -12,30 +13,55 @@ PopupMenuRunner& runner()
     static PopupMenuRunner r;
     return r;
 }
+
+// Captions are shown as they stand: a "&" in a command line is text, not a mnemonic.
+QString shownCaption(const QString& caption)
+{
+    QString text = caption;
+    text.replace(QLatin1Char('&'), QLatin1String("&&"));
+    return text;
+}
 } // namespace
 
 QMenu* BuildPopupMenu(const Menues& menues, QWidget* parent)
 {
-    auto* menu = new QMenu(parent);
-    for (const MenuItem& item : menues.items()) {
-        if (item.caption == QLatin1String("-")) {
-            menu->addSeparator();
-            continue;
+    auto* root = new QMenu(parent);
+    // First the menus, one for every position named as a parent, so that an entry may come
+    // before or after the entry that opens its submenu. A menu whose opening entry does not
+    // exist is never shown, and neither is what it holds; the root owns it all the same.
+    QHash<int, QMenu*> menus;
+    menus.insert(0, root);
+    for (const Menue& item : menues.items())
+        if (!menus.contains(item.parentid))
+            menus.insert(item.parentid, new QMenu(root));
+
+    for (const Menue& item : menues.items()) {
+        QMenu* parentMenu = menus.value(item.parentid);
+        QMenu* sub = item.position != item.parentid && item.position != 0
+            ? menus.value(item.position) : nullptr;
+        QAction* action = nullptr;
+        if (item.Caption == QLatin1String("-")) {
+            action = parentMenu->addSeparator();
+        } else if (sub) {
+            sub->setTitle(shownCaption(item.Caption));
+            action = parentMenu->addMenu(sub);
+        } else {
+            action = parentMenu->addAction(shownCaption(item.Caption));
+            action->setData(item.id.toInt());
         }
-        // Captions are shown as they stand: a "&" in a command line is text, not a mnemonic.
-        QString caption = item.caption;
-        caption.replace(QLatin1Char('&'), QLatin1String("&&"));
-        QAction* action = menu->addAction(caption);
-        action->setData(item.id);
+        if (item.checked) {
+            action->setCheckable(true);
+            action->setChecked(true);
+        }
         // Enabled per entry, not per id: two entries sharing an id stay independent.
         action->setEnabled(item.enabled);
     }
-    return menu;
+    return root;
 }
 
 int PopupMenuActionId(const QAction* action)
 {
-    if (!action || action->isSeparator() || !action->isEnabled())
+    if (!action || action->isSeparator() || !action->isEnabled() || action->menu())
         return 0;
     return action->data().toInt();
 }

@@ -421,8 +421,8 @@ void frmCommand::chooseCommand()
     if (commandList_.isEmpty())
         return;
     Menues menu;
-    for (int i = 0; i < commandList_.count(); ++i)
-        menu.Add(commandList_.item(i).caption, i + 1, true);
+    for (int n = 1; n <= commandList_.count(); ++n)
+        menu.Add(n, commandList_.item(n).Caption);
     // At the mouse cursor; below the button when it was pressed from the keyboard.
     const QPoint cursor = QCursor::pos();
     const bool overButton = btCommand_->rect().contains(btCommand_->mapFromGlobal(cursor));
@@ -430,7 +430,7 @@ void frmCommand::chooseCommand()
     const int n = ShowPopupMenu(menu, this, at);
     if (n <= 0 || n > commandList_.count())
         return;
-    const QString line = commandList_.item(n - 1).caption;
+    const QString line = commandList_.item(n).Caption;
     const qsizetype blank = line.indexOf(QLatin1Char(' '));
     cmbCommand_->setEditText(blank < 0 ? line : line.left(blank));
 }

@@ -106,11 +106,21 @@ void frmLKInfo::SetLanguage()
 {
     if (!ctx_.language)
         return;
+    const QList<QWidget*> controls = {lblTyp_, lblVersion_, btOk_};
+    auto captionOf = [this](QWidget* w) {
+        return w == btOk_ ? btOk_->text() : static_cast<QLabel*>(w)->text();
+    };
+    // The design texts are the defaults for every later language, not the texts of the
+    // language shown last.
+    if (!languageStored_) {
+        for (QWidget* w : controls)
+            w->setProperty("langTag", captionOf(w));
+        languageStored_ = true;
+    }
     const QString section = objectName();
-    for (QWidget* w : {static_cast<QWidget*>(lblTyp_), static_cast<QWidget*>(lblVersion_),
-                       static_cast<QWidget*>(btOk_)}) {
-        const QString current = w == btOk_ ? btOk_->text() : static_cast<QLabel*>(w)->text();
-        const QString text = ctx_.language->Translate(section, w->objectName(), current);
+    for (QWidget* w : controls) {
+        const QString text = ctx_.language->Translate(section, w->objectName(),
+                                                      w->property("langTag").toString());
         if (w == btOk_)
             btOk_->setText(text);
         else
@@ -139,10 +149,10 @@ QString frmLKInfo::DisplayText(const QByteArray& deviceText)
             if (c == '\r' && i + 1 < deviceText.size() && deviceText.at(i + 1) == '\n')
                 ++i;
             out += QLatin1Char('\n');
-        } else if (c < 0x20 || c == 0x7F) {
-            out += names.value(c);
         } else {
-            out += QChar(c);
+            // Control codes and the codes without a printable form (0x7F-0x9F but the
+            // two quotes) by name, the rest as Windows-1252, as the monitor shows them.
+            out += names.value(c);
         }
     }
     return out;

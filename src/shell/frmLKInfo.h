@@ -40,6 +40,7 @@ private:
     QLabel* lblVersion_;
     QPlainTextEdit* txtVersion_;
     QPushButton* btOk_;
+    bool languageStored_ = false;
 };
 
 } // namespace orvid

@@ -24,6 +24,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -382,7 +383,12 @@ void frmMain::ShowPortFailure(const QString& reason)
         ? ctx_.language->Translate(QStringLiteral("frmMain"), QStringLiteral("PortFailed"),
                                    QStringLiteral("Schnittstelle geschlossen: %s"))
         : QStringLiteral("Schnittstelle geschlossen: %s");
-    lblMessage_->setText(FormatArgs(text, reason));
+    ShowStatus(FormatArgs(text, reason));
+}
+
+void frmMain::ShowStatus(const QString& text)
+{
+    lblMessage_->setText(text);
 }
 
 QString frmMain::MessageText() const
@@ -703,7 +709,14 @@ void frmMain::DefaultPositions()
 
 void frmMain::ShowHelp(int context)
 {
-    orvid::ShowHelp(ctx_, context);
+    if (orvid::ShowHelp(ctx_, context))
+        return;
+    const QString file = ctx_.language ? ctx_.language->helpFile() : QString();
+    const QString text = ctx_.language
+        ? ctx_.language->Translate(QStringLiteral("frmMain"), QStringLiteral("HelpFailed"),
+                                   QStringLiteral("Hilfe konnte nicht geöffnet werden: %s"))
+        : QStringLiteral("Hilfe konnte nicht geöffnet werden: %s");
+    ShowStatus(QString(text).replace(QLatin1String("%s"), QDir::toNativeSeparators(file)));
 }
 
 // ---------------------------------------------------------------------------------------

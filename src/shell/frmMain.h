@@ -42,6 +42,8 @@ public:
     bool IsLoaded() const { return loaded_; }
     // Shows why the serial port was closed (a device unplugged or hung up).
     void ShowPortFailure(const QString& reason);
+    // Shows a message in the status bar's message field (until the port is next set).
+    void ShowStatus(const QString& text);
     // The text of the status bar's message field.
     QString MessageText() const;
     // Loads when needed, then shows the window.

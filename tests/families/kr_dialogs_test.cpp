@@ -1,13 +1,12 @@
 // The shared tag dialogs of the inductive family (data write, QTX11/QTX14 fixcode,
-// configuration words) and the two codecs under them: the data representations and the
-// configuration words. The dialogs run offscreen against a recording stand-in for the
-// current system window; message boxes go to the recording presenter.
+// configuration words) and the configuration-word codec under them. The dialogs run
+// offscreen against a recording stand-in for the current system window; message boxes go
+// to the recording presenter.
 
 #include "support/FakeSystems.h"
 #include "support/TestContext.h"
 
 #include "families/kr/KRConfigWord.h"
-#include "families/kr/KRDataRep.h"
 #include "families/kr/KRDialogTargets.h"
 #include "families/kr/frmConfigKR.h"
 #include "families/kr/frmSystemHXWriteFixcode.h"
@@ -30,106 +29,6 @@
 
 namespace orvid::test {
 namespace {
-
-using namespace orvid::datarep;
-
-QByteArray allBytes()
-{
-    QByteArray b;
-    for (int i = 0; i < 256; ++i)
-        b += char(i);
-    return b;
-}
-
-// ---- data representations ---------------------------------------------------------------
-
-TEST(KRDataRep, RendersTheThreeRepresentations)
-{
-    EXPECT_EQ(ToText("AB", Hex), QStringLiteral("41 42 "));
-    EXPECT_EQ(ToText("AB", Decimal), QStringLiteral("065 066 "));
-    EXPECT_EQ(ToText(QByteArray("A\x02" "B"), Ascii), QStringLiteral("A<STX>B"));
-    EXPECT_EQ(ChangeDataRep(QStringLiteral("41 42"), Hex, Ascii), QStringLiteral("AB"));
-    EXPECT_EQ(ChangeDataRep(QStringLiteral("<STX>"), Ascii, Hex), QStringLiteral("02 "));
-    EXPECT_EQ(ChangeDataRep(QStringLiteral("065 066 "), Decimal, Ascii), QStringLiteral("AB"));
-    // Leading zeros are fine when a blank ends the token; trailing blanks add no byte.
-    QByteArray bytes;
-    ASSERT_TRUE(FromText(QStringLiteral("0041 "), Hex, bytes));
-    EXPECT_EQ(bytes, QByteArray("A"));
-    ASSERT_TRUE(FromText(QStringLiteral(" 255   "), Decimal, bytes));
-    EXPECT_EQ(bytes, QByteArray("\xFF"));
-    // Bytes above 0x7F show as their 8-bit characters and come back unchanged.
-    ASSERT_TRUE(FromText(ToText("\xE4\x80\xFF", Ascii), Ascii, bytes));
-    EXPECT_EQ(bytes, QByteArray("\xE4\x80\xFF"));
-}
-
-TEST(KRDataRep, RefusesTokensThatAreNoByteAndPointsAtThem)
-{
-    struct Case { const char* text; int rep; int start; int length; };
-    const Case cases[] = {
-        {"41 1FF 42", Hex, 3, 3},    // value above FF
-        {"41 123", Hex, 3, 3},       // last token longer than two digits
-        {"065 300 ", Decimal, 4, 3}, // value above 255
-        {"1 1234", Decimal, 2, 4},   // last token longer than three digits
-        {"41 4G ", Hex, 3, 2},       // not a hex digit
-    };
-    for (const Case& c : cases) {
-        ConvError error;
-        QByteArray bytes = "untouched";
-        EXPECT_FALSE(FromText(QString::fromLatin1(c.text), c.rep, bytes, &error)) << c.text;
-        EXPECT_TRUE(bytes.isEmpty()) << c.text;
-        EXPECT_EQ(error.start, c.start) << c.text;
-        EXPECT_EQ(error.length, c.length) << c.text;
-        EXPECT_TRUE(ChangeDataRep(QString::fromLatin1(c.text), c.rep, Ascii).isEmpty()) << c.text;
-    }
-    // A hex or decimal text of blanks only converts to nothing, which the dialogs refuse.
-    EXPECT_TRUE(ChangeDataRep(QStringLiteral("   "), Hex, Ascii).isEmpty());
-    // A character without an 8-bit code cannot become a byte.
-    QByteArray bytes;
-    ConvError error;
-    EXPECT_FALSE(FromText(QStringLiteral("ab\u20ACc\u4E00"), Ascii, bytes, &error));
-    EXPECT_EQ(error.start, 4);
-}
-
-TEST(KRDataRep, BytesSurviveEverySwitchOfRepresentation)
-{
-    // Bytes that spell a control-character name are not that control character, and NUL
-    // is not a blank: text -> hex -> decimal -> text gives the same bytes for all of them.
-    const QList<QByteArray> samples = {
-        allBytes(),
-        QByteArray("<CR>"),
-        QByteArray("<<CR>>"),
-        QByteArray("<\r"),
-        QByteArray("<", 1) + QByteArray("NUL>"),
-        QByteArray("\0A\0", 3),
-        QByteArray("<<<"),
-        QByteArray("a<b<STX<ETX>"),
-    };
-    for (const QByteArray& bytes : samples) {
-        QString text = ToText(bytes, Ascii);
-        text = ChangeDataRep(text, Ascii, Hex);
-        text = ChangeDataRep(text, Hex, Decimal);
-        text = ChangeDataRep(text, Decimal, Ascii);
-        QByteArray back;
-        ASSERT_TRUE(FromText(text, Ascii, back)) << bytes.toHex().constData();
-        EXPECT_EQ(back, bytes) << bytes.toHex().constData();
-    }
-    // Random strings drawn from the troublesome characters.
-    const QByteArray alphabet("<>CRNULSTXETXACKLF\0\r\x02\x16<<", 22);
-    QRandomGenerator rng(1234);
-    for (int round = 0; round < 2000; ++round) {
-        QByteArray bytes;
-        const int n = int(rng.bounded(12));
-        for (int i = 0; i < n; ++i)
-            bytes += alphabet.at(int(rng.bounded(int(alphabet.size()))));
-        QByteArray back;
-        ASSERT_TRUE(FromText(ToText(bytes, Ascii), Ascii, back));
-        ASSERT_EQ(back, bytes) << bytes.toHex().constData();
-    }
-    // What the user types in the text view still means what it says.
-    QByteArray typed;
-    ASSERT_TRUE(FromText(QStringLiteral("A<CR>B<x"), Ascii, typed));
-    EXPECT_EQ(typed, QByteArray("A\rB<x"));
-}
 
 // ---- configuration words ----------------------------------------------------------------
 
@@ -204,13 +103,14 @@ public:
                   const QByteArray& data, const QByteArray& head) override
     {
         writes.append({tagCode, mode, fixcode, address, length, data, head});
-        return true;
+        return accepts;
     }
     bool WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteArray& code) override
     {
         fixcodes.append({mode, writeProtect, code});
-        return true;
+        return accepts;
     }
+    bool accepts = true; // false: the window refused the write (and said why)
     QList<Write> writes;
     QList<Fixcode> fixcodes;
 };
@@ -224,6 +124,7 @@ protected:
         lk->InitSystems();
         for (int i : {1, 2, 3, 10})
             lk->RegisterSystem(i, [this] { return &window; });
+        lk->RegisterSystem(6, [this] { return &otherFamily; });
         select(2);
         window.data[KRItem::DataRepresentation] = 0;
         window.data[KRItem::Tagcode] = 0;
@@ -246,6 +147,7 @@ protected:
     Journal journal;
     std::unique_ptr<LK> lk;
     RecordingWriter window{tc.ctx, QStringLiteral("frmSystemKR"), journal};
+    FakeSystemForm otherFamily{tc.ctx, QStringLiteral("frmSystemWD"), journal}; // takes no tag writes
 };
 
 // ---- configuration dialog ---------------------------------------------------------------
@@ -294,20 +196,25 @@ TEST_F(KRDialogs, ConfigDialogRefusesBadProtectionRangesAndStaysOpen)
 
 TEST_F(KRDialogs, ConfigDialogNeverInventsAWordThatWasNotRead)
 {
-    // The protection word could not be read: message 61, and Write gives it back as it was
-    // (not four zero bytes that would lift the tag's protection).
+    // The protection word could not be read: message 61, and Write with its fields left
+    // empty is refused (four zero bytes would lift the tag's protection); the dialog stays
+    // open until the user cancels, and the words come back as they were.
     QByteArray control("\x00\x03\x00\x00", 4);
     QByteArray protection;
-    QTimer::singleShot(0, [] {
+    bool stayedOpen = false;
+    QTimer::singleShot(0, [&] {
         auto* d = qobject_cast<frmConfigKR*>(QApplication::activeModalWidget());
         ASSERT_NE(d, nullptr);
         EXPECT_TRUE(d->chkPassword->isChecked());
         EXPECT_TRUE(d->chkRAWMode->isChecked());
         EXPECT_TRUE(d->txtKonfig[2]->text().isEmpty());
         QTest::mouseClick(d->btWrite, Qt::LeftButton);
+        stayedOpen = d->isVisible();
+        QTest::mouseClick(d->btCancel, Qt::LeftButton);
     });
-    EXPECT_TRUE(frmConfigKR::ShowDialog(tc.ctx, control, protection));
-    EXPECT_EQ(tc.presenter.numbers(), QList<int>{61});
+    EXPECT_FALSE(frmConfigKR::ShowDialog(tc.ctx, control, protection));
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(tc.presenter.numbers(), (QList<int>{61, 61}));
     EXPECT_EQ(control, QByteArray("\x00\x03\x00\x00", 4));
     EXPECT_TRUE(protection.isEmpty());
 
@@ -321,6 +228,8 @@ TEST_F(KRDialogs, ConfigDialogNeverInventsAWordThatWasNotRead)
         QTest::keyClicks(d->txtKonfig[4], QStringLiteral("04"));
         QTest::keyClicks(d->txtKonfig[5], QStringLiteral("07"));
         QTest::mouseClick(d->btWrite, Qt::LeftButton);
+        if (d->isVisible()) // refused: do not leave the test waiting in the dialog
+            QTest::mouseClick(d->btCancel, Qt::LeftButton);
     });
     EXPECT_TRUE(frmConfigKR::ShowDialog(tc.ctx, control, protection));
     EXPECT_EQ(tc.presenter.numbers(), QList<int>{61});
@@ -402,6 +311,7 @@ TEST_F(KRDialogs, WriteDialogWritesExactlyTheEnteredBytes)
     EXPECT_EQ(dialog.txtAddress->text(), QStringLiteral("FFFF"));
     // Through the text view and back: still the four bytes, not one CR.
     dialog.rdDataMode[0]->click();
+    EXPECT_EQ(dialog.txtData->text(), QStringLiteral("<CR>"));
     dialog.rdDataMode[2]->click();
     dialog.rdDataMode[1]->click();
     EXPECT_EQ(dialog.txtData->text(), QStringLiteral("3C 43 52 3E "));
@@ -417,6 +327,84 @@ TEST_F(KRDialogs, WriteDialogWritesExactlyTheEnteredBytes)
     EXPECT_EQ(w.tagCode, 0);
     EXPECT_FALSE(w.fixcode);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST_F(KRDialogs, WriteDialogKeepsEveryByteWhicheverViewCameFirst)
+{
+    // NUL, CR, DEL, a code without a character, high bytes; and a read long enough that
+    // its decimal view is longer than a line edit holds by default.
+    const QByteArray sample = QByteArray("\0A\r\x7F\x81\xA7\xFF<LF>", 11);
+    QByteArray longRead;
+    for (int i = 0; i < 9000; ++i)
+        longRead += char(i * 7);
+    for (const QByteArray& bytes : {sample, longRead}) {
+        lk->LkPutData(KRItem::LastData, bytes);
+        for (int first = 0; first < 3; ++first) {
+            window.writes.clear();
+            window.data[KRItem::DataRepresentation] = first;
+            frmSystemKRWrite dialog(tc.ctx);
+            dialog.Load(4);
+            for (int rep : {2, 0, 1, 0, 2})
+                dialog.rdDataMode[rep]->click();
+            dialog.btOK->click();
+            ASSERT_EQ(window.writes.size(), 1);
+            EXPECT_EQ(window.writes.first().data, bytes) << "first shown as " << first;
+            EXPECT_EQ(window.writes.first().length, bytes.size());
+        }
+    }
+    EXPECT_TRUE(tc.presenter.requests.isEmpty());
+
+    // Typed in the text view: what is typed goes out, and a character without a byte is
+    // refused rather than written as something else.
+    window.writes.clear();
+    window.data[KRItem::DataRepresentation] = 0;
+    lk->LkPutData(KRItem::LastData, QByteArray());
+    frmSystemKRWrite dialog(tc.ctx);
+    dialog.Load(4);
+    dialog.show();
+    QTest::keyClicks(dialog.txtData, QStringLiteral("A<NUL>"));
+    dialog.txtData->insert(QStringLiteral("\u2190")); // as a paste or a compose key would
+    QTest::keyClicks(dialog.txtData, QStringLiteral("B"));
+    dialog.btOK->click();
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{20});
+    EXPECT_EQ(dialog.txtData->selectedText(), QStringLiteral("\u2190"));
+    EXPECT_TRUE(window.writes.isEmpty());
+    dialog.txtData->setText(QStringLiteral("A<NUL>B"));
+    dialog.btOK->click();
+    ASSERT_EQ(window.writes.size(), 1);
+    EXPECT_EQ(window.writes.first().data, QByteArray("A<NUL>B"));
+}
+
+TEST_F(KRDialogs, WriteDialogStaysOpenWhenTheWriteDoesNotHappen)
+{
+    // The window refused the write (it has reported why): the user's entries stay.
+    window.accepts = false;
+    frmSystemKRWrite dialog(tc.ctx);
+    dialog.Load(4);
+    dialog.show();
+    dialog.rdDataMode[1]->click();
+    dialog.txtData->setText(QStringLiteral("01 02 03"));
+    dialog.btOK->click();
+    EXPECT_EQ(window.writes.size(), 1);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.txtData->text(), QStringLiteral("01 02 03"));
+    window.accepts = true;
+    dialog.btOK->click();
+    EXPECT_EQ(window.writes.size(), 2);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+
+    // The current window takes no tag writes: message 4, not a silent close.
+    select(6);
+    frmSystemKRWrite other(tc.ctx);
+    other.Load(4);
+    other.show();
+    other.txtData->setText(QStringLiteral("abc"));
+    other.btOK->click();
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+    EXPECT_TRUE(other.isVisible());
+    EXPECT_NE(other.result(), QDialog::Accepted);
+    EXPECT_EQ(window.writes.size(), 2);
 }
 
 TEST_F(KRDialogs, WriteDialogReportsConversionErrorsAndAsksBeforeAFixcode)
@@ -498,50 +486,87 @@ TEST_F(KRDialogs, FixcodeDialogModesPerSystem)
     }
 }
 
-TEST_F(KRDialogs, FixcodeDialogKeepsNulBytesAndGuardsTheOneTimeWrite)
+TEST_F(KRDialogs, FixcodeDialogKeepsNulBytesAndAsksOnlyBeforeAProtectedWrite)
 {
     window.data[KRItem::DataRepresentation] = 1;
     frmSystemHXWriteFixcode dialog(tc.ctx);
     dialog.Load();
     dialog.show();
     EXPECT_EQ(dialog.DataRep(), 1);
-    QTest::keyClicks(dialog.txtData, QStringLiteral("00 41 00 42 43"));
+    QTest::keyClicks(dialog.txtData, QStringLiteral("00 41 00 42"));
     dialog.rdDataMode[0]->click();
+    EXPECT_EQ(dialog.txtData->text(), QStringLiteral("\u2400A\u2400B")); // NUL is not a blank
     dialog.rdDataMode[2]->click();
     dialog.rdDataMode[1]->click();
-    EXPECT_EQ(dialog.txtData->text(), QStringLiteral("00 41 00 42 43 "));
+    EXPECT_EQ(dialog.txtData->text(), QStringLiteral("00 41 00 42 "));
+
+    // Write-protected, the code is for good: message 62 first; No writes nothing.
     dialog.chkFixcode->setChecked(true);
     dialog.cmbMode->setCurrentIndex(3);
-    QTest::mouseClick(dialog.btOk, Qt::LeftButton);
+    tc.presenter.answers = {Msg::No};
+    dialog.btOk->click();
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{62});
+    EXPECT_TRUE(window.fixcodes.isEmpty());
+    EXPECT_TRUE(dialog.isVisible());
+    tc.presenter.answers = {Msg::Yes};
+    dialog.btOk->click();
     ASSERT_EQ(window.fixcodes.size(), 1);
-    EXPECT_EQ(window.fixcodes.first().code, QByteArray("\0A\0BC", 5));
+    EXPECT_EQ(window.fixcodes.first().code, QByteArray("\0A\0B", 4));
     EXPECT_TRUE(window.fixcodes.first().writeProtect);
     EXPECT_EQ(window.fixcodes.first().mode, 3);
-    EXPECT_TRUE(tc.presenter.requests.isEmpty());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 
-    // More than five bytes would be cut without a word: refused.
-    frmSystemHXWriteFixcode longer(tc.ctx);
-    longer.Load();
-    longer.show();
-    longer.rdDataMode[0]->click();
-    QTest::keyClicks(longer.txtData, QStringLiteral("ABCDEF"));
-    QTest::mouseClick(longer.btOk, Qt::LeftButton);
-    EXPECT_EQ(tc.presenter.numbers(), QList<int>{20});
-    EXPECT_EQ(window.fixcodes.size(), 1);
-    EXPECT_TRUE(longer.isVisible());
+    // Without protection the code can be written again: no question, short or full.
+    for (const QString& code : {QStringLiteral("AB"), QStringLiteral("ABCDE")}) {
+        tc.presenter.requests.clear();
+        frmSystemHXWriteFixcode plain(tc.ctx);
+        plain.Load();
+        plain.rdDataMode[0]->click();
+        plain.txtData->setText(code);
+        plain.btOk->click();
+        EXPECT_TRUE(tc.presenter.requests.isEmpty()) << code.toStdString();
+        EXPECT_EQ(window.fixcodes.last().code, code.toLatin1());
+        EXPECT_FALSE(window.fixcodes.last().writeProtect);
+        EXPECT_EQ(plain.result(), QDialog::Accepted);
+    }
+}
 
-    // A shorter one is filled with NUL for good: the user confirms it first.
+TEST_F(KRDialogs, FixcodeDialogRefusesWhatCannotBeWritten)
+{
+    frmSystemHXWriteFixcode dialog(tc.ctx);
+    dialog.Load();
+    dialog.show();
+    dialog.rdDataMode[0]->click();
+
+    // Six bytes where the tag takes five: said as such, not as a conversion error, and
+    // nothing is cut off and written.
+    dialog.chkFixcode->setChecked(true);
+    QTest::keyClicks(dialog.txtData, QStringLiteral("ABCDEF"));
+    dialog.btOk->click();
+    ASSERT_EQ(tc.presenter.requests.size(), 1);
+    EXPECT_EQ(tc.presenter.requests.first().number, 0);
+    EXPECT_EQ(tc.presenter.requests.first().text, QStringLiteral("Der Fixcode darf höchstens 5 Byte lang sein."));
+    EXPECT_EQ(dialog.txtData->selectedText(), QStringLiteral("ABCDEF"));
+    EXPECT_TRUE(window.fixcodes.isEmpty());
+    EXPECT_TRUE(dialog.isVisible());
+
+    // The window refused the write: the dialog stays with the code.
     tc.presenter.requests.clear();
-    longer.txtData->setText(QStringLiteral("AB"));
-    tc.presenter.answers = {Msg::No};
-    QTest::mouseClick(longer.btOk, Qt::LeftButton);
-    EXPECT_EQ(tc.presenter.numbers(), QList<int>{62});
+    window.accepts = false;
+    dialog.chkFixcode->setChecked(false);
+    dialog.txtData->setText(QStringLiteral("ABCDE"));
+    dialog.btOk->click();
     EXPECT_EQ(window.fixcodes.size(), 1);
-    tc.presenter.answers = {Msg::Yes};
-    QTest::mouseClick(longer.btOk, Qt::LeftButton);
-    ASSERT_EQ(window.fixcodes.size(), 2);
-    EXPECT_EQ(window.fixcodes.last().code, QByteArray("AB"));
-    EXPECT_FALSE(window.fixcodes.last().writeProtect);
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.txtData->text(), QStringLiteral("ABCDE"));
+
+    // No window that writes fixcodes: message 4, before any question about the tag.
+    select(6);
+    dialog.chkFixcode->setChecked(true);
+    dialog.btOk->click();
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+    EXPECT_EQ(window.fixcodes.size(), 1);
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(KRDialogs, FixcodeDialogDecimalInput)

@@ -183,27 +183,43 @@ TEST_F(KRE2ETest, EachEntryRecognisesOnlyItsOwnHeadVariants)
     EXPECT_EQ(item(1), "");
 }
 
-TEST_F(KRE2ETest, ReadsInEveryModeSendTheRightLettersAndShowTheAddressedBytes)
+TEST_F(KRE2ETest, ReadsInEveryModeAtEveryKindOfAddress)
 {
     selectR();
-    kr.PutData(101, 6);
-    kr.PutData(102, 3);
+    sim.writeMemory(0x7FFC, "PQRSTUVW");
+    sim.writeMemory(0xFFF8, "stuvwxyz");
+    struct Case {
+        int address;
+        int length;
+        QByteArray parameter;
+    };
+    const Case cases[] = {
+        {0, 12, "000003"},      // whole words
+        {6, 3, "000102"},       // from the middle of a word into the next
+        {0x7FFF, 2, "1FFF02"},  // across the signed 16-bit limit
+        {0x8001, 2, "200001"},  // above it
+        {0xFFFC, 4, "3FFF01"},  // the last word
+    };
     const QByteArray letters[] = {"SR", "BR", "AR", "ER"};
     for (int16_t mode = 0; mode < 4; ++mode) {
-        SCOPED_TRACE(mode);
-        kr.PutData(100, mode);
-        view.shown.clear();
-        sim.clearTranscript();
-        kr.ReadData(true);
-        const QList<QByteArray> got = sim.received().mid(0, 4);
-        EXPECT_EQ(got, (QList<QByteArray>{T("QU"), T("PM0"), T("CT00"), T(letters[mode] + "000102")}));
-        ASSERT_FALSE(view.shown.isEmpty());
-        EXPECT_EQ(view.shown.first(), "ghi");
-        EXPECT_EQ(lk->PollingEnabled(), mode == 1 || mode == 3);
-        lk->LkStopBuffered();
-        ASSERT_TRUE(waitForTelegram(T("QU")));
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << " address " << c.address);
+            kr.PutData(100, mode);
+            kr.PutData(101, static_cast<int16_t>(c.address)); // as the 16-bit address box gives it
+            kr.PutData(102, c.length);
+            view.shown.clear();
+            sim.clearTranscript();
+            kr.ReadData(true);
+            EXPECT_EQ(sim.received().mid(0, 4),
+                      (QList<QByteArray>{T("QU"), T("PM0"), T("CT00"), T(letters[mode] + c.parameter)}));
+            ASSERT_EQ(view.shown.size(), 1);
+            EXPECT_EQ(view.shown[0], sim.readMemory(c.address, c.length));
+            EXPECT_EQ(item(3), sim.readMemory(c.address, c.length));
+            EXPECT_EQ(lk->PollingEnabled(), mode == 1 || mode == 3);
+            lk->LkStopBuffered();
+            ASSERT_TRUE(waitForTelegram(T("QU")));
+        }
     }
-    EXPECT_EQ(item(3), "ghi");
 }
 
 TEST_F(KRE2ETest, RepeatedReadsAreCollectedByPollsUntilStopped)
@@ -275,6 +291,55 @@ TEST_F(KRE2ETest, DataHoldingTheTerminatorIsReadWhole)
     EXPECT_EQ(kr.SendCommandExpect("SG1", reply, 4, QVariant(), ok), -5);
 }
 
+TEST_F(KRE2ETest, AShortFirstReplyOfARepeatedReadLeavesTheRepetitionsWhole)
+{
+    selectR();
+    kr.PutData(100, 1);
+    kr.PutData(101, 0);
+    kr.PutData(102, 12);
+    // The first reply really is short; the repetitions that follow are whole.
+    sim.truncateNext("BR", 3);
+    kr.ReadData(true);
+    ASSERT_EQ(view.shown, QList<QByteArray>{"abc"});
+    lk->LkPoll();
+    lk->LkPoll();
+    EXPECT_EQ(view.shown, (QList<QByteArray>{"abc", pattern(12), pattern(12)}));
+    lk->LkStopBuffered();
+    ASSERT_TRUE(waitForTelegram(T("QU")));
+
+    // The same with a first reply cut at a "#" CR inside its data: whole from the start.
+    view.shown.clear();
+    const QByteArray tricky = QByteArray("ab#\rcd#\r#\rxy", 12);
+    sim.writeMemory(0, tricky);
+    kr.ReadData(true);
+    lk->LkPoll();
+    EXPECT_EQ(view.shown, (QList<QByteArray>{tricky, tricky}));
+    lk->LkStopBuffered();
+    ASSERT_TRUE(waitForTelegram(T("QU")));
+}
+
+TEST_F(KRE2ETest, QTX10DataReadsTakeTheThreeWordsWhole)
+{
+    selectR();
+    sim.setTagType(10);
+    const QByteArray words = QByteArray("Q#\rX#\rABC#\rZ", 12);
+    sim.writeMemory(0, words);
+    kr.PutData(104, TagCode::QTX10);
+    kr.PutData(101, 0);
+    kr.PutData(102, 12);
+    for (int16_t mode : {int16_t(0), int16_t(3)}) {
+        SCOPED_TRACE(mode);
+        kr.PutData(100, mode);
+        view.shown.clear();
+        sim.clearTranscript();
+        kr.ReadData(true);
+        EXPECT_EQ(sim.received().mid(2, 2), (QList<QByteArray>{T("CT10"), T(mode == 0 ? "SR000000" : "ER000000")}));
+        EXPECT_EQ(view.shown, QList<QByteArray>{words});
+        lk->LkStopBuffered();
+        ASSERT_TRUE(waitForTelegram(T("QU")));
+    }
+}
+
 TEST_F(KRE2ETest, ReadsWaitLongerThanOtherExchanges)
 {
     selectR();
@@ -341,13 +406,29 @@ TEST_F(KRE2ETest, FixcodesAreWrittenOnceAndReadBack)
 {
     sim.setVariant("QTR1-AX");
     selectR(3);
-    // QTX10 through the data write: the fixcode goes out as five bytes and locks.
+    // QTX10 through the data write: more than five bytes are refused before anything goes
+    // out; the fixcode is the bytes given, filled up with NUL (never tag memory around
+    // them), in the mode's own letters, and it locks.
     sim.setTagType(10);
+    sim.clearTranscript();
+    EXPECT_FALSE(kr.WriteTag(TagCode::QTX10, 3, true, 0, 6, "Q10ABC", "1"));
+    EXPECT_TRUE(sim.received().isEmpty());
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+    ASSERT_EQ(view.lines.size(), 1);
+    EXPECT_TRUE(view.lines[0].contains("5 Bytes"));
+    tc.presenter.requests.clear();
+    view.lines.clear();
+    ASSERT_EQ(sim.readMemory(3, 2), "de");
+    EXPECT_TRUE(kr.WriteTag(TagCode::QTX10, 3, true, 0, 3, "Q10", "1"));
+    EXPECT_EQ(lastFrom("ER").first(), T("ER000001"));
+    EXPECT_EQ(sim.received().last(), T(QByteArray("EX0205Q10\0\0", 11)));
+    EXPECT_EQ(sim.fixcode(), QByteArray("Q10\0\0", 5));
+    EXPECT_TRUE(sim.fixcodeLocked());
+    sim.setFixcode(QByteArray(), false);
     EXPECT_TRUE(kr.WriteTag(TagCode::QTX10, 0, true, 0, 5, "Q10AB", "1"));
     EXPECT_EQ(lastFrom("SR").first(), T("SR000003"));
     EXPECT_EQ(sim.received().last(), T("SX0205Q10AB"));
     EXPECT_EQ(sim.fixcode(), "Q10AB");
-    EXPECT_TRUE(sim.fixcodeLocked());
     kr.PutData(104, TagCode::QTX10);
     kr.ReadData(false);
     EXPECT_EQ(view.shown.last(), "Q10AB");
@@ -374,14 +455,28 @@ TEST_F(KRE2ETest, FixcodesAreWrittenOnceAndReadBack)
     EXPECT_EQ(view.lines.size(), 1);
     EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
 
-    // QTX14 in Enhanced mode.
+    // QTX14 in every mode, with the fixcode row's letters; the protected write locks.
     sim.setTagType(14);
     sim.setFixcode(QByteArray(), false);
     kr.PutData(104, TagCode::QTX14);
+    kr.PutData(100, 0);
     kr.ReadData(false);
+    const QByteArray letters[] = {"SX", "AX", "BX", "EX"};
+    for (int16_t mode = 0; mode < 4; ++mode) {
+        SCOPED_TRACE(mode);
+        const QByteArray code = "14-" + QByteArray::number(mode);
+        EXPECT_TRUE(kr.WriteQTX11Fixcode(mode, false, code));
+        EXPECT_EQ(sim.received().last(), T(letters[mode] + "1105" + code + QByteArray(1, '\0')));
+        kr.PutData(100, mode);
+        kr.ReadData(false);
+        EXPECT_EQ(view.shown.last(), code + QByteArray(1, '\0'));
+        lk->LkStopBuffered();
+        ASSERT_TRUE(waitForTelegram(T("QU")));
+    }
     EXPECT_TRUE(kr.WriteQTX11Fixcode(3, true, "14xyz"));
     EXPECT_EQ(sim.received().last(), T("EX020514xyz"));
     EXPECT_EQ(sim.fixcode(), "14xyz");
+    EXPECT_TRUE(sim.fixcodeLocked());
 }
 
 TEST_F(KRE2ETest, PasswordProtectedTagsOpenOnlyWithThePassword)

@@ -324,6 +324,25 @@ TEST_F(KRProtocolTest, TheWindowsOwnPollsNeverStartTheAutomaticCycle)
     EXPECT_EQ(kr.AutoToggle, 1);
 }
 
+TEST_F(KRProtocolTest, AutomaticCycleReadsAtMostWhatATelegramCarries)
+{
+    // A stored length beyond 255 words reads 255 words, cycle after cycle, without a line.
+    tc.settings->write(QStringLiteral("OrvidKR"), QStringLiteral("AutoSRLength"), QStringLiteral(" 4000"));
+    kr.LoadSettings();
+    kr.AutoRead = true;
+    for (int i = 0; i < 4; ++i)
+        kr.Poll();
+    EXPECT_EQ(sentStartingWith("SR"), (QList<QByteArray>{T("SR0000FF"), T("SR0000FF")}));
+    EXPECT_EQ(sentStartingWith("SF").size(), 2);
+    // Also when the length is set past the settings.
+    kr.AutoSRLength = 1021;
+    kr.Poll();
+    kr.Poll();
+    ASSERT_EQ(sentStartingWith("SR").size(), 3);
+    EXPECT_EQ(sentStartingWith("SR").last(), T("SR0000FF"));
+    EXPECT_TRUE(view.lines.isEmpty());
+}
+
 TEST_F(KRProtocolTest, PasswordBlockSendsTheHexValueLeastSignificantByteFirst)
 {
     view.passwordChecked = true;
@@ -383,10 +402,12 @@ TEST_F(KRProtocolTest, FixcodeWritesUseTheirOwnLetterRow)
     EXPECT_TRUE(kr.WriteTag(TagCode::QTX10, 1, true, 0, 5, "ABCDE", "1"));
     EXPECT_EQ(form.sent[3], T("BR000003")); // read-back: three words, the mode's read letter
     EXPECT_EQ(form.sent.last(), T("AX0205ABCDE"));
+    // A shorter fixcode is filled up with NUL, not with the tag bytes read back.
     form.sent.clear();
+    ASSERT_NE(memory.mid(3, 2), QByteArray(2, '\0'));
     EXPECT_TRUE(kr.WriteTag(TagCode::QTX10, 2, true, 0, 3, "ABC", "1"));
     EXPECT_EQ(form.sent[3], T("AR000001"));
-    EXPECT_EQ(form.sent.last(), T("BX0205ABC" + memory.mid(3, 1) + QByteArray(1, '\0')));
+    EXPECT_EQ(form.sent.last(), T(QByteArray("BX0205ABC\0\0", 11)));
     // The fixcode flag means nothing for other tag types.
     form.sent.clear();
     EXPECT_TRUE(kr.WriteTag(TagCode::QTX03, 0, true, 0, 4, "ABCD", "1"));

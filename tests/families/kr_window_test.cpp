@@ -202,7 +202,8 @@ TEST_F(KRWindowItems, LanguageFileReplacesTextsAndDefaultsComeBack)
     tc.writeProgramFile(QStringLiteral("ORVILANG.ENG"),
                         "[ORVID]\r\nLanguage=English\r\n[frmSystemKR]\r\nfrmSystemKR=Orvid R\r\nbtread=&Read\r\nlblpactive=Activate\r\n"
                         "cmbCode0=Auto\r\nbtConfig1=&Write\r\nErrorStr=STATE:\r\n"
-                        "controlreadstart=Read start:\r\n");
+                        "controlreadstart=Read start:\r\nOn=on\r\nOff=off\r\n"
+                        "cmbMode1=Buffer\r\ncmbMode3=Improved\r\nrdDataMode0=Text\r\n");
     window->Show();
     EXPECT_EQ(window->btRead->text(), QStringLiteral("&Lesen"));
     tc.language->LoadLanguageList();
@@ -216,10 +217,19 @@ TEST_F(KRWindowItems, LanguageFileReplacesTextsAndDefaultsComeBack)
     EXPECT_EQ(window->cmbCode->itemText(0), QStringLiteral("Auto"));
     EXPECT_EQ(window->btConfig[1]->text(), QStringLiteral("&Write"));
     EXPECT_EQ(window->Protocol().StatusPrefix, QStringLiteral("STATE:"));
-    EXPECT_TRUE(window->ConfigurationLines("ABCD", QByteArray()).contains(QStringLiteral("Read start: 44")));
+    const QStringList lines = window->ConfigurationLines("ABCD", QByteArray());
+    EXPECT_TRUE(lines.contains(QStringLiteral("Read start: 44")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Passwort-Schutz             : off")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Read-after-write-Betriebsart: on")));
+    // The device's mode name and the representation names are not translated.
+    EXPECT_EQ(window->cmbMode->itemText(1), QStringLiteral("Buffer"));
+    EXPECT_EQ(window->cmbMode->itemText(3), QStringLiteral("Enhanced"));
+    EXPECT_EQ(window->rdDataMode[0]->text(), QStringLiteral("ASCII"));
     int16_t index = 0;
     tc.language->SelectLanguage(index);
     window->SetLanguage();
+    EXPECT_TRUE(window->ConfigurationLines("ABCD", QByteArray()).contains(QStringLiteral("Passwort-Schutz             : Aus")));
+    EXPECT_EQ(window->cmbMode->itemText(1), QStringLiteral("Buffered"));
     EXPECT_EQ(window->btRead->text(), QStringLiteral("&Lesen"));
     EXPECT_EQ(window->cmbCode->itemText(0), QStringLiteral("Auto Orvid"));
     EXPECT_EQ(window->Protocol().StatusPrefix, QStringLiteral("STATUS:"));
@@ -344,7 +354,7 @@ TEST_F(KRWindowSim, WritesThroughTheDataDialogAndTheFixcodeDialog)
     sim.clearTranscript();
     onModal<frmSystemHXWriteFixcode>([](frmSystemHXWriteFixcode* d) {
         d->rdDataMode[0]->click();
-        d->txtData->setText(QStringLiteral("AB<NUL>DE"));
+        d->txtData->setText(QStringLiteral("AB\u2400DE")); // the text view shows NUL as its picture
         d->chkFixcode->setChecked(true);
         QTest::mouseClick(d->btOk, Qt::LeftButton);
     });
@@ -382,16 +392,65 @@ TEST_F(KRWindowSim, ConfigurationWordsAreShownEditedAndWrittenBack)
 
 TEST_F(KRWindowSim, AWordThatCouldNotBeReadIsNeverWrittenBack)
 {
-    sim.setConfigWords(QByteArray("\x00\x00\x05\x03", 4), QByteArray("\x2F\x20\x10\x03", 4));
+    const QByteArray protection("\x2F\x20\x10\x03", 4);
+    sim.setConfigWords(QByteArray("\x00\x00\x05\x03", 4), protection);
     frmSystemKR* w = select(2);
     ASSERT_NE(w, nullptr);
+
+    // Write with the unread word untouched: refused, the dialog stays open; cancelled,
+    // nothing reaches the tag.
     sim.failNext("SG1", '5');
-    onModal<frmConfigKR>([](frmConfigKR* d) { QTest::mouseClick(d->btWrite, Qt::LeftButton); });
+    bool refusedAndOpen = false;
+    onModal<frmConfigKR>([&](frmConfigKR* d) {
+        QTest::mouseClick(d->btWrite, Qt::LeftButton);
+        refusedAndOpen = d->isVisible();
+        QTest::mouseClick(d->btCancel, Qt::LeftButton);
+    });
+    w->btConfig_Click(1);
+    EXPECT_TRUE(refusedAndOpen);
+    EXPECT_EQ(tc.presenter.numbers(), (QList<int>{61, 61}));
+    EXPECT_TRUE(sim.receivedStartingWith("SC").isEmpty());
+
+    // Both words unread: the same, whichever word Write finds first.
+    tc.presenter.requests.clear();
+    sim.failNext("SG", '5', 2);
+    refusedAndOpen = false;
+    onModal<frmConfigKR>([&](frmConfigKR* d) {
+        QTest::mouseClick(d->btWrite, Qt::LeftButton);
+        QTest::keyClicks(d->txtKonfig[0], QStringLiteral("01"));
+        QTest::mouseClick(d->btWrite, Qt::LeftButton);
+        refusedAndOpen = d->isVisible();
+        d->close();
+    });
+    w->btConfig_Click(1);
+    EXPECT_TRUE(refusedAndOpen);
+    EXPECT_EQ(tc.presenter.numbers(), (QList<int>{61, 61, 61}));
+    EXPECT_TRUE(sim.receivedStartingWith("SC").isEmpty());
+
+    // Values the user entered for the unread word are written, with the other word.
+    tc.presenter.requests.clear();
+    sim.failNext("SG1", '5');
+    onModal<frmConfigKR>([](frmConfigKR* d) {
+        QTest::keyClicks(d->txtKonfig[2], QStringLiteral("03"));
+        QTest::keyClicks(d->txtKonfig[3], QStringLiteral("08"));
+        QTest::mouseClick(d->btWrite, Qt::LeftButton);
+    });
     w->btConfig_Click(1);
     EXPECT_EQ(tc.presenter.numbers(), QList<int>{61});
-    EXPECT_TRUE(sim.receivedStartingWith("SC1").isEmpty());
-    EXPECT_EQ(sim.receivedStartingWith("SC2").size(), 1);
-    EXPECT_EQ(sim.protectionWord(), QByteArray("\x2F\x20\x10\x03", 4));
+    EXPECT_EQ(sim.protectionWord(), QByteArray("\x00\x00\x08\x03", 4));
+    EXPECT_EQ(sim.controlWord(), QByteArray("\x00\x00\x05\x03", 4));
+
+    // A caller handing back a word that is not four bytes is told so; nothing is sent.
+    tc.presenter.requests.clear();
+    sim.clearTranscript();
+    w->configDialog = [](QByteArray& control, QByteArray&) {
+        control.chop(1);
+        return true;
+    };
+    w->btConfig_Click(1);
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{61});
+    EXPECT_TRUE(sim.receivedStartingWith("SC").isEmpty());
+    w->configDialog = nullptr;
 
     // A word cut short: unreadable, not decoded from bytes that are not there.
     tc.presenter.requests.clear();
@@ -401,6 +460,127 @@ TEST_F(KRWindowSim, AWordThatCouldNotBeReadIsNeverWrittenBack)
     EXPECT_EQ(tc.presenter.numbers(), QList<int>{61});
     EXPECT_FALSE(w->ctrlList->text().contains(QStringLiteral("Control Word")));
     EXPECT_TRUE(w->ctrlList->text().contains(QStringLiteral("Protection Word")));
+}
+
+TEST_F(KRWindowSim, RefusedConfigurationWritesAreAlwaysReported)
+{
+    sim.setConfigWords(QByteArray("ABCD"), QByteArray("\x2F\x20\x10\x03", 4));
+    frmSystemKR* w = select(2);
+    ASSERT_NE(w, nullptr);
+    ASSERT_FALSE(tc.state.ReadHeadError);
+    sim.failNext("SC1", '7');
+    onModal<frmConfigKR>([](frmConfigKR* d) {
+        d->txtKonfig[0]->setText(QStringLiteral("07"));
+        QTest::mouseClick(d->btWrite, Qt::LeftButton);
+    });
+    w->btConfig_Click(1);
+    // The control word still goes out; one message for the refusal, and its status line.
+    EXPECT_EQ(sim.controlWord(), QByteArray("ABC\x07"));
+    EXPECT_EQ(sim.protectionWord(), QByteArray("\x2F\x20\x10\x03", 4));
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+    EXPECT_TRUE(w->ctrlList->text().contains(QStringLiteral("STATUS: 7 - Software Fehler")));
+
+    // No answer at all is a failure as well.
+    tc.presenter.requests.clear();
+    sim.silenceNext("SC2");
+    onModal<frmConfigKR>([](frmConfigKR* d) { QTest::mouseClick(d->btWrite, Qt::LeftButton); });
+    w->btConfig_Click(1);
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+
+    // Written without complaint: nothing to report.
+    tc.presenter.requests.clear();
+    onModal<frmConfigKR>([](frmConfigKR* d) { QTest::mouseClick(d->btWrite, Qt::LeftButton); });
+    w->btConfig_Click(1);
+    EXPECT_TRUE(tc.presenter.requests.isEmpty());
+}
+
+TEST_F(KRWindowSim, StopEndsARepeatedReadEvenWhileAnExchangeWaits)
+{
+    sim.setRepeatInterval(300);
+    frmSystemKR* w = select(2);
+    ASSERT_NE(w, nullptr);
+    w->PutData(100, 1);
+    w->PutData(102, 4);
+    // A "QU" after the last read telegram (each read sends one of its own before it).
+    auto quSent = [this] {
+        const QList<QByteArray> all = sim.received();
+        qsizetype read = -1;
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            if (all[i].startsWith("BR"))
+                read = i;
+        }
+        for (qsizetype i = read + 1; i < all.size(); ++i) {
+            if (all[i].startsWith("QU"))
+                return true;
+        }
+        return false;
+    };
+    auto waitForQU = [&] {
+        for (int i = 0; i < 100 && !quSent(); ++i)
+            QTest::qWait(10);
+        return quSent();
+    };
+    // Nothing arrives any more once the answer to "QU" is in.
+    auto quiet = [this] {
+        QTest::qWait(50);
+        ports->FlushInput();
+        QTest::qWait(450);
+        return !ports->PortDataAvailable();
+    };
+
+    // Stop while a poll step waits for the next repetition: everything off at once, "QU"
+    // as soon as that wait is over (not inside it), and no repetition after it.
+    w->btRead_Click();
+    ASSERT_TRUE(lk->PollingEnabled());
+    sim.clearTranscript();
+    bool busyAtStop = false, quInsideWait = true;
+    QTimer::singleShot(60, [&] {
+        busyAtStop = lk->Busy();
+        w->btStop_Click();
+        EXPECT_FALSE(lk->PollTimerEnabled());
+        EXPECT_FALSE(w->Protocol().AutoRead);
+    });
+    QTimer::singleShot(200, [&] { quInsideWait = quSent(); });
+    lk->LkPoll();
+    EXPECT_TRUE(busyAtStop);
+    EXPECT_FALSE(quInsideWait);
+    EXPECT_TRUE(waitForQU());
+    EXPECT_FALSE(sim.repeating());
+    EXPECT_TRUE(quiet());
+
+    // Stop while the read's own first reply is awaited: polling is not switched on after it.
+    sim.clearTranscript();
+    sim.delayNext("BR", 250);
+    QTimer::singleShot(60, [&] { w->btStop_Click(); });
+    w->btRead_Click();
+    EXPECT_FALSE(lk->PollTimerEnabled());
+    EXPECT_FALSE(lk->PollingEnabled());
+    EXPECT_TRUE(waitForQU());
+    EXPECT_FALSE(sim.repeating());
+    EXPECT_TRUE(quiet());
+
+    // The link's own stop (the command window's) waits for the link the same way.
+    w->btRead_Click();
+    ASSERT_TRUE(lk->PollingEnabled());
+    sim.clearTranscript();
+    quInsideWait = true;
+    QTimer::singleShot(60, [&] { lk->LkStopBuffered(); });
+    QTimer::singleShot(200, [&] { quInsideWait = quSent(); });
+    lk->LkPoll();
+    EXPECT_FALSE(quInsideWait);
+    EXPECT_TRUE(waitForQU());
+    EXPECT_FALSE(sim.repeating());
+    EXPECT_TRUE(quiet());
+
+    // Closing the window while a poll step waits stops the device too.
+    w->btRead_Click();
+    ASSERT_TRUE(lk->PollingEnabled());
+    sim.clearTranscript();
+    QTimer::singleShot(60, [&] { w->close(); });
+    lk->LkPoll();
+    EXPECT_FALSE(w->Loaded());
+    EXPECT_TRUE(waitForQU());
+    EXPECT_FALSE(sim.repeating());
 }
 
 TEST_F(KRWindowSim, ConfigurationAndFixcodeSuspendTheAutomaticRead)
@@ -487,12 +667,18 @@ TEST_F(KRWindowSim, TagPasswordChangesOnlyWhenTheTagTookIt)
     EXPECT_EQ(tc.presenter.numbers(), QList<int>{60});
     EXPECT_TRUE(sim.receivedStartingWith("PC").isEmpty());
 
-    // The wrong old password: the tag refuses, the current password stays.
+    // The wrong old password: the tag refuses, the current password stays, and the user
+    // is told whatever the ReadHeadError option says.
+    ASSERT_FALSE(tc.state.ReadHeadError);
+    tc.presenter.requests.clear();
     w->txtPasswort[0]->setText(QStringLiteral("11111111"));
     w->txtPasswort[2]->setText(QStringLiteral("00C0FFEE"));
     w->btTagPassword_Click();
     EXPECT_EQ(sim.password(), 0x1234ABCDu);
     EXPECT_EQ(w->txtPasswort[0]->text(), QStringLiteral("11111111"));
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+    EXPECT_TRUE(w->ctrlList->text().contains(QStringLiteral("STATUS: 7 - Software Fehler")));
+    tc.presenter.requests.clear();
 
     // The right one: old then new, least significant byte first.
     sim.clearTranscript();
@@ -502,6 +688,7 @@ TEST_F(KRWindowSim, TagPasswordChangesOnlyWhenTheTagTookIt)
     EXPECT_EQ(w->txtPasswort[0]->text(), QStringLiteral("C0FFEE"));
     EXPECT_EQ(sim.receivedStartingWith("PC"),
               QList<QByteArray>{QByteArray("PC\xCD\xAB\x34\x12\xEE\xFF\xC0\x00#\r", 12)});
+    EXPECT_TRUE(tc.presenter.requests.isEmpty());
 }
 
 } // namespace

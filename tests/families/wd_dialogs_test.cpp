@@ -111,6 +111,9 @@ TEST_F(WDDialogTest, DataIsWrittenAsTheBytesTheTextSpells)
         {2, QStringLiteral("065 066"), QByteArray("AB")},
         {0, QStringLiteral("xy"), QByteArray("xy")},
         {0, QString(), QByteArray()},
+        // Typed text goes out as typed: a name is not a control character.
+        {0, QStringLiteral("<CR><NUL>"), QByteArray("<CR><NUL>")},
+        {0, QStringLiteral("\u240D\u2400\u00A7"), QByteArray("\r\0\xA7", 3)},
     };
     for (const Case& k : cases) {
         FakeWriteTarget t;
@@ -130,11 +133,15 @@ TEST_F(WDDialogTest, TagBytesSurviveEveryChangeOfRepresentation)
 {
     // Control characters, NUL, a literal "<CR>" and high bytes: whatever the text view
     // shows, switching back and forth and writing gives the bytes that were read.
-    const QByteArray bytes = QByteArray("\r\n", 2) + QByteArray(1, '\0') + "<CR>" + char(0xFF) + "<";
-    for (int first = 0; first < 3; ++first) {
+    const QByteArray sample = QByteArray("\r\n", 2) + QByteArray(1, '\0') + "<CR>" + char(0xFF) + "<";
+    QByteArray longRead; // its decimal view is longer than a line edit holds by default
+    for (int i = 0; i < 9000; ++i)
+        longRead += char(i * 13);
+    for (int first = 0; first < 6; ++first) {
+        const QByteArray& bytes = first < 3 ? sample : longRead;
         FakeWriteTarget t;
         t.entries.lastData = bytes;
-        t.entries.dataRepresentation = first;
+        t.entries.dataRepresentation = first % 3;
         frmSystemWDWrite d(ctx());
         d.setTarget(&t);
         d.Load();
@@ -142,9 +149,23 @@ TEST_F(WDDialogTest, TagBytesSurviveEveryChangeOfRepresentation)
             d.rdDataMode[rep]->click();
         d.btOk->click();
         ASSERT_EQ(t.calls.size(), 1);
-        EXPECT_EQ(t.calls[0].data, bytes) << "first shown as " << first;
+        EXPECT_EQ(t.calls[0].data, bytes) << "first shown as " << first % 3;
     }
     EXPECT_TRUE(tc.presenter.requests.isEmpty());
+
+    // CR and LF typed in hex show as one visible character each in the text view (a line
+    // edit cannot hold the raw characters) and go out as CR and LF.
+    FakeWriteTarget t;
+    t.entries.dataRepresentation = 1;
+    frmSystemWDWrite d(ctx());
+    d.setTarget(&t);
+    d.Load();
+    d.txtData->setText(QStringLiteral("0D 0A"));
+    d.rdDataMode[0]->click();
+    EXPECT_EQ(d.txtData->text(), QStringLiteral("\u240D\u240A"));
+    d.btOk->click();
+    ASSERT_EQ(t.calls.size(), 1);
+    EXPECT_EQ(t.calls[0].data, QByteArray("\r\n"));
 }
 
 TEST_F(WDDialogTest, DataThatDoesNotConvertKeepsTheDialogOpen)
@@ -166,6 +187,16 @@ TEST_F(WDDialogTest, DataThatDoesNotConvertKeepsTheDialogOpen)
     EXPECT_TRUE(d.rdDataMode[2]->isChecked());
     EXPECT_EQ(d.txtData->text(), QStringLiteral("300"));
     EXPECT_EQ(tc.presenter.numbers(), (QList<int>{20, 20}));
+
+    // A character the tag's code page does not have is refused, not sent as "?".
+    d.txtData->clear();
+    d.rdDataMode[0]->click();
+    ASSERT_EQ(d.DataRep(), 0);
+    d.txtData->setText(QStringLiteral("ok\u4E00"));
+    d.btOk->click();
+    EXPECT_TRUE(target.calls.isEmpty());
+    EXPECT_EQ(tc.presenter.numbers(), (QList<int>{20, 20, 20}));
+    EXPECT_EQ(d.txtData->selectedText(), QStringLiteral("\u4E00"));
 }
 
 TEST_F(WDDialogTest, AddressIsHexAndDataMustFitTheTagMemory)

@@ -11,6 +11,7 @@
 #include "link/LK.h"
 #include "link/Ports.h"
 
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -421,6 +422,79 @@ TEST_F(WDEndToEnd, ScanFillsSlotsOnceAndFollowsTagsComingAndGoing)
     EXPECT_EQ(commands(), (QList<QByteArray>{"?70", "?20**C00000001H0100FECA00", "?70",
                                              "?20**B00000001H0100FECA00"}));
     EXPECT_EQ(form->litScanLamps(), QList<int>{2});
+}
+
+TEST_F(WDEndToEnd, ScanKeepsEightSlotsAndDropsANinthCode)
+{
+    // Nine tags in the field (tag A is the fixture's).
+    QList<QByteArray> all{"12345678"};
+    for (quint32 i = 1; i <= 8; ++i) {
+        const quint32 id = 0xA0000000u + i * 0x01010101u;
+        sim.addTag(id);
+        all.append(QByteArray::number(id, 16).toUpper().rightJustified(8, '0'));
+    }
+    sim.setInterimAll(false);
+    selectAndClear();
+    const auto slotCodes = [this] {
+        return QList<QByteArray>(p().ScanCodes.begin(), p().ScanCodes.end());
+    };
+
+    p().ScanStart(QStringList());
+    for (int i = 0; i < 12 && p().ScanCount < 8; ++i)
+        form->Poll(QVariant(), QVariant());
+    ASSERT_EQ(p().ScanCount, 8);
+    const QList<QByteArray> full = slotCodes();
+    // Every C request names the next tag in turn, so by now the ninth has been named more
+    // than once: it finds no slot and takes none from a tag already there.
+    for (int i = 0; i < 3; ++i)
+        form->Poll(QVariant(), QVariant());
+    EXPECT_EQ(slotCodes(), full);
+    EXPECT_EQ(p().ScanCount, 8);
+    // Eight different codes of the nine tags; one is left out.
+    EXPECT_EQ(QSet<QByteArray>(full.begin(), full.end()).size(), 8);
+    QList<QByteArray> left;
+    for (const QByteArray& code : all)
+        if (!full.contains(code))
+            left.append(code);
+    ASSERT_EQ(left.size(), 1);
+    const QByteArray ninth = left.constFirst();
+    EXPECT_EQ(form->litScanLamps(), (QList<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+    for (int slot = 1; slot <= 8; ++slot)
+        EXPECT_EQ(form->scanText[slot].toLatin1(), full[slot - 1]);
+
+    // A tag that leaves keeps its slot, only its lamp goes dark: the slot is the user's
+    // until cleared.
+    const int leaving = 3;   // slot 4
+    bool ok = false;
+    const quint32 leavingId = full[leaving].toUInt(&ok, 16);
+    ASSERT_TRUE(ok);
+    for (int t = 0; t < 9; ++t)
+        if (sim.tagId(t) == leavingId)
+            sim.setTagPresent(t, false);
+    form->Poll(QVariant(), QVariant());
+    EXPECT_EQ(slotCodes(), full);
+    EXPECT_EQ(form->litScanLamps(), (QList<int>{1, 2, 3, 5, 6, 7, 8}));
+
+    // Leaving the scan frame ends the scan together with its loop, or every poll tick
+    // would go on with the scan's last read.
+    p().ScanPause(false);
+    EXPECT_FALSE(p().LoopMode);
+    const qsizetype paused = commandCount();
+    form->Poll(QVariant(), QVariant());
+    EXPECT_EQ(commandCount(), paused);
+
+    // Restarted with that slot emptied, the next new code goes into it.
+    QStringList texts;
+    for (int i = 0; i < 8; ++i)
+        texts.append(i == leaving ? QString() : QString::fromLatin1(full[i]));
+    p().ScanStart(texts);
+    EXPECT_EQ(p().ScanCount, 7);
+    for (int i = 0; i < 3 && p().ScanCount < 8; ++i)
+        form->Poll(QVariant(), QVariant());
+    EXPECT_EQ(p().ScanCount, 8);
+    EXPECT_EQ(p().ScanCodes[leaving], ninth);
+    EXPECT_EQ(form->scanText[leaving + 1].toLatin1(), ninth);
+    EXPECT_EQ(form->litScanLamps(), (QList<int>{1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
 TEST_F(WDEndToEnd, ScanPauseTakesEffectAtTheNextExchange)

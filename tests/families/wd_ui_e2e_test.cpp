@@ -222,6 +222,59 @@ TEST_F(WDEndToEnd, ScanFillsSlotsOnceAndFollowsTheTagsInTheField)
         EXPECT_FALSE(lamp->lit());
 }
 
+TEST_F(WDEndToEnd, ActionButtonsPauseARunningScanAndItsPolling)
+{
+    sim.addTag(0x12345678);
+    frmSystemWD* w = select();
+    ASSERT_NE(w, nullptr);
+    // A scan with empty slots: its first step reads a code, which leaves a read behind
+    // that a loop left running would repeat on every tick.
+    const auto startScan = [&] {
+        w->btClear[1]->click();
+        w->btCodeScan->click();
+        w->btScanStart->click();
+        lk->LkPoll();
+        EXPECT_EQ(w->txtScan[0]->text(), QStringLiteral("12345678"));
+    };
+    const auto pollTraffic = [&] {
+        const qsizetype before = sim.commands().size();
+        lk->LkPoll();
+        lk->LkPoll();
+        QTest::qWait(50);
+        return sim.commands().size() - before;
+    };
+    const auto expectScanPaused = [&](const char* button) {
+        EXPECT_FALSE(w->protocol().ScanMode) << button;
+        EXPECT_FALSE(w->protocol().LoopMode) << button;
+        EXPECT_FALSE(w->ScanFrameShown()) << button;
+        EXPECT_TRUE(w->btScanStart->isEnabled()) << button;
+        EXPECT_FALSE(w->btScanPause->isEnabled()) << button;
+        EXPECT_FALSE(w->txtScan[0]->isReadOnly()) << button;
+    };
+
+    // The ID-code write dialog stays open as long as the user likes: the poll ticks meanwhile
+    // must not keep the unit reading.
+    startScan();
+    qsizetype whileOpen = -1;
+    whenModal<frmSystemWDWriteIDCode>([&](frmSystemWDWriteIDCode* d) {
+        whileOpen = pollTraffic();
+        d->reject();
+    });
+    w->btIdCodeWrite->click();
+    EXPECT_EQ(whileOpen, 0);
+    expectScanPaused("btIdCodeWrite");
+
+    int writeDialogs = 0;
+    w->showWriteDialog = [&] { ++writeDialogs; };
+    for (QPushButton* button : {w->btRead, w->btIdCodeRead, w->btWrite}) {
+        startScan();
+        button->click();
+        expectScanPaused(button->objectName().toLatin1().constData());
+        EXPECT_EQ(pollTraffic(), 0) << button->objectName().toStdString();
+    }
+    EXPECT_EQ(writeDialogs, 1);
+}
+
 TEST_F(WDEndToEnd, TagStateWindowShowsTheStateBlock)
 {
     const int a = sim.addTag(0x00C0FFEE);

@@ -10,6 +10,8 @@
 #include "families/wd/RegisterWD.h"
 #include "families/wd/WDLamp.h"
 #include "families/wd/frmSystemWD.h"
+#include "families/wd/frmSystemWDIO.h"
+#include "families/wd/frmSystemWDState.h"
 #include "link/LK.h"
 #include "link/Ports.h"
 #include "shell/ctrlList.h"
@@ -270,6 +272,30 @@ TEST_F(WDWindowTest, ScanFrameAlternatesWithTheDataFrame)
     for (QLineEdit* box : w->txtScan)
         EXPECT_TRUE(box->text().isEmpty());
     EXPECT_EQ(w->protocol().ScanCount, 0);
+}
+
+TEST_F(WDWindowTest, SmallWindowsOpenedBeforeTheSystemWindowAreFilledByIt)
+{
+    auto* state = dynamic_cast<frmSystemWDState*>(lk->entry(6).state());
+    auto* io = dynamic_cast<frmSystemWDIO*>(lk->entry(6).io());
+    ASSERT_NE(state, nullptr);
+    ASSERT_NE(io, nullptr);
+    state->Show();
+    io->Show();
+    frmSystemWD* w = select();
+    ASSERT_NE(w, nullptr);
+    w->Show();
+
+    // The poll step refreshes the state window it was given.
+    state->chkAuto->click();
+    sim.setUnitState('4');
+    lk->LkPoll();
+    EXPECT_TRUE(state->lampLit(4));
+    // The outputs go out from the boxes of the outputs window it was given.
+    io->chkOutput[1]->click();
+    io->btSet->click();
+    EXPECT_EQ(sim.outputs(), QByteArray("0100"));
+    EXPECT_TRUE(io->lampLit(1));
 }
 
 TEST_F(WDWindowTest, StopEndsTheLoop)

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <unistd.h>
 
 using namespace orvid;
@@ -326,5 +327,159 @@ TEST(SettingsStoreFormat, RandomDocumentsSurviveSerialising)
                 EXPECT_FALSE(back[i].values[k].isNumber);
             }
         }
+    }
+}
+
+TEST_F(SettingsFile, EightBitFileEditedByHandReadsAndSurvivesAWrite)
+{
+    // "Müller-PC" and "€" saved by an 8-bit editor: not UTF-8, so Windows-1252.
+    writeRaw("[Network]\r\nHost=M\xFCller-PC\r\nNote=5 \x80 \x84quoted\x93\r\n");
+    SettingsStore s(path());
+    EXPECT_EQ(s.read("Network", "Host", ""), QStringLiteral("Müller-PC"));
+    EXPECT_EQ(s.read("Network", "Note", ""), QStringLiteral("5 € \u201Equoted\u201C"));
+
+    // A write stores the file as UTF-8 without damaging the hand-typed values.
+    ASSERT_TRUE(s.write("Network", "Port", "10001"));
+    EXPECT_EQ(s.read("Network", "Host", ""), QStringLiteral("Müller-PC"));
+    EXPECT_EQ(s.read("Network", "Note", ""), QStringLiteral("5 € \u201Equoted\u201C"));
+    EXPECT_EQ(readRaw(), QByteArray("[Network]\r\nHost=M\xC3\xBCller-PC\r\nNote=5 \xE2\x82\xAC "
+                                    "\xE2\x80\x9Equoted\xE2\x80\x9C\r\nPort=10001\r\n"));
+
+    // One 8-bit line added later to a UTF-8 file spoils neither that line nor the others.
+    writeRaw("[Settings]\nOwner=J\xC3\xBCrgen\nPlace=K\xF6ln\n");
+    EXPECT_EQ(s.read("Settings", "Owner", ""), QStringLiteral("Jürgen"));
+    EXPECT_EQ(s.read("Settings", "Place", ""), QStringLiteral("Köln"));
+}
+
+TEST_F(SettingsFile, WriteChangesOnlyItsOwnLine)
+{
+    const QByteArray original = "; Settings of the service tool\r\n"
+                                "; do not edit while it runs\r\n"
+                                "\r\n"
+                                "[Settings]\r\n"
+                                "  Language = ENG   ; the technician's choice\r\n"
+                                "Timeout=dword:000000c8\r\n"
+                                "stray text without a value\r\n"
+                                "\r\n"
+                                "# ports follow\r\n"
+                                "[Port]\r\n"
+                                "Name=/dev/ttyS0\r\n"
+                                "; trailing remark";
+    writeRaw(original);
+    SettingsStore s(path());
+    EXPECT_EQ(s.read("settings", "language", ""), QStringLiteral("ENG   ; the technician's choice"));
+
+    // Same text: the file is not touched at all.
+    ASSERT_TRUE(s.write("Port", "Name", "/dev/ttyS0"));
+    EXPECT_EQ(readRaw(), original);
+
+    // Changing a value rewrites its line only; name spelling and indent stay.
+    ASSERT_TRUE(s.write("SETTINGS", "LANGUAGE", "GER"));
+    QByteArray expected = original;
+    expected.replace("  Language = ENG   ; the technician's choice", "  Language =GER");
+    EXPECT_EQ(readRaw(), expected);
+
+    // A number value becomes text in place.
+    ASSERT_TRUE(s.write("Settings", "Timeout", "300"));
+    expected.replace("Timeout=dword:000000c8", "Timeout=300");
+    EXPECT_EQ(readRaw(), expected);
+
+    // A new value joins the end of its section, before the comment that leads the next one.
+    ASSERT_TRUE(s.write("Settings", "ShowTimeouts", "1"));
+    expected.replace("stray text without a value\r\n",
+                     "stray text without a value\r\nShowTimeouts=1\r\n");
+    EXPECT_EQ(readRaw(), expected);
+
+    // After a last line without a break, and a new section at the end, in the file's CR LF.
+    ASSERT_TRUE(s.write("Port", "Settings", "38400,n,8,1"));
+    ASSERT_TRUE(s.write("Monitor", "Lines", "500"));
+    EXPECT_EQ(readRaw(), expected.replace("Name=/dev/ttyS0\r\n",
+                                          "Name=/dev/ttyS0\r\nSettings=38400,n,8,1\r\n")
+                             + "\r\n\r\n[Monitor]\r\nLines=500\r\n");
+    EXPECT_EQ(s.read("Monitor", "Lines", ""), QStringLiteral("500"));
+}
+
+TEST_F(SettingsFile, WritesIntoTheSectionALookupFinds)
+{
+    // A section written twice and a name written twice: the first wins on reading, so a
+    // write must change that one, and entries under a broken header belong to nobody.
+    writeRaw("[Port]\nName=first\n[Broken\nName=orphan\n[port]\nNAME=second\nExtra=1\n");
+    SettingsStore s(path());
+    ASSERT_TRUE(s.write("Port", "Name", "changed"));
+    EXPECT_EQ(s.read("Port", "Name", ""), QStringLiteral("changed"));
+    ASSERT_TRUE(s.write("Port", "New", "x"));
+    EXPECT_EQ(readRaw(), QByteArray("[Port]\nName=changed\n[Broken\nName=orphan\n[port]\n"
+                                    "NAME=second\nExtra=1\nNew=x\n"));
+}
+
+TEST(SettingsStoreFormat, RandomHandWrittenFilesKeepEveryOtherLineThroughAWrite)
+{
+    auto* rng = QRandomGenerator::global();
+    const QList<QByteArray> pieces = {
+        "; a comment", "# another", "", "   ", "[Port]", "[port]", "[Settings]", "[Broken",
+        "Name=/dev/ttyS0", "name = x", "Timeout=dword:000000c8", "garbage without equals",
+        "Host=M\xFCller-PC", "Owner=J\xC3\xBCrgen", "\tTabbed\t=\tv\t", "=empty name", "Dup=1",
+        "DUP=2"};
+    const QList<QString> sections = {"Port", "Settings", "New"};
+    const QList<QString> names = {"Name", "Timeout", "Dup", "Added", "Host"};
+    for (int round = 0; round < 400; ++round) {
+        QByteArray file;
+        const int lines = static_cast<int>(rng->bounded(12));
+        const QByteArray eol = rng->bounded(2) ? "\r\n" : "\n";
+        for (int i = 0; i < lines; ++i) {
+            file += pieces.at(rng->bounded(static_cast<int>(pieces.size())));
+            if (i + 1 < lines || rng->bounded(2))
+                file += eol;
+        }
+        const QString section = sections.at(rng->bounded(static_cast<int>(sections.size())));
+        const QString name = names.at(rng->bounded(static_cast<int>(names.size())));
+        const QString value = QStringLiteral("v%1 ä").arg(round);
+
+        bool changed = false;
+        const QByteArray after = SettingsStore::withText(file, section, name, value, &changed);
+        ASSERT_TRUE(changed);
+        const SettingsStore::Document before = SettingsStore::parse(file);
+        const SettingsStore::Document now = SettingsStore::parse(after);
+        const SettingsStore::Value* v = SettingsStore::find(now, section, name);
+        ASSERT_NE(v, nullptr) << file.toStdString();
+        EXPECT_EQ(v->text, value) << file.toStdString();
+        // Every other value reads as before, in the same sections.
+        for (const auto& s : before) {
+            for (const auto& old : s.values) {
+                if (s.name.compare(section, Qt::CaseInsensitive) == 0
+                    && old.name.compare(name, Qt::CaseInsensitive) == 0)
+                    continue;
+                const SettingsStore::Value* kept = SettingsStore::find(now, s.name, old.name);
+                ASSERT_NE(kept, nullptr) << file.toStdString();
+                EXPECT_EQ(kept->isNumber, old.isNumber);
+                EXPECT_EQ(kept->text, old.text);
+                EXPECT_EQ(kept->number, old.number);
+            }
+        }
+        // The file's lines are all still there, in order (the 8-bit one now in UTF-8), but
+        // for the one line of the value; at most a blank line, a header and the value line
+        // are new.
+        auto linesOf = [](const QByteArray& bytes) {
+            QList<QByteArray> list = QByteArray(bytes).replace('\r', "").split('\n');
+            if (list.last().isEmpty())
+                list.removeLast(); // the end of the last line, not a line
+            return list;
+        };
+        const QList<QByteArray> afterLines = linesOf(after);
+        QList<QByteArray> fileLines = linesOf(file);
+        for (QByteArray& line : fileLines)
+            if (QString::fromUtf8(line).contains(QChar(0xFFFD)))
+                line.replace("\xFC", "\xC3\xBC");
+        // Longest common subsequence of the two line lists.
+        const qsizetype n = fileLines.size();
+        const qsizetype m = afterLines.size();
+        QList<QList<int>> lcs(n + 1, QList<int>(m + 1, 0));
+        for (qsizetype i = n - 1; i >= 0; --i)
+            for (qsizetype j = m - 1; j >= 0; --j)
+                lcs[i][j] = fileLines[i] == afterLines[j] ? lcs[i + 1][j + 1] + 1
+                                                          : std::max(lcs[i + 1][j], lcs[i][j + 1]);
+        const int missed = static_cast<int>(n) - lcs[0][0];
+        EXPECT_LE(missed, 1) << file.toStdString() << "\n--\n" << after.toStdString();
+        EXPECT_LE(afterLines.size() - (fileLines.size() - missed), 3) << after.toStdString();
     }
 }

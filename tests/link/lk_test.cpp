@@ -567,7 +567,7 @@ TEST_F(LkTest, CommandListAndStopGoToTheCurrentWindow)
     lk->LkStopBuffered();
     EXPECT_TRUE(journal.lines.isEmpty());
 
-    kr.commands.Add(QStringLiteral("Version"), 1);
+    kr.commands.Add(1, QStringLiteral("Version"));
     kr.checkResult = true;
     ASSERT_TRUE(select(2));
     EXPECT_FALSE(lk->EnablePolling(true));

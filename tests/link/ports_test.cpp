@@ -419,6 +419,41 @@ TEST_F(PortsOnPty, WaitTimeoutIsNotCutShortByArrivingBytes)
     EXPECT_LT(watch.elapsed(), 1000);
 }
 
+TEST_F(PortsOnPty, WaitTimeoutEndsWithAReceiveOrFlushRunInsideIt)
+{
+    // A receive started by a timer inside the paced wait times out after 200 ms: the wait
+    // of 1000 ms ends with it instead of running its full time.
+    ports->SetLinkProtocol("\r");
+    ports->SetTimeout(1000);
+    qint64 innerEnded = -1;
+    QElapsedTimer watch;
+    QTimer::singleShot(20, [&] {
+        ports->SetTimeout(200);
+        QByteArray reply;
+        EXPECT_EQ(receive(reply, 0, false), 0);
+        innerEnded = watch.elapsed();
+    });
+    watch.start();
+    ports->WaitTimeout();
+    const qint64 waited = watch.elapsed();
+    ASSERT_GE(innerEnded, 200);
+    EXPECT_GE(waited, innerEnded);
+    EXPECT_LT(waited, 700);
+
+    // The same for a flush of the input.
+    ports->SetTimeout(1000);
+    QTimer::singleShot(20, [&] { ports->FlushInput(); });
+    watch.restart();
+    ports->WaitTimeout();
+    EXPECT_LT(watch.elapsed(), 600);
+
+    // Without either the wait keeps its time.
+    ports->SetTimeout(120);
+    watch.restart();
+    ports->WaitTimeout();
+    EXPECT_GE(watch.elapsed(), 120);
+}
+
 TEST_F(PortsOnPty, OpenPortKeepsAnUnchangedPortAndReopensAChangedOne)
 {
     QSignalSpy closing(&ports->comm().device(), &QIODevice::aboutToClose);

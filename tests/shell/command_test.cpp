@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using namespace orvid;
@@ -387,8 +388,8 @@ TEST_F(CommandDirectTest, CommandListPopupTakesTheTextBeforeTheFirstBlank)
     window->RefreshForm();
     EXPECT_FALSE(button("btCommand")->isEnabled());
 
-    form.commands.Add(QStringLiteral("RD 0 10 read ten words"), 7);
-    form.commands.Add(QStringLiteral("ST"), 8);
+    form.commands.Add(7, QStringLiteral("RD 0 10 read ten words"));
+    form.commands.Add(8, QStringLiteral("ST"));
     window->RefreshForm();
     EXPECT_TRUE(button("btCommand")->isEnabled());
 
@@ -532,13 +533,19 @@ TEST_F(CommandSerialTest, NoReplyShowsNothingAndSectionSignIsOneByte)
 TEST(PopupMenu, SeparatorsDisabledEntriesAndIds)
 {
     Menues m;
-    m.Add(QStringLiteral("Eins"), 11);
-    m.Add(QStringLiteral("-"), 12);
-    m.Add(QStringLiteral("Zwei & Drei"), 13, false);
-    m.Add(QStringLiteral("Vier"), 13);   // same id, enabled: independent of the entry above
+    EXPECT_EQ(m.Add(11, QStringLiteral("Eins")).position, 1);
+    m.Add(12, QStringLiteral("-"));
+    const Menue& third = m.Add(13, QStringLiteral("Zwei & Drei"), 0, false);
+    EXPECT_EQ(third.position, 3);
+    EXPECT_FALSE(third.enabled);
+    m.Add(13, QStringLiteral("Vier"));   // same id, enabled: independent of the entry above
+    m.Add(15, QStringLiteral("Fünf"));
+    EXPECT_EQ(m.item(5).id, QVariant(15));
+    EXPECT_EQ(m.item(5).Caption, QStringLiteral("Fünf"));
+    EXPECT_EQ(m.item(5).parentid, 0);
     std::unique_ptr<QMenu> menu(BuildPopupMenu(m, nullptr));
     const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 4);
+    ASSERT_EQ(actions.size(), 5);
     EXPECT_TRUE(actions[1]->isSeparator());
     EXPECT_FALSE(actions[2]->isEnabled());
     EXPECT_TRUE(actions[3]->isEnabled());
@@ -556,10 +563,78 @@ TEST(PopupMenu, SeparatorsDisabledEntriesAndIds)
     SetPopupMenuRunner({});
 }
 
+TEST(PopupMenu, SubmenusCheckMarksAndLostEntries)
+{
+    Menues m;
+    m.Add(0, QStringLiteral("Leer"), 0, true, true);                       // 1, checked
+    m.Add(0, QStringLiteral("Köpfe"));                                      // 2, opens a submenu
+    m.Add(QStringLiteral("21"), QStringLiteral("Kopf A"), 2);              // 3, id given as text
+    m.Add(22, QStringLiteral("Kopf B"), 2, true, true);                    // 4
+    m.Add(23, QStringLiteral("-"), 2);                                     // 5
+    m.Add(24, QStringLiteral("Kopf C"), 2, false);                         // 6
+    m.Add(31, QStringLiteral("Weit"), 8);                                  // 7, its parent comes later
+    m.Add(0, QStringLiteral("Weitere"));                                    // 8
+    m.Add(99, QStringLiteral("Verloren"), 42);                             // 9, no such parent
+    m.Add(50, QStringLiteral("Eigen"), 10);                                // 10, its own parent
+
+    std::unique_ptr<QMenu> menu(BuildPopupMenu(m, nullptr));
+    const QList<QAction*> top = menu->actions();
+    ASSERT_EQ(top.size(), 3);
+    EXPECT_TRUE(top[0]->isCheckable() && top[0]->isChecked());
+    EXPECT_EQ(PopupMenuActionId(top[0]), 0);
+    ASSERT_NE(top[1]->menu(), nullptr);
+    EXPECT_EQ(top[1]->text(), QStringLiteral("Köpfe"));
+    EXPECT_EQ(PopupMenuActionId(top[1]), 0);   // opening a submenu chooses nothing
+    const QList<QAction*> heads = top[1]->menu()->actions();
+    ASSERT_EQ(heads.size(), 4);
+    EXPECT_EQ(PopupMenuActionId(heads[0]), 21);
+    EXPECT_FALSE(heads[0]->isChecked());
+    EXPECT_TRUE(heads[1]->isChecked());
+    EXPECT_TRUE(heads[2]->isSeparator());
+    EXPECT_FALSE(heads[3]->isEnabled());
+    ASSERT_NE(top[2]->menu(), nullptr);
+    ASSERT_EQ(top[2]->menu()->actions().size(), 1);
+    EXPECT_EQ(PopupMenuActionId(top[2]->menu()->actions()[0]), 31);
+
+    // Neither the entry without a parent nor the one inside itself is reachable.
+    QStringList reachable;
+    std::function<void(QMenu*)> walk = [&](QMenu* mm) {
+        for (QAction* a : mm->actions()) {
+            reachable << a->text();
+            if (a->menu())
+                walk(a->menu());
+        }
+    };
+    walk(menu.get());
+    EXPECT_FALSE(reachable.contains(QStringLiteral("Verloren")));
+    EXPECT_FALSE(reachable.contains(QStringLiteral("Eigen")));
+
+    SetPopupMenuRunner([](QMenu& root, const QPoint&) { return root.actions()[1]->menu()->actions()[1]; });
+    EXPECT_EQ(ShowPopupMenu(m, nullptr, QPoint()), 22);
+    SetPopupMenuRunner({});
+}
+
+TEST(PopupMenu, RemoveRenumbersTheEntriesAfterIt)
+{
+    Menues m;
+    m.Add(1, QStringLiteral("a"));
+    m.Add(2, QStringLiteral("b")).Tag = QStringLiteral("mine");
+    m.Add(3, QStringLiteral("c"));
+    m.Remove(1);
+    m.Remove(0);   // outside: nothing
+    m.Remove(3);
+    ASSERT_EQ(m.count(), 2);
+    EXPECT_EQ(m.item(1).Caption, QStringLiteral("b"));
+    EXPECT_EQ(m.item(1).position, 1);
+    EXPECT_EQ(m.item(1).Tag, QVariant(QStringLiteral("mine")));
+    EXPECT_EQ(m.item(2).position, 2);
+    EXPECT_EQ(m.Add(4, QStringLiteral("d")).position, 3);
+}
+
 TEST(PopupMenu, RealMenuClosesWithoutChoiceOnEscape)
 {
     Menues m;
-    m.Add(QStringLiteral("Eins"), 1);
+    m.Add(1, QStringLiteral("Eins"));
     QTimer::singleShot(100, [] {
         if (QWidget* popup = QApplication::activePopupWidget())
             QTest::keyClick(popup, Qt::Key_Escape);

@@ -18,6 +18,11 @@ namespace {
 
 constexpr char kSYN = 22;
 const QByteArray kTerminator("#\r");
+// How long the rest of a reply cut at a "#" CR inside its data may keep us waiting: the
+// device sends a reply in one go, so its rest follows at once.
+constexpr int16_t kContinuationWait = 500;
+// A QTX10 data read names no word count ("00"); the tag answers with its three words.
+constexpr int kQTX10Words = 3;
 
 const char* const kCommandList[] = {
     "VE Version",
@@ -99,6 +104,7 @@ int16_t KRProtocol::sendCommand(const QByteArray& command, QByteArray& reply, co
 {
     ok = false;
     reply.clear();
+    kept_.clear();
     if (!ctx_.lk)
         return 0;
     return ctx_.lk->SendCommand(command, reply, logOption, ok);
@@ -113,6 +119,7 @@ int16_t KRProtocol::sendCommand(const QByteArray& command, const QVariant& logOp
 
 void KRProtocol::sendOnly(const QByteArray& command, const QByteArray& parameter, const QVariant& logOption)
 {
+    kept_.clear();
     if (ctx_.lk)
         ctx_.lk->SendOnly(command, parameter, logOption);
 }
@@ -196,7 +203,7 @@ void KRProtocol::Init()
     commandList_.clear();
     int id = 1;
     for (const char* text : kCommandList)
-        commandList_.Add(QString::fromLatin1(text), id++);
+        commandList_.Add(id++, QString::fromLatin1(text));
     if (ctx_.ports)
         ctx_.ports->FlushInput();
     if (view_ && view_->Loaded())
@@ -233,33 +240,74 @@ bool KRProtocol::Check()
     return found;
 }
 
+int16_t KRProtocol::receiveFrame(QByteArray& into, const QVariant& logOption)
+{
+    if (!kept_.isEmpty()) {
+        into = kept_.takeFirst();
+        return static_cast<int16_t>(std::min<qsizetype>(into.size(), 32767));
+    }
+    int16_t count = 0;
+    if (ctx_.lk)
+        return ctx_.lk->LkReceive(into, count, logOption);
+    if (ctx_.ports)
+        return ctx_.ports->ReceiveTelegram(into, count, logOption);
+    into.clear();
+    return 0;
+}
+
 int16_t KRProtocol::ReceiveReply(QByteArray& reply, int expectedData, const QVariant& logOption)
 {
-    auto receive = [&](QByteArray& into, int16_t count) -> int16_t {
-        if (ctx_.lk)
-            return ctx_.lk->LkReceive(into, count, logOption);
-        if (ctx_.ports)
-            return ctx_.ports->ReceiveTelegram(into, count, logOption);
-        into.clear();
-        return 0;
-    };
-    const int16_t n = receive(reply, 0);
-    if (expectedData <= 0 || n <= 0 || reply.isEmpty() || reply.at(0) != '0')
+    const int16_t n = receiveFrame(reply, logOption);
+    if (expectedData <= 0 || n <= 0 || reply.isEmpty() || reply.at(0) != '0' || reply.size() - 1 >= expectedData)
         return n;
-    // A good reply shorter than its known length ended at a "#" CR inside the data: those
-    // two bytes were data, and exactly the rest of the data and the real terminator follow.
-    while (reply.size() - 1 < expectedData) {
-        const qsizetype before = reply.size() - 1;     // data bytes before the early "#" CR
-        const int rest = expectedData - static_cast<int>(before);
-        if (rest < 2)
-            break; // too short by itself: not a cut reply
-        QByteArray more;
-        const int16_t m = receive(more, static_cast<int16_t>(rest));
-        if (m < rest || !more.endsWith(kTerminator))
-            break; // nothing more came: the reply really is short
-        more.chop(kTerminator.size());
-        reply += kTerminator + more;
+
+    // A good reply shorter than its known length either ended at a "#" CR inside its data
+    // (the rest of the data follows, cut into pieces at every further "#" CR) or really
+    // is short (then what follows is the next reply, say the next repetition of a
+    // Buffered read). The pieces are taken as this reply's data only when they add up to
+    // exactly the expected length; otherwise they are kept, in order, as the next replies.
+    // The link hands an empty piece ("#" CR "#" CR in the data) over as one blank: such a
+    // piece counts as empty or, when only that fits the length, as a blank.
+    QList<QByteArray> pieces;
+    int shortest = static_cast<int>(reply.size()) - 1;  // data length, every blank piece empty
+    int blanks = 0;
+    bool whole = false;
+    bool blanksAreData = false;
+    const int16_t previous = ctx_.ports ? ctx_.ports->GetTimeout() : 0;
+    if (ctx_.ports)
+        ctx_.ports->SetTimeout(std::min(previous, kContinuationWait));
+    for (;;) {
+        if (shortest == expectedData) {
+            whole = true;
+            break;
+        }
+        if (blanks > 0 && shortest + blanks == expectedData) {
+            whole = true;
+            blanksAreData = true;
+            break;
+        }
+        // Every further piece brings at least the two bytes of a "#" CR.
+        if (shortest + 2 > expectedData)
+            break;
+        QByteArray piece;
+        if (receiveFrame(piece, logOption) <= 0)
+            break; // nothing more came in time: the reply really is short
+        pieces.append(piece);
+        if (piece == " ")
+            ++blanks;
+        else
+            shortest += static_cast<int>(piece.size());
+        shortest += static_cast<int>(kTerminator.size());
     }
+    if (ctx_.ports)
+        ctx_.ports->SetTimeout(previous);
+
+    if (!whole) {
+        kept_ = pieces + kept_;
+        return n;
+    }
+    for (const QByteArray& piece : pieces)
+        reply += kTerminator + (piece == " " && !blanksAreData ? QByteArray() : piece);
     return static_cast<int16_t>(std::min<qsizetype>(reply.size(), 32767));
 }
 
@@ -327,7 +375,8 @@ QByteArray KRProtocol::Poll(bool display, bool direct)
         return result;
 
     if (AutoRead) {
-        const int count = AutoSRLength > 0 ? (AutoSRLength + 3) / 4 : 5;
+        // Never more words than a telegram names (a stored length may ask for more).
+        const int count = AutoSRLength > 0 ? std::min((AutoSRLength + 3) / 4, kMaxWords) : 5;
         const bool dataRead = AutoToggle == 0;
         AutoToggle = static_cast<int16_t>((AutoToggle + 1) % 2);
         ReadDataExt(dataRead, 0, TagCode::Auto, 0, count, true, HeadNumber.toLatin1());
@@ -400,9 +449,12 @@ bool KRProtocol::ReadDataExt(bool dataRead, int16_t mode, int16_t tagCode, int s
         CurrentCommand = dataRead ? cmd_.ReadData[mode] : cmd_.ReadFixcode[mode];
     if (dataRead) {
         parameter = HexString(startWord, "0000") + HexString(wordCount, "00");
-        expectedReply_ = 4 * wordCount;
+        // A QTX10 tag answers "no count" with its three words: a known length as well.
+        const int words = wordCount == 0 && tagCode == TagCode::QTX10 ? kQTX10Words : wordCount;
+        expectedReply_ = 4 * words;
     } else {
-        // The fixcode tags carry five bytes; the length of other tags' codes is not known.
+        // The fixcode tags carry five bytes (their write telegrams say "05"); how long the
+        // code of another tag type (or of an unknown one) is, nothing says.
         const bool fixcodeTag = tagCode == TagCode::QTX10 || tagCode == TagCode::QTX11
                                 || tagCode == TagCode::QTX14;
         expectedReply_ = fixcodeTag ? kFixcodeLength : 0;
@@ -420,12 +472,14 @@ void KRProtocol::ReadData(bool dataRead)
         showMessage(41);
     } else {
         const int count = Tagcode == TagCode::QTX10 ? 0 : WordCount;
+        const int stops = stops_;
         if (ReadDataExt(dataRead, OperationMode, Tagcode, StartWord, count, false, HeadNumber.toLatin1())) {
             const int16_t previous = ctx_.ports ? ctx_.ports->SetTimeout(5000) : 0;
             Poll(true, true);
             if (ctx_.ports)
                 ctx_.ports->SetTimeout(previous);
-            if ((OperationMode == 1 || OperationMode == 3) && ctx_.lk)
+            // A Stop pressed while the first reply was awaited ends the repeated read.
+            if ((OperationMode == 1 || OperationMode == 3) && ctx_.lk && stops == stops_)
                 ctx_.lk->EnablePolling(true);
         }
     }
@@ -438,6 +492,12 @@ bool KRProtocol::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t a
     // Nothing to write, or a request no telegram can carry: refused before anything is sent.
     if (!modeValid(mode) || address < 0 || address > 0xFFFF || length <= 0)
         return failWrite(QString(), QByteArray());
+    const bool fixcodeWrite = fixcode && tagCode == TagCode::QTX10;
+    // A fixcode is written once and for good: more bytes than it holds are not cut silently.
+    if (fixcodeWrite && length > kFixcodeLength)
+        return failWrite(translate(QStringLiteral("FixcodeTooLong"),
+                                   QStringLiteral("Fehler: Ein Fixcode hat höchstens 5 Bytes.")),
+                         QByteArray());
     const quint16 addr = static_cast<quint16>(address);
     QByteArray bytes = data.left(length);
     if (bytes.size() < length)
@@ -504,13 +564,13 @@ bool KRProtocol::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t a
     SetPasswordMode(false, QByteArray());
     sendCommand(cmd_.ChangeTag + twoDigits(tagCode));
 
-    const bool fixcodeWrite = fixcode && tagCode == TagCode::QTX10;
     CurrentCommand = fixcodeWrite ? cmd_.WriteFixcode[mode] + "0205" : cmd_.WriteData[mode];
     merged = merged.left(count * 4);
     if (merged.size() < count * 4)
         merged.append(QByteArray(count * 4 - merged.size(), '\0'));
+    // The permanent fixcode holds the user's bytes only, never tag bytes around them.
     const QByteArray parameter = fixcodeWrite
-        ? (merged + QByteArray(kFixcodeLength, '\0')).left(kFixcodeLength)
+        ? (bytes + QByteArray(kFixcodeLength, '\0')).left(kFixcodeLength)
         : HexString(startWord, "0000") + HexString(count, "00") + merged;
 
     QByteArray reply;
@@ -628,7 +688,8 @@ void KRProtocol::LoadSettings()
     AutoDataRepFixed = CInt16(number("AutoDataRepFixed", "-1"));
     if (AutoDataRepFixed > 2)
         AutoDataRepFixed = -1;
-    AutoSRLength = CInt16(number("AutoSRLength", "0"));
+    // One telegram carries at most 255 words: a longer stored length reads those.
+    AutoSRLength = static_cast<int16_t>(std::min<int>(CInt16(number("AutoSRLength", "0")), 4 * kMaxWords));
 }
 
 void KRProtocol::SaveHeadNumber()

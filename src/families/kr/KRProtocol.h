@@ -33,9 +33,12 @@
 // - LoadSettings() reads the "OrvidKR" section into the fields (the window calls Fill
 //   afterwards); CloseLK() writes it back.
 // - Buttons: btRead -> ReadData(true) (the window switches polling off first and guards
-//   re-entry); btFixcode -> ReadData(false); btStop -> EnablePolling(false), AutoRead =
-//   false, StopBuffered(); btAutoRead sets AutoRead, polling and items 101/102 as the
-//   window's part says; the poll timer reaches Poll() through the link.
+//   re-entry); btFixcode -> ReadData(false); btStop -> NoteStop(), EnablePolling(false),
+//   AutoRead = false, StopBuffered() (once the link is free: never inside a running
+//   wait); btAutoRead sets AutoRead, polling and items 101/102 as the window's part says;
+//   the poll timer reaches Poll() through the link.
+// - SetLKString of the window calls DropKeptReplies(): replies kept past a short one are
+//   stale once a new telegram has flushed the input.
 // - Configuration words: SendCommand(cmd().GetConfig + "2") etc. would cut a word holding
 //   "#" CR; use SendCommandExpect(..., 4, ...) which keeps reading to the known length.
 //   SetPasswordMode() sends the password block; GetError() turns a reply into a status line.
@@ -46,6 +49,7 @@
 #include "link/LinkInterfaces.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QVariant>
 #include <array>
@@ -121,6 +125,8 @@ public:
     // Read, merge and write tag words, or a QTX10 fixcode (fixcode and tagCode 10).
     // Nothing is written unless the words around the data were read back completely;
     // every failure is reported (message 4, and the device's status line when it sent one).
+    // A fixcode is exactly the given bytes filled up with NUL to five, never bytes of the
+    // tag memory; more than five bytes are refused before anything is sent.
     bool WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t address, int length,
                   const QByteArray& data, const QByteArray& head);
     // QTX11/QTX14 fixcode: fixcode letters, "02" (write-protected) or "11", "05", the first
@@ -141,9 +147,18 @@ public:
     int16_t SendCommandExpect(const QByteArray& command, QByteArray& reply, int expectedData,
                               const QVariant& logOption, bool& ok);
     // Receives one reply; with expectedData > 0 a good reply ("0" first) shorter than that
-    // is continued past its "#" CR until the expected data length is there. Returns the
-    // received length (0: nothing), as Ports::ReceiveTelegram does.
+    // is continued past its "#" CR, but only with pieces that make up exactly the expected
+    // data length: pieces that do not (a reply that really was short, followed by the
+    // next repetition of a Buffered read) are kept and handed out as the next replies.
+    // Returns the received length (0: nothing), as Ports::ReceiveTelegram does.
     int16_t ReceiveReply(QByteArray& reply, int expectedData, const QVariant& logOption);
+    // Forgets replies kept for later: every telegram sent flushes the input, so they are
+    // stale once the next one goes out (the window calls it from SetLKString).
+    void DropKeptReplies() { kept_.clear(); }
+    // Counts Stop requests (btStop, closing the window): a read or exchange that was
+    // running when Stop came must not switch polling or the automatic read on again.
+    void NoteStop() { ++stops_; }
+    int StopCount() const { return stops_; }
     // The 32-bit value of a password text: 1..8 hex digits, blanks around allowed.
     static bool ParsePassword(const QString& text, quint32& value);
     // Data items 100..106; false for any other id (value untouched).
@@ -198,8 +213,12 @@ private:
     IKRView* view_ = nullptr;
     Commands cmd_;
     Menues commandList_;
+    int16_t receiveFrame(QByteArray& into, const QVariant& logOption);
+
     QByteArray lastReply_;
     int expectedReply_ = 0;
+    QList<QByteArray> kept_;     // replies received past the one asked for, oldest first
+    int stops_ = 0;
 };
 
 } // namespace orvid

@@ -216,14 +216,27 @@ void frmConfigKR::Result(QByteArray& controlWord, QByteArray& protectionWord) co
 {
     if (cancelled_)
         return;
-    if (controlRead_ || controlEdited_)
-        controlWord = krconfig::WordBytes(controlValue());
-    if (protectionRead_ || protectionEdited_)
-        protectionWord = krconfig::WordBytes(protectionValue());
+    controlWord = krconfig::WordBytes(controlValue());
+    protectionWord = krconfig::WordBytes(protectionValue());
 }
 
 void frmConfigKR::btWrite_Click()
 {
+    // A word that could not be read is written only with values the user entered for it:
+    // empty fields would otherwise turn into zeros the tag never had (which could lift
+    // its protection). Both words are whole, or the dialog stays open.
+    if (!controlRead_ && !controlEdited_) {
+        if (ctx_.language)
+            ctx_.language->ShowMessage(61);
+        txtKonfig[0]->setFocus();
+        return;
+    }
+    if (!protectionRead_ && !protectionEdited_) {
+        if (ctx_.language)
+            ctx_.language->ShowMessage(61);
+        txtKonfig[2]->setFocus();
+        return;
+    }
     const int message = krconfig::CheckProtection(krconfig::DecodeProtection(protectionValue()));
     if (message != 0) {
         if (ctx_.language)

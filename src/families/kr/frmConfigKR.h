@@ -1,9 +1,9 @@
 #pragma once
 // The dialog in which the user edits a tag's two configuration words (control word and
 // protection word) before the calling window writes them back. It never talks to the
-// device. A word the caller could not read (empty, or not four bytes) is shown empty and
-// comes back unchanged unless the user edits one of its fields, so a word that was never
-// read is not overwritten with zeros by mistake.
+// device. A word the caller could not read (empty, or not four bytes) is shown empty;
+// Write is refused (message 61) until the user has entered something for it, so a word
+// that was never read is not overwritten with zeros by mistake.
 
 #include "foundations/AppContext.h"
 
@@ -24,9 +24,8 @@ class frmConfigKR : public QDialog {
 public:
     explicit frmConfigKR(AppContext& ctx, QWidget* parent = nullptr);
 
-    // Shows the dialog modally. True after Write: the words hold the edited values (a
-    // word that was not read and not edited stays as it was). False after Cancel or
-    // closing; the words are unchanged.
+    // Shows the dialog modally. True after Write: both words hold four bytes, the edited
+    // values. False after Cancel or closing; the words are unchanged.
     static bool ShowDialog(AppContext& ctx, QByteArray& controlWord, QByteArray& protectionWord,
                            QWidget* parent = nullptr);
 

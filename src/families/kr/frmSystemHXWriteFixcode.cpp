@@ -1,6 +1,5 @@
 #include "frmSystemHXWriteFixcode.h"
 
-#include "KRDataRep.h"
 #include "KRDialogTargets.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Help.h"
@@ -8,6 +7,7 @@
 #include "foundations/MessagePresenter.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
+#include "shell/ByteText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,12 +19,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 namespace orvid {
 
 namespace {
 constexpr int kHelpContext = 1090;
+const QString kTooLongText = QStringLiteral("Der Fixcode darf höchstens 5 Byte lang sein.");
 }
 
 frmSystemHXWriteFixcode::frmSystemHXWriteFixcode(AppContext& ctx, QWidget* parent)
@@ -149,8 +151,10 @@ void frmSystemHXWriteFixcode::FillDialog()
         rdDataMode[index]->setChecked(true); // the click handler takes it: the text is empty
 }
 
-void frmSystemHXWriteFixcode::selectError(int start, int length)
+void frmSystemHXWriteFixcode::refuseData(int start, int length)
 {
+    if (ctx_.language)
+        ctx_.language->ShowMessage(20);
     txtData->setFocus();
     txtData->setSelection(start, length);
 }
@@ -159,30 +163,41 @@ void frmSystemHXWriteFixcode::rdDataMode_Click(int index)
 {
     if (repBusy_)
         return;
-    repBusy_ = true;
-    if (txtData->text().isEmpty()) {
+    const QScopedValueRollback busy(repBusy_, true);
+    QString converted;
+    ByteText::Span error;
+    if (ByteText::ChangeView(txtData->text(), dataRep_, index, &converted, &error)) {
         dataRep_ = index;
-    } else {
-        datarep::ConvError error;
-        const QString converted = datarep::ChangeDataRep(txtData->text(), dataRep_, index, &error);
-        if (!converted.isEmpty()) {
-            dataRep_ = index;
-            txtData->setText(converted);
-        } else {
-            rdDataMode[dataRep_]->setChecked(true);
-            if (ctx_.language)
-                ctx_.language->ShowMessage(20);
-            selectError(error.start, error.length);
-        }
+        txtData->setText(converted);
+        return;
     }
-    repBusy_ = false;
+    rdDataMode[dataRep_]->setChecked(true);
+    refuseData(error.start, error.length);
 }
 
 void frmSystemHXWriteFixcode::txtData_Change()
 {
-    const QString allowed = datarep::AllowedChars(dataRep_);
+    const QString allowed = ByteText::AllowedChars(dataRep_);
     if (!allowed.isEmpty())
         FilterTextBox(txtData, allowed);
+}
+
+void frmSystemHXWriteFixcode::refuseTooLong()
+{
+    const QString text = ctx_.language
+        ? ctx_.language->Translate(objectName(), QStringLiteral("FixcodeTooLong"), kTooLongText)
+        : kTooLongText;
+    IMessagePresenter* presenter = ctx_.language ? ctx_.language->presenter() : nullptr;
+    if (presenter) {
+        MessageRequest request;
+        request.title = ctx_.language->Translate(QStringLiteral("frmMessage"), QStringLiteral("frmMessage"),
+                                                 QStringLiteral("Orvid"));
+        request.text = text;
+        request.buttons = Msg::OkOnly;
+        presenter->present(request);
+    }
+    txtData->setFocus();
+    txtData->selectAll();
 }
 
 void frmSystemHXWriteFixcode::btOk_Click()
@@ -194,38 +209,32 @@ void frmSystemHXWriteFixcode::btOk_Click()
         return;
     }
     QByteArray fixcode;
-    if (!txtData->text().isEmpty()) {
-        datarep::ConvError error;
-        const bool ok = datarep::FromText(txtData->text(), dataRep_, fixcode, &error);
-        if (!ok || fixcode.isEmpty()) {
-            if (ok) // blanks only
-                error = {0, int(txtData->text().size())};
-            if (ctx_.language)
-                ctx_.language->ShowMessage(20);
-            selectError(error.start, error.length);
-            return;
-        }
-    }
-    // Bytes beyond the fifth would be dropped without a word.
-    if (fixcode.size() > kFixcodeBytes) {
-        if (ctx_.language)
-            ctx_.language->ShowMessage(20);
-        selectError(0, int(txtData->text().size()));
+    ByteText::Span error;
+    if (!ByteText::FromView(txtData->text(), dataRep_, &fixcode, &error)) {
+        refuseData(error.start, error.length);
         return;
     }
-    // The fixcode is written once and for good: a short or empty one is filled with NUL
-    // bytes, so the user confirms it.
-    if (fixcode.size() < kFixcodeBytes && ctx_.language
-        && ctx_.language->ShowMessage(62, Msg::YesNo) != Msg::Yes)
+    // Only five bytes go to the tag: the rest would be dropped without a word.
+    if (fixcode.size() > kFixcodeBytes) {
+        refuseTooLong();
+        return;
+    }
+    auto* writer = ctx_.lk ? dynamic_cast<IQTX11FixcodeWriter*>(ctx_.lk->CurrentWindow()) : nullptr;
+    if (!writer) {
+        if (ctx_.language)
+            ctx_.language->ShowMessage(4);
+        return;
+    }
+    // Written write-protected, the fixcode can never be changed again (a short one stays
+    // filled up with NUL bytes): the user confirms. Without protection it can be rewritten.
+    const bool writeProtect = chkFixcode->isChecked();
+    if (writeProtect && ctx_.language && ctx_.language->ShowMessage(62, Msg::YesNo) == Msg::No)
         return;
 
-    const bool writeProtect = chkFixcode->isChecked();
     const int16_t mode = GetComboItemData(cmbMode);
-    if (ctx_.lk) {
-        if (auto* writer = dynamic_cast<IQTX11FixcodeWriter*>(ctx_.lk->CurrentWindow()))
-            writer->WriteQTX11Fixcode(mode, writeProtect, fixcode);
-    }
-    accept();
+    // A write the window refused (it has shown why) keeps the dialog open with the code.
+    if (writer->WriteQTX11Fixcode(mode, writeProtect, fixcode))
+        accept();
 }
 
 void frmSystemHXWriteFixcode::ShowDialog(AppContext& ctx, QWidget* parent)

@@ -2,8 +2,8 @@
 // The QTX11/QTX14 fixcode dialog: the user enters the fixcode (text, hex or decimal),
 // chooses write protection and the operating mode; OK hands the bytes to the current
 // system window's IQTX11FixcodeWriter. Opened by the system R window (tag types 11 and 14)
-// and by the interface-unit window. A fixcode can be written only once, so a fixcode
-// longer than five bytes is refused and a shorter or empty one is confirmed first.
+// and by the interface-unit window. The tag takes five bytes: a longer fixcode is refused
+// rather than cut; a write-protected fixcode can never be changed, so it is confirmed first.
 
 #include "foundations/AppContext.h"
 
@@ -52,7 +52,10 @@ private:
     void rdDataMode_Click(int index);
     void btOk_Click();
     void txtData_Change();
-    void selectError(int start, int length);
+    // Message 20 and the offending part of the text selected.
+    void refuseData(int start, int length);
+    // A fixcode longer than the tag takes: said in plain words, the text selected.
+    void refuseTooLong();
 
     AppContext& ctx_;
     int dataRep_ = 0;

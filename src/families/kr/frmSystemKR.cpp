@@ -12,6 +12,7 @@
 #include "foundations/Options.h"
 #include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
+#include "link/DeviceWait.h"
 #include "link/LK.h"
 #include "shell/ctrlList.h"
 
@@ -27,6 +28,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace orvid {
@@ -90,6 +92,9 @@ frmSystemKR::frmSystemKR(AppContext& ctx, QWidget* parent)
     for (const LabelDefault& l : protectDefaults())
         protectLabels_ << l.text;
     buildControls();
+    stopTimer_ = new QTimer(this);
+    stopTimer_->setInterval(10);
+    connect(stopTimer_, &QTimer::timeout, this, &frmSystemKR::sendQueuedStop);
 }
 
 frmSystemKR::~frmSystemKR()
@@ -169,6 +174,8 @@ void frmSystemKR::buildControls()
     for (int i = 0; i < 3; ++i) {
         auto* rd = named<QRadioButton>(Frame1, "rdDataMode", i);
         rd->setText(QString::fromLatin1(repNames[i]));
+        // The names of the representations read the same in every language.
+        rd->setProperty("langTag", QStringLiteral("NOLANG"));
         repLayout->addWidget(rd);
         rdDataMode.append(rd);
     }
@@ -413,6 +420,10 @@ void frmSystemKR::SetLanguage()
     Language* lang = ctx_.language;
     if (lang)
         lang->ApplyWindowLanguage(this);
+    // The device's own mode name: the fourth mode keeps it in every language.
+    const int enhanced = SelectComboItem(cmbMode, 3, -1, false);
+    if (enhanced >= 0)
+        cmbMode->setItemText(enhanced, QStringLiteral("Enhanced"));
     const QString section = Name();
     auto tr = [&](const char* key, const QString& text) {
         return lang ? lang->Translate(section, QString::fromLatin1(key), text) : text;
@@ -425,6 +436,8 @@ void frmSystemKR::SetLanguage()
         protectLabels_ << tr(l.key, l.text);
     headText_ = tr("Head", QStringLiteral("Kopf"));
     notAvailableText_ = tr("NotAvailable", QStringLiteral("-/-"));
+    onText_ = tr("On", QStringLiteral("Ein"));
+    offText_ = tr("Off", QStringLiteral("Aus"));
     proto_.StatusPrefix = tr("ErrorStr", QStringLiteral("STATUS:"));
     proto_.NoHeadText = tr("NoHead", QStringLiteral("Kein Schreib/Lesekopf vorhanden"));
     SetRWFrameTitle(QString::fromLatin1(getItem(1).toByteArray()));
@@ -662,8 +675,12 @@ void frmSystemKR::btFixcode_Click()
     // automatic reading goes on afterwards as before.
     const bool wasPolling = ctx_.lk ? ctx_.lk->EnablePolling(false) : false;
     const bool wasAuto = proto_.AutoRead;
+    const int stops = proto_.StopCount();
     proto_.AutoRead = false;
     proto_.ReadData(false);
+    // A Stop pressed during the read keeps everything off.
+    if (proto_.StopCount() != stops)
+        return;
     proto_.AutoRead = wasAuto;
     // A repeated read (Buffered, Enhanced) switched polling on to collect its replies.
     if (ctx_.lk && !ctx_.lk->PollTimerEnabled())
@@ -683,11 +700,35 @@ void frmSystemKR::btAutoRead_Click()
 
 void frmSystemKR::btStop_Click()
 {
+    proto_.NoteStop();
     if (ctx_.lk)
         ctx_.lk->EnablePolling(false);
     proto_.AutoRead = false;
-    // While an exchange waits, its reply must not be flushed away; it ends by itself.
+    // While an exchange waits, sending now would flush its reply away: the device is told
+    // to stop as soon as that exchange has ended.
+    if (ctx_.lk && ctx_.lk->Busy()) {
+        queueStop();
+        return;
+    }
+    stopTimer_->stop();
+    proto_.StopBuffered();
+}
+
+void frmSystemKR::queueStop()
+{
+    // Checked every few milliseconds rather than only when a wait ends: an exchange may
+    // end without another wait, and a wait of zero length reports nothing.
+    if (!stopTimer_->isActive())
+        stopTimer_->start();
+}
+
+void frmSystemKR::sendQueuedStop()
+{
     if (ctx_.lk && ctx_.lk->Busy())
+        return;
+    stopTimer_->stop();
+    // Another system selected meanwhile has had its own "QU" from the link.
+    if (ctx_.lk && ctx_.lk->CurrentWindow() != static_cast<ISystemForm*>(this))
         return;
     proto_.StopBuffered();
 }
@@ -759,33 +800,54 @@ bool frmSystemKR::ReadConfiguration(QByteArray& controlWord, QByteArray& protect
     return true;
 }
 
-void frmSystemKR::writeWord(const QByteArray& command, const QByteArray& word)
+void frmSystemKR::reportFailure(const QByteArray& reply, bool answered)
+{
+    // A write the device refused (or never answered) is always reported: its status line
+    // when it sent one, and the message that the tag was not written.
+    if (answered)
+        ShowData(1, QByteArray(), ToCp1252(proto_.GetError(reply)));
+    if (ctx_.language)
+        ctx_.language->ShowMessage(4);
+}
+
+bool frmSystemKR::writeWord(const QByteArray& command, const QByteArray& word)
 {
     QByteArray reply;
     bool ok = false;
     const int16_t n = ctx_.lk->SendCommand(command + word, reply, QVariant(), ok);
-    if (n < 0 && ctx_.state && ctx_.state->ReadHeadError)
+    if (ok && n >= 0)
+        return true;
+    if (ok)
         ShowData(1, QByteArray(), ToCp1252(proto_.GetError(reply)));
+    return false;
 }
 
-void frmSystemKR::WriteConfiguration(const QByteArray& controlWord, const QByteArray& protectionWord)
+bool frmSystemKR::WriteConfiguration(const QByteArray& controlWord, const QByteArray& protectionWord)
 {
-    // A word that was never read (or came back cut) is not written: the tag keeps it.
-    const bool control = controlWord.size() == krconfig::kWordBytes;
-    const bool protection = protectionWord.size() == krconfig::kWordBytes;
-    if (!ctx_.lk || (!control && !protection))
-        return;
+    // Only whole words go to the tag: a word that was never read (or came back cut) is
+    // never replaced by zeros, and half a configuration is not written either.
+    if (controlWord.size() != krconfig::kWordBytes || protectionWord.size() != krconfig::kWordBytes) {
+        if (ctx_.language)
+            ctx_.language->ShowMessage(61);
+        return false;
+    }
+    if (!ctx_.lk)
+        return false;
     QByteArray reply;
     bool ok = false;
     const KRProtocol::Commands& c = proto_.cmd();
     ctx_.lk->SendCommand(c.Quit, reply, QVariant(), ok);
     if (!proto_.SetPasswordMode(false, QByteArray()))
-        return;
+        return false;
     ctx_.lk->SendCommand(c.ChangeTag + twoDigits(proto_.Tagcode), reply, QVariant(), ok);
-    if (protection)
-        writeWord(c.SetConfig + "1", protectionWord);
-    if (control)
-        writeWord(c.SetConfig + "2", controlWord);
+    // The second word is written even when the first was refused; one message for both.
+    const bool protection = writeWord(c.SetConfig + "1", protectionWord);
+    const bool control = writeWord(c.SetConfig + "2", controlWord);
+    if (protection && control)
+        return true;
+    if (ctx_.language)
+        ctx_.language->ShowMessage(4);
+    return false;
 }
 
 QStringList frmSystemKR::ConfigurationLines(const QByteArray& controlWord,
@@ -794,7 +856,7 @@ QStringList frmSystemKR::ConfigurationLines(const QByteArray& controlWord,
     QStringList lines;
     quint32 value = 0;
     if (krconfig::WordValue(controlWord, value))
-        lines += krconfig::ControlWordLines(value, controlLabels_, QStringLiteral("Ein"), QStringLiteral("Aus"));
+        lines += krconfig::ControlWordLines(value, controlLabels_, onText_, offText_);
     if (krconfig::WordValue(protectionWord, value))
         lines += krconfig::ProtectionWordLines(value, protectLabels_);
     return lines;
@@ -808,6 +870,7 @@ void frmSystemKR::btConfig_Click(int index)
     // automatic read's data over as a word); both go on afterwards as before.
     const bool wasPolling = ctx_.lk ? ctx_.lk->EnablePolling(false) : false;
     const bool wasAuto = proto_.AutoRead;
+    const int stops = proto_.StopCount();
     proto_.AutoRead = false;
     SetBusy(true);
 
@@ -829,6 +892,9 @@ void frmSystemKR::btConfig_Click(int index)
     }
 
     SetBusy(false);
+    // A Stop pressed while the words were exchanged keeps everything off.
+    if (proto_.StopCount() != stops)
+        return;
     proto_.AutoRead = wasAuto;
     if (ctx_.lk)
         ctx_.lk->EnablePolling(wasPolling);
@@ -862,11 +928,11 @@ void frmSystemKR::btTagPassword_Click()
     const int16_t n = ctx_.lk->SendCommand(c.PasswordChange + MKL(static_cast<qint32>(oldValue))
                                                + MKL(static_cast<qint32>(newValue)),
                                            reply, QVariant(), ok);
-    if (n < 0 && ctx_.state && ctx_.state->ReadHeadError)
-        ShowData(1, QByteArray(), ToCp1252(proto_.GetError(reply)));
-    // Only a password the tag took becomes the current one.
+    // Only a password the tag took becomes the current one; a refusal is always reported.
     if (ok && n >= 0)
         txtPasswort[0]->setText(QString::number(newValue, 16).toUpper());
+    else
+        reportFailure(reply, ok);
 }
 
 // ---- link side ------------------------------------------------------------------------
@@ -898,6 +964,8 @@ void frmSystemKR::Init(bool)
 
 QByteArray frmSystemKR::SetLKString(const QByteArray& command, const QByteArray& suffix)
 {
+    // Every telegram flushes the input first: replies kept for later are stale now.
+    proto_.DropKeptReplies();
     return KRProtocol::SetLKString(command, suffix);
 }
 
@@ -908,6 +976,13 @@ int16_t frmSystemKR::GetLKResult(QByteArray& reply, int16_t length, const QVaria
 
 void frmSystemKR::StopBuffered()
 {
+    // As the Stop button: a read waiting for its first reply leaves polling off, and the
+    // "QU" never goes out inside a running wait.
+    proto_.NoteStop();
+    if (ctx_.lk && ctx_.lk->Busy()) {
+        queueStop();
+        return;
+    }
     proto_.StopBuffered();
 }
 

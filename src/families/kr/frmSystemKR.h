@@ -24,6 +24,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 
 namespace orvid {
 
@@ -87,10 +88,12 @@ public:
     void btTagPassword_Click();
     void chkPasswort_Click();
 
-    // The configuration exchanges: reads both words (empty = not read), writes the words
-    // that hold four bytes. False when the sequence could not start (password invalid).
+    // The configuration exchanges: reads both words (empty = not read). Writes both words
+    // when both hold four bytes; otherwise nothing is sent and message 61 says why. A word
+    // the device refuses is reported (status line, message 4). False when the sequence
+    // could not start (password invalid) or a word was not written.
     bool ReadConfiguration(QByteArray& controlWord, QByteArray& protectionWord);
-    void WriteConfiguration(const QByteArray& controlWord, const QByteArray& protectionWord);
+    bool WriteConfiguration(const QByteArray& controlWord, const QByteArray& protectionWord);
     // The data-list lines of the two words (a word that is not four bytes adds none).
     QStringList ConfigurationLines(const QByteArray& controlWord, const QByteArray& protectionWord) const;
 
@@ -154,7 +157,11 @@ private:
     void txtLength_LostFocus();
     bool refuseWhileBusy();
     int16_t readWord(const QByteArray& command, QByteArray& word, bool& answered);
-    void writeWord(const QByteArray& command, const QByteArray& word);
+    bool writeWord(const QByteArray& command, const QByteArray& word);
+    // "QU" once the exchange that is waiting now has ended (never inside its wait).
+    void queueStop();
+    void sendQueuedStop();
+    void reportFailure(const QByteArray& reply, bool answered);
     int16_t currentSystem() const;
 
     AppContext& ctx_;
@@ -164,10 +171,13 @@ private:
     bool filling_ = false;
     bool wordCut_ = false;      // the last configuration read got a cut word
     int busyDepth_ = 0;
+    QTimer* stopTimer_ = nullptr;   // runs while a "QU" waits for the link to be free
     QStringList controlLabels_;
     QStringList protectLabels_;
     QString headText_ = QStringLiteral("Kopf");
     QString notAvailableText_ = QStringLiteral("-/-");
+    QString onText_ = QStringLiteral("Ein");     // a configuration bit that is set
+    QString offText_ = QStringLiteral("Aus");
 };
 
 } // namespace orvid

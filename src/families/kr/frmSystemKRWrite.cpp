@@ -1,6 +1,5 @@
 #include "frmSystemKRWrite.h"
 
-#include "KRDataRep.h"
 #include "KRDialogTargets.h"
 #include "KRTagTypes.h"
 #include "foundations/ControlUtils.h"
@@ -10,6 +9,7 @@
 #include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
+#include "shell/ByteText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,7 +22,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
+
+#include <limits>
 
 namespace orvid {
 
@@ -52,6 +55,9 @@ frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
     txtData->setObjectName(QStringLiteral("txtData"));
     txtData->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     txtData->setMinimumWidth(txtData->fontMetrics().horizontalAdvance(QString(48, QLatin1Char('0'))));
+    // The default limit of a line edit would cut a long read (decimal takes four
+    // characters a byte) without a word.
+    txtData->setMaxLength(std::numeric_limits<int>::max());
     dl->addWidget(txtData);
     Frame1 = new QGroupBox(frameData);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -233,7 +239,7 @@ void frmSystemKRWrite::FillDialog()
         dataRep_ = rep;
     else
         rdDataMode[rep]->setChecked(true);
-    txtData->setText(datarep::ToText(item(KRItem::LastData).toByteArray(), dataRep_));
+    txtData->setText(ByteText::ToView(item(KRItem::LastData).toByteArray(), dataRep_));
 
     const bool modeEnabled = item(KRItem::ModeFrameEnabled).toBool();
     frameMode->setEnabled(modeEnabled);
@@ -255,8 +261,10 @@ void frmSystemKRWrite::cmbCode_Click()
     chkFixcode->setEnabled(qtx10);
 }
 
-void frmSystemKRWrite::selectError(int start, int length)
+void frmSystemKRWrite::refuseData(int start, int length)
 {
+    if (ctx_.language)
+        ctx_.language->ShowMessage(20);
     txtData->setFocus();
     txtData->setSelection(start, length);
 }
@@ -265,28 +273,21 @@ void frmSystemKRWrite::rdDataMode_Click(int index)
 {
     if (repBusy_)
         return;
-    repBusy_ = true;
-    if (txtData->text().isEmpty()) {
+    const QScopedValueRollback busy(repBusy_, true);
+    QString converted;
+    ByteText::Span error;
+    if (ByteText::ChangeView(txtData->text(), dataRep_, index, &converted, &error)) {
         dataRep_ = index;
-    } else {
-        datarep::ConvError error;
-        const QString converted = datarep::ChangeDataRep(txtData->text(), dataRep_, index, &error);
-        if (!converted.isEmpty()) {
-            dataRep_ = index;
-            txtData->setText(converted);
-        } else {
-            rdDataMode[dataRep_]->setChecked(true);
-            if (ctx_.language)
-                ctx_.language->ShowMessage(20);
-            selectError(error.start, error.length);
-        }
+        txtData->setText(converted);
+        return;
     }
-    repBusy_ = false;
+    rdDataMode[dataRep_]->setChecked(true);
+    refuseData(error.start, error.length);
 }
 
 void frmSystemKRWrite::txtData_Change()
 {
-    const QString allowed = datarep::AllowedChars(dataRep_);
+    const QString allowed = ByteText::AllowedChars(dataRep_);
     if (!allowed.isEmpty())
         FilterTextBox(txtData, allowed);
 }
@@ -316,17 +317,19 @@ void frmSystemKRWrite::btOK_Click()
         return;
     }
     QByteArray data;
-    if (!txtData->text().isEmpty()) {
-        datarep::ConvError error;
-        const bool ok = datarep::FromText(txtData->text(), dataRep_, data, &error);
-        if (!ok || data.isEmpty()) {
-            if (ok) // blanks only
-                error = {0, int(txtData->text().size())};
-            if (ctx_.language)
-                ctx_.language->ShowMessage(20);
-            selectError(error.start, error.length);
-            return;
-        }
+    ByteText::Span error;
+    if (!ByteText::FromView(txtData->text(), dataRep_, &data, &error)) {
+        refuseData(error.start, error.length);
+        return;
+    }
+    // A window that takes no writes (another family became current meanwhile) and a write
+    // the window refused both keep the dialog open with the user's entries; the window has
+    // reported why it refused.
+    auto* writer = ctx_.lk ? dynamic_cast<ITagWriter*>(ctx_.lk->CurrentWindow()) : nullptr;
+    if (!writer) {
+        if (ctx_.language)
+            ctx_.language->ShowMessage(4);
+        return;
     }
 
     const int16_t tagCode = GetComboItemData(cmbCode);
@@ -342,11 +345,8 @@ void frmSystemKRWrite::btOK_Click()
     txtAddress_LostFocus();
     const int32_t address = static_cast<int32_t>(static_cast<qint64>(Val(QStringLiteral("&H") + txtAddress->text())) & 0xFFFF);
 
-    if (ctx_.lk) {
-        if (auto* writer = dynamic_cast<ITagWriter*>(ctx_.lk->CurrentWindow()))
-            writer->WriteTag(tagCode, mode, fixcode, address, int(data.size()), data, head);
-    }
-    accept();
+    if (writer->WriteTag(tagCode, mode, fixcode, address, int(data.size()), data, head))
+        accept();
 }
 
 void frmSystemKRWrite::ShowDialog(AppContext& ctx, int16_t headCount, QWidget* parent)

@@ -63,7 +63,8 @@ private:
     void btOK_Click();
     void txtData_Change();
     void txtAddress_LostFocus();
-    void selectError(int start, int length);
+    // Message 20 and the offending part of the data selected.
+    void refuseData(int start, int length);
     bool interfaceUnit() const;
     QVariant item(int16_t id) const;
 

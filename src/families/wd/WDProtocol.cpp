@@ -693,7 +693,9 @@ void WDProtocol::ScanPause(bool endLoop)
         if (view_)
             view_->SetScanLED(i, false);
     }
-    if (endLoop)
+    // A running scan owns the loop: ending the scan without it would leave every poll
+    // tick re-sending the scan's last read.
+    if (endLoop || ScanMode)
         LoopMode = false;
     ScanMode = false;
 }

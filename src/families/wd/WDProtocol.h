@@ -34,7 +34,8 @@
 //   the busy flags); btStop -> Stop(); btScanStart -> ScanStart(slot box texts);
 //   btScanPause -> ScanPause(); btClear -> ctrlList.Clear() and ClearScan();
 //   EnableScan(false) -> the window switches frames, unlocks the boxes, toggles
-//   Start/Pause and calls ScanPause(false) (lamps off, scan off, loop left alone);
+//   Start/Pause and calls ScanPause(false) (lamps off, a running scan ends with its
+//   loop, a data loop is left alone);
 //   btCodeScan -> LoopMode = false.
 //   The write dialogs call WriteTag (isData true: data bytes; false: the new ID code in
 //   wire order, as the ID-code dialog builds it) and read LastDataRead() and GetData(103).
@@ -224,7 +225,7 @@ public:
     // btScanStart: slots from the box texts (blanks removed), ScanMode and LoopMode on.
     void ScanStart(const QStringList& slotTexts);
     // btScanPause: lamps off, ScanMode and LoopMode off. EnableScan(false) passes
-    // endLoop false: the scan ends, a running data loop is left to the caller.
+    // endLoop false: a running scan ends with its loop, a data loop is left to the caller.
     void ScanPause(bool endLoop = true);
     // btClear: slots emptied (boxes and lamps through the view).
     void ClearScan();

@@ -600,19 +600,30 @@ bool frmSystemWD::OutputSet()
 
 // ---- handlers --------------------------------------------------------------------------
 
+void frmSystemWD::leaveScan()
+{
+    // Read, ID-code Read, Write and ID-code Write always bring the data frame back and
+    // pause a running scan, also when the action itself is then refused: the user has left
+    // the scan either way. The scan's loop ends with it (otherwise every poll tick would go
+    // on re-sending the scan's last read); a data loop is the handler's business.
+    if (protocol_->ScanMode)
+        btScanPause_Click();
+    EnableScan(false);
+}
+
 void frmSystemWD::btRead_Click()
 {
+    leaveScan();
     if (refuseWhenBusy())
         return;
     DepthGuard guard(actionDepth_);
-    EnableScan(false);
     protocol_->LoopMode = false;
     protocol_->ReadData(true);
 }
 
 void frmSystemWD::btIdCodeRead_Click()
 {
-    EnableScan(false);
+    leaveScan();
     if (refuseWhenBusy())
         return;
     DepthGuard guard(actionDepth_);
@@ -622,7 +633,7 @@ void frmSystemWD::btIdCodeRead_Click()
 
 void frmSystemWD::btWrite_Click()
 {
-    EnableScan(false);
+    leaveScan();
     protocol_->LoopMode = false;
     if (refuseWhenBusy())
         return;
@@ -632,7 +643,7 @@ void frmSystemWD::btWrite_Click()
 
 void frmSystemWD::btIdCodeWrite_Click()
 {
-    EnableScan(false);
+    leaveScan();
     if (refuseWhenBusy())
         return;
     if (showWriteIDCodeDialog)

@@ -164,6 +164,7 @@ private:
     void load();
     void closeHandling();
     void fitContainer();
+    void leaveScan();
     void rdIDCode_Click(int index);
     void rdDataMode_Click(int index);
     bool refuseWhenBusy();

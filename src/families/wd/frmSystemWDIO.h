@@ -3,37 +3,23 @@
 // D window's OutputSet on request (btSet) or at once when a box changes while chkAuto is
 // ticked. A lamp lights only when the unit confirmed the outputs.
 
-#include "WDDialogTargets.h"
+#include "WDLampWindow.h"
 #include "WDProtocol.h"
-#include "foundations/AppContext.h"
-#include "link/LinkInterfaces.h"
 
 #include <QList>
-#include <QWidget>
-
-class QCheckBox;
-class QGroupBox;
-class QPushButton;
 
 namespace orvid {
 
 class WDLamp;
 
-class frmSystemWDIO : public QWidget, public IToolWindow, public IWDOutputsView {
+class frmSystemWDIO : public WDLampWindow, public IWDOutputsView {
     Q_OBJECT
 public:
     static constexpr int kOutputs = 4;
 
     explicit frmSystemWDIO(AppContext& ctx, QWidget* parent = nullptr);
 
-    void setTarget(IWDUnitTarget* target) { target_ = target; }
-
-    // IToolWindow / IWDOutputsView
-    QString Name() const override { return objectName(); }
-    bool Loaded() const override { return loaded_; }
-    void Show() override;
-    void Unload() override;
-    void SetLanguage() override;
+    // IWDOutputsView
     int OutputCount() const override { return kOutputs; }
     bool OutputChecked(int index) const override;
     void SetOutputLamp(int index, bool lit) override;
@@ -43,23 +29,12 @@ public:
     QGroupBox* frameOutput = nullptr;
     QList<QCheckBox*> chkOutput;
     QList<WDLamp*> cirOutput;
-    QCheckBox* chkAuto = nullptr;
-    QPushButton* btSet = nullptr;
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void refresh(IWDUnitTarget& target) override;
 
 private:
-    void load();
-    void closeHandling();
-    void btSet_Click();
     void chkOutput_Click();
-    IWDUnitTarget* target() const;
-
-    AppContext& ctx_;
-    IWDUnitTarget* target_ = nullptr;
-    bool loaded_ = false;
 };
 
 } // namespace orvid

@@ -1,13 +1,13 @@
 #include "frmSystemWDWrite.h"
 
 #include "frmSystemWD.h"
-#include "families/kr/KRDataRep.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Help.h"
 #include "foundations/Language.h"
 #include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
+#include "shell/ByteText.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -19,7 +19,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
+
+#include <limits>
 
 namespace orvid {
 
@@ -93,6 +96,9 @@ frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent) : QDialog(p
     txtData->setObjectName(QStringLiteral("txtData"));
     txtData->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     txtData->setMinimumWidth(txtData->fontMetrics().horizontalAdvance(QString(48, QLatin1Char('0'))));
+    // The default limit of a line edit would cut a long read (decimal takes four
+    // characters a byte) without a word.
+    txtData->setMaxLength(std::numeric_limits<int>::max());
     dl->addWidget(txtData);
     auto* rl = new QHBoxLayout;
     const char* const repNames[] = {"ASCII", "HEX", "DEZ"};
@@ -172,7 +178,7 @@ void frmSystemWDWrite::Load()
     rdIDCode_Click(GetOptionGroup(rdIDCode));
     txtAddress->setText(frmSystemWD::FormatAddress(entries.address));
     txtIDCode->setText(entries.idCode);
-    txtData->setText(datarep::ToText(entries.lastData, dataRep_));
+    txtData->setText(ByteText::ToView(entries.lastData, dataRep_));
 
     SetLanguage();
     adjustSize();
@@ -186,8 +192,10 @@ void frmSystemWDWrite::rdIDCode_Click(int index)
     txtIDCode->setEnabled(index != 0);
 }
 
-void frmSystemWDWrite::selectData(int start, int length)
+void frmSystemWDWrite::refuseData(int start, int length)
 {
+    if (ctx_.language)
+        ctx_.language->ShowMessage(20);
     txtData->setFocus();
     txtData->setSelection(start, length);
 }
@@ -196,23 +204,16 @@ void frmSystemWDWrite::rdDataMode_Click(int index)
 {
     if (repBusy_)
         return;
-    repBusy_ = true;
-    if (txtData->text().isEmpty()) {
+    const QScopedValueRollback busy(repBusy_, true);
+    QString converted;
+    ByteText::Span error;
+    if (ByteText::ChangeView(txtData->text(), dataRep_, index, &converted, &error)) {
         dataRep_ = index;
-    } else {
-        datarep::ConvError error;
-        const QString converted = datarep::ChangeDataRep(txtData->text(), dataRep_, index, &error);
-        if (!converted.isEmpty()) {
-            dataRep_ = index;
-            txtData->setText(converted);
-        } else {
-            rdDataMode[dataRep_]->setChecked(true);
-            if (ctx_.language)
-                ctx_.language->ShowMessage(20);
-            selectData(error.start, error.length);
-        }
+        txtData->setText(converted);
+        return;
     }
-    repBusy_ = false;
+    rdDataMode[dataRep_]->setChecked(true);
+    refuseData(error.start, error.length);
 }
 
 bool frmSystemWDWrite::eventFilter(QObject* watched, QEvent* event)
@@ -232,17 +233,10 @@ bool frmSystemWDWrite::eventFilter(QObject* watched, QEvent* event)
 void frmSystemWDWrite::btOk_Click()
 {
     QByteArray data;
-    if (!txtData->text().isEmpty()) {
-        datarep::ConvError error;
-        const bool ok = datarep::FromText(txtData->text(), dataRep_, data, &error);
-        if (!ok || data.isEmpty()) {
-            if (ok) // blanks only
-                error = {0, int(txtData->text().size())};
-            if (ctx_.language)
-                ctx_.language->ShowMessage(20);
-            selectData(error.start, error.length);
-            return;
-        }
+    ByteText::Span error;
+    if (!ByteText::FromView(txtData->text(), dataRep_, &data, &error)) {
+        refuseData(error.start, error.length);
+        return;
     }
     txtAddress->setText(frmSystemWD::FormatAddress(txtAddress->text()));
     const auto address = static_cast<quint16>(static_cast<qint64>(Val(QStringLiteral("&H") + txtAddress->text())) & 0xFFFF);
@@ -252,8 +246,10 @@ void frmSystemWDWrite::btOk_Click()
     if (!t || address + data.size() > kTagMemory) {
         if (ctx_.language)
             ctx_.language->ShowMessage(4);
-        if (t)
-            selectData(0, int(txtData->text().size()));
+        if (t) {
+            txtData->setFocus();
+            txtData->selectAll();
+        }
         return;
     }
     const auto head = static_cast<int16_t>(qMax(0, cmbHeadNumber->currentIndex()));

@@ -3,9 +3,9 @@
 // start address and the data in one of three representations. It starts from the entries
 // of the system D window and hands the write to it on OK.
 //
-// The data is kept as bytes through every change of representation: the text view names
-// the control characters ("<CR>") and doubles a literal "<", so a byte string read from a
-// tag comes back unchanged whichever representation it was shown or typed in.
+// The data is kept as bytes through every change of representation (ByteText: one
+// character per byte in the text view), so a byte string read from a tag comes back
+// unchanged whichever representation it was shown in, and typed text goes out as typed.
 
 #include "WDDialogTargets.h"
 #include "foundations/AppContext.h"
@@ -59,7 +59,8 @@ protected:
 private:
     void rdDataMode_Click(int index);
     void rdIDCode_Click(int index);
-    void selectData(int start, int length);
+    // Message 20 and the offending part of the data selected.
+    void refuseData(int start, int length);
     IWDWriteTarget* target() const;
 
     AppContext& ctx_;

@@ -1,0 +1,140 @@
+#include "WDLampWindow.h"
+
+#include "WDProtocol.h"
+#include "foundations/Language.h"
+#include "foundations/SettingsStore.h"
+#include "foundations/Utils.h"
+#include "foundations/WindowPlacement.h"
+#include "link/LK.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace orvid {
+
+WDLampWindow::WDLampWindow(AppContext& ctx, const char* name, const QString& title, const char* autoKey,
+                           MenuEntry menu, QWidget* parent)
+    : QWidget(parent), ctx_(ctx), autoKey_(QString::fromLatin1(autoKey)), menu_(menu)
+{
+    setObjectName(QString::fromLatin1(name));
+    setWindowTitle(title);
+}
+
+void WDLampWindow::setLampFrame(QGroupBox* frame)
+{
+    auto* top = new QVBoxLayout(this);
+    top->addWidget(frame);
+    // Built after the lamps, so the tab order runs from the frame down to the button.
+    chkAuto = new QCheckBox(QStringLiteral("&automatisch aktualisieren"), this);
+    chkAuto->setObjectName(QStringLiteral("chkAuto"));
+    btSet = new QPushButton(QStringLiteral("A&ktualisieren"), this);
+    btSet->setObjectName(QStringLiteral("btSet"));
+    connect(chkAuto, &QCheckBox::toggled, this, [this] { chkAuto_Click(); });
+    connect(btSet, &QPushButton::clicked, this, [this] { btSet_Click(); });
+    auto* row = new QHBoxLayout;
+    row->addWidget(chkAuto);
+    row->addStretch(1);
+    row->addWidget(btSet);
+    top->addLayout(row);
+    top->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+IWDUnitTarget* WDLampWindow::target() const
+{
+    if (target_)
+        return target_;
+    return ctx_.lk ? dynamic_cast<IWDUnitTarget*>(ctx_.lk->CurrentWindow()) : nullptr;
+}
+
+void WDLampWindow::chkAuto_Click()
+{
+    // In automatic mode the window refreshes by itself: the button has nothing to do.
+    btSet->setEnabled(!chkAuto->isChecked());
+    autoChanged(chkAuto->isChecked());
+}
+
+void WDLampWindow::btSet_Click()
+{
+    if (IWDUnitTarget* t = target())
+        refresh(*t);
+}
+
+void WDLampWindow::SetLanguage()
+{
+    if (ctx_.language)
+        ctx_.language->ApplyWindowLanguage(this);
+}
+
+void WDLampWindow::load()
+{
+    const QString value = ctx_.settings
+        ? ctx_.settings->read(QString::fromLatin1(WDProtocol::kSettings), autoKey_, QStringLiteral("0"))
+        : QStringLiteral("0");
+    chkAuto->setChecked(Val(value) != 0);
+    chkAuto_Click();
+    loading();
+    loaded_ = true;
+    SetLanguage();
+    adjustSize();
+    if (ctx_.placement)
+        ctx_.placement->RestoreWindowPos(this, false);
+}
+
+void WDLampWindow::Show()
+{
+    if (!loaded_)
+        load();
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        // The window keeps its size: no maximise button on its frame, and the frame takes
+        // exactly the window's size.
+        sub->setWindowFlags(sub->windowFlags() & ~Qt::WindowMaximizeButtonHint);
+        sub->showNormal();
+        show();
+        sub->adjustSize();
+    } else {
+        showNormal();
+    }
+}
+
+void WDLampWindow::closeHandling()
+{
+    if (ctx_.frame)
+        ctx_.frame->setMenuChecked(menu_, false);
+    if (ctx_.settings)
+        ctx_.settings->write(QString::fromLatin1(WDProtocol::kSettings), autoKey_,
+                             chkAuto->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    if (ctx_.placement)
+        ctx_.placement->SaveWindowPos(this);
+    loaded_ = false;
+}
+
+void WDLampWindow::Unload()
+{
+    if (loaded_)
+        closeHandling();
+    hide();
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->hide();
+}
+
+void WDLampWindow::closeEvent(QCloseEvent* event)
+{
+    if (loaded_)
+        closeHandling();
+    event->accept();
+}
+
+void WDLampWindow::changeEvent(QEvent* event)
+{
+    // A fixed-size window: a maximised one comes back to its normal size.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized))
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+    QWidget::changeEvent(event);
+}
+
+} // namespace orvid
