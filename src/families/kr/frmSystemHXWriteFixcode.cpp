@@ -7,19 +7,16 @@
 #include "foundations/MessagePresenter.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
-#include "shell/ByteText.h"
+#include "shell/ByteTextEdit.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 namespace orvid {
@@ -40,33 +37,17 @@ frmSystemHXWriteFixcode::frmSystemHXWriteFixcode(AppContext& ctx, QWidget* paren
     frameData = new QGroupBox(QStringLiteral("Daten"), this);
     frameData->setObjectName(QStringLiteral("frameData"));
     auto* dl = new QVBoxLayout(frameData);
-    txtData = new QLineEdit(frameData);
-    txtData->setObjectName(QStringLiteral("txtData"));
-    txtData->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    txtData->setMinimumWidth(txtData->fontMetrics().horizontalAdvance(QString(24, QLatin1Char('0'))));
+    txtData = ByteTextEdit::CreateBox(frameData, 24, false);
     dl->addWidget(txtData);
     top->addWidget(frameData);
-    connect(txtData, &QLineEdit::textChanged, this, &frmSystemHXWriteFixcode::txtData_Change);
 
     auto* middle = new QHBoxLayout;
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setProperty("langTag", QStringLiteral("NOLANG"));
     auto* rl = new QHBoxLayout(Frame1);
-    const char* const repNames[] = {"ASCII", "HEX", "DEZ"};
-    for (int i = 0; i < 3; ++i) {
-        auto* rd = new QRadioButton(QString::fromLatin1(repNames[i]), Frame1);
-        rd->setObjectName(QStringLiteral("rdDataMode"));
-        rd->setProperty("ctrlIndex", i);
-        rd->setProperty("langTag", QStringLiteral("NOLANG"));
-        rl->addWidget(rd);
-        rdDataMode.append(rd);
-        connect(rd, &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on)
-                rdDataMode_Click(i);
-        });
-    }
-    rdDataMode[0]->setChecked(true);
+    rdDataMode = ByteTextEdit::CreateOptions(Frame1, rl);
+    data_ = new ByteTextEdit(ctx_, txtData, rdDataMode, ByteTextEdit::FilterTyping, this);
     middle->addWidget(Frame1);
 
     frameFixcode = new QGroupBox(QStringLiteral("Fixcode"), this);
@@ -140,46 +121,14 @@ void frmSystemHXWriteFixcode::FillDialog()
     QVariant rep = 0;
     if (ctx_.lk)
         ctx_.lk->LkGetData(KRItem::DataRepresentation, rep);
-    int index = rep.toInt();
-    if (index < 0 || index > 2)
-        index = 0;
+    // With the text empty the option only takes the new representation.
     txtData->clear();
-    dataRep_ = 0;
-    if (rdDataMode[index]->isChecked())
-        dataRep_ = index;
-    else
-        rdDataMode[index]->setChecked(true); // the click handler takes it: the text is empty
+    data_->setRepresentation(rep.toInt());
 }
 
-void frmSystemHXWriteFixcode::refuseData(int start, int length)
+int frmSystemHXWriteFixcode::DataRep() const
 {
-    if (ctx_.language)
-        ctx_.language->ShowMessage(20);
-    txtData->setFocus();
-    txtData->setSelection(start, length);
-}
-
-void frmSystemHXWriteFixcode::rdDataMode_Click(int index)
-{
-    if (repBusy_)
-        return;
-    const QScopedValueRollback busy(repBusy_, true);
-    QString converted;
-    ByteText::Span error;
-    if (ByteText::ChangeView(txtData->text(), dataRep_, index, &converted, &error)) {
-        dataRep_ = index;
-        txtData->setText(converted);
-        return;
-    }
-    rdDataMode[dataRep_]->setChecked(true);
-    refuseData(error.start, error.length);
-}
-
-void frmSystemHXWriteFixcode::txtData_Change()
-{
-    const QString allowed = ByteText::AllowedChars(dataRep_);
-    if (!allowed.isEmpty())
-        FilterTextBox(txtData, allowed);
+    return data_->representation();
 }
 
 void frmSystemHXWriteFixcode::refuseTooLong()
@@ -209,11 +158,8 @@ void frmSystemHXWriteFixcode::btOk_Click()
         return;
     }
     QByteArray fixcode;
-    ByteText::Span error;
-    if (!ByteText::FromView(txtData->text(), dataRep_, &fixcode, &error)) {
-        refuseData(error.start, error.length);
+    if (!data_->bytes(&fixcode))
         return;
-    }
     // Only five bytes go to the tag: the rest would be dropped without a word.
     if (fixcode.size() > kFixcodeBytes) {
         refuseTooLong();

@@ -20,6 +20,8 @@ class QRadioButton;
 
 namespace orvid {
 
+class ByteTextEdit;
+
 class frmSystemHXWriteFixcode : public QDialog {
     Q_OBJECT
 public:
@@ -34,7 +36,7 @@ public:
     void Load();
     void SetLanguage();
     void FillDialog();
-    int DataRep() const { return dataRep_; }
+    int DataRep() const;
 
     QGroupBox* frameData = nullptr;
     QLineEdit* txtData = nullptr;
@@ -49,17 +51,12 @@ public:
     QPushButton* btHelp = nullptr;
 
 private:
-    void rdDataMode_Click(int index);
     void btOk_Click();
-    void txtData_Change();
-    // Message 20 and the offending part of the text selected.
-    void refuseData(int start, int length);
     // A fixcode longer than the tag takes: said in plain words, the text selected.
     void refuseTooLong();
 
     AppContext& ctx_;
-    int dataRep_ = 0;
-    bool repBusy_ = false;
+    ByteTextEdit* data_ = nullptr; // txtData with rdDataMode
 };
 
 } // namespace orvid

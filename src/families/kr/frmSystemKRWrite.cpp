@@ -9,23 +9,18 @@
 #include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
-#include "shell/ByteText.h"
+#include "shell/ByteTextEdit.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QScopedValueRollback>
 #include <QVBoxLayout>
-
-#include <limits>
 
 namespace orvid {
 
@@ -51,36 +46,17 @@ frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
 
     frameData = makeFrame(this, "frameData", QStringLiteral("Daten"));
     auto* dl = new QVBoxLayout(frameData);
-    txtData = new QLineEdit(frameData);
-    txtData->setObjectName(QStringLiteral("txtData"));
-    txtData->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    txtData->setMinimumWidth(txtData->fontMetrics().horizontalAdvance(QString(48, QLatin1Char('0'))));
-    // The default limit of a line edit would cut a long read (decimal takes four
-    // characters a byte) without a word.
-    txtData->setMaxLength(std::numeric_limits<int>::max());
+    txtData = ByteTextEdit::CreateBox(frameData, 48, true);
     dl->addWidget(txtData);
     Frame1 = new QGroupBox(frameData);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setProperty("langTag", QStringLiteral("NOLANG"));
     auto* rl = new QHBoxLayout(Frame1);
-    const char* const repNames[] = {"ASCII", "HEX", "DEZ"};
-    for (int i = 0; i < 3; ++i) {
-        auto* rd = new QRadioButton(QString::fromLatin1(repNames[i]), Frame1);
-        rd->setObjectName(QStringLiteral("rdDataMode"));
-        rd->setProperty("ctrlIndex", i);
-        rd->setProperty("langTag", QStringLiteral("NOLANG"));
-        rl->addWidget(rd);
-        rdDataMode.append(rd);
-        connect(rd, &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on)
-                rdDataMode_Click(i);
-        });
-    }
+    rdDataMode = ByteTextEdit::CreateOptions(Frame1, rl);
     rl->addStretch(1);
-    rdDataMode[0]->setChecked(true);
+    data_ = new ByteTextEdit(ctx_, txtData, rdDataMode, ByteTextEdit::FilterTyping, this);
     dl->addWidget(Frame1);
     top->addWidget(frameData);
-    connect(txtData, &QLineEdit::textChanged, this, &frmSystemKRWrite::txtData_Change);
 
     auto* grid = new QGridLayout;
     frameCode = makeFrame(this, "frameCode", QStringLiteral("Code/Datenträger"));
@@ -178,7 +154,6 @@ void frmSystemKRWrite::SetLanguage()
 void frmSystemKRWrite::Load(int16_t headCount)
 {
     headCount_ = headCount;
-    dataRep_ = 0;
     SetLanguage();
     cmbHeadNumber->clear();
     for (int i = 1; i <= headCount_; ++i)
@@ -231,15 +206,8 @@ void frmSystemKRWrite::FillDialog()
 
     // The text is empty while the option changes, so the click only takes the new index.
     txtData->clear();
-    dataRep_ = 0;
-    int rep = item(KRItem::DataRepresentation).toInt();
-    if (rep < 0 || rep > 2)
-        rep = 0;
-    if (rdDataMode[rep]->isChecked())
-        dataRep_ = rep;
-    else
-        rdDataMode[rep]->setChecked(true);
-    txtData->setText(ByteText::ToView(item(KRItem::LastData).toByteArray(), dataRep_));
+    data_->setRepresentation(item(KRItem::DataRepresentation).toInt());
+    data_->setBytes(item(KRItem::LastData).toByteArray());
 
     const bool modeEnabled = item(KRItem::ModeFrameEnabled).toBool();
     frameMode->setEnabled(modeEnabled);
@@ -261,35 +229,9 @@ void frmSystemKRWrite::cmbCode_Click()
     chkFixcode->setEnabled(qtx10);
 }
 
-void frmSystemKRWrite::refuseData(int start, int length)
+int frmSystemKRWrite::DataRep() const
 {
-    if (ctx_.language)
-        ctx_.language->ShowMessage(20);
-    txtData->setFocus();
-    txtData->setSelection(start, length);
-}
-
-void frmSystemKRWrite::rdDataMode_Click(int index)
-{
-    if (repBusy_)
-        return;
-    const QScopedValueRollback busy(repBusy_, true);
-    QString converted;
-    ByteText::Span error;
-    if (ByteText::ChangeView(txtData->text(), dataRep_, index, &converted, &error)) {
-        dataRep_ = index;
-        txtData->setText(converted);
-        return;
-    }
-    rdDataMode[dataRep_]->setChecked(true);
-    refuseData(error.start, error.length);
-}
-
-void frmSystemKRWrite::txtData_Change()
-{
-    const QString allowed = ByteText::AllowedChars(dataRep_);
-    if (!allowed.isEmpty())
-        FilterTextBox(txtData, allowed);
+    return data_->representation();
 }
 
 void frmSystemKRWrite::txtAddress_LostFocus()
@@ -317,11 +259,8 @@ void frmSystemKRWrite::btOK_Click()
         return;
     }
     QByteArray data;
-    ByteText::Span error;
-    if (!ByteText::FromView(txtData->text(), dataRep_, &data, &error)) {
-        refuseData(error.start, error.length);
+    if (!data_->bytes(&data))
         return;
-    }
     // A window that takes no writes (another family became current meanwhile) and a write
     // the window refused both keep the dialog open with the user's entries; the window has
     // reported why it refused.

@@ -21,6 +21,8 @@ class QRadioButton;
 
 namespace orvid {
 
+class ByteTextEdit;
+
 class frmSystemKRWrite : public QDialog {
     Q_OBJECT
 public:
@@ -33,7 +35,7 @@ public:
     void Load(int16_t headCount);
     void SetLanguage();
     void FillDialog();
-    int DataRep() const { return dataRep_; }
+    int DataRep() const;
 
     QGroupBox* frameData = nullptr;
     QLineEdit* txtData = nullptr;
@@ -58,20 +60,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void rdDataMode_Click(int index);
     void cmbCode_Click();
     void btOK_Click();
-    void txtData_Change();
     void txtAddress_LostFocus();
-    // Message 20 and the offending part of the data selected.
-    void refuseData(int start, int length);
     bool interfaceUnit() const;
     QVariant item(int16_t id) const;
 
     AppContext& ctx_;
     int16_t headCount_ = 4;
-    int dataRep_ = 0;
-    bool repBusy_ = false;
+    ByteTextEdit* data_ = nullptr; // txtData with rdDataMode
 };
 
 } // namespace orvid

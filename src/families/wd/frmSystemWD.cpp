@@ -13,6 +13,7 @@
 #include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
+#include "shell/ByteTextEdit.h"
 #include "shell/ctrlList.h"
 
 #include <QApplication>
@@ -117,20 +118,8 @@ void frmSystemWD::buildControls()
 
     frameAccessType = makeFrame(frameHead, "frameAccessType", QStringLiteral("Zugriffsart"));
     auto* al = new QVBoxLayout(frameAccessType);
-    const QString accessTexts[] = {QStringLiteral("alle Datenträger"),
-                                   QStringLiteral("Datenträger mit ID-Code"),
-                                   QStringLiteral("Datenträger mit anderem ID-Code")};
-    for (int i = 0; i < 3; ++i) {
-        auto* rd = new QRadioButton(accessTexts[i], frameAccessType);
-        rd->setObjectName(QStringLiteral("rdIDCode"));
-        rd->setProperty("ctrlIndex", i);
-        al->addWidget(rd);
-        rdIDCode.append(rd);
-        connect(rd, &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on)
-                rdIDCode_Click(i);
-        });
-    }
+    rdIDCode = CreateOptionArray(frameAccessType, al, QStringLiteral("rdIDCode"), AccessTypeTexts(), true,
+                                 [this](int i) { rdIDCode_Click(i); });
     auto* idRow = new QHBoxLayout;
     lblIDCode = new QLabel(QStringLiteral("ID-Code (Hex.)"), frameAccessType);
     lblIDCode->setObjectName(QStringLiteral("lblIDCode"));
@@ -166,19 +155,7 @@ void frmSystemWD::buildControls()
     picButtons->setObjectName(QStringLiteral("picButtons"));
     auto* pl = new QHBoxLayout(picButtons);
     pl->setContentsMargins(0, 0, 0, 0);
-    const char* const repNames[] = {"ASCII", "HEX", "DEZ"};
-    for (int i = 0; i < 3; ++i) {
-        auto* rd = new QRadioButton(QString::fromLatin1(repNames[i]), picButtons);
-        rd->setObjectName(QStringLiteral("rdDataMode"));
-        rd->setProperty("ctrlIndex", i);
-        rd->setProperty("langTag", kNoLang);
-        pl->addWidget(rd);
-        rdDataMode.append(rd);
-        connect(rd, &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on)
-                rdDataMode_Click(i);
-        });
-    }
+    rdDataMode = ByteTextEdit::CreateOptions(picButtons, pl, [this](int i) { rdDataMode_Click(i); });
     pl->addStretch(1);
     dl->addWidget(picButtons);
     middle->addWidget(frameTagData, 1);
@@ -280,6 +257,12 @@ void frmSystemWD::buildControls()
 }
 
 // ---- field formatting ------------------------------------------------------------------
+
+QStringList frmSystemWD::AccessTypeTexts()
+{
+    return {QStringLiteral("alle Datenträger"), QStringLiteral("Datenträger mit ID-Code"),
+            QStringLiteral("Datenträger mit anderem ID-Code")};
+}
 
 QString frmSystemWD::FormatAddress(const QString& text)
 {

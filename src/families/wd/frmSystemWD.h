@@ -14,6 +14,7 @@
 #include "link/LinkInterfaces.h"
 
 #include <QList>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 
@@ -102,6 +103,9 @@ public:
     static QString FormatIDCode(const QString& text);
     static QString FormatLength(const QString& text);
     static QString FormatScanCode(const QString& text);
+    // The options of rdIDCode: which tags an access takes (this window and the data
+    // write dialog).
+    static QStringList AccessTypeTexts();
 
     // Controls (objectNames as the names of the members).
     QGroupBox* frameHead = nullptr;

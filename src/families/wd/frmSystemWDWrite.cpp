@@ -7,11 +7,10 @@
 #include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
-#include "shell/ByteText.h"
+#include "shell/ByteTextEdit.h"
 
 #include <QComboBox>
 #include <QEvent>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,17 +18,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScopedValueRollback>
 #include <QVBoxLayout>
-
-#include <limits>
 
 namespace orvid {
 
 namespace {
 constexpr int kHelpContext = 2550;
 const char* const kHexChars = "0123456789abcdefABCDEF";
-const QString kNoLang = QStringLiteral("NOLANG");
 constexpr int kTagMemory = WDProtocol::kAddressSpace;
 
 QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
@@ -40,44 +35,25 @@ QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
 }
 } // namespace
 
-frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
-{
-    setObjectName(QStringLiteral("frmSystemWDWrite"));
-    setWindowTitle(QStringLiteral("Daten schreiben"));
-    auto* top = new QVBoxLayout(this);
-    auto* grid = new QGridLayout;
+WDAccessDialog::WDAccessDialog(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {}
 
+QGroupBox* WDAccessDialog::buildHead(const QStringList& heads)
+{
     frameHeadNumber = makeFrame(this, "frameHeadNumber", QStringLiteral("Antenne"));
     cmbHeadNumber = new QComboBox(frameHeadNumber);
     cmbHeadNumber->setObjectName(QStringLiteral("cmbHeadNumber"));
-    cmbHeadNumber->setProperty("langTag", kNoLang);
-    cmbHeadNumber->addItems({QStringLiteral("0"), QStringLiteral("1")});
+    cmbHeadNumber->setProperty("langTag", QStringLiteral("NOLANG"));
+    cmbHeadNumber->addItems(heads);
     (new QHBoxLayout(frameHeadNumber))->addWidget(cmbHeadNumber);
-    grid->addWidget(frameHeadNumber, 0, 0);
+    return frameHeadNumber;
+}
 
-    frameAddress = makeFrame(this, "frameAddress", QStringLiteral("Adresse (Hex.)"));
-    txtAddress = new QLineEdit(QStringLiteral("0000"), frameAddress);
-    txtAddress->setObjectName(QStringLiteral("txtAddress"));
-    txtAddress->setMaxLength(4);
-    (new QHBoxLayout(frameAddress))->addWidget(txtAddress);
-    grid->addWidget(frameAddress, 1, 0);
-
-    frameAccessType = makeFrame(this, "frameAccessType", QStringLiteral("Zugriffsart"));
+QGroupBox* WDAccessDialog::buildAccess(const QString& title, const QStringList& options)
+{
+    frameAccessType = makeFrame(this, "frameAccessType", title);
     auto* al = new QVBoxLayout(frameAccessType);
-    const QString accessTexts[] = {QStringLiteral("alle Datenträger"),
-                                   QStringLiteral("Datenträger mit ID-Code"),
-                                   QStringLiteral("Datenträger mit anderem ID-Code")};
-    for (int i = 0; i < 3; ++i) {
-        auto* rd = new QRadioButton(accessTexts[i], frameAccessType);
-        rd->setObjectName(QStringLiteral("rdIDCode"));
-        rd->setProperty("ctrlIndex", i);
-        al->addWidget(rd);
-        rdIDCode.append(rd);
-        connect(rd, &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on)
-                rdIDCode_Click(i);
-        });
-    }
+    rdIDCode = CreateOptionArray(frameAccessType, al, QStringLiteral("rdIDCode"), options, true,
+                                 [this](int i) { rdIDCode_Click(i); });
     auto* idRow = new QHBoxLayout;
     lblIdCode = new QLabel(QStringLiteral("ID-Code (Hex.)"), frameAccessType);
     lblIdCode->setObjectName(QStringLiteral("lblIdCode"));
@@ -87,40 +63,18 @@ frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent) : QDialog(p
     idRow->addWidget(lblIdCode);
     idRow->addWidget(txtIDCode);
     al->addLayout(idRow);
-    grid->addWidget(frameAccessType, 0, 1, 2, 1);
-    top->addLayout(grid);
+    connect(txtIDCode, &QLineEdit::textChanged, this,
+            [this] { FilterTextBox(txtIDCode, QString::fromLatin1(kHexChars)); });
+    txtIDCode->installEventFilter(this);
+    rdIDCode[0]->setChecked(true);
+    return frameAccessType;
+}
 
-    frameData = makeFrame(this, "frameData", QStringLiteral("Daten"));
-    auto* dl = new QVBoxLayout(frameData);
-    txtData = new QLineEdit(frameData);
-    txtData->setObjectName(QStringLiteral("txtData"));
-    txtData->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    txtData->setMinimumWidth(txtData->fontMetrics().horizontalAdvance(QString(48, QLatin1Char('0'))));
-    // The default limit of a line edit would cut a long read (decimal takes four
-    // characters a byte) without a word.
-    txtData->setMaxLength(std::numeric_limits<int>::max());
-    dl->addWidget(txtData);
-    auto* rl = new QHBoxLayout;
-    const char* const repNames[] = {"ASCII", "HEX", "DEZ"};
-    for (int i = 0; i < 3; ++i) {
-        auto* rd = new QRadioButton(QString::fromLatin1(repNames[i]), frameData);
-        rd->setObjectName(QStringLiteral("rdDataMode"));
-        rd->setProperty("ctrlIndex", i);
-        rd->setProperty("langTag", kNoLang);
-        rl->addWidget(rd);
-        rdDataMode.append(rd);
-        connect(rd, &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on)
-                rdDataMode_Click(i);
-        });
-    }
-    rl->addStretch(1);
-    dl->addLayout(rl);
-    top->addWidget(frameData);
-
+void WDAccessDialog::buildButtons(QBoxLayout* top, const QString& okText, int helpContext)
+{
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    btOk = new QPushButton(QStringLiteral("&OK"), this);
+    btOk = new QPushButton(okText, this);
     btOk->setObjectName(QStringLiteral("btOk"));
     btOk->setDefault(true);
     btCancel = new QPushButton(QStringLiteral("&Abbruch"), this);
@@ -131,89 +85,106 @@ frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent) : QDialog(p
     buttons->addWidget(btCancel);
     buttons->addWidget(btHelp);
     top->addLayout(buttons);
-
-    // The address is hex like in the main window: other characters would silently give a
-    // different address.
-    connect(txtAddress, &QLineEdit::textChanged, this,
-            [this] { FilterTextBox(txtAddress, QString::fromLatin1(kHexChars)); });
-    connect(txtIDCode, &QLineEdit::textChanged, this,
-            [this] { FilterTextBox(txtIDCode, QString::fromLatin1(kHexChars)); });
-    for (QLineEdit* e : {txtAddress, txtIDCode, txtData})
-        e->installEventFilter(this);
-    connect(btOk, &QPushButton::clicked, this, &frmSystemWDWrite::btOk_Click);
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btHelp, &QPushButton::clicked, this, [this] { ShowHelp(ctx_, kHelpContext); });
-
-    rdIDCode[0]->setChecked(true);
-    rdDataMode[0]->setChecked(true);
+    connect(btHelp, &QPushButton::clicked, this, [this, helpContext] { ShowHelp(ctx_, helpContext); });
 }
 
-IWDWriteTarget* frmSystemWDWrite::target() const
+IWDWriteTarget* WDAccessDialog::target() const
 {
     if (target_)
         return target_;
     return ctx_.lk ? dynamic_cast<IWDWriteTarget*>(ctx_.lk->CurrentWindow()) : nullptr;
 }
 
-void frmSystemWDWrite::SetLanguage()
+void WDAccessDialog::SetLanguage()
 {
     if (ctx_.language)
         ctx_.language->ApplyWindowLanguage(this);
 }
 
-void frmSystemWDWrite::Load()
+WDEntries WDAccessDialog::loadEntries()
 {
     WDEntries entries;
     if (IWDWriteTarget* t = target())
         entries = t->Entries();
-    // With the text still empty the option's click only takes the new representation.
-    txtData->clear();
-    const int rep = entries.dataRepresentation >= 0 && entries.dataRepresentation < 3
-        ? entries.dataRepresentation : 0;
-    SetOptionGroup(rdDataMode, rep);
-    dataRep_ = rep;
-
     cmbHeadNumber->setCurrentIndex(entries.head >= 0 && entries.head < cmbHeadNumber->count() ? entries.head : 0);
     SetOptionGroup(rdIDCode, entries.accessType);
     rdIDCode_Click(GetOptionGroup(rdIDCode));
-    txtAddress->setText(frmSystemWD::FormatAddress(entries.address));
     txtIDCode->setText(entries.idCode);
-    txtData->setText(ByteText::ToView(entries.lastData, dataRep_));
+    return entries;
+}
 
+void WDAccessDialog::finishLoad()
+{
     SetLanguage();
     adjustSize();
     if (ctx_.placement)
         ctx_.placement->CenterForm(this);
 }
 
-void frmSystemWDWrite::rdIDCode_Click(int index)
+void WDAccessDialog::rdIDCode_Click(int index)
 {
     lblIdCode->setEnabled(index != 0);
     txtIDCode->setEnabled(index != 0);
 }
 
-void frmSystemWDWrite::refuseData(int start, int length)
+frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent) : WDAccessDialog(ctx, parent)
 {
-    if (ctx_.language)
-        ctx_.language->ShowMessage(20);
-    txtData->setFocus();
-    txtData->setSelection(start, length);
+    setObjectName(QStringLiteral("frmSystemWDWrite"));
+    setWindowTitle(QStringLiteral("Daten schreiben"));
+    auto* top = new QVBoxLayout(this);
+    auto* grid = new QGridLayout;
+
+    grid->addWidget(buildHead({QStringLiteral("0"), QStringLiteral("1")}), 0, 0);
+
+    frameAddress = makeFrame(this, "frameAddress", QStringLiteral("Adresse (Hex.)"));
+    txtAddress = new QLineEdit(QStringLiteral("0000"), frameAddress);
+    txtAddress->setObjectName(QStringLiteral("txtAddress"));
+    txtAddress->setMaxLength(4);
+    (new QHBoxLayout(frameAddress))->addWidget(txtAddress);
+    grid->addWidget(frameAddress, 1, 0);
+
+    grid->addWidget(buildAccess(QStringLiteral("Zugriffsart"), frmSystemWD::AccessTypeTexts()), 0, 1, 2, 1);
+    top->addLayout(grid);
+
+    frameData = makeFrame(this, "frameData", QStringLiteral("Daten"));
+    auto* dl = new QVBoxLayout(frameData);
+    txtData = ByteTextEdit::CreateBox(frameData, 48, true);
+    dl->addWidget(txtData);
+    auto* rl = new QHBoxLayout;
+    rdDataMode = ByteTextEdit::CreateOptions(frameData, rl);
+    rl->addStretch(1);
+    dl->addLayout(rl);
+    top->addWidget(frameData);
+    // Typing is not held to the representation here: a wrong character is shown by
+    // message 20 on OK or on a switch, with the character selected.
+    data_ = new ByteTextEdit(ctx_, txtData, rdDataMode, ByteTextEdit::AnyTyping, this);
+
+    buildButtons(top, QStringLiteral("&OK"), kHelpContext);
+
+    // The address is hex like in the main window: other characters would silently give a
+    // different address.
+    connect(txtAddress, &QLineEdit::textChanged, this,
+            [this] { FilterTextBox(txtAddress, QString::fromLatin1(kHexChars)); });
+    for (QLineEdit* e : {txtAddress, txtData})
+        e->installEventFilter(this);
+    connect(btOk, &QPushButton::clicked, this, &frmSystemWDWrite::btOk_Click);
 }
 
-void frmSystemWDWrite::rdDataMode_Click(int index)
+void frmSystemWDWrite::Load()
 {
-    if (repBusy_)
-        return;
-    const QScopedValueRollback busy(repBusy_, true);
-    QString converted;
-    ByteText::Span error;
-    if (ByteText::ChangeView(txtData->text(), dataRep_, index, &converted, &error)) {
-        dataRep_ = index;
-        txtData->setText(converted);
-        return;
-    }
-    rdDataMode[dataRep_]->setChecked(true);
-    refuseData(error.start, error.length);
+    const WDEntries entries = loadEntries();
+    txtAddress->setText(frmSystemWD::FormatAddress(entries.address));
+    // With the text still empty the option's click only takes the new representation.
+    txtData->clear();
+    data_->setRepresentation(entries.dataRepresentation);
+    data_->setBytes(entries.lastData);
+    finishLoad();
+}
+
+int frmSystemWDWrite::DataRep() const
+{
+    return data_->representation();
 }
 
 bool frmSystemWDWrite::eventFilter(QObject* watched, QEvent* event)
@@ -233,11 +204,8 @@ bool frmSystemWDWrite::eventFilter(QObject* watched, QEvent* event)
 void frmSystemWDWrite::btOk_Click()
 {
     QByteArray data;
-    ByteText::Span error;
-    if (!ByteText::FromView(txtData->text(), dataRep_, &data, &error)) {
-        refuseData(error.start, error.length);
+    if (!data_->bytes(&data))
         return;
-    }
     txtAddress->setText(frmSystemWD::FormatAddress(txtAddress->text()));
     const auto address = static_cast<quint16>(static_cast<qint64>(Val(QStringLiteral("&H") + txtAddress->text())) & 0xFFFF);
     IWDWriteTarget* t = target();

@@ -12,7 +12,9 @@
 
 #include <QDialog>
 #include <QList>
+#include <QStringList>
 
+class QBoxLayout;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -22,19 +24,17 @@ class QRadioButton;
 
 namespace orvid {
 
-class frmSystemWDWrite : public QDialog {
+class ByteTextEdit;
+
+// What the two write dialogs of system D share: the window they write through, the
+// antenna and the access type with its ID code (taken from that window's entries) and
+// the OK/Cancel/Help row. Each dialog builds the parts where it shows them, since the
+// order of building is the tab order.
+class WDAccessDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit frmSystemWDWrite(AppContext& ctx, QWidget* parent = nullptr);
-
-    // Loads from target (null: the link's current window) and shows the dialog modally.
-    static void ShowDialog(AppContext& ctx, QWidget* parent = nullptr, IWDWriteTarget* target = nullptr);
-
     void setTarget(IWDWriteTarget* target) { target_ = target; }
-    // Form_Load: the entries of the system D window and the data of its last read.
-    void Load();
     void SetLanguage();
-    int DataRep() const { return dataRep_; }
 
     QGroupBox* frameHeadNumber = nullptr;
     QComboBox* cmbHeadNumber = nullptr;
@@ -42,14 +42,54 @@ public:
     QList<QRadioButton*> rdIDCode;
     QLabel* lblIdCode = nullptr;
     QLineEdit* txtIDCode = nullptr;
+    QPushButton* btOk = nullptr;
+    QPushButton* btCancel = nullptr;
+    QPushButton* btHelp = nullptr;
+
+protected:
+    WDAccessDialog(AppContext& ctx, QWidget* parent);
+
+    // frameHeadNumber holding cmbHeadNumber with the given heads.
+    QGroupBox* buildHead(const QStringList& heads);
+    // frameAccessType: the options rdIDCode, then lblIdCode with txtIDCode (hex only,
+    // formatted by the dialog's event filter); the first option is checked.
+    QGroupBox* buildAccess(const QString& title, const QStringList& options);
+    // The button row at the foot of top: Cancel rejects, Help shows helpContext; the
+    // dialog connects OK.
+    void buildButtons(QBoxLayout* top, const QString& okText, int helpContext);
+    // The entries of the target (defaults without one), antenna, access type and ID
+    // code taken over.
+    WDEntries loadEntries();
+    // Texts, size and place once the fields are filled.
+    void finishLoad();
+    // The target given, else the link's current window when it takes writes.
+    IWDWriteTarget* target() const;
+
+    AppContext& ctx_;
+
+private:
+    void rdIDCode_Click(int index);
+
+    IWDWriteTarget* target_ = nullptr;
+};
+
+class frmSystemWDWrite : public WDAccessDialog {
+    Q_OBJECT
+public:
+    explicit frmSystemWDWrite(AppContext& ctx, QWidget* parent = nullptr);
+
+    // Loads from target (null: the link's current window) and shows the dialog modally.
+    static void ShowDialog(AppContext& ctx, QWidget* parent = nullptr, IWDWriteTarget* target = nullptr);
+
+    // Form_Load: the entries of the system D window and the data of its last read.
+    void Load();
+    int DataRep() const;
+
     QGroupBox* frameAddress = nullptr;
     QLineEdit* txtAddress = nullptr;
     QGroupBox* frameData = nullptr;
     QLineEdit* txtData = nullptr;
     QList<QRadioButton*> rdDataMode;
-    QPushButton* btOk = nullptr;
-    QPushButton* btCancel = nullptr;
-    QPushButton* btHelp = nullptr;
 
     void btOk_Click();
 
@@ -57,16 +97,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void rdDataMode_Click(int index);
-    void rdIDCode_Click(int index);
-    // Message 20 and the offending part of the data selected.
-    void refuseData(int start, int length);
-    IWDWriteTarget* target() const;
-
-    AppContext& ctx_;
-    IWDWriteTarget* target_ = nullptr;
-    int dataRep_ = 0;
-    bool repBusy_ = false;
+    ByteTextEdit* data_ = nullptr; // txtData with rdDataMode
 };
 
 } // namespace orvid

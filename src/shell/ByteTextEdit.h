@@ -1,0 +1,77 @@
+#pragma once
+// Tag bytes edited in a line edit with the three representation options beside it (text,
+// hex, decimal; see ByteText). The write dialogs of both tag families share it: it keeps
+// the representation the box is in, converts the text when an option is clicked (a text
+// that does not convert keeps the old option, shows message 20 and selects the offending
+// part), optionally holds typing to the characters of the representation, and reads the
+// bytes back on OK. The dialogs keep owning and laying out the widgets, so their names,
+// properties and tab order are theirs; the two factories below make them alike.
+
+#include "foundations/AppContext.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+class QBoxLayout;
+class QLineEdit;
+class QRadioButton;
+class QWidget;
+
+namespace orvid {
+
+// A control array of option buttons: one QRadioButton a text, objectName name, dynamic
+// property "ctrlIndex" = its index ("langTag" "NOLANG" when not translated), created in
+// parent and added to layout in order. clicked (if given) gets the index of the option
+// that becomes checked.
+QList<QRadioButton*> CreateOptionArray(QWidget* parent, QBoxLayout* layout, const QString& name,
+                                       const QStringList& texts, bool translated,
+                                       const std::function<void(int)>& clicked = {});
+
+class ByteTextEdit : public QObject {
+    Q_OBJECT
+public:
+    enum Typing { AnyTyping, FilterTyping };
+
+    // The data box "txtData": fixed font, wide enough for widthChars digits. An unlimited
+    // box takes any length: the default limit would cut a long read (decimal takes four
+    // characters a byte) without a word.
+    static QLineEdit* CreateBox(QWidget* parent, int widthChars, bool unlimited);
+    // The option array "rdDataMode" ("ASCII", "HEX", "DEZ"; ctrlIndex 0..2, never
+    // translated), created in parent and added to layout in that order; clicked as for
+    // CreateOptionArray (an owning ByteTextEdit connects itself).
+    static QList<QRadioButton*> CreateOptions(QWidget* parent, QBoxLayout* layout,
+                                              const std::function<void(int)>& clicked = {});
+
+    // Takes over box and the three options; option 0 is checked unless one already is.
+    ByteTextEdit(AppContext& ctx, QLineEdit* box, const QList<QRadioButton*>& options, Typing typing,
+                 QObject* parent);
+
+    int representation() const { return rep_; }
+    // As a click on the option: the text is converted; false (option and text unchanged,
+    // message 20 shown) when it does not convert. Out of range counts as text.
+    bool setRepresentation(int representation);
+    // The bytes in the current representation.
+    void setBytes(const QByteArray& bytes);
+    // The bytes the text spells; false (message 20, offending part selected) when it
+    // does not convert.
+    bool bytes(QByteArray* out);
+    // Message 20 and the given part of the text selected, the box focused.
+    void refuse(int start, int length);
+
+private:
+    void optionClicked(int index);
+    void textChanged();
+
+    AppContext& ctx_;
+    QLineEdit* box_;
+    QList<QRadioButton*> options_;
+    int rep_ = 0;
+    // Setting the old option back after a refusal toggles it again.
+    bool busy_ = false;
+};
+
+} // namespace orvid
