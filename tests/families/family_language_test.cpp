@@ -47,10 +47,7 @@ class FamilyLanguage : public ::testing::Test {
 protected:
     FamilyLanguage()
     {
-        const QByteArray file = ShippedLanguageFile();
-        EXPECT_FALSE(file.isEmpty());
-        tc.writeProgramFile(QStringLiteral("ORVILANG.ENG"), file);
-        tc.language->LoadLanguageList();
+        EXPECT_FALSE(InstallShippedLanguage(tc).isEmpty());
         tc.ctx.frame = &frame;
         lk = std::make_unique<LK>(tc.ctx);
         tc.ctx.lk = lk.get();

@@ -44,10 +44,8 @@ class ShippedLanguage : public ::testing::Test {
 protected:
     ShippedLanguage()
     {
-        file = ShippedLanguageFile();
+        file = InstallShippedLanguage(tc);
         EXPECT_FALSE(file.isEmpty());
-        tc.writeProgramFile(QStringLiteral("ORVILANG.ENG"), file);
-        tc.language->LoadLanguageList();
         tc.ctx.frame = &frame;
         lk = std::make_unique<LK>(tc.ctx);
         tc.ctx.lk = lk.get();

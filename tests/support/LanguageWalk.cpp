@@ -1,5 +1,6 @@
 #include "LanguageWalk.h"
 
+#include "TestContext.h"
 #include "foundations/Language.h"
 
 #include <QAbstractButton>
@@ -87,6 +88,14 @@ QByteArray ShippedLanguageFile(const QString& name)
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
+}
+
+QByteArray InstallShippedLanguage(TestContext& tc)
+{
+    const QByteArray file = ShippedLanguageFile();
+    tc.writeProgramFile(QStringLiteral("ORVILANG.ENG"), file);
+    tc.language->LoadLanguageList();
+    return file;
 }
 
 QMap<QString, QString> CaptionsOf(QWidget* window, CaptionWalk walk)

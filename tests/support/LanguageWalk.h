@@ -29,6 +29,11 @@ extern const QString kWindowTitleKey;
 // The bytes of a language file shipped in data/ (empty when it cannot be read).
 QByteArray ShippedLanguageFile(const QString& name = QStringLiteral("ORVILANG.ENG"));
 
+class TestContext;
+// Puts the shipped English file into the test's program folder and rebuilds the language
+// list, so the test can switch to it. Returns the file's bytes (empty when unreadable).
+QByteArray InstallShippedLanguage(TestContext& tc);
+
 struct CaptionWalk {
     // The items of drop-down lists that are not editable, as "<name>[<index>]" (an
     // editable list holds the user's entries, not texts of the program).
