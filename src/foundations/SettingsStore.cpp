@@ -5,12 +5,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvid {
@@ -246,76 +252,6 @@ private:
     int fd_;
 };
 
-// One line of the file without its line break: eol is "\n" or "\r\n"; the last line may
-// end in "\r" or in nothing.
-struct Line {
-    QString text;
-    QByteArray eol;
-};
-
-struct FileLines {
-    QList<Line> lines;
-    QByteArray eol = "\n"; // the file's own line break, for lines a write adds
-    bool bom = false;
-};
-
-// A line is UTF-8 when it decodes as such; otherwise it was typed in an 8-bit editor and
-// is Windows-1252. Deciding per line keeps a file readable that holds both.
-QString decodeLine(const QByteArray& bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    return utf8.hasError() ? FromCp1252(bytes) : text;
-}
-
-FileLines splitLines(const QByteArray& input)
-{
-    FileLines file;
-    QByteArray bytes = input;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        file.bom = true;
-        bytes.remove(0, 3);
-    }
-    bool eolSeen = false;
-    qsizetype pos = 0;
-    while (pos < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', pos);
-        const bool lastLine = end < 0;
-        if (lastLine)
-            end = bytes.size();
-        Line line;
-        qsizetype textEnd = end;
-        const bool cr = textEnd > pos && bytes.at(textEnd - 1) == '\r';
-        if (cr)
-            --textEnd;
-        if (!lastLine) {
-            line.eol = cr ? QByteArray("\r\n") : QByteArray("\n");
-            if (!eolSeen) {
-                file.eol = line.eol;
-                eolSeen = true;
-            }
-        } else if (cr) {
-            line.eol = "\r";
-        }
-        line.text = decodeLine(bytes.mid(pos, textEnd - pos));
-        file.lines.append(line);
-        pos = end + 1;
-    }
-    return file;
-}
-
-QByteArray joinLines(const FileLines& file)
-{
-    QByteArray out;
-    if (file.bom)
-        out += "\xEF\xBB\xBF";
-    for (const Line& line : file.lines) {
-        out += line.text.toUtf8();
-        out += line.eol;
-    }
-    return out;
-}
-
 enum class LineType { Blank, Comment, Header, BrokenHeader, Value, Other };
 
 struct LineInfo {
@@ -356,14 +292,322 @@ LineInfo classify(const QString& text)
     return info;
 }
 
-template <typename F>
-void walkLines(const QList<Line>& lines, F&& f)
+// Lines are decoded only to be understood; the file keeps their bytes. A line is UTF-8
+// when it decodes as such; otherwise it was typed in an 8-bit editor and is Windows-1252.
+// Deciding per line keeps a file readable that holds both. U+FEFF at the start of a line
+// is a character of the line: only the file's own first bytes can be a byte order mark.
+class LineDecoder {
+public:
+    QString operator()(QByteArrayView bytes)
+    {
+        if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+            return QString::fromLatin1(bytes);
+        utf8_.resetState();
+        QString text = utf8_(bytes);
+        return utf8_.hasError() ? FromCp1252(bytes.toByteArray()) : text;
+    }
+
+private:
+    QStringDecoder utf8_{QStringDecoder::Utf8,
+                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
+};
+
+// One line of the file: its text is [start, textEnd), its line break (if any) runs up to
+// next. A break is "\n" or "\r\n"; the file's last line may end in "\r" or in nothing.
+struct LineSpan {
+    qsizetype start;
+    qsizetype textEnd;
+    qsizetype next;
+    bool hasNewline(const QByteArray& bytes) const { return next > start && bytes.at(next - 1) == '\n'; }
+};
+
+LineSpan lineAt(const QByteArray& bytes, qsizetype start)
 {
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        f(i, classify(lines.at(i).text));
+    const qsizetype nl = bytes.indexOf('\n', start);
+    LineSpan line{start, nl < 0 ? bytes.size() : nl, nl < 0 ? bytes.size() : nl + 1};
+    if (line.textEnd > start && bytes.at(line.textEnd - 1) == '\r')
+        --line.textEnd;
+    return line;
 }
 
+QString lineText(const QByteArray& bytes, const LineSpan& line, LineDecoder& decode)
+{
+    return decode(QByteArrayView(bytes).sliced(line.start, line.textEnd - line.start));
+}
+
+// Names of sections and values are matched without regard to case: the folded form is
+// the key of the indexes (the same folding a case-insensitive comparison uses).
+QString foldKey(const QString& s)
+{
+    return s.toCaseFolded();
+}
+
+struct SectionIndex {
+    QHash<QString, qsizetype> values; // folded name -> position in Section::values
+    QList<qsizetype> lineStart;       // per value: where its line starts in the file
+    qsizetype anchor = -1;            // start of the line a new value is written after
+};
+
+// The file's bytes with what was understood of them. Offsets count from the file's
+// first byte (a byte order mark included).
+struct ParsedFile {
+    QByteArray bytes;
+    qsizetype bomSize = 0;
+    SettingsStore::Document doc;
+    QList<SectionIndex> index;          // parallel to doc
+    QHash<QString, qsizetype> sections; // folded name -> position in doc
+    QByteArray eol = "\n";              // the file's own line break, for lines a write adds
+    bool hasContent = false;            // any line that is not blank
+};
+
+// One pass over the file. A section written twice is one section; the first line of a
+// name wins (as a lookup would find it); what follows a broken header belongs nowhere.
+ParsedFile parseFile(const QByteArray& bytes)
+{
+    ParsedFile f;
+    f.bytes = bytes;
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        f.bomSize = 3;
+    LineDecoder decode;
+    bool eolSeen = false;
+    qsizetype current = -1;
+    for (qsizetype pos = f.bomSize; pos < bytes.size();) {
+        const LineSpan line = lineAt(bytes, pos);
+        if (!eolSeen && line.hasNewline(bytes)) {
+            f.eol = bytes.mid(line.textEnd, line.next - line.textEnd);
+            eolSeen = true;
+        }
+        const LineInfo info = classify(lineText(bytes, line, decode));
+        f.hasContent = f.hasContent || info.type != LineType::Blank;
+        switch (info.type) {
+        case LineType::Header: {
+            const QString key = foldKey(info.section);
+            const auto it = f.sections.constFind(key);
+            if (it != f.sections.constEnd()) {
+                current = *it;
+            } else {
+                current = f.doc.size();
+                f.doc.append(SettingsStore::Section{info.section, {}});
+                f.index.append(SectionIndex());
+                f.sections.insert(key, current);
+            }
+            f.index[current].anchor = pos;
+            break;
+        }
+        case LineType::BrokenHeader:
+            current = -1;
+            break;
+        case LineType::Value: {
+            if (current < 0)
+                break;
+            SectionIndex& idx = f.index[current];
+            idx.anchor = pos;
+            const QString key = foldKey(info.name);
+            if (idx.values.contains(key))
+                break;
+            SettingsStore::Value v;
+            v.name = info.name;
+            v.isNumber = parseDword(info.raw, v.number);
+            if (!v.isNumber)
+                v.text = unescape(info.raw);
+            QList<SettingsStore::Value>& values = f.doc[current].values;
+            idx.values.insert(key, values.size());
+            idx.lineStart.append(pos);
+            values.append(v);
+            break;
+        }
+        case LineType::Other:
+            if (current >= 0)
+                f.index[current].anchor = pos;
+            break;
+        case LineType::Comment:
+        case LineType::Blank:
+            break;
+        }
+        pos = line.next;
+    }
+    return f;
+}
+
+const SettingsStore::Value* lookup(const ParsedFile& f, const QString& section, const QString& name)
+{
+    const auto s = f.sections.constFind(foldKey(section));
+    if (s == f.sections.constEnd())
+        return nullptr;
+    const SectionIndex& idx = f.index.at(*s);
+    const auto v = idx.values.constFind(foldKey(name));
+    return v == idx.values.constEnd() ? nullptr : &f.doc.at(*s).values.at(*v);
+}
+
+// Setting one text value is one splice of the file's bytes: `removed` bytes at pos give
+// way to `inserted`. Every other byte stays as it is.
+struct Edit {
+    bool changed = false;
+    qsizetype pos = 0;
+    qsizetype removed = 0;
+    QByteArray inserted;
+    qsizetype section = -1;  // -1: the section is new
+    qsizetype value = -1;    // -1: the value is new
+    qsizetype valueLine = 0; // where the value's line starts after the splice
+};
+
+Edit planEdit(const ParsedFile& f, const QString& section, const QString& name, const QString& value)
+{
+    Edit e;
+    const QString escapedValue = escape(value, Kind::Value);
+    const auto s = f.sections.constFind(foldKey(section));
+    if (s != f.sections.constEnd()) {
+        e.section = *s;
+        const SectionIndex& idx = f.index.at(e.section);
+        const auto v = idx.values.constFind(foldKey(name));
+        if (v != idx.values.constEnd()) {
+            e.value = *v;
+            const SettingsStore::Value& old = f.doc.at(e.section).values.at(e.value);
+            if (!old.isNumber && old.text == value)
+                return e;
+            // Only the value changes: the name keeps its spelling and the line its layout.
+            // (A line typed in an 8-bit editor is written back in UTF-8 as a whole.)
+            const LineSpan line = lineAt(f.bytes, idx.lineStart.at(e.value));
+            LineDecoder decode;
+            const QString text = lineText(f.bytes, line, decode);
+            e.changed = true;
+            e.pos = line.start;
+            e.removed = line.textEnd - line.start;
+            e.inserted = (text.left(text.indexOf(u'=') + 1) + escapedValue).toUtf8();
+            e.valueLine = line.start;
+            return e;
+        }
+    }
+
+    e.changed = true;
+    const QByteArray entry = (escape(name, Kind::Name) + u'=' + escapedValue).toUtf8() + f.eol;
+    const QByteArray& bytes = f.bytes;
+    // The file's last line is ended first; one ending in a bare CR gets its LF.
+    QByteArray lastBreak;
+    if (bytes.size() > f.bomSize && !bytes.endsWith('\n'))
+        lastBreak = bytes.endsWith('\r') ? QByteArray("\n") : f.eol;
+    if (e.section >= 0) {
+        // At the end of the section's last block.
+        const LineSpan anchor = lineAt(bytes, f.index.at(e.section).anchor);
+        if (anchor.hasNewline(bytes)) {
+            e.pos = anchor.next;
+        } else {
+            e.pos = bytes.size();
+            e.inserted = lastBreak;
+        }
+        e.valueLine = e.pos + e.inserted.size();
+        e.inserted += entry;
+        return e;
+    }
+    // A new section at the end of the file, after a blank line.
+    e.pos = bytes.size();
+    e.inserted = lastBreak;
+    if (f.hasContent)
+        e.inserted += f.eol;
+    e.inserted += (u'[' + escape(section, Kind::Section) + u']').toUtf8() + f.eol;
+    e.valueLine = e.pos + e.inserted.size();
+    e.inserted += entry;
+    return e;
+}
+
+QByteArray applyEdit(const QByteArray& bytes, const Edit& e)
+{
+    QByteArray out;
+    out.reserve(bytes.size() - e.removed + e.inserted.size());
+    out.append(bytes.constData(), e.pos);
+    out.append(e.inserted);
+    out.append(bytes.constData() + e.pos + e.removed, bytes.size() - e.pos - e.removed);
+    return out;
+}
+
+// Brings the parsed file up to date with an edit that reached the disk, without parsing
+// it again: offsets behind the splice move, and the value (and section) join the indexes.
+void commitEdit(ParsedFile& f, const Edit& e, QByteArray bytes, const QString& section,
+                const QString& name, const QString& value)
+{
+    f.bytes = std::move(bytes);
+    f.hasContent = true;
+    const qsizetype from = e.pos + e.removed;
+    const qsizetype delta = e.inserted.size() - e.removed;
+    if (delta != 0) {
+        for (SectionIndex& idx : f.index) {
+            for (qsizetype& start : idx.lineStart)
+                if (start >= from)
+                    start += delta;
+            if (idx.anchor >= from)
+                idx.anchor += delta;
+        }
+    }
+    qsizetype s = e.section;
+    if (s < 0) {
+        s = f.doc.size();
+        f.doc.append(SettingsStore::Section{section, {}});
+        f.index.append(SectionIndex());
+        f.sections.insert(foldKey(section), s);
+    }
+    QList<SettingsStore::Value>& values = f.doc[s].values;
+    if (e.value >= 0) {
+        SettingsStore::Value& v = values[e.value];
+        v.isNumber = false;
+        v.number = 0;
+        v.text = value;
+        return;
+    }
+    SectionIndex& idx = f.index[s];
+    idx.values.insert(foldKey(name), values.size());
+    idx.lineStart.append(e.valueLine);
+    idx.anchor = e.valueLine;
+    values.append(SettingsStore::Value{name, value, false, 0});
+}
+
+// What identifies one state of the file on disk. Every change of the contents moves the
+// change time (ctime), which no program can set back; an atomic replace also brings a new
+// inode.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    qint64 modified = 0; // ns
+    qint64 changed = 0;  // ns
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+qint64 nanoseconds(const timespec& t)
+{
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+FileStamp stampOf(const struct stat& st)
+{
+    return FileStamp{true, st.st_dev, st.st_ino, st.st_size, nanoseconds(st.st_mtim),
+                     nanoseconds(st.st_ctim)};
+}
+
+qint64 nowNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return nanoseconds(now);
+}
+
+// File times tick in coarse steps, so a change made within the same step as the one that
+// was read can leave the stamp as it was. Contents read (or written) this soon after the
+// file's last change are compared with the file again on the next call.
+constexpr qint64 kTimeStepNs = 1000000000;
+
 } // namespace
+
+struct SettingsStore::Model : ParsedFile {
+    FileStamp stamp;
+    qint64 readAt = 0; // when the contents were known to be the file's (ns)
+
+    bool trusted(const FileStamp& now) const
+    {
+        return stamp == now && readAt - stamp.changed >= kTimeStepNs;
+    }
+};
 
 QString TrimNul(const QString& text)
 {
@@ -374,7 +618,10 @@ QString TrimNul(const QString& text)
 SettingsStore::SettingsStore(const QString& filePath)
     : path_(filePath.isEmpty() ? defaultFilePath() : filePath)
 {
+    removeStaleTemporaries();
 }
+
+SettingsStore::~SettingsStore() = default;
 
 QString SettingsStore::defaultFilePath()
 {
@@ -387,118 +634,51 @@ QString SettingsStore::filePath() const
     return path_;
 }
 
+void SettingsStore::setWriteFailureHandler(WriteFailureHandler handler)
+{
+    onWriteFailure_ = std::move(handler);
+}
+
+// A save that was cut off (crash, power loss) can leave its temporary file next to the
+// settings file: the file's name, a dot and six random letters. Under the folder lock no
+// save of this program is running, so any such file is left over. A suffix of lower-case
+// letters only is spared: that is how a copy made by hand ("Zarvento.conf.backup") looks,
+// and one in 64 temporary names.
+void SettingsStore::removeStaleTemporaries() const
+{
+    const QFileInfo info(path_);
+    const QDir dir = info.absoluteDir();
+    if (!dir.exists())
+        return;
+    const FolderLock lock(dir.absolutePath());
+    const QString prefix = info.fileName() + u'.';
+    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
+            continue;
+        const QString suffix = name.mid(prefix.size());
+        const bool letters = std::all_of(suffix.cbegin(), suffix.cend(), [](QChar c) {
+            return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        });
+        if (letters && suffix != suffix.toLower())
+            QFile::remove(entry.absoluteFilePath());
+    }
+}
+
 SettingsStore::Document SettingsStore::parse(const QByteArray& bytes)
 {
-    Document doc;
-    Section* current = nullptr;
-    walkLines(splitLines(bytes).lines, [&](qsizetype, const LineInfo& info) {
-        switch (info.type) {
-        case LineType::Header:
-            current = findSection(doc, info.section);
-            if (!current) {
-                doc.append(Section{info.section, {}});
-                current = &doc.last();
-            }
-            break;
-        case LineType::BrokenHeader:
-            // What follows belongs to no known section.
-            current = nullptr;
-            break;
-        case LineType::Value: {
-            if (!current || findValue(*current, info.name))
-                break;
-            Value v;
-            v.name = info.name;
-            v.isNumber = parseDword(info.raw, v.number);
-            if (!v.isNumber)
-                v.text = unescape(info.raw);
-            current->values.append(v);
-            break;
-        }
-        default:
-            break;
-        }
-    });
-    return doc;
+    return parseFile(bytes).doc;
 }
 
 QByteArray SettingsStore::withText(const QByteArray& bytes, const QString& section,
                                    const QString& name, const QString& value, bool* changed)
 {
-    FileLines file = splitLines(bytes);
-    QList<Line>& lines = file.lines;
-    bool inSection = false;
-    qsizetype found = -1;
-    qsizetype anchor = -1; // the last line of the section's last block
-    walkLines(lines, [&](qsizetype i, const LineInfo& info) {
-        switch (info.type) {
-        case LineType::Header:
-            inSection = info.section.compare(section, Qt::CaseInsensitive) == 0;
-            if (inSection)
-                anchor = i;
-            break;
-        case LineType::BrokenHeader:
-            inSection = false;
-            break;
-        case LineType::Value:
-            if (!inSection)
-                break;
-            anchor = i;
-            // The first line of a name is the one a lookup finds.
-            if (found < 0 && info.name.compare(name, Qt::CaseInsensitive) == 0)
-                found = i;
-            break;
-        case LineType::Other:
-            if (inSection)
-                anchor = i;
-            break;
-        case LineType::Comment:
-        case LineType::Blank:
-            break;
-        }
-    });
-
-    const QString escapedValue = escape(value, Kind::Value);
-    if (found >= 0) {
-        Line& line = lines[found];
-        const qsizetype eq = line.text.indexOf(u'=');
-        const QString raw = trimRaw(line.text.mid(eq + 1));
-        qint32 number = 0;
-        if (!parseDword(raw, number) && unescape(raw) == value) {
-            if (changed)
-                *changed = false;
-            return bytes;
-        }
-        // Only the value changes: the name keeps its spelling and the line its layout.
-        line.text = line.text.left(eq + 1) + escapedValue;
-    } else {
-        const Line entry{escape(name, Kind::Name) + u'=' + escapedValue, file.eol};
-        if (anchor >= 0) {
-            if (lines[anchor].eol.isEmpty())
-                lines[anchor].eol = file.eol;
-            lines.insert(anchor + 1, entry);
-        } else {
-            bool hasContent = false;
-            for (const Line& l : lines)
-                hasContent = hasContent || !trimRaw(l.text).isEmpty();
-            // A file ending without a line break still ends its last line.
-            if (!lines.isEmpty() && lines.last().eol.isEmpty()) {
-                if (lines.last().text.isEmpty())
-                    lines.removeLast();
-                else
-                    lines.last().eol = file.eol;
-            }
-            if (hasContent)
-                lines.append(Line{QString(), file.eol});
-            lines.append(Line{u'[' + escape(section, Kind::Section) + u']', file.eol});
-            lines.append(entry);
-        }
-    }
+    const Edit e = planEdit(parseFile(bytes), section, name, value);
     if (changed)
-        *changed = true;
-    return joinLines(file);
+        *changed = e.changed;
+    return e.changed ? applyEdit(bytes, e) : bytes;
 }
-
 QByteArray SettingsStore::serialize(const Document& doc)
 {
     QString out;
@@ -563,27 +743,52 @@ bool SettingsStore::sectionFor(const QString& path, const QString& section, QStr
     return true;
 }
 
-bool SettingsStore::loadBytes(QByteArray& bytes) const
+const SettingsStore::Model* SettingsStore::current(QString* error) const
 {
-    bytes.clear();
+    const QByteArray native = QFile::encodeName(path_);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0) {
+        // No file (or none that can be reached): every value reads as its default.
+        if (!model_ || model_->stamp.exists || !model_->bytes.isEmpty())
+            model_ = std::make_unique<Model>();
+        return model_.get();
+    }
+    if (model_ && model_->trusted(stampOf(st)))
+        return model_.get();
+
+    const qint64 readAt = nowNs();
     QFile f(path_);
-    if (!f.exists())
-        return true;
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = f.errorString();
+        return nullptr;
+    }
     // readAll on a directory or a device that fails mid-way: treat it as unreadable.
-    bytes = f.readAll();
-    return f.error() == QFileDevice::NoError;
+    QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError || ::fstat(f.handle(), &st) != 0) {
+        if (error)
+            *error = f.errorString();
+        return nullptr;
+    }
+    if (!model_ || !model_->stamp.exists || model_->bytes != bytes) {
+        auto parsed = std::make_unique<Model>();
+        static_cast<ParsedFile&>(*parsed) = parseFile(bytes);
+        model_ = std::move(parsed);
+    }
+    model_->stamp = stampOf(st);
+    model_->readAt = readAt;
+    return model_.get();
 }
 
-bool SettingsStore::load(Document& doc) const
+bool SettingsStore::writeFailed(const QString& reason)
 {
-    doc.clear();
-    QByteArray bytes;
-    if (!loadBytes(bytes))
-        return false;
-    doc = parse(bytes);
-    return true;
+    // One report until a write succeeds again: the caller may go on writing value after
+    // value into the same unwritable file.
+    if (!failureReported_ && onWriteFailure_) {
+        failureReported_ = true;
+        onWriteFailure_(QDir::toNativeSeparators(path_) + QLatin1String(": ") + reason);
+    }
+    return false;
 }
 
 QVariant SettingsStore::RegReadValue(const QString& path, const QString& section,
@@ -592,10 +797,8 @@ QVariant SettingsStore::RegReadValue(const QString& path, const QString& section
     QString sec;
     if (!sectionFor(path, section, sec))
         return defaultValue;
-    Document doc;
-    if (!load(doc))
-        return defaultValue;
-    const Value* v = find(doc, sec, name);
+    const Model* m = current();
+    const Value* v = m ? lookup(*m, sec, name) : nullptr;
     if (!v)
         return defaultValue;
     return v->isNumber ? QVariant(v->number) : QVariant(v->text);
@@ -607,10 +810,8 @@ QString SettingsStore::ReadSetting(const QString& path, const QString& section,
     QString sec;
     if (!sectionFor(path, section, sec))
         return defaultValue;
-    Document doc;
-    if (!load(doc))
-        return defaultValue;
-    const Value* v = find(doc, sec, name);
+    const Model* m = current();
+    const Value* v = m ? lookup(*m, sec, name) : nullptr;
     return v ? textOf(*v) : defaultValue;
 }
 
@@ -622,29 +823,44 @@ bool SettingsStore::RegWriteString(const QString& path, const QString& section,
         return false;
     const QFileInfo info(path_);
     if (!QDir().mkpath(info.absolutePath()))
-        return false;
+        return writeFailed(qt_error_string(errno));
 
     // Serialises read-change-replace between stores and programs.
     const FolderLock lock(info.absolutePath());
 
-    QByteArray current;
     // A file that exists but cannot be read is not replaced: that would drop every
     // value in it.
-    if (!loadBytes(current))
-        return false;
-    bool changed = false;
-    const QByteArray bytes = withText(current, sec, name, value, &changed);
-    if (!changed && QFileInfo::exists(path_))
+    QString error;
+    const Model* m = current(&error);
+    if (!m)
+        return writeFailed(error);
+    const Edit edit = planEdit(*m, sec, name, value);
+    if (!edit.changed)
         return true;
+    QByteArray bytes = applyEdit(m->bytes, edit);
 
     QSaveFile out(path_);
     if (!out.open(QIODevice::WriteOnly))
-        return false;
+        return writeFailed(out.errorString());
     if (out.write(bytes) != bytes.size()) {
+        error = out.errorString();
         out.cancelWriting();
-        return false;
+        return writeFailed(error);
     }
-    return out.commit();
+    if (!out.commit())
+        return writeFailed(out.errorString());
+    failureReported_ = false;
+
+    const qint64 writtenAt = nowNs();
+    struct stat st {};
+    if (::stat(QFile::encodeName(path_).constData(), &st) != 0) {
+        model_.reset(); // read again next time
+        return true;
+    }
+    commitEdit(*model_, edit, std::move(bytes), sec, name, value);
+    model_->stamp = stampOf(st);
+    model_->readAt = writtenAt;
+    return true;
 }
 
 QList<QPair<QString, QString>> SettingsStore::RegEnumValues(const QString& keyPath) const
@@ -653,13 +869,13 @@ QList<QPair<QString, QString>> SettingsStore::RegEnumValues(const QString& keyPa
     QString sec;
     if (!sectionFor(keyPath, QString(), sec))
         return rows;
-    Document doc;
-    if (!load(doc))
+    const Model* m = current();
+    if (!m)
         return rows;
-    const Section* s = findSection(doc, sec);
-    if (!s)
+    const auto s = m->sections.constFind(foldKey(sec));
+    if (s == m->sections.constEnd())
         return rows;
-    for (const Value& v : s->values)
+    for (const Value& v : m->doc.at(*s).values)
         rows.append({v.name, textOf(v)});
     return rows;
 }
@@ -673,18 +889,21 @@ QStringList SettingsStore::RegEnumKeys(const QString& keyPath) const
             return keys;
         prefix += u'\\';
     }
-    Document doc;
-    if (!load(doc))
+    const Model* m = current();
+    if (!m)
         return keys;
-    for (const Section& s : doc) {
+    QSet<QString> seen;
+    for (const Section& s : m->doc) {
         if (!s.name.startsWith(prefix, Qt::CaseInsensitive))
             continue;
         const QString rest = s.name.mid(prefix.size());
         const QString child = rest.section(u'\\', 0, 0);
         if (child.isEmpty())
             continue;
-        if (!keys.contains(child, Qt::CaseInsensitive))
+        if (!seen.contains(foldKey(child))) {
+            seen.insert(foldKey(child));
             keys.append(child);
+        }
     }
     return keys;
 }

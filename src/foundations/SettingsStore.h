@@ -12,15 +12,23 @@
 // NUL and other control characters, and blanks at either end are written as escapes
 // ("\\", "\r", "\n", "\t", "\0", "\xHH", "\s" for a blank). A value written by hand as
 // "dword:hhhhhhhh" is a 32-bit number (a registry export's form) and reads as its decimal
-// text. Every call reads the file afresh, so two stores (or two programs) on one file see
-// each other's writes; a write holds a lock on the folder while it reads, changes and
-// replaces the file.
+// text. A write keeps every other line byte for byte, 8-bit and binary ones included.
+//
+// The file is parsed once and kept; every call checks with one stat whether the file on
+// disk is still the one parsed (device, inode, size, change times) and reads it afresh
+// when not, so two stores (or two programs) on one file see each other's writes. A write
+// holds a lock on the folder while it reads, changes and replaces the file, and updates
+// the kept copy itself. Opening a store removes temporary files an interrupted save left
+// next to the file. A store is used from one thread.
 
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+
+#include <functional>
+#include <memory>
 
 namespace orvid {
 
@@ -31,7 +39,15 @@ public:
 
     // filePath empty: the per-user default location.
     explicit SettingsStore(const QString& filePath = QString());
+    ~SettingsStore();
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
     static QString defaultFilePath();
+
+    // Told when a write does not reach the disk (the file and the reason, for the user):
+    // once, and not again before a write has succeeded. The program carries on either way.
+    using WriteFailureHandler = std::function<void(const QString& reason)>;
+    void setWriteFailureHandler(WriteFailureHandler handler);
     QString filePath() const;
 
     // A value converted to text; the default when the value or section is missing.
@@ -85,14 +101,20 @@ public:
                                bool* changed = nullptr);
 
 private:
+    struct Model;
+
     // The file's section for a registry path and section; false outside RootPath.
     static bool sectionFor(const QString& path, const QString& section, QString& out);
-    // Reads and parses the file; false when it exists but cannot be read.
-    bool load(Document& doc) const;
-    // The file's bytes (empty when there is no file); false when it cannot be read.
-    bool loadBytes(QByteArray& bytes) const;
+    // The parsed file as it is on disk now (empty when there is no file); null when it
+    // exists but cannot be read. Parses only when the file changed since the last call.
+    const Model* current(QString* error = nullptr) const;
+    bool writeFailed(const QString& reason);
+    void removeStaleTemporaries() const;
 
     QString path_;
+    mutable std::unique_ptr<Model> model_;
+    WriteFailureHandler onWriteFailure_;
+    bool failureReported_ = false;
 };
 
 // The text up to its first NUL character.

@@ -338,12 +338,12 @@ TEST_F(SettingsFile, EightBitFileEditedByHandReadsAndSurvivesAWrite)
     EXPECT_EQ(s.read("Network", "Host", ""), QStringLiteral("Müller-PC"));
     EXPECT_EQ(s.read("Network", "Note", ""), QStringLiteral("5 € \u201Equoted\u201C"));
 
-    // A write stores the file as UTF-8 without damaging the hand-typed values.
+    // A write keeps the hand-typed lines as they were typed.
     ASSERT_TRUE(s.write("Network", "Port", "10001"));
     EXPECT_EQ(s.read("Network", "Host", ""), QStringLiteral("Müller-PC"));
     EXPECT_EQ(s.read("Network", "Note", ""), QStringLiteral("5 € \u201Equoted\u201C"));
-    EXPECT_EQ(readRaw(), QByteArray("[Network]\r\nHost=M\xC3\xBCller-PC\r\nNote=5 \xE2\x82\xAC "
-                                    "\xE2\x80\x9Equoted\xE2\x80\x9C\r\nPort=10001\r\n"));
+    EXPECT_EQ(readRaw(), QByteArray("[Network]\r\nHost=M\xFCller-PC\r\nNote=5 \x80 \x84quoted\x93\r\n"
+                                    "Port=10001\r\n"));
 
     // One 8-bit line added later to a UTF-8 file spoils neither that line nor the others.
     writeRaw("[Settings]\nOwner=J\xC3\xBCrgen\nPlace=K\xF6ln\n");
@@ -456,9 +456,8 @@ TEST(SettingsStoreFormat, RandomHandWrittenFilesKeepEveryOtherLineThroughAWrite)
                 EXPECT_EQ(kept->number, old.number);
             }
         }
-        // The file's lines are all still there, in order (the 8-bit one now in UTF-8), but
-        // for the one line of the value; at most a blank line, a header and the value line
-        // are new.
+        // The file's lines are all still there, byte for byte and in order, but for the one
+        // line of the value; at most a blank line, a header and the value line are new.
         auto linesOf = [](const QByteArray& bytes) {
             QList<QByteArray> list = QByteArray(bytes).replace('\r', "").split('\n');
             if (list.last().isEmpty())
@@ -466,10 +465,7 @@ TEST(SettingsStoreFormat, RandomHandWrittenFilesKeepEveryOtherLineThroughAWrite)
             return list;
         };
         const QList<QByteArray> afterLines = linesOf(after);
-        QList<QByteArray> fileLines = linesOf(file);
-        for (QByteArray& line : fileLines)
-            if (QString::fromUtf8(line).contains(QChar(0xFFFD)))
-                line.replace("\xFC", "\xC3\xBC");
+        const QList<QByteArray> fileLines = linesOf(file);
         // Longest common subsequence of the two line lists.
         const qsizetype n = fileLines.size();
         const qsizetype m = afterLines.size();
@@ -482,4 +478,172 @@ TEST(SettingsStoreFormat, RandomHandWrittenFilesKeepEveryOtherLineThroughAWrite)
         EXPECT_LE(missed, 1) << file.toStdString() << "\n--\n" << after.toStdString();
         EXPECT_LE(afterLines.size() - (fileLines.size() - missed), 3) << after.toStdString();
     }
+}
+
+TEST_F(SettingsFile, WriteKeepsEveryOtherLineByteForByte)
+{
+    // Windows-1252 text, bytes that are no text at all, and a mid-file U+FEFF around the
+    // values being written.
+    QByteArray original = "[Network]\r\n"
+                          "Host=M\xFCller-PC\r\n"
+                          "Blob=\x01\x81\xFF\xC3(<NUL>bin\x8D\r\n"
+                          "; K\xF6ln \x80\r\n"
+                          "Port=10001\r\n"
+                          "\xEF\xBB\xBFMarked=1\r\n"
+                          "[Settings]\r\n"
+                          "Language=ENG\r\n";
+    original.replace("<NUL>", QByteArray(1, '\0'));
+    struct Case {
+        const char* section;
+        const char* name;
+        QString value;
+        QByteArray from; // the bytes the write replaces ...
+        QByteArray to;   // ... and what it puts in their place
+    };
+    const QList<Case> cases = {
+        {"Network", "Port", "10002", "Port=10001", "Port=10002"},
+        {"SETTINGS", "language", "GER", "Language=ENG", "Language=GER"},
+        {"Network", "New", "x", "Marked=1\r\n", "Marked=1\r\nNew=x\r\n"},
+        {"Monitor", "Lines", "500", "Language=ENG\r\n", "Language=ENG\r\n\r\n[Monitor]\r\nLines=500\r\n"},
+        // The value's own line is written in UTF-8.
+        {"Network", "Host", QStringLiteral("Köln"), "Host=M\xFCller-PC", "Host=K\xC3\xB6ln"},
+    };
+    for (const Case& c : cases) {
+        writeRaw(original);
+        SettingsStore s(path());
+        const QString blob = s.read("Network", "Blob", "");
+        ASSERT_TRUE(s.write(c.section, c.name, c.value)) << c.name;
+        EXPECT_EQ(readRaw(), QByteArray(original).replace(c.from, c.to)) << c.name;
+        EXPECT_EQ(SettingsStore(path()).read(c.section, c.name, ""), c.value) << c.name;
+        EXPECT_EQ(SettingsStore(path()).read("Network", "Blob", ""), blob) << c.name;
+    }
+}
+
+TEST_F(SettingsFile, NamesStartingWithZeroWidthNoBreakSpaceRoundTrip)
+{
+    // Only a file's first bytes are a byte order mark; U+FEFF anywhere else is a character.
+    const QList<QPair<QString, QString>> keys = {
+        {"Settings", QStringLiteral("\uFEFFName")},
+        {"Settings", QStringLiteral("\uFEFF")},
+        {"Settings", QStringLiteral("Name\uFEFF")},
+        {QStringLiteral("\uFEFFSection"), "Name"},
+    };
+    SettingsStore s(path());
+    ASSERT_TRUE(s.write("Settings", "Name", "plain"));
+    for (const auto& [section, name] : keys) {
+        ASSERT_TRUE(s.write(section, name, "first"));
+        const QByteArray once = readRaw();
+        ASSERT_TRUE(s.write(section, name, "second"));
+        EXPECT_EQ(readRaw().count('\n'), once.count('\n')) << qPrintable(name);
+        EXPECT_EQ(SettingsStore(path()).read(section, name, ""), QStringLiteral("second"));
+    }
+    EXPECT_EQ(SettingsStore(path()).read("Settings", "Name", ""), QStringLiteral("plain"));
+    EXPECT_EQ(SettingsStore(path()).RegEnumValues(kRoot + "\\Settings").size(), 4);
+}
+
+TEST_F(SettingsFile, OpeningRemovesTemporaryFilesOfAnInterruptedSave)
+{
+    const QDir folder = QFileInfo(path()).absoluteDir();
+    writeRaw("[Settings]\nLanguage=ENG\n");
+    const QList<QPair<QString, bool>> files = {
+        {"Zarvento.conf.aBcDeF", true},  // the form of a save's temporary file
+        {"Zarvento.conf.QWERTZ", true},
+        {"Zarvento.conf.backup", false}, // a copy made by hand
+        {"Zarvento.conf.bak", false},
+        {"Zarvento.conf.aBcDeFg", false},
+        {"Zarvento.conf.ab1DeF", false},
+        {"Other.conf.aBcDeF", false},
+    };
+    for (const auto& [name, stale] : files) {
+        QFile f(folder.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Settings]\nLanguage=half");
+    }
+    SettingsStore s(path());
+    for (const auto& [name, stale] : files)
+        EXPECT_EQ(folder.exists(name), !stale) << qPrintable(name);
+    EXPECT_EQ(s.read("Settings", "Language", ""), QStringLiteral("ENG"));
+}
+
+TEST_F(SettingsFile, FailedWriteIsReportedOnceUntilAWriteSucceeds)
+{
+    SettingsStore s(path());
+    QStringList reports;
+    s.setWriteFailureHandler([&](const QString& reason) { reports << reason; });
+    // A folder where the file should be: neither read nor replaced, also as root.
+    QDir().mkpath(path());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(s.write("Settings", QStringLiteral("k%1").arg(i), "1"));
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].startsWith(QDir::toNativeSeparators(path()) + ": ")) << qPrintable(reports[0]);
+    EXPECT_GT(reports[0].size(), path().size() + 2);
+
+    ASSERT_TRUE(QDir().rmdir(path()));
+    ASSERT_TRUE(s.write("Settings", "k0", "1"));
+    ASSERT_TRUE(QFile::remove(path()));
+    QDir().mkpath(path());
+    EXPECT_FALSE(s.write("Settings", "k0", "2"));
+    EXPECT_FALSE(s.write("Settings", "k1", "2"));
+    EXPECT_EQ(reports.size(), 2);
+}
+
+TEST_F(SettingsFile, FileChangedBehindTheStoresBackIsReadAgain)
+{
+    writeRaw("[Port]\nName=tty0\n");
+    SettingsStore s(path());
+    ASSERT_EQ(s.read("Port", "Name", ""), QStringLiteral("tty0"));
+    // Once the file's times have moved on, only the stamp tells a change apart.
+    ::usleep(1100000);
+    ASSERT_EQ(s.read("Port", "Name", ""), QStringLiteral("tty0"));
+    const QList<QPair<QByteArray, QString>> changes = {
+        {"[Port]\nName=tty1\n", "tty1"},          // in place, same size
+        {"[Port]\nName=/dev/ttyUSB0\n", "/dev/ttyUSB0"},
+        {"[port]\r\nNAME=tty2\r\n", "tty2"},
+    };
+    for (const auto& [bytes, value] : changes) {
+        writeRaw(bytes);
+        EXPECT_EQ(s.read("Port", "Name", ""), value);
+    }
+    // Replaced by another store, then gone.
+    ASSERT_TRUE(SettingsStore(path()).write("Port", "Name", "tty3"));
+    EXPECT_EQ(s.read("Port", "Name", ""), QStringLiteral("tty3"));
+    ASSERT_TRUE(QFile::remove(path()));
+    EXPECT_EQ(s.read("Port", "Name", "none"), QStringLiteral("none"));
+    ASSERT_TRUE(s.write("Port", "Other", "x"));
+    EXPECT_EQ(readRaw(), QByteArray("[Port]\nOther=x\n"));
+}
+
+TEST_F(SettingsFile, LargeFileParsesInOnePass)
+{
+    // Many names in one section and many sections: a search per value or per section
+    // while parsing would not get through this.
+    constexpr int kNames = 200000;
+    constexpr int kSections = 20000;
+    QByteArray bytes = "[Big]\n";
+    for (int i = 0; i < kNames; ++i)
+        bytes += "Name" + QByteArray::number(i) + "=value " + QByteArray::number(i) + '\n';
+    for (int i = 0; i < kSections; ++i)
+        bytes += "[S" + QByteArray::number(i) + "]\nv=" + QByteArray::number(i) + '\n';
+    writeRaw(bytes);
+    SettingsStore s(path());
+    for (int i = 0; i < kNames; ++i)
+        ASSERT_EQ(s.read("Big", QStringLiteral("name%1").arg(i), ""), QStringLiteral("value %1").arg(i));
+    for (int i = 0; i < kSections; ++i)
+        ASSERT_EQ(s.read(QStringLiteral("s%1").arg(i), "V", ""), QString::number(i));
+    EXPECT_EQ(s.RegEnumValues(kRoot + "\\Big").size(), kNames);
+    EXPECT_EQ(s.RegEnumKeys(kRoot).size(), kSections + 1);
+
+    // Writes keep the kept copy in step with the file.
+    ASSERT_TRUE(s.write("Big", "Name7", "seven"));
+    ASSERT_TRUE(s.write("Big", "Added", "new"));
+    ASSERT_TRUE(s.write("S5", "v", "five"));
+    bytes.replace("\nName7=value 7\n", "\nName7=seven\n");
+    bytes.replace("Name199999=value 199999\n", "Name199999=value 199999\nAdded=new\n");
+    bytes.replace("[S5]\nv=5\n", "[S5]\nv=five\n");
+    EXPECT_EQ(readRaw(), bytes);
+    SettingsStore fresh(path());
+    for (const char* name : {"Name0", "Name7", "Added", "Name199999"})
+        EXPECT_EQ(s.read("Big", name, ""), fresh.read("Big", name, "")) << name;
+    EXPECT_EQ(s.read("S5", "v", ""), QStringLiteral("five"));
+    EXPECT_EQ(s.read("S6", "v", ""), QStringLiteral("6"));
 }
