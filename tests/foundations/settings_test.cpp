@@ -1,5 +1,6 @@
 // The per-user settings store on real files in a temporary folder.
 #include "foundations/SettingsStore.h"
+#include "shell/Application.h"
 
 #include <gtest/gtest.h>
 
@@ -585,6 +586,15 @@ TEST_F(SettingsFile, FailedWriteIsReportedOnceUntilAWriteSucceeds)
     EXPECT_FALSE(s.write("Settings", "k0", "2"));
     EXPECT_FALSE(s.write("Settings", "k1", "2"));
     EXPECT_EQ(reports.size(), 2);
+
+    // In the program the report lands in the main window's status bar.
+    Application app(path(), dir.filePath(QStringLiteral("program")));
+    EXPECT_FALSE(app.context().settings->write("Settings", "Language", "ENG"));
+    const QString shown = app.mainWindow()->MessageText();
+    EXPECT_TRUE(shown.contains(QDir::toNativeSeparators(path()))) << qPrintable(shown);
+    app.mainWindow()->ShowStatus(QString());
+    EXPECT_FALSE(app.context().settings->write("Settings", "Language", "GER"));
+    EXPECT_TRUE(app.mainWindow()->MessageText().isEmpty());
 }
 
 TEST_F(SettingsFile, FileChangedBehindTheStoresBackIsReadAgain)
