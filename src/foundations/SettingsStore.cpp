@@ -31,9 +31,10 @@ const QString& rootPath()
     return root;
 }
 
-bool startsWithDword(const QString& s)
+bool startsWithDword(QStringView s)
 {
-    return s.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive);
+    return s.size() >= 6 && (s.front() == u'd' || s.front() == u'D')
+        && s.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive);
 }
 
 void appendHex(QString& out, char16_t c, int digits)
@@ -109,7 +110,7 @@ int hexValue(QChar ch)
 }
 
 // Reads n hex digits at s[pos]; -1 when they are not all there.
-int readHex(const QString& s, qsizetype pos, int n)
+int readHex(QStringView s, qsizetype pos, int n)
 {
     if (pos + n > s.size())
         return -1;
@@ -125,10 +126,10 @@ int readHex(const QString& s, qsizetype pos, int n)
 
 // The inverse of escape. An unknown escape keeps its backslash, so a path typed by hand
 // mostly survives.
-QString unescape(const QString& s)
+QString unescape(QStringView s)
 {
     if (!s.contains(u'\\'))
-        return s;
+        return s.toString();
     QString out;
     out.reserve(s.size());
     for (qsizetype i = 0; i < s.size(); ++i) {
@@ -172,7 +173,7 @@ QString unescape(const QString& s)
 }
 
 // Blanks around names and values typed by hand; written blanks are escaped.
-QString trimRaw(const QString& s)
+QStringView trimRaw(QStringView s)
 {
     qsizetype b = 0;
     qsizetype e = s.size();
@@ -180,14 +181,14 @@ QString trimRaw(const QString& s)
         ++b;
     while (e > b && (s.at(e - 1) == u' ' || s.at(e - 1) == u'\t'))
         --e;
-    return s.mid(b, e - b);
+    return s.sliced(b, e - b);
 }
 
-bool parseDword(const QString& raw, qint32& number)
+bool parseDword(QStringView raw, qint32& number)
 {
     if (!startsWithDword(raw))
         return false;
-    const QString digits = raw.mid(6);
+    const QStringView digits = raw.sliced(6);
     if (digits.isEmpty() || digits.size() > 8)
         return false;
     quint32 v = 0;
@@ -258,13 +259,13 @@ struct LineInfo {
     LineType type = LineType::Blank;
     QString section; // Header: the section's name
     QString name;    // Value: the value's name
-    QString raw;     // Value: the text after "=" as written
+    QStringView raw; // Value: the text after "=" as written (in the classified text)
 };
 
-LineInfo classify(const QString& text)
+LineInfo classify(QStringView text)
 {
     LineInfo info;
-    const QString line = trimRaw(text);
+    const QStringView line = trimRaw(text);
     if (line.isEmpty())
         return info;
     if (line.front() == u';' || line.front() == u'#') {
@@ -278,7 +279,7 @@ LineInfo classify(const QString& text)
             return info;
         }
         info.type = LineType::Header;
-        info.section = unescape(trimRaw(line.mid(1, close - 1)));
+        info.section = unescape(trimRaw(line.sliced(1, close - 1)));
         return info;
     }
     const qsizetype eq = line.indexOf(u'=');
@@ -287,8 +288,8 @@ LineInfo classify(const QString& text)
         return info;
     }
     info.type = LineType::Value;
-    info.name = unescape(trimRaw(line.left(eq)));
-    info.raw = trimRaw(line.mid(eq + 1));
+    info.name = unescape(trimRaw(line.first(eq)));
+    info.raw = trimRaw(line.sliced(eq + 1));
     return info;
 }
 
@@ -298,16 +299,23 @@ LineInfo classify(const QString& text)
 // is a character of the line: only the file's own first bytes can be a byte order mark.
 class LineDecoder {
 public:
-    QString operator()(QByteArrayView bytes)
+    // The text stays valid until the next call.
+    const QString& operator()(QByteArrayView bytes)
     {
-        if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
-            return QString::fromLatin1(bytes);
+        if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; })) {
+            // Most lines: ASCII, into the buffer of the line before.
+            text_.resize(bytes.size());
+            std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char16_t*>(text_.data()));
+            return text_;
+        }
         utf8_.resetState();
         QString text = utf8_(bytes);
-        return utf8_.hasError() ? FromCp1252(bytes.toByteArray()) : text;
+        text_ = utf8_.hasError() ? FromCp1252(bytes.toByteArray()) : std::move(text);
+        return text_;
     }
 
 private:
+    QString text_;
     QStringDecoder utf8_{QStringDecoder::Utf8,
                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
 };
@@ -330,20 +338,63 @@ LineSpan lineAt(const QByteArray& bytes, qsizetype start)
     return line;
 }
 
-QString lineText(const QByteArray& bytes, const LineSpan& line, LineDecoder& decode)
+const QString& lineText(const QByteArray& bytes, const LineSpan& line, LineDecoder& decode)
 {
     return decode(QByteArrayView(bytes).sliced(line.start, line.textEnd - line.start));
 }
 
-// Names of sections and values are matched without regard to case: the folded form is
-// the key of the indexes (the same folding a case-insensitive comparison uses).
 QString foldKey(const QString& s)
 {
     return s.toCaseFolded();
 }
 
+// Names of sections and values are matched without regard to case. The hash is taken
+// over the case-folded characters (the folding a case-insensitive comparison uses) without
+// building a folded copy of each name; names with equal hashes are then told apart by
+// that comparison.
+size_t foldedHash(QStringView s)
+{
+    size_t h = 14695981039346656037ull;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        char32_t c = s.at(i).unicode();
+        if (c < 0x80) {
+            if (c >= u'A' && c <= u'Z')
+                c += u'a' - u'A';
+        } else {
+            if (QChar::isHighSurrogate(c) && i + 1 < s.size() && s.at(i + 1).isLowSurrogate())
+                c = QChar::surrogateToUcs4(char16_t(c), s.at(++i).unicode());
+            c = QChar::toCaseFolded(c);
+        }
+        h = (h ^ c) * 1099511628211ull;
+    }
+    return h;
+}
+
+// Positions in a list of named things (nameOf gives the name at a position).
+class NameIndex {
+public:
+    template <typename NameOf>
+    qsizetype find(size_t hash, QStringView name, NameOf&& nameOf) const
+    {
+        for (auto [it, end] = map_.equal_range(hash); it != end; ++it) {
+            if (QStringView(nameOf(*it)).compare(name, Qt::CaseInsensitive) == 0)
+                return *it;
+        }
+        return -1;
+    }
+    template <typename NameOf>
+    qsizetype find(QStringView name, NameOf&& nameOf) const
+    {
+        return find(foldedHash(name), name, nameOf);
+    }
+    void insert(size_t hash, qsizetype pos) { map_.insert(hash, pos); }
+
+private:
+    QMultiHash<size_t, qsizetype> map_;
+};
+
 struct SectionIndex {
-    QHash<QString, qsizetype> values; // folded name -> position in Section::values
+    NameIndex values;                 // names -> position in Section::values
     QList<qsizetype> lineStart;       // per value: where its line starts in the file
     qsizetype anchor = -1;            // start of the line a new value is written after
 };
@@ -355,7 +406,7 @@ struct ParsedFile {
     qsizetype bomSize = 0;
     SettingsStore::Document doc;
     QList<SectionIndex> index;          // parallel to doc
-    QHash<QString, qsizetype> sections; // folded name -> position in doc
+    NameIndex sections;                 // names -> position in doc
     QByteArray eol = "\n";              // the file's own line break, for lines a write adds
     bool hasContent = false;            // any line that is not blank
 };
@@ -377,19 +428,19 @@ ParsedFile parseFile(const QByteArray& bytes)
             f.eol = bytes.mid(line.textEnd, line.next - line.textEnd);
             eolSeen = true;
         }
-        const LineInfo info = classify(lineText(bytes, line, decode));
+        const QString& text = lineText(bytes, line, decode);
+        const LineInfo info = classify(text);
         f.hasContent = f.hasContent || info.type != LineType::Blank;
         switch (info.type) {
         case LineType::Header: {
-            const QString key = foldKey(info.section);
-            const auto it = f.sections.constFind(key);
-            if (it != f.sections.constEnd()) {
-                current = *it;
-            } else {
+            const size_t hash = foldedHash(info.section);
+            current = f.sections.find(hash, info.section,
+                                      [&](qsizetype i) -> const QString& { return f.doc.at(i).name; });
+            if (current < 0) {
                 current = f.doc.size();
                 f.doc.append(SettingsStore::Section{info.section, {}});
                 f.index.append(SectionIndex());
-                f.sections.insert(key, current);
+                f.sections.insert(hash, current);
             }
             f.index[current].anchor = pos;
             break;
@@ -402,16 +453,17 @@ ParsedFile parseFile(const QByteArray& bytes)
                 break;
             SectionIndex& idx = f.index[current];
             idx.anchor = pos;
-            const QString key = foldKey(info.name);
-            if (idx.values.contains(key))
+            QList<SettingsStore::Value>& values = f.doc[current].values;
+            const size_t hash = foldedHash(info.name);
+            const auto nameAt = [&](qsizetype i) -> const QString& { return values.at(i).name; };
+            if (idx.values.find(hash, info.name, nameAt) >= 0)
                 break;
             SettingsStore::Value v;
             v.name = info.name;
             v.isNumber = parseDword(info.raw, v.number);
             if (!v.isNumber)
                 v.text = unescape(info.raw);
-            QList<SettingsStore::Value>& values = f.doc[current].values;
-            idx.values.insert(key, values.size());
+            idx.values.insert(hash, values.size());
             idx.lineStart.append(pos);
             values.append(v);
             break;
@@ -429,14 +481,24 @@ ParsedFile parseFile(const QByteArray& bytes)
     return f;
 }
 
+qsizetype findSection(const ParsedFile& f, const QString& section)
+{
+    return f.sections.find(section, [&](qsizetype i) -> const QString& { return f.doc.at(i).name; });
+}
+
+qsizetype findValue(const ParsedFile& f, qsizetype section, const QString& name)
+{
+    const QList<SettingsStore::Value>& values = f.doc.at(section).values;
+    return f.index.at(section).values.find(name, [&](qsizetype i) -> const QString& {
+        return values.at(i).name;
+    });
+}
+
 const SettingsStore::Value* lookup(const ParsedFile& f, const QString& section, const QString& name)
 {
-    const auto s = f.sections.constFind(foldKey(section));
-    if (s == f.sections.constEnd())
-        return nullptr;
-    const SectionIndex& idx = f.index.at(*s);
-    const auto v = idx.values.constFind(foldKey(name));
-    return v == idx.values.constEnd() ? nullptr : &f.doc.at(*s).values.at(*v);
+    const qsizetype s = findSection(f, section);
+    const qsizetype v = s < 0 ? -1 : findValue(f, s, name);
+    return v < 0 ? nullptr : &f.doc.at(s).values.at(v);
 }
 
 // Setting one text value is one splice of the file's bytes: `removed` bytes at pos give
@@ -455,13 +517,11 @@ Edit planEdit(const ParsedFile& f, const QString& section, const QString& name, 
 {
     Edit e;
     const QString escapedValue = escape(value, Kind::Value);
-    const auto s = f.sections.constFind(foldKey(section));
-    if (s != f.sections.constEnd()) {
-        e.section = *s;
+    e.section = findSection(f, section);
+    if (e.section >= 0) {
         const SectionIndex& idx = f.index.at(e.section);
-        const auto v = idx.values.constFind(foldKey(name));
-        if (v != idx.values.constEnd()) {
-            e.value = *v;
+        e.value = findValue(f, e.section, name);
+        if (e.value >= 0) {
             const SettingsStore::Value& old = f.doc.at(e.section).values.at(e.value);
             if (!old.isNumber && old.text == value)
                 return e;
@@ -543,7 +603,7 @@ void commitEdit(ParsedFile& f, const Edit& e, QByteArray bytes, const QString& s
         s = f.doc.size();
         f.doc.append(SettingsStore::Section{section, {}});
         f.index.append(SectionIndex());
-        f.sections.insert(foldKey(section), s);
+        f.sections.insert(foldedHash(section), s);
     }
     QList<SettingsStore::Value>& values = f.doc[s].values;
     if (e.value >= 0) {
@@ -554,7 +614,7 @@ void commitEdit(ParsedFile& f, const Edit& e, QByteArray bytes, const QString& s
         return;
     }
     SectionIndex& idx = f.index[s];
-    idx.values.insert(foldKey(name), values.size());
+    idx.values.insert(foldedHash(name), values.size());
     idx.lineStart.append(e.valueLine);
     idx.anchor = e.valueLine;
     values.append(SettingsStore::Value{name, value, false, 0});
@@ -872,10 +932,10 @@ QList<QPair<QString, QString>> SettingsStore::RegEnumValues(const QString& keyPa
     const Model* m = current();
     if (!m)
         return rows;
-    const auto s = m->sections.constFind(foldKey(sec));
-    if (s == m->sections.constEnd())
+    const qsizetype s = findSection(*m, sec);
+    if (s < 0)
         return rows;
-    for (const Value& v : m->doc.at(*s).values)
+    for (const Value& v : m->doc.at(s).values)
         rows.append({v.name, textOf(v)});
     return rows;
 }

@@ -657,3 +657,26 @@ TEST_F(SettingsFile, LargeFileParsesInOnePass)
     EXPECT_EQ(s.read("S5", "v", ""), QStringLiteral("five"));
     EXPECT_EQ(s.read("S6", "v", ""), QStringLiteral("6"));
 }
+
+TEST_F(SettingsFile, NamesBeyondAsciiMatchWithoutRegardToCase)
+{
+    struct Case {
+        QString written;
+        QString asked;
+        bool same;
+    };
+    const QList<Case> cases = {
+        {QStringLiteral("Ärger"), QStringLiteral("äRGER"), true},
+        {QStringLiteral("Σίσυφος"), QStringLiteral("ΣΊΣΥΦΟΣ"), true},
+        {QStringLiteral("\U00010400x"), QStringLiteral("\U00010428X"), true}, // outside the BMP
+        {QStringLiteral("Straße"), QStringLiteral("STRASSE"), false},
+        {QStringLiteral("ab"), QStringLiteral("ba"), false},
+    };
+    SettingsStore s(path());
+    for (const Case& c : cases) {
+        ASSERT_TRUE(s.write(c.written, c.written, "v"));
+        const QString expected = c.same ? QStringLiteral("v") : QStringLiteral("none");
+        EXPECT_EQ(s.read(c.asked, c.asked, "none"), expected) << qPrintable(c.asked);
+        EXPECT_EQ(SettingsStore(path()).read(c.asked, c.asked, "none"), expected) << qPrintable(c.asked);
+    }
+}
