@@ -61,24 +61,6 @@ public:
     QList<QByteArray> written;
 };
 
-// The views switched through after the dialog has shown the bytes in view first.
-QList<int> Switches(int first)
-{
-    return {(first + 1) % 3, 0, (first + 2) % 3, first};
-}
-
-// Typed where a keyboard has the characters, pasted otherwise.
-void Enter(QLineEdit* box, const QString& text)
-{
-    box->clear();
-    const bool keys = std::all_of(text.begin(), text.end(),
-                                  [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
-    if (keys)
-        QTest::keyClicks(box, text);
-    else
-        box->insert(text);
-}
-
 class ByteTextDialogs : public ::testing::Test {
 protected:
     ByteTextDialogs()
@@ -97,32 +79,20 @@ protected:
         kr.data[KRItem::HeadFrameVisible] = false;
     }
 
-    // What each dialog sends for bytes shown first in view first and switched through
-    // every view, and for the text typed into its text view.
-    QByteArray viaKRWrite(const QByteArray& bytes, int first)
+    // What each dialog sends for bytes shown in view first and switched through every
+    // view; with typed given, for that text typed into its empty text view instead.
+    QByteArray viaKRWrite(const QByteArray& bytes, int first, const QString* typed = nullptr)
     {
         kr.written.clear();
         kr.data[KRItem::DataRepresentation] = first;
         lk->LkPutData(KRItem::LastData, bytes);
         frmSystemKRWrite dialog(tc.ctx);
         dialog.Load(4);
-        for (int rep : Switches(first))
-            dialog.rdDataMode[rep]->click();
+        enter(dialog.txtData, dialog.rdDataMode, first, typed);
         dialog.btOK->click();
         return kr.written.value(0, "<nothing written>");
     }
-    QByteArray typedKRWrite(const QString& text)
-    {
-        kr.written.clear();
-        kr.data[KRItem::DataRepresentation] = 0;
-        lk->LkPutData(KRItem::LastData, QByteArray());
-        frmSystemKRWrite dialog(tc.ctx);
-        dialog.Load(4);
-        Enter(dialog.txtData, text);
-        dialog.btOK->click();
-        return kr.written.value(0, "<nothing written>");
-    }
-    QByteArray viaFixcode(const QByteArray& bytes, int first)
+    QByteArray viaFixcode(const QByteArray& bytes, int first, const QString* typed = nullptr)
     {
         kr.written.clear();
         kr.data[KRItem::DataRepresentation] = first;
@@ -130,22 +100,11 @@ protected:
         dialog.Load();
         // The dialog starts empty: the bytes are entered in the first view.
         dialog.txtData->setText(ByteText::ToView(bytes, first));
-        for (int rep : Switches(first))
-            dialog.rdDataMode[rep]->click();
+        enter(dialog.txtData, dialog.rdDataMode, first, typed);
         dialog.btOk->click();
         return kr.written.value(0, "<nothing written>");
     }
-    QByteArray typedFixcode(const QString& text)
-    {
-        kr.written.clear();
-        kr.data[KRItem::DataRepresentation] = 0;
-        frmSystemHXWriteFixcode dialog(tc.ctx);
-        dialog.Load();
-        Enter(dialog.txtData, text);
-        dialog.btOk->click();
-        return kr.written.value(0, "<nothing written>");
-    }
-    QByteArray viaWDWrite(const QByteArray& bytes, int first)
+    QByteArray viaWDWrite(const QByteArray& bytes, int first, const QString* typed = nullptr)
     {
         WDTarget target;
         target.entries.lastData = bytes;
@@ -153,20 +112,24 @@ protected:
         frmSystemWDWrite dialog(tc.ctx);
         dialog.setTarget(&target);
         dialog.Load();
-        for (int rep : Switches(first))
-            dialog.rdDataMode[rep]->click();
+        enter(dialog.txtData, dialog.rdDataMode, first, typed);
         dialog.btOk->click();
         return target.written.value(0, "<nothing written>");
     }
-    QByteArray typedWDWrite(const QString& text)
+    // The views switched through, or the text typed where a keyboard has the
+    // characters and pasted otherwise.
+    static void enter(QLineEdit* box, const QList<QRadioButton*>& views, int first, const QString* typed)
     {
-        WDTarget target;
-        frmSystemWDWrite dialog(tc.ctx);
-        dialog.setTarget(&target);
-        dialog.Load();
-        Enter(dialog.txtData, text);
-        dialog.btOk->click();
-        return target.written.value(0, "<nothing written>");
+        if (!typed) {
+            for (int rep : {(first + 1) % 3, 0, (first + 2) % 3, first})
+                views[rep]->click();
+            return;
+        }
+        box->clear();
+        if (std::all_of(typed->begin(), typed->end(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; }))
+            QTest::keyClicks(box, *typed);
+        else
+            box->insert(*typed);
     }
 
     TestContext tc;
@@ -177,13 +140,14 @@ protected:
 
 TEST_F(ByteTextDialogs, EveryDialogSendsTheBytesOfTheTable)
 {
+    // The fixcode takes five bytes at most (longer ones are refused, not cut).
+    const auto fits = [](const QByteArray& b) { return b.size() <= frmSystemHXWriteFixcode::kFixcodeBytes; };
     for (const ByteTextCase& c : ByteTextShownCases()) {
         SCOPED_TRACE(c.what);
         for (int first : {0, 1, 2}) {
             EXPECT_EQ(viaKRWrite(c.bytes, first), c.bytes) << "system R, first view " << first;
             EXPECT_EQ(viaWDWrite(c.bytes, first), c.bytes) << "system D, first view " << first;
-            // The fixcode takes five bytes at most; longer ones are refused, not cut.
-            if (c.bytes.size() <= frmSystemHXWriteFixcode::kFixcodeBytes)
+            if (fits(c.bytes))
                 EXPECT_EQ(viaFixcode(c.bytes, first), c.bytes) << "fixcode, first view " << first;
         }
     }
@@ -191,10 +155,10 @@ TEST_F(ByteTextDialogs, EveryDialogSendsTheBytesOfTheTable)
         SCOPED_TRACE(c.what);
         if (c.view.isEmpty() && !c.bytes.isEmpty())
             continue; // no view given for this case
-        EXPECT_EQ(typedKRWrite(c.view), c.bytes) << "system R";
-        EXPECT_EQ(typedWDWrite(c.view), c.bytes) << "system D";
-        if (c.bytes.size() <= frmSystemHXWriteFixcode::kFixcodeBytes)
-            EXPECT_EQ(typedFixcode(c.view), c.bytes) << "fixcode";
+        EXPECT_EQ(viaKRWrite({}, 0, &c.view), c.bytes) << "system R";
+        EXPECT_EQ(viaWDWrite({}, 0, &c.view), c.bytes) << "system D";
+        if (fits(c.bytes))
+            EXPECT_EQ(viaFixcode({}, 0, &c.view), c.bytes) << "fixcode";
     }
     EXPECT_TRUE(tc.presenter.requests.isEmpty());
 }

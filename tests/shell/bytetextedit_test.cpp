@@ -1,6 +1,5 @@
 // The data box with its representation options, as the write dialogs use it.
 
-#include "support/ByteTextCases.h"
 #include "support/TestContext.h"
 
 #include "shell/ByteTextEdit.h"
@@ -13,7 +12,6 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 
 namespace orvid::test {
 namespace {
@@ -80,41 +78,6 @@ TEST(ByteTextEdit, EveryByteSurvivesClicksThroughAllRepresentations)
     EXPECT_EQ(e.box->text(), QStringLiteral("AB"));
     EXPECT_TRUE(e.edit->setRepresentation(2));
     EXPECT_EQ(e.box->text(), QStringLiteral("065 066 "));
-    EXPECT_TRUE(tc.presenter.requests.isEmpty());
-}
-
-TEST(ByteTextEdit, TableOfTextsThroughClicksAndOkGivesTheSameBytes)
-{
-    TestContext tc;
-    for (const ByteTextCase& c : ByteTextShownCases() + ByteTextTypedCases()) {
-        SCOPED_TRACE(c.what);
-        for (int first : {0, 1, 2}) {
-            Editor e(tc.ctx);
-            e.options[first]->click();
-            e.edit->setBytes(c.bytes);
-            for (int rep : {(first + 1) % 3, 0, (first + 2) % 3, first}) {
-                e.options[rep]->click();
-                ASSERT_EQ(e.edit->representation(), rep);
-            }
-            QByteArray back("stale");
-            ASSERT_TRUE(e.edit->bytes(&back));
-            EXPECT_EQ(back, c.bytes) << "first " << first;
-        }
-        // Typed into the text view as the user would; what a keyboard does not have,
-        // pasted.
-        Editor typed(tc.ctx);
-        const bool keys = std::all_of(c.view.begin(), c.view.end(),
-                                      [](QChar ch) { return ch.unicode() >= 0x20 && ch.unicode() < 0x7F; });
-        if (keys)
-            QTest::keyClicks(typed.box, c.view);
-        else
-            typed.box->insert(c.view);
-        EXPECT_EQ(typed.box->text(), c.view);
-        QByteArray back;
-        ASSERT_TRUE(typed.edit->bytes(&back));
-        if (!c.view.isEmpty() || c.bytes.isEmpty())
-            EXPECT_EQ(back, c.bytes);
-    }
     EXPECT_TRUE(tc.presenter.requests.isEmpty());
 }
 
