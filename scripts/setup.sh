@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the program and its tests need (sudo when not root).
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config
-      qt6-base-dev qt6-serialport-dev libgl-dev
+      qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev
       libgtest-dev libgmock-dev libbenchmark-dev)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -8,11 +8,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
@@ -20,6 +23,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <QVariant>
 
@@ -305,6 +309,25 @@ void SetCaption(QObject* o, Kind kind, const QString& caption, const QString& ti
     }
 }
 
+// The Qt language a language file's name stands for: the language whose English or own
+// name it is ("English", "Deutsch", "Français"); AnyLanguage when none is.
+QLocale::Language QtLanguageOf(const QString& name)
+{
+    const QString wanted = name.trimmed();
+    if (wanted.isEmpty())
+        return QLocale::AnyLanguage;
+    for (int l = QLocale::C + 1; l <= QLocale::LastLanguage; ++l) {
+        const auto language = static_cast<QLocale::Language>(l);
+        if (QLocale::languageToString(language).compare(wanted, Qt::CaseInsensitive) == 0)
+            return language;
+        const QLocale locale(language);
+        if (locale.language() == language
+            && locale.nativeLanguageName().compare(wanted, Qt::CaseInsensitive) == 0)
+            return language;
+    }
+    return QLocale::AnyLanguage;
+}
+
 // The kind of a control, or of a window when the object is none of the control kinds.
 Kind KindOrWindow(QObject* o)
 {
@@ -330,7 +353,36 @@ struct Language::Impl {
 
     QtMessagePresenter qtPresenter;
     IMessagePresenter* presenter = &qtPresenter;
+
+    // Qt's own texts (the buttons of message boxes, the file dialog) in the program's
+    // language; installed while a translation for it is found.
+    QTranslator qtTexts;
+    bool qtTextsInstalled = false;
+    QString qtTextsFile;
+
+    void selectQtTexts();
 };
+
+void Language::Impl::selectQtTexts()
+{
+    const QLocale::Language language = index == 0 ? QLocale::German : QtLanguageOf(name);
+    QString file;
+    if (language != QLocale::AnyLanguage) {
+        QTranslator probe;
+        if (probe.load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            file = probe.filePath();
+    }
+    if (file == qtTextsFile && qtTextsInstalled == !file.isEmpty())
+        return;
+    if (qtTextsInstalled)
+        QCoreApplication::removeTranslator(&qtTexts);
+    qtTextsInstalled = false;
+    qtTextsFile = file;
+    // Without a translation Qt shows its built-in English texts.
+    if (!file.isEmpty() && qtTexts.load(file))
+        qtTextsInstalled = QCoreApplication::installTranslator(&qtTexts);
+}
 
 Language::Language(QString programDir) : d(std::make_unique<Impl>())
 {
@@ -389,6 +441,7 @@ void Language::SelectLanguage(int16_t& index)
     d->name = d->names.at(index + 1);
     d->file = d->files.at(index + 1);
     d->help = d->helpFiles.at(index + 1);
+    d->selectQtTexts();
 }
 
 QString Language::GetLanguageName(int16_t index) const
@@ -433,6 +486,11 @@ QString Language::LanguageFile() const
 QString Language::LanguageName() const
 {
     return d->name;
+}
+
+QString Language::QtTranslationFile() const
+{
+    return d->qtTextsInstalled ? d->qtTextsFile : QString();
 }
 
 QString Language::helpFile() const

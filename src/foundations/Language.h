@@ -46,6 +46,11 @@ public:
     QString LanguageFile() const;
     QString LanguageName() const;
     QString helpFile() const;                     // full path of the current help file
+    // Qt's translation of its own texts (message-box buttons, file dialog) for the current
+    // language, installed in the application while it is selected: "qtbase_de" for the
+    // built-in German, the language a file's name stands for otherwise. Empty when none
+    // is installed (Qt's English texts).
+    QString QtTranslationFile() const;
 
     QString Translate(const QString& section, const QString& key, const QString& defaultText) const;
 

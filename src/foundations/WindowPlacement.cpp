@@ -138,10 +138,19 @@ bool WindowPlacement::RestoreWindowPos(QWidget* window, bool resize, bool* fromD
     auto* sub = qobject_cast<QMdiSubWindow*>(c);
     if (sub && !p.flag) {
         int mainHeight = 0;
-        if (QMdiArea* area = sub->mdiArea())
+        QMdiArea* area = sub->mdiArea();
+        if (area && area->isVisible()) {
             mainHeight = area->viewport()->height();
-        else if (ctx_.mainWindow)
+        } else if (area) {
+            // The area is laid out only when the main window shows, after the start-up
+            // sequence has restored the tool windows: its present size says nothing.
+            // It can never grow taller than the screen, so only a window below the
+            // screen is out of sight.
+            const QScreen* screen = area->screen();
+            mainHeight = screen ? screen->availableGeometry().height() : 0;
+        } else if (ctx_.mainWindow) {
             mainHeight = ctx_.mainWindow->height();
+        }
         if (left + c->width() <= 0)
             left = 0;
         if (top > mainHeight) {

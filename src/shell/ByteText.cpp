@@ -1,6 +1,9 @@
 #include "ByteText.h"
 
+#include "CharNames.h"
 #include "foundations/Cp1252.h"
+
+#include <QStringView>
 
 namespace orvid::ByteText {
 
@@ -11,6 +14,50 @@ constexpr char16_t kDeletePicture = 0x2421;
 // The five codes without a Windows-1252 character, shown as U+2422 + their index here.
 constexpr unsigned char kUnassigned[] = {0x81, 0x8D, 0x8F, 0x90, 0x9D};
 constexpr char16_t kUnassignedPictures = 0x2422;
+
+// The control characters shown by name, as the monitor names them.
+constexpr unsigned char kNamedBytes[] = {0x00, 0x02, 0x03, 0x06, 0x0A, 0x0D, 0x10, 0x15, 0x16};
+
+struct ViewName {
+    QString text;
+    QByteArray spelled; // the same text as bytes
+    char byte;
+};
+
+// The nine names and the "<" escape: none is the beginning of another, so the first that
+// matches is the one.
+const QList<ViewName>& viewNames()
+{
+    static const QList<ViewName> names = [] {
+        QList<ViewName> list;
+        for (unsigned char code : kNamedBytes)
+            list.append({CharNames().at(code), CharNames().at(code).toLatin1(), char(code)});
+        list.append({QStringLiteral("<LT>"), QByteArrayLiteral("<LT>"), '<'});
+        return list;
+    }();
+    return names;
+}
+
+bool isNamed(unsigned char code)
+{
+    for (unsigned char n : kNamedBytes) {
+        if (n == code)
+            return true;
+    }
+    return false;
+}
+
+// Whether the bytes from pos on spell one of the names (all of them plain ASCII, which
+// the text view shows as itself).
+bool spellsName(const QByteArray& bytes, qsizetype pos)
+{
+    const QByteArrayView rest = QByteArrayView(bytes).sliced(pos);
+    for (const ViewName& n : viewNames()) {
+        if (rest.startsWith(n.spelled))
+            return true;
+    }
+    return false;
+}
 
 QChar viewChar(unsigned char code)
 {
@@ -56,6 +103,20 @@ bool parseText(const QString& view, QByteArray* out, Span* error)
     bytes.reserve(view.size());
     for (int i = 0; i < view.size(); ++i) {
         const QChar c = view.at(i);
+        if (c == QLatin1Char('<')) {
+            const QStringView rest = QStringView(view).sliced(i);
+            bool named = false;
+            for (const ViewName& n : viewNames()) {
+                if (rest.startsWith(n.text)) {
+                    bytes += n.byte;
+                    i += int(n.text.size()) - 1;
+                    named = true;
+                    break;
+                }
+            }
+            if (named)
+                continue;
+        }
         const int b = c.isSurrogate() ? -1 : viewByte(c);
         if (b < 0) {
             // A character outside the basic plane is two code units: mark both.
@@ -143,8 +204,15 @@ QString ToView(const QByteArray& bytes, int representation)
         }
     } else {
         view.reserve(bytes.size());
-        for (char c : bytes)
-            view += viewChar(static_cast<unsigned char>(c));
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            const auto b = static_cast<unsigned char>(bytes.at(i));
+            if (isNamed(b))
+                view += CharNames().at(b);
+            else if (b == '<' && spellsName(bytes, i))
+                view += LessThanName();
+            else
+                view += viewChar(b);
+        }
     }
     return view;
 }
@@ -171,6 +239,11 @@ bool ChangeView(const QString& view, int from, int to, QString* converted, Span*
     if (converted)
         *converted = ToView(bytes, to);
     return true;
+}
+
+QString LessThanName()
+{
+    return viewNames().last().text;
 }
 
 QString AllowedChars(int representation)

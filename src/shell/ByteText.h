@@ -3,17 +3,23 @@
 // "41 42 " (1) or as decimal bytes "065 066 " (2). The same numbering as the data
 // representation of the system windows.
 //
-// The text view gives every byte exactly one character, so it can be read back without
-// guessing and what the user types goes out as typed:
-//   - printable bytes are their Windows-1252 character ("A", "§" for 0xA7, "€" for 0x80);
-//   - 0x00..0x1F are the control pictures U+2400..U+241F ("␀", "␍" for CR, ...);
-//   - 0x7F is U+2421 "␡";
+// The text view reads the way the traffic monitor and the data lists show device data,
+// and nothing is lost on the way back:
+//   - the nine control characters NUL, STX, ETX, ACK, LF, CR, DLE, NAK and SYN are their
+//     names "<NUL>", "<STX>" ... "<SYN>", and typing a name gives its byte;
+//   - a "<" that would begin one of those names (or "<LT>") is written "<LT>", so the text
+//     "<CR>" is "<LT>CR>"; any other "<" is itself;
+//   - other printable bytes are their Windows-1252 character ("A", "§" for 0xA7, "€" for
+//     0x80);
+//   - the other control bytes 0x01..0x1F are the control pictures U+2400 + code ("␁",
+//     "␉" for TAB, ...), 0x7F is U+2421 "␡";
 //   - the five codes Windows-1252 leaves unassigned take the remaining control pictures
 //     in order: 0x81 U+2422 "␢", 0x8D U+2423 "␣", 0x8F U+2424 "␤", 0x90 U+2425 "␥",
 //     0x9D U+2426 "␦".
-// A text that spells "<CR>" is the four bytes '<' 'C' 'R' '>'. When reading a text back,
-// a raw control character (pasted, say) stands for its own byte as well; a character
-// outside Windows-1252 has no byte and is refused.
+// A name is recognised only in capitals and only as a whole ("<XY>" or "<cr>" stay text).
+// When reading a text back, a raw control character (pasted, say) or the control picture
+// of a named byte stands for its own byte as well; a character outside Windows-1252 has no
+// byte and is refused.
 //
 // Widget-free: the dialogs of both tag families use it, tests drive it directly.
 
@@ -47,5 +53,8 @@ bool ChangeView(const QString& view, int from, int to, QString* converted, Span*
 
 // The characters a box accepts while typing in a representation (empty: any).
 QString AllowedChars(int representation);
+
+// The name that writes a literal "<" where it would begin a name.
+QString LessThanName();
 
 } // namespace orvid::ByteText

@@ -9,10 +9,23 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScopedValueRollback>
+#include <QTextDocument>
 
 #include <limits>
 
 namespace orvid {
+
+namespace {
+const QString kNamesTip = QStringLiteral(
+    "Steuerzeichen mit Namen: <NUL> <STX> <ETX> <ACK> <LF> <CR> <DLE> <NAK> <SYN>. Ein \"<\", "
+    "mit dem ein solcher Name beginnen würde, wird <LT> geschrieben: der Text <CR> ist <LT>CR>.");
+} // namespace
+
+QString ByteTextEdit::NamesTip(const Language* language)
+{
+    return language ? language->Translate(QStringLiteral("ByteTextEdit"), QStringLiteral("txtData"), kNamesTip)
+                    : kNamesTip;
+}
 
 QLineEdit* ByteTextEdit::CreateBox(QWidget* parent, int widthChars, bool unlimited)
 {
@@ -72,6 +85,13 @@ ByteTextEdit::ByteTextEdit(AppContext& ctx, QLineEdit* box, const QList<QRadioBu
         connect(box_, &QLineEdit::textChanged, this, &ByteTextEdit::textChanged);
     if (!options_.isEmpty() && !options_[rep_]->isChecked())
         options_[rep_]->setChecked(true);
+    showTip();
+}
+
+void ByteTextEdit::showTip()
+{
+    // Escaped, so the names are not taken for markup.
+    box_->setToolTip(rep_ == ByteText::Text ? Qt::convertFromPlainText(NamesTip(ctx_.language)) : QString());
 }
 
 bool ByteTextEdit::setRepresentation(int representation)
@@ -115,6 +135,7 @@ void ByteTextEdit::optionClicked(int index)
     if (ByteText::ChangeView(box_->text(), rep_, index, &converted, &error)) {
         rep_ = index;
         box_->setText(converted);
+        showTip();
         return;
     }
     options_[rep_]->setChecked(true);

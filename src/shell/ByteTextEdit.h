@@ -4,7 +4,8 @@
 // the representation the box is in, converts the text when an option is clicked (a text
 // that does not convert keeps the old option, shows message 20 and selects the offending
 // part), optionally holds typing to the characters of the representation, and reads the
-// bytes back on OK. The dialogs keep owning and laying out the widgets, so their names,
+// bytes back on OK. In the text view its tooltip tells how control characters are named
+// there (section "ByteTextEdit", key "txtData" of the language files). The dialogs keep owning and laying out the widgets, so their names,
 // properties and tab order are theirs; the two factories below make them alike.
 
 #include "foundations/AppContext.h"
@@ -22,6 +23,8 @@ class QRadioButton;
 class QWidget;
 
 namespace orvid {
+
+class Language;
 
 // A control array of option buttons: one QRadioButton a text, objectName name, dynamic
 // property "ctrlIndex" = its index ("langTag" "NOLANG" when not translated), created in
@@ -62,8 +65,13 @@ public:
     // Message 20 and the given part of the text selected, the box focused.
     void refuse(int start, int length);
 
+    // The box's tooltip in the text view, in the current language: how control characters
+    // and a "<" that would begin a name are written there.
+    static QString NamesTip(const Language* language);
+
 private:
     void optionClicked(int index);
+    void showTip();
     void textChanged();
 
     AppContext& ctx_;

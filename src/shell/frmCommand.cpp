@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QLabel>
@@ -465,8 +466,11 @@ void frmCommand::load()
             resize(width, fixedHeight_);
         }
     }
+    if (QWidget* box = container())
+        box->installEventFilter(this);
     if (ctx_.placement)
         ctx_.placement->RestoreWindowPos(this);
+    fitContainer();
     loaded_ = true;
     fillHistoryList(cmbCommand_->currentText());
     SetLanguage();
@@ -551,11 +555,30 @@ void frmCommand::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     if (isMinimized())
         return;
-    // The height never changes; a container that was stretched gets it back.
-    if (QWidget* box = container(); box && !box->isMaximized() && !box->isMinimized()
-                                    && height() != fixedHeight_)
-        box->resize(box->width(), box->height() - height() + fixedHeight_);
+    fitContainer();
     layoutControls();
+}
+
+bool frmCommand::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize && watched == container())
+        fitContainer();
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmCommand::fitContainer()
+{
+    QWidget* box = container();
+    if (!box || box->isMaximized() || box->isMinimized())
+        return;
+    // The height never changes: a stored or stretched container is brought back to the
+    // title bar and borders around it.
+    int frame = box->height() - box->contentsRect().height();
+    if (const QLayout* layout = box->layout())
+        frame += layout->contentsMargins().top() + layout->contentsMargins().bottom();
+    const int wanted = frame + fixedHeight_;
+    if (box->height() != wanted)
+        box->resize(box->width(), wanted);
 }
 
 void frmCommand::layoutControls()

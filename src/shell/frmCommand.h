@@ -63,6 +63,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void load();
@@ -70,6 +71,9 @@ private:
     void fillHistoryList(const QString& text);
     void layoutControls();
     QWidget* container() const;
+    // The container's height follows the window's fixed height: a taller frame would
+    // centre the window in it and leave an empty strip under the title bar.
+    void fitContainer();
 
     AppContext& ctx_;
     QLabel* lblCommand_;

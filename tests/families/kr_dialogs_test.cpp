@@ -311,7 +311,7 @@ TEST_F(KRDialogs, WriteDialogWritesExactlyTheEnteredBytes)
     EXPECT_EQ(dialog.txtAddress->text(), QStringLiteral("FFFF"));
     // Through the text view and back: still the four bytes, not one CR.
     dialog.rdDataMode[0]->click();
-    EXPECT_EQ(dialog.txtData->text(), QStringLiteral("<CR>"));
+    EXPECT_EQ(dialog.txtData->text(), QStringLiteral("<LT>CR>"));
     dialog.rdDataMode[2]->click();
     dialog.rdDataMode[1]->click();
     EXPECT_EQ(dialog.txtData->text(), QStringLiteral("3C 43 52 3E "));
@@ -372,7 +372,7 @@ TEST_F(KRDialogs, WriteDialogKeepsEveryByteWhicheverViewCameFirst)
     dialog.txtData->setText(QStringLiteral("A<NUL>B"));
     dialog.btOK->click();
     ASSERT_EQ(window.writes.size(), 1);
-    EXPECT_EQ(window.writes.first().data, QByteArray("A<NUL>B"));
+    EXPECT_EQ(window.writes.first().data, QByteArray("A\0B", 3)); // a typed name is its byte
 }
 
 TEST_F(KRDialogs, WriteDialogStaysOpenWhenTheWriteDoesNotHappen)
@@ -495,7 +495,7 @@ TEST_F(KRDialogs, FixcodeDialogKeepsNulBytesAndAsksOnlyBeforeAProtectedWrite)
     EXPECT_EQ(dialog.DataRep(), 1);
     QTest::keyClicks(dialog.txtData, QStringLiteral("00 41 00 42"));
     dialog.rdDataMode[0]->click();
-    EXPECT_EQ(dialog.txtData->text(), QStringLiteral("\u2400A\u2400B")); // NUL is not a blank
+    EXPECT_EQ(dialog.txtData->text(), QStringLiteral("<NUL>A<NUL>B")); // NUL is not a blank
     dialog.rdDataMode[2]->click();
     dialog.rdDataMode[1]->click();
     EXPECT_EQ(dialog.txtData->text(), QStringLiteral("00 41 00 42 "));

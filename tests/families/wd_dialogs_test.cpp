@@ -111,8 +111,8 @@ TEST_F(WDDialogTest, DataIsWrittenAsTheBytesTheTextSpells)
         {2, QStringLiteral("065 066"), QByteArray("AB")},
         {0, QStringLiteral("xy"), QByteArray("xy")},
         {0, QString(), QByteArray()},
-        // Typed text goes out as typed: a name is not a control character.
-        {0, QStringLiteral("<CR><NUL>"), QByteArray("<CR><NUL>")},
+        // A typed name is its control character, as the monitor shows it.
+        {0, QStringLiteral("<CR><NUL>"), QByteArray("\r\0", 2)},
         {0, QStringLiteral("\u240D\u2400\u00A7"), QByteArray("\r\0\xA7", 3)},
     };
     for (const Case& k : cases) {
@@ -153,8 +153,8 @@ TEST_F(WDDialogTest, TagBytesSurviveEveryChangeOfRepresentation)
     }
     EXPECT_TRUE(tc.presenter.requests.isEmpty());
 
-    // CR and LF typed in hex show as one visible character each in the text view (a line
-    // edit cannot hold the raw characters) and go out as CR and LF.
+    // CR and LF typed in hex show by name in the text view (a line edit cannot hold the
+    // raw characters) and go out as CR and LF.
     FakeWriteTarget t;
     t.entries.dataRepresentation = 1;
     frmSystemWDWrite d(ctx());
@@ -162,7 +162,7 @@ TEST_F(WDDialogTest, TagBytesSurviveEveryChangeOfRepresentation)
     d.Load();
     d.txtData->setText(QStringLiteral("0D 0A"));
     d.rdDataMode[0]->click();
-    EXPECT_EQ(d.txtData->text(), QStringLiteral("\u240D\u240A"));
+    EXPECT_EQ(d.txtData->text(), QStringLiteral("<CR><LF>"));
     d.btOk->click();
     ASSERT_EQ(t.calls.size(), 1);
     EXPECT_EQ(t.calls[0].data, QByteArray("\r\n"));

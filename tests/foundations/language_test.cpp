@@ -14,6 +14,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMainWindow>
@@ -212,6 +215,43 @@ TEST_F(LanguageTest, ListsFilesInNameOrderAndSelectsByName)
     lang().SelectLanguage(index);
     EXPECT_EQ(lang().Translate(QStringLiteral("frmTest"), QStringLiteral("lblPort"), QStringLiteral("d")),
               QStringLiteral("d"));
+}
+
+TEST_F(LanguageTest, QtsOwnTextsFollowTheSelectedLanguage)
+{
+    QTranslator probe;
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!probe.load(QStringLiteral("qtbase_de"), dir))
+        GTEST_SKIP() << "Qt's German translation is not installed in " << dir.toStdString();
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    t.writeProgramFile(QStringLiteral("ORVILANG.ENG"), EnglishFile());
+    t.writeProgramFile(QStringLiteral("ORVILANG.XYZ"), "[ORVID]\r\nLanguage=Klingonisch\r\n");
+    lang().LoadLanguageList();
+
+    // Loading the list selects the built-in German.
+    EXPECT_EQ(cancel(), QStringLiteral("Abbrechen"));
+    EXPECT_TRUE(QFileInfo(lang().QtTranslationFile()).fileName().startsWith(QStringLiteral("qtbase_de")));
+    QDialogButtonBox buttons(QDialogButtonBox::Yes | QDialogButtonBox::No | QDialogButtonBox::Retry);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Yes)->text(), QStringLiteral("&Ja"));
+
+    // English has Qt's own texts; a language Qt does not know leaves them English too;
+    // back to German, and German again does not install a second translation.
+    for (const char* name : {"English", "Klingonisch", "Deutsch", "Deutsch"}) {
+        select(QString::fromLatin1(name));
+        const bool german = lang().LanguageIndex() == 0;
+        EXPECT_EQ(cancel(), german ? QStringLiteral("Abbrechen") : QStringLiteral("Cancel")) << name;
+        EXPECT_EQ(QDialogButtonBox(QDialogButtonBox::No).buttons().first()->text(),
+                  german ? QStringLiteral("&Nein") : QStringLiteral("&No")) << name;
+    }
+
+    // A translation leaves with its language object.
+    select(QStringLiteral("English"));
+    {
+        TestContext other;
+        other.language->LoadLanguageList();
+        EXPECT_EQ(cancel(), QStringLiteral("Abbrechen"));
+    }
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
 }
 
 TEST_F(LanguageTest, WindowSwitchesBackAndForthFromItsGermanTexts)

@@ -7,9 +7,11 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTextDocument>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
+
 
 namespace orvid::test {
 namespace {
@@ -57,7 +59,9 @@ TEST(ByteTextEdit, EveryByteSurvivesClicksThroughAllRepresentations)
     for (int i = 0; i < 256; ++i)
         all += char(i);
     e.edit->setBytes(all);
-    EXPECT_EQ(e.box->text().size(), 256); // one character a byte in the text view
+    // The nine by name, every other byte one character.
+    EXPECT_EQ(e.box->text().size(), 256 - 9 + QStringLiteral("NULSTXETXACKLFCRDLENAKSYN").size() + 2 * 9);
+    EXPECT_TRUE(e.box->text().startsWith(QStringLiteral("<NUL>\u2401<STX><ETX>\u2404")));
     for (int rep : {1, 2, 0, 2, 1}) {
         e.options[rep]->click();
         ASSERT_EQ(e.edit->representation(), rep);
@@ -75,6 +79,28 @@ TEST(ByteTextEdit, EveryByteSurvivesClicksThroughAllRepresentations)
     EXPECT_TRUE(e.edit->setRepresentation(2));
     EXPECT_EQ(e.box->text(), QStringLiteral("065 066 "));
     EXPECT_TRUE(tc.presenter.requests.isEmpty());
+}
+
+TEST(ByteTextEdit, TextViewTooltipTellsTheNamesInTheCurrentLanguage)
+{
+    TestContext tc;
+    Editor e(tc.ctx);
+    // Shown as plain text: the names must not be taken for markup.
+    EXPECT_EQ(e.box->toolTip(), Qt::convertFromPlainText(ByteTextEdit::NamesTip(tc.ctx.language)));
+    EXPECT_TRUE(e.box->toolTip().contains(QStringLiteral("&lt;LT&gt;CR&gt;")));
+    EXPECT_TRUE(e.box->toolTip().contains(QStringLiteral("Steuerzeichen")));
+    e.options[1]->click();
+    EXPECT_TRUE(e.box->toolTip().isEmpty()); // nothing is named in the number views
+    e.options[0]->click();
+    EXPECT_FALSE(e.box->toolTip().isEmpty());
+
+    tc.writeProgramFile(QStringLiteral("ORVILANG.ENG"),
+                        "[ORVID]\r\nLanguage=English\r\n[ByteTextEdit]\r\ntxtData=Names: <CR>\r\n");
+    tc.language->LoadLanguageList();
+    QString english = QStringLiteral("English");
+    tc.language->SelectLanguageByCode(english);
+    Editor translated(tc.ctx);
+    EXPECT_EQ(translated.box->toolTip(), Qt::convertFromPlainText(QStringLiteral("Names: <CR>")));
 }
 
 TEST(ByteTextEdit, ASwitchThatDoesNotConvertKeepsTheOptionAndSelectsTheFault)

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -239,19 +240,30 @@ TEST_F(CommandWindowTest, LivesInTheMainWindowAreaAndUnloadsWhenItsFrameCloses)
     EXPECT_NEAR(window->width(), area.viewport()->width() / 2, 20);
     EXPECT_EQ(sub->x(), 0);
     EXPECT_EQ(sub->geometry().bottom(), area.viewport()->height() - 1);
+    // The window sits right under the title bar, and its frame keeps the window's height
+    // however it was stored or stretched: a taller frame would centre the window in it
+    // and leave an empty strip under the title bar.
     const int height = window->height();
+    const int top = sub->contentsRect().top();
+    const int border = sub->height() - height;
+    EXPECT_EQ(window->y(), top);
     sub->resize(sub->width(), sub->height() + 80);
     EXPECT_EQ(window->height(), height);
+    EXPECT_EQ(sub->height(), height + border);
+    EXPECT_EQ(window->y(), top);
 
     // The user closes the frame: the window unloads, clears its menu mark, keeps its place.
     sub->close();
     EXPECT_FALSE(window->Loaded());
     EXPECT_FALSE(frame.menuChecked(MenuEntry::Command));
     EXPECT_FALSE(tc.settings->read(QStringLiteral("Windows"), QStringLiteral("frmCommand"), QString()).isEmpty());
+    tc.settings->write(QStringLiteral("Windows"), QStringLiteral("frmCommand"), QStringLiteral("620x200+0+160"));
     window->Show();
     EXPECT_TRUE(window->Loaded());
     EXPECT_TRUE(sub->isVisible());
     EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(sub->geometry(), QRect(0, 160, 620, height + border));
+    EXPECT_EQ(window->y(), top);
     window->Unload();
     EXPECT_FALSE(sub->isVisible());
     area.removeSubWindow(window.get());

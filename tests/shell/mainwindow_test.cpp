@@ -433,6 +433,49 @@ TEST_F(MainWindowTest, CloseSavesStateBeforeChildrenCloseAndRestartRestoresIt)
     EXPECT_EQ(main().size(), QSize(700, 520));
 }
 
+TEST_F(MainWindowTest, ToolWindowsKeepTheirStoredPlaceAtStartup)
+{
+    // Stored places inside the screen, each with its own top; the command window's
+    // height is its own and the monitor is restored first.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_GE(screen.height(), 480);
+    setting(QStringLiteral("Settings"), QStringLiteral("MonitorWnd"), QStringLiteral("Show"));
+    setting(QStringLiteral("Settings"), QStringLiteral("CommandWnd"), QStringLiteral("Show"));
+    setting(QStringLiteral("Windows"), QStringLiteral("frmMain"), QStringLiteral("760x560+0+0"));
+    const struct {
+        const char* name;
+        QPoint pos;
+    } windows[] = {{"frmMonitor", {240, 180}}, {"frmCommand", {0, screen.height() - 40}}};
+    for (const auto& w : windows)
+        setting(QStringLiteral("Windows"), QString::fromLatin1(w.name),
+                QStringLiteral("300x150+%1+%2").arg(w.pos.x()).arg(w.pos.y()));
+    for (int run = 0; run < 2; ++run) {
+        start();
+        ASSERT_TRUE(main().isVisible());
+        for (const auto& w : windows) {
+            QWidget* child = main().findChild<QWidget*>(QString::fromLatin1(w.name));
+            ASSERT_NE(child, nullptr) << w.name;
+            auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+            ASSERT_NE(sub, nullptr) << w.name;
+            EXPECT_TRUE(sub->isVisible()) << w.name;
+            EXPECT_EQ(sub->pos(), w.pos) << w.name << " run " << run;
+        }
+        // Closing stores the places again: the next start finds them unchanged.
+        EXPECT_TRUE(main().close());
+    }
+
+    // A place below the screen cannot be in sight however the main window is sized: it
+    // is brought back up at start-up.
+    setting(QStringLiteral("Windows"), QStringLiteral("frmMonitor"),
+            QStringLiteral("300x150+10+%1").arg(screen.height() + 200));
+    start();
+    auto* monitorBox = qobject_cast<QMdiSubWindow*>(app->monitor()->parentWidget());
+    ASSERT_NE(monitorBox, nullptr);
+    EXPECT_EQ(monitorBox->x(), 10);
+    EXPECT_GE(monitorBox->y(), 0);
+    EXPECT_LE(monitorBox->y(), screen.height() - 150);
+}
+
 TEST_F(MainWindowTest, CloseWaitsForARunningDeviceWait)
 {
     start();
