@@ -10,10 +10,10 @@
 #include "support/LanguageWalk.h"
 #include "support/TestContext.h"
 
-#include "families/kr/frmConfigKR.h"
-#include "families/kr/frmSystemHXWriteFixcode.h"
+#include "families/common/frmConfigKR.h"
+#include "families/common/frmSystemHXWriteFixcode.h"
 #include "families/kr/frmSystemKR.h"
-#include "families/kr/frmSystemKRWrite.h"
+#include "families/common/frmSystemKRWrite.h"
 #include "families/wd/RegisterWD.h"
 #include "families/wd/WDProtocol.h"
 #include "families/wd/frmSystemWD.h"
