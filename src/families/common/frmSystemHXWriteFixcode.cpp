@@ -7,6 +7,7 @@
 #include "foundations/Language.h"
 #include "foundations/MessagePresenter.h"
 #include "link/LK.h"
+#include "shell/FixcodePicture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -37,6 +38,8 @@ frmSystemHXWriteFixcode::frmSystemHXWriteFixcode(AppContext& ctx, QWidget* paren
     top->addWidget(frameData);
 
     auto* middle = new QHBoxLayout;
+    Picture1 = new FixcodePicture(this);
+    middle->addWidget(Picture1);
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setProperty("langTag", QStringLiteral("NOLANG"));

@@ -36,6 +36,7 @@ public:
 
     QGroupBox* frameData = nullptr;
     QLineEdit* txtData = nullptr;
+    QWidget* Picture1 = nullptr;
     QGroupBox* Frame1 = nullptr;
     QList<QRadioButton*> rdDataMode;
     QGroupBox* frameFixcode = nullptr;
