@@ -68,6 +68,7 @@ class IMonitor {
 public:
     virtual ~IMonitor() = default;
     // prefix "W: ", "R: ", "F: " or "F<level>: "; the flag is passed through unchanged.
+    // data may be of any length: the monitor keeps what it can show and notes the rest.
     virtual void Add(const QByteArray& prefix, const QByteArray& data,
                      const QVariant& flag = QVariant()) = 0;
 };

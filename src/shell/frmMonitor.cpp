@@ -204,9 +204,12 @@ int frmMonitor::ComputeLineWidth(double listWidth, double charWidth)
 }
 
 QStringList frmMonitor::RenderEntries(const QString& prefix, const QByteArray& data,
-                                      bool hexMode, int lineWidth, const QStringList& names)
+                                      bool hexMode, int lineWidth, const QStringList& names,
+                                      int maxEntries, qsizetype* rendered)
 {
     QStringList out;
+    if (rendered)
+        *rendered = 0;
     if (data.isEmpty())
         return out;
     const qsizetype p = prefix.size();
@@ -218,13 +221,16 @@ QStringList frmMonitor::RenderEntries(const QString& prefix, const QByteArray& d
         appendHex(text, c);
         text.append(QLatin1Char(')'));
         out.append(text);
+        if (rendered)
+            *rendered = 1;
         return out;
     }
 
     qsizetype n = p;
     QString text = prefix;
-    for (char ch : data) {
-        const auto c = static_cast<unsigned char>(ch);
+    qsizetype i = 0;
+    for (; i < data.size(); ++i) {
+        const auto c = static_cast<unsigned char>(data.at(i));
         const qsizetype len = hexMode ? 3 : names.at(c).size();
         // Wrap before a piece that would reach the width, but never leave an entry that
         // holds only the prefix: on a very narrow list each piece gets an entry of its own.
@@ -232,6 +238,9 @@ QStringList frmMonitor::RenderEntries(const QString& prefix, const QByteArray& d
             out.append(text);
             text = prefix;
             n = p;
+            // The rest of the data is never looked at: the cost stays with what is shown.
+            if (maxEntries > 0 && out.size() >= maxEntries)
+                break;
         }
         if (hexMode) {
             appendHex(text, c);
@@ -243,7 +252,18 @@ QStringList frmMonitor::RenderEntries(const QString& prefix, const QByteArray& d
     }
     if (n > p)
         out.append(text);
+    if (rendered)
+        *rendered = i;
     return out;
+}
+
+QString frmMonitor::DroppedNote(qsizetype droppedBytes) const
+{
+    static const QString fallback = QStringLiteral("... (%s Bytes verworfen)");
+    const QString text = ctx_.language
+        ? ctx_.language->Translate(QStringLiteral("frmMonitor"), QStringLiteral("Dropped"), fallback)
+        : fallback;
+    return FormatArgs(text, QString::number(droppedBytes));
 }
 
 void frmMonitor::Add(const QByteArray& prefix, const QByteArray& data, const QVariant& flag)
@@ -256,7 +276,14 @@ void frmMonitor::Add(const QByteArray& prefix, const QByteArray& data, const QVa
     if (isTimeout && !(ctx_.state && ctx_.state->ShowTimeouts))
         return;
     const bool hex = hexMode() && !isTimeout;
-    appendEntries(RenderEntries(FromCp1252(prefix), data, hex, lineWidth_, CharNames()));
+    const QString head = FromCp1252(prefix);
+    // One entry of the list stays free for the note, so a telegram that fills the list
+    // still shows its beginning and says what became of the rest.
+    qsizetype rendered = 0;
+    QStringList lines = RenderEntries(head, data, hex, lineWidth_, CharNames(), MaxEntries - 1, &rendered);
+    if (rendered < data.size())
+        lines.append(head + DroppedNote(data.size() - rendered));
+    appendEntries(lines);
 }
 
 void frmMonitor::appendEntries(const QStringList& lines)

@@ -1,7 +1,9 @@
 #pragma once
 // The traffic monitor: a child window listing every telegram the device link writes and
 // reads, one monitor line per entry, rendered by character name or in hex, capped at
-// 1000 entries, saved to a log file on request.
+// 1000 entries, saved to a log file on request. A telegram longer than the list can show
+// (a flushed backlog, a runaway reply) is rendered only as far as the list holds, and a
+// last entry says how many of its bytes were dropped: rendering never grows with it.
 //
 // The list view is fed in batches: Add renders and stores the entries at once (the
 // stored entries are what entryCount/entry and the log file see), while the view learns
@@ -64,9 +66,14 @@ public:
     // W = round(list width) \ round(width of a blank) - 2, halves to the even neighbour.
     static int ComputeLineWidth(double listWidth, double charWidth);
     // Renders one telegram into monitor entries: every entry starts with the prefix, a
-    // name is never split, and no entry holds only the prefix.
+    // name is never split, and no entry holds only the prefix. With maxEntries > 0 it stops
+    // after that many entries; *rendered (when given) tells how many leading bytes of data
+    // the entries hold.
     static QStringList RenderEntries(const QString& prefix, const QByteArray& data,
-                                     bool hexMode, int lineWidth, const QStringList& names);
+                                     bool hexMode, int lineWidth, const QStringList& names,
+                                     int maxEntries = 0, qsizetype* rendered = nullptr);
+    // The last entry of a telegram that did not fit: "... (N Bytes verworfen)".
+    QString DroppedNote(qsizetype droppedBytes) const;
 
     // The view is normally told about new rows on a timer; this does it now.
     void flushView();

@@ -253,6 +253,66 @@ TEST_F(MonitorWindow, KeepsTheNewestThousandEntriesAndTheViewCatchesUp)
     EXPECT_EQ(viewModel()->rowCount(), 0);
 }
 
+TEST_F(MonitorWindow, HugeTelegramIsCutToWhatTheListShowsAndSaysHowMuchWasDropped)
+{
+    monitor->Show();
+    monitor->resize(600, 300);
+    const int width = monitor->lineWidth();
+    ASSERT_GT(width, 10);
+    constexpr qsizetype kHuge = 50 * 1024 * 1024;  // a flushed backlog
+    struct Case {
+        bool hex;
+        char byte;
+        int charsPerByte;  // what one byte becomes in an entry
+    } cases[] = {{false, 'A', 1}, {false, '\0', 5}, {true, 'A', 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.hex ? "hex" : c.charsPerByte == 1 ? "characters" : "names");
+        modeButton(c.hex ? 1 : 0)->setChecked(true);
+        monitor->findChild<QPushButton*>("btClear")->click();
+        monitor->Add("R: ", "before");
+        monitor->Add("F: ", QByteArray(kHuge, c.byte));
+
+        // The whole list is this telegram: its beginning, then the note.
+        ASSERT_EQ(monitor->entryCount(), frmMonitor::MaxEntries);
+        qsizetype shown = 0;
+        qsizetype held = 0;
+        for (int i = 0; i < monitor->entryCount() - 1; ++i) {
+            const QString e = monitor->entry(i);
+            ASSERT_TRUE(e.startsWith("F: ")) << i;
+            ASSERT_LT(e.size(), width) << i;
+            shown += (e.size() - 3) / c.charsPerByte;
+            held += e.size();
+        }
+        EXPECT_LT(held, qsizetype(frmMonitor::MaxEntries) * width);
+        EXPECT_EQ(monitor->entry(monitor->entryCount() - 1),
+                  QString("F: ... (%1 Bytes verworfen)").arg(kHuge - shown));
+
+        // What follows is shown as always.
+        monitor->Add("R: ", "OK");
+        EXPECT_EQ(monitor->entry(monitor->entryCount() - 1), c.hex ? "R: 4F 4B " : "R: OK");
+    }
+
+    // A telegram that fits gets no note; the note follows the language.
+    monitor->findChild<QPushButton*>("btClear")->click();
+    modeButton(0)->setChecked(true);
+    const QByteArray fits(width * 10, 'x');
+    monitor->Add("W: ", fits);
+    QString joined;
+    for (int i = 0; i < monitor->entryCount(); ++i)
+        joined += monitor->entry(i).mid(3);
+    EXPECT_EQ(joined, QString(fits));
+
+    t.writeProgramFile("ORVILANG.ENG", "[ORVID]\r\nLanguage=English\r\n"
+                                       "[frmMonitor]\r\nDropped=(%s bytes dropped)\r\n");
+    t.language->LoadLanguageList();
+    QString english = QStringLiteral("English");
+    t.language->SelectLanguageByCode(english);
+    monitor->Add("W: ", QByteArray(kHuge, 'x'));
+    EXPECT_TRUE(QRegularExpression("^W: \\([1-9][0-9]* bytes dropped\\)$")
+                    .match(monitor->entry(monitor->entryCount() - 1)).hasMatch())
+        << monitor->entry(monitor->entryCount() - 1).toStdString();
+}
+
 TEST_F(MonitorWindow, SettingsAreReadOnLoadAndWrittenOnClose)
 {
     t.settings->write("Monitor", "ShowDynamic", "YES");
