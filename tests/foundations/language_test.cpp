@@ -516,7 +516,7 @@ TEST(QtMessagePresenterTest, ShowsQuestionBoxAndMapsButtonsBack)
 
 TEST(ShippedLanguageFile, EnglishCoversEveryMessageWithTheSamePlaceholders)
 {
-    const QString shipped = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../../data/ORVILANG.ENG"));
+    const QString shipped = QDir(QStringLiteral(ORVID_SHIPPED_DATA_DIR)).filePath(QStringLiteral("ORVILANG.ENG"));
     ASSERT_TRUE(QFile::exists(shipped));
     TestContext t;
     QFile::copy(shipped, t.ctx.programDir + QStringLiteral("/ORVILANG.ENG"));

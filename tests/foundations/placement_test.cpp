@@ -348,7 +348,7 @@ TEST(Placement, CentresOnTheVisibleMainWindowElseOnTheScreen)
 
 TEST(PlacementLayoutFile, ShippedDefaultsFitTheirScreenClass)
 {
-    const QString path = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../../data/ORVID.DEF"));
+    const QString path = QDir(QStringLiteral(ORVID_SHIPPED_DATA_DIR)).filePath(QStringLiteral("ORVID.DEF"));
     ASSERT_TRUE(QFile::exists(path)) << path.toStdString();
     const QStringList windows = {
         QStringLiteral("frmMain"), QStringLiteral("frmMonitor"), QStringLiteral("frmCommand"),

@@ -61,8 +61,7 @@ namespace {
 // The layout file shipped with the program, found from this source file's place in the tree.
 QString shippedLayoutFile()
 {
-    const QDir here = QFileInfo(QString::fromUtf8(__FILE__)).absoluteDir();
-    return here.absoluteFilePath(QStringLiteral("../../data/ORVID.DEF"));
+    return QDir(QStringLiteral(ORVID_SHIPPED_DATA_DIR)).absoluteFilePath(QStringLiteral("ORVID.DEF"));
 }
 
 // Sits between the link and the real progress box while it lives: passes every call on

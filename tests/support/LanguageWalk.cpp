@@ -83,7 +83,7 @@ void addMenuEntries(QMap<QString, QString>& captions, QWidget* window)
 
 QByteArray ShippedLanguageFile(const QString& name)
 {
-    const QString path = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../../data/") + name);
+    const QString path = QDir(QStringLiteral(ORVID_SHIPPED_DATA_DIR)).filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
