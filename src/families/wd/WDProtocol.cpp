@@ -1,11 +1,12 @@
 #include "WDProtocol.h"
 
+#include "families/common/TagStateBlock.h"
+
 #include "foundations/AppContext.h"
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "foundations/MainFrame.h"
 #include "foundations/Options.h"
-#include "foundations/SettingsStore.h"
 #include "foundations/Utils.h"
 #include "link/LK.h"
 #include "link/Ports.h"
@@ -122,65 +123,7 @@ QByteArray digit(int value)
     return QByteArray::number(value);
 }
 
-// A 32-bit value stored as 4 bytes (8 hex digits), least significant byte first.
-quint32 littleEndian32(const QByteArray& hex8)
-{
-    quint32 value = 0;
-    for (int i = 3; i >= 0; --i) {
-        quint32 byte = 0;
-        hexValue(hex8.mid(i * 2, 2), byte);
-        value = (value << 8) | byte;
-    }
-    return value;
-}
-
 } // namespace
-
-// ---------------------------------------------------------------------------------------
-// State block
-
-bool WDStateBlock::Decode(const QByteArray& hex, WDStateBlock& block)
-{
-    if (hex.size() < 28)
-        return false;
-    quint32 check = 0;
-    for (int i = 0; i < 28; i += 2) {
-        if (!hexValue(hex.mid(i, 2), check))
-            return false;
-    }
-    block.month = hex.mid(0, 2);
-    block.year = hex.mid(2, 2);
-    block.cycles = littleEndian32(hex.mid(4, 8));
-    block.ledOffMs = littleEndian32(hex.mid(12, 8));
-    block.ledOnMs = littleEndian32(hex.mid(20, 8));
-    return true;
-}
-
-QString WDStateBlock::TimeText(quint32 ms)
-{
-    const quint32 h = ms / 3600000u;
-    const quint32 m = (ms % 3600000u) / 60000u;
-    const quint32 s = (ms % 60000u) / 1000u;
-    const quint32 rest = ms % 1000u;
-    return QStringLiteral("%1h %2min %3sec %4ms ").arg(h).arg(m).arg(s).arg(rest);
-}
-
-int WDStateBlock::FullYear() const
-{
-    const int yy = static_cast<int>(Val(year));
-    return yy < 50 ? 2000 + yy : 1900 + yy;
-}
-
-double WDStateBlock::BatteryRemaining(const QDate& today) const
-{
-    const double now = ((today.year() - 1900) * 12.0 + today.month()) * 720.0;
-    const double made = ((FullYear() - 1900) * 12.0 + Val(month)) * 720.0;
-    const double offH = ledOffMs / 3600000.0;
-    const double onH = ledOnMs / 3600000.0;
-    const double used = ((now - made - onH - offH) * 0.02 + offH * 12.0 + onH * 15.0) / 1710.0 * 100.0;
-    // A production date after today (or a wrong clock) would give more than 100 %.
-    return std::clamp(100.0 - used, 0.0, 100.0);
-}
 
 // ---------------------------------------------------------------------------------------
 // Telegrams
@@ -378,24 +321,9 @@ bool WDProtocol::Check()
 void WDProtocol::CloseLK()
 {
     sendOnly("?70");
-    if (!ctx_.settings)
-        return;
-    // The window's close stores StartAddress, DataLength and HeadNumber of the same section
-    // from its own fields. Only values this run actually set are written here, so program
-    // end never replaces the user's entries with zeros that nobody chose. The address goes
-    // out in the hex form the window reads back.
-    const QString section = QString::fromLatin1(kSettings);
-    if (tagcodeSet_)
-        ctx_.settings->write(section, QStringLiteral("Tagcode"), numberText(Tagcode));
-    if (modeSet_)
-        ctx_.settings->write(section, QStringLiteral("OperationMode"), numberText(OperationMode));
-    if (addressSet_)
-        ctx_.settings->write(section, QStringLiteral("StartAddress"),
-                             QString::fromLatin1(HexString(static_cast<quint16>(StartAddress), "0000")));
-    if (lengthSet_)
-        ctx_.settings->write(section, QStringLiteral("DataLength"), numberText(DataLength));
-    if (savedHead_)
-        ctx_.settings->write(section, QStringLiteral("HeadNumber"), numberText(*savedHead_));
+    // Only what this run set (the window's entries at its close, the data items, the head
+    // of the last tag access) is stored.
+    Stored.Save(ctx_.settings);
 }
 
 void WDProtocol::StopBuffered()
@@ -407,30 +335,34 @@ bool WDProtocol::PutData(int16_t id, const QVariant& value)
 {
     const int16_t v = CInt16(value.typeId() == QMetaType::QByteArray ? Val(value.toByteArray())
                                                                       : value.toDouble());
-    switch (id) {
-    case 103: DataRepresentation = v; return true;
-    case 200: OperationMode = v; modeSet_ = true; return true;
-    case 201: HeadNumber = v; savedHead_ = v; return true;
-    case 202: DataFormat = v; return true;
-    case 203: StartAddress = v; addressSet_ = true; return true;
-    case 204: DataLength = v; lengthSet_ = true; return true;
-    case 205: Tagcode = v; tagcodeSet_ = true; return true;
-    default: return false;
+    switch (static_cast<WDItem>(id)) {
+    case WDItem::DataRepresentation: DataRepresentation = v; return true;
+    case WDItem::OperationMode: OperationMode = v; Stored.OperationMode = WDSettings::Number(v); return true;
+    case WDItem::HeadNumber: HeadNumber = v; Stored.HeadNumber = WDSettings::Number(v); return true;
+    case WDItem::DataFormat: DataFormat = v; return true;
+    case WDItem::StartAddress:
+        // In the hex form the window reads back.
+        StartAddress = v;
+        Stored.StartAddress = QString::fromLatin1(HexString(static_cast<quint16>(v), "0000"));
+        return true;
+    case WDItem::DataLength: DataLength = v; Stored.DataLength = WDSettings::Number(v); return true;
+    case WDItem::Tagcode: Tagcode = v; Stored.Tagcode = WDSettings::Number(v); return true;
     }
+    return false;
 }
 
 bool WDProtocol::GetData(int16_t id, QVariant& value) const
 {
-    switch (id) {
-    case 103: value = int(DataRepresentation); return true;
-    case 200: value = int(OperationMode); return true;
-    case 201: value = int(HeadNumber); return true;
-    case 202: value = int(DataFormat); return true;
-    case 203: value = int(StartAddress); return true;
-    case 204: value = int(DataLength); return true;
-    case 205: value = int(Tagcode); return true;
-    default: return false;
+    switch (static_cast<WDItem>(id)) {
+    case WDItem::DataRepresentation: value = int(DataRepresentation); return true;
+    case WDItem::OperationMode: value = int(OperationMode); return true;
+    case WDItem::HeadNumber: value = int(HeadNumber); return true;
+    case WDItem::DataFormat: value = int(DataFormat); return true;
+    case WDItem::StartAddress: value = int(StartAddress); return true;
+    case WDItem::DataLength: value = int(DataLength); return true;
+    case WDItem::Tagcode: value = int(Tagcode); return true;
     }
+    return false;
 }
 
 bool WDProtocol::ApplyLanguage()
@@ -536,7 +468,7 @@ QByteArray WDProtocol::ReadDataExt(bool isData, int16_t head, quint16 address, i
         ResultLabel = "ID-Code =";
     }
     HeadNumber = head;
-    savedHead_ = head;
+    Stored.HeadNumber = WDSettings::Number(head);
     sendOnly(LastCommand, log);
     if (followUp) {
         LoopMode = view_ && view_->LoopChecked();
@@ -625,7 +557,7 @@ bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const Q
         ExpectedPrefix = "#22**";
     }
     HeadNumber = head;
-    savedHead_ = head;
+    Stored.HeadNumber = WDSettings::Number(head);
     sendOnly(LastCommand);
 
     // The unit's answer tells whether the tag took the data: read and test it.
@@ -836,17 +768,12 @@ void WDProtocol::GetTagState(ITagStateView& view)
     const QByteArray id = ReadDataExt(false, head, 0, 0, f, idText, false, false);
     QByteArray block;
     if (!id.isEmpty())
-        block = ReadDataExt(true, head, kStateBlockAddress, kStateBlockLength, f, idText, false, false);
-    WDStateBlock decoded;
-    if (!id.isEmpty() && WDStateBlock::Decode(block, decoded)) {
-        display.valid = true;
-        display.idCode = QString::fromLatin1(id);
-        display.date = QString::fromLatin1(decoded.month + '/' + decoded.year);
-        display.cycles = QString::number(decoded.cycles);
-        display.ledOff = WDStateBlock::TimeText(decoded.ledOffMs);
-        display.ledOn = WDStateBlock::TimeText(decoded.ledOnMs);
-        display.remaining = decoded.BatteryRemaining(clock ? clock() : QDate::currentDate());
-        display.battery = QString::number(display.remaining, 'f', 1) + QLatin1Char('%');
+        block = ReadDataExt(true, head, kStateBlockAddress, TagStateBlock::kLength, f, idText, false, false);
+    TagStateBlock decoded;
+    if (!id.isEmpty() && TagStateBlock::Decode(block, decoded)) {
+        const QString state = display.state;
+        display = decoded.Display(QString::fromLatin1(id), clock ? clock() : QDate::currentDate());
+        display.state = state;
     }
     view.ShowTagState(display);
     setBusy(false);

@@ -23,13 +23,13 @@
 //       CloseLK()       -> CloseLK()
 //       Init(bool)      -> Init()
 //       SetLKString     -> SetLKString,  GetLKResult -> GetLKResult,  StopBuffered -> ...
-//       PutData(id, v)  -> PutData(id, v)        (103, 200..205; false: not ours)
+//       PutData(id, v)  -> PutData(id, v)        (WDItem ids; false: not ours)
 //       GetData(id, v)  -> GetData(id, v)        (other ids leave v untouched)
 //       SetLanguage()   -> on the first call store the control defaults; when
 //                          ApplyLanguage() returns true translate the controls of section
 //                          "frmSystemWD". ApplyLanguage() always ends by setting the head
 //                          frame title through IWDView::SetRWFrameTitle.
-//   It implements ITagStateProvider (TagStateView.h) by forwarding to GetTagState(view).
+//   It implements ITagStateProvider (families/common/TagStateView.h) by forwarding to GetTagState(view).
 // - Buttons: btRead -> ReadData(true); btIdCodeRead -> ReadData(false) (the window keeps
 //   the busy flags); btStop -> Stop(); btScanStart -> ScanStart(slot box texts);
 //   btScanPause -> ScanPause(); btClear -> ctrlList.Clear() and ClearScan();
@@ -38,7 +38,8 @@
 //   loop, a data loop is left alone);
 //   btCodeScan -> LoopMode = false.
 //   The write dialogs call WriteTag (isData true: data bytes; false: the new ID code in
-//   wire order, as the ID-code dialog builds it) and read LastDataRead() and GetData(103).
+//   wire order, as the ID-code dialog builds it) and read LastDataRead() and the
+//   data representation (WDItem::DataRepresentation).
 // - The unit-state window (frmSystemWDState) implements IWDStateView and the outputs window
 //   (frmSystemWDIO) IWDOutputsView; the window hands them over with setStateView /
 //   setOutputsView (null when not built). Their Set buttons call GetState() / OutputSet().
@@ -50,7 +51,8 @@
 // - Every exchange waits with window events running (DeviceWait); a click may arrive in
 //   the middle. ScanPause() during a scan step takes effect at the next exchange.
 
-#include "TagStateView.h"
+#include "WDSettings.h"
+#include "families/common/TagStateView.h"
 #include "foundations/Menues.h"
 
 #include <QByteArray>
@@ -62,7 +64,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <optional>
 
 namespace orvid {
 
@@ -110,33 +111,13 @@ public:
     virtual void SetOutputLamp(int index, bool lit) = 0; // cirOutput(index)
 };
 
-// The 14-byte state block of a tag at 0x8044, decoded.
-struct WDStateBlock {
-    QByteArray month, year;   // two digits each, as stored ("05", "99")
-    quint32 cycles = 0;
-    quint32 ledOffMs = 0;
-    quint32 ledOnMs = 0;
-
-    // From 28 hex digits; false when the text is shorter or not hex.
-    static bool Decode(const QByteArray& hex, WDStateBlock& block);
-    // "1h 2min 3sec 4ms " (hours not limited to 24; ends with a blank).
-    static QString TimeText(quint32 ms);
-    // Remaining battery capacity in percent, 0..100, counted from the production month to
-    // the month of today (a month = 720 hours).
-    double BatteryRemaining(const QDate& today) const;
-    // Years below 50 are 20xx.
-    int FullYear() const;
-};
-
 class WDProtocol {
 public:
     static constexpr const char* kSection = "frmSystemWD";   // language section
-    static constexpr const char* kSettings = "OrvidWD";      // settings section
     static constexpr const char* kHeadType = "WDN-S2-2NWZ";
     static constexpr int16_t kReplyTimeout = 500;            // ms, set by Init
     static constexpr int kScanSlots = 8;
     static constexpr quint16 kStateBlockAddress = 0x8044;
-    static constexpr int kStateBlockLength = 14;
     static constexpr int kAddressSpace = 0x10000;            // tag memory: 0000..FFFF
     static constexpr int kCheckReplyLength = 18;
 
@@ -178,9 +159,11 @@ public:
     bool Check();
     void CloseLK();
     void StopBuffered();
-    // Data items 103 and 200..205; false (value untouched) for any other id.
+    // The data items (WDItem); false (value untouched) for any other id.
     bool PutData(int16_t id, const QVariant& value);
     bool GetData(int16_t id, QVariant& value) const;
+    bool PutData(WDItem item, const QVariant& value) { return PutData(static_cast<int16_t>(item), value); }
+    bool GetData(WDItem item, QVariant& value) const { return GetData(static_cast<int16_t>(item), value); }
     // ErrorText / NoHeadText of the current language. True when the language differs from
     // the one applied last (the window then translates its controls). Always sets the head
     // frame title (item 1, or NoHeadText).
@@ -254,6 +237,10 @@ public:
     std::array<bool, kScanSlots> ScanFound{};
     int16_t ScanCount = 0;
 
+    // The values of this run for the settings section; the window's close and CloseLK
+    // store them.
+    WDSettings Stored;
+
 private:
     int16_t sendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant());
     int16_t sendCommand(const QByteArray& command);
@@ -276,9 +263,6 @@ private:
     int16_t appliedLanguage_ = 0;
     const QString defaultErrorText_ = QStringLiteral("STATUS:");
     const QString defaultNoHeadText_ = QStringLiteral("Kein Schreib/Lesekopf vorhanden");
-    // Settings CloseLK writes only when this run gave them a value (see CloseLK).
-    std::optional<int16_t> savedHead_;
-    bool addressSet_ = false, lengthSet_ = false, tagcodeSet_ = false, modeSet_ = false;
 };
 
 } // namespace orvid

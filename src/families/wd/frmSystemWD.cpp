@@ -3,13 +3,12 @@
 #include "WDLamp.h"
 #include "frmSystemWDIO.h"
 #include "frmSystemWDState.h"
-#include "frmSystemWDTagState.h"
+#include "families/common/frmSystemWDTagState.h"
 #include "frmSystemWDWrite.h"
 #include "frmSystemWDWriteIDCode.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
 #include "foundations/MainFrame.h"
-#include "foundations/SettingsStore.h"
 #include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
@@ -44,12 +43,6 @@ struct DepthGuard {
     ~DepthGuard() { --depth; }
     int& depth;
 };
-
-// A number as settings text: non-negative numbers get a leading blank.
-QString numberText(int n)
-{
-    return n >= 0 ? QStringLiteral(" ") + QString::number(n) : QString::number(n);
-}
 
 QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
 {
@@ -307,42 +300,30 @@ bool frmSystemWD::eventFilter(QObject* watched, QEvent* event)
 
 // ---- settings, load and close ----------------------------------------------------------
 
-QString frmSystemWD::setting(const QString& key, const QString& defaultValue) const
-{
-    return ctx_.settings ? ctx_.settings->read(QString::fromLatin1(WDProtocol::kSettings), key, defaultValue)
-                         : defaultValue;
-}
-
-void frmSystemWD::writeSetting(const QString& key, const QString& value)
-{
-    if (ctx_.settings)
-        ctx_.settings->write(QString::fromLatin1(WDProtocol::kSettings), key, value);
-}
-
 void frmSystemWD::load()
 {
     const auto index = [](const QString& text, int count) {
         const double v = Val(text);
         return v < 0 || v >= count ? 0 : static_cast<int>(v);
     };
+    const WDSettings stored = WDSettings::Load(ctx_.settings);
     // 1. The representation goes through the data item, so the dialogs read the same one.
-    protocol_->PutData(103, CInt16(Val(setting(QStringLiteral("DataRepresentation"), QStringLiteral("0")))));
+    protocol_->PutData(WDItem::DataRepresentation, CInt16(Val(*stored.DataRepresentation)));
     QVariant rep;
-    protocol_->GetData(103, rep);
+    protocol_->GetData(WDItem::DataRepresentation, rep);
     const int repIndex = index(QString::number(rep.toInt()), int(rdDataMode.size()));
     SetOptionGroup(rdDataMode, repIndex);
     rdDataMode_Click(repIndex);
 
     // 5. The entries.
-    cmbHeadNumber->setCurrentIndex(index(setting(QStringLiteral("HeadNumber"), QStringLiteral("0")),
-                                         cmbHeadNumber->count()));
-    const int access = index(setting(QStringLiteral("UseIdCode"), QStringLiteral("0")), int(rdIDCode.size()));
+    cmbHeadNumber->setCurrentIndex(index(*stored.HeadNumber, cmbHeadNumber->count()));
+    const int access = index(*stored.UseIdCode, int(rdIDCode.size()));
     SetOptionGroup(rdIDCode, access);
     rdIDCode_Click(access);
-    chkLoop->setChecked(setting(QStringLiteral("LoopFlag"), QStringLiteral("0")) == QLatin1String("1"));
-    txtIDCode->setText(FormatIDCode(setting(QStringLiteral("IdCode"), QString())));
-    txtAddress->setText(FormatAddress(setting(QStringLiteral("StartAddress"), QString())));
-    txtLength->setText(FormatLength(setting(QStringLiteral("DataLength"), QString())));
+    chkLoop->setChecked(*stored.LoopFlag == QLatin1String("1"));
+    txtIDCode->setText(FormatIDCode(*stored.IdCode));
+    txtAddress->setText(FormatAddress(*stored.StartAddress));
+    txtLength->setText(FormatLength(*stored.DataLength));
 
     // 6. to 9.
     SetLanguage();
@@ -381,13 +362,15 @@ void frmSystemWD::fitContainer()
 void frmSystemWD::closeHandling()
 {
     btStop_Click();
-    writeSetting(QStringLiteral("DataRepresentation"), numberText(protocol_->DataRepresentation));
-    writeSetting(QStringLiteral("HeadNumber"), numberText(cmbHeadNumber->currentIndex()));
-    writeSetting(QStringLiteral("UseIdCode"), numberText(GetOptionGroup(rdIDCode)));
-    writeSetting(QStringLiteral("LoopFlag"), chkLoop->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    writeSetting(QStringLiteral("IdCode"), txtIDCode->text());
-    writeSetting(QStringLiteral("StartAddress"), txtAddress->text());
-    writeSetting(QStringLiteral("DataLength"), txtLength->text());
+    WDSettings& stored = protocol_->Stored;
+    stored.DataRepresentation = WDSettings::Number(protocol_->DataRepresentation);
+    stored.HeadNumber = WDSettings::Number(cmbHeadNumber->currentIndex());
+    stored.UseIdCode = WDSettings::Number(GetOptionGroup(rdIDCode));
+    stored.LoopFlag = chkLoop->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    stored.IdCode = txtIDCode->text();
+    stored.StartAddress = txtAddress->text();
+    stored.DataLength = txtLength->text();
+    stored.Save(ctx_.settings);
     if (ctx_.frame)
         ctx_.frame->setMenuChecked(MenuEntry::OrvidWindow, false);
     if (ctx_.placement)
@@ -665,11 +648,6 @@ void frmSystemWD::btClear_Click()
 {
     list->Clear();
     protocol_->ClearScan();
-    // The slots are empty whatever the protocol layer left in the boxes and lamps.
-    for (int i = 0; i < txtScan.size(); ++i) {
-        txtScan[i]->clear();
-        cirScan[i]->setLit(false);
-    }
 }
 
 void frmSystemWD::btScanStart_Click()
@@ -686,11 +664,15 @@ void frmSystemWD::btScanStart_Click()
 
 void frmSystemWD::btScanPause_Click()
 {
-    for (int i = 0; i < txtScan.size(); ++i) {
-        txtScan[i]->setReadOnly(false);
-        cirScan[i]->setLit(false);
-    }
-    protocol_->ScanPause();
+    unlockScan(true);
+}
+
+void frmSystemWD::unlockScan(bool endLoop)
+{
+    // The protocol puts the lamps out; the boxes take typing again.
+    for (QLineEdit* box : txtScan)
+        box->setReadOnly(false);
+    protocol_->ScanPause(endLoop);
     btScanPause->setEnabled(false);
     btScanStart->setEnabled(true);
 }
@@ -708,15 +690,8 @@ void frmSystemWD::EnableScan(bool enable)
     }
     if (enable && loaded_)
         fitContainer();
-    if (!enable) {
-        for (int i = 0; i < txtScan.size(); ++i) {
-            txtScan[i]->setReadOnly(false);
-            cirScan[i]->setLit(false);
-        }
-        protocol_->ScanPause(false);
-        btScanPause->setEnabled(false);
-        btScanStart->setEnabled(true);
-    }
+    if (!enable)
+        unlockScan(false);
 }
 
 bool frmSystemWD::ScanFrameShown() const
@@ -732,7 +707,7 @@ void frmSystemWD::rdIDCode_Click(int index)
 
 void frmSystemWD::rdDataMode_Click(int index)
 {
-    protocol_->PutData(103, index);
+    protocol_->PutData(WDItem::DataRepresentation, index);
     list->Format(index + 1);
 }
 

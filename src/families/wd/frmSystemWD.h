@@ -10,6 +10,7 @@
 
 #include "WDDialogTargets.h"
 #include "WDProtocol.h"
+#include "WDSettings.h"
 #include "foundations/AppContext.h"
 #include "link/LinkInterfaces.h"
 
@@ -172,8 +173,7 @@ private:
     void rdIDCode_Click(int index);
     void rdDataMode_Click(int index);
     bool refuseWhenBusy();
-    QString setting(const QString& key, const QString& defaultValue) const;
-    void writeSetting(const QString& key, const QString& value);
+    void unlockScan(bool endLoop);
 
     AppContext& ctx_;
     std::unique_ptr<WDProtocol> protocol_;

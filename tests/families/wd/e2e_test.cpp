@@ -5,6 +5,7 @@
 
 #include "sim/SimWD.h"
 #include "support/FakeShell.h"
+#include "support/PortDrain.h"
 #include "support/TestContext.h"
 
 #include "families/wd/WDProtocol.h"
@@ -165,12 +166,7 @@ protected:
     QList<QByteArray> commands() { return sim.commands(); }
     qsizetype commandCount() { return sim.commands().size(); }
     // A telegram sent without waiting for its reply reaches the unit a moment later.
-    bool waitCommands(qsizetype n)
-    {
-        for (int i = 0; i < 100 && sim.commands().size() < n; ++i)
-            QTest::qWait(10);
-        return sim.commands().size() >= n;
-    }
+    bool drained() { return Drained(sim, ports->comm()); }
     QList<QByteArray> commandsFrom(qsizetype from) { return sim.commands().mid(from); }
     QByteArray line(const char* label, const QByteArray& data) { return QByteArray("2|") + label + "|" + data; }
     static QByteArray errorLine(const QString& text) { return "1||" + text.toLatin1(); }
@@ -354,14 +350,14 @@ TEST_F(WDEndToEnd, LoopRepeatsTheLastReadUntilStop)
     EXPECT_EQ(form->lines.first(), line("ANT 0: DATA =", "ABC"));
     EXPECT_EQ(form->lines.last(), line("ANT 0: DATA =", "DEF"));
     const QByteArray read = "?10**000100003H";
-    EXPECT_TRUE(waitCommands(8));
+    EXPECT_TRUE(drained());
     EXPECT_EQ(commands(), (QList<QByteArray>{"?70", read, "?70", read, "?70", read, "?70", read}));
 
     p().Stop();
     EXPECT_FALSE(p().LoopMode);
     EXPECT_TRUE(p().LastCommand.isEmpty());
     form->Poll(QVariant(), QVariant());
-    EXPECT_TRUE(waitCommands(9));
+    EXPECT_TRUE(drained());
     EXPECT_EQ(commands().size(), 9);
     EXPECT_EQ(commands().last(), "?70");
     EXPECT_EQ(form->lines.size(), 3);

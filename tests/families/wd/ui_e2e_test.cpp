@@ -5,6 +5,7 @@
 
 #include "sim/SimWD.h"
 #include "support/FakeShell.h"
+#include "support/PortDrain.h"
 #include "support/TestContext.h"
 
 #include "families/wd/RegisterWD.h"
@@ -12,7 +13,7 @@
 #include "families/wd/frmSystemWD.h"
 #include "families/wd/frmSystemWDIO.h"
 #include "families/wd/frmSystemWDState.h"
-#include "families/wd/frmSystemWDTagState.h"
+#include "families/common/frmSystemWDTagState.h"
 #include "families/wd/frmSystemWDWrite.h"
 #include "families/wd/frmSystemWDWriteIDCode.h"
 #include "link/LK.h"
@@ -240,7 +241,7 @@ TEST_F(WDEndToEnd, ActionButtonsPauseARunningScanAndItsPolling)
         const qsizetype before = sim.commands().size();
         lk->LkPoll();
         lk->LkPoll();
-        QTest::qWait(50);
+        EXPECT_TRUE(Drained(sim, ports->comm()));
         return sim.commands().size() - before;
     };
     const auto expectScanPaused = [&](const char* button) {

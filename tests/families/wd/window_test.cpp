@@ -5,6 +5,7 @@
 
 #include "sim/SimWD.h"
 #include "support/FakeShell.h"
+#include "support/PortDrain.h"
 #include "support/TestContext.h"
 
 #include "families/wd/RegisterWD.h"
@@ -309,14 +310,16 @@ TEST_F(WDWindowTest, StopEndsTheLoop)
     EXPECT_TRUE(w->protocol().LoopMode);
     lk->LkPoll();
     EXPECT_TRUE(w->list->text().contains(QStringLiteral("ANT 0: ID-Code =11223344")));
-    QTest::qWait(80);   // the loop's next read is on its way to the unit
+    // The loop's next read is on its way to the unit.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commandsStartingWith("?12").size() >= 2; }, 5000));
+    ASSERT_TRUE(Drained(sim, ports->comm()));
     const int reads = int(sim.commandsStartingWith("?12").size());
     EXPECT_GE(reads, 2);
 
     w->btStop->click();
     EXPECT_FALSE(w->protocol().LoopMode);
     EXPECT_TRUE(w->protocol().LastCommand.isEmpty());
-    QTest::qWait(80);
+    ASSERT_TRUE(Drained(sim, ports->comm()));
     EXPECT_EQ(sim.commands().constLast(), QByteArray("?70"));
     lk->LkPoll();
     lk->LkPoll();
@@ -349,8 +352,8 @@ TEST_F(WDWindowTest, ASecondDeviceActionWhileAnExchangeWaitsIsRefused)
     w->btRead_Click();
     EXPECT_TRUE(ranInside);
     EXPECT_FALSE(wrote);
-    QTest::qWaitFor([&] { return sim.commands().size() >= before + 4; }, 1000);
-    QTest::qWait(50);   // anything nested would arrive meanwhile
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commands().size() >= before + 4; }, 5000));
+    ASSERT_TRUE(Drained(sim, ports->comm()));   // anything nested has arrived by now
 
     // Only the read itself and the loop's next read went out: no nested exchange.
     const QList<QByteArray> sent = sim.commands().mid(before);
