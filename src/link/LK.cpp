@@ -1,5 +1,6 @@
 #include "LK.h"
 
+#include "DeviceWait.h"
 #include "Ports.h"
 #include "foundations/AppContext.h"
 #include "foundations/Language.h"
@@ -8,6 +9,7 @@
 #include "foundations/SettingsStore.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 namespace orvid {
@@ -100,24 +102,38 @@ QByteArray itemBytes(const QVariant& value)
 // Raises a counter for the lifetime of a scope, even when the scope is left early.
 class CountGuard {
 public:
-    explicit CountGuard(int& counter) : counter_(counter) { ++counter_; }
-    ~CountGuard() { --counter_; }
+    explicit CountGuard(int& counter, std::function<void()> ended = {})
+        : counter_(counter), ended_(std::move(ended)) { ++counter_; }
+    ~CountGuard()
+    {
+        --counter_;
+        if (ended_)
+            ended_();
+    }
     CountGuard(const CountGuard&) = delete;
     CountGuard& operator=(const CountGuard&) = delete;
 
 private:
     int& counter_;
+    std::function<void()> ended_;
 };
 
 class FlagGuard {
 public:
-    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagGuard() { flag_ = false; }
+    explicit FlagGuard(bool& flag, std::function<void()> ended = {})
+        : flag_(flag), ended_(std::move(ended)) { flag_ = true; }
+    ~FlagGuard()
+    {
+        flag_ = false;
+        if (ended_)
+            ended_();
+    }
     FlagGuard(const FlagGuard&) = delete;
     FlagGuard& operator=(const FlagGuard&) = delete;
 
 private:
     bool& flag_;
+    std::function<void()> ended_;
 };
 
 } // namespace
@@ -128,6 +144,37 @@ LK::LK(AppContext& ctx, QObject* parent) : QObject(parent), ctx_(ctx)
         systems_[i].name = QString::fromLatin1(kSystemNames[i]);
     timSensorPoll_.setObjectName(QStringLiteral("timSensorPoll"));
     timSensorPoll_.setInterval(pollInterval_);
+    // The end of the outermost device wait is one of the moments the link may become idle.
+    connect(DeviceWait::notifier(), &DeviceWait::idle, this, [this] { noteExchangeEnded(); });
+}
+
+void LK::RequestIdleNotice()
+{
+    idleWanted_ = true;
+    noteExchangeEnded();
+}
+
+void LK::noteExchangeEnded()
+{
+    if (!idleWanted_ || idleQueued_ || Busy())
+        return;
+    // Queued: the code that ended the exchange may go on with the next one at once; the
+    // notice belongs to the moment the event loop runs with nothing waiting.
+    idleQueued_ = true;
+    QMetaObject::invokeMethod(this, [this] {
+        idleQueued_ = false;
+        emitIdleWhenFree();
+    }, Qt::QueuedConnection);
+}
+
+void LK::emitIdleWhenFree()
+{
+    // Busy again (the event loop that ran this is another exchange's wait): the next end
+    // of an exchange asks again.
+    if (!idleWanted_ || Busy())
+        return;
+    idleWanted_ = false;
+    emit Idle();
 }
 
 void LK::InitSystems()
@@ -264,7 +311,7 @@ bool LK::SelectSystem(int16_t system, bool& askRetry)
         return false;
     if (system >= kSystemCount)
         return false; // no such entry
-    FlagGuard selecting(selecting_);
+    FlagGuard selecting(selecting_, [this] { noteExchangeEnded(); });
     IMainFrame* frame = ctx_.frame;
 
     // 1. Every serial entry and every recognition needs the port open.
@@ -461,7 +508,7 @@ bool LK::LkDataAvailable()
 int16_t LK::LkReceive(QByteArray& reply, int16_t& count, const QVariant& logOption, bool log,
                       bool noCheck)
 {
-    CountGuard exchange(exchangeDepth_);
+    CountGuard exchange(exchangeDepth_, [this] { noteExchangeEnded(); });
     ILkDirectAccess* direct = GetDirectAccess();
     if (direct && direct->DirectModeSupported())
         return direct->DirectRead(reply, count, logOption, log, noCheck);
@@ -473,7 +520,7 @@ int16_t LK::LkReceive(QByteArray& reply, int16_t& count, const QVariant& logOpti
 int16_t LK::SendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption,
                         bool& ok)
 {
-    CountGuard exchange(exchangeDepth_);
+    CountGuard exchange(exchangeDepth_, [this] { noteExchangeEnded(); });
     ok = false;
     if (ILkDirectAccess* direct = GetDirectAccess())
         return direct->ReadData(command, reply, logOption.toBool(), ok);
@@ -510,7 +557,7 @@ int16_t LK::SendOnly(const QByteArray& command, const QByteArray& suffix, const 
 {
     if (command.isEmpty())
         return 0;
-    CountGuard exchange(exchangeDepth_);
+    CountGuard exchange(exchangeDepth_, [this] { noteExchangeEnded(); });
     if (ILkDirectAccess* direct = GetDirectAccess())
         return direct->WriteData(command, suffix, logOption.toBool());
     if (!ctx_.ports)
@@ -582,7 +629,7 @@ QString LK::LkPoll(const QVariant& a, const QVariant& b)
     QString result;
     if (CurrentSystemIndex() <= 0 || pollBusy_)
         return result;
-    FlagGuard busy(pollBusy_);
+    FlagGuard busy(pollBusy_, [this] { noteExchangeEnded(); });
     if (ctx_.command)
         ctx_.command->Poll();
     if (pollingEnabled_) {

@@ -90,8 +90,20 @@ public:
     // The current system index (the program state's, or the link's own without one).
     int16_t CurrentSystemIndex() const;
 
+    // Asks for one Idle() once the link is no longer Busy(): emitted from the event loop
+    // (never inside the exchange that ends), and only when nothing has become busy again
+    // by then; otherwise it waits for the next end. Repeated requests emit once.
+    void RequestIdleNotice();
+
+signals:
+    // The link has become idle after RequestIdleNotice (see there).
+    void Idle();
+
 private:
     void setCurrentSystem(int16_t system);
+    // Called whenever an exchange, a poll step, a selection or a device wait has ended.
+    void noteExchangeEnded();
+    void emitIdleWhenFree();
     ISystemForm* window(int index) const;
     IToolWindow* ioWindow(int index) const;
     IToolWindow* stateWindow(int index) const;
@@ -108,7 +120,9 @@ private:
     int pollInterval_ = 1000;
     bool selecting_ = false;
     int exchangeDepth_ = 0;
-    int16_t ownCurrentSystem_ = 0;   // used only when the context has no program state
+    int16_t ownCurrentSystem_ = 0;
+    bool idleWanted_ = false;
+    bool idleQueued_ = false;   // used only when the context has no program state
     QTimer timSensorPoll_;
 };
 

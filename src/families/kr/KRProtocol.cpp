@@ -1,6 +1,6 @@
 #include "KRProtocol.h"
 
-#include "KRTagTypes.h"
+#include "families/common/KRTagTypes.h"
 #include "foundations/AppContext.h"
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"

@@ -6,7 +6,7 @@
 // shared write dialogs find on the current window.
 
 #include "KRProtocol.h"
-#include "TagWriters.h"
+#include "families/common/TagWriters.h"
 #include "foundations/AppContext.h"
 #include "link/LinkInterfaces.h"
 

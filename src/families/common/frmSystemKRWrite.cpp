@@ -1,6 +1,7 @@
 #include "frmSystemKRWrite.h"
 
-#include "KRDialogTargets.h"
+#include "DataItems.h"
+#include "TagWriters.h"
 #include "KRTagTypes.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Help.h"

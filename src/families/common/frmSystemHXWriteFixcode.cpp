@@ -1,6 +1,7 @@
 #include "frmSystemHXWriteFixcode.h"
 
-#include "KRDialogTargets.h"
+#include "DataItems.h"
+#include "TagWriters.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Help.h"
 #include "foundations/Language.h"

@@ -1,0 +1,118 @@
+#pragma once
+// The base of every family's telegram layer (KRProtocol, WDProtocol, ...): no widgets.
+// It holds what every layer needs to reach the device and its window, so that a family's
+// own class is its telegrams, its reply decoding and its window state, and little else:
+//
+//   - the application context and the view (IFamilyView, or the family's extension of it);
+//   - send and receive through the device link (serial through Ports, or the window's own
+//     transport for a family that implements ILkDirectAccess: the link picks the route);
+//   - the data list's status lines, numbered messages, translated texts in the family's
+//     language section, the "show the head's error" option, the failed-write report;
+//   - the exchange gate (Exchange.h): one policy for refusing a second device action,
+//     pausing the poll timer and deferring a Stop until the link is idle;
+//   - what the link calls on the family's window (ISystemForm), as virtual functions the
+//     window base (FamilyForm) forwards to.
+//
+// A family over TCP frames nothing itself through Ports: its window implements
+// ILkDirectAccess (FamilyForm with DirectAccess()), its BuildTelegram is the text it
+// writes, and the same send helpers reach it through the link.
+
+#include "Exchange.h"
+#include "foundations/Menues.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+
+namespace orvid {
+
+struct AppContext;
+class ILkDirectAccess;
+
+// What every telegram layer needs of its window. Families extend it with their entries
+// (IKRView, IWDView).
+class IFamilyView {
+public:
+    virtual ~IFamilyView() = default;
+    // One entry of the data list: kind 1 a text line, kind 2 data (caption: the data's
+    // label, may be empty). Bytes, one per character.
+    virtual void ShowData(int kind, const QByteArray& caption, const QByteArray& data) = 0;
+    // True once the window's load handler has run.
+    virtual bool Loaded() const = 0;
+    // Hourglass pointer on / off around device exchanges (nests).
+    virtual void SetBusy(bool busy) = 0;
+};
+
+class FamilyProtocol {
+public:
+    // languageSection: the family window's section in the language file.
+    FamilyProtocol(AppContext& ctx, const char* languageSection, IFamilyView* view = nullptr);
+    virtual ~FamilyProtocol();
+    FamilyProtocol(const FamilyProtocol&) = delete;
+    FamilyProtocol& operator=(const FamilyProtocol&) = delete;
+
+    AppContext& Context() const { return ctx_; }
+    IFamilyView* View() const { return view_; }
+    ExchangeGate& Exchanges() { return gate_; }
+    const ExchangeGate& Exchanges() const { return gate_; }
+
+    // ---- what the link calls (the window base forwards ISystemForm here) ------------
+    virtual Menues CommandList() const { return Menues(); }
+    virtual bool Check() = 0;
+    virtual void Init(bool ethernet = false) = 0;
+    // One poll step; the text the link hands on (most families: empty).
+    virtual QString PollStep(const QVariant& a, const QVariant& b) = 0;
+    virtual void CloseLK() = 0;
+    virtual void StopBuffered() = 0;
+    // The family's data items; false when the id is not the family's (value untouched).
+    virtual bool PutData(int16_t id, const QVariant& value);
+    virtual bool GetData(int16_t id, QVariant& value) const;
+    // The framed telegram, and the reply's result (the link's SetLKString/GetLKResult).
+    virtual QByteArray BuildTelegram(const QByteArray& command, const QByteArray& suffix) = 0;
+    virtual int16_t ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption) = 0;
+    // The transport of a family that moves its own telegrams (TCP); null: serial via Ports.
+    virtual ILkDirectAccess* DirectAccess() { return nullptr; }
+
+    // The device's status line for an error reply (empty: none to show).
+    virtual QString StatusLine(const QByteArray& reply) const;
+
+    // ---- shared helpers ------------------------------------------------------------------
+    // The system index now selected (the link's, or the program state's without one).
+    int16_t CurrentSystem() const;
+    // True when the user wants a head's error replies in the data list.
+    bool ReadHeadError() const;
+    // The text of key in the family's language section (text when there is no language).
+    QString Translate(const QString& key, const QString& text) const;
+    // A text line in the data list (Windows-1252), nothing for an empty text.
+    void ShowLine(const QString& text);
+    void ShowMessage(int16_t number);
+    // Reports a write that did not happen: reason (may be empty), the device's status line
+    // for statusReply (may be empty), and message 4. Returns false.
+    bool FailWrite(const QString& reason, const QByteArray& statusReply);
+    void SetBusy(bool busy);
+
+protected:
+    void setView(IFamilyView* view) { view_ = view; }
+
+    // Through the link (nothing without one): as LK::SendCommand, LK::SendOnly, and one
+    // received frame (LK::LkReceive, or Ports without a link).
+    int16_t sendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption,
+                        bool& ok);
+    int16_t sendCommand(const QByteArray& command, const QVariant& logOption = QVariant());
+    void sendOnly(const QByteArray& command, const QByteArray& parameter,
+                  const QVariant& logOption = QVariant());
+    int16_t receive(QByteArray& reply, const QVariant& logOption);
+    // Runs before every telegram the helpers send (the input is flushed then: replies a
+    // family kept for later are stale).
+    virtual void telegramGoingOut() {}
+
+    AppContext& ctx_;
+
+private:
+    const char* section_;
+    IFamilyView* view_ = nullptr;
+    ExchangeGate gate_;
+};
+
+} // namespace orvid
