@@ -1,5 +1,6 @@
 #include "WDProtocol.h"
 
+#include "families/common/DataItems.h"
 #include "families/common/TagStateBlock.h"
 
 #include "foundations/AppContext.h"
@@ -128,7 +129,7 @@ QByteArray digit(int value)
 // ---------------------------------------------------------------------------------------
 // Telegrams
 
-WDProtocol::WDProtocol(AppContext& ctx, IWDView* view) : ctx_(ctx), view_(view) {}
+WDProtocol::WDProtocol(AppContext& ctx, IWDView* view) : FamilyProtocol(ctx, kSection, view), view_(view) {}
 
 QByteArray WDProtocol::Wrap(const QByteArray& command, int station, int head, const QByteArray& suffix)
 {
@@ -138,7 +139,7 @@ QByteArray WDProtocol::Wrap(const QByteArray& command, int station, int head, co
     return text + "@@" + suffix;
 }
 
-QByteArray WDProtocol::SetLKString(const QByteArray& command, const QByteArray& suffix) const
+QByteArray WDProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
 {
     return Wrap(command, Station, HeadNumber, suffix);
 }
@@ -153,13 +154,13 @@ int16_t WDProtocol::GetLKResultExt(QByteArray& reply, int16_t length)
     return 0;
 }
 
-int16_t WDProtocol::GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption)
+int16_t WDProtocol::ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption)
 {
     length = GetLKResultExt(reply, length);
     if (length >= 1 && reply == "$") {
         // The unit acknowledged; the real reply follows (one more, not any number).
         QByteArray next;
-        const int16_t n = receive(next, logOption);
+        const int16_t n = receiveReply(next, logOption);
         reply = next;
         length = GetLKResultExt(reply, n);
     }
@@ -227,63 +228,28 @@ QString WDProtocol::BuiltinErrorText(const QByteArray& code)
 // ---------------------------------------------------------------------------------------
 // Link helpers
 
-int16_t WDProtocol::sendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption)
+int16_t WDProtocol::exchange(const QByteArray& command, QByteArray& reply, const QVariant& logOption)
 {
-    reply.clear();
-    if (!ctx_.lk)
-        return 0;
     bool ok = false;
-    return ctx_.lk->SendCommand(command, reply, logOption, ok);
-}
-
-int16_t WDProtocol::sendCommand(const QByteArray& command)
-{
-    QByteArray reply;
-    return sendCommand(command, reply);
+    return sendCommand(command, reply, logOption, ok);
 }
 
 void WDProtocol::sendOnly(const QByteArray& command, const QVariant& logOption)
 {
-    if (ctx_.lk)
-        ctx_.lk->SendOnly(command, QByteArray(), logOption);
+    FamilyProtocol::sendOnly(command, QByteArray(), logOption);
 }
 
-int16_t WDProtocol::receive(QByteArray& reply, const QVariant& logOption)
+int16_t WDProtocol::receiveReply(QByteArray& reply, const QVariant& logOption)
 {
     reply.clear();
-    if (!ctx_.lk)
-        return 0;
-    int16_t count = 0;
-    const int16_t n = ctx_.lk->LkReceive(reply, count, logOption);
+    const int16_t n = receive(reply, logOption);
     return n > 0 ? n : 0;
-}
-
-bool WDProtocol::readHeadError() const
-{
-    return ctx_.state && ctx_.state->ReadHeadError;
-}
-
-void WDProtocol::showLine(const QString& text)
-{
-    if (view_)
-        view_->ShowData(1, QByteArray(), ToCp1252(text));
-}
-
-void WDProtocol::setBusy(bool busy)
-{
-    if (view_)
-        view_->SetBusy(busy);
-}
-
-QString WDProtocol::translate(const QString& key, const QString& text) const
-{
-    return ctx_.language ? ctx_.language->Translate(QString::fromLatin1(kSection), key, text) : text;
 }
 
 // ---------------------------------------------------------------------------------------
 // ISystemForm operations
 
-void WDProtocol::Init()
+void WDProtocol::Init(bool)
 {
     Station = 0;
     HeadNumber = 0;
@@ -305,17 +271,16 @@ void WDProtocol::Init()
 bool WDProtocol::Check()
 {
     if (ctx_.lk) {
-        ctx_.lk->LkPutData(1, QByteArray());
-        ctx_.lk->LkPutData(2, QByteArray());
+        ctx_.lk->LkPutData(LinkItem::HeadType, QByteArray());
+        ctx_.lk->LkPutData(LinkItem::VersionText, QByteArray());
     }
     QByteArray reply;
-    const int16_t n = sendCommand("?16H", reply);
-    if (n == kCheckReplyLength && reply.startsWith("#16")) {
-        if (ctx_.lk)
-            ctx_.lk->LkPutData(1, QByteArray(kHeadType));
-        return true;
-    }
-    return false;
+    const int16_t n = exchange("?16H", reply);
+    const bool found = n == kCheckReplyLength && reply.startsWith("#16");
+    if (found && ctx_.lk)
+        ctx_.lk->LkPutData(LinkItem::HeadType, QByteArray(kHeadType));
+    SetRWFrameTitle(found ? QString::fromLatin1(kHeadType) : QString());
+    return found;
 }
 
 void WDProtocol::CloseLK()
@@ -375,14 +340,14 @@ bool WDProtocol::ApplyLanguage()
     const bool changed = current != appliedLanguage_;
     if (changed) {
         appliedLanguage_ = current;
-        ErrorText = translate(QStringLiteral("ErrorStr"), defaultErrorText_);
-        NoHeadText = translate(QStringLiteral("NoHead"), defaultNoHeadText_);
+        ErrorText = Translate(QStringLiteral("ErrorStr"), defaultErrorText_);
+        NoHeadText = Translate(QStringLiteral("NoHead"), defaultNoHeadText_);
     }
     // The head type found by Check belongs in the frame title in every language, the
     // built-in one included.
     QVariant head;
     if (ctx_.lk)
-        ctx_.lk->LkGetData(1, head);
+        ctx_.lk->LkGetData(LinkItem::HeadType, head);
     SetRWFrameTitle(QString::fromLatin1(head.toByteArray()));
     return changed;
 }
@@ -401,7 +366,7 @@ QString WDProtocol::ErrorLine(const QByteArray& reply, bool withHead) const
     if (!reply.startsWith('%'))
         return QString();
     const QByteArray code = reply.mid(3, 2);
-    QString text = translate(QStringLiteral("ERROR_") + QString::fromLatin1(code), QString());
+    QString text = Translate(QStringLiteral("ERROR_") + QString::fromLatin1(code), QString());
     if (text.isEmpty())
         text = BuiltinErrorText(code);
     return (withHead ? ErrorText : QString()) + QLatin1Char(' ') + QString::fromLatin1(code)
@@ -427,7 +392,7 @@ QString WDProtocol::GetError(const QByteArray& reply, bool withHead)
 
 void WDProtocol::ReadData(bool isData)
 {
-    setBusy(true);
+    SetBusy(true);
     LastData.clear();
     const int16_t f = view_ ? static_cast<int16_t>(view_->AccessType()) : 0;
     const int16_t head = view_ ? static_cast<int16_t>(view_->HeadIndex()) : 0;
@@ -436,7 +401,7 @@ void WDProtocol::ReadData(bool isData)
                                   : 0;
     const int length = view_ ? static_cast<int>(Val(view_->LengthText())) : 0;
     ReadDataExt(isData, head, address, length, f, view_ ? view_->IDCodeText() : QString(), true, true);
-    setBusy(false);
+    SetBusy(false);
 }
 
 QByteArray WDProtocol::ReadDataExt(bool isData, int16_t head, quint16 address, int length,
@@ -453,7 +418,7 @@ QByteArray WDProtocol::ReadDataExt(bool isData, int16_t head, quint16 address, i
     }
     const QVariant log(logOption);
     QByteArray stopReply;
-    sendCommand("?70", stopReply, log);
+    exchange("?70", stopReply, log);
     ResultLabel.clear();
     const QByteArray wire = accessType != 0 ? IDWireForm(idCode) : QByteArray();
     if (isData) {
@@ -482,16 +447,16 @@ QByteArray WDProtocol::ReadResult(bool quiet, bool show)
 {
     const QVariant log(!quiet);
     QByteArray reply;
-    int16_t n = receive(reply, log);
+    int16_t n = receiveReply(reply, log);
     if (n > 0)
-        n = GetLKResult(reply, n, log);
+        n = ReplyResult(reply, n, log);
     if (n <= 0)
         return QByteArray();
 
     const QString err = GetError(reply);
     if (!err.isEmpty()) {
-        if (show && readHeadError() && !ScanMode)
-            showLine(err);
+        if (show && ReadHeadError() && !ScanMode)
+            ShowLine(err);
         return QByteArray();
     }
     if (ExpectedPrefix.isEmpty() || !reply.startsWith(ExpectedPrefix))
@@ -528,12 +493,7 @@ bool WDProtocol::failWrite(const QByteArray& reply)
     // No reply must not bring back the error text of an older exchange.
     if (!reply.isEmpty())
         rememberedReply_ = reply;
-    const QString err = ErrorLine(reply);
-    if (!err.isEmpty())
-        showLine(err);
-    if (ctx_.language)
-        ctx_.language->ShowMessage(4);
-    return false;
+    return FailWrite(QString(), reply);
 }
 
 bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const QString& idCode,
@@ -562,9 +522,9 @@ bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const Q
 
     // The unit's answer tells whether the tag took the data: read and test it.
     QByteArray reply;
-    int16_t n = receive(reply, true);
+    int16_t n = receiveReply(reply, true);
     if (n > 0)
-        n = GetLKResult(reply, n, true);
+        n = ReplyResult(reply, n, true);
     const bool ok = n > 0 && reply.startsWith(ExpectedPrefix);
     if (!ok)
         failWrite(n > 0 ? reply : QByteArray());
@@ -575,9 +535,10 @@ bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const Q
 // ---------------------------------------------------------------------------------------
 // Poll, loop and scan
 
-QByteArray WDProtocol::Poll(const QVariant& show, const QVariant& quiet)
+QString WDProtocol::PollStep(const QVariant& show, const QVariant& quiet)
 {
-    return Poll(show.isValid() ? show.toBool() : true, quiet.isValid() ? quiet.toBool() : false);
+    Poll(show.isValid() ? show.toBool() : true, quiet.isValid() ? quiet.toBool() : false);
+    return QString();
 }
 
 QByteArray WDProtocol::Poll(bool show, bool quiet, bool force)
@@ -600,7 +561,9 @@ QByteArray WDProtocol::Poll(bool show, bool quiet, bool force)
 void WDProtocol::Stop()
 {
     LoopMode = false;
-    StopBuffered();
+    // Inside another exchange's wait the "?70" would take that exchange's reply away: the
+    // gate sends it once the link is idle.
+    Exchanges().RequestStop([this] { StopBuffered(); });
     LastCommand.clear();
     if (ScanMode)
         ScanPause();
@@ -650,13 +613,13 @@ QByteArray WDProtocol::scanExchange(const QByteArray& command)
     // The slot holds the code as it is shown; the unit takes and gives it in wire order.
     sendOnly(command);
     QByteArray reply;
-    int16_t n = receive(reply);
+    int16_t n = receiveReply(reply);
     if (n > 0) {
         n = GetLKResultExt(reply, n);
         if (n >= 1 && reply == "$") {
-            n = receive(reply);
+            n = receiveReply(reply);
             if (n > 0)
-                n = GetLKResult(reply, n);
+                n = ReplyResult(reply, n);
         }
     }
     if (n > 0)
@@ -745,7 +708,7 @@ void WDProtocol::scanStep(bool quiet, bool show)
 
 void WDProtocol::GetTagState(ITagStateView& view)
 {
-    setBusy(true);
+    SetBusy(true);
     const int16_t f = view_ ? static_cast<int16_t>(view_->AccessType()) : 0;
     const QString idText = view_ ? view_->IDCodeText() : QString();
     const int16_t head = view_ ? static_cast<int16_t>(view_->HeadIndex()) : 0;
@@ -757,9 +720,9 @@ void WDProtocol::GetTagState(ITagStateView& view)
     // The state line tells about this request only: no reply means no error text, not the
     // error of some older exchange.
     QByteArray reply;
-    int16_t n = receive(reply, false);
+    int16_t n = receiveReply(reply, false);
     if (n > 0)
-        n = GetLKResult(reply, n, false);
+        n = ReplyResult(reply, n, false);
     if (n <= 0)
         reply.clear();
     rememberedReply_ = reply;
@@ -776,17 +739,15 @@ void WDProtocol::GetTagState(ITagStateView& view)
         display.state = state;
     }
     view.ShowTagState(display);
-    setBusy(false);
+    SetBusy(false);
 }
 
 void WDProtocol::GetState()
 {
     if (!stateView_ || !stateView_->Loaded())
         return;
-    const bool loop = LoopMode;
-    LoopMode = false;
     QByteArray reply;
-    const int16_t n = sendCommand("?73", reply);
+    const int16_t n = exchange("?73", reply);
     if (n > 0) {
         const QString err = GetError(reply);
         if (err.isEmpty()) {
@@ -796,38 +757,34 @@ void WDProtocol::GetState()
             const char c = reply.size() >= 4 ? reply.at(3) : '\0';
             if (c >= '0' && c <= '6')
                 stateView_->SetStateLamp(c - '0', true);
-        } else if (readHeadError()) {
-            showLine(err);
+        } else if (ReadHeadError()) {
+            ShowLine(err);
         }
     } else {
         for (int i = 0; i <= 6; ++i)
             stateView_->SetStateLamp(i, false);
     }
-    LoopMode = loop;
 }
 
 bool WDProtocol::OutputSet()
 {
     if (!outputsView_)
         return false;
-    const bool loop = LoopMode;
-    LoopMode = false;
     QList<bool> outputs;
     for (int i = 0; i < outputsView_->OutputCount(); ++i)
         outputs.append(outputsView_->OutputChecked(i));
     sendCommand("?70");
     QByteArray reply;
-    const int16_t n = sendCommand(OutputsCommand(outputs), reply);
+    const int16_t n = exchange(OutputsCommand(outputs), reply);
     // A lamp shows an output the unit switched, not merely the box the user ticked.
     const bool ok = n > 0 && reply.startsWith("#72");
     for (int i = 0; i < outputs.size(); ++i)
         outputsView_->SetOutputLamp(i, ok && outputs.at(i));
     if (!ok && n > 0) {
         const QString err = GetError(reply);
-        if (!err.isEmpty() && readHeadError())
-            showLine(err);
+        if (!err.isEmpty() && ReadHeadError())
+            ShowLine(err);
     }
-    LoopMode = loop;
     return ok;
 }
 

@@ -1,6 +1,7 @@
 #include "frmSystemWDWrite.h"
 
-#include "frmSystemWD.h"
+#include "WDFields.h"
+#include "WDProtocol.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Help.h"
 #include "foundations/Language.h"
@@ -144,7 +145,7 @@ frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent) : WDAccessD
     (new QHBoxLayout(frameAddress))->addWidget(txtAddress);
     grid->addWidget(frameAddress, 1, 0);
 
-    grid->addWidget(buildAccess(QStringLiteral("Zugriffsart"), frmSystemWD::AccessTypeTexts()), 0, 1, 2, 1);
+    grid->addWidget(buildAccess(QStringLiteral("Zugriffsart"), WDFields::AccessTypeTexts()), 0, 1, 2, 1);
     top->addLayout(grid);
 
     frameData = makeFrame(this, "frameData", QStringLiteral("Daten"));
@@ -174,7 +175,7 @@ frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent) : WDAccessD
 void frmSystemWDWrite::Load()
 {
     const WDEntries entries = loadEntries();
-    txtAddress->setText(frmSystemWD::FormatAddress(entries.address));
+    txtAddress->setText(WDFields::FormatAddress(entries.address));
     // With the text still empty the option's click only takes the new representation.
     txtData->clear();
     data_->setRepresentation(entries.dataRepresentation);
@@ -194,9 +195,9 @@ bool frmSystemWDWrite::eventFilter(QObject* watched, QEvent* event)
         SelectAllTextBox(box);
     } else if (box && event->type() == QEvent::FocusOut) {
         if (box == txtIDCode)
-            box->setText(frmSystemWD::FormatIDCode(box->text()));
+            box->setText(WDFields::FormatIDCode(box->text()));
         else if (box == txtAddress)
-            box->setText(frmSystemWD::FormatAddress(box->text()));
+            box->setText(WDFields::FormatAddress(box->text()));
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -206,7 +207,7 @@ void frmSystemWDWrite::btOk_Click()
     QByteArray data;
     if (!data_->bytes(&data))
         return;
-    txtAddress->setText(frmSystemWD::FormatAddress(txtAddress->text()));
+    txtAddress->setText(WDFields::FormatAddress(txtAddress->text()));
     const auto address = static_cast<quint16>(static_cast<qint64>(Val(QStringLiteral("&H") + txtAddress->text())) & 0xFFFF);
     IWDWriteTarget* t = target();
     // Bytes past the end of the tag memory cannot be written: refuse before anything goes

@@ -1,7 +1,7 @@
 #include "frmSystemWDWriteIDCode.h"
 
 #include "WDProtocol.h"
-#include "frmSystemWD.h"
+#include "WDFields.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
 #include "foundations/WindowPlacement.h"
@@ -78,13 +78,13 @@ bool frmSystemWDWriteIDCode::eventFilter(QObject* watched, QEvent* event)
     if (box && event->type() == QEvent::FocusIn)
         SelectAllTextBox(box);
     else if (box && event->type() == QEvent::FocusOut)
-        box->setText(frmSystemWD::FormatIDCode(box->text()));
+        box->setText(WDFields::FormatIDCode(box->text()));
     return QDialog::eventFilter(watched, event);
 }
 
 void frmSystemWDWriteIDCode::btOk_Click()
 {
-    txtIDCodeWrite->setText(frmSystemWD::FormatIDCode(txtIDCodeWrite->text()));
+    txtIDCodeWrite->setText(WDFields::FormatIDCode(txtIDCodeWrite->text()));
     const auto access = static_cast<int16_t>(GetOptionGroup(rdIDCode));
     RememberedIDCode() = txtIDCodeWrite->text();
     // The tag keeps the code with its bytes in reverse order.

@@ -47,14 +47,14 @@ public:
     bool Check() override { return proto.Check(); }
     QString Poll(const QVariant& a, const QVariant& b) override
     {
-        return QString::fromLatin1(proto.Poll(a, b));
+        return proto.PollStep(a, b);
     }
     void CloseLK() override { proto.CloseLK(); }
     void Init(bool) override { proto.Init(); }
     void PutData(int16_t id, const QVariant& v) override { proto.PutData(id, v); }
     void GetData(int16_t id, QVariant& v) override { proto.GetData(id, v); }
-    QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return proto.SetLKString(c, s); }
-    int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant& log) override { return proto.GetLKResult(r, n, log); }
+    QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return proto.BuildTelegram(c, s); }
+    int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant& log) override { return proto.ReplyResult(r, n, log); }
     void StopBuffered() override { proto.StopBuffered(); }
 
     // IWDView

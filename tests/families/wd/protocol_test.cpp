@@ -25,7 +25,7 @@ TEST(WDTelegram, WrapsWithStationAndHeadAndAlwaysEndsWithAt)
     TestContext tc;
     WDProtocol p(tc.ctx);
     p.HeadNumber = 1;
-    EXPECT_EQ(p.SetLKString("?16H", ""), "::01?16H@@");
+    EXPECT_EQ(p.BuildTelegram("?16H", ""), "::01?16H@@");
 }
 
 TEST(WDTelegram, UnwrapsByTheGivenLength)
