@@ -4,7 +4,9 @@
 #include "foundations/AppContext.h"
 #include "kr/frmSystemKR.h"
 #include "link/LK.h"
-#include "wd/RegisterWD.h"
+#include "wd/frmSystemWD.h"
+#include "wd/frmSystemWDIO.h"
+#include "wd/frmSystemWDState.h"
 
 namespace orvid {
 
@@ -16,8 +18,14 @@ void RegisterFamilies(AppContext& ctx)
     const auto kr = OnFirstUse<frmSystemKR>(ctx);
     ctx.lk->RegisterSystem(2, kr);
     ctx.lk->RegisterSystem(3, kr);
-    // Microwave system D (entry 6) and its outputs and unit-state windows.
-    RegisterSystemWD(ctx);
+    // Microwave system D (entry 6) and its outputs and unit-state windows. The main window
+    // fills the small ones and serves their buttons, whichever of the three opens first.
+    const auto wd = OnFirstUse<frmSystemWD, frmSystemWDIO, frmSystemWDState>(
+        ctx, [](frmSystemWD& main, frmSystemWDIO* io, frmSystemWDState* state) {
+            main.setIOWindow(io);
+            main.setStateWindow(state);
+        });
+    ctx.lk->RegisterSystem(6, wd.main, wd.io, wd.state);
 }
 
 } // namespace orvid

@@ -14,7 +14,7 @@
 #include "families/kr/frmSystemHXWriteFixcode.h"
 #include "families/kr/frmSystemKR.h"
 #include "families/kr/frmSystemKRWrite.h"
-#include "families/wd/RegisterWD.h"
+#include "families/Families.h"
 #include "families/wd/WDProtocol.h"
 #include "families/wd/frmSystemWD.h"
 #include "families/wd/frmSystemWDIO.h"
@@ -183,7 +183,7 @@ TEST_F(FamilyLanguage, SystemRDialogsSwitchToEnglishAndBack)
 
 class FamilyLanguageWD : public FamilyLanguage {
 protected:
-    FamilyLanguageWD() { RegisterSystemWD(tc.ctx); }
+    FamilyLanguageWD() { RegisterFamilies(tc.ctx); }
     frmSystemWD* window() { return dynamic_cast<frmSystemWD*>(lk->entry(6).main()); }
 };
 

@@ -1,8 +1,9 @@
 #pragma once
 // A wait for "nothing more is on its way": writes a line no simulated unit answers behind
 // whatever the program has sent through the port so far, and waits until the simulator
-// has received it. The pseudo-terminal keeps the order, so every telegram the program sent
-// before the call has then arrived, and the test can assert what did not come.
+// has taken it as a telegram of its own. The pseudo-terminal keeps the order and the
+// simulator handles one telegram after the other, so every telegram the program sent
+// before the call has then been handled, and the test can assert what did not come.
 
 #include "support/PtyHarness.h"
 #include "link/CommPort.h"
@@ -17,7 +18,7 @@ inline bool Drained(PtyHarness& sim, CommPort& port, int timeoutMs = 5000)
     const QByteArray marker = "#drained " + QByteArray::number(++serial) + "\r";
     if (!port.output(marker))
         return false;
-    return QTest::qWaitFor([&] { return sim.transcript().contains(marker); }, timeoutMs);
+    return QTest::qWaitFor([&] { return sim.telegrams().contains(marker); }, timeoutMs);
 }
 
 } // namespace orvid::test

@@ -70,7 +70,7 @@ void WDLampWindow::SetLanguage()
 
 void WDLampWindow::load()
 {
-    chkAuto->setChecked(WDSettings::AutoMode(ctx_.settings, autoKey_));
+    chkAuto->setChecked(WDSettings::AutoMode(ctx_, autoKey_));
     chkAuto_Click();
     loading();
     loaded_ = true;
@@ -100,7 +100,7 @@ void WDLampWindow::closeHandling()
 {
     if (ctx_.frame)
         ctx_.frame->setMenuChecked(menu_, false);
-    WDSettings::SaveAutoMode(ctx_.settings, autoKey_, chkAuto->isChecked());
+    WDSettings::SaveAutoMode(ctx_, autoKey_, chkAuto->isChecked());
     if (ctx_.placement)
         ctx_.placement->SaveWindowPos(this);
     loaded_ = false;

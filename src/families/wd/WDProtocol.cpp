@@ -1,6 +1,5 @@
 #include "WDProtocol.h"
 
-#include "families/common/DataItems.h"
 #include "families/common/TagStateBlock.h"
 
 #include "foundations/AppContext.h"
@@ -288,7 +287,7 @@ void WDProtocol::CloseLK()
     sendOnly("?70");
     // Only what this run set (the window's entries at its close, the data items, the head
     // of the last tag access) is stored.
-    Stored.Save(ctx_.settings);
+    Stored.Save(ctx_);
 }
 
 void WDProtocol::StopBuffered()
@@ -300,7 +299,7 @@ bool WDProtocol::PutData(int16_t id, const QVariant& value)
 {
     const int16_t v = CInt16(value.typeId() == QMetaType::QByteArray ? Val(value.toByteArray())
                                                                       : value.toDouble());
-    switch (static_cast<WDItem>(id)) {
+    switch (id) {
     case WDItem::DataRepresentation: DataRepresentation = v; return true;
     case WDItem::OperationMode: OperationMode = v; Stored.OperationMode = WDSettings::Number(v); return true;
     case WDItem::HeadNumber: HeadNumber = v; Stored.HeadNumber = WDSettings::Number(v); return true;
@@ -318,7 +317,7 @@ bool WDProtocol::PutData(int16_t id, const QVariant& value)
 
 bool WDProtocol::GetData(int16_t id, QVariant& value) const
 {
-    switch (static_cast<WDItem>(id)) {
+    switch (id) {
     case WDItem::DataRepresentation: value = int(DataRepresentation); return true;
     case WDItem::OperationMode: value = int(OperationMode); return true;
     case WDItem::HeadNumber: value = int(HeadNumber); return true;

@@ -37,6 +37,7 @@
 // - Every exchange waits with window events running (DeviceWait); a click may arrive in
 //   the middle. ScanPause() during a scan step takes effect at the next exchange.
 
+#include "WDItems.h"
 #include "WDSettings.h"
 #include "families/common/FamilyProtocol.h"
 #include "families/common/TagStateView.h"
@@ -150,8 +151,6 @@ public:
     // The data items (WDItem); false (value untouched) for any other id.
     bool PutData(int16_t id, const QVariant& value) override;
     bool GetData(int16_t id, QVariant& value) const override;
-    bool PutData(WDItem item, const QVariant& value) { return PutData(static_cast<int16_t>(item), value); }
-    bool GetData(WDItem item, QVariant& value) const { return GetData(static_cast<int16_t>(item), value); }
     // ErrorText / NoHeadText of the current language. True when the language differs from
     // the one applied last (the window then translates its controls). Always sets the head
     // frame title (item 1, or NoHeadText).

@@ -1,7 +1,6 @@
 #include "WDSettings.h"
 
-#include "foundations/SettingsStore.h"
-#include "foundations/Utils.h"
+#include "families/common/FamilySettings.h"
 
 namespace orvid {
 
@@ -25,44 +24,39 @@ const Field kFields[] = {
     {WDSettings::kOperationMode, &WDSettings::OperationMode, "0"},
 };
 
-QString section() { return QString::fromLatin1(WDSettings::kSection); }
-
 } // namespace
 
 QString WDSettings::Number(int value)
 {
-    return value >= 0 ? QLatin1Char(' ') + QString::number(value) : QString::number(value);
+    return SettingsSection::NumberText(value);
 }
 
-WDSettings WDSettings::Load(const SettingsStore* store)
+WDSettings WDSettings::Load(AppContext& ctx)
 {
+    const SettingsSection section(ctx, kSection);
     WDSettings s;
-    for (const Field& f : kFields) {
-        const QString fallback = QString::fromLatin1(f.defaultValue);
-        s.*f.member = store ? store->read(section(), QString::fromLatin1(f.key), fallback) : fallback;
-    }
+    for (const Field& f : kFields)
+        s.*f.member = section.Read(f.key, QString::fromLatin1(f.defaultValue));
     return s;
 }
 
-void WDSettings::Save(SettingsStore* store) const
+void WDSettings::Save(AppContext& ctx) const
 {
-    if (!store)
-        return;
+    SettingsSection section(ctx, kSection);
     for (const Field& f : kFields) {
         if (const std::optional<QString>& value = this->*f.member)
-            store->write(section(), QString::fromLatin1(f.key), *value);
+            section.Write(f.key, *value);
     }
 }
 
-bool WDSettings::AutoMode(const SettingsStore* store, const char* key)
+bool WDSettings::AutoMode(AppContext& ctx, const char* key)
 {
-    return store && Val(store->read(section(), QString::fromLatin1(key), QStringLiteral("0"))) != 0;
+    return SettingsSection(ctx, kSection).Number(key, "0") != 0;
 }
 
-void WDSettings::SaveAutoMode(SettingsStore* store, const char* key, bool on)
+void WDSettings::SaveAutoMode(AppContext& ctx, const char* key, bool on)
 {
-    if (store)
-        store->write(section(), QString::fromLatin1(key), on ? QStringLiteral("1") : QStringLiteral("0"));
+    SettingsSection(ctx, kSection).Write(key, on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 } // namespace orvid

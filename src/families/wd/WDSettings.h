@@ -8,22 +8,12 @@
 // never replaces the user's entries with values nobody chose.
 
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 namespace orvid {
 
-class SettingsStore;
-
-// The data items of system D (LkPutData / LkGetData ids).
-enum class WDItem : int16_t {
-    DataRepresentation = 103,   // 0 ASCII, 1 hex, 2 decimal
-    OperationMode = 200,
-    HeadNumber = 201,
-    DataFormat = 202,
-    StartAddress = 203,
-    DataLength = 204,
-    Tagcode = 205,
-};
+struct AppContext;
 
 struct WDSettings {
     static constexpr const char* kSection = "OrvidWD";
@@ -47,13 +37,13 @@ struct WDSettings {
 
     // Every key, read from the store, the default for a missing one ("0" for the numbers
     // and the flag, "" for the texts).
-    static WDSettings Load(const SettingsStore* store);
+    static WDSettings Load(AppContext& ctx);
     // Writes every field that holds a value.
-    void Save(SettingsStore* store) const;
+    void Save(AppContext& ctx) const;
 
     // The automatic mode of the unit-state and outputs windows (on when numeric value != 0).
-    static bool AutoMode(const SettingsStore* store, const char* key);
-    static void SaveAutoMode(SettingsStore* store, const char* key, bool on);
+    static bool AutoMode(AppContext& ctx, const char* key);
+    static void SaveAutoMode(AppContext& ctx, const char* key, bool on);
 
     static QString Number(int value);
 };

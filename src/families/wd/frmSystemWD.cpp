@@ -262,7 +262,7 @@ void frmSystemWD::OnLoad()
         const double v = Val(text);
         return v < 0 || v >= count ? 0 : static_cast<int>(v);
     };
-    const WDSettings stored = WDSettings::Load(ctx_.settings);
+    const WDSettings stored = WDSettings::Load(ctx_);
     // 1. The representation goes through the data item, so the dialogs read the same one.
     wd_->PutData(WDItem::DataRepresentation, CInt16(Val(*stored.DataRepresentation)));
     QVariant rep;
@@ -301,7 +301,7 @@ void frmSystemWD::OnUnload()
     stored.IdCode = txtIDCode->text();
     stored.StartAddress = txtAddress->text();
     stored.DataLength = txtLength->text();
-    stored.Save(ctx_.settings);
+    stored.Save(ctx_);
 }
 
 void frmSystemWD::SetLanguage()

@@ -4,8 +4,6 @@
 #include "WDFields.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
-#include "foundations/WindowPlacement.h"
-#include "link/LK.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -19,7 +17,7 @@ namespace orvid {
 
 namespace {
 constexpr int kHelpContext = 2600;
-const char* const kHexChars = "0123456789abcdefABCDEF";
+using WDFields::kHexChars;
 } // namespace
 
 QString& frmSystemWDWriteIDCode::RememberedIDCode()
@@ -29,10 +27,8 @@ QString& frmSystemWDWriteIDCode::RememberedIDCode()
 }
 
 frmSystemWDWriteIDCode::frmSystemWDWriteIDCode(AppContext& ctx, QWidget* parent)
-    : WDAccessDialog(ctx, parent)
+    : WDAccessDialog(ctx, "frmSystemWDWriteIDCode", QStringLiteral("ID-Code schreiben"), parent)
 {
-    setObjectName(QStringLiteral("frmSystemWDWriteIDCode"));
-    setWindowTitle(QStringLiteral("ID-Code schreiben"));
     auto* top = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
 
