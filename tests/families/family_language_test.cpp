@@ -10,11 +10,11 @@
 #include "support/LanguageWalk.h"
 #include "support/TestContext.h"
 
-#include "families/kr/frmConfigKR.h"
-#include "families/kr/frmSystemHXWriteFixcode.h"
+#include "families/common/frmConfigKR.h"
+#include "families/common/frmSystemHXWriteFixcode.h"
 #include "families/kr/frmSystemKR.h"
-#include "families/kr/frmSystemKRWrite.h"
-#include "families/Families.h"
+#include "families/common/frmSystemKRWrite.h"
+#include "families/wd/RegisterWD.h"
 #include "families/wd/WDProtocol.h"
 #include "families/wd/frmSystemWD.h"
 #include "families/wd/frmSystemWDIO.h"
@@ -183,7 +183,7 @@ TEST_F(FamilyLanguage, SystemRDialogsSwitchToEnglishAndBack)
 
 class FamilyLanguageWD : public FamilyLanguage {
 protected:
-    FamilyLanguageWD() { RegisterFamilies(tc.ctx); }
+    FamilyLanguageWD() { RegisterSystemWD(tc.ctx); }
     frmSystemWD* window() { return dynamic_cast<frmSystemWD*>(lk->entry(6).main()); }
 };
 

@@ -81,6 +81,13 @@ void FamilyForm::applyMinimumSize()
     }
 }
 
+void FamilyForm::requestStop()
+{
+    protocol_->Exchanges().RequestStop([this] { protocol_->StopBuffered(); }, [this] {
+        return !ctx_.lk || ctx_.lk->CurrentWindow() == static_cast<ISystemForm*>(this);
+    });
+}
+
 void FamilyForm::unloadNow()
 {
     OnUnload();

@@ -79,6 +79,10 @@ protected:
     void fitContainer();
     // Sets the minimum size to the controls' need, on the window and its sub-window.
     void applyMinimumSize();
+    // Stops the device (the telegram layer's StopBuffered) now when the link is free, else
+    // once the exchange waiting now has ended - never inside its wait, where the stop
+    // telegram would flush the awaited reply - and only while this family is current.
+    void requestStop();
 
     void closeEvent(QCloseEvent* event) override;
 

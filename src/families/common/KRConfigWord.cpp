@@ -1,5 +1,7 @@
 #include "KRConfigWord.h"
 
+#include <QList>
+
 namespace orvid::krconfig {
 
 namespace {
@@ -115,6 +117,65 @@ int CheckProtection(const ProtectionWord& w)
             return 66;
     }
     return 0;
+}
+
+namespace {
+
+struct LabelDefault {
+    const char* key;
+    QString text;
+};
+QString pad(const QString& text, int width)
+{
+    return text.leftJustified(width - 1, QLatin1Char(' ')) + QLatin1Char(':');
+}
+QList<LabelDefault> controlDefaults()
+{
+    return {{"controlheader", QStringLiteral("Control Word")},
+            {"controlreadstart", pad(QStringLiteral("Lesebereich-Anfang"), 29)},
+            {"controlreadend", pad(QStringLiteral("Lesebereich-Ende"), 29)},
+            {"controlpassword", pad(QStringLiteral("Passwort-Schutz"), 29)},
+            {"controlrawmode", pad(QStringLiteral("Read-after-write-Betriebsart"), 29)},
+            {"controluserdefined", pad(QStringLiteral("Benutzerdefiniert"), 29)}};
+}
+QList<LabelDefault> protectDefaults()
+{
+    return {{"protectHeader", QStringLiteral("Protection Word")},
+            {"protectFirstWOWord", pad(QStringLiteral("Erstes lesegeschütztes Wort"), 32)},
+            {"protectLastWOWord", pad(QStringLiteral("Letztes lesegeschütztes Wort"), 32)},
+            {"protectFirstROWord", pad(QStringLiteral("Erstes schreibgeschütztes Wort"), 32)},
+            {"protectLastROWord", pad(QStringLiteral("Letztes schreibgeschütztes Wort"), 32)}};
+}
+
+} // namespace
+
+LineTexts LineTexts::Defaults()
+{
+    return Translated([](const char*, const QString& text) { return text; });
+}
+
+LineTexts LineTexts::Translated(const std::function<QString(const char* key, const QString& text)>& tr)
+{
+    LineTexts t;
+    for (const LabelDefault& l : controlDefaults())
+        t.control << tr(l.key, l.text);
+    for (const LabelDefault& l : protectDefaults())
+        t.protection << tr(l.key, l.text);
+    t.on = tr("On", QStringLiteral("Ein"));
+    t.off = tr("Off", QStringLiteral("Aus"));
+    return t;
+}
+
+QStringList ConfigurationLines(const QByteArray& controlWord, const QByteArray& protectionWord,
+                               const LineTexts& texts)
+{
+    QStringList lines;
+    quint32 value = 0;
+    if (WordValue(controlWord, value))
+        lines += ControlWordLines(value, texts.control, texts.on, texts.off);
+    if (WordValue(protectionWord, value))
+        lines += ProtectionWordLines(value, texts.protection);
+    return lines;
 }
 
 } // namespace orvid::krconfig

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 
 namespace orvid::krconfig {
 
@@ -49,6 +50,22 @@ QString UserBitsText(quint16 userBits);
 QStringList ControlWordLines(quint32 value, const QStringList& labels, const QString& on,
                              const QString& off);
 QStringList ProtectionWordLines(quint32 value, const QStringList& labels);
+
+// The texts of the data-list lines: labels as above, and the words for a set and a clear
+// bit. Defaults() are the built-in German texts, padded with blanks to one width per
+// block so the values line up; Translated() looks every one up by its key.
+struct LineTexts {
+    QStringList control;
+    QStringList protection;
+    QString on;
+    QString off;
+
+    static LineTexts Defaults();
+    static LineTexts Translated(const std::function<QString(const char* key, const QString& text)>& tr);
+};
+// The lines of both words; a word that is not four bytes adds none.
+QStringList ConfigurationLines(const QByteArray& controlWord, const QByteArray& protectionWord,
+                               const LineTexts& texts);
 
 // Checks of a protection word before it is written; 0 when it is acceptable, else the
 // number of the message that tells what is wrong (63..66).

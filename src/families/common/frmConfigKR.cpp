@@ -3,7 +3,6 @@
 #include "KRConfigWord.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
-#include "foundations/WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -31,10 +30,8 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int in
 } // namespace
 
 frmConfigKR::frmConfigKR(AppContext& ctx, QWidget* parent)
-    : QDialog(parent), ctx_(ctx)
+    : FamilyDialog(ctx, "frmConfigKR", QStringLiteral("Konfiguration schreiben"), parent)
 {
-    setObjectName(QStringLiteral("frmConfigKR"));
-    setWindowTitle(QStringLiteral("Konfiguration schreiben"));
     buildControls();
 }
 
@@ -119,25 +116,11 @@ void frmConfigKR::buildControls()
     pg->setColumnMinimumWidth(2, 20);
     top->addWidget(frameProtectionWord);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btWrite = new QPushButton(QStringLiteral("&Schreiben"), this);
-    btWrite->setObjectName(QStringLiteral("btWrite"));
-    btWrite->setDefault(true);
-    btCancel = new QPushButton(QStringLiteral("&Abbrechen"), this);
-    btCancel->setObjectName(QStringLiteral("btCancel"));
-    buttons->addWidget(btWrite);
-    buttons->addWidget(btCancel);
-    top->addLayout(buttons);
-
+    // No help topic: Write and Cancel only.
+    const ButtonRow row = addButtonRow(top, "btWrite", QStringLiteral("&Schreiben"), 0, QStringLiteral("&Abbrechen"));
+    btWrite = row.ok;
+    btCancel = row.cancel;
     connect(btWrite, &QPushButton::clicked, this, &frmConfigKR::btWrite_Click);
-    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-void frmConfigKR::SetLanguage()
-{
-    if (ctx_.language)
-        ctx_.language->ApplyWindowLanguage(this);
 }
 
 void frmConfigKR::Load(const QByteArray& controlWord, const QByteArray& protectionWord)
@@ -181,9 +164,7 @@ void frmConfigKR::Load(const QByteArray& controlWord, const QByteArray& protecti
         txtKonfig[5]->setText(hex2(w.lastWriteProtected));
     }
     filling_ = false;
-    adjustSize();
-    if (ctx_.placement)
-        ctx_.placement->CenterForm(this);
+    fitAndCentre();
 }
 
 quint8 frmConfigKR::fieldValue(int index) const
@@ -265,14 +246,14 @@ bool frmConfigKR::eventFilter(QObject* watched, QEvent* event)
         if (auto* box = qobject_cast<QLineEdit*>(watched))
             SelectAllTextBox(box);
     }
-    return QDialog::eventFilter(watched, event);
+    return FamilyDialog::eventFilter(watched, event);
 }
 
 void frmConfigKR::closeEvent(QCloseEvent* event)
 {
     // Closing the window is a Cancel.
     cancelled_ = true;
-    QDialog::closeEvent(event);
+    FamilyDialog::closeEvent(event);
 }
 
 bool frmConfigKR::ShowDialog(AppContext& ctx, QByteArray& controlWord, QByteArray& protectionWord,

@@ -5,10 +5,9 @@
 // Write is refused (message 61) until the user has entered something for it, so a word
 // that was never read is not overwritten with zeros by mistake.
 
-#include "foundations/AppContext.h"
+#include "FamilyDialog.h"
 
 #include <QByteArray>
-#include <QDialog>
 #include <QList>
 
 class QCheckBox;
@@ -19,7 +18,7 @@ class QPushButton;
 
 namespace orvid {
 
-class frmConfigKR : public QDialog {
+class frmConfigKR : public FamilyDialog {
     Q_OBJECT
 public:
     explicit frmConfigKR(AppContext& ctx, QWidget* parent = nullptr);
@@ -33,8 +32,6 @@ public:
     void Load(const QByteArray& controlWord, const QByteArray& protectionWord);
     void Result(QByteArray& controlWord, QByteArray& protectionWord) const;
     bool Cancelled() const { return cancelled_; }
-
-    void SetLanguage();
 
     // Controls (objectNames as the language file keys them).
     QGroupBox* frameControlWord = nullptr;
@@ -58,7 +55,6 @@ private:
     quint32 controlValue() const;
     quint32 protectionValue() const;
 
-    AppContext& ctx_;
     QByteArray controlIn_;
     QByteArray protectionIn_;
     bool controlRead_ = false;

@@ -3,12 +3,9 @@
 #include "DataItems.h"
 #include "TagWriters.h"
 #include "foundations/ControlUtils.h"
-#include "foundations/Help.h"
 #include "foundations/Language.h"
 #include "foundations/MessagePresenter.h"
-#include "foundations/WindowPlacement.h"
 #include "link/LK.h"
-#include "shell/ByteTextEdit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,18 +25,14 @@ const QString kTooLongText = QStringLiteral("Der Fixcode darf höchstens 5 Byte 
 }
 
 frmSystemHXWriteFixcode::frmSystemHXWriteFixcode(AppContext& ctx, QWidget* parent)
-    : QDialog(parent), ctx_(ctx)
+    : FamilyDialog(ctx, "frmSystemHXWriteFixcode", QStringLiteral("QTX11/QTX14 Fixcode schreiben"), parent)
 {
-    setObjectName(QStringLiteral("frmSystemHXWriteFixcode"));
-    setWindowTitle(QStringLiteral("QTX11/QTX14 Fixcode schreiben"));
 
     auto* top = new QVBoxLayout(this);
 
     frameData = new QGroupBox(QStringLiteral("Daten"), this);
     frameData->setObjectName(QStringLiteral("frameData"));
     auto* dl = new QVBoxLayout(frameData);
-    txtData = ByteTextEdit::CreateBox(frameData, 24, false);
-    dl->addWidget(txtData);
     top->addWidget(frameData);
 
     auto* middle = new QHBoxLayout;
@@ -47,8 +40,10 @@ frmSystemHXWriteFixcode::frmSystemHXWriteFixcode(AppContext& ctx, QWidget* paren
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setProperty("langTag", QStringLiteral("NOLANG"));
     auto* rl = new QHBoxLayout(Frame1);
-    rdDataMode = ByteTextEdit::CreateOptions(Frame1, rl);
-    data_ = new ByteTextEdit(ctx_, txtData, rdDataMode, ByteTextEdit::FilterTyping, this);
+    const DataBox box = addDataBox(frameData, dl, Frame1, rl, 24, false, ByteTextEdit::FilterTyping);
+    txtData = box.box;
+    rdDataMode = box.options;
+    data_ = box.edit;
     middle->addWidget(Frame1);
 
     frameFixcode = new QGroupBox(QStringLiteral("Fixcode"), this);
@@ -68,38 +63,18 @@ frmSystemHXWriteFixcode::frmSystemHXWriteFixcode(AppContext& ctx, QWidget* paren
     middle->addWidget(frameMode);
     top->addLayout(middle);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btOk = new QPushButton(QStringLiteral("&Ok"), this);
-    btOk->setObjectName(QStringLiteral("btOk"));
-    btOk->setDefault(true);
-    btCancel = new QPushButton(QStringLiteral("&Abbruch"), this);
-    btCancel->setObjectName(QStringLiteral("btCancel"));
-    btHelp = new QPushButton(QStringLiteral("&Hilfe"), this);
-    btHelp->setObjectName(QStringLiteral("btHelp"));
-    buttons->addWidget(btOk);
-    buttons->addWidget(btCancel);
-    buttons->addWidget(btHelp);
-    top->addLayout(buttons);
-
+    const ButtonRow row = addButtonRow(top, "btOk", QStringLiteral("&Ok"), kHelpContext);
+    btOk = row.ok;
+    btCancel = row.cancel;
+    btHelp = row.help;
     connect(btOk, &QPushButton::clicked, this, &frmSystemHXWriteFixcode::btOk_Click);
-    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btHelp, &QPushButton::clicked, this, [this] { ShowHelp(ctx_, kHelpContext); });
-}
-
-void frmSystemHXWriteFixcode::SetLanguage()
-{
-    if (ctx_.language)
-        ctx_.language->ApplyWindowLanguage(this);
 }
 
 void frmSystemHXWriteFixcode::Load()
 {
     SetLanguage();
     FillDialog();
-    adjustSize();
-    if (ctx_.placement)
-        ctx_.placement->CenterForm(this);
+    fitAndCentre();
 }
 
 void frmSystemHXWriteFixcode::FillDialog()
@@ -110,18 +85,15 @@ void frmSystemHXWriteFixcode::FillDialog()
     AddComboItem(cmbMode, QStringLiteral("Buffered"), 1);
     AddComboItem(cmbMode, QStringLiteral("Auto"), 2);
     AddComboItem(cmbMode, QStringLiteral("Enhanced"), 3);
-    // The interface unit knows Single and Enhanced only, over the serial line (1) and
-    // over Ethernet (10) alike.
-    const int16_t system = ctx_.lk ? ctx_.lk->CurrentSystemIndex() : 0;
-    if (system == 1 || system == 10) {
+    // A writer without Buffered and Auto (the interface unit) gets Single and Enhanced.
+    const IQTX11FixcodeWriter* writer = currentAs<IQTX11FixcodeWriter>();
+    if (writer && !writer->Offer().allModes) {
         cmbMode->removeItem(1);
         cmbMode->removeItem(1);
     }
     SelectComboItem(cmbMode, 0, 0);
 
-    QVariant rep = 0;
-    if (ctx_.lk)
-        ctx_.lk->LkGetData(KRItem::DataRepresentation, rep);
+    const QVariant rep = item(KRItem::DataRepresentation);
     // With the text empty the option only takes the new representation.
     txtData->clear();
     data_->setRepresentation(rep.toInt());
@@ -166,7 +138,7 @@ void frmSystemHXWriteFixcode::btOk_Click()
         refuseTooLong();
         return;
     }
-    auto* writer = ctx_.lk ? dynamic_cast<IQTX11FixcodeWriter*>(ctx_.lk->CurrentWindow()) : nullptr;
+    auto* writer = currentAs<IQTX11FixcodeWriter>();
     if (!writer) {
         if (ctx_.language)
             ctx_.language->ShowMessage(4);

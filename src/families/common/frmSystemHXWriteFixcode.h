@@ -5,10 +5,9 @@
 // and by the interface-unit window. The tag takes five bytes: a longer fixcode is refused
 // rather than cut; a write-protected fixcode can never be changed, so it is confirmed first.
 
-#include "foundations/AppContext.h"
+#include "FamilyDialog.h"
 
 #include <QByteArray>
-#include <QDialog>
 #include <QList>
 
 class QCheckBox;
@@ -20,9 +19,7 @@ class QRadioButton;
 
 namespace orvid {
 
-class ByteTextEdit;
-
-class frmSystemHXWriteFixcode : public QDialog {
+class frmSystemHXWriteFixcode : public FamilyDialog {
     Q_OBJECT
 public:
     static constexpr int kFixcodeBytes = 5;
@@ -34,7 +31,6 @@ public:
 
     // Load handler: texts, lists and representation from the current system; centred.
     void Load();
-    void SetLanguage();
     void FillDialog();
     int DataRep() const;
 
@@ -55,7 +51,6 @@ private:
     // A fixcode longer than the tag takes: said in plain words, the text selected.
     void refuseTooLong();
 
-    AppContext& ctx_;
     ByteTextEdit* data_ = nullptr; // txtData with rdDataMode
 };
 

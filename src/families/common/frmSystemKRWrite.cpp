@@ -4,13 +4,10 @@
 #include "TagWriters.h"
 #include "KRTagTypes.h"
 #include "foundations/ControlUtils.h"
-#include "foundations/Help.h"
 #include "foundations/Language.h"
 #include "foundations/MessagePresenter.h"
 #include "foundations/Utils.h"
-#include "foundations/WindowPlacement.h"
 #include "link/LK.h"
-#include "shell/ByteTextEdit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -39,23 +36,21 @@ QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
 } // namespace
 
 frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
-    : QDialog(parent), ctx_(ctx)
+    : FamilyDialog(ctx, kSection, QStringLiteral("Daten schreiben"), parent)
 {
-    setObjectName(QString::fromLatin1(kSection));
-    setWindowTitle(QStringLiteral("Daten schreiben"));
     auto* top = new QVBoxLayout(this);
 
     frameData = makeFrame(this, "frameData", QStringLiteral("Daten"));
     auto* dl = new QVBoxLayout(frameData);
-    txtData = ByteTextEdit::CreateBox(frameData, 48, true);
-    dl->addWidget(txtData);
     Frame1 = new QGroupBox(frameData);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setProperty("langTag", QStringLiteral("NOLANG"));
     auto* rl = new QHBoxLayout(Frame1);
-    rdDataMode = ByteTextEdit::CreateOptions(Frame1, rl);
+    const DataBox box = addDataBox(frameData, dl, Frame1, rl, 48, true, ByteTextEdit::FilterTyping);
+    txtData = box.box;
+    rdDataMode = box.options;
+    data_ = box.edit;
     rl->addStretch(1);
-    data_ = new ByteTextEdit(ctx_, txtData, rdDataMode, ByteTextEdit::FilterTyping, this);
     dl->addWidget(Frame1);
     top->addWidget(frameData);
 
@@ -113,43 +108,17 @@ frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
     grid->addWidget(frameFixcode, 1, 1);
     top->addLayout(grid);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btOK = new QPushButton(QStringLiteral("&OK"), this);
-    btOK->setObjectName(QStringLiteral("btOK"));
-    btOK->setDefault(true);
-    btCancel = new QPushButton(QStringLiteral("&Abbruch"), this);
-    btCancel->setObjectName(QStringLiteral("btCancel"));
-    btHelp = new QPushButton(QStringLiteral("&Hilfe"), this);
-    btHelp->setObjectName(QStringLiteral("btHelp"));
-    buttons->addWidget(btOK);
-    buttons->addWidget(btCancel);
-    buttons->addWidget(btHelp);
-    top->addLayout(buttons);
-
+    const ButtonRow row = addButtonRow(top, "btOK", QStringLiteral("&OK"), kHelpContext);
+    btOK = row.ok;
+    btCancel = row.cancel;
+    btHelp = row.help;
     connect(btOK, &QPushButton::clicked, this, &frmSystemKRWrite::btOK_Click);
-    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btHelp, &QPushButton::clicked, this, [this] { ShowHelp(ctx_, kHelpContext); });
 }
 
-QVariant frmSystemKRWrite::item(int16_t id) const
+WriterOffer frmSystemKRWrite::offer() const
 {
-    QVariant v;
-    if (ctx_.lk)
-        ctx_.lk->LkGetData(id, v);
-    return v;
-}
-
-bool frmSystemKRWrite::interfaceUnit() const
-{
-    const int16_t system = ctx_.lk ? ctx_.lk->CurrentSystemIndex() : 0;
-    return system == 1 || system == 10;
-}
-
-void frmSystemKRWrite::SetLanguage()
-{
-    if (ctx_.language)
-        ctx_.language->ApplyWindowLanguage(this);
+    const ITagWriter* writer = currentAs<ITagWriter>();
+    return writer ? writer->Offer() : WriterOffer();
 }
 
 void frmSystemKRWrite::Load(int16_t headCount)
@@ -161,9 +130,7 @@ void frmSystemKRWrite::Load(int16_t headCount)
         AddComboItem(cmbHeadNumber, QString::number(i), i);
     AddComboItem(cmbHeadNumber, QStringLiteral("x"), 0);
     FillDialog();
-    adjustSize();
-    if (ctx_.placement)
-        ctx_.placement->CenterForm(this);
+    fitAndCentre();
 }
 
 void frmSystemKRWrite::FillDialog()
@@ -173,7 +140,7 @@ void frmSystemKRWrite::FillDialog()
         ? ctx_.language->Translate(QString::fromLatin1(kSection), QStringLiteral("StandardOrvid"),
                                    QStringLiteral("Standard"))
         : QStringLiteral("Standard");
-    if (interfaceUnit()) {
+    if (offer().typesByHeadFamily) {
         HeadFamilies heads;
         heads.inductive = item(KRItem::InductiveHead).toBool();
         heads.microwave = item(KRItem::MicrowaveHead).toBool();
@@ -195,7 +162,8 @@ void frmSystemKRWrite::FillDialog()
     SelectComboItem(cmbCode, static_cast<int16_t>(item(KRItem::Tagcode).toInt()), 0);
     cmbCode->setEnabled(cmbCode->count() > 2);
 
-    const bool qti = interfaceUnit();
+    // A writer without Buffered and Auto gets the short list.
+    const bool qti = !offer().allModes;
     cmbModeQTI->setVisible(qti);
     cmbMode->setVisible(!qti);
     const auto mode = static_cast<int16_t>(item(KRItem::OperationMode).toInt());
@@ -249,7 +217,7 @@ bool frmSystemKRWrite::eventFilter(QObject* watched, QEvent* event)
         else if (event->type() == QEvent::FocusOut)
             txtAddress_LostFocus();
     }
-    return QDialog::eventFilter(watched, event);
+    return FamilyDialog::eventFilter(watched, event);
 }
 
 void frmSystemKRWrite::btOK_Click()
@@ -265,7 +233,7 @@ void frmSystemKRWrite::btOK_Click()
     // A window that takes no writes (another family became current meanwhile) and a write
     // the window refused both keep the dialog open with the user's entries; the window has
     // reported why it refused.
-    auto* writer = ctx_.lk ? dynamic_cast<ITagWriter*>(ctx_.lk->CurrentWindow()) : nullptr;
+    auto* writer = currentAs<ITagWriter>();
     if (!writer) {
         if (ctx_.language)
             ctx_.language->ShowMessage(4);
@@ -279,7 +247,7 @@ void frmSystemKRWrite::btOK_Click()
         if (fixcode && ctx_.language && ctx_.language->ShowMessage(62, Msg::YesNo) == Msg::No)
             return;
     }
-    const int16_t mode = GetComboItemData(interfaceUnit() ? cmbModeQTI : cmbMode);
+    const int16_t mode = GetComboItemData(writer->Offer().allModes ? cmbMode : cmbModeQTI);
     const int16_t headData = GetComboItemData(cmbHeadNumber);
     const QByteArray head = headData == 0 ? QByteArray("x") : QByteArray::number(headData);
     txtAddress_LostFocus();

@@ -5,10 +5,10 @@
 // that window's ITagWriter on OK. The data is kept as bytes through every change of
 // representation, so what is written is exactly what was entered.
 
-#include "foundations/AppContext.h"
+#include "FamilyDialog.h"
+#include "TagWriters.h"
 
 #include <QByteArray>
-#include <QDialog>
 #include <QList>
 #include <QStringList>
 
@@ -21,9 +21,7 @@ class QRadioButton;
 
 namespace orvid {
 
-class ByteTextEdit;
-
-class frmSystemKRWrite : public QDialog {
+class frmSystemKRWrite : public FamilyDialog {
     Q_OBJECT
 public:
     explicit frmSystemKRWrite(AppContext& ctx, QWidget* parent = nullptr);
@@ -33,7 +31,6 @@ public:
 
     // The load handler: texts, head list, lists and fields from the current system window.
     void Load(int16_t headCount);
-    void SetLanguage();
     void FillDialog();
     int DataRep() const;
 
@@ -63,10 +60,9 @@ private:
     void cmbCode_Click();
     void btOK_Click();
     void txtAddress_LostFocus();
-    bool interfaceUnit() const;
-    QVariant item(int16_t id) const;
+    // What the current window's writer offers (the defaults without one).
+    WriterOffer offer() const;
 
-    AppContext& ctx_;
     int16_t headCount_ = 4;
     ByteTextEdit* data_ = nullptr; // txtData with rdDataMode
 };

@@ -1,5 +1,7 @@
 #include "KRProtocol.h"
 
+#include "families/common/DataItems.h"
+
 #include "families/common/KRTagTypes.h"
 #include "foundations/AppContext.h"
 #include "foundations/Cp1252.h"
@@ -61,12 +63,6 @@ QByteArray twoDigits(int value)
     return value < 0 ? "-" + digits : digits;
 }
 
-// The settings store's number form: a leading blank for values that are not negative.
-QString settingsNumber(int value)
-{
-    return value < 0 ? QString::number(value) : QLatin1Char(' ') + QString::number(value);
-}
-
 bool modeValid(int16_t mode)
 {
     return mode >= 0 && mode <= 3;
@@ -74,7 +70,7 @@ bool modeValid(int16_t mode)
 
 } // namespace
 
-KRProtocol::KRProtocol(AppContext& ctx, IKRView* view) : ctx_(ctx), view_(view) {}
+KRProtocol::KRProtocol(AppContext& ctx, IKRView* view) : FamilyProtocol(ctx, kSection, view), view_(view) {}
 
 // ---- framing ----------------------------------------------------------------------------
 
@@ -97,69 +93,23 @@ int16_t KRProtocol::GetLKResult(QByteArray& reply, int16_t length, const QVarian
     return static_cast<int16_t>(-status);
 }
 
-// ---- small helpers ----------------------------------------------------------------------
+// ---- what the link calls ---------------------------------------------------------------
 
-int16_t KRProtocol::sendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption,
-                                bool& ok)
+QString KRProtocol::PollStep(const QVariant& a, const QVariant& b)
 {
-    ok = false;
-    reply.clear();
-    kept_.clear();
-    if (!ctx_.lk)
-        return 0;
-    return ctx_.lk->SendCommand(command, reply, logOption, ok);
+    return QString::fromLatin1(Poll(a, b));
 }
 
-int16_t KRProtocol::sendCommand(const QByteArray& command, const QVariant& logOption)
+QByteArray KRProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
 {
-    QByteArray reply;
-    bool ok = false;
-    return sendCommand(command, reply, logOption, ok);
+    // Every telegram flushes the input first: replies kept for later are stale now.
+    DropKeptReplies();
+    return SetLKString(command, suffix);
 }
 
-void KRProtocol::sendOnly(const QByteArray& command, const QByteArray& parameter, const QVariant& logOption)
+int16_t KRProtocol::ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption)
 {
-    kept_.clear();
-    if (ctx_.lk)
-        ctx_.lk->SendOnly(command, parameter, logOption);
-}
-
-void KRProtocol::showLine(const QString& text)
-{
-    if (view_ && !text.isEmpty())
-        view_->ShowData(1, QByteArray(), ToCp1252(text));
-}
-
-void KRProtocol::showMessage(int16_t number)
-{
-    if (ctx_.language)
-        ctx_.language->ShowMessage(number);
-}
-
-bool KRProtocol::readHeadError() const
-{
-    return ctx_.state && ctx_.state->ReadHeadError;
-}
-
-QString KRProtocol::translate(const QString& key, const QString& text) const
-{
-    if (!ctx_.language)
-        return text;
-    return ctx_.language->Translate(QString::fromLatin1(kSection), key, text);
-}
-
-void KRProtocol::setBusy(bool busy)
-{
-    if (view_)
-        view_->SetBusy(busy);
-}
-
-bool KRProtocol::failWrite(const QString& reason, const QByteArray& statusReply)
-{
-    showLine(reason);
-    showLine(GetError(statusReply));
-    showMessage(4);
-    return false;
+    return GetLKResult(reply, length, logOption);
 }
 
 bool KRProtocol::ParsePassword(const QString& text, quint32& value)
@@ -178,7 +128,7 @@ bool KRProtocol::ParsePassword(const QString& text, quint32& value)
 
 // ---- link operations --------------------------------------------------------------------
 
-void KRProtocol::Init()
+void KRProtocol::Init(bool)
 {
     cmd_.Version = "VE";
     cmd_.Quit = "QU";
@@ -215,15 +165,15 @@ void KRProtocol::Init()
 bool KRProtocol::Check()
 {
     if (ctx_.lk) {
-        ctx_.lk->LkPutData(1, QByteArray());
-        ctx_.lk->LkPutData(2, QByteArray());
+        ctx_.lk->LkPutData(LinkItem::HeadType, QByteArray());
+        ctx_.lk->LkPutData(LinkItem::VersionText, QByteArray());
     }
     QByteArray reply;
     bool ok = false;
     if (sendCommand(cmd_.Version.isEmpty() ? QByteArray("VE") : cmd_.Version, reply, QVariant(), ok) <= 0)
         return false;
     const QByteArray upper = reply.toUpper();
-    const int16_t system = ctx_.lk ? ctx_.lk->CurrentSystemIndex() : (ctx_.state ? ctx_.state->CurrentSystem : 0);
+    const int16_t system = CurrentSystem();
     bool found = false;
     QByteArray type;
     if (system == 2) {
@@ -234,8 +184,8 @@ bool KRProtocol::Check()
         type = "QTR1-AX";
     }
     if (found && ctx_.lk) {
-        ctx_.lk->LkPutData(1, type);
-        ctx_.lk->LkPutData(2, upper);
+        ctx_.lk->LkPutData(LinkItem::HeadType, type);
+        ctx_.lk->LkPutData(LinkItem::VersionText, upper);
     }
     return found;
 }
@@ -246,13 +196,7 @@ int16_t KRProtocol::receiveFrame(QByteArray& into, const QVariant& logOption)
         into = kept_.takeFirst();
         return static_cast<int16_t>(std::min<qsizetype>(into.size(), 32767));
     }
-    int16_t count = 0;
-    if (ctx_.lk)
-        return ctx_.lk->LkReceive(into, count, logOption);
-    if (ctx_.ports)
-        return ctx_.ports->ReceiveTelegram(into, count, logOption);
-    into.clear();
-    return 0;
+    return receive(into, logOption);
 }
 
 int16_t KRProtocol::ReceiveReply(QByteArray& reply, int expectedData, const QVariant& logOption)
@@ -345,8 +289,8 @@ QByteArray KRProtocol::Poll(bool display, bool direct)
         n = 2;
     if (n <= 2) {
         // Nothing, a keep-alive or a bare status.
-        if (readHeadError() && n > 0 && display)
-            showLine(GetError(reply));
+        if (ReadHeadError() && n > 0 && display)
+            ShowLine(GetError(reply));
     } else if (reply.at(0) == '0') {
         const QByteArray data = reply.mid(1);
         if (!data.isEmpty()) {
@@ -360,7 +304,7 @@ QByteArray KRProtocol::Poll(bool display, bool direct)
                 if (!FixcodeRead) {
                     shown = shown.left(byteCount);
                     if (ctx_.lk)
-                        ctx_.lk->LkPutData(3, shown);
+                        ctx_.lk->LkPutData(LinkItem::LastData, shown);
                 }
                 if (view_)
                     view_->ShowData(2, QByteArray(), shown);
@@ -394,13 +338,14 @@ void KRProtocol::CloseLK()
     StopBuffered();
     if (!ctx_.settings)
         return;
-    const QString section = QString::fromLatin1(kSettings);
-    ctx_.settings->write(section, QStringLiteral("Tagcode"), settingsNumber(Tagcode));
-    ctx_.settings->write(section, QStringLiteral("OperationMode"), settingsNumber(OperationMode));
-    ctx_.settings->write(section, QStringLiteral("StartAddress"), settingsNumber(StartAddress));
-    ctx_.settings->write(section, QStringLiteral("DataLength"), settingsNumber(DataLength));
-    ctx_.settings->write(section, QStringLiteral("DataRepresentation"), settingsNumber(DataRepresentation));
-    ctx_.settings->write(section, QStringLiteral("PasswordFlag"), settingsNumber(PasswordFlag ? -1 : 0));
+    KRSettings k;
+    k.Tagcode = Tagcode;
+    k.OperationMode = OperationMode;
+    k.StartAddress = StartAddress;
+    k.DataLength = DataLength;
+    k.DataRepresentation = DataRepresentation;
+    k.PasswordFlag = PasswordFlag;
+    k.SaveSelection(ctx_);
 }
 
 // ---- reads and writes -------------------------------------------------------------------
@@ -412,7 +357,7 @@ bool KRProtocol::SetPasswordMode(bool logFlag, const QByteArray& head)
         quint32 value = 0;
         if (!ParsePassword(view_->PasswordText(), value)) {
             // A typing slip must not become the password sent to the tag.
-            showLine(translate(QStringLiteral("PasswordInvalid"),
+            ShowLine(Translate(QStringLiteral("PasswordInvalid"),
                                QStringLiteral("Fehler: Das Passwort muss aus 1 bis 8 Hexadezimalziffern bestehen.")));
             return false;
         }
@@ -429,7 +374,7 @@ bool KRProtocol::ReadDataExt(bool dataRead, int16_t mode, int16_t tagCode, int s
 {
     Q_UNUSED(head); // this family's telegrams carry no head number
     if (dataRead && (wordCount < 0 || wordCount > kMaxWords || startWord < 0 || startWord > 0x3FFF)) {
-        showLine(translate(QStringLiteral("TooManyWords"),
+        ShowLine(Translate(QStringLiteral("TooManyWords"),
                            QStringLiteral("Fehler: Höchstens 255 Wörter (1020 Bytes) in einem Telegramm.")));
         return false;
     }
@@ -465,25 +410,25 @@ bool KRProtocol::ReadDataExt(bool dataRead, int16_t mode, int16_t tagCode, int s
 
 void KRProtocol::ReadData(bool dataRead)
 {
-    setBusy(true);
+    SetBusy(true);
     if (dataRead && Tagcode == TagCode::QTX02) {
-        showMessage(40);
+        ShowMessage(40);
     } else if (!dataRead && Tagcode == TagCode::QTX01) {
-        showMessage(41);
+        ShowMessage(41);
     } else {
         const int count = Tagcode == TagCode::QTX10 ? 0 : WordCount;
-        const int stops = stops_;
+        const int stops = StopCount();
         if (ReadDataExt(dataRead, OperationMode, Tagcode, StartWord, count, false, HeadNumber.toLatin1())) {
             const int16_t previous = ctx_.ports ? ctx_.ports->SetTimeout(5000) : 0;
             Poll(true, true);
             if (ctx_.ports)
                 ctx_.ports->SetTimeout(previous);
             // A Stop pressed while the first reply was awaited ends the repeated read.
-            if ((OperationMode == 1 || OperationMode == 3) && ctx_.lk && stops == stops_)
+            if ((OperationMode == 1 || OperationMode == 3) && ctx_.lk && stops == StopCount())
                 ctx_.lk->EnablePolling(true);
         }
     }
-    setBusy(false);
+    SetBusy(false);
 }
 
 bool KRProtocol::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t address, int length,
@@ -491,11 +436,11 @@ bool KRProtocol::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t a
 {
     // Nothing to write, or a request no telegram can carry: refused before anything is sent.
     if (!modeValid(mode) || address < 0 || address > 0xFFFF || length <= 0)
-        return failWrite(QString(), QByteArray());
+        return FailWrite(QString(), QByteArray());
     const bool fixcodeWrite = fixcode && tagCode == TagCode::QTX10;
     // A fixcode is written once and for good: more bytes than it holds are not cut silently.
     if (fixcodeWrite && length > kFixcodeLength)
-        return failWrite(translate(QStringLiteral("FixcodeTooLong"),
+        return FailWrite(Translate(QStringLiteral("FixcodeTooLong"),
                                    QStringLiteral("Fehler: Ein Fixcode hat höchstens 5 Bytes.")),
                          QByteArray());
     const quint16 addr = static_cast<quint16>(address);
@@ -507,23 +452,23 @@ bool KRProtocol::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t a
     if (tagCode == TagCode::QTX10 && count >= 2)
         count = 3;
     if (count > kMaxWords)
-        return failWrite(translate(QStringLiteral("TooManyWords"),
+        return FailWrite(Translate(QStringLiteral("TooManyWords"),
                                    QStringLiteral("Fehler: Höchstens 255 Wörter (1020 Bytes) in einem Telegramm.")),
                          QByteArray());
     if (startWord + count > 0x4000)
-        return failWrite(translate(QStringLiteral("BeyondEnd"),
+        return FailWrite(Translate(QStringLiteral("BeyondEnd"),
                                    QStringLiteral("Fehler: Die Daten reichen über die Adresse FFFF hinaus.")),
                          QByteArray());
 
     const int16_t previous = ctx_.ports ? ctx_.ports->GetTimeout() : 0;
     auto finish = [&](bool result) {
-        setBusy(false);
+        SetBusy(false);
         if (ctx_.ports)
             ctx_.ports->SetTimeout(previous);
         CurrentCommand.clear();
         return result;
     };
-    setBusy(true);
+    SetBusy(true);
 
     // Read back the words the data touches, with the write's own mode letter.
     WriteBusy = true;
@@ -546,14 +491,14 @@ bool KRProtocol::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t a
     }
     WriteBusy = false;
     if (!asked) {
-        showMessage(4);
+        ShowMessage(4);
         return finish(false);
     }
     if (old.size() != count * 4) {
         // Without the current bytes around the data the merge would put zeros over bytes
         // the user never entered: write nothing. A running repeated read is stopped.
         sendCommand(cmd_.Quit);
-        failWrite(QString(), lastReply_);
+        FailWrite(QString(), lastReply_);
         return finish(false);
     }
 
@@ -578,7 +523,7 @@ bool KRProtocol::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t a
     const int16_t n = sendCommand(CurrentCommand + parameter, reply, QVariant(), ok);
     // The sign of the result tells a status; the data of a good reply is never read as one.
     if (!ok || n < 0) {
-        failWrite(QString(), n < 0 ? reply : QByteArray());
+        FailWrite(QString(), n < 0 ? reply : QByteArray());
         return finish(false);
     }
     return finish(true);
@@ -588,13 +533,13 @@ bool KRProtocol::WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteA
 {
     const QByteArray command = modeValid(mode) ? cmd_.WriteFixcode[mode] : QByteArray();
     if (command.isEmpty())
-        return failWrite(QString(), QByteArray());
+        return FailWrite(QString(), QByteArray());
     const QByteArray code = (fixcode + QByteArray(kFixcodeLength, '\0')).left(kFixcodeLength);
     QByteArray reply;
     bool ok = false;
     const int16_t n = sendCommand(command + (writeProtect ? "02" : "11") + "05" + code, reply, QVariant(), ok);
     if (!ok || n < 0)
-        return failWrite(QString(), n < 0 ? reply : QByteArray());
+        return FailWrite(QString(), n < 0 ? reply : QByteArray());
     return true;
 }
 
@@ -603,7 +548,7 @@ QString KRProtocol::GetError(const QByteArray& reply, bool withPrefix) const
     if (reply.isEmpty())
         return QString();
     const QString code = QString(QLatin1Char(reply.at(0)));
-    QString text = translate(QStringLiteral("ERROR_QTB_") + code, QString());
+    QString text = Translate(QStringLiteral("ERROR_QTB_") + code, QString());
     if (text.isEmpty()) {
         switch (reply.at(0)) {
         case '4': text = QStringLiteral("Falscher oder ungültiger Befehl"); break;
@@ -623,29 +568,29 @@ QString KRProtocol::GetError(const QByteArray& reply, bool withPrefix) const
 bool KRProtocol::PutData(int16_t id, const QVariant& value)
 {
     switch (id) {
-    case 100:
+    case KRItem::OperationMode:
         OperationMode = static_cast<int16_t>(value.toInt());
         return true;
-    case 101:
+    case KRItem::StartAddress:
         // Addresses from 8000 hex on may come as negative 16-bit values: the same address.
         StartAddress = static_cast<quint16>(value.toLongLong() & 0xFFFF);
         StartWord = static_cast<quint16>(StartAddress / 4);
-        PutData(102, DataLength);
+        PutData(KRItem::DataLength, DataLength);
         return true;
-    case 102:
+    case KRItem::DataLength:
         DataLength = std::max(0, value.toInt());
         WordCount = WordsFor(StartAddress, DataLength);
         return true;
-    case 103:
+    case KRItem::DataRepresentation:
         DataRepresentation = static_cast<int16_t>(value.toInt());
         return true;
-    case 104:
+    case KRItem::Tagcode:
         Tagcode = static_cast<int16_t>(value.toInt());
         return true;
-    case 105:
+    case KRItem::PasswordFlag:
         PasswordFlag = value.toBool();
         return true;
-    case 106:
+    case KRItem::HeadNumber:
         HeadNumber = value.toString();
         return true;
     default:
@@ -656,13 +601,13 @@ bool KRProtocol::PutData(int16_t id, const QVariant& value)
 bool KRProtocol::GetData(int16_t id, QVariant& value) const
 {
     switch (id) {
-    case 100: value = static_cast<int>(OperationMode); return true;
-    case 101: value = static_cast<int>(StartAddress); return true;
-    case 102: value = DataLength; return true;
-    case 103: value = static_cast<int>(DataRepresentation); return true;
-    case 104: value = static_cast<int>(Tagcode); return true;
-    case 105: value = PasswordFlag; return true;
-    case 106: value = HeadNumber; return true;
+    case KRItem::OperationMode: value = static_cast<int>(OperationMode); return true;
+    case KRItem::StartAddress: value = static_cast<int>(StartAddress); return true;
+    case KRItem::DataLength: value = DataLength; return true;
+    case KRItem::DataRepresentation: value = static_cast<int>(DataRepresentation); return true;
+    case KRItem::Tagcode: value = static_cast<int>(Tagcode); return true;
+    case KRItem::PasswordFlag: value = PasswordFlag; return true;
+    case KRItem::HeadNumber: value = HeadNumber; return true;
     default: return false;
     }
 }
@@ -671,31 +616,131 @@ void KRProtocol::LoadSettings()
 {
     if (!ctx_.settings)
         return;
-    const QString section = QString::fromLatin1(kSettings);
-    auto number = [&](const char* key, const char* fallback) {
-        return Val(ctx_.settings->read(section, QString::fromLatin1(key), QString::fromLatin1(fallback)));
-    };
-    Tagcode = CInt16(number("Tagcode", "00"));
-    OperationMode = CInt16(number("OperationMode", "0"));
-    PutData(101, static_cast<qlonglong>(number("StartAddress", "0")));
-    PutData(102, CInt16(number("DataLength", "12")));
-    DataRepresentation = CInt16(number("DataRepresentation", "0"));
-    PasswordFlag = CInt16(number("PasswordFlag", "0")) != 0;
-    HeadNumber = ctx_.settings->read(section, QStringLiteral("HeadNumber"), QStringLiteral("1"));
-    AutoDataRepRead = CInt16(number("AutoDataRepRead", "-1"));
-    if (AutoDataRepRead > 2)
-        AutoDataRepRead = -1;
-    AutoDataRepFixed = CInt16(number("AutoDataRepFixed", "-1"));
-    if (AutoDataRepFixed > 2)
-        AutoDataRepFixed = -1;
+    const KRSettings k = KRSettings::Load(ctx_);
+    Tagcode = k.Tagcode;
+    OperationMode = k.OperationMode;
+    PutData(KRItem::StartAddress, static_cast<qlonglong>(k.StartAddress));
+    PutData(KRItem::DataLength, k.DataLength);
+    DataRepresentation = k.DataRepresentation;
+    PasswordFlag = k.PasswordFlag;
+    HeadNumber = k.HeadNumber;
+    AutoDataRepRead = k.AutoDataRepRead;
+    AutoDataRepFixed = k.AutoDataRepFixed;
     // One telegram carries at most 255 words: a longer stored length reads those.
-    AutoSRLength = static_cast<int16_t>(std::min<int>(CInt16(number("AutoSRLength", "0")), 4 * kMaxWords));
+    AutoSRLength = static_cast<int16_t>(std::min<int>(k.AutoSRLength, 4 * kMaxWords));
 }
 
 void KRProtocol::SaveHeadNumber()
 {
     if (ctx_.settings)
-        ctx_.settings->write(QString::fromLatin1(kSettings), QStringLiteral("HeadNumber"), HeadNumber);
+        KRSettings::SaveHeadNumber(ctx_, HeadNumber);
+}
+
+// ---- configuration words and the tag password -------------------------------------------
+
+void KRProtocol::showStatus(const QByteArray& reply)
+{
+    // The line goes to the list even when the code has no text (an empty line marks it).
+    if (view_)
+        view_->ShowData(1, QByteArray(), ToCp1252(GetError(reply)));
+}
+
+bool KRProtocol::selectTagForConfiguration()
+{
+    QByteArray reply;
+    bool ok = false;
+    ctx_.lk->SendCommand(cmd_.Quit, reply, QVariant(), ok);
+    if (!SetPasswordMode(false, QByteArray()))
+        return false;
+    ctx_.lk->SendCommand(cmd_.ChangeTag + twoDigits(Tagcode), reply, QVariant(), ok);
+    return true;
+}
+
+int16_t KRProtocol::readWord(const QByteArray& command, QByteArray& word, bool& answered)
+{
+    QByteArray reply;
+    bool ok = false;
+    const int16_t n = SendCommandExpect(command, reply, kConfigWordBytes, QVariant(), ok);
+    word.clear();
+    answered = false;
+    if (n < 0) {
+        if (ReadHeadError())
+            showStatus(reply);
+    } else if (ok) {
+        answered = true;
+        // Only a whole word can be decoded or written back.
+        if (reply.size() == kConfigWordBytes)
+            word = reply;
+    }
+    return n;
+}
+
+bool KRProtocol::ReadConfiguration(QByteArray& controlWord, QByteArray& protectionWord, bool* cut)
+{
+    controlWord.clear();
+    protectionWord.clear();
+    if (cut)
+        *cut = false;
+    if (!ctx_.lk || !selectTagForConfiguration())
+        return false;
+    bool controlAnswered = false, protectionAnswered = false;
+    readWord(cmd_.GetConfig + "2", controlWord, controlAnswered);
+    readWord(cmd_.GetConfig + "1", protectionWord, protectionAnswered);
+    // A good answer that does not hold a whole word cannot be decoded.
+    if (cut)
+        *cut = (controlAnswered && controlWord.isEmpty()) || (protectionAnswered && protectionWord.isEmpty());
+    return true;
+}
+
+bool KRProtocol::writeWord(const QByteArray& command, const QByteArray& word)
+{
+    QByteArray reply;
+    bool ok = false;
+    const int16_t n = ctx_.lk->SendCommand(command + word, reply, QVariant(), ok);
+    if (ok && n >= 0)
+        return true;
+    if (ok)
+        showStatus(reply);
+    return false;
+}
+
+bool KRProtocol::WriteConfiguration(const QByteArray& controlWord, const QByteArray& protectionWord)
+{
+    // Only whole words go to the tag: a word that was never read (or came back cut) is
+    // never replaced by zeros, and half a configuration is not written either.
+    if (controlWord.size() != kConfigWordBytes || protectionWord.size() != kConfigWordBytes) {
+        ShowMessage(61);
+        return false;
+    }
+    if (!ctx_.lk || !selectTagForConfiguration())
+        return false;
+    // The second word is written even when the first was refused; one message for both.
+    const bool protection = writeWord(cmd_.SetConfig + "1", protectionWord);
+    const bool control = writeWord(cmd_.SetConfig + "2", controlWord);
+    if (protection && control)
+        return true;
+    ShowMessage(4);
+    return false;
+}
+
+bool KRProtocol::ChangePassword(quint32 oldValue, quint32 newValue)
+{
+    if (!ctx_.lk)
+        return false;
+    QByteArray reply;
+    bool ok = false;
+    ctx_.lk->SendCommand(cmd_.ChangeTag + twoDigits(Tagcode), reply, QVariant(), ok);
+    const int16_t n = ctx_.lk->SendCommand(cmd_.PasswordChange + MKL(static_cast<qint32>(oldValue))
+                                               + MKL(static_cast<qint32>(newValue)),
+                                           reply, QVariant(), ok);
+    if (ok && n >= 0)
+        return true;
+    // A refusal (or no answer) is always reported: the status line when the device sent
+    // one, and the message that the tag was not written.
+    if (ok)
+        showStatus(reply);
+    ShowMessage(4);
+    return false;
 }
 
 } // namespace orvid

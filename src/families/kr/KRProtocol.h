@@ -9,44 +9,29 @@
 //
 // How the window (frmSystemKR) uses it
 // ------------------------------------
-// - The window owns one KRProtocol, constructed with the application context and the
-//   window as its IKRView (below). The window itself is the ISystemForm the link
-//   registers for entries 2 and 3; it forwards:
-//       CommandList()  -> CommandList()
-//       Check()        -> Check()
-//       Poll(a, b)     -> QString::fromLatin1(Poll(a, b))        (the QVariant overload)
-//       CloseLK()      -> CloseLK()      (the window then writes nothing else; HeadNumber
-//                                         is written by its close handler: SaveHeadNumber)
-//       Init(bool)     -> Init()
-//       SetLKString    -> SetLKString,  GetLKResult -> GetLKResult,  StopBuffered -> ...
-//       PutData(id, v) -> PutData(id, v) first (ids 100..106 change the fields below),
-//                         then the window adapts its controls (104: password/config
-//                         controls, tag 10 fixes address 0 and length 12 through
-//                         LkPutData(101/102); 108/109 are the window's own answers)
-//       GetData(id, v) -> GetData(id, v) answers 100..106 and leaves other ids alone
-//   and implements ITagWriter / IQTX11FixcodeWriter (families/kr/TagWriters.h) by
-//   forwarding to WriteTag / WriteQTX11Fixcode, so the write dialogs find them.
+// - KRProtocol is a FamilyProtocol: the window (a FamilyForm) owns it and forwards what
+//   the link calls (Check, Init, PollStep, CloseLK, StopBuffered, PutData/GetData,
+//   BuildTelegram = SetLKString after dropping kept replies, ReplyResult = GetLKResult).
+//   The window adapts its controls after PutData(KRItem::Tagcode) and answers
+//   ModeFrameEnabled / HeadFrameVisible itself.
 // - Fields are public and named as the window state is named; the window reads and sets
 //   them directly (Tagcode, OperationMode, DataRepresentation, PasswordFlag, HeadNumber,
 //   AutoSRLength, AutoRead, NoHeadText, StatusPrefix ...). StartAddress/StartWord and
-//   DataLength/WordCount belong together: change them through PutData(101/102).
-// - LoadSettings() reads the "OrvidKR" section into the fields (the window calls Fill
-//   afterwards); CloseLK() writes it back.
-// - Buttons: btRead -> ReadData(true) (the window switches polling off first and guards
-//   re-entry); btFixcode -> ReadData(false); btStop -> NoteStop(), EnablePolling(false),
-//   AutoRead = false, StopBuffered() (once the link is free: never inside a running
-//   wait); btAutoRead sets AutoRead, polling and items 101/102 as the window's part says;
-//   the poll timer reaches Poll() through the link.
-// - SetLKString of the window calls DropKeptReplies(): replies kept past a short one are
-//   stale once a new telegram has flushed the input.
-// - Configuration words: SendCommand(cmd().GetConfig + "2") etc. would cut a word holding
-//   "#" CR; use SendCommandExpect(..., 4, ...) which keeps reading to the known length.
-//   SetPasswordMode() sends the password block; GetError() turns a reply into a status line.
+//   DataLength/WordCount belong together: change them through PutData(StartAddress /
+//   DataLength).
+// - LoadSettings() reads KRSettings into the fields (the window calls Fill afterwards);
+//   CloseLK() writes them back; the window's close writes the head number.
+// - Device actions the window starts run inside an ExchangeScope of Exchanges(); a Stop
+//   goes through Exchanges().RequestStop so its "QU" never flushes a waiting reply.
+// - Configuration words and the tag password have their exchanges here
+//   (ReadConfiguration, WriteConfiguration, ChangePassword): a word is read to its known
+//   length, so a "#" CR inside it does not cut it.
 // - All device texts are bytes (QByteArray, one byte per character). Status texts are
 //   QString; ShowData takes Windows-1252 bytes (ToCp1252).
 
+#include "KRSettings.h"
+#include "families/common/FamilyProtocol.h"
 #include "foundations/Menues.h"
-#include "link/LinkInterfaces.h"
 
 #include <QByteArray>
 #include <QList>
@@ -59,28 +44,22 @@ namespace orvid {
 
 struct AppContext;
 
-// What the telegram layer needs of its window.
-class IKRView {
+// What the telegram layer needs of its window besides the data list, the busy cursor
+// and Loaded (IFamilyView; data lines: kind 1 a text line, kind 2 tag data rendered in
+// the list's current representation, caption empty).
+class IKRView : public virtual IFamilyView {
 public:
-    virtual ~IKRView() = default;
-    // One entry of the data list (ctrlList.ShowData): kind 1 a text line, kind 2 tag data
-    // rendered in the list's current representation. caption is empty here.
-    virtual void ShowData(int kind, const QByteArray& caption, const QByteArray& data) = 0;
     // chkPasswort ticked, and the text of txtPasswort(0).
     virtual bool PasswordChecked() const = 0;
     virtual QString PasswordText() const = 0;
     // Adds the tag types of the current head variant to cmbCode (KRWindowExtraTagTypes).
     virtual void FillTagCodes() = 0;
-    // True once the window's load handler has run.
-    virtual bool Loaded() const = 0;
-    // Hourglass pointer on / off around device exchanges.
-    virtual void SetBusy(bool busy) = 0;
 };
 
-class KRProtocol {
+class KRProtocol : public FamilyProtocol {
 public:
     static constexpr const char* kSection = "frmSystemKR";    // language section
-    static constexpr const char* kSettings = "OrvidKR";       // settings section
+    static constexpr const char* kSettings = KRSettings::kSection;
     static constexpr int kMaxWords = 255;                     // words in one telegram
     static constexpr int kFixcodeLength = 5;                  // bytes of a fixcode
 
@@ -92,8 +71,14 @@ public:
         std::array<QByteArray, 4> ReadData, WriteData, ReadFixcode, WriteFixcode;
     };
 
+    static constexpr int kConfigWordBytes = 4;                // a configuration word
+
     explicit KRProtocol(AppContext& ctx, IKRView* view = nullptr);
-    void setView(IKRView* view) { view_ = view; }
+    void setView(IKRView* view)
+    {
+        view_ = view;
+        FamilyProtocol::setView(view);
+    }
 
     // ---- framing (no state) ---------------------------------------------------------
     // command & parameter & "#" & CR
@@ -103,15 +88,19 @@ public:
     static int16_t GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption = QVariant());
 
     // ---- link operations ------------------------------------------------------------
-    void Init();
-    bool Check();
-    Menues CommandList() const { return commandList_; }
+    void Init(bool ethernet = false) override;
+    bool Check() override;
+    Menues CommandList() const override { return commandList_; }
+    QString PollStep(const QVariant& a, const QVariant& b) override;
+    QByteArray BuildTelegram(const QByteArray& command, const QByteArray& suffix) override;
+    int16_t ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption) override;
+    QString StatusLine(const QByteArray& reply) const override { return GetError(reply); }
     // One poll step. display: show what arrives; direct: called by the window itself (no
     // automatic cycle, WriteBusy ignored). With display false the data bytes are returned.
     QByteArray Poll(bool display = true, bool direct = false);
     QByteArray Poll(const QVariant& display, const QVariant& direct);
-    void StopBuffered();
-    void CloseLK();
+    void StopBuffered() override;
+    void CloseLK() override;
 
     // ---- reads and writes -----------------------------------------------------------
     // One read from the fields: data words (dataRead) or the fixcode. Refusals: message
@@ -141,6 +130,20 @@ public:
     // sent and a line in the data list, when the password text is not 1..8 hex digits.
     bool SetPasswordMode(bool logFlag, const QByteArray& head);
 
+    // ---- configuration words and the tag password -----------------------------------
+    // Reads both words ("QU", password block, "CT", "SG2", "SG1"); a word is empty when it
+    // was not read whole. cut: a good answer did not hold a whole word. False when the
+    // sequence could not start (password invalid). A refusal shows the device's status
+    // line when the user wants the head's errors.
+    bool ReadConfiguration(QByteArray& controlWord, QByteArray& protectionWord, bool* cut = nullptr);
+    // Writes both words when both hold four bytes ("SC1" then "SC2"); otherwise nothing is
+    // sent and message 61 says why. A word the device refuses is reported (status line,
+    // message 4); the second word is written even when the first was refused.
+    bool WriteConfiguration(const QByteArray& controlWord, const QByteArray& protectionWord);
+    // "CT" and "PC" with the old and the new password (32-bit, least significant byte
+    // first). True when the tag took the new one; a refusal is always reported.
+    bool ChangePassword(quint32 oldValue, quint32 newValue);
+
     // ---- helpers for the window -----------------------------------------------------
     // SendCommand for a reply of known data length (configuration words: 4): a "#" CR
     // inside the data does not end the reply. Returns as LK::SendCommand does.
@@ -157,13 +160,14 @@ public:
     void DropKeptReplies() { kept_.clear(); }
     // Counts Stop requests (btStop, closing the window): a read or exchange that was
     // running when Stop came must not switch polling or the automatic read on again.
-    void NoteStop() { ++stops_; }
-    int StopCount() const { return stops_; }
+    void NoteStop() { Exchanges().NoteStop(); }
+    int StopCount() const { return Exchanges().StopCount(); }
     // The 32-bit value of a password text: 1..8 hex digits, blanks around allowed.
     static bool ParsePassword(const QString& text, quint32& value);
-    // Data items 100..106; false for any other id (value untouched).
-    bool PutData(int16_t id, const QVariant& value);
-    bool GetData(int16_t id, QVariant& value) const;
+    // Data items OperationMode..HeadNumber (KRItem); false for any other id (value
+    // untouched).
+    bool PutData(int16_t id, const QVariant& value) override;
+    bool GetData(int16_t id, QVariant& value) const override;
     // Reads the "OrvidKR" settings into the fields; SaveHeadNumber writes HeadNumber.
     void LoadSettings();
     void SaveHeadNumber();
@@ -196,29 +200,25 @@ public:
     QString NoHeadText = QStringLiteral("Kein Schreib/Lesekopf vorhanden");
     QString StatusPrefix = QStringLiteral("STATUS:");
 
-private:
-    int16_t sendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption,
-                        bool& ok);
-    int16_t sendCommand(const QByteArray& command, const QVariant& logOption = QVariant());
-    void sendOnly(const QByteArray& command, const QByteArray& parameter,
-                  const QVariant& logOption = QVariant());
-    void showLine(const QString& text);
-    void showMessage(int16_t number);
-    bool readHeadError() const;
-    QString translate(const QString& key, const QString& text) const;
-    void setBusy(bool busy);
-    bool failWrite(const QString& reason, const QByteArray& statusReply);
+protected:
+    void telegramGoingOut() override { kept_.clear(); }
 
-    AppContext& ctx_;
+private:
+    int16_t receiveFrame(QByteArray& into, const QVariant& logOption);
+    // "QU", password block and "CT" before a configuration exchange; false when the
+    // password is invalid (reported, nothing further sent).
+    bool selectTagForConfiguration();
+    int16_t readWord(const QByteArray& command, QByteArray& word, bool& answered);
+    bool writeWord(const QByteArray& command, const QByteArray& word);
+    void showStatus(const QByteArray& reply);
+
     IKRView* view_ = nullptr;
     Commands cmd_;
     Menues commandList_;
-    int16_t receiveFrame(QByteArray& into, const QVariant& logOption);
 
     QByteArray lastReply_;
     int expectedReply_ = 0;
     QList<QByteArray> kept_;     // replies received past the one asked for, oldest first
-    int stops_ = 0;
 };
 
 } // namespace orvid

@@ -2,19 +2,20 @@
 // The window of the inductive system R (system entries 2 and 3): tag type, mode, address,
 // length and representation on the left, the data list in the middle, the buttons on the
 // right, the configuration and tag-password controls for QTX03/QTX12 tags. The telegrams
-// are KRProtocol's; this class is the ISystemForm the link talks to and the writer the
-// shared write dialogs find on the current window.
+// and exchanges are KRProtocol's; the lifecycle, the link's calls and the busy cursor are
+// the family base's (FamilyForm). This class is the controls, the view the telegram layer
+// writes to, the button handlers, and the writer the shared write dialogs find on the
+// current window.
 
 #include "KRProtocol.h"
+#include "families/common/FamilyForm.h"
+#include "families/common/KRConfigWord.h"
 #include "families/common/TagWriters.h"
-#include "foundations/AppContext.h"
-#include "link/LinkInterfaces.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QWidget>
 #include <functional>
 
 class QCheckBox;
@@ -24,41 +25,27 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QTimer;
 
 namespace orvid {
 
 class ctrlList;
 
-class frmSystemKR : public QWidget,
-                    public ISystemForm,
+class frmSystemKR : public FamilyForm,
+                    public IKRView,
                     public ITagWriter,
-                    public IQTX11FixcodeWriter,
-                    public IKRView {
+                    public IQTX11FixcodeWriter {
     Q_OBJECT
 public:
     explicit frmSystemKR(AppContext& ctx, QWidget* parent = nullptr);
     ~frmSystemKR() override;
 
-    KRProtocol& Protocol() { return proto_; }
+    KRProtocol& Protocol() { return *proto_; }
 
-    // IToolWindow
-    QString Name() const override { return QStringLiteral("frmSystemKR"); }
-    bool Loaded() const override { return loaded_; }
-    void Show() override;
-    void Unload() override;
     void SetLanguage() override;
 
-    // ISystemForm
-    Menues CommandList() override;
-    bool Check() override;
-    QString Poll(const QVariant& a = QVariant(), const QVariant& b = QVariant()) override;
-    void CloseLK() override;
-    void Init(bool ethernet = false) override;
+    // ISystemForm, where the window adds to the telegram layer
     void PutData(int16_t id, const QVariant& value) override;
     void GetData(int16_t id, QVariant& value) override;
-    QByteArray SetLKString(const QByteArray& command, const QByteArray& suffix) override;
-    int16_t GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption) override;
     void StopBuffered() override;
 
     // Writers the shared dialogs call
@@ -67,11 +54,9 @@ public:
     bool WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteArray& fixcode) override;
 
     // IKRView
-    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override;
     bool PasswordChecked() const override;
     QString PasswordText() const override;
     void FillTagCodes() override;
-    void SetBusy(bool busy) override;
 
     // Controls from the data items; the head frame's caption.
     void Fill();
@@ -88,13 +73,8 @@ public:
     void btTagPassword_Click();
     void chkPasswort_Click();
 
-    // The configuration exchanges: reads both words (empty = not read). Writes both words
-    // when both hold four bytes; otherwise nothing is sent and message 61 says why. A word
-    // the device refuses is reported (status line, message 4). False when the sequence
-    // could not start (password invalid) or a word was not written.
-    bool ReadConfiguration(QByteArray& controlWord, QByteArray& protectionWord);
-    bool WriteConfiguration(const QByteArray& controlWord, const QByteArray& protectionWord);
-    // The data-list lines of the two words (a word that is not four bytes adds none).
+    // The data-list lines of the two configuration words (a word that is not four bytes
+    // adds none), in the current language.
     QStringList ConfigurationLines(const QByteArray& controlWord, const QByteArray& protectionWord) const;
 
     // The dialogs the buttons open; tests replace them so no modal loop runs.
@@ -136,15 +116,14 @@ public:
     QPushButton* btTagPassword = nullptr;
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    void OnLoad() override;
+    void OnPlaced() override;
+    void OnUnload() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
-    void Form_Load();
-    void Form_QueryUnload();
-    QWidget* container() const;
-    void applyMinimumSize();
+    void connectControls();
     void putItem(int16_t id, const QVariant& value);
     QVariant getItem(int16_t id) const;
     void adaptToTagcode();
@@ -155,29 +134,12 @@ private:
     void rdDataMode_Click(int index);
     void txtAddress_LostFocus();
     void txtLength_LostFocus();
-    bool refuseWhileBusy();
-    int16_t readWord(const QByteArray& command, QByteArray& word, bool& answered);
-    bool writeWord(const QByteArray& command, const QByteArray& word);
-    // "QU" once the exchange that is waiting now has ended (never inside its wait).
-    void queueStop();
-    void sendQueuedStop();
-    void reportFailure(const QByteArray& reply, bool answered);
-    int16_t currentSystem() const;
 
-    AppContext& ctx_;
-    KRProtocol proto_;
-    bool loaded_ = false;
-    bool readGuard_ = false;
+    KRProtocol* proto_ = nullptr;   // owned by the family base
     bool filling_ = false;
-    bool wordCut_ = false;      // the last configuration read got a cut word
-    int busyDepth_ = 0;
-    QTimer* stopTimer_ = nullptr;   // runs while a "QU" waits for the link to be free
-    QStringList controlLabels_;
-    QStringList protectLabels_;
+    krconfig::LineTexts lineTexts_ = krconfig::LineTexts::Defaults();
     QString headText_ = QStringLiteral("Kopf");
     QString notAvailableText_ = QStringLiteral("-/-");
-    QString onText_ = QStringLiteral("Ein");     // a configuration bit that is set
-    QString offText_ = QStringLiteral("Aus");
 };
 
 } // namespace orvid

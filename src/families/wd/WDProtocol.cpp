@@ -561,8 +561,8 @@ void WDProtocol::Stop()
 {
     LoopMode = false;
     // Inside another exchange's wait the "?70" would take that exchange's reply away: the
-    // gate sends it once the link is idle.
-    Exchanges().RequestStop([this] { StopBuffered(); });
+    // gate sends it once the link is idle, if system D is still the current system then.
+    Exchanges().RequestStop([this] { StopBuffered(); }, [this] { return CurrentSystem() == kSystemEntry; });
     LastCommand.clear();
     if (ScanMode)
         ScanPause();

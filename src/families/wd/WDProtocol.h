@@ -99,6 +99,7 @@ class WDProtocol : public FamilyProtocol {
 public:
     static constexpr const char* kSection = "frmSystemWD";   // language section
     static constexpr const char* kHeadType = "WDN-S2-2NWZ";
+    static constexpr int kSystemEntry = 6;
     static constexpr int16_t kReplyTimeout = 500;            // ms, set by Init
     static constexpr int kScanSlots = 8;
     static constexpr quint16 kStateBlockAddress = 0x8044;

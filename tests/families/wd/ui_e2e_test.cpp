@@ -8,7 +8,7 @@
 #include "support/PortDrain.h"
 #include "support/TestContext.h"
 
-#include "families/Families.h"
+#include "families/wd/RegisterWD.h"
 #include "families/wd/WDLamp.h"
 #include "families/wd/frmSystemWD.h"
 #include "families/wd/frmSystemWDIO.h"
@@ -74,7 +74,7 @@ protected:
         lk = std::make_unique<LK>(ctx());
         ctx().lk = lk.get();
         lk->InitSystems();
-        RegisterFamilies(ctx());
+        RegisterSystemWD(ctx());
         frmSystemWDWriteIDCode::RememberedIDCode().clear();
     }
     ~WDEndToEnd() override

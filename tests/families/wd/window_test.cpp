@@ -8,7 +8,7 @@
 #include "support/PortDrain.h"
 #include "support/TestContext.h"
 
-#include "families/Families.h"
+#include "families/wd/RegisterWD.h"
 #include "families/wd/WDLamp.h"
 #include "families/wd/frmSystemWD.h"
 #include "families/wd/frmSystemWDIO.h"
@@ -55,7 +55,7 @@ protected:
         lk = std::make_unique<LK>(ctx());
         ctx().lk = lk.get();
         lk->InitSystems();
-        RegisterFamilies(ctx());
+        RegisterSystemWD(ctx());
     }
     ~WDWindowTest() override
     {

@@ -6,7 +6,7 @@
 #include "support/TestContext.h"
 
 #include "families/kr/KRProtocol.h"
-#include "families/kr/KRTagTypes.h"
+#include "families/common/KRTagTypes.h"
 #include "foundations/Cp1252.h"
 #include "link/LK.h"
 

@@ -6,11 +6,12 @@
 #include "support/FakeSystems.h"
 #include "support/TestContext.h"
 
-#include "families/kr/KRConfigWord.h"
-#include "families/kr/KRDialogTargets.h"
-#include "families/kr/frmConfigKR.h"
-#include "families/kr/frmSystemHXWriteFixcode.h"
-#include "families/kr/frmSystemKRWrite.h"
+#include "families/common/KRConfigWord.h"
+#include "families/common/DataItems.h"
+#include "families/common/TagWriters.h"
+#include "families/common/frmConfigKR.h"
+#include "families/common/frmSystemHXWriteFixcode.h"
+#include "families/common/frmSystemKRWrite.h"
 #include "link/LK.h"
 
 #include <QApplication>
@@ -110,10 +111,15 @@ public:
         fixcodes.append({mode, writeProtect, code});
         return accepts;
     }
+    WriterOffer Offer() const override { return offer; }
     bool accepts = true; // false: the window refused the write (and said why)
+    WriterOffer offer;   // what the window says it offers
     QList<Write> writes;
     QList<Fixcode> fixcodes;
 };
+
+// What the interface-unit window offers: Single and Enhanced, tag types by head family.
+const WriterOffer kInterfaceUnit{false, true};
 
 class KRDialogs : public ::testing::Test {
 protected:
@@ -282,6 +288,7 @@ TEST_F(KRDialogs, WriteDialogListsPerSystem)
     }
     // The interface unit: lists by head family, the short mode list, the head frame.
     select(10);
+    window.offer = kInterfaceUnit;
     window.data[KRItem::MicrowaveHead] = true;
     window.data[KRItem::HeadFrameVisible] = true;
     window.data[KRItem::OperationMode] = 3;
@@ -471,14 +478,18 @@ TEST_F(KRDialogs, WriteDialogEmptyDataAndAddressField)
 
 TEST_F(KRDialogs, FixcodeDialogModesPerSystem)
 {
-    const struct { int16_t system; QStringList modes; } cases[] = {
-        {2, {"Single", "Buffered", "Auto", "Enhanced"}},
-        {3, {"Single", "Buffered", "Auto", "Enhanced"}},
-        {1, {"Single", "Enhanced"}},
-        {10, {"Single", "Enhanced"}}, // the same unit over Ethernet
+    // The dialog asks the writer what it offers, whichever entry it is registered for.
+    const struct { int16_t system; WriterOffer offer; QStringList modes; } cases[] = {
+        {2, {}, {"Single", "Buffered", "Auto", "Enhanced"}},
+        {3, {}, {"Single", "Buffered", "Auto", "Enhanced"}},
+        {1, kInterfaceUnit, {"Single", "Enhanced"}},
+        {10, kInterfaceUnit, {"Single", "Enhanced"}}, // the same unit over Ethernet
+        {2, kInterfaceUnit, {"Single", "Enhanced"}},
+        {10, {}, {"Single", "Buffered", "Auto", "Enhanced"}},
     };
     for (const auto& c : cases) {
         select(c.system);
+        window.offer = c.offer;
         frmSystemHXWriteFixcode dialog(tc.ctx);
         dialog.Load();
         EXPECT_EQ(entries(dialog.cmbMode), c.modes) << c.system;
