@@ -168,6 +168,17 @@ TEST_F(WDWindowTest, StoredEntriesAreLoadedWithTheirRangeRulesAndWrittenAtClose)
     w->Show();
     EXPECT_FALSE(w->chkLoop->isChecked());
     EXPECT_EQ(w->cmbHeadNumber->currentIndex(), 0);
+
+    // One value per key: an address item put in while the window is open gives way to the
+    // entry the window closes with, one put in after the close is what program end stores.
+    w->PutData(WDItem::StartAddress, 0x20);
+    w->txtAddress->setText(QStringLiteral("1234"));
+    w->Unload();
+    w->CloseLK();
+    EXPECT_EQ(setting("StartAddress"), QStringLiteral("1234"));
+    w->PutData(WDItem::StartAddress, 0x30);
+    w->CloseLK();
+    EXPECT_EQ(setting("StartAddress"), QStringLiteral("0030"));
 }
 
 TEST_F(WDWindowTest, OptionsSetTheIdFieldAndTheListRepresentation)
@@ -364,6 +375,42 @@ TEST_F(WDWindowTest, ASecondDeviceActionWhileAnExchangeWaitsIsRefused)
     EXPECT_EQ(w->list->text().count(QStringLiteral("ANT 0: DATA =")), 1);
     EXPECT_TRUE(w->list->text().contains(QStringLiteral("xyz")));
     EXPECT_FALSE(w->ExchangeRunning());
+}
+
+TEST_F(WDWindowTest, StopInsideTheStateRefreshEndsTheLoopAndStopsTheUnitOnceTheLinkIsIdle)
+{
+    sim.addTag(0x11223344);
+    auto* state = dynamic_cast<frmSystemWDState*>(lk->entry(6).state());
+    ASSERT_NE(state, nullptr);
+    state->Show();
+    frmSystemWD* w = select();
+    ASSERT_NE(w, nullptr);
+    w->Show();
+    state->chkAuto->click();
+    w->chkLoop->setChecked(true);
+    w->btIdCodeRead->click();
+    ASSERT_TRUE(w->protocol().LoopMode);
+    ASSERT_TRUE(Drained(sim, ports->comm()));
+    sim.clearCommands();
+
+    // The poll step's state refresh waits for its reply when Stop is clicked.
+    sim.delayNext("?73", 250);
+    bool stopWaited = false;
+    QTimer::singleShot(60, w, [&] {
+        w->btStop->click();
+        stopWaited = sim.commands().constLast() == QByteArray("?73");
+    });
+    lk->LkPoll();
+    EXPECT_TRUE(stopWaited);
+    EXPECT_FALSE(w->protocol().LoopMode);
+    // The unit's stop follows the refresh's reply instead of flushing it away, and the loop
+    // sends no further read (nor an empty command).
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commands().constLast() == QByteArray("?70"); }, 5000));
+    ASSERT_TRUE(Drained(sim, ports->comm()));
+    EXPECT_EQ(sim.commands(), (QList<QByteArray>{"?73", "?70"}));
+    lk->LkPoll();
+    ASSERT_TRUE(Drained(sim, ports->comm()));
+    EXPECT_TRUE(sim.commandsStartingWith("?12").isEmpty());
 }
 
 } // namespace
