@@ -192,25 +192,31 @@ int SimKR::sessionTagCode() const
 void SimKR::failNext(const QByteArray& prefix, char status, int times)
 {
     std::lock_guard<std::mutex> lock(m_);
-    faults_.append({Fault::Status, prefix, status, 0, times});
+    faults_.add({SimFault::Status, prefix, QByteArray(1, status), 0, times});
 }
 
 void SimKR::silenceNext(const QByteArray& prefix, int times)
 {
     std::lock_guard<std::mutex> lock(m_);
-    faults_.append({Fault::Silence, prefix, '0', 0, times});
+    faults_.add({SimFault::Silence, prefix, {}, 0, times});
 }
 
 void SimKR::delayNext(const QByteArray& prefix, int ms, int times)
 {
     std::lock_guard<std::mutex> lock(m_);
-    faults_.append({Fault::Delay, prefix, '0', ms, times});
+    faults_.add({SimFault::Delay, prefix, {}, ms, times});
 }
 
 void SimKR::truncateNext(const QByteArray& prefix, int dataBytes, int times)
 {
     std::lock_guard<std::mutex> lock(m_);
-    faults_.append({Fault::Truncate, prefix, '0', dataBytes, times});
+    faults_.add({SimFault::Truncate, prefix, {}, dataBytes, times});
+}
+
+void SimKR::hangUpNext(const QByteArray& prefix)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    faults_.add({SimFault::HangUp, prefix, {}, 0, 1});
 }
 
 void SimKR::clearFaults()
@@ -222,7 +228,7 @@ void SimKR::clearFaults()
 void SimKR::setSplit(int pauseMs)
 {
     std::lock_guard<std::mutex> lock(m_);
-    splitMs_ = pauseMs;
+    faults_.setSplit(pauseMs);
 }
 
 QList<QByteArray> SimKR::receivedStartingWith(const QByteArray& prefix) const
@@ -435,34 +441,29 @@ qsizetype SimKR::onBytes(const QByteArray& buffer)
     QByteArray body;
     int delayMs = 0;
     int split = 0;
+    bool hangUpNow = false;
     {
         std::lock_guard<std::mutex> lock(m_);
-        split = splitMs_;
-        const Fault* fault = nullptr;
-        for (qsizetype i = 0; i < faults_.size(); ++i) {
-            Fault& f = faults_[i];
-            if (!telegram.startsWith(f.prefix))
-                continue;
-            fault = &f;
-            break;
-        }
-        Fault applied = fault ? *fault : Fault{Fault::Delay, {}, '0', 0, 0};
-        if (fault) {
-            const qsizetype index = fault - faults_.constData();
-            if (faults_[index].times > 0 && --faults_[index].times == 0)
-                faults_.removeAt(index);
-        }
-        if (fault && applied.kind == Fault::Status) {
-            body = QByteArray(1, applied.status);
-        } else if (fault && applied.kind == Fault::Silence) {
+        split = faults_.split();
+        const std::optional<SimFault> fault = faults_.takeFirst(telegram);
+        const SimFault::Kind kind = fault ? fault->kind : SimFault::Delay;
+        if (fault && kind == SimFault::Status) {
+            body = fault->status;
+        } else if (fault && kind == SimFault::Silence) {
             return length;
+        } else if (fault && kind == SimFault::HangUp) {
+            hangUpNow = true;
         } else {
             body = handle(telegram);
-            if (fault && applied.kind == Fault::Delay)
-                delayMs = applied.value;
-            if (fault && applied.kind == Fault::Truncate && body.startsWith('0'))
-                body = body.left(1 + applied.value);
+            if (fault && kind == SimFault::Delay)
+                delayMs = fault->value;
+            if (fault && kind == SimFault::Truncate && body.startsWith('0'))
+                body = body.left(1 + fault->value);
         }
+    }
+    if (hangUpNow) {
+        hangUp();
+        return length;
     }
     if (body.isEmpty())
         return length;

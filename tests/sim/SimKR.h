@@ -32,9 +32,11 @@
 //   reads (AR, AF) answer at once when a tag is present, else once a tag enters the field
 //   (setTagPresent(true)); QU cancels a waiting Auto read.
 // - Any other command: "4".
-// Faults: the next reply(s) to telegrams starting with a prefix can be replaced by a bare
-// status, withheld, delayed or cut short; every reply can be split in two with a pause.
+// Faults (SimFaults.h): the next reply(s) to telegrams starting with a prefix can be
+// replaced by a bare status, withheld, delayed, cut short or turned into a hang-up; every
+// reply can be split in two with a pause.
 
+#include "SimFaults.h"
 #include "support/PtyHarness.h"
 
 #include <QByteArray>
@@ -79,6 +81,8 @@ public:
     void silenceNext(const QByteArray& prefix, int times = 1);
     void delayNext(const QByteArray& prefix, int ms, int times = 1);
     void truncateNext(const QByteArray& prefix, int dataBytes, int times = 1);
+    // The line goes dead instead of the reply to the next telegram starting with prefix.
+    void hangUpNext(const QByteArray& prefix);
     void clearFaults();
     void setSplit(int pauseMs);   // 0: whole replies
 
@@ -91,13 +95,6 @@ protected:
     qsizetype onBytes(const QByteArray& buffer) override;
 
 private:
-    struct Fault {
-        enum Kind { Status, Silence, Delay, Truncate } kind;
-        QByteArray prefix;
-        char status = '4';
-        int value = 0;
-        int times = 1;
-    };
     // Length of the telegram at the front of buffer; 0 when it is not complete yet.
     qsizetype telegramLength(const QByteArray& buffer) const;
     // The reply (status + data, no terminator) to one telegram; empty: no reply now.
@@ -124,8 +121,7 @@ private:
     QByteArray protection_;
     int repeatMs_ = 150;
     bool echoWrites_ = false;
-    int splitMs_ = 0;
-    QList<Fault> faults_;
+    SimFaultTable faults_;
 
     int sessionTag_ = 0;
     bool sessionPasswordMode_ = false;

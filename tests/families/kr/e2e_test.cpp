@@ -4,8 +4,8 @@
 // password blocks and the automatic read cycle, checked on the wire and in the tag.
 
 #include "sim/SimKR.h"
-#include "support/FakeShell.h"
-#include "support/TestContext.h"
+#include "support/FamilyFixture.h"
+#include "support/ProtocolForm.h"
 
 #include "families/kr/KRProtocol.h"
 #include "families/common/KRTagTypes.h"
@@ -40,30 +40,6 @@ public:
     QString passwordText;
 };
 
-// The system R entry as the link sees it, without a window.
-class KRForm : public ISystemForm {
-public:
-    explicit KRForm(KRProtocol& p) : p_(p) {}
-    QString Name() const override { return QStringLiteral("frmSystemKR"); }
-    bool Loaded() const override { return false; }
-    void Show() override {}
-    void Unload() override {}
-    void SetLanguage() override {}
-    Menues CommandList() override { return p_.CommandList(); }
-    bool Check() override { return p_.Check(); }
-    QString Poll(const QVariant& a, const QVariant& b) override { return QString::fromLatin1(p_.Poll(a, b)); }
-    void CloseLK() override { p_.CloseLK(); }
-    void Init(bool) override { p_.Init(); }
-    void PutData(int16_t id, const QVariant& v) override { p_.PutData(id, v); }
-    void GetData(int16_t id, QVariant& v) override { p_.GetData(id, v); }
-    QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return KRProtocol::SetLKString(c, s); }
-    int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant& o) override { return KRProtocol::GetLKResult(r, n, o); }
-    void StopBuffered() override { p_.StopBuffered(); }
-
-private:
-    KRProtocol& p_;
-};
-
 QByteArray T(const QByteArray& body)
 {
     return body + "#\r";
@@ -77,36 +53,18 @@ QByteArray pattern(int size)
     return b;
 }
 
-class KRE2ETest : public ::testing::Test {
+class KRE2ETest : public PtyFamilyFixture<SimKR> {
 protected:
     KRE2ETest()
     {
         sim.writeMemory(0, pattern(256));
         sim.setFixcode("FIX01");
-        sim.start();
-        tc.settings->write(QStringLiteral("Port"), QStringLiteral("Port"), sim.slavePath());
-        tc.ctx.frame = &frame;
-        tc.ctx.monitor = &monitor;
-        ports = std::make_unique<Ports>(tc.ctx);
-        tc.ctx.ports = ports.get();
-        ports->InitPort();
-        lk = std::make_unique<LK>(tc.ctx);
-        tc.ctx.lk = lk.get();
-        lk->InitSystems();
         lk->RegisterSystem(2, [this] { return &form; });
         lk->RegisterSystem(3, [this] { return &form; });
     }
-    ~KRE2ETest() override
-    {
-        lk.reset();
-        ports.reset();
-    }
+    // The link goes before the form it was handed.
+    ~KRE2ETest() override { lk.reset(); }
 
-    bool select(int16_t system)
-    {
-        bool askRetry = false;
-        return lk->SelectSystem(system, askRetry);
-    }
     // Selects system R and forgets the selection's telegrams.
     void selectR(int16_t system = 2)
     {
@@ -120,17 +78,14 @@ protected:
         lk->LkGetData(id, v);
         return v.toByteArray();
     }
-    // Waits until the head has taken a telegram (and answered it, if it answers).
+    // Waits until the head has taken a telegram as its last one, and for its answer, if
+    // it answers.
     bool waitForTelegram(const QByteArray& telegram)
     {
-        for (int i = 0; i < 200; ++i) {
-            if (!sim.received().isEmpty() && sim.received().last() == telegram) {
-                QTest::qWait(30);
-                return true;
-            }
-            QTest::qWait(10);
-        }
-        return false;
+        if (!QTest::qWaitFor([&] { return !sim.received().isEmpty() && sim.received().last() == telegram; }, 2000))
+            return false;
+        QTest::qWaitFor([&] { return ports->PortDataAvailable(); }, 100);
+        return true;
     }
     // The telegrams after the last one that starts with prefix (inclusive).
     QList<QByteArray> lastFrom(const QByteArray& prefix) const
@@ -143,15 +98,9 @@ protected:
         return {};
     }
 
-    SimKR sim;
-    TestContext tc;
-    FakeMainFrame frame;
-    RecordingMonitor monitor;
     FakeView view;
     KRProtocol kr{tc.ctx, &view};
-    KRForm form{kr};
-    std::unique_ptr<Ports> ports;
-    std::unique_ptr<LK> lk;
+    ProtocolForm form{kr, QStringLiteral("frmSystemKR")};
 };
 
 TEST_F(KRE2ETest, EachEntryRecognisesOnlyItsOwnHeadVariants)
@@ -247,8 +196,7 @@ TEST_F(KRE2ETest, RepeatedReadsAreCollectedByPollsUntilStopped)
     EXPECT_FALSE(sim.repeating());
     // Past the answer to QU nothing more comes.
     ports->FlushInput();
-    QTest::qWait(400);
-    EXPECT_FALSE(ports->PortDataAvailable());
+    EXPECT_FALSE(QTest::qWaitFor([&] { return ports->PortDataAvailable(); }, 400));
     EXPECT_EQ(view.shown.size(), 4);
 }
 

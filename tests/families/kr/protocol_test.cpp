@@ -3,6 +3,7 @@
 // decoding, status texts, data items, settings, and the refusals and failure reports of
 // reads and writes.
 
+#include "support/ProtocolForm.h"
 #include "support/TestContext.h"
 
 #include "families/kr/KRProtocol.h"
@@ -40,25 +41,9 @@ public:
 
 // The system R entry with a device that answers inside the link's direct route: every
 // telegram is recorded; device() maps it to the raw reply (a null array is silence).
-class ScriptedForm : public ISystemForm, public ILkDirectAccess {
+class ScriptedForm : public ProtocolForm, public ILkDirectAccess {
 public:
-    explicit ScriptedForm(KRProtocol& p) : p_(p) {}
-
-    QString Name() const override { return QStringLiteral("frmSystemKR"); }
-    bool Loaded() const override { return true; }
-    void Show() override {}
-    void Unload() override {}
-    void SetLanguage() override {}
-    Menues CommandList() override { return p_.CommandList(); }
-    bool Check() override { return p_.Check(); }
-    QString Poll(const QVariant& a, const QVariant& b) override { return QString::fromLatin1(p_.Poll(a, b)); }
-    void CloseLK() override { p_.CloseLK(); }
-    void Init(bool) override { p_.Init(); }
-    void PutData(int16_t id, const QVariant& v) override { p_.PutData(id, v); }
-    void GetData(int16_t id, QVariant& v) override { p_.GetData(id, v); }
-    QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return KRProtocol::SetLKString(c, s); }
-    int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant& o) override { return KRProtocol::GetLKResult(r, n, o); }
-    void StopBuffered() override { p_.StopBuffered(); }
+    explicit ScriptedForm(KRProtocol& p) : ProtocolForm(p, QStringLiteral("frmSystemKR")) { loaded = true; }
 
     bool DataAvailable() override { return !pending.isEmpty(); }
     bool DirectModeSupported() override { return true; }
@@ -94,9 +79,6 @@ public:
     std::function<QByteArray(const QByteArray&)> device;
     QList<QByteArray> sent;
     QList<QByteArray> pending;
-
-private:
-    KRProtocol& p_;
 };
 
 QByteArray T(const QByteArray& body)

@@ -6,6 +6,7 @@
 #include "sim/SimKR.h"
 #include "support/FakeShell.h"
 #include "support/FakeSystems.h"
+#include "support/FamilyFixture.h"
 #include "support/TestContext.h"
 
 #include "families/Families.h"
@@ -237,32 +238,12 @@ TEST_F(KRWindowItems, LanguageFileReplacesTextsAndDefaultsComeBack)
 
 // ---- against the simulated head -----------------------------------------------------------
 
-class KRWindowSim : public ::testing::Test {
+class KRWindowSim : public PtyFamilyFixture<SimKR> {
 protected:
-    KRWindowSim()
-    {
-        sim.start();
-        tc.settings->write(QStringLiteral("Port"), QStringLiteral("Port"), sim.slavePath());
-        tc.settings->write(QStringLiteral("Settings"), QStringLiteral("DetectTimeout"), QStringLiteral("300"));
-        tc.ctx.frame = &frame;
-        tc.ctx.monitor = &monitor;
-        ports = std::make_unique<Ports>(tc.ctx);
-        tc.ctx.ports = ports.get();
-        ports->InitPort();
-        lk = std::make_unique<LK>(tc.ctx);
-        tc.ctx.lk = lk.get();
-        lk->InitSystems();
-        RegisterFamilies(tc.ctx);
-    }
-    ~KRWindowSim() override
-    {
-        lk.reset();
-        ports.reset();
-    }
+    KRWindowSim() : PtyFamilyFixture(300) { RegisterFamilies(tc.ctx); }
     frmSystemKR* select(int16_t system)
     {
-        bool askRetry = false;
-        if (!lk->SelectSystem(system, askRetry))
+        if (!PtyFamilyFixture::select(system))
             return nullptr;
         auto* w = dynamic_cast<frmSystemKR*>(lk->CurrentWindow());
         if (w)
@@ -296,13 +277,6 @@ protected:
         timer->start();
     }
     QObject owner;
-
-    SimKR sim;
-    TestContext tc;
-    FakeMainFrame frame;
-    RecordingMonitor monitor;
-    std::unique_ptr<Ports> ports;
-    std::unique_ptr<LK> lk;
 };
 
 TEST_F(KRWindowSim, RecognisesTheVariantAndReadsIntoTheList)
@@ -515,17 +489,13 @@ TEST_F(KRWindowSim, StopEndsARepeatedReadEvenWhileAnExchangeWaits)
         }
         return false;
     };
-    auto waitForQU = [&] {
-        for (int i = 0; i < 100 && !quSent(); ++i)
-            QTest::qWait(10);
-        return quSent();
-    };
-    // Nothing arrives any more once the answer to "QU" is in.
+    auto waitForQU = [&] { return QTest::qWaitFor(quSent, 1000); };
+    // Nothing arrives any more once the answer to "QU" is in (longer than a repetition).
     auto quiet = [this] {
-        QTest::qWait(50);
+        auto data = [this] { return ports->PortDataAvailable(); };
+        QTest::qWaitFor(data, 100);
         ports->FlushInput();
-        QTest::qWait(450);
-        return !ports->PortDataAvailable();
+        return !QTest::qWaitFor(data, 450);
     };
 
     // Stop while a poll step waits for the next repetition: everything off at once, "QU"
