@@ -4,9 +4,8 @@
 // a second device action while an exchange still waits.
 
 #include "sim/SimWD.h"
-#include "support/FakeShell.h"
+#include "support/FamilyFixture.h"
 #include "support/PortDrain.h"
-#include "support/TestContext.h"
 
 #include "families/wd/RegisterWD.h"
 #include "families/wd/WDLamp.h"
@@ -41,33 +40,14 @@ void leave(QWidget* w)
     QCoreApplication::sendEvent(w, &out);
 }
 
-class WDWindowTest : public ::testing::Test {
+class WDWindowTest : public PtyFamilyFixture<SimWD> {
 protected:
-    WDWindowTest()
-    {
-        sim.start();
-        tc.settings->write(QStringLiteral("Port"), QStringLiteral("Port"), sim.slavePath());
-        ctx().frame = &frame;
-        ctx().monitor = &monitor;
-        ports = std::make_unique<Ports>(ctx());
-        ctx().ports = ports.get();
-        ports->InitPort();
-        lk = std::make_unique<LK>(ctx());
-        ctx().lk = lk.get();
-        lk->InitSystems();
-        RegisterSystemWD(ctx());
-    }
-    ~WDWindowTest() override
-    {
-        lk.reset();
-        ports.reset();
-        sim.stop();
-    }
+    WDWindowTest() { RegisterSystemWD(ctx()); }
+
     AppContext& ctx() { return tc.ctx; }
     frmSystemWD* select()
     {
-        bool ask = false;
-        if (!lk->SelectSystem(6, ask))
+        if (!PtyFamilyFixture::select(6))
             return nullptr;
         return dynamic_cast<frmSystemWD*>(lk->CurrentWindow());
     }
@@ -76,13 +56,6 @@ protected:
     {
         return tc.settings->read(QStringLiteral("OrvidWD"), QString::fromLatin1(key), QStringLiteral("<none>"));
     }
-
-    SimWD sim;
-    TestContext tc;
-    FakeMainFrame frame;
-    RecordingMonitor monitor;
-    std::unique_ptr<Ports> ports;
-    std::unique_ptr<LK> lk;
 };
 
 TEST_F(WDWindowTest, FieldsKeepToTheirDigitsAndAreFormattedOnLeaving)
