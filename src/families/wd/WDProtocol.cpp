@@ -470,8 +470,11 @@ QByteArray WDProtocol::ReadResult(bool quiet, bool show)
         if (!hexValue(reply.mid(10, 4), count) || reply.size() < 14)
             return QByteArray();
         const QByteArray hex = reply.mid(15, static_cast<int>(count) * 2);
-        // A reply that carries fewer bytes than it announces is cut: show nothing of it.
-        if (hex.size() != static_cast<qsizetype>(count) * 2)
+        // A reply that carries fewer bytes than it announces is cut, one with characters
+        // that are not hex digits is garbled: show nothing of either (the hex digits handed
+        // out without showing are read as data by the caller).
+        quint32 digits = 0;
+        if (hex.size() != static_cast<qsizetype>(count) * 2 || (!hex.isEmpty() && !hexValue(hex, digits)))
             return QByteArray();
         if (show) {
             result = QByteArray::fromHex(hex);
