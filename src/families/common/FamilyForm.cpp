@@ -1,5 +1,6 @@
 #include "FamilyForm.h"
 
+#include "DataItems.h"
 #include "foundations/MainFrame.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
@@ -168,6 +169,26 @@ int16_t FamilyForm::GetLKResult(QByteArray& reply, int16_t length, const QVarian
 void FamilyForm::StopBuffered()
 {
     protocol_->StopBuffered();
+}
+
+void FamilyForm::putItem(int16_t id, const QVariant& value)
+{
+    if (ctx_.lk && ctx_.lk->CurrentWindow() == static_cast<ISystemForm*>(this))
+        ctx_.lk->LkPutData(id, value);
+    else
+        PutData(id, value);
+}
+
+QVariant FamilyForm::getItem(int16_t id) const
+{
+    QVariant v;
+    if (id >= LinkItem::HeadType && id <= LinkItem::LastData) {
+        if (ctx_.lk)
+            ctx_.lk->LkGetData(id, v);
+        return v;
+    }
+    protocol_->GetData(id, v);
+    return v;
 }
 
 // ---- view -----------------------------------------------------------------------------

@@ -65,6 +65,12 @@ protected:
     // The list ShowData writes to.
     void setDataList(orvid::ctrlList* list) { dataList_ = list; }
 
+    // A data item as the handlers set it: through the link, as every other caller does,
+    // when this family is current; a window not selected yet keeps its items itself.
+    void putItem(int16_t id, const QVariant& value);
+    // A data item: the link's own (1..3) from the link, the family's from its layer.
+    QVariant getItem(int16_t id) const;
+
     // Load step, before the placement is restored: settings into the controls, texts.
     virtual void OnLoad() = 0;
     // After the placement was restored (minimum sizes, starting the poll timer ...).

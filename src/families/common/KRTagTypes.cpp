@@ -1,5 +1,7 @@
 #include "KRTagTypes.h"
 
+#include "foundations/Utils.h"
+
 namespace orvid {
 
 namespace {
@@ -96,6 +98,17 @@ QList<TagType> KRWriteTagTypesForHeads(const HeadFamilies& heads)
     if (heads.vnb)
         list += named({80});
     return list;
+}
+
+int16_t HeadNumberData(const QString& head)
+{
+    const QString h = head.trimmed();
+    return h.compare(QLatin1String("x"), Qt::CaseInsensitive) == 0 ? int16_t(0) : CInt16(Val(h));
+}
+
+QString HeadNumberText(int16_t data)
+{
+    return data != 0 ? QString::number(data) : QStringLiteral("x");
 }
 
 } // namespace orvid

@@ -67,4 +67,9 @@ QList<TagType> KRWriteTagTypes(int16_t system);
 // VNB. A type may appear twice when several families are present.
 QList<TagType> KRWriteTagTypesForHeads(const HeadFamilies& heads);
 
+// The head number item ("1".."4", "x" for all heads) and the item data of the head
+// lists (1..4, 0 for "x").
+int16_t HeadNumberData(const QString& head);
+QString HeadNumberText(int16_t data);
+
 } // namespace orvid

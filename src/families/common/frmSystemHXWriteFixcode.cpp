@@ -2,6 +2,7 @@
 
 #include "DataItems.h"
 #include "TagWriters.h"
+#include "FormControls.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
 #include "foundations/MessagePresenter.h"
@@ -79,18 +80,10 @@ void frmSystemHXWriteFixcode::Load()
 
 void frmSystemHXWriteFixcode::FillDialog()
 {
-    // Every load starts from the full list.
-    cmbMode->clear();
-    AddComboItem(cmbMode, QStringLiteral("Single"), 0);
-    AddComboItem(cmbMode, QStringLiteral("Buffered"), 1);
-    AddComboItem(cmbMode, QStringLiteral("Auto"), 2);
-    AddComboItem(cmbMode, QStringLiteral("Enhanced"), 3);
     // A writer without Buffered and Auto (the interface unit) gets Single and Enhanced.
     const IQTX11FixcodeWriter* writer = currentAs<IQTX11FixcodeWriter>();
-    if (writer && !writer->Offer().allModes) {
-        cmbMode->removeItem(1);
-        cmbMode->removeItem(1);
-    }
+    cmbMode->clear();
+    AddModeItems(cmbMode, !writer || writer->Offer().allModes);
     SelectComboItem(cmbMode, 0, 0);
 
     const QVariant rep = item(KRItem::DataRepresentation);

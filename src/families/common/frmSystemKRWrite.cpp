@@ -3,6 +3,7 @@
 #include "DataItems.h"
 #include "TagWriters.h"
 #include "KRTagTypes.h"
+#include "FormControls.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
 #include "foundations/MessagePresenter.h"
@@ -68,17 +69,13 @@ frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
     auto* ml = new QHBoxLayout(frameMode);
     cmbMode = new QComboBox(frameMode);
     cmbMode->setObjectName(QStringLiteral("cmbMode"));
-    AddComboItem(cmbMode, QStringLiteral("Single"), 0);
-    AddComboItem(cmbMode, QStringLiteral("Buffered"), 1);
-    AddComboItem(cmbMode, QStringLiteral("Auto"), 2);
     // The system R window offers Enhanced as well; without it a write in that mode would
     // go out as Single.
-    AddComboItem(cmbMode, QStringLiteral("Enhanced"), 3);
+    AddModeItems(cmbMode);
     cmbModeQTI = new QComboBox(frameMode);
     cmbModeQTI->setObjectName(QStringLiteral("cmbModeQTI"));
     cmbModeQTI->setProperty("langTag", QStringLiteral("NOLANG"));
-    AddComboItem(cmbModeQTI, QStringLiteral("Single"), 0);
-    AddComboItem(cmbModeQTI, QStringLiteral("Enhanced"), 3);
+    AddModeItems(cmbModeQTI, false);
     ml->addWidget(cmbMode);
     ml->addWidget(cmbModeQTI);
     cmbModeQTI->hide();
@@ -183,10 +180,7 @@ void frmSystemKRWrite::FillDialog()
     cmbMode->setEnabled(modeEnabled);
     frameHeadNumber->setVisible(item(KRItem::HeadFrameVisible).toBool());
 
-    const QString head = item(KRItem::HeadNumber).toString().trimmed();
-    const int16_t headItem = head.compare(QLatin1String("x"), Qt::CaseInsensitive) == 0
-        ? int16_t(0) : CInt16(Val(head));
-    cmbHeadNumber->setCurrentIndex(SelectComboItem(cmbHeadNumber, headItem, -1, false));
+    cmbHeadNumber->setCurrentIndex(SelectComboItem(cmbHeadNumber, HeadNumberData(item(KRItem::HeadNumber).toString()), -1, false));
 
     cmbCode_Click();
 }

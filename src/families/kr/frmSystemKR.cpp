@@ -1,6 +1,7 @@
 #include "frmSystemKR.h"
 
 #include "families/common/DataItems.h"
+#include "families/common/FormControls.h"
 #include "families/common/KRTagTypes.h"
 #include "families/common/frmConfigKR.h"
 #include "families/common/frmSystemHXWriteFixcode.h"
@@ -10,6 +11,7 @@
 #include "foundations/Language.h"
 #include "foundations/Utils.h"
 #include "link/LK.h"
+#include "shell/ByteTextEdit.h"
 #include "shell/ctrlList.h"
 
 #include <QApplication>
@@ -28,19 +30,12 @@
 namespace orvid {
 
 namespace {
-
 const char* const kHexChars = "0123456789abcdefABCDEF";
-
-template <typename T>
+template <class T>
 T* named(QWidget* parent, const char* name, int index = -1)
 {
-    auto* w = new T(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    if (index >= 0)
-        w->setProperty("ctrlIndex", index);
-    return w;
+    return NamedControl<T>(parent, name, index);
 }
-
 } // namespace
 
 frmSystemKR::frmSystemKR(AppContext& ctx, QWidget* parent)
@@ -70,82 +65,46 @@ void frmSystemKR::buildControls()
 
     // Left column: the small frames.
     auto* left = new QVBoxLayout;
-    frameCode = named<QGroupBox>(frameHead, "frameCode");
-    frameCode->setTitle(QStringLiteral("Code/Datenträger"));
-    cmbCode = named<QComboBox>(frameCode, "cmbCode");
+    cmbCode = FramedControl<QComboBox>(frameHead, left, frameCode, "frameCode", QStringLiteral("Code/Datenträger"), "cmbCode");
     for (const TagType& t : KRWindowDesignTagTypes())
         AddComboItem(cmbCode, t.name, t.code);
-    (new QHBoxLayout(frameCode))->addWidget(cmbCode);
-    left->addWidget(frameCode);
 
-    frameHeadNumber = named<QGroupBox>(frameHead, "frameHeadNumber");
-    frameHeadNumber->setTitle(QStringLiteral("Kopfnummer"));
-    cmbHeadNumber = named<QComboBox>(frameHeadNumber, "cmbHeadNumber");
+    cmbHeadNumber = FramedControl<QComboBox>(frameHead, left, frameHeadNumber, "frameHeadNumber",
+                                             QStringLiteral("Kopfnummer"), "cmbHeadNumber");
     cmbHeadNumber->setProperty("langTag", QStringLiteral("NOLANG"));
     for (int i = 1; i <= 4; ++i)
         AddComboItem(cmbHeadNumber, QString::number(i), i);
     AddComboItem(cmbHeadNumber, QStringLiteral("x"), 0);
-    (new QHBoxLayout(frameHeadNumber))->addWidget(cmbHeadNumber);
-    left->addWidget(frameHeadNumber);
 
-    frameMode = named<QGroupBox>(frameHead, "frameMode");
-    frameMode->setTitle(QStringLiteral("Betriebsart"));
-    auto* modeLayout = new QHBoxLayout(frameMode);
-    cmbMode = named<QComboBox>(frameMode, "cmbMode");
-    AddComboItem(cmbMode, QStringLiteral("Single"), 0);
-    AddComboItem(cmbMode, QStringLiteral("Buffered"), 1);
-    AddComboItem(cmbMode, QStringLiteral("Auto"), 2);
-    AddComboItem(cmbMode, QStringLiteral("Enhanced"), 3);
+    cmbMode = FramedControl<QComboBox>(frameHead, left, frameMode, "frameMode", QStringLiteral("Betriebsart"), "cmbMode");
+    AddModeItems(cmbMode);
     cmbModeQTI = named<QComboBox>(frameMode, "cmbModeQTI");
     cmbModeQTI->setProperty("langTag", QStringLiteral("NOLANG"));
-    AddComboItem(cmbModeQTI, QStringLiteral("Single"), 0);
-    AddComboItem(cmbModeQTI, QStringLiteral("Enhanced"), 3);
-    modeLayout->addWidget(cmbMode);
-    modeLayout->addWidget(cmbModeQTI);
+    AddModeItems(cmbModeQTI, false);
+    frameMode->layout()->addWidget(cmbModeQTI);
     cmbModeQTI->hide(); // cmbMode is in front
-    left->addWidget(frameMode);
 
-    frameAddress = named<QGroupBox>(frameHead, "frameAddress");
-    frameAddress->setTitle(QStringLiteral("Adresse (Hex.)"));
-    txtAddress = named<QLineEdit>(frameAddress, "txtAddress");
+    txtAddress = FramedControl<QLineEdit>(frameHead, left, frameAddress, "frameAddress",
+                                          QStringLiteral("Adresse (Hex.)"), "txtAddress");
     txtAddress->setText(QStringLiteral("0000"));
     txtAddress->setMaxLength(4);
-    (new QHBoxLayout(frameAddress))->addWidget(txtAddress);
-    left->addWidget(frameAddress);
-
-    frameLength = named<QGroupBox>(frameHead, "frameLength");
-    frameLength->setTitle(QStringLiteral("Länge"));
-    txtLength = named<QLineEdit>(frameLength, "txtLength");
+    txtLength = FramedControl<QLineEdit>(frameHead, left, frameLength, "frameLength", QStringLiteral("Länge"), "txtLength");
     txtLength->setText(QStringLiteral("000"));
     txtLength->setMaxLength(3);
-    (new QHBoxLayout(frameLength))->addWidget(txtLength);
-    left->addWidget(frameLength);
 
     Frame1 = named<QGroupBox>(frameHead, "Frame1");
     Frame1->setProperty("langTag", QStringLiteral("NOLANG"));
-    auto* repLayout = new QVBoxLayout(Frame1);
-    const char* const repNames[] = {"ASCII", "HEX", "DEZ"};
-    for (int i = 0; i < 3; ++i) {
-        auto* rd = named<QRadioButton>(Frame1, "rdDataMode", i);
-        rd->setText(QString::fromLatin1(repNames[i]));
-        // The names of the representations read the same in every language.
-        rd->setProperty("langTag", QStringLiteral("NOLANG"));
-        repLayout->addWidget(rd);
-        rdDataMode.append(rd);
-    }
+    // The names of the representations read the same in every language.
+    rdDataMode = ByteTextEdit::CreateOptions(Frame1, new QVBoxLayout(Frame1));
     rdDataMode[0]->setChecked(true);
     left->addWidget(Frame1);
     left->addStretch(1);
     grid->addLayout(left, 0, 0);
 
     // Middle: the data list.
-    frameTagData = named<QGroupBox>(frameHead, "frameTagData");
-    frameTagData->setTitle(QStringLiteral("Daten"));
-    ctrlList = new orvid::ctrlList(frameTagData);
-    ctrlList->setObjectName(QStringLiteral("ctrlList"));
+    ctrlList = FramedControl<orvid::ctrlList>(frameHead, nullptr, frameTagData, "frameTagData", QStringLiteral("Daten"), "ctrlList");
     ctrlList->Init();
     ctrlList->setMinimumSize(360, 200);
-    (new QVBoxLayout(frameTagData))->addWidget(ctrlList);
     grid->addWidget(frameTagData, 0, 1);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(0, 1);
@@ -225,26 +184,26 @@ void frmSystemKR::buildControls()
 void frmSystemKR::connectControls()
 {
     // Handlers. Combo boxes react to the user's choice; Fill runs the handlers itself.
-    connect(btRead, &QPushButton::clicked, this, &frmSystemKR::btRead_Click);
-    connect(btFixcode, &QPushButton::clicked, this, &frmSystemKR::btFixcode_Click);
-    connect(btAutoRead, &QPushButton::clicked, this, &frmSystemKR::btAutoRead_Click);
-    connect(btStop, &QPushButton::clicked, this, &frmSystemKR::btStop_Click);
-    connect(btClear, &QPushButton::clicked, this, &frmSystemKR::btClear_Click);
-    connect(btWrite, &QPushButton::clicked, this, &frmSystemKR::btWrite_Click);
-    for (int i = 0; i < 2; ++i)
-        connect(btConfig[i], &QPushButton::clicked, this, [this, i] { btConfig_Click(i); });
-    connect(btTagPassword, &QPushButton::clicked, this, &frmSystemKR::btTagPassword_Click);
-    connect(chkPasswort, &QCheckBox::clicked, this, &frmSystemKR::chkPasswort_Click);
-    connect(cmbCode, qOverload<int>(&QComboBox::activated), this, [this] { cmbCode_Click(); });
-    connect(cmbMode, qOverload<int>(&QComboBox::activated), this, [this] { cmbMode_Click(cmbMode); });
-    connect(cmbModeQTI, qOverload<int>(&QComboBox::activated), this, [this] { cmbMode_Click(cmbModeQTI); });
-    connect(cmbHeadNumber, qOverload<int>(&QComboBox::activated), this, [this] { cmbHeadNumber_Click(); });
+    const std::pair<QPushButton*, void (frmSystemKR::*)()> clicks[] = {
+        {btRead, &frmSystemKR::btRead_Click}, {btFixcode, &frmSystemKR::btFixcode_Click},
+        {btAutoRead, &frmSystemKR::btAutoRead_Click}, {btStop, &frmSystemKR::btStop_Click},
+        {btClear, &frmSystemKR::btClear_Click}, {btWrite, &frmSystemKR::btWrite_Click},
+        {btTagPassword, &frmSystemKR::btTagPassword_Click}};
+    for (const auto& [button, handler] : clicks)
+        connect(button, &QPushButton::clicked, this, handler);
     for (int i = 0; i < 3; ++i) {
         connect(rdDataMode[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on && !filling_)
                 rdDataMode_Click(i);
         });
     }
+    for (int i = 0; i < 2; ++i)
+        connect(btConfig[i], &QPushButton::clicked, this, [this, i] { btConfig_Click(i); });
+    connect(chkPasswort, &QCheckBox::clicked, this, &frmSystemKR::chkPasswort_Click);
+    connect(cmbCode, qOverload<int>(&QComboBox::activated), this, [this] { cmbCode_Click(); });
+    connect(cmbMode, qOverload<int>(&QComboBox::activated), this, [this] { cmbMode_Click(cmbMode); });
+    connect(cmbModeQTI, qOverload<int>(&QComboBox::activated), this, [this] { cmbMode_Click(cmbModeQTI); });
+    connect(cmbHeadNumber, qOverload<int>(&QComboBox::activated), this, [this] { cmbHeadNumber_Click(); });
     connect(txtAddress, &QLineEdit::textChanged, this,
             [this] { FilterTextBox(txtAddress, QString::fromLatin1(kHexChars)); });
     connect(txtLength, &QLineEdit::textChanged, this,
@@ -335,28 +294,6 @@ void frmSystemKR::SetRWFrameTitle(const QString& title)
 }
 
 // ---- data items -----------------------------------------------------------------------
-
-void frmSystemKR::putItem(int16_t id, const QVariant& value)
-{
-    // The handlers go through the link, as every other caller does; a window that is not
-    // the current one (not selected yet) keeps its items itself.
-    if (ctx_.lk && ctx_.lk->CurrentWindow() == static_cast<ISystemForm*>(this))
-        ctx_.lk->LkPutData(id, value);
-    else
-        PutData(id, value);
-}
-
-QVariant frmSystemKR::getItem(int16_t id) const
-{
-    QVariant v;
-    if (id >= LinkItem::HeadType && id <= LinkItem::LastData) {
-        if (ctx_.lk)
-            ctx_.lk->LkGetData(id, v);
-        return v;
-    }
-    proto_->GetData(id, v);
-    return v;
-}
 
 void frmSystemKR::PutData(int16_t id, const QVariant& value)
 {
@@ -464,10 +401,7 @@ void frmSystemKR::Fill()
         chkPasswort_Click();
     }
 
-    const QString head = getItem(KRItem::HeadNumber).toString();
-    const int16_t headData = head.compare(QLatin1String("x"), Qt::CaseInsensitive) == 0
-        ? int16_t(0) : CInt16(Val(head));
-    const int16_t index = SelectComboItem(cmbHeadNumber, headData, -1, false);
+    const int16_t index = SelectComboItem(cmbHeadNumber, HeadNumberData(getItem(KRItem::HeadNumber).toString()), -1, false);
     if (index >= 0) {
         QSignalBlocker block(cmbHeadNumber);
         cmbHeadNumber->setCurrentIndex(index);
@@ -489,8 +423,7 @@ void frmSystemKR::cmbMode_Click(QComboBox* list)
 
 void frmSystemKR::cmbHeadNumber_Click()
 {
-    const int16_t v = GetComboItemData(cmbHeadNumber);
-    putItem(KRItem::HeadNumber, v != 0 ? QString::number(v) : QStringLiteral("x"));
+    putItem(KRItem::HeadNumber, HeadNumberText(GetComboItemData(cmbHeadNumber)));
 }
 
 void frmSystemKR::rdDataMode_Click(int index)

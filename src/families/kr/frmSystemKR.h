@@ -124,8 +124,6 @@ protected:
 private:
     void buildControls();
     void connectControls();
-    void putItem(int16_t id, const QVariant& value);
-    QVariant getItem(int16_t id) const;
     void adaptToTagcode();
     void setPasswordControlsEnabled(bool on);
     void cmbCode_Click();

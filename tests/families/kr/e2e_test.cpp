@@ -481,5 +481,57 @@ TEST_F(KRE2ETest, AutomaticCycleAlternatesDataAndFixcodeReads)
     lk->LkStopBuffered();
 }
 
+TEST_F(KRE2ETest, ConfigurationWordsAndThePasswordAreExchangedByTheLayer)
+{
+    selectR();
+    // Words holding the terminator come back whole; a cut word is told, not decoded.
+    const QByteArray control("\x80\x02#\r", 4), protection("\x03\x10#\r", 4);
+    sim.setConfigWords(control, protection);
+    QByteArray c, p;
+    bool cut = true;
+    ASSERT_TRUE(kr.ReadConfiguration(c, p, &cut));
+    EXPECT_EQ(c, control);
+    EXPECT_EQ(p, protection);
+    EXPECT_FALSE(cut);
+    EXPECT_EQ(lastFrom("QU"), (QList<QByteArray>{T("QU"), T("PM0"), T("CT00"), T("SG2"), T("SG1")}));
+    sim.truncateNext("SG1", 2);
+    ASSERT_TRUE(kr.ReadConfiguration(c, p, &cut));
+    EXPECT_EQ(c, control);
+    EXPECT_TRUE(p.isEmpty());
+    EXPECT_TRUE(cut);
+
+    // Written protection word first; half a configuration never.
+    EXPECT_TRUE(kr.WriteConfiguration(QByteArray("ABCD"), QByteArray("\x00\x00\x08\x03", 4)));
+    EXPECT_EQ(sim.controlWord(), QByteArray("ABCD"));
+    EXPECT_EQ(sim.protectionWord(), QByteArray("\x00\x00\x08\x03", 4));
+    EXPECT_EQ(sim.received().mid(sim.received().size() - 2),
+              (QList<QByteArray>{QByteArray("SC1\x00\x00\x08\x03#\r", 9), T("SC2ABCD")}));
+    sim.clearTranscript();
+    EXPECT_FALSE(kr.WriteConfiguration(QByteArray("ABC"), QByteArray("\x00\x00\x08\x03", 4)));
+    EXPECT_TRUE(sim.received().isEmpty());
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{61});
+
+    // A new password only with the right old one; a refusal is reported.
+    tc.presenter.requests.clear();
+    sim.setPassword(0x11223344, false);
+    EXPECT_FALSE(kr.ChangePassword(0x01020304, 0xCAFE));
+    EXPECT_EQ(sim.password(), 0x11223344u);
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+    EXPECT_TRUE(view.lines.last().startsWith("STATUS: 7"));
+    EXPECT_TRUE(kr.ChangePassword(0x11223344, 0xCAFE));
+    EXPECT_EQ(sim.password(), 0xCAFEu);
+}
+
+TEST_F(KRE2ETest, AHangUpDuringAReadEndsItWithNothingShown)
+{
+    selectR();
+    kr.PutData(102, 8);
+    sim.hangUpNext("SR");
+    kr.ReadData(true);
+    EXPECT_TRUE(view.shown.isEmpty());
+    EXPECT_FALSE(ports->PortOpenFlag());
+    EXPECT_FALSE(lk->PollTimerEnabled());
+}
+
 } // namespace
 } // namespace orvid::test
