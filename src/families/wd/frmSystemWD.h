@@ -2,11 +2,13 @@
 // The window of the microwave system D (system entry 6): antenna, access type, ID code,
 // address and length entries, reads once or in a loop, the data and ID-code write dialogs,
 // the tag-state window, and the eight-slot ID-code scan. The telegram work is done by
-// WDProtocol; this window is its view and the link's ISystemForm for the entry.
+// WDProtocol; this window (a FamilyForm) is its view and the link's ISystemForm for the
+// entry, and holds its controls, its view methods and its handlers.
 //
-// Every device action started here is refused (with a beep) while another exchange is
-// still waiting, whether the link runs it or this window does: a click arriving inside a
-// wait would otherwise nest a second exchange into the first one.
+// Every device action started here runs in an ExchangeScope: it is refused (with a beep)
+// while another exchange is still waiting, whether the link runs it or this window does,
+// since a click arriving inside a wait would otherwise nest a second exchange into the
+// first one.
 
 #include "WDDialogTargets.h"
 #include "WDProtocol.h"

@@ -10,6 +10,7 @@
 #include "link/LK.h"
 #include "shell/frmMain.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,10 +26,15 @@
 namespace orvid::test {
 namespace {
 
+// The layout file shipped with the program, found from this source file's place in the
+// tree. A relative source path (a compiler cache may make it one) is taken from the build
+// folder, one above the test executables, whatever folder the test runs in.
 QString shippedLayoutPath()
 {
-    const QDir here = QFileInfo(QString::fromUtf8(__FILE__)).absoluteDir();
-    return here.absoluteFilePath(QStringLiteral("../../../data/ORVID.DEF"));
+    QFileInfo source(QString::fromUtf8(__FILE__));
+    if (source.isRelative())
+        source = QFileInfo(QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")), source.filePath());
+    return source.absoluteDir().absoluteFilePath(QStringLiteral("../../../data/ORVID.DEF"));
 }
 
 QWidget* frameOf(IToolWindow* w)
