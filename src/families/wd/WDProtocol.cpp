@@ -1,18 +1,12 @@
 #include "WDProtocol.h"
 
 #include "families/common/TagStateBlock.h"
-
 #include "foundations/AppContext.h"
-#include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "foundations/MainFrame.h"
-#include "foundations/Options.h"
 #include "foundations/Utils.h"
 #include "link/LK.h"
 #include "link/Ports.h"
-
-#include <algorithm>
-#include <cmath>
 
 namespace orvid {
 
