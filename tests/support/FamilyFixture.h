@@ -15,7 +15,6 @@
 #include "link/LK.h"
 #include "link/Ports.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -54,22 +53,6 @@ protected:
         bool askRetry = false;
         return lk->SelectSystem(system, askRetry);
     }
-    // Runs window events until the simulator has received a telegram that satisfies
-    // match, or timeoutMs has passed.
-    template <class Match>
-    bool waitForTelegram(Match match, int timeoutMs = 2000)
-    {
-        return QTest::qWaitFor(
-            [&] {
-                for (const QByteArray& t : sim.received()) {
-                    if (match(t))
-                        return true;
-                }
-                return false;
-            },
-            timeoutMs);
-    }
-
     Sim sim;
     TestContext tc;
     FakeMainFrame frame;

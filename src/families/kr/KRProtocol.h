@@ -30,6 +30,7 @@
 //   QString; ShowData takes Windows-1252 bytes (ToCp1252).
 
 #include "KRSettings.h"
+#include "families/common/KRConfigWord.h"
 #include "families/common/FamilyProtocol.h"
 #include "foundations/Menues.h"
 
@@ -71,7 +72,7 @@ public:
         std::array<QByteArray, 4> ReadData, WriteData, ReadFixcode, WriteFixcode;
     };
 
-    static constexpr int kConfigWordBytes = 4;                // a configuration word
+    static constexpr int kConfigWordBytes = krconfig::kWordBytes;
 
     explicit KRProtocol(AppContext& ctx, IKRView* view = nullptr);
     void setView(IKRView* view)

@@ -1,0 +1,187 @@
+// The family base as a new family uses it: a window on FamilyForm over a telegram layer on
+// FamilyProtocol, here a family that moves its own telegrams (a reader over TCP, entry 10):
+// the link reaches its transport through DirectFamilyForm, the lifecycle runs the family's
+// steps once, poll ticks wait for the family's own exchanges, and Stop is deferred.
+
+#include "support/FakeShell.h"
+#include "support/TestContext.h"
+
+#include "families/common/FamilyForm.h"
+#include "foundations/SettingsStore.h"
+#include "link/LK.h"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace orvid::test {
+namespace {
+
+// A telegram layer with a scripted transport: every telegram is recorded and answered
+// with "OK" + the telegram.
+class TcpProtocol : public FamilyProtocol, public ILkDirectAccess {
+public:
+    TcpProtocol(AppContext& ctx, IFamilyView* view) : FamilyProtocol(ctx, "frmSystemTCP", view) {}
+
+    bool Check() override
+    {
+        QByteArray reply;
+        bool ok = false;
+        return sendCommand("VE", reply, QVariant(), ok) > 0 && reply == "OKVE";
+    }
+    void Init(bool ethernet) override { inits.append(ethernet); }
+    QString PollStep(const QVariant&, const QVariant&) override
+    {
+        ++polls;
+        return QStringLiteral("polled");
+    }
+    void CloseLK() override {}
+    void StopBuffered() override { sent.append("STOP"); }
+    QByteArray BuildTelegram(const QByteArray& c, const QByteArray& s) override { return c + s + '\n'; }
+    int16_t ReplyResult(QByteArray&, int16_t length, const QVariant&) override { return length; }
+    ILkDirectAccess* DirectAccess() override { return this; }
+
+    bool DataAvailable() override { return false; }
+    bool DirectModeSupported() override { return true; }
+    int16_t DirectRead(QByteArray& reply, int16_t&, const QVariant&, bool, bool) override
+    {
+        reply.clear();
+        return 0;
+    }
+    int16_t ReadData(const QByteArray& command, QByteArray& reply, bool, bool& ok) override
+    {
+        sent.append(BuildTelegram(command, QByteArray()));
+        if (hook)
+            hook();
+        reply = "OK" + command;
+        ok = true;
+        return static_cast<int16_t>(reply.size());
+    }
+    int16_t WriteData(const QByteArray& command, const QByteArray& suffix, bool) override
+    {
+        sent.append(BuildTelegram(command, suffix));
+        return -1;
+    }
+
+    QList<bool> inits;
+    QList<QByteArray> sent;
+    int polls = 0;
+    std::function<void()> hook;   // runs inside an exchange
+};
+
+class frmSystemTCP : public DirectFamilyForm {
+public:
+    explicit frmSystemTCP(AppContext& ctx) : DirectFamilyForm(ctx, QStringLiteral("frmSystemTCP"))
+    {
+        auto p = std::make_unique<TcpProtocol>(ctx, this);
+        proto = p.get();
+        setProtocol(std::move(p));
+    }
+    void SetLanguage() override {}
+    void stop() { requestStop(); }
+
+    TcpProtocol* proto = nullptr;
+    int loads = 0, placed = 0, unloads = 0;
+
+protected:
+    void OnLoad() override { ++loads; }
+    void OnPlaced() override { ++placed; }
+    void OnUnload() override { ++unloads; }
+};
+
+class FamilyBase : public ::testing::Test {
+protected:
+    FamilyBase()
+    {
+        tc.ctx.frame = &frame;
+        tc.ctx.monitor = &monitor;
+        lk = std::make_unique<LK>(tc.ctx);
+        tc.ctx.lk = lk.get();
+        lk->InitSystems();
+        lk->RegisterSystem(10, [this] { return &window; });
+    }
+
+    TestContext tc;
+    FakeMainFrame frame;
+    RecordingMonitor monitor;
+    frmSystemTCP window{tc.ctx};
+    std::unique_ptr<LK> lk;
+};
+
+TEST_F(FamilyBase, ADirectFamilyIsReachedThroughItsOwnTransport)
+{
+    bool askRetry = false;
+    ASSERT_TRUE(lk->SelectSystem(10, askRetry));
+    EXPECT_EQ(window.proto->inits, QList<bool>{true});
+    EXPECT_EQ(lk->GetDirectAccess(), static_cast<ILkDirectAccess*>(&window));
+    QByteArray reply;
+    bool ok = false;
+    EXPECT_EQ(lk->SendCommand("RD", reply, QVariant(), ok), 4);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(reply, "OKRD");
+    EXPECT_EQ(lk->SendOnly("WR", "xy"), -1);
+    EXPECT_EQ(window.proto->sent, (QList<QByteArray>{"VE\n", "RD\n", "WRxy\n"}));
+}
+
+TEST_F(FamilyBase, LifecycleRunsTheFamilysStepsOnceAndKeepsThePlacement)
+{
+    window.Show();
+    window.Show();
+    EXPECT_TRUE(window.Loaded());
+    EXPECT_EQ(window.loads, 1);
+    EXPECT_EQ(window.placed, 1);
+    window.resize(420, 260);
+    frame.setMenuChecked(MenuEntry::OrvidWindow, true);
+    window.Unload();
+    EXPECT_FALSE(window.Loaded());
+    EXPECT_TRUE(window.isHidden());
+    EXPECT_EQ(window.unloads, 1);
+    EXPECT_FALSE(frame.menuChecked(MenuEntry::OrvidWindow));
+    EXPECT_FALSE(tc.settings->read(QStringLiteral("Windows"), QStringLiteral("frmSystemTCP"), QString()).isEmpty());
+    // Closing an unloaded window runs nothing again; a loaded one unloads once.
+    window.close();
+    EXPECT_EQ(window.unloads, 1);
+    window.Show();
+    window.close();
+    EXPECT_EQ(window.loads, 2);
+    EXPECT_EQ(window.unloads, 2);
+
+    // The busy cursor nests and is given back.
+    window.SetBusy(true);
+    window.SetBusy(true);
+    window.SetBusy(false);
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    window.SetBusy(false);
+    window.SetBusy(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(FamilyBase, PollTicksAndStopWaitForTheFamilysExchanges)
+{
+    bool askRetry = false;
+    ASSERT_TRUE(lk->SelectSystem(10, askRetry));
+    EXPECT_EQ(window.Poll(), QStringLiteral("polled"));
+    {
+        ExchangeScope scope(window.protocol().Exchanges());
+        ASSERT_TRUE(scope);
+        EXPECT_TRUE(window.ExchangeRunning());
+        EXPECT_EQ(window.Poll(), QString());
+    }
+    EXPECT_EQ(window.proto->polls, 1);
+
+    // Stop inside an exchange of the link: after it, not inside.
+    window.proto->sent.clear();
+    window.proto->hook = [this] { window.stop(); };
+    QByteArray reply;
+    bool ok = false;
+    lk->SendCommand("RD", reply, QVariant(), ok);
+    window.proto->hook = nullptr;
+    EXPECT_EQ(window.proto->sent, QList<QByteArray>{"RD\n"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.proto->sent.size() == 2; }, 1000));
+    EXPECT_EQ(window.proto->sent.last(), "STOP");
+}
+
+} // namespace
+} // namespace orvid::test
