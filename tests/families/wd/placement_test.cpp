@@ -53,7 +53,10 @@ QPoint placeIn(const QString& file, const QString& section, const char* window)
     return m.hasMatch() ? QPoint(m.captured(1).toInt(), m.captured(2).toInt()) : QPoint(-1, -1);
 }
 
-TEST(WDPlacement, FirstStartGivesTheOutputsAndStateWindowsPlacesOfTheirOwn)
+// A first start: no placement stored, the shipped layout file in the program folder. The
+// outputs and unit-state windows are opened with the main window already shown, or (as
+// when they open in the same turn as the main window) before its area is laid out.
+void firstStart(bool mainShownFirst)
 {
     QFile layout(shippedLayoutPath());
     ASSERT_TRUE(layout.open(QIODevice::ReadOnly));
@@ -61,8 +64,12 @@ TEST(WDPlacement, FirstStartGivesTheOutputsAndStateWindowsPlacesOfTheirOwn)
     const QString file = tc.writeProgramFile(QStringLiteral("ORVID.DEF"), layout.readAll());
     auto main = std::make_unique<frmMain>(tc.ctx);
     main->resize(1000, 720);
-    main->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+    const auto showMain = [&] {
+        main->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+    };
+    if (mainShownFirst)
+        showMain();
     LK lk(tc.ctx);
     tc.ctx.lk = &lk;
     lk.InitSystems();
@@ -73,6 +80,9 @@ TEST(WDPlacement, FirstStartGivesTheOutputsAndStateWindowsPlacesOfTheirOwn)
     lk.entry(6).main()->Show();
     io->Show();
     state->Show();
+    if (!mainShownFirst)
+        showMain();
+    QCoreApplication::processEvents();
     const QRect ioFrame = frameOf(io)->geometry();
     const QRect stateFrame = frameOf(state)->geometry();
     EXPECT_FALSE(ioFrame.intersects(stateFrame)) << "outputs and state window overlap";
@@ -96,6 +106,20 @@ TEST(WDPlacement, FirstStartGivesTheOutputsAndStateWindowsPlacesOfTheirOwn)
     }
     main.reset();
     tc.ctx.lk = nullptr;
+}
+
+TEST(WDPlacement, FirstStartGivesTheOutputsAndStateWindowsPlacesOfTheirOwn)
+{
+    firstStart(true);
+}
+
+// Opened before the main window's area has its size, both windows land at the top of the
+// area, exactly on top of each other: the placement brings a child "back into the area"
+// measured against an area that has no height yet. Enabled once the placement leaves
+// children alone until the area is laid out.
+TEST(WDPlacement, DISABLED_FirstStartBeforeTheMainWindowIsLaidOut)
+{
+    firstStart(false);
 }
 
 } // namespace
