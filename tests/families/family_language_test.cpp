@@ -19,7 +19,7 @@
 #include "families/wd/frmSystemWD.h"
 #include "families/wd/frmSystemWDIO.h"
 #include "families/wd/frmSystemWDState.h"
-#include "families/wd/frmSystemWDTagState.h"
+#include "families/common/frmSystemWDTagState.h"
 #include "families/wd/frmSystemWDWrite.h"
 #include "families/wd/frmSystemWDWriteIDCode.h"
 #include "foundations/IniFile.h"

@@ -168,19 +168,19 @@ void SimWD::setTrailer(const QByteArray& two)
 void SimWD::failNext(const QByteArray& prefix, const QByteArray& code, int times)
 {
     std::lock_guard<std::mutex> lock(m_);
-    faults_.append({Fault::Error, prefix, code, 0, times});
+    faults_.add({SimFault::Status, prefix, code, 0, times});
 }
 
 void SimWD::silenceNext(const QByteArray& prefix, int times)
 {
     std::lock_guard<std::mutex> lock(m_);
-    faults_.append({Fault::Silence, prefix, {}, 0, times});
+    faults_.add({SimFault::Silence, prefix, {}, 0, times});
 }
 
 void SimWD::delayNext(const QByteArray& prefix, int ms, int times)
 {
     std::lock_guard<std::mutex> lock(m_);
-    faults_.append({Fault::Delay, prefix, {}, ms, times});
+    faults_.add({SimFault::Delay, prefix, {}, ms, times});
 }
 
 void SimWD::clearFaults()
@@ -192,7 +192,7 @@ void SimWD::clearFaults()
 void SimWD::setSplit(int pauseMs)
 {
     std::lock_guard<std::mutex> lock(m_);
-    splitMs_ = pauseMs;
+    faults_.setSplit(pauseMs);
 }
 
 QList<QByteArray> SimWD::commands() const
@@ -376,20 +376,14 @@ qsizetype SimWD::onBytes(const QByteArray& buffer)
         int delay = 0;
         QByteArray forced;
         bool silent = false;
-        for (int i = 0; i < faults_.size(); ++i) {
-            Fault& f = faults_[i];
-            if (!cmd.startsWith(f.prefix))
-                continue;
-            if (f.kind == Fault::Silence)
+        // Faults combine: a delayed error reply, say.
+        for (const SimFault& f : faults_.takeAll(cmd)) {
+            if (f.kind == SimFault::Silence)
                 silent = true;
-            else if (f.kind == Fault::Delay)
-                delay = f.ms;
-            else
-                forced = "%" + cmd.mid(1, 2) + f.code;
-            if (f.times > 0 && --f.times == 0) {
-                faults_.removeAt(i);
-                --i;
-            }
+            else if (f.kind == SimFault::Delay)
+                delay = f.value;
+            else if (f.kind == SimFault::Status)
+                forced = "%" + cmd.mid(1, 2) + f.status;
         }
         if (silent)
             return end + 1;
@@ -401,9 +395,9 @@ qsizetype SimWD::onBytes(const QByteArray& buffer)
             script.append(Pause(ackDelayMs_));
         }
         const QByteArray reply = wrap(station, head, payload);
-        if (splitMs_ > 0) {
+        if (faults_.split() > 0) {
             script.append(Send(reply.left(reply.size() / 2)));
-            script.append(Pause(splitMs_));
+            script.append(Pause(faults_.split()));
             script.append(Send(reply.mid(reply.size() / 2)));
         } else {
             script.append(Send(reply));

@@ -40,6 +40,7 @@
 // Faults: the next reply(s) to telegrams whose command starts with a prefix can be replaced
 // by an error code, withheld or delayed; every reply can be split in two with a pause.
 
+#include "sim/SimFaults.h"
 #include "support/PtyHarness.h"
 
 #include <QByteArray>
@@ -107,13 +108,6 @@ private:
         bool protectedTag = false;
         QByteArray memory;
     };
-    struct Fault {
-        enum Kind { Error, Silence, Delay } kind;
-        QByteArray prefix;
-        QByteArray code;
-        int ms = 0;
-        int times = 1;
-    };
     // The payload answering command; empty: no reply.
     QByteArray handle(const QByteArray& command, char head);
     int selectTag(int accessType, const QByteArray& wire) const;   // -1: none
@@ -128,8 +122,7 @@ private:
     QSet<QByteArray> interim_;
     int ackDelayMs_ = 20;
     QByteArray trailer_ = "@@";
-    QList<Fault> faults_;
-    int splitMs_ = 0;
+    SimFaultTable faults_;   // error status (the two-character code), silence, delay; split
     int rotation_ = 0;
     QList<QByteArray> commands_;
 };

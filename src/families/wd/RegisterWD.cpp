@@ -20,7 +20,7 @@ void RegisterSystemWD(AppContext& ctx)
             main.setIOWindow(io);
             main.setStateWindow(state);
         });
-    ctx.lk->RegisterSystem(6, windows.main, windows.io, windows.state);
+    ctx.lk->RegisterSystem(WDProtocol::kSystemEntry, windows.main, windows.io, windows.state);
 }
 
 } // namespace orvid

@@ -2,9 +2,9 @@
 // What the system D write dialogs and the unit-state and outputs windows call on the
 // system D window. The dialogs find these interfaces with dynamic_cast on the link's
 // current window; the small windows are handed the system D window when they are built.
-// The tag-state window uses ITagStateProvider (TagStateView.h).
+// The tag-state window uses ITagStateProvider (families/common/TagStateView.h).
 
-#include "TagStateView.h"
+#include "families/common/TagStateView.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,7 @@
 #include "WDLampWindow.h"
 
-#include "WDProtocol.h"
+#include "WDSettings.h"
 #include "foundations/Language.h"
-#include "foundations/SettingsStore.h"
-#include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
 
@@ -19,7 +17,7 @@ namespace orvid {
 
 WDLampWindow::WDLampWindow(AppContext& ctx, const char* name, const QString& title, const char* autoKey,
                            MenuEntry menu, QWidget* parent)
-    : QWidget(parent), ctx_(ctx), autoKey_(QString::fromLatin1(autoKey)), menu_(menu)
+    : QWidget(parent), ctx_(ctx), autoKey_(autoKey), menu_(menu)
 {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(title);
@@ -72,10 +70,7 @@ void WDLampWindow::SetLanguage()
 
 void WDLampWindow::load()
 {
-    const QString value = ctx_.settings
-        ? ctx_.settings->read(QString::fromLatin1(WDProtocol::kSettings), autoKey_, QStringLiteral("0"))
-        : QStringLiteral("0");
-    chkAuto->setChecked(Val(value) != 0);
+    chkAuto->setChecked(WDSettings::AutoMode(ctx_, autoKey_));
     chkAuto_Click();
     loading();
     loaded_ = true;
@@ -105,9 +100,7 @@ void WDLampWindow::closeHandling()
 {
     if (ctx_.frame)
         ctx_.frame->setMenuChecked(menu_, false);
-    if (ctx_.settings)
-        ctx_.settings->write(QString::fromLatin1(WDProtocol::kSettings), autoKey_,
-                             chkAuto->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    WDSettings::SaveAutoMode(ctx_, autoKey_, chkAuto->isChecked());
     if (ctx_.placement)
         ctx_.placement->SaveWindowPos(this);
     loaded_ = false;

@@ -61,7 +61,7 @@ private:
     void chkAuto_Click();
     void btSet_Click();
 
-    const QString autoKey_;
+    const char* const autoKey_;
     const MenuEntry menu_;
     IWDUnitTarget* target_ = nullptr;
     bool loaded_ = false;

@@ -1,17 +1,12 @@
 #include "WDProtocol.h"
 
+#include "families/common/TagStateBlock.h"
 #include "foundations/AppContext.h"
-#include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "foundations/MainFrame.h"
-#include "foundations/Options.h"
-#include "foundations/SettingsStore.h"
 #include "foundations/Utils.h"
 #include "link/LK.h"
 #include "link/Ports.h"
-
-#include <algorithm>
-#include <cmath>
 
 namespace orvid {
 
@@ -122,70 +117,12 @@ QByteArray digit(int value)
     return QByteArray::number(value);
 }
 
-// A 32-bit value stored as 4 bytes (8 hex digits), least significant byte first.
-quint32 littleEndian32(const QByteArray& hex8)
-{
-    quint32 value = 0;
-    for (int i = 3; i >= 0; --i) {
-        quint32 byte = 0;
-        hexValue(hex8.mid(i * 2, 2), byte);
-        value = (value << 8) | byte;
-    }
-    return value;
-}
-
 } // namespace
-
-// ---------------------------------------------------------------------------------------
-// State block
-
-bool WDStateBlock::Decode(const QByteArray& hex, WDStateBlock& block)
-{
-    if (hex.size() < 28)
-        return false;
-    quint32 check = 0;
-    for (int i = 0; i < 28; i += 2) {
-        if (!hexValue(hex.mid(i, 2), check))
-            return false;
-    }
-    block.month = hex.mid(0, 2);
-    block.year = hex.mid(2, 2);
-    block.cycles = littleEndian32(hex.mid(4, 8));
-    block.ledOffMs = littleEndian32(hex.mid(12, 8));
-    block.ledOnMs = littleEndian32(hex.mid(20, 8));
-    return true;
-}
-
-QString WDStateBlock::TimeText(quint32 ms)
-{
-    const quint32 h = ms / 3600000u;
-    const quint32 m = (ms % 3600000u) / 60000u;
-    const quint32 s = (ms % 60000u) / 1000u;
-    const quint32 rest = ms % 1000u;
-    return QStringLiteral("%1h %2min %3sec %4ms ").arg(h).arg(m).arg(s).arg(rest);
-}
-
-int WDStateBlock::FullYear() const
-{
-    const int yy = static_cast<int>(Val(year));
-    return yy < 50 ? 2000 + yy : 1900 + yy;
-}
-
-double WDStateBlock::BatteryRemaining(const QDate& today) const
-{
-    const double now = ((today.year() - 1900) * 12.0 + today.month()) * 720.0;
-    const double made = ((FullYear() - 1900) * 12.0 + Val(month)) * 720.0;
-    const double offH = ledOffMs / 3600000.0;
-    const double onH = ledOnMs / 3600000.0;
-    const double used = ((now - made - onH - offH) * 0.02 + offH * 12.0 + onH * 15.0) / 1710.0 * 100.0;
-    // A production date after today (or a wrong clock) would give more than 100 %.
-    return std::clamp(100.0 - used, 0.0, 100.0);
-}
 
 // ---------------------------------------------------------------------------------------
 // Telegrams
 
-WDProtocol::WDProtocol(AppContext& ctx, IWDView* view) : ctx_(ctx), view_(view) {}
+WDProtocol::WDProtocol(AppContext& ctx, IWDView* view) : FamilyProtocol(ctx, kSection, view), view_(view) {}
 
 QByteArray WDProtocol::Wrap(const QByteArray& command, int station, int head, const QByteArray& suffix)
 {
@@ -195,7 +132,7 @@ QByteArray WDProtocol::Wrap(const QByteArray& command, int station, int head, co
     return text + "@@" + suffix;
 }
 
-QByteArray WDProtocol::SetLKString(const QByteArray& command, const QByteArray& suffix) const
+QByteArray WDProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
 {
     return Wrap(command, Station, HeadNumber, suffix);
 }
@@ -210,13 +147,13 @@ int16_t WDProtocol::GetLKResultExt(QByteArray& reply, int16_t length)
     return 0;
 }
 
-int16_t WDProtocol::GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption)
+int16_t WDProtocol::ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption)
 {
     length = GetLKResultExt(reply, length);
     if (length >= 1 && reply == "$") {
         // The unit acknowledged; the real reply follows (one more, not any number).
         QByteArray next;
-        const int16_t n = receive(next, logOption);
+        const int16_t n = receiveReply(next, logOption);
         reply = next;
         length = GetLKResultExt(reply, n);
     }
@@ -284,63 +221,28 @@ QString WDProtocol::BuiltinErrorText(const QByteArray& code)
 // ---------------------------------------------------------------------------------------
 // Link helpers
 
-int16_t WDProtocol::sendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption)
+int16_t WDProtocol::exchange(const QByteArray& command, QByteArray& reply, const QVariant& logOption)
 {
-    reply.clear();
-    if (!ctx_.lk)
-        return 0;
     bool ok = false;
-    return ctx_.lk->SendCommand(command, reply, logOption, ok);
-}
-
-int16_t WDProtocol::sendCommand(const QByteArray& command)
-{
-    QByteArray reply;
-    return sendCommand(command, reply);
+    return sendCommand(command, reply, logOption, ok);
 }
 
 void WDProtocol::sendOnly(const QByteArray& command, const QVariant& logOption)
 {
-    if (ctx_.lk)
-        ctx_.lk->SendOnly(command, QByteArray(), logOption);
+    FamilyProtocol::sendOnly(command, QByteArray(), logOption);
 }
 
-int16_t WDProtocol::receive(QByteArray& reply, const QVariant& logOption)
+int16_t WDProtocol::receiveReply(QByteArray& reply, const QVariant& logOption)
 {
     reply.clear();
-    if (!ctx_.lk)
-        return 0;
-    int16_t count = 0;
-    const int16_t n = ctx_.lk->LkReceive(reply, count, logOption);
+    const int16_t n = receive(reply, logOption);
     return n > 0 ? n : 0;
-}
-
-bool WDProtocol::readHeadError() const
-{
-    return ctx_.state && ctx_.state->ReadHeadError;
-}
-
-void WDProtocol::showLine(const QString& text)
-{
-    if (view_)
-        view_->ShowData(1, QByteArray(), ToCp1252(text));
-}
-
-void WDProtocol::setBusy(bool busy)
-{
-    if (view_)
-        view_->SetBusy(busy);
-}
-
-QString WDProtocol::translate(const QString& key, const QString& text) const
-{
-    return ctx_.language ? ctx_.language->Translate(QString::fromLatin1(kSection), key, text) : text;
 }
 
 // ---------------------------------------------------------------------------------------
 // ISystemForm operations
 
-void WDProtocol::Init()
+void WDProtocol::Init(bool)
 {
     Station = 0;
     HeadNumber = 0;
@@ -362,40 +264,24 @@ void WDProtocol::Init()
 bool WDProtocol::Check()
 {
     if (ctx_.lk) {
-        ctx_.lk->LkPutData(1, QByteArray());
-        ctx_.lk->LkPutData(2, QByteArray());
+        ctx_.lk->LkPutData(LinkItem::HeadType, QByteArray());
+        ctx_.lk->LkPutData(LinkItem::VersionText, QByteArray());
     }
     QByteArray reply;
-    const int16_t n = sendCommand("?16H", reply);
-    if (n == kCheckReplyLength && reply.startsWith("#16")) {
-        if (ctx_.lk)
-            ctx_.lk->LkPutData(1, QByteArray(kHeadType));
-        return true;
-    }
-    return false;
+    const int16_t n = exchange("?16H", reply);
+    const bool found = n == kCheckReplyLength && reply.startsWith("#16");
+    if (found && ctx_.lk)
+        ctx_.lk->LkPutData(LinkItem::HeadType, QByteArray(kHeadType));
+    SetRWFrameTitle(found ? QString::fromLatin1(kHeadType) : QString());
+    return found;
 }
 
 void WDProtocol::CloseLK()
 {
     sendOnly("?70");
-    if (!ctx_.settings)
-        return;
-    // The window's close stores StartAddress, DataLength and HeadNumber of the same section
-    // from its own fields. Only values this run actually set are written here, so program
-    // end never replaces the user's entries with zeros that nobody chose. The address goes
-    // out in the hex form the window reads back.
-    const QString section = QString::fromLatin1(kSettings);
-    if (tagcodeSet_)
-        ctx_.settings->write(section, QStringLiteral("Tagcode"), numberText(Tagcode));
-    if (modeSet_)
-        ctx_.settings->write(section, QStringLiteral("OperationMode"), numberText(OperationMode));
-    if (addressSet_)
-        ctx_.settings->write(section, QStringLiteral("StartAddress"),
-                             QString::fromLatin1(HexString(static_cast<quint16>(StartAddress), "0000")));
-    if (lengthSet_)
-        ctx_.settings->write(section, QStringLiteral("DataLength"), numberText(DataLength));
-    if (savedHead_)
-        ctx_.settings->write(section, QStringLiteral("HeadNumber"), numberText(*savedHead_));
+    // Only what this run set (the window's entries at its close, the data items, the head
+    // of the last tag access) is stored.
+    Stored.Save(ctx_);
 }
 
 void WDProtocol::StopBuffered()
@@ -408,29 +294,33 @@ bool WDProtocol::PutData(int16_t id, const QVariant& value)
     const int16_t v = CInt16(value.typeId() == QMetaType::QByteArray ? Val(value.toByteArray())
                                                                       : value.toDouble());
     switch (id) {
-    case 103: DataRepresentation = v; return true;
-    case 200: OperationMode = v; modeSet_ = true; return true;
-    case 201: HeadNumber = v; savedHead_ = v; return true;
-    case 202: DataFormat = v; return true;
-    case 203: StartAddress = v; addressSet_ = true; return true;
-    case 204: DataLength = v; lengthSet_ = true; return true;
-    case 205: Tagcode = v; tagcodeSet_ = true; return true;
-    default: return false;
+    case WDItem::DataRepresentation: DataRepresentation = v; return true;
+    case WDItem::OperationMode: OperationMode = v; Stored.OperationMode = WDSettings::Number(v); return true;
+    case WDItem::HeadNumber: HeadNumber = v; Stored.HeadNumber = WDSettings::Number(v); return true;
+    case WDItem::DataFormat: DataFormat = v; return true;
+    case WDItem::StartAddress:
+        // In the hex form the window reads back.
+        StartAddress = v;
+        Stored.StartAddress = QString::fromLatin1(HexString(static_cast<quint16>(v), "0000"));
+        return true;
+    case WDItem::DataLength: DataLength = v; Stored.DataLength = WDSettings::Number(v); return true;
+    case WDItem::Tagcode: Tagcode = v; Stored.Tagcode = WDSettings::Number(v); return true;
     }
+    return false;
 }
 
 bool WDProtocol::GetData(int16_t id, QVariant& value) const
 {
     switch (id) {
-    case 103: value = int(DataRepresentation); return true;
-    case 200: value = int(OperationMode); return true;
-    case 201: value = int(HeadNumber); return true;
-    case 202: value = int(DataFormat); return true;
-    case 203: value = int(StartAddress); return true;
-    case 204: value = int(DataLength); return true;
-    case 205: value = int(Tagcode); return true;
-    default: return false;
+    case WDItem::DataRepresentation: value = int(DataRepresentation); return true;
+    case WDItem::OperationMode: value = int(OperationMode); return true;
+    case WDItem::HeadNumber: value = int(HeadNumber); return true;
+    case WDItem::DataFormat: value = int(DataFormat); return true;
+    case WDItem::StartAddress: value = int(StartAddress); return true;
+    case WDItem::DataLength: value = int(DataLength); return true;
+    case WDItem::Tagcode: value = int(Tagcode); return true;
     }
+    return false;
 }
 
 bool WDProtocol::ApplyLanguage()
@@ -443,14 +333,14 @@ bool WDProtocol::ApplyLanguage()
     const bool changed = current != appliedLanguage_;
     if (changed) {
         appliedLanguage_ = current;
-        ErrorText = translate(QStringLiteral("ErrorStr"), defaultErrorText_);
-        NoHeadText = translate(QStringLiteral("NoHead"), defaultNoHeadText_);
+        ErrorText = Translate(QStringLiteral("ErrorStr"), defaultErrorText_);
+        NoHeadText = Translate(QStringLiteral("NoHead"), defaultNoHeadText_);
     }
     // The head type found by Check belongs in the frame title in every language, the
     // built-in one included.
     QVariant head;
     if (ctx_.lk)
-        ctx_.lk->LkGetData(1, head);
+        ctx_.lk->LkGetData(LinkItem::HeadType, head);
     SetRWFrameTitle(QString::fromLatin1(head.toByteArray()));
     return changed;
 }
@@ -469,7 +359,7 @@ QString WDProtocol::ErrorLine(const QByteArray& reply, bool withHead) const
     if (!reply.startsWith('%'))
         return QString();
     const QByteArray code = reply.mid(3, 2);
-    QString text = translate(QStringLiteral("ERROR_") + QString::fromLatin1(code), QString());
+    QString text = Translate(QStringLiteral("ERROR_") + QString::fromLatin1(code), QString());
     if (text.isEmpty())
         text = BuiltinErrorText(code);
     return (withHead ? ErrorText : QString()) + QLatin1Char(' ') + QString::fromLatin1(code)
@@ -495,7 +385,7 @@ QString WDProtocol::GetError(const QByteArray& reply, bool withHead)
 
 void WDProtocol::ReadData(bool isData)
 {
-    setBusy(true);
+    SetBusy(true);
     LastData.clear();
     const int16_t f = view_ ? static_cast<int16_t>(view_->AccessType()) : 0;
     const int16_t head = view_ ? static_cast<int16_t>(view_->HeadIndex()) : 0;
@@ -504,7 +394,7 @@ void WDProtocol::ReadData(bool isData)
                                   : 0;
     const int length = view_ ? static_cast<int>(Val(view_->LengthText())) : 0;
     ReadDataExt(isData, head, address, length, f, view_ ? view_->IDCodeText() : QString(), true, true);
-    setBusy(false);
+    SetBusy(false);
 }
 
 QByteArray WDProtocol::ReadDataExt(bool isData, int16_t head, quint16 address, int length,
@@ -521,7 +411,7 @@ QByteArray WDProtocol::ReadDataExt(bool isData, int16_t head, quint16 address, i
     }
     const QVariant log(logOption);
     QByteArray stopReply;
-    sendCommand("?70", stopReply, log);
+    exchange("?70", stopReply, log);
     ResultLabel.clear();
     const QByteArray wire = accessType != 0 ? IDWireForm(idCode) : QByteArray();
     if (isData) {
@@ -536,7 +426,7 @@ QByteArray WDProtocol::ReadDataExt(bool isData, int16_t head, quint16 address, i
         ResultLabel = "ID-Code =";
     }
     HeadNumber = head;
-    savedHead_ = head;
+    Stored.HeadNumber = WDSettings::Number(head);
     sendOnly(LastCommand, log);
     if (followUp) {
         LoopMode = view_ && view_->LoopChecked();
@@ -550,16 +440,16 @@ QByteArray WDProtocol::ReadResult(bool quiet, bool show)
 {
     const QVariant log(!quiet);
     QByteArray reply;
-    int16_t n = receive(reply, log);
+    int16_t n = receiveReply(reply, log);
     if (n > 0)
-        n = GetLKResult(reply, n, log);
+        n = ReplyResult(reply, n, log);
     if (n <= 0)
         return QByteArray();
 
     const QString err = GetError(reply);
     if (!err.isEmpty()) {
-        if (show && readHeadError() && !ScanMode)
-            showLine(err);
+        if (show && ReadHeadError() && !ScanMode)
+            ShowLine(err);
         return QByteArray();
     }
     if (ExpectedPrefix.isEmpty() || !reply.startsWith(ExpectedPrefix))
@@ -574,8 +464,11 @@ QByteArray WDProtocol::ReadResult(bool quiet, bool show)
         if (!hexValue(reply.mid(10, 4), count) || reply.size() < 14)
             return QByteArray();
         const QByteArray hex = reply.mid(15, static_cast<int>(count) * 2);
-        // A reply that carries fewer bytes than it announces is cut: show nothing of it.
-        if (hex.size() != static_cast<qsizetype>(count) * 2)
+        // A reply that carries fewer bytes than it announces is cut, one with characters
+        // that are not hex digits is garbled: show nothing of either (the hex digits handed
+        // out without showing are read as data by the caller).
+        quint32 digits = 0;
+        if (hex.size() != static_cast<qsizetype>(count) * 2 || (!hex.isEmpty() && !hexValue(hex, digits)))
             return QByteArray();
         if (show) {
             result = QByteArray::fromHex(hex);
@@ -596,12 +489,7 @@ bool WDProtocol::failWrite(const QByteArray& reply)
     // No reply must not bring back the error text of an older exchange.
     if (!reply.isEmpty())
         rememberedReply_ = reply;
-    const QString err = ErrorLine(reply);
-    if (!err.isEmpty())
-        showLine(err);
-    if (ctx_.language)
-        ctx_.language->ShowMessage(4);
-    return false;
+    return FailWrite(QString(), reply);
 }
 
 bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const QString& idCode,
@@ -625,14 +513,14 @@ bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const Q
         ExpectedPrefix = "#22**";
     }
     HeadNumber = head;
-    savedHead_ = head;
+    Stored.HeadNumber = WDSettings::Number(head);
     sendOnly(LastCommand);
 
     // The unit's answer tells whether the tag took the data: read and test it.
     QByteArray reply;
-    int16_t n = receive(reply, true);
+    int16_t n = receiveReply(reply, true);
     if (n > 0)
-        n = GetLKResult(reply, n, true);
+        n = ReplyResult(reply, n, true);
     const bool ok = n > 0 && reply.startsWith(ExpectedPrefix);
     if (!ok)
         failWrite(n > 0 ? reply : QByteArray());
@@ -643,9 +531,10 @@ bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const Q
 // ---------------------------------------------------------------------------------------
 // Poll, loop and scan
 
-QByteArray WDProtocol::Poll(const QVariant& show, const QVariant& quiet)
+QString WDProtocol::PollStep(const QVariant& show, const QVariant& quiet)
 {
-    return Poll(show.isValid() ? show.toBool() : true, quiet.isValid() ? quiet.toBool() : false);
+    Poll(show.isValid() ? show.toBool() : true, quiet.isValid() ? quiet.toBool() : false);
+    return QString();
 }
 
 QByteArray WDProtocol::Poll(bool show, bool quiet, bool force)
@@ -668,7 +557,9 @@ QByteArray WDProtocol::Poll(bool show, bool quiet, bool force)
 void WDProtocol::Stop()
 {
     LoopMode = false;
-    StopBuffered();
+    // Inside another exchange's wait the "?70" would take that exchange's reply away: the
+    // gate sends it once the link is idle, if system D is still the current system then.
+    Exchanges().RequestStop([this] { StopBuffered(); }, [this] { return CurrentSystem() == kSystemEntry; });
     LastCommand.clear();
     if (ScanMode)
         ScanPause();
@@ -718,13 +609,13 @@ QByteArray WDProtocol::scanExchange(const QByteArray& command)
     // The slot holds the code as it is shown; the unit takes and gives it in wire order.
     sendOnly(command);
     QByteArray reply;
-    int16_t n = receive(reply);
+    int16_t n = receiveReply(reply);
     if (n > 0) {
         n = GetLKResultExt(reply, n);
         if (n >= 1 && reply == "$") {
-            n = receive(reply);
+            n = receiveReply(reply);
             if (n > 0)
-                n = GetLKResult(reply, n);
+                n = ReplyResult(reply, n);
         }
     }
     if (n > 0)
@@ -813,7 +704,7 @@ void WDProtocol::scanStep(bool quiet, bool show)
 
 void WDProtocol::GetTagState(ITagStateView& view)
 {
-    setBusy(true);
+    SetBusy(true);
     const int16_t f = view_ ? static_cast<int16_t>(view_->AccessType()) : 0;
     const QString idText = view_ ? view_->IDCodeText() : QString();
     const int16_t head = view_ ? static_cast<int16_t>(view_->HeadIndex()) : 0;
@@ -825,9 +716,9 @@ void WDProtocol::GetTagState(ITagStateView& view)
     // The state line tells about this request only: no reply means no error text, not the
     // error of some older exchange.
     QByteArray reply;
-    int16_t n = receive(reply, false);
+    int16_t n = receiveReply(reply, false);
     if (n > 0)
-        n = GetLKResult(reply, n, false);
+        n = ReplyResult(reply, n, false);
     if (n <= 0)
         reply.clear();
     rememberedReply_ = reply;
@@ -836,30 +727,23 @@ void WDProtocol::GetTagState(ITagStateView& view)
     const QByteArray id = ReadDataExt(false, head, 0, 0, f, idText, false, false);
     QByteArray block;
     if (!id.isEmpty())
-        block = ReadDataExt(true, head, kStateBlockAddress, kStateBlockLength, f, idText, false, false);
-    WDStateBlock decoded;
-    if (!id.isEmpty() && WDStateBlock::Decode(block, decoded)) {
-        display.valid = true;
-        display.idCode = QString::fromLatin1(id);
-        display.date = QString::fromLatin1(decoded.month + '/' + decoded.year);
-        display.cycles = QString::number(decoded.cycles);
-        display.ledOff = WDStateBlock::TimeText(decoded.ledOffMs);
-        display.ledOn = WDStateBlock::TimeText(decoded.ledOnMs);
-        display.remaining = decoded.BatteryRemaining(clock ? clock() : QDate::currentDate());
-        display.battery = QString::number(display.remaining, 'f', 1) + QLatin1Char('%');
+        block = ReadDataExt(true, head, kStateBlockAddress, TagStateBlock::kLength, f, idText, false, false);
+    TagStateBlock decoded;
+    if (!id.isEmpty() && TagStateBlock::Decode(block, decoded)) {
+        const QString state = display.state;
+        display = decoded.Display(QString::fromLatin1(id), clock ? clock() : QDate::currentDate());
+        display.state = state;
     }
     view.ShowTagState(display);
-    setBusy(false);
+    SetBusy(false);
 }
 
 void WDProtocol::GetState()
 {
     if (!stateView_ || !stateView_->Loaded())
         return;
-    const bool loop = LoopMode;
-    LoopMode = false;
     QByteArray reply;
-    const int16_t n = sendCommand("?73", reply);
+    const int16_t n = exchange("?73", reply);
     if (n > 0) {
         const QString err = GetError(reply);
         if (err.isEmpty()) {
@@ -869,38 +753,34 @@ void WDProtocol::GetState()
             const char c = reply.size() >= 4 ? reply.at(3) : '\0';
             if (c >= '0' && c <= '6')
                 stateView_->SetStateLamp(c - '0', true);
-        } else if (readHeadError()) {
-            showLine(err);
+        } else if (ReadHeadError()) {
+            ShowLine(err);
         }
     } else {
         for (int i = 0; i <= 6; ++i)
             stateView_->SetStateLamp(i, false);
     }
-    LoopMode = loop;
 }
 
 bool WDProtocol::OutputSet()
 {
     if (!outputsView_)
         return false;
-    const bool loop = LoopMode;
-    LoopMode = false;
     QList<bool> outputs;
     for (int i = 0; i < outputsView_->OutputCount(); ++i)
         outputs.append(outputsView_->OutputChecked(i));
     sendCommand("?70");
     QByteArray reply;
-    const int16_t n = sendCommand(OutputsCommand(outputs), reply);
+    const int16_t n = exchange(OutputsCommand(outputs), reply);
     // A lamp shows an output the unit switched, not merely the box the user ticked.
     const bool ok = n > 0 && reply.startsWith("#72");
     for (int i = 0; i < outputs.size(); ++i)
         outputsView_->SetOutputLamp(i, ok && outputs.at(i));
     if (!ok && n > 0) {
         const QString err = GetError(reply);
-        if (!err.isEmpty() && readHeadError())
-            showLine(err);
+        if (!err.isEmpty() && ReadHeadError())
+            ShowLine(err);
     }
-    LoopMode = loop;
     return ok;
 }
 

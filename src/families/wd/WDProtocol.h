@@ -14,34 +14,21 @@
 //
 // How the window (frmSystemWD) uses it
 // ------------------------------------
-// - The window owns one WDProtocol, constructed with the application context and the
-//   window as its IWDView (below). The window is the ISystemForm the link registers for
-//   entry 6 and forwards:
-//       CommandList()   -> CommandList()         (empty: no command list)
-//       Check()         -> Check()
-//       Poll(a, b)      -> Poll(a, b)            (QVariant overload; returns "")
-//       CloseLK()       -> CloseLK()
-//       Init(bool)      -> Init()
-//       SetLKString     -> SetLKString,  GetLKResult -> GetLKResult,  StopBuffered -> ...
-//       PutData(id, v)  -> PutData(id, v)        (103, 200..205; false: not ours)
-//       GetData(id, v)  -> GetData(id, v)        (other ids leave v untouched)
-//       SetLanguage()   -> on the first call store the control defaults; when
-//                          ApplyLanguage() returns true translate the controls of section
-//                          "frmSystemWD". ApplyLanguage() always ends by setting the head
-//                          frame title through IWDView::SetRWFrameTitle.
-//   It implements ITagStateProvider (TagStateView.h) by forwarding to GetTagState(view).
-// - Buttons: btRead -> ReadData(true); btIdCodeRead -> ReadData(false) (the window keeps
-//   the busy flags); btStop -> Stop(); btScanStart -> ScanStart(slot box texts);
-//   btScanPause -> ScanPause(); btClear -> ctrlList.Clear() and ClearScan();
-//   EnableScan(false) -> the window switches frames, unlocks the boxes, toggles
-//   Start/Pause and calls ScanPause(false) (lamps off, a running scan ends with its
-//   loop, a data loop is left alone);
-//   btCodeScan -> LoopMode = false.
-//   The write dialogs call WriteTag (isData true: data bytes; false: the new ID code in
-//   wire order, as the ID-code dialog builds it) and read LastDataRead() and GetData(103).
+// - The window (a FamilyForm) owns one WDProtocol, constructed with the application
+//   context and the window as its IWDView (below); the window base forwards what the link
+//   calls. SetLanguage: on the first call the window stores its control defaults; when
+//   ApplyLanguage() returns true it translates the controls of section "frmSystemWD".
+//   ApplyLanguage() always ends by setting the head frame title (SetRWFrameTitle).
+// - The window runs every device action it starts in an ExchangeScope of Exchanges():
+//   btRead -> ReadData(true), btIdCodeRead -> ReadData(false), the write dialogs ->
+//   WriteTag, the tag-state window -> GetTagState, the small windows -> GetState /
+//   OutputSet. btStop -> Stop(), which the gate runs once the link is idle.
+//   btScanStart -> ScanStart(slot box texts); btScanPause -> ScanPause(); btClear ->
+//   ClearScan(); EnableScan(false) -> ScanPause(false) (a running scan ends with its loop,
+//   a data loop is left alone); btCodeScan -> LoopMode = false.
 // - The unit-state window (frmSystemWDState) implements IWDStateView and the outputs window
 //   (frmSystemWDIO) IWDOutputsView; the window hands them over with setStateView /
-//   setOutputsView (null when not built). Their Set buttons call GetState() / OutputSet().
+//   setOutputsView (null when not built).
 // - Fields are public and named as the window state is named (HeadNumber, LoopMode,
 //   LastCommand, ScanMode, ScanCodes ...). The window may read them; it sets LoopMode
 //   directly where its handlers say "LoopMode := False".
@@ -50,7 +37,10 @@
 // - Every exchange waits with window events running (DeviceWait); a click may arrive in
 //   the middle. ScanPause() during a scan step takes effect at the next exchange.
 
-#include "TagStateView.h"
+#include "WDItems.h"
+#include "WDSettings.h"
+#include "families/common/FamilyProtocol.h"
+#include "families/common/TagStateView.h"
 #include "foundations/Menues.h"
 
 #include <QByteArray>
@@ -62,18 +52,15 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <optional>
 
 namespace orvid {
 
 struct AppContext;
 
-// What the telegram layer needs of the system D window.
-class IWDView {
+// What the telegram layer needs of the system D window besides the data list and the busy
+// pointer (IFamilyView).
+class IWDView : public virtual IFamilyView {
 public:
-    virtual ~IWDView() = default;
-    // ctrlList.ShowData: kind 1 an error line (label empty), kind 2 a data line.
-    virtual void ShowData(int kind, const QByteArray& label, const QByteArray& data) = 0;
     // The window's entries: chkLoop, cmbHeadNumber.ListIndex, the first selected rdIDCode
     // option (0 when none), txtIDCode, txtAddress (hex digits), txtLength (decimal digits).
     virtual bool LoopChecked() const = 0;
@@ -87,8 +74,6 @@ public:
     // Scan slot 1..8: the text of txtScan(slot - 1), the lamp cirScan(slot - 1).
     virtual void SetScanText(int slot, const QString& code) = 0;
     virtual void SetScanLED(int slot, bool on) = 0;
-    // Hourglass pointer on / off around device exchanges.
-    virtual void SetBusy(bool busy) = 0;
 };
 
 // The unit-state window frmSystemWDState.
@@ -110,38 +95,23 @@ public:
     virtual void SetOutputLamp(int index, bool lit) = 0; // cirOutput(index)
 };
 
-// The 14-byte state block of a tag at 0x8044, decoded.
-struct WDStateBlock {
-    QByteArray month, year;   // two digits each, as stored ("05", "99")
-    quint32 cycles = 0;
-    quint32 ledOffMs = 0;
-    quint32 ledOnMs = 0;
-
-    // From 28 hex digits; false when the text is shorter or not hex.
-    static bool Decode(const QByteArray& hex, WDStateBlock& block);
-    // "1h 2min 3sec 4ms " (hours not limited to 24; ends with a blank).
-    static QString TimeText(quint32 ms);
-    // Remaining battery capacity in percent, 0..100, counted from the production month to
-    // the month of today (a month = 720 hours).
-    double BatteryRemaining(const QDate& today) const;
-    // Years below 50 are 20xx.
-    int FullYear() const;
-};
-
-class WDProtocol {
+class WDProtocol : public FamilyProtocol {
 public:
     static constexpr const char* kSection = "frmSystemWD";   // language section
-    static constexpr const char* kSettings = "OrvidWD";      // settings section
     static constexpr const char* kHeadType = "WDN-S2-2NWZ";
+    static constexpr int kSystemEntry = 6;
     static constexpr int16_t kReplyTimeout = 500;            // ms, set by Init
     static constexpr int kScanSlots = 8;
     static constexpr quint16 kStateBlockAddress = 0x8044;
-    static constexpr int kStateBlockLength = 14;
     static constexpr int kAddressSpace = 0x10000;            // tag memory: 0000..FFFF
     static constexpr int kCheckReplyLength = 18;
 
     explicit WDProtocol(AppContext& ctx, IWDView* view = nullptr);
-    void setView(IWDView* view) { view_ = view; }
+    void setView(IWDView* view)
+    {
+        view_ = view;
+        FamilyProtocol::setView(view);
+    }
     void setStateView(IWDStateView* view) { stateView_ = view; }
     void setOutputsView(IWDOutputsView* view) { outputsView_ = view; }
     // Today's date for the battery estimate (tests inject a fixed one).
@@ -150,12 +120,12 @@ public:
     // ---- telegrams (pure) -------------------------------------------------------------
     // "::" station head command (unless command begins with "::") & "@@" & suffix.
     static QByteArray Wrap(const QByteArray& command, int station, int head, const QByteArray& suffix);
-    QByteArray SetLKString(const QByteArray& command, const QByteArray& suffix) const;
+    QByteArray BuildTelegram(const QByteArray& command, const QByteArray& suffix) override;
     // length >= 7 and "::" first: drops "::", station, head and the last two characters,
     // returns length - 6; else 0 with the reply unchanged.
     static int16_t GetLKResultExt(QByteArray& reply, int16_t length);
     // GetLKResultExt, and after an interim "$" one further reply (the link's time-out).
-    int16_t GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption = QVariant());
+    int16_t ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption = QVariant()) override;
     // ID text -> wire form: padded left with "0" to 8, the last 8 taken, pairs reversed.
     // The same function turns a wire ID back.
     static QByteArray IDWireForm(const QByteArray& id);
@@ -173,14 +143,15 @@ public:
     static QString BuiltinErrorText(const QByteArray& code);
 
     // ---- ISystemForm operations ---------------------------------------------------------
-    Menues CommandList() const { return {}; }
-    void Init();
-    bool Check();
-    void CloseLK();
-    void StopBuffered();
-    // Data items 103 and 200..205; false (value untouched) for any other id.
-    bool PutData(int16_t id, const QVariant& value);
-    bool GetData(int16_t id, QVariant& value) const;
+    void Init(bool ethernet = false) override;
+    // Recognition; the head frame shows the type found (or NoHeadText).
+    bool Check() override;
+    void CloseLK() override;
+    void StopBuffered() override;
+    QString PollStep(const QVariant& show, const QVariant& quiet) override;
+    // The data items (WDItem); false (value untouched) for any other id.
+    bool PutData(int16_t id, const QVariant& value) override;
+    bool GetData(int16_t id, QVariant& value) const override;
     // ErrorText / NoHeadText of the current language. True when the language differs from
     // the one applied last (the window then translates its controls). Always sets the head
     // frame title (item 1, or NoHeadText).
@@ -195,6 +166,7 @@ public:
     QString GetError(const QByteArray& reply, bool withHead = true);
     // The same without the memory.
     QString ErrorLine(const QByteArray& reply, bool withHead = true) const;
+    QString StatusLine(const QByteArray& reply) const override { return ErrorLine(reply); }
 
     // ---- reads and writes -----------------------------------------------------------------
     // One read from the window's entries (Read and ID-code Read buttons).
@@ -219,8 +191,8 @@ public:
     // One poll step: the pending reply of a loop read or a scan step, the unit-state refresh,
     // and the next loop read. Returns "".
     QByteArray Poll(bool show = true, bool quiet = false, bool force = false);
-    QByteArray Poll(const QVariant& show, const QVariant& quiet);
-    // btStop: loop off, "?70", LastCommand cleared, a running scan paused.
+    // btStop: loop off, LastCommand cleared, a running scan paused at once; the "?70" goes
+    // out now, or once the link is idle when another exchange is waiting.
     void Stop();
     // btScanStart: slots from the box texts (blanks removed), ScanMode and LoopMode on.
     void ScanStart(const QStringList& slotTexts);
@@ -233,6 +205,7 @@ public:
     void GetState();
     // Sends the chosen outputs; lamps light only when the unit confirmed. True when it did.
     bool OutputSet();
+
 
     // ---- window state -------------------------------------------------------------------
     int16_t Station = 0;
@@ -254,21 +227,20 @@ public:
     std::array<bool, kScanSlots> ScanFound{};
     int16_t ScanCount = 0;
 
+    // The values of this run for the settings section; the window's close and CloseLK
+    // store them.
+    WDSettings Stored;
+
 private:
-    int16_t sendCommand(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant());
-    int16_t sendCommand(const QByteArray& command);
+    int16_t exchange(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant());
     void sendOnly(const QByteArray& command, const QVariant& logOption = QVariant());
-    int16_t receive(QByteArray& reply, const QVariant& logOption = QVariant());
-    bool readHeadError() const;
-    void showLine(const QString& text);
-    void setBusy(bool busy);
-    QString translate(const QString& key, const QString& text) const;
+    // One reply frame; 0 (and an empty reply) when none came.
+    int16_t receiveReply(QByteArray& reply, const QVariant& logOption = QVariant());
     void scanStep(bool quiet, bool show);
     QByteArray scanExchange(const QByteArray& command);
     void scanLamps();
     bool failWrite(const QByteArray& reply);
 
-    AppContext& ctx_;
     IWDView* view_ = nullptr;
     IWDStateView* stateView_ = nullptr;
     IWDOutputsView* outputsView_ = nullptr;
@@ -276,9 +248,6 @@ private:
     int16_t appliedLanguage_ = 0;
     const QString defaultErrorText_ = QStringLiteral("STATUS:");
     const QString defaultNoHeadText_ = QStringLiteral("Kein Schreib/Lesekopf vorhanden");
-    // Settings CloseLK writes only when this run gave them a value (see CloseLK).
-    std::optional<int16_t> savedHead_;
-    bool addressSet_ = false, lengthSet_ = false, tagcodeSet_ = false, modeSet_ = false;
 };
 
 } // namespace orvid

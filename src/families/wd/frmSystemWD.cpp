@@ -1,24 +1,21 @@
 #include "frmSystemWD.h"
 
 #include "WDLamp.h"
+#include "WDFields.h"
 #include "frmSystemWDIO.h"
 #include "frmSystemWDState.h"
-#include "frmSystemWDTagState.h"
+#include "families/common/frmSystemWDTagState.h"
 #include "frmSystemWDWrite.h"
 #include "frmSystemWDWriteIDCode.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
-#include "foundations/MainFrame.h"
-#include "foundations/SettingsStore.h"
 #include "foundations/Utils.h"
-#include "foundations/WindowPlacement.h"
 #include "link/LK.h"
 #include "shell/ByteTextEdit.h"
 #include "shell/ctrlList.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QFontDatabase>
@@ -27,7 +24,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -35,21 +31,9 @@
 namespace orvid {
 
 namespace {
-const char* const kHexChars = "0123456789abcdefABCDEF";
-const char* const kDigits = "0123456789";
+using WDFields::kDigits;
+using WDFields::kHexChars;
 const QString kNoLang = QStringLiteral("NOLANG");
-
-struct DepthGuard {
-    explicit DepthGuard(int& d) : depth(d) { ++depth; }
-    ~DepthGuard() { --depth; }
-    int& depth;
-};
-
-// A number as settings text: non-negative numbers get a leading blank.
-QString numberText(int n)
-{
-    return n >= 0 ? QStringLiteral(" ") + QString::number(n) : QString::number(n);
-}
 
 QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
 {
@@ -78,22 +62,17 @@ QLineEdit* makeBox(QWidget* parent, const char* name, const QString& text, int m
 } // namespace
 
 frmSystemWD::frmSystemWD(AppContext& ctx, QWidget* parent)
-    : QWidget(parent), ctx_(ctx), protocol_(std::make_unique<WDProtocol>(ctx, this))
+    : FamilyForm(ctx, QStringLiteral("frmSystemWD"), parent)
 {
-    setObjectName(QStringLiteral("frmSystemWD"));
+    auto protocol = std::make_unique<WDProtocol>(ctx, this);
+    wd_ = protocol.get();
+    setProtocol(std::move(protocol));
     setWindowTitle(QStringLiteral("ORVID-M System D"));
     buildControls();
+    setDataList(list);
     showWriteDialog = [this] { frmSystemWDWrite::ShowDialog(ctx_, this, this); };
     showWriteIDCodeDialog = [this] { frmSystemWDWriteIDCode::ShowDialog(ctx_, this, this); };
     showTagStateDialog = [this] { frmSystemWDTagState::ShowDialog(ctx_, this, this); };
-}
-
-frmSystemWD::~frmSystemWD()
-{
-    while (busyCursor_ > 0) {
-        QApplication::restoreOverrideCursor();
-        --busyCursor_;
-    }
 }
 
 void frmSystemWD::buildControls()
@@ -118,7 +97,7 @@ void frmSystemWD::buildControls()
 
     frameAccessType = makeFrame(frameHead, "frameAccessType", QStringLiteral("Zugriffsart"));
     auto* al = new QVBoxLayout(frameAccessType);
-    rdIDCode = CreateOptionArray(frameAccessType, al, QStringLiteral("rdIDCode"), AccessTypeTexts(), true,
+    rdIDCode = CreateOptionArray(frameAccessType, al, QStringLiteral("rdIDCode"), WDFields::AccessTypeTexts(), true,
                                  [this](int i) { rdIDCode_Click(i); });
     auto* idRow = new QHBoxLayout;
     lblIDCode = new QLabel(QStringLiteral("ID-Code (Hex.)"), frameAccessType);
@@ -256,36 +235,6 @@ void frmSystemWD::buildControls()
     rdDataMode[0]->setChecked(true);
 }
 
-// ---- field formatting ------------------------------------------------------------------
-
-QStringList frmSystemWD::AccessTypeTexts()
-{
-    return {QStringLiteral("alle Datenträger"), QStringLiteral("Datenträger mit ID-Code"),
-            QStringLiteral("Datenträger mit anderem ID-Code")};
-}
-
-QString frmSystemWD::FormatAddress(const QString& text)
-{
-    const qint64 v = static_cast<qint64>(Val(QStringLiteral("&H") + text)) & 0xFFFF;
-    return HexString(v, QStringLiteral("0000"));
-}
-
-QString frmSystemWD::FormatIDCode(const QString& text)
-{
-    const qint64 v = static_cast<qint64>(Val(QStringLiteral("&H") + text)) & 0xFFFFFFFFLL;
-    return HexString(v, QStringLiteral("00000000"));
-}
-
-QString frmSystemWD::FormatLength(const QString& text)
-{
-    return QString::number(CInt16(Val(text))).rightJustified(3, QLatin1Char('0'));
-}
-
-QString frmSystemWD::FormatScanCode(const QString& text)
-{
-    return text.trimmed().isEmpty() ? text : FormatIDCode(text.trimmed());
-}
-
 bool frmSystemWD::eventFilter(QObject* watched, QEvent* event)
 {
     auto* box = qobject_cast<QLineEdit*>(watched);
@@ -293,122 +242,66 @@ bool frmSystemWD::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::FocusIn) {
             SelectAllTextBox(box);
         } else if (box == txtAddress) {
-            box->setText(FormatAddress(box->text()));
+            box->setText(WDFields::FormatAddress(box->text()));
         } else if (box == txtIDCode) {
-            box->setText(FormatIDCode(box->text()));
+            box->setText(WDFields::FormatIDCode(box->text()));
         } else if (box == txtLength) {
-            box->setText(FormatLength(box->text()));
+            box->setText(WDFields::FormatLength(box->text()));
         } else if (txtScan.contains(box)) {
-            box->setText(FormatScanCode(box->text()));
+            box->setText(WDFields::FormatScanCode(box->text()));
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
-// ---- settings, load and close ----------------------------------------------------------
+// ---- load and unload ----------------------------------------------------------
 
-QString frmSystemWD::setting(const QString& key, const QString& defaultValue) const
-{
-    return ctx_.settings ? ctx_.settings->read(QString::fromLatin1(WDProtocol::kSettings), key, defaultValue)
-                         : defaultValue;
-}
-
-void frmSystemWD::writeSetting(const QString& key, const QString& value)
-{
-    if (ctx_.settings)
-        ctx_.settings->write(QString::fromLatin1(WDProtocol::kSettings), key, value);
-}
-
-void frmSystemWD::load()
+void frmSystemWD::OnLoad()
 {
     const auto index = [](const QString& text, int count) {
         const double v = Val(text);
         return v < 0 || v >= count ? 0 : static_cast<int>(v);
     };
+    const WDSettings stored = WDSettings::Load(ctx_);
     // 1. The representation goes through the data item, so the dialogs read the same one.
-    protocol_->PutData(103, CInt16(Val(setting(QStringLiteral("DataRepresentation"), QStringLiteral("0")))));
+    wd_->PutData(WDItem::DataRepresentation, CInt16(Val(*stored.DataRepresentation)));
     QVariant rep;
-    protocol_->GetData(103, rep);
+    wd_->GetData(WDItem::DataRepresentation, rep);
     const int repIndex = index(QString::number(rep.toInt()), int(rdDataMode.size()));
     SetOptionGroup(rdDataMode, repIndex);
     rdDataMode_Click(repIndex);
 
     // 5. The entries.
-    cmbHeadNumber->setCurrentIndex(index(setting(QStringLiteral("HeadNumber"), QStringLiteral("0")),
-                                         cmbHeadNumber->count()));
-    const int access = index(setting(QStringLiteral("UseIdCode"), QStringLiteral("0")), int(rdIDCode.size()));
+    cmbHeadNumber->setCurrentIndex(index(*stored.HeadNumber, cmbHeadNumber->count()));
+    const int access = index(*stored.UseIdCode, int(rdIDCode.size()));
     SetOptionGroup(rdIDCode, access);
     rdIDCode_Click(access);
-    chkLoop->setChecked(setting(QStringLiteral("LoopFlag"), QStringLiteral("0")) == QLatin1String("1"));
-    txtIDCode->setText(FormatIDCode(setting(QStringLiteral("IdCode"), QString())));
-    txtAddress->setText(FormatAddress(setting(QStringLiteral("StartAddress"), QString())));
-    txtLength->setText(FormatLength(setting(QStringLiteral("DataLength"), QString())));
+    chkLoop->setChecked(*stored.LoopFlag == QLatin1String("1"));
+    txtIDCode->setText(WDFields::FormatIDCode(*stored.IdCode));
+    txtAddress->setText(WDFields::FormatAddress(*stored.StartAddress));
+    txtLength->setText(WDFields::FormatLength(*stored.DataLength));
 
-    // 6. to 9.
     SetLanguage();
-    if (ctx_.placement)
-        ctx_.placement->RestoreWindowPos(this);
+}
+
+void frmSystemWD::OnPlaced()
+{
     if (ctx_.lk)
         ctx_.lk->EnablePolling(true);
-    loaded_ = true;
 }
 
-void frmSystemWD::Show()
-{
-    if (!loaded_)
-        load();
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
-        sub->showNormal();
-        show();
-    } else {
-        showNormal();
-    }
-    fitContainer();
-}
-
-void frmSystemWD::fitContainer()
-{
-    // The MDI frame does not follow a growing minimum size of its child by itself (the
-    // scan frame is wider than the data frame): widen it rather than cut the buttons off.
-    QWidget* host = qobject_cast<QMdiSubWindow*>(parentWidget());
-    if (!host)
-        host = this;
-    const QSize needed = host->minimumSizeHint();
-    if (host->width() < needed.width() || host->height() < needed.height())
-        host->resize(host->size().expandedTo(needed));
-}
-
-void frmSystemWD::closeHandling()
+void frmSystemWD::OnUnload()
 {
     btStop_Click();
-    writeSetting(QStringLiteral("DataRepresentation"), numberText(protocol_->DataRepresentation));
-    writeSetting(QStringLiteral("HeadNumber"), numberText(cmbHeadNumber->currentIndex()));
-    writeSetting(QStringLiteral("UseIdCode"), numberText(GetOptionGroup(rdIDCode)));
-    writeSetting(QStringLiteral("LoopFlag"), chkLoop->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    writeSetting(QStringLiteral("IdCode"), txtIDCode->text());
-    writeSetting(QStringLiteral("StartAddress"), txtAddress->text());
-    writeSetting(QStringLiteral("DataLength"), txtLength->text());
-    if (ctx_.frame)
-        ctx_.frame->setMenuChecked(MenuEntry::OrvidWindow, false);
-    if (ctx_.placement)
-        ctx_.placement->SaveWindowPos(this);
-    loaded_ = false;
-}
-
-void frmSystemWD::Unload()
-{
-    if (loaded_)
-        closeHandling();
-    hide();
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->hide();
-}
-
-void frmSystemWD::closeEvent(QCloseEvent* event)
-{
-    if (loaded_)
-        closeHandling();
-    event->accept();
+    WDSettings& stored = wd_->Stored;
+    stored.DataRepresentation = WDSettings::Number(wd_->DataRepresentation);
+    stored.HeadNumber = WDSettings::Number(cmbHeadNumber->currentIndex());
+    stored.UseIdCode = WDSettings::Number(GetOptionGroup(rdIDCode));
+    stored.LoopFlag = chkLoop->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    stored.IdCode = txtIDCode->text();
+    stored.StartAddress = txtAddress->text();
+    stored.DataLength = txtLength->text();
+    stored.Save(ctx_);
 }
 
 void frmSystemWD::SetLanguage()
@@ -420,74 +313,28 @@ void frmSystemWD::SetLanguage()
     }
     // The head frame's title is set in any case, so a recognised head type shows also
     // while the built-in German is current.
-    if (protocol_->ApplyLanguage() && ctx_.language) {
+    if (wd_->ApplyLanguage() && ctx_.language) {
         const QString section = QString::fromLatin1(WDProtocol::kSection);
         ctx_.language->TranslateControl(section, this);
         ctx_.language->TranslateForm(section, this);
     }
 }
 
-// ---- ISystemForm -----------------------------------------------------------------------
-
-bool frmSystemWD::Check()
-{
-    const bool found = protocol_->Check();
-    QVariant type;
-    if (ctx_.lk)
-        ctx_.lk->LkGetData(1, type);
-    protocol_->SetRWFrameTitle(found ? type.toString() : QString());
-    return found;
-}
-
-QString frmSystemWD::Poll(const QVariant& a, const QVariant& b)
-{
-    // A poll tick that arrives while one of this window's exchanges waits must not start
-    // reading the same reply.
-    if (actionDepth_ > 0)
-        return QString();
-    protocol_->Poll(a, b);
-    return QString();
-}
-
-void frmSystemWD::CloseLK() { protocol_->CloseLK(); }
-void frmSystemWD::Init(bool) { protocol_->Init(); }
-void frmSystemWD::PutData(int16_t id, const QVariant& value) { protocol_->PutData(id, value); }
-void frmSystemWD::GetData(int16_t id, QVariant& value) { protocol_->GetData(id, value); }
-
-QByteArray frmSystemWD::SetLKString(const QByteArray& command, const QByteArray& suffix)
-{
-    return protocol_->SetLKString(command, suffix);
-}
-
-int16_t frmSystemWD::GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption)
-{
-    return protocol_->GetLKResult(reply, length, logOption);
-}
-
-void frmSystemWD::StopBuffered() { protocol_->StopBuffered(); }
-
 void frmSystemWD::setStateWindow(frmSystemWDState* w)
 {
-    stateWindow_ = w;
-    protocol_->setStateView(w);
+    wd_->setStateView(w);
     if (w)
         w->setTarget(this);
 }
 
 void frmSystemWD::setIOWindow(frmSystemWDIO* w)
 {
-    ioWindow_ = w;
-    protocol_->setOutputsView(w);
+    wd_->setOutputsView(w);
     if (w)
         w->setTarget(this);
 }
 
 // ---- IWDView ---------------------------------------------------------------------------
-
-void frmSystemWD::ShowData(int kind, const QByteArray& label, const QByteArray& data)
-{
-    list->ShowData(kind, label, data);
-}
 
 bool frmSystemWD::LoopChecked() const { return chkLoop->isChecked(); }
 int frmSystemWD::HeadIndex() const { return qMax(0, cmbHeadNumber->currentIndex()); }
@@ -510,26 +357,12 @@ void frmSystemWD::SetScanLED(int slot, bool on)
         cirScan[slot - 1]->setLit(on);
 }
 
-void frmSystemWD::SetBusy(bool busy)
-{
-    if (busy) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        ++busyCursor_;
-    } else if (busyCursor_ > 0) {
-        QApplication::restoreOverrideCursor();
-        --busyCursor_;
-    }
-}
-
 // ---- device actions --------------------------------------------------------------------
 
-bool frmSystemWD::ExchangeRunning() const
+bool frmSystemWD::refuseWhileBusy()
 {
-    return actionDepth_ > 0 || (ctx_.lk && ctx_.lk->Busy());
-}
-
-bool frmSystemWD::refuseWhenBusy()
-{
+    // The dialogs run their exchanges in scopes of their own; opening one while another
+    // exchange waits would only have it refused later.
     if (!ExchangeRunning())
         return false;
     QApplication::beep();
@@ -538,10 +371,8 @@ bool frmSystemWD::refuseWhenBusy()
 
 void frmSystemWD::GetTagState(ITagStateView& view)
 {
-    if (refuseWhenBusy())
-        return;
-    DepthGuard guard(actionDepth_);
-    protocol_->GetTagState(view);
+    if (ExchangeScope scope{wd_->Exchanges()})
+        wd_->GetTagState(view);
 }
 
 WDEntries frmSystemWD::Entries() const
@@ -551,34 +382,28 @@ WDEntries frmSystemWD::Entries() const
     e.accessType = AccessType();
     e.idCode = txtIDCode->text();
     e.address = txtAddress->text();
-    e.lastData = protocol_->LastDataRead();
-    e.dataRepresentation = protocol_->DataRepresentation;
+    e.lastData = wd_->LastDataRead();
+    e.dataRepresentation = wd_->DataRepresentation;
     return e;
 }
 
 bool frmSystemWD::WriteTag(bool isData, int16_t head, int16_t accessType, const QString& idCode,
                            quint16 address, int length, const QByteArray& data)
 {
-    if (refuseWhenBusy())
-        return false;
-    DepthGuard guard(actionDepth_);
-    return protocol_->WriteTag(isData, head, accessType, idCode, address, length, data);
+    ExchangeScope scope(wd_->Exchanges());
+    return scope && wd_->WriteTag(isData, head, accessType, idCode, address, length, data);
 }
 
 void frmSystemWD::GetState()
 {
-    if (refuseWhenBusy())
-        return;
-    DepthGuard guard(actionDepth_);
-    protocol_->GetState();
+    if (ExchangeScope scope{wd_->Exchanges()})
+        wd_->GetState();
 }
 
 bool frmSystemWD::OutputSet()
 {
-    if (refuseWhenBusy())
-        return false;
-    DepthGuard guard(actionDepth_);
-    return protocol_->OutputSet();
+    ExchangeScope scope(wd_->Exchanges());
+    return scope && wd_->OutputSet();
 }
 
 // ---- handlers --------------------------------------------------------------------------
@@ -589,7 +414,7 @@ void frmSystemWD::leaveScan()
     // pause a running scan, also when the action itself is then refused: the user has left
     // the scan either way. The scan's loop ends with it (otherwise every poll tick would go
     // on re-sending the scan's last read); a data loop is the handler's business.
-    if (protocol_->ScanMode)
+    if (wd_->ScanMode)
         btScanPause_Click();
     EnableScan(false);
 }
@@ -597,28 +422,28 @@ void frmSystemWD::leaveScan()
 void frmSystemWD::btRead_Click()
 {
     leaveScan();
-    if (refuseWhenBusy())
+    ExchangeScope scope(wd_->Exchanges());
+    if (!scope)
         return;
-    DepthGuard guard(actionDepth_);
-    protocol_->LoopMode = false;
-    protocol_->ReadData(true);
+    wd_->LoopMode = false;
+    wd_->ReadData(true);
 }
 
 void frmSystemWD::btIdCodeRead_Click()
 {
     leaveScan();
-    if (refuseWhenBusy())
+    ExchangeScope scope(wd_->Exchanges());
+    if (!scope)
         return;
-    DepthGuard guard(actionDepth_);
-    protocol_->LoopMode = false;
-    protocol_->ReadData(false);
+    wd_->LoopMode = false;
+    wd_->ReadData(false);
 }
 
 void frmSystemWD::btWrite_Click()
 {
     leaveScan();
-    protocol_->LoopMode = false;
-    if (refuseWhenBusy())
+    wd_->LoopMode = false;
+    if (refuseWhileBusy())
         return;
     if (showWriteDialog)
         showWriteDialog();
@@ -627,7 +452,7 @@ void frmSystemWD::btWrite_Click()
 void frmSystemWD::btIdCodeWrite_Click()
 {
     leaveScan();
-    if (refuseWhenBusy())
+    if (refuseWhileBusy())
         return;
     if (showWriteIDCodeDialog)
         showWriteIDCodeDialog();
@@ -635,7 +460,7 @@ void frmSystemWD::btIdCodeWrite_Click()
 
 void frmSystemWD::btTagInfo_Click()
 {
-    if (refuseWhenBusy())
+    if (refuseWhileBusy())
         return;
     if (showTagStateDialog)
         showTagStateDialog();
@@ -643,33 +468,23 @@ void frmSystemWD::btTagInfo_Click()
 
 void frmSystemWD::btCodeScan_Click()
 {
-    protocol_->LoopMode = false;
+    wd_->LoopMode = false;
     EnableScan(true);
 }
 
 void frmSystemWD::btStop_Click()
 {
-    protocol_->LoopMode = false;
-    // Inside another exchange's wait the loop and scan end at its next step; the unit is
-    // stopped by the "?70" that precedes every next command.
-    if (!ExchangeRunning()) {
-        DepthGuard guard(actionDepth_);
-        protocol_->StopBuffered();
-    }
-    protocol_->LastCommand.clear();
-    if (protocol_->ScanMode)
-        btScanPause_Click();
+    // Inside another exchange's wait the loop and scan end at its next step.
+    const bool scanning = wd_->ScanMode;
+    wd_->Stop();
+    if (scanning)
+        unlockScan(true);
 }
 
 void frmSystemWD::btClear_Click()
 {
     list->Clear();
-    protocol_->ClearScan();
-    // The slots are empty whatever the protocol layer left in the boxes and lamps.
-    for (int i = 0; i < txtScan.size(); ++i) {
-        txtScan[i]->clear();
-        cirScan[i]->setLit(false);
-    }
+    wd_->ClearScan();
 }
 
 void frmSystemWD::btScanStart_Click()
@@ -679,18 +494,22 @@ void frmSystemWD::btScanStart_Click()
         codes.append(box->text().trimmed());
         box->setReadOnly(true);
     }
-    protocol_->ScanStart(codes);
+    wd_->ScanStart(codes);
     btScanPause->setEnabled(true);
     btScanStart->setEnabled(false);
 }
 
 void frmSystemWD::btScanPause_Click()
 {
-    for (int i = 0; i < txtScan.size(); ++i) {
-        txtScan[i]->setReadOnly(false);
-        cirScan[i]->setLit(false);
-    }
-    protocol_->ScanPause();
+    unlockScan(true);
+}
+
+void frmSystemWD::unlockScan(bool endLoop)
+{
+    // The protocol puts the lamps out; the boxes take typing again.
+    for (QLineEdit* box : txtScan)
+        box->setReadOnly(false);
+    wd_->ScanPause(endLoop);
     btScanPause->setEnabled(false);
     btScanStart->setEnabled(true);
 }
@@ -706,17 +525,10 @@ void frmSystemWD::EnableScan(bool enable)
         frameTagScan->setVisible(false);
         frameTagData->setVisible(true);
     }
-    if (enable && loaded_)
+    if (enable && Loaded())
         fitContainer();
-    if (!enable) {
-        for (int i = 0; i < txtScan.size(); ++i) {
-            txtScan[i]->setReadOnly(false);
-            cirScan[i]->setLit(false);
-        }
-        protocol_->ScanPause(false);
-        btScanPause->setEnabled(false);
-        btScanStart->setEnabled(true);
-    }
+    if (!enable)
+        unlockScan(false);
 }
 
 bool frmSystemWD::ScanFrameShown() const
@@ -732,7 +544,7 @@ void frmSystemWD::rdIDCode_Click(int index)
 
 void frmSystemWD::rdDataMode_Click(int index)
 {
-    protocol_->PutData(103, index);
+    wd_->PutData(WDItem::DataRepresentation, index);
     list->Format(index + 1);
 }
 

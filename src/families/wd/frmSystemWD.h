@@ -2,21 +2,21 @@
 // The window of the microwave system D (system entry 6): antenna, access type, ID code,
 // address and length entries, reads once or in a loop, the data and ID-code write dialogs,
 // the tag-state window, and the eight-slot ID-code scan. The telegram work is done by
-// WDProtocol; this window is its view and the link's ISystemForm for the entry.
+// WDProtocol; this window (a FamilyForm) is its view and the link's ISystemForm for the
+// entry, and holds its controls, its view methods and its handlers.
 //
-// Every device action started here is refused (with a beep) while another exchange is
-// still waiting, whether the link runs it or this window does: a click arriving inside a
-// wait would otherwise nest a second exchange into the first one.
+// Every device action started here runs in an ExchangeScope: it is refused (with a beep)
+// while another exchange is still waiting, whether the link runs it or this window does,
+// since a click arriving inside a wait would otherwise nest a second exchange into the
+// first one.
 
 #include "WDDialogTargets.h"
 #include "WDProtocol.h"
-#include "foundations/AppContext.h"
-#include "link/LinkInterfaces.h"
+#include "families/common/FamilyForm.h"
 
 #include <QList>
 #include <QStringList>
-#include <QWidget>
-#include <memory>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -25,7 +25,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QStackedWidget;
 
 namespace orvid {
 
@@ -34,8 +33,7 @@ class WDLamp;
 class frmSystemWDState;
 class frmSystemWDIO;
 
-class frmSystemWD : public QWidget,
-                    public ISystemForm,
+class frmSystemWD : public FamilyForm,
                     public IWDView,
                     public ITagStateProvider,
                     public IWDWriteTarget,
@@ -43,34 +41,16 @@ class frmSystemWD : public QWidget,
     Q_OBJECT
 public:
     explicit frmSystemWD(AppContext& ctx, QWidget* parent = nullptr);
-    ~frmSystemWD() override;
 
-    WDProtocol& protocol() { return *protocol_; }
+    WDProtocol& protocol() const { return *wd_; }
     // The unit-state and outputs windows this window fills (null: not built).
     void setStateWindow(frmSystemWDState* w);
     void setIOWindow(frmSystemWDIO* w);
 
-    // IToolWindow
-    QString Name() const override { return objectName(); }
-    bool Loaded() const override { return loaded_; }
-    void Show() override;
-    void Unload() override;
     void SetLanguage() override;
-
-    // ISystemForm
-    Menues CommandList() override { return protocol_->CommandList(); }
-    bool Check() override;
-    QString Poll(const QVariant& a = QVariant(), const QVariant& b = QVariant()) override;
-    void CloseLK() override;
-    void Init(bool ethernet = false) override;
-    void PutData(int16_t id, const QVariant& value) override;
-    void GetData(int16_t id, QVariant& value) override;
-    QByteArray SetLKString(const QByteArray& command, const QByteArray& suffix) override;
-    int16_t GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption) override;
-    void StopBuffered() override;
+    using FamilyForm::Loaded;
 
     // IWDView
-    void ShowData(int kind, const QByteArray& label, const QByteArray& data) override;
     bool LoopChecked() const override;
     int HeadIndex() const override;
     int AccessType() const override;
@@ -80,7 +60,6 @@ public:
     void SetRWFrameTitle(const QString& title) override;
     void SetScanText(int slot, const QString& code) override;
     void SetScanLED(int slot, bool on) override;
-    void SetBusy(bool busy) override;
 
     // ITagStateProvider
     void GetTagState(ITagStateView& view) override;
@@ -95,17 +74,6 @@ public:
     // Shows the scan frame (true) or the data frame (false); false also ends the scan.
     void EnableScan(bool enable);
     bool ScanFrameShown() const;
-    // True while a device exchange runs (the link's or one this window started).
-    bool ExchangeRunning() const;
-
-    // Field formatting as on leaving the boxes.
-    static QString FormatAddress(const QString& text);
-    static QString FormatIDCode(const QString& text);
-    static QString FormatLength(const QString& text);
-    static QString FormatScanCode(const QString& text);
-    // The options of rdIDCode: which tags an access takes (this window and the data
-    // write dialog).
-    static QStringList AccessTypeTexts();
 
     // Controls (objectNames as the names of the members).
     QGroupBox* frameHead = nullptr;
@@ -160,29 +128,21 @@ public:
     std::function<void()> showTagStateDialog;
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    void OnLoad() override;
+    void OnPlaced() override;
+    void OnUnload() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
-    void load();
-    void closeHandling();
-    void fitContainer();
     void leaveScan();
+    void unlockScan(bool endLoop);
+    bool refuseWhileBusy();
     void rdIDCode_Click(int index);
     void rdDataMode_Click(int index);
-    bool refuseWhenBusy();
-    QString setting(const QString& key, const QString& defaultValue) const;
-    void writeSetting(const QString& key, const QString& value);
 
-    AppContext& ctx_;
-    std::unique_ptr<WDProtocol> protocol_;
-    frmSystemWDState* stateWindow_ = nullptr;
-    frmSystemWDIO* ioWindow_ = nullptr;
-    bool loaded_ = false;
+    WDProtocol* wd_ = nullptr;   // owned by the window base
     bool languageStored_ = false;
-    int actionDepth_ = 0;     // a device action of this window runs
-    int busyCursor_ = 0;
 };
 
 } // namespace orvid

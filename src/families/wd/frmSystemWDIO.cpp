@@ -1,6 +1,7 @@
 #include "frmSystemWDIO.h"
 
 #include "WDLamp.h"
+#include "WDSettings.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -9,7 +10,7 @@
 namespace orvid {
 
 frmSystemWDIO::frmSystemWDIO(AppContext& ctx, QWidget* parent)
-    : WDLampWindow(ctx, "frmSystemWDIO", QStringLiteral("Ausgänge"), "IOAutoMode", MenuEntry::IO, parent)
+    : WDLampWindow(ctx, "frmSystemWDIO", QStringLiteral("Ausgänge"), WDSettings::kIOAutoMode, MenuEntry::IO, parent)
 {
     frameOutput = new QGroupBox(QStringLiteral("Ausgänge"), this);
     frameOutput->setObjectName(QStringLiteral("frameOutput"));

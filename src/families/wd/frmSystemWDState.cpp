@@ -1,6 +1,7 @@
 #include "frmSystemWDState.h"
 
 #include "WDLamp.h"
+#include "WDSettings.h"
 #include "link/LK.h"
 
 #include <QGridLayout>
@@ -17,7 +18,7 @@ const char* const kStateTexts[frmSystemWDState::kStates] = {
 } // namespace
 
 frmSystemWDState::frmSystemWDState(AppContext& ctx, QWidget* parent)
-    : WDLampWindow(ctx, "frmSystemWDState", QStringLiteral("Status"), "StateAutoMode", MenuEntry::State, parent)
+    : WDLampWindow(ctx, "frmSystemWDState", QStringLiteral("Status"), WDSettings::kStateAutoMode, MenuEntry::State, parent)
 {
     frameState = new QGroupBox(this);
     frameState->setObjectName(QStringLiteral("frameState"));

@@ -1,12 +1,10 @@
 #include "frmSystemWDWrite.h"
 
-#include "frmSystemWD.h"
+#include "WDFields.h"
+#include "WDProtocol.h"
 #include "foundations/ControlUtils.h"
-#include "foundations/Help.h"
 #include "foundations/Language.h"
 #include "foundations/Utils.h"
-#include "foundations/WindowPlacement.h"
-#include "link/LK.h"
 #include "shell/ByteTextEdit.h"
 
 #include <QComboBox>
@@ -24,7 +22,7 @@ namespace orvid {
 
 namespace {
 constexpr int kHelpContext = 2550;
-const char* const kHexChars = "0123456789abcdefABCDEF";
+using WDFields::kHexChars;
 constexpr int kTagMemory = WDProtocol::kAddressSpace;
 
 QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
@@ -35,7 +33,10 @@ QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
 }
 } // namespace
 
-WDAccessDialog::WDAccessDialog(AppContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {}
+WDAccessDialog::WDAccessDialog(AppContext& ctx, const char* name, const QString& title, QWidget* parent)
+    : FamilyDialog(ctx, name, title, parent)
+{
+}
 
 QGroupBox* WDAccessDialog::buildHead(const QStringList& heads)
 {
@@ -72,34 +73,15 @@ QGroupBox* WDAccessDialog::buildAccess(const QString& title, const QStringList& 
 
 void WDAccessDialog::buildButtons(QBoxLayout* top, const QString& okText, int helpContext)
 {
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btOk = new QPushButton(okText, this);
-    btOk->setObjectName(QStringLiteral("btOk"));
-    btOk->setDefault(true);
-    btCancel = new QPushButton(QStringLiteral("&Abbruch"), this);
-    btCancel->setObjectName(QStringLiteral("btCancel"));
-    btHelp = new QPushButton(QStringLiteral("&Hilfe"), this);
-    btHelp->setObjectName(QStringLiteral("btHelp"));
-    buttons->addWidget(btOk);
-    buttons->addWidget(btCancel);
-    buttons->addWidget(btHelp);
-    top->addLayout(buttons);
-    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btHelp, &QPushButton::clicked, this, [this, helpContext] { ShowHelp(ctx_, helpContext); });
+    const ButtonRow row = addButtonRow(top, "btOk", okText, helpContext);
+    btOk = row.ok;
+    btCancel = row.cancel;
+    btHelp = row.help;
 }
 
 IWDWriteTarget* WDAccessDialog::target() const
 {
-    if (target_)
-        return target_;
-    return ctx_.lk ? dynamic_cast<IWDWriteTarget*>(ctx_.lk->CurrentWindow()) : nullptr;
-}
-
-void WDAccessDialog::SetLanguage()
-{
-    if (ctx_.language)
-        ctx_.language->ApplyWindowLanguage(this);
+    return target_ ? target_ : currentAs<IWDWriteTarget>();
 }
 
 WDEntries WDAccessDialog::loadEntries()
@@ -117,9 +99,7 @@ WDEntries WDAccessDialog::loadEntries()
 void WDAccessDialog::finishLoad()
 {
     SetLanguage();
-    adjustSize();
-    if (ctx_.placement)
-        ctx_.placement->CenterForm(this);
+    fitAndCentre();
 }
 
 void WDAccessDialog::rdIDCode_Click(int index)
@@ -128,10 +108,9 @@ void WDAccessDialog::rdIDCode_Click(int index)
     txtIDCode->setEnabled(index != 0);
 }
 
-frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent) : WDAccessDialog(ctx, parent)
+frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent)
+    : WDAccessDialog(ctx, "frmSystemWDWrite", QStringLiteral("Daten schreiben"), parent)
 {
-    setObjectName(QStringLiteral("frmSystemWDWrite"));
-    setWindowTitle(QStringLiteral("Daten schreiben"));
     auto* top = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
 
@@ -144,21 +123,21 @@ frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent) : WDAccessD
     (new QHBoxLayout(frameAddress))->addWidget(txtAddress);
     grid->addWidget(frameAddress, 1, 0);
 
-    grid->addWidget(buildAccess(QStringLiteral("Zugriffsart"), frmSystemWD::AccessTypeTexts()), 0, 1, 2, 1);
+    grid->addWidget(buildAccess(QStringLiteral("Zugriffsart"), WDFields::AccessTypeTexts()), 0, 1, 2, 1);
     top->addLayout(grid);
 
     frameData = makeFrame(this, "frameData", QStringLiteral("Daten"));
     auto* dl = new QVBoxLayout(frameData);
-    txtData = ByteTextEdit::CreateBox(frameData, 48, true);
-    dl->addWidget(txtData);
     auto* rl = new QHBoxLayout;
-    rdDataMode = ByteTextEdit::CreateOptions(frameData, rl);
+    // Typing is not held to the representation here: a wrong character is shown by
+    // message 20 on OK or on a switch, with the character selected.
+    const DataBox box = addDataBox(frameData, dl, frameData, rl, 48, true, ByteTextEdit::AnyTyping);
+    txtData = box.box;
+    rdDataMode = box.options;
+    data_ = box.edit;
     rl->addStretch(1);
     dl->addLayout(rl);
     top->addWidget(frameData);
-    // Typing is not held to the representation here: a wrong character is shown by
-    // message 20 on OK or on a switch, with the character selected.
-    data_ = new ByteTextEdit(ctx_, txtData, rdDataMode, ByteTextEdit::AnyTyping, this);
 
     buildButtons(top, QStringLiteral("&OK"), kHelpContext);
 
@@ -174,7 +153,7 @@ frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent) : WDAccessD
 void frmSystemWDWrite::Load()
 {
     const WDEntries entries = loadEntries();
-    txtAddress->setText(frmSystemWD::FormatAddress(entries.address));
+    txtAddress->setText(WDFields::FormatAddress(entries.address));
     // With the text still empty the option's click only takes the new representation.
     txtData->clear();
     data_->setRepresentation(entries.dataRepresentation);
@@ -194,9 +173,9 @@ bool frmSystemWDWrite::eventFilter(QObject* watched, QEvent* event)
         SelectAllTextBox(box);
     } else if (box && event->type() == QEvent::FocusOut) {
         if (box == txtIDCode)
-            box->setText(frmSystemWD::FormatIDCode(box->text()));
+            box->setText(WDFields::FormatIDCode(box->text()));
         else if (box == txtAddress)
-            box->setText(frmSystemWD::FormatAddress(box->text()));
+            box->setText(WDFields::FormatAddress(box->text()));
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -206,7 +185,7 @@ void frmSystemWDWrite::btOk_Click()
     QByteArray data;
     if (!data_->bytes(&data))
         return;
-    txtAddress->setText(frmSystemWD::FormatAddress(txtAddress->text()));
+    txtAddress->setText(WDFields::FormatAddress(txtAddress->text()));
     const auto address = static_cast<quint16>(static_cast<qint64>(Val(QStringLiteral("&H") + txtAddress->text())) & 0xFFFF);
     IWDWriteTarget* t = target();
     // Bytes past the end of the tag memory cannot be written: refuse before anything goes

@@ -8,7 +8,7 @@
 // unchanged whichever representation it was shown in, and typed text goes out as typed.
 
 #include "WDDialogTargets.h"
-#include "foundations/AppContext.h"
+#include "families/common/FamilyDialog.h"
 
 #include <QDialog>
 #include <QList>
@@ -26,15 +26,14 @@ namespace orvid {
 
 class ByteTextEdit;
 
-// What the two write dialogs of system D share: the window they write through, the
-// antenna and the access type with its ID code (taken from that window's entries) and
-// the OK/Cancel/Help row. Each dialog builds the parts where it shows them, since the
-// order of building is the tab order.
-class WDAccessDialog : public QDialog {
+// What the two write dialogs of system D share besides the family dialog: the window they
+// write through, and the antenna and the access type with its ID code (taken from that
+// window's entries). Each dialog builds the parts where it shows them, since the order of
+// building is the tab order.
+class WDAccessDialog : public FamilyDialog {
     Q_OBJECT
 public:
     void setTarget(IWDWriteTarget* target) { target_ = target; }
-    void SetLanguage();
 
     QGroupBox* frameHeadNumber = nullptr;
     QComboBox* cmbHeadNumber = nullptr;
@@ -47,15 +46,14 @@ public:
     QPushButton* btHelp = nullptr;
 
 protected:
-    WDAccessDialog(AppContext& ctx, QWidget* parent);
+    WDAccessDialog(AppContext& ctx, const char* name, const QString& title, QWidget* parent);
 
     // frameHeadNumber holding cmbHeadNumber with the given heads.
     QGroupBox* buildHead(const QStringList& heads);
     // frameAccessType: the options rdIDCode, then lblIdCode with txtIDCode (hex only,
     // formatted by the dialog's event filter); the first option is checked.
     QGroupBox* buildAccess(const QString& title, const QStringList& options);
-    // The button row at the foot of top: Cancel rejects, Help shows helpContext; the
-    // dialog connects OK.
+    // The OK/Cancel/Help row at the foot of top; the dialog connects OK.
     void buildButtons(QBoxLayout* top, const QString& okText, int helpContext);
     // The entries of the target (defaults without one), antenna, access type and ID
     // code taken over.
@@ -64,8 +62,6 @@ protected:
     void finishLoad();
     // The target given, else the link's current window when it takes writes.
     IWDWriteTarget* target() const;
-
-    AppContext& ctx_;
 
 private:
     void rdIDCode_Click(int index);

@@ -1,11 +1,9 @@
 #include "frmSystemWDWriteIDCode.h"
 
 #include "WDProtocol.h"
-#include "frmSystemWD.h"
+#include "WDFields.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
-#include "foundations/WindowPlacement.h"
-#include "link/LK.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -19,7 +17,7 @@ namespace orvid {
 
 namespace {
 constexpr int kHelpContext = 2600;
-const char* const kHexChars = "0123456789abcdefABCDEF";
+using WDFields::kHexChars;
 } // namespace
 
 QString& frmSystemWDWriteIDCode::RememberedIDCode()
@@ -29,10 +27,8 @@ QString& frmSystemWDWriteIDCode::RememberedIDCode()
 }
 
 frmSystemWDWriteIDCode::frmSystemWDWriteIDCode(AppContext& ctx, QWidget* parent)
-    : WDAccessDialog(ctx, parent)
+    : WDAccessDialog(ctx, "frmSystemWDWriteIDCode", QStringLiteral("ID-Code schreiben"), parent)
 {
-    setObjectName(QStringLiteral("frmSystemWDWriteIDCode"));
-    setWindowTitle(QStringLiteral("ID-Code schreiben"));
     auto* top = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
 
@@ -78,13 +74,13 @@ bool frmSystemWDWriteIDCode::eventFilter(QObject* watched, QEvent* event)
     if (box && event->type() == QEvent::FocusIn)
         SelectAllTextBox(box);
     else if (box && event->type() == QEvent::FocusOut)
-        box->setText(frmSystemWD::FormatIDCode(box->text()));
+        box->setText(WDFields::FormatIDCode(box->text()));
     return QDialog::eventFilter(watched, event);
 }
 
 void frmSystemWDWriteIDCode::btOk_Click()
 {
-    txtIDCodeWrite->setText(frmSystemWD::FormatIDCode(txtIDCodeWrite->text()));
+    txtIDCodeWrite->setText(WDFields::FormatIDCode(txtIDCodeWrite->text()));
     const auto access = static_cast<int16_t>(GetOptionGroup(rdIDCode));
     RememberedIDCode() = txtIDCodeWrite->text();
     // The tag keeps the code with its bytes in reverse order.

@@ -1,8 +1,5 @@
 #include "frmSystemWDTagState.h"
 
-#include "foundations/Language.h"
-#include "foundations/WindowPlacement.h"
-#include "link/LK.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -39,10 +36,8 @@ QLabel* makeValue(QWidget* parent, const char* name, const QString& text = QStri
 } // namespace
 
 frmSystemWDTagState::frmSystemWDTagState(AppContext& ctx, QWidget* parent)
-    : QDialog(parent), ctx_(ctx)
+    : FamilyDialog(ctx, "frmSystemWDTagState", QStringLiteral("Datenträger Status"), parent)
 {
-    setObjectName(QStringLiteral("frmSystemWDTagState"));
-    setWindowTitle(QStringLiteral("Datenträger Status"));
     auto* top = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     lblIDCode = makeLabel(this, "lblIDCode", QStringLiteral("ID Code"));
@@ -130,9 +125,7 @@ void frmSystemWDTagState::Reload()
 {
     // Whatever the last exchange left in the label is not this reading's outcome.
     lblState->clear();
-    ITagStateProvider* provider = provider_;
-    if (!provider && ctx_.lk)
-        provider = dynamic_cast<ITagStateProvider*>(ctx_.lk->CurrentWindow());
+    ITagStateProvider* provider = provider_ ? provider_ : currentAs<ITagStateProvider>();
     if (!provider) {
         TagStateDisplay nothing;
         ShowTagState(nothing);
@@ -143,19 +136,11 @@ void frmSystemWDTagState::Reload()
     QApplication::restoreOverrideCursor();
 }
 
-void frmSystemWDTagState::SetLanguage()
-{
-    if (ctx_.language)
-        ctx_.language->ApplyWindowLanguage(this);
-}
-
 void frmSystemWDTagState::Load()
 {
     Reload();
     SetLanguage();
-    adjustSize();
-    if (ctx_.placement)
-        ctx_.placement->CenterForm(this);
+    fitAndCentre();
 }
 
 void frmSystemWDTagState::ShowDialog(AppContext& ctx, QWidget* parent, ITagStateProvider* provider)

@@ -4,10 +4,8 @@
 // current system window to fill it, through ITagStateProvider, when it opens and on
 // btReload; the system D window and the interface-unit window both provide it.
 
+#include "FamilyDialog.h"
 #include "TagStateView.h"
-#include "foundations/AppContext.h"
-
-#include <QDialog>
 
 class QLabel;
 class QFrame;
@@ -15,7 +13,7 @@ class QPushButton;
 
 namespace orvid {
 
-class frmSystemWDTagState : public QDialog, public ITagStateView {
+class frmSystemWDTagState : public FamilyDialog, public ITagStateView {
     Q_OBJECT
 public:
     explicit frmSystemWDTagState(AppContext& ctx, QWidget* parent = nullptr);
@@ -28,7 +26,6 @@ public:
 
     // Form_Load: asks the provider for the state, then texts and centring.
     void Load();
-    void SetLanguage();
     // btReload: asks the current system window again.
     void Reload();
 
@@ -54,7 +51,6 @@ public:
     QPushButton* btOk = nullptr;
 
 private:
-    AppContext& ctx_;
     ITagStateProvider* provider_ = nullptr;
 };
 

@@ -1,6 +1,5 @@
 // The microwave system D dialogs and small windows without a device: the data and ID-code
-// write dialogs against a recording write target, the tag-state window against a scripted
-// provider, and the unit-state and outputs windows with their settings.
+// write dialogs against a recording write target, and the unit-state and outputs windows with their settings.
 
 #include "support/FakeShell.h"
 #include "support/TestContext.h"
@@ -8,7 +7,6 @@
 #include "families/wd/WDLamp.h"
 #include "families/wd/frmSystemWDIO.h"
 #include "families/wd/frmSystemWDState.h"
-#include "families/wd/frmSystemWDTagState.h"
 #include "families/wd/frmSystemWDWrite.h"
 #include "families/wd/frmSystemWDWriteIDCode.h"
 #include "link/LK.h"
@@ -283,87 +281,6 @@ TEST_F(WDDialogTest, NewIdCodeGoesOutWithItsBytesReversedAndIsRemembered)
     EXPECT_EQ(target.calls[1].data, QByteArray("AB000000"));
     EXPECT_EQ(target.calls[1].access, 0);
     EXPECT_EQ(frmSystemWDWriteIDCode::RememberedIDCode(), QStringLiteral("000000AB"));
-}
-
-// ---- tag-state window ----------------------------------------------------------------------
-
-class ScriptedProvider : public ITagStateProvider {
-public:
-    void GetTagState(ITagStateView& view) override
-    {
-        ++calls;
-        for (const TagStateDisplay& d : displays)
-            view.ShowTagState(d);
-    }
-    QList<TagStateDisplay> displays;
-    int calls = 0;
-};
-
-TagStateDisplay goodDisplay(double remaining)
-{
-    TagStateDisplay d;
-    d.valid = true;
-    d.idCode = QStringLiteral("12345678");
-    d.date = QStringLiteral("05/99");
-    d.cycles = QStringLiteral("4000000000");
-    d.ledOff = QStringLiteral("1h 2min 3sec 4ms ");
-    d.ledOn = QStringLiteral("0h 0min 0sec 0ms ");
-    d.remaining = remaining;
-    d.battery = QString::number(remaining, 'f', 1) + QLatin1Char('%');
-    return d;
-}
-
-TEST_F(WDDialogTest, TagStateShowsTheLastAnswerAndClampsTheBattery)
-{
-    ScriptedProvider provider;
-    TagStateDisplay failed;
-    failed.state = QStringLiteral(" 40 - Kein Datenträger");
-    provider.displays = {failed, goodDisplay(50)};
-    frmSystemWDTagState w(ctx());
-    w.setProvider(&provider);
-    w.Load();
-    EXPECT_EQ(provider.calls, 1);
-    EXPECT_EQ(w.windowTitle(), QStringLiteral("Datenträger Status"));
-    EXPECT_EQ(w.btReload->text(), QStringLiteral("&Aktualisieren"));
-    EXPECT_TRUE(w.lblState->text().isEmpty());
-    EXPECT_EQ(w.lblCIdCode->text(), QStringLiteral("12345678"));
-    EXPECT_EQ(w.lblCDate->text(), QStringLiteral("05/99"));
-    EXPECT_EQ(w.lblCCycle->text(), QStringLiteral("4000000000"));
-    EXPECT_EQ(w.lblCLEDOff->text(), QStringLiteral("1h 2min 3sec 4ms "));
-    EXPECT_EQ(w.lblCBattery->text(), QStringLiteral("50.0%"));
-    const int half = w.shpBattery->width();
-    EXPECT_GT(half, w.picBattery->width() / 2 - 1);
-    EXPECT_LT(half, w.picBattery->width());
-
-    // More than a full battery (a production date ahead of the clock) stays in the box.
-    provider.displays = {goodDisplay(180)};
-    w.btReload->click();
-    EXPECT_EQ(provider.calls, 2);
-    EXPECT_EQ(w.shpBattery->width(), w.picBattery->width());
-    EXPECT_EQ(w.lblCBattery->text(), QStringLiteral("100.0%"));
-
-    // A failed read empties the values; the error is this reading's.
-    provider.displays = {failed};
-    w.btReload->click();
-    EXPECT_EQ(w.lblState->text(), failed.state);
-    for (QLabel* l : {w.lblCIdCode, w.lblCDate, w.lblCCycle, w.lblCLEDOff, w.lblCLEDOn})
-        EXPECT_TRUE(l->text().isEmpty()) << l->objectName().toStdString();
-    EXPECT_EQ(w.lblCBattery->text(), QStringLiteral("0.0 %"));
-    EXPECT_EQ(w.shpBattery->width(), 0);
-
-    // A provider that shows nothing leaves no old error behind.
-    provider.displays.clear();
-    w.btReload->click();
-    EXPECT_TRUE(w.lblState->text().isEmpty());
-}
-
-TEST_F(WDDialogTest, TagStateWithoutASystemShowsNothing)
-{
-    frmSystemWDTagState w(ctx());
-    w.Load();
-    EXPECT_TRUE(w.lblCIdCode->text().isEmpty());
-    EXPECT_EQ(w.lblCBattery->text(), QStringLiteral("0.0 %"));
-    EXPECT_EQ(w.shpBattery->width(), 0);
 }
 
 // ---- unit-state and outputs windows ----------------------------------------------------------

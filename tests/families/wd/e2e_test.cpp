@@ -4,8 +4,9 @@
 // the outputs.
 
 #include "sim/SimWD.h"
-#include "support/FakeShell.h"
-#include "support/TestContext.h"
+#include "support/FamilyFixture.h"
+#include "support/PortDrain.h"
+#include "support/ProtocolForm.h"
 
 #include "families/wd/WDProtocol.h"
 #include "link/LK.h"
@@ -23,44 +24,26 @@ namespace orvid::test {
 namespace {
 
 // The system D window as far as the link and the telegram layer see it.
-class WDForm final : public ISystemForm,
+class WDForm final : public ProtocolForm,
                      public IWDView,
                      public IWDStateView,
                      public IWDOutputsView,
                      public ITagStateView {
 public:
-    explicit WDForm(AppContext& ctx) : proto(ctx, this)
+    // The layer is built after the base that keeps a reference to it; the base does not
+    // use it before.
+    explicit WDForm(AppContext& ctx) : ProtocolForm(proto, QStringLiteral("frmSystemWD")), proto(ctx, this)
     {
         proto.setStateView(this);
         proto.setOutputsView(this);
         proto.clock = [] { return QDate(2000, 5, 15); };
     }
 
-    // ISystemForm
-    QString Name() const override { return QStringLiteral("frmSystemWD"); }
-    bool Loaded() const override { return stateLoaded; }   // (IWDStateView shares it)
-    void Show() override {}
-    void Unload() override {}
+    // The link's view (ProtocolForm) and the state window's share one answer.
+    bool Loaded() const override { return stateLoaded; }
     void SetLanguage() override { proto.ApplyLanguage(); }
-    Menues CommandList() override { return proto.CommandList(); }
-    bool Check() override { return proto.Check(); }
-    QString Poll(const QVariant& a, const QVariant& b) override
-    {
-        return QString::fromLatin1(proto.Poll(a, b));
-    }
-    void CloseLK() override { proto.CloseLK(); }
-    void Init(bool) override { proto.Init(); }
-    void PutData(int16_t id, const QVariant& v) override { proto.PutData(id, v); }
-    void GetData(int16_t id, QVariant& v) override { proto.GetData(id, v); }
-    QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return proto.SetLKString(c, s); }
-    int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant& log) override { return proto.GetLKResult(r, n, log); }
-    void StopBuffered() override { proto.StopBuffered(); }
 
     // IWDView
-    void ShowData(int kind, const QByteArray& label, const QByteArray& data) override
-    {
-        lines.append(QByteArray::number(kind) + "|" + label + "|" + data);
-    }
     bool LoopChecked() const override { return loop; }
     int HeadIndex() const override { return head; }
     int AccessType() const override { return access; }
@@ -70,6 +53,10 @@ public:
     void SetRWFrameTitle(const QString& t) override { title = t; }
     void SetScanText(int slot, const QString& code) override { scanText[slot] = code; }
     void SetScanLED(int slot, bool on) override { scanLed[slot] = on; }
+    void ShowData(int kind, const QByteArray& label, const QByteArray& data) override
+    {
+        lines.append(QByteArray::number(kind) + "|" + label + "|" + data);
+    }
     void SetBusy(bool) override {}
 
     // IWDStateView
@@ -122,39 +109,20 @@ constexpr quint32 kA = 0x12345678;
 constexpr quint32 kB = 0x0A0B0C0D;
 constexpr quint32 kC = 0xCAFE0001;
 
-class WDEndToEnd : public ::testing::Test {
+class WDEndToEnd : public PtyFamilyFixture<SimWD> {
 protected:
-    WDEndToEnd()
+    WDEndToEnd() : PtyFamilyFixture(100)
     {
-        tc.settings->write(QStringLiteral("Port"), QStringLiteral("Port"), sim.slavePath());
-        tc.settings->write(QStringLiteral("Settings"), QStringLiteral("DetectTimeout"), QStringLiteral("100"));
-        ctx().frame = &frame;
-        ctx().monitor = &monitor;
-        ports = std::make_unique<Ports>(ctx());
-        ctx().ports = ports.get();
-        ports->InitPort();
-        lk = std::make_unique<LK>(ctx());
-        ctx().lk = lk.get();
-        lk->InitSystems();
         form = std::make_unique<WDForm>(ctx());
         lk->RegisterSystem(6, [this] { return form.get(); });
         tagA = sim.addTag(kA);
         sim.writeMemory(tagA, 0x10, "ABC");
     }
-    ~WDEndToEnd() override
-    {
-        lk.reset();
-        ports.reset();
-        sim.stop();
-    }
+    ~WDEndToEnd() override { lk.reset(); }
 
     AppContext& ctx() { return tc.ctx; }
     WDProtocol& p() { return form->proto; }
-    bool select()
-    {
-        bool askRetry = false;
-        return lk->SelectSystem(6, askRetry);
-    }
+    bool select() { return PtyFamilyFixture::select(6); }
     void selectAndClear()
     {
         ASSERT_TRUE(select());
@@ -165,22 +133,11 @@ protected:
     QList<QByteArray> commands() { return sim.commands(); }
     qsizetype commandCount() { return sim.commands().size(); }
     // A telegram sent without waiting for its reply reaches the unit a moment later.
-    bool waitCommands(qsizetype n)
-    {
-        for (int i = 0; i < 100 && sim.commands().size() < n; ++i)
-            QTest::qWait(10);
-        return sim.commands().size() >= n;
-    }
+    bool drained() { return Drained(sim, ports->comm()); }
     QList<QByteArray> commandsFrom(qsizetype from) { return sim.commands().mid(from); }
     QByteArray line(const char* label, const QByteArray& data) { return QByteArray("2|") + label + "|" + data; }
     static QByteArray errorLine(const QString& text) { return "1||" + text.toLatin1(); }
 
-    SimWD sim;
-    TestContext tc;
-    FakeMainFrame frame;
-    RecordingMonitor monitor;
-    std::unique_ptr<Ports> ports;
-    std::unique_ptr<LK> lk;
     std::unique_ptr<WDForm> form;
     int tagA = 0;
 };
@@ -354,14 +311,14 @@ TEST_F(WDEndToEnd, LoopRepeatsTheLastReadUntilStop)
     EXPECT_EQ(form->lines.first(), line("ANT 0: DATA =", "ABC"));
     EXPECT_EQ(form->lines.last(), line("ANT 0: DATA =", "DEF"));
     const QByteArray read = "?10**000100003H";
-    EXPECT_TRUE(waitCommands(8));
+    EXPECT_TRUE(drained());
     EXPECT_EQ(commands(), (QList<QByteArray>{"?70", read, "?70", read, "?70", read, "?70", read}));
 
     p().Stop();
     EXPECT_FALSE(p().LoopMode);
     EXPECT_TRUE(p().LastCommand.isEmpty());
     form->Poll(QVariant(), QVariant());
-    EXPECT_TRUE(waitCommands(9));
+    EXPECT_TRUE(drained());
     EXPECT_EQ(commands().size(), 9);
     EXPECT_EQ(commands().last(), "?70");
     EXPECT_EQ(form->lines.size(), 3);

@@ -4,15 +4,15 @@
 // unit-state and outputs windows, checked in the windows and in the simulated tags.
 
 #include "sim/SimWD.h"
-#include "support/FakeShell.h"
-#include "support/TestContext.h"
+#include "support/FamilyFixture.h"
+#include "support/PortDrain.h"
 
 #include "families/wd/RegisterWD.h"
 #include "families/wd/WDLamp.h"
 #include "families/wd/frmSystemWD.h"
 #include "families/wd/frmSystemWDIO.h"
 #include "families/wd/frmSystemWDState.h"
-#include "families/wd/frmSystemWDTagState.h"
+#include "families/common/frmSystemWDTagState.h"
 #include "families/wd/frmSystemWDWrite.h"
 #include "families/wd/frmSystemWDWriteIDCode.h"
 #include "link/LK.h"
@@ -58,48 +58,25 @@ void whenModal(std::function<void(D*)> fn, int tries = 300)
     });
 }
 
-class WDEndToEnd : public ::testing::Test {
+class WDEndToEnd : public PtyFamilyFixture<SimWD> {
 protected:
     WDEndToEnd()
     {
-        sim.start();
-        tc.settings->write(QStringLiteral("Port"), QStringLiteral("Port"), sim.slavePath());
         tc.state.ReadHeadError = true;
-        ctx().frame = &frame;
-        ctx().monitor = &monitor;
-        ports = std::make_unique<Ports>(ctx());
-        ctx().ports = ports.get();
-        ports->InitPort();
-        lk = std::make_unique<LK>(ctx());
-        ctx().lk = lk.get();
-        lk->InitSystems();
         RegisterSystemWD(ctx());
         frmSystemWDWriteIDCode::RememberedIDCode().clear();
     }
-    ~WDEndToEnd() override
-    {
-        lk.reset();
-        ports.reset();
-        sim.stop();
-    }
+
     AppContext& ctx() { return tc.ctx; }
     frmSystemWD* select()
     {
-        bool ask = false;
-        if (!lk->SelectSystem(6, ask))
+        if (!PtyFamilyFixture::select(6))
             return nullptr;
         auto* w = dynamic_cast<frmSystemWD*>(lk->CurrentWindow());
         if (w)
             w->Show();
         return w;
     }
-
-    SimWD sim;
-    TestContext tc;
-    FakeMainFrame frame;
-    RecordingMonitor monitor;
-    std::unique_ptr<Ports> ports;
-    std::unique_ptr<LK> lk;
 };
 
 TEST_F(WDEndToEnd, RecognisesTheUnitAndReadsDataAndIdCodes)
@@ -240,7 +217,7 @@ TEST_F(WDEndToEnd, ActionButtonsPauseARunningScanAndItsPolling)
         const qsizetype before = sim.commands().size();
         lk->LkPoll();
         lk->LkPoll();
-        QTest::qWait(50);
+        EXPECT_TRUE(Drained(sim, ports->comm()));
         return sim.commands().size() - before;
     };
     const auto expectScanPaused = [&](const char* button) {

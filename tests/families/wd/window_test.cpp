@@ -4,8 +4,8 @@
 // a second device action while an exchange still waits.
 
 #include "sim/SimWD.h"
-#include "support/FakeShell.h"
-#include "support/TestContext.h"
+#include "support/FamilyFixture.h"
+#include "support/PortDrain.h"
 
 #include "families/wd/RegisterWD.h"
 #include "families/wd/WDLamp.h"
@@ -40,33 +40,14 @@ void leave(QWidget* w)
     QCoreApplication::sendEvent(w, &out);
 }
 
-class WDWindowTest : public ::testing::Test {
+class WDWindowTest : public PtyFamilyFixture<SimWD> {
 protected:
-    WDWindowTest()
-    {
-        sim.start();
-        tc.settings->write(QStringLiteral("Port"), QStringLiteral("Port"), sim.slavePath());
-        ctx().frame = &frame;
-        ctx().monitor = &monitor;
-        ports = std::make_unique<Ports>(ctx());
-        ctx().ports = ports.get();
-        ports->InitPort();
-        lk = std::make_unique<LK>(ctx());
-        ctx().lk = lk.get();
-        lk->InitSystems();
-        RegisterSystemWD(ctx());
-    }
-    ~WDWindowTest() override
-    {
-        lk.reset();
-        ports.reset();
-        sim.stop();
-    }
+    WDWindowTest() { RegisterSystemWD(ctx()); }
+
     AppContext& ctx() { return tc.ctx; }
     frmSystemWD* select()
     {
-        bool ask = false;
-        if (!lk->SelectSystem(6, ask))
+        if (!PtyFamilyFixture::select(6))
             return nullptr;
         return dynamic_cast<frmSystemWD*>(lk->CurrentWindow());
     }
@@ -75,13 +56,6 @@ protected:
     {
         return tc.settings->read(QStringLiteral("OrvidWD"), QString::fromLatin1(key), QStringLiteral("<none>"));
     }
-
-    SimWD sim;
-    TestContext tc;
-    FakeMainFrame frame;
-    RecordingMonitor monitor;
-    std::unique_ptr<Ports> ports;
-    std::unique_ptr<LK> lk;
 };
 
 TEST_F(WDWindowTest, FieldsKeepToTheirDigitsAndAreFormattedOnLeaving)
@@ -167,6 +141,17 @@ TEST_F(WDWindowTest, StoredEntriesAreLoadedWithTheirRangeRulesAndWrittenAtClose)
     w->Show();
     EXPECT_FALSE(w->chkLoop->isChecked());
     EXPECT_EQ(w->cmbHeadNumber->currentIndex(), 0);
+
+    // One value per key: an address item put in while the window is open gives way to the
+    // entry the window closes with, one put in after the close is what program end stores.
+    w->PutData(WDItem::StartAddress, 0x20);
+    w->txtAddress->setText(QStringLiteral("1234"));
+    w->Unload();
+    w->CloseLK();
+    EXPECT_EQ(setting("StartAddress"), QStringLiteral("1234"));
+    w->PutData(WDItem::StartAddress, 0x30);
+    w->CloseLK();
+    EXPECT_EQ(setting("StartAddress"), QStringLiteral("0030"));
 }
 
 TEST_F(WDWindowTest, OptionsSetTheIdFieldAndTheListRepresentation)
@@ -309,14 +294,16 @@ TEST_F(WDWindowTest, StopEndsTheLoop)
     EXPECT_TRUE(w->protocol().LoopMode);
     lk->LkPoll();
     EXPECT_TRUE(w->list->text().contains(QStringLiteral("ANT 0: ID-Code =11223344")));
-    QTest::qWait(80);   // the loop's next read is on its way to the unit
+    // The loop's next read is on its way to the unit.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commandsStartingWith("?12").size() >= 2; }, 5000));
+    ASSERT_TRUE(Drained(sim, ports->comm()));
     const int reads = int(sim.commandsStartingWith("?12").size());
     EXPECT_GE(reads, 2);
 
     w->btStop->click();
     EXPECT_FALSE(w->protocol().LoopMode);
     EXPECT_TRUE(w->protocol().LastCommand.isEmpty());
-    QTest::qWait(80);
+    ASSERT_TRUE(Drained(sim, ports->comm()));
     EXPECT_EQ(sim.commands().constLast(), QByteArray("?70"));
     lk->LkPoll();
     lk->LkPoll();
@@ -349,8 +336,8 @@ TEST_F(WDWindowTest, ASecondDeviceActionWhileAnExchangeWaitsIsRefused)
     w->btRead_Click();
     EXPECT_TRUE(ranInside);
     EXPECT_FALSE(wrote);
-    QTest::qWaitFor([&] { return sim.commands().size() >= before + 4; }, 1000);
-    QTest::qWait(50);   // anything nested would arrive meanwhile
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commands().size() >= before + 4; }, 5000));
+    ASSERT_TRUE(Drained(sim, ports->comm()));   // anything nested has arrived by now
 
     // Only the read itself and the loop's next read went out: no nested exchange.
     const QList<QByteArray> sent = sim.commands().mid(before);
@@ -361,6 +348,42 @@ TEST_F(WDWindowTest, ASecondDeviceActionWhileAnExchangeWaitsIsRefused)
     EXPECT_EQ(w->list->text().count(QStringLiteral("ANT 0: DATA =")), 1);
     EXPECT_TRUE(w->list->text().contains(QStringLiteral("xyz")));
     EXPECT_FALSE(w->ExchangeRunning());
+}
+
+TEST_F(WDWindowTest, StopInsideTheStateRefreshEndsTheLoopAndStopsTheUnitOnceTheLinkIsIdle)
+{
+    sim.addTag(0x11223344);
+    auto* state = dynamic_cast<frmSystemWDState*>(lk->entry(6).state());
+    ASSERT_NE(state, nullptr);
+    state->Show();
+    frmSystemWD* w = select();
+    ASSERT_NE(w, nullptr);
+    w->Show();
+    state->chkAuto->click();
+    w->chkLoop->setChecked(true);
+    w->btIdCodeRead->click();
+    ASSERT_TRUE(w->protocol().LoopMode);
+    ASSERT_TRUE(Drained(sim, ports->comm()));
+    sim.clearCommands();
+
+    // The poll step's state refresh waits for its reply when Stop is clicked.
+    sim.delayNext("?73", 250);
+    bool stopWaited = false;
+    QTimer::singleShot(60, w, [&] {
+        w->btStop->click();
+        stopWaited = sim.commands().constLast() == QByteArray("?73");
+    });
+    lk->LkPoll();
+    EXPECT_TRUE(stopWaited);
+    EXPECT_FALSE(w->protocol().LoopMode);
+    // The unit's stop follows the refresh's reply instead of flushing it away, and the loop
+    // sends no further read (nor an empty command).
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commands().constLast() == QByteArray("?70"); }, 5000));
+    ASSERT_TRUE(Drained(sim, ports->comm()));
+    EXPECT_EQ(sim.commands(), (QList<QByteArray>{"?73", "?70"}));
+    lk->LkPoll();
+    ASSERT_TRUE(Drained(sim, ports->comm()));
+    EXPECT_TRUE(sim.commandsStartingWith("?12").isEmpty());
 }
 
 } // namespace

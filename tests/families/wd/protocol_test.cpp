@@ -1,6 +1,6 @@
 // The microwave system D telegram layer without a device: wrapping and unwrapping, the ID
-// code's wire form, the command layouts, error texts, the state block and battery
-// estimate, data items and what CloseLK leaves in the settings.
+// code's wire form, the command layouts, error texts, data items and what CloseLK leaves in
+// the settings.
 
 #include "support/TestContext.h"
 
@@ -25,7 +25,7 @@ TEST(WDTelegram, WrapsWithStationAndHeadAndAlwaysEndsWithAt)
     TestContext tc;
     WDProtocol p(tc.ctx);
     p.HeadNumber = 1;
-    EXPECT_EQ(p.SetLKString("?16H", ""), "::01?16H@@");
+    EXPECT_EQ(p.BuildTelegram("?16H", ""), "::01?16H@@");
 }
 
 TEST(WDTelegram, UnwrapsByTheGivenLength)
@@ -118,59 +118,6 @@ TEST(WDErrors, TextsComeFromTheTableTheLanguageOrUnknown)
     EXPECT_EQ(p.GetError(QByteArray("%2040")), QStringLiteral("STATE: 40 - No tag"));
     EXPECT_EQ(p.GetError(QByteArray("%2018")), QStringLiteral("STATE: 18 - Schutzfehler"));
     EXPECT_EQ(p.NoHeadText, QStringLiteral("No head"));
-}
-
-TEST(WDStateBlockTest, DecodesDateCountersAndTimes)
-{
-    // 05/99, cycles 0x01020304, LED off 3 723 004 ms, LED on 2^31 + 1 ms.
-    WDStateBlock b;
-    ASSERT_TRUE(WDStateBlock::Decode("0599" "04030201" "FCCE3800" "01000080", b));
-    EXPECT_EQ(b.month, "05");
-    EXPECT_EQ(b.year, "99");
-    EXPECT_EQ(b.FullYear(), 1999);
-    EXPECT_EQ(b.cycles, 0x01020304u);
-    EXPECT_EQ(WDStateBlock::TimeText(b.ledOffMs), QStringLiteral("1h 2min 3sec 4ms "));
-    // Counters from 2^31 upward stay positive.
-    EXPECT_EQ(b.ledOnMs, 2147483649u);
-    EXPECT_EQ(WDStateBlock::TimeText(b.ledOnMs), QStringLiteral("596h 31min 23sec 649ms "));
-    EXPECT_EQ(WDStateBlock::TimeText(0xFFFFFFFFu), QStringLiteral("1193h 2min 47sec 295ms "));
-
-    ASSERT_TRUE(WDStateBlock::Decode("0549000000000000000000000000", b));
-    EXPECT_EQ(b.FullYear(), 2049);
-    ASSERT_TRUE(WDStateBlock::Decode("0550000000000000000000000000", b));
-    EXPECT_EQ(b.FullYear(), 1950);
-
-    EXPECT_FALSE(WDStateBlock::Decode("0599", b));
-    EXPECT_FALSE(WDStateBlock::Decode("0599xx000000000000000000000000", b));
-}
-
-TEST(WDStateBlockTest, BatteryIsCountedFromTheProductionMonthAndClamped)
-{
-    WDStateBlock b;
-    ASSERT_TRUE(WDStateBlock::Decode("0505000000000000000000000000", b));
-    // Made May 2005 and never used: only the idle drain of 720 h a month counts.
-    const double perMonth = 720.0 * 0.02 / 1710.0 * 100.0;
-    EXPECT_NEAR(b.BatteryRemaining(QDate(2005, 5, 20)), 100.0, 1e-9);
-    EXPECT_NEAR(b.BatteryRemaining(QDate(2006, 5, 1)), 100.0 - 12 * perMonth, 1e-9);
-
-    // One hour with the LED on costs 15 and one with it off 12 hour-units, less the idle share.
-    ASSERT_TRUE(WDStateBlock::Decode("0505" "00000000" "80EE3600" "80EE3600", b)); // 1 h each
-    EXPECT_NEAR(b.BatteryRemaining(QDate(2005, 5, 1)), 100.0 - ((-2.0) * 0.02 + 12 + 15) / 1710.0 * 100.0, 1e-9);
-
-    // A production date after today and an exhausted battery stay within 0..100.
-    ASSERT_TRUE(WDStateBlock::Decode("1230000000000000000000000000", b));
-    EXPECT_EQ(b.BatteryRemaining(QDate(2024, 1, 1)), 100.0);
-    ASSERT_TRUE(WDStateBlock::Decode("0180000000000000000000000000", b));
-    EXPECT_EQ(b.BatteryRemaining(QDate(2024, 1, 1)), 0.0);
-
-    TagStateDisplay d;
-    d.valid = true;
-    d.remaining = 100;
-    EXPECT_EQ(d.barWidth(200), 200);
-    d.remaining = 50;
-    EXPECT_EQ(d.barWidth(200), 102);
-    d.remaining = 0;
-    EXPECT_EQ(d.barWidth(200), 0);
 }
 
 TEST(WDItems, DataItemsAndProgramEndKeepTheUsersEntries)
