@@ -113,11 +113,9 @@ TEST(WDPlacement, FirstStartGivesTheOutputsAndStateWindowsPlacesOfTheirOwn)
     firstStart(true);
 }
 
-// Opened before the main window's area has its size, both windows land at the top of the
-// area, exactly on top of each other: the placement brings a child "back into the area"
-// measured against an area that has no height yet. Enabled once the placement leaves
-// children alone until the area is laid out.
-TEST(WDPlacement, DISABLED_FirstStartBeforeTheMainWindowIsLaidOut)
+// Opened before the main window's area has its size: the placement must not bring the
+// children "back into" an area that has no height yet, which stacked both at its top.
+TEST(WDPlacement, FirstStartBeforeTheMainWindowIsLaidOut)
 {
     firstStart(false);
 }

@@ -8,9 +8,10 @@
 #include "support/FakeSystems.h"
 #include "support/TestContext.h"
 
-#include "families/kr/KRDialogTargets.h"
-#include "families/kr/frmSystemHXWriteFixcode.h"
-#include "families/kr/frmSystemKRWrite.h"
+#include "families/common/DataItems.h"
+#include "families/common/TagWriters.h"
+#include "families/common/frmSystemHXWriteFixcode.h"
+#include "families/common/frmSystemKRWrite.h"
 #include "families/wd/frmSystemWDWrite.h"
 #include "families/wd/frmSystemWDWriteIDCode.h"
 #include "link/LK.h"
