@@ -3,9 +3,9 @@
 // start address and the data in one of three representations. It starts from the entries
 // of the system D window and hands the write to it on OK.
 //
-// The data is kept as bytes through every change of representation (ByteText: one
-// character per byte in the text view), so a byte string read from a tag comes back
-// unchanged whichever representation it was shown in, and typed text goes out as typed.
+// The data is kept as bytes through every change of representation (ByteText's lossless
+// text view, control characters by name), so a byte string read from a tag comes back
+// unchanged whichever representation it was shown in.
 
 #include "WDDialogTargets.h"
 #include "families/common/FamilyDialog.h"
