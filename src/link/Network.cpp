@@ -131,6 +131,13 @@ struct Network::Impl {
         return take(input.size());
     }
     bool hasInput() const { return !input.isEmpty() || socket->bytesAvailable() > 0; }
+    // The connection ends: its unread input goes with it.
+    void abort()
+    {
+        socket->abort();
+        consumed += input.size();
+        input.clear();
+    }
 
     void log(const QByteArray& prefix, const QByteArray& data, const QVariant& flag) const
     {
@@ -164,7 +171,7 @@ Network::~Network()
 {
     // No signal of the closing socket may reach this half-destroyed object.
     d->socket->disconnect(this);
-    d->socket->abort();
+    d->abort();
     delete d;
 }
 
@@ -186,7 +193,7 @@ void Network::LoadNetworkSettings()
 
 void Network::SaveNetworkSettings()
 {
-    d->socket->abort();
+    d->abort();
     d->callback = nullptr;
     d->connected = false;
     if (d->ctx.settings)
@@ -249,7 +256,7 @@ bool Network::NetConnect(IEventCallback* callback, quint16 port)
     d->errorText.clear();
     // The window of the previous connection no longer hears about this one.
     d->callback = nullptr;
-    s->abort();
+    d->abort();
     s->connectToHost(d->address, port);
 
     QElapsedTimer clock;
@@ -318,7 +325,7 @@ bool Network::NetConnect(IEventCallback* callback, quint16 port)
 
 bool Network::NetDisconnect()
 {
-    d->socket->abort();
+    d->abort();
     d->callback = nullptr;
     // A closed connection must not let later sends report success.
     d->connected = false;

@@ -372,9 +372,11 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
     const bool tested = (additive && !noCheck) || xorCheck;
     // A framing change (or a buffer shorter than what was searched: it was emptied) makes
     // the search start over.
-    const QByteArray key = mode + char(noCheck ? 1 : 0) + terminator;
-    if (scan.key != key || scan.scanned > buffer.size()) {
-        scan.key = key;
+    if (scan.mode != mode || scan.terminator != terminator || scan.noCheck != noCheck
+        || scan.scanned > buffer.size()) {
+        scan.mode = mode;
+        scan.terminator = terminator;
+        scan.noCheck = noCheck;
         scan.reset();
     }
     if (scan.starts.isEmpty() || scan.starts.front().at != 0)

@@ -66,7 +66,10 @@ public:
     void SendTelegram(const QByteArray& data, int16_t count, const QVariant& logOption = QVariant());
     // count > 0: exactly count bytes; count <= 0: up to the reply terminator.
     // Returns the reply length, 0 on time-out or with the port closed. A port that fails
-    // during the wait ends it at once like a time-out. A receive nested deeper than
+    // during the wait ends it at once like a time-out. Input that runs past the longest
+    // telegram or past the deadline is discarded and returns 0, logged as kProtocolError.
+    // A frame with a wrong check character is dropped (logged "F: ") when a good one
+    // follows it. A receive nested deeper than
     // kMaxDepth is refused: it returns 0 at once, leaves reply alone and logs nothing.
     // The wait also ends as soon as a nested flush has set this level's reply aside.
     int16_t ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant& logOption = QVariant(),
@@ -117,7 +120,10 @@ public:
         quint8 sum = 0;        // of the bytes before `scanned`
         quint8 xr = 0;
         QList<Start> starts;
-        QByteArray key;        // the framing the state belongs to
+        // The framing the state belongs to.
+        QByteArray mode;
+        QByteArray terminator;
+        bool noCheck = false;
         void reset();
     };
     // CutReply continuing from scan (reset when the framing differs from its last call).
