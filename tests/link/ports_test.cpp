@@ -707,11 +707,11 @@ public:
     void stop(Ports& ports)
     {
         stop_ = true;
-        QTest::qWaitFor([&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] {
             if (ports.comm().isOpen())
                 ports.comm().discardInput();
             return done_.load();
-        }, 10000);
+        }, 10000));
         thread_.join();
     }
     ~Flood()
