@@ -10,6 +10,7 @@ namespace orvid {
 
 CommPort::CommPort(QObject* parent) : QObject(parent)
 {
+    port_.setReadBufferSize(kReadBufferSize);
     connect(&port_, &QSerialPort::readyRead, this, &CommPort::readyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &CommPort::onError);
 }
@@ -203,6 +204,11 @@ qint64 CommPort::inBufferCount() const
 QByteArray CommPort::input()
 {
     return port_.isOpen() ? port_.readAll() : QByteArray();
+}
+
+QByteArray CommPort::input(qint64 maxBytes)
+{
+    return port_.isOpen() ? port_.read(maxBytes) : QByteArray();
 }
 
 bool CommPort::output(const QByteArray& bytes)

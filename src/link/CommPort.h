@@ -27,6 +27,11 @@ public:
         QByteArray stopBits = "1";  // "1", "1.5", "2"
     };
 
+    // What the port keeps of the input that nobody has read yet. When it is full the port
+    // stops reading from the driver until the program reads, so a device that floods the
+    // line is held back by the driver (and the handshake) instead of filling the memory.
+    static constexpr qint64 kReadBufferSize = 64 * 1024;
+
     explicit CommPort(QObject* parent = nullptr);
     ~CommPort() override;
 
@@ -56,6 +61,7 @@ public:
 
     qint64 inBufferCount() const;
     QByteArray input();                       // everything waiting
+    QByteArray input(qint64 maxBytes);        // at most maxBytes of it
     bool output(const QByteArray& bytes);     // queued and pushed to the driver at once
     void discardInput();
 

@@ -1,6 +1,7 @@
 #include "DeviceWait.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QList>
 #include <QTimer>
@@ -45,6 +46,44 @@ DeviceWait::Outcome DeviceWait::wait(int msec)
     case kWoken: return Outcome::Woken;
     case kAborted: return Outcome::Aborted;
     default: return Outcome::TimedOut;
+    }
+}
+
+DeviceWait::Outcome DeviceWait::waitUntil(const std::function<bool()>& done, int timeoutMs,
+                                          const UntilOptions& options)
+{
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    QElapsedTimer total;
+    total.start();
+    qint64 seen = options.progress ? options.progress() : 0;
+    bool latePassDone = !options.latePass;
+    for (;;) {
+        if (done())
+            return Outcome::Done;
+        if (options.progress) {
+            const qint64 now = options.progress();
+            if (now != seen) {
+                seen = now;
+                sinceProgress.restart();
+            }
+        }
+        qint64 limit = qint64(timeoutMs) - sinceProgress.elapsed();
+        if (options.deadlineMs > 0) {
+            const qint64 deadlineLeft = qint64(options.deadlineMs) - total.elapsed();
+            if (deadlineLeft < 0)
+                return Outcome::DeadlinePassed;
+            limit = qMin(limit, deadlineLeft);
+        }
+        if (limit < 0 || timeoutMs <= 0) {
+            if (latePassDone)
+                return Outcome::TimedOut;
+            latePassDone = true;
+            wait(0);
+            continue;
+        }
+        if (wait(int(limit) + 1) == Outcome::Aborted)
+            return Outcome::Aborted;
     }
 }
 

@@ -12,6 +12,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QEventLoop;
 
 namespace orvid {
@@ -19,11 +21,34 @@ namespace orvid {
 class DeviceWait : public QObject {
     Q_OBJECT
 public:
-    enum class Outcome { Woken, TimedOut, Aborted };
+    enum class Outcome { Woken, TimedOut, Aborted, Done, DeadlinePassed };
 
     // Runs window events until wake(), abortAll() or msec milliseconds have passed.
     // msec <= 0 processes pending events once and returns TimedOut.
     static Outcome wait(int msec);
+
+    struct UntilOptions {
+        // A value that grows as input arrives: each change starts the time-out again, so
+        // the time-out limits the pause between two arrivals, not the whole wait.
+        std::function<qint64()> progress;
+        // Hard limit of the whole wait in ms (0: none). It holds even while progress
+        // keeps changing, so a peer that drips bytes cannot hold the wait for ever.
+        int deadlineMs = 0;
+        // One more pass over the events before a time-out is final: input that reached
+        // the driver while the program was busy elsewhere is still taken.
+        bool latePass = false;
+    };
+
+    // The one wait loop of the link: checks done() (which may take input and decide) and
+    // waits until it is true (Done), the time-out passes without progress (TimedOut), the
+    // deadline passes (DeadlinePassed) or the program aborts all waits (Aborted). done()
+    // is checked first and after every wake. timeoutMs <= 0 runs the events once.
+    static Outcome waitUntil(const std::function<bool()>& done, int timeoutMs,
+                             const UntilOptions& options);
+    static Outcome waitUntil(const std::function<bool()>& done, int timeoutMs)
+    {
+        return waitUntil(done, timeoutMs, UntilOptions());
+    }
     // Ends every running wait with Woken.
     static void wake();
     // Ends every running wait with Aborted (the program is closing).

@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace orvid {
 
 namespace {
@@ -88,9 +90,54 @@ struct Network::Impl {
     // hand-over is running (a callback that waits for a reply must not receive the next
     // event before it has returned).
     QList<QByteArray> pendingEvents;
+    bool eventsDropped = false;
     bool delivering = false;
     bool checkPosted = false;
     int receiving = 0; // receives running (nested ones included)
+
+    // Bytes taken off the socket and not yet handed out. Receives and the event check
+    // read the socket only through it, in bounded pieces, so each arrival is searched
+    // once and nothing grows past one longest line (the socket holds the rest back).
+    QByteArray input;
+    qint64 consumed = 0;        // bytes ever taken off the head of input
+    qsizetype eventScanned = 0; // head bytes the event check found no terminator in
+    qint64 eventScanConsumed = 0;
+
+    // Moves at most maxBytes from the socket to input; returns how many.
+    qint64 pull(qint64 maxBytes)
+    {
+        if (maxBytes <= 0 || socket->bytesAvailable() < 1)
+            return 0;
+        const QByteArray piece = socket->read(maxBytes);
+        input += piece;
+        return piece.size();
+    }
+    // Fills input up to `size` bytes while the socket has some.
+    void fill(qsizetype size)
+    {
+        while (input.size() < size && pull(size - input.size()) > 0) {
+        }
+    }
+    QByteArray take(qsizetype n)
+    {
+        QByteArray head = input.left(n);
+        input.remove(0, head.size());
+        consumed += head.size();
+        return head;
+    }
+    QByteArray takeAll()
+    {
+        input += socket->readAll();
+        return take(input.size());
+    }
+    bool hasInput() const { return !input.isEmpty() || socket->bytesAvailable() > 0; }
+    // The connection ends: its unread input goes with it.
+    void abort()
+    {
+        socket->abort();
+        consumed += input.size();
+        input.clear();
+    }
 
     void log(const QByteArray& prefix, const QByteArray& data, const QVariant& flag) const
     {
@@ -102,6 +149,7 @@ struct Network::Impl {
 Network::Network(AppContext& ctx, QObject* parent) : QObject(parent), d(new Impl(ctx))
 {
     d->socket = new QTcpSocket(this);
+    d->socket->setReadBufferSize(kReadBufferSize);
     QTcpSocket* s = d->socket;
     // Every change of the socket may end a wait: the waiting code re-checks its condition.
     connect(s, &QTcpSocket::connected, this, [] { DeviceWait::wake(); });
@@ -123,7 +171,7 @@ Network::~Network()
 {
     // No signal of the closing socket may reach this half-destroyed object.
     d->socket->disconnect(this);
-    d->socket->abort();
+    d->abort();
     delete d;
 }
 
@@ -145,7 +193,7 @@ void Network::LoadNetworkSettings()
 
 void Network::SaveNetworkSettings()
 {
-    d->socket->abort();
+    d->abort();
     d->callback = nullptr;
     d->connected = false;
     if (d->ctx.settings)
@@ -208,7 +256,7 @@ bool Network::NetConnect(IEventCallback* callback, quint16 port)
     d->errorText.clear();
     // The window of the previous connection no longer hears about this one.
     d->callback = nullptr;
-    s->abort();
+    d->abort();
     s->connectToHost(d->address, port);
 
     QElapsedTimer clock;
@@ -221,16 +269,8 @@ bool Network::NetConnect(IEventCallback* callback, quint16 port)
     if (gui)
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     // The program closing ends the attempt like a cancel: no box, no message.
-    bool cancelled = false;
-    while (stillConnecting(s)) {
-        const qint64 left = kQuietWaitMs - clock.elapsed();
-        if (left < 0)
-            break;
-        if (DeviceWait::wait(int(left) + 1) == DeviceWait::Outcome::Aborted) {
-            cancelled = true;
-            break;
-        }
-    }
+    bool cancelled = DeviceWait::waitUntil([s] { return !stillConnecting(s); }, kQuietWaitMs)
+                     == DeviceWait::Outcome::Aborted;
     if (gui)
         QGuiApplication::restoreOverrideCursor();
 
@@ -252,12 +292,9 @@ bool Network::NetConnect(IEventCallback* callback, quint16 port)
         if (d->ctx.connecting) {
             cancelled = !d->ctx.connecting->ShowDialog(s);
         } else {
-            while (stillConnecting(s) && limit.isActive()) {
-                if (DeviceWait::wait(d->connectLimitMs) == DeviceWait::Outcome::Aborted) {
-                    cancelled = true;
-                    break;
-                }
-            }
+            // The limit aborts the socket, which ends this wait through its state.
+            cancelled = DeviceWait::waitUntil([s] { return !stillConnecting(s); }, int(left) + 1)
+                        == DeviceWait::Outcome::Aborted;
         }
         limit.stop();
         if (stillConnecting(s) && !cancelled) {
@@ -288,7 +325,7 @@ bool Network::NetConnect(IEventCallback* callback, quint16 port)
 
 bool Network::NetDisconnect()
 {
-    d->socket->abort();
+    d->abort();
     d->callback = nullptr;
     // A closed connection must not let later sends report success.
     d->connected = false;
@@ -302,7 +339,7 @@ bool Network::NetIsConnected() const
 
 bool Network::NetDataAvailable() const
 {
-    return d->connected && d->socket->bytesAvailable() >= 1;
+    return d->connected && d->hasInput();
 }
 
 bool Network::NetSend(const QByteArray& text, bool log, const QVariant& logOption)
@@ -326,64 +363,90 @@ int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& lo
         NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
         return -1;
     }
-    QTcpSocket* s = d->socket;
     const QByteArray term = d->terminator;
     reply.clear();
     ++d->receiving;
     const auto leave = qScopeGuard([this] { --d->receiving; });
     int16_t result = 0;
-    bool timedOut = false;
     bool got = false;
-    QElapsedTimer clock;
-    clock.start();
-    qint64 seen = 0;
+    bool lost = false;
+    bool overlong = false;
+    const qsizetype longest = kMaxLineLength + term.size();
+    qsizetype searched = 0; // head bytes of the input known to hold no terminator
+    qint64 consumedSeen = d->consumed;
+    qint64 arrived = 0;
 
-    for (;;) {
-        const qint64 available = s->bytesAvailable();
-        if (available != seen) {
-            // The time-out counts from the last growth of the input, not from the start.
-            clock.restart();
-            seen = available;
+    auto done = [&]() -> bool {
+        for (;;) {
             // Without a terminator no line can be cut (binary frames use NetReceiveBytes).
-            if (!term.isEmpty()) {
-                if (CheckNetEvents()) {
-                    seen = -1; // look at what follows the event lines on the next pass
+            if (term.isEmpty())
+                return lost = !d->connected;
+            if (d->consumed != consumedSeen) {
+                // Something else took input (the event lines, a nested receive).
+                consumedSeen = d->consumed;
+                searched = 0;
+            }
+            const qsizetype from = std::max<qsizetype>(searched - term.size() + 1, 0);
+            const qsizetype pos = d->input.indexOf(term, from);
+            if (pos >= 0) {
+                if (d->input.startsWith(kEventTag)) {
+                    CheckNetEvents(); // takes this event line and any that follow it
                     continue;
                 }
-                const QByteArray data = s->peek(available);
-                const qsizetype pos = data.indexOf(term);
-                if (pos >= 0) {
-                    QByteArray line = s->read(pos + term.size());
-                    line.chop(term.size());
-                    reply = UrlDecode(line);
-                    result = clampLength(reply.size());
-                    got = true;
-                    break;
-                }
+                QByteArray line = d->take(pos + term.size());
+                line.chop(term.size());
+                reply = UrlDecode(line);
+                result = clampLength(reply.size());
+                got = true;
+                return true;
             }
+            searched = d->input.size();
+            if (d->input.size() >= longest) {
+                overlong = true;
+                return true;
+            }
+            if (!d->connected) {
+                lost = true;
+                return true;
+            }
+            const qint64 n = d->pull(std::min<qint64>(longest - d->input.size(), 64 * 1024));
+            if (n == 0)
+                return false;
+            arrived += n;
         }
-        if (!d->connected) {
-            NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
-            return -1;
-        }
-        const qint64 left = d->timeoutMs - clock.elapsed();
-        if (left < 0) {
-            timedOut = true;
-            break;
-        }
-        if (DeviceWait::wait(int(left) + 1) == DeviceWait::Outcome::Aborted) {
-            timedOut = true;
-            break;
-        }
+    };
+
+    DeviceWait::UntilOptions options;
+    // The time-out counts from the last growth of the input, not from the start.
+    options.progress = [&arrived] { return arrived; };
+    options.deadlineMs = std::max(d->timeoutMs, 1) * kDeadlineTimeouts;
+    const DeviceWait::Outcome outcome = DeviceWait::waitUntil(done, d->timeoutMs, options);
+    if (lost) {
+        NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
+        return -1;
+    }
+    if (outcome == DeviceWait::Outcome::DeadlinePassed)
+        overlong = true;
+    const bool timedOut = !got && !overlong;
+    if (overlong) {
+        // A line longer than any reply, or one that keeps dripping past the deadline, is
+        // no reply: it goes, with what waits behind it, reported once.
+        const QByteArray dropped = d->takeAll();
+        qWarning("orvid: TCP receive ended without a line after %lld bytes (%s); %lld bytes discarded",
+                 static_cast<long long>(arrived),
+                 outcome == DeviceWait::Outcome::DeadlinePassed ? "deadline passed" : "line too long",
+                 static_cast<long long>(dropped.size()));
     }
 
     // Event lines behind the reply are handled once this receive has returned.
-    if (got && s->bytesAvailable() > 0)
+    if (got && d->hasInput())
         postEventCheck();
 
     if (log) {
         if (result > 0) {
             d->log(QByteArrayLiteral("R: "), reply + term, logOption);
+        } else if (overlong) {
+            d->log(QByteArrayLiteral("R: "), QByteArray(kProtocolError), logOption);
         } else if (timedOut) {
             d->log(QByteArrayLiteral("R: "), QByteArrayLiteral("<TIMEOUT>"), logOption);
         } else {
@@ -400,64 +463,74 @@ int16_t Network::NetReceiveBytes(QByteArray& reply, bool& log, const QVariant& l
         NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
         return -1;
     }
-    QTcpSocket* s = d->socket;
     reply.clear();
     ++d->receiving;
     const auto leave = qScopeGuard([this] {
         --d->receiving;
-        if (d->socket->bytesAvailable() > 0)
+        if (d->hasInput())
             postEventCheck();
     });
     int16_t result = 0;
-    bool timedOut = false;
+    bool lost = false;
     bool refused = false;
-    QElapsedTimer clock;
-    clock.start();
-    qint64 seen = 0;
+    qint64 arrived = 0;
 
-    for (;;) {
-        const qint64 available = s->bytesAvailable();
-        if (available != seen) {
-            clock.restart();
-            seen = available;
-            if (available >= 2) {
-                const QByteArray head = s->peek(2);
-                const int status = frameStatusOf(uchar(head[0]), uchar(head[1]), available);
-                if (status < 0) {
-                    // A length the frames cannot have: what follows cannot be framed
-                    // either, so the input is dropped and the receive fails.
-                    refused = true;
-                    break;
-                }
-                if (status > 0) {
-                    reply = s->read(status);
-                    result = clampLength(reply.size());
-                    break;
-                }
+    auto done = [&]() -> bool {
+        for (;;) {
+            const int status = FrameStatus(d->input);
+            if (status < 0) {
+                // A length the frames cannot have: what follows cannot be framed either,
+                // so the input is dropped and the receive fails.
+                refused = true;
+                return true;
             }
+            if (status > 0) {
+                reply = d->take(status);
+                result = clampLength(reply.size());
+                return true;
+            }
+            if (!d->connected) {
+                lost = true;
+                return true;
+            }
+            // Only what the frame still lacks: the next frame stays in the socket.
+            qint64 missing = 2 - d->input.size();
+            if (missing <= 0)
+                missing = (uchar(d->input[0]) * 256 + uchar(d->input[1])) - d->input.size();
+            const qint64 n = d->pull(missing);
+            if (n == 0)
+                return false;
+            arrived += n;
         }
-        if (!d->connected) {
-            NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
-            return -1;
-        }
-        const qint64 left = d->timeoutMs - clock.elapsed();
-        if (left < 0) {
-            timedOut = true;
-            break;
-        }
-        if (DeviceWait::wait(int(left) + 1) == DeviceWait::Outcome::Aborted) {
-            timedOut = true;
-            break;
-        }
-    }
+    };
 
+    DeviceWait::UntilOptions options;
+    options.progress = [&arrived] { return arrived; };
+    options.deadlineMs = std::max(d->timeoutMs, 1) * kDeadlineTimeouts;
+    const DeviceWait::Outcome outcome = DeviceWait::waitUntil(done, d->timeoutMs, options);
+    if (lost) {
+        NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
+        return -1;
+    }
     if (refused) {
         NetFlushInput();
         return 0;
     }
+    const bool timedOut = result == 0;
+    if (timedOut) {
+        // The start of a frame that did not come whole must not become the start of the
+        // next one: it goes (logged as discarded input).
+        NetFlushInput();
+    }
+    const bool overlong = outcome == DeviceWait::Outcome::DeadlinePassed;
+    if (overlong)
+        qWarning("orvid: TCP frame not complete within the deadline after %lld bytes",
+                 static_cast<long long>(arrived));
     if (log) {
         if (result > 0)
             d->log(QByteArrayLiteral("R: "), reply + d->terminator, logOption);
+        else if (overlong)
+            d->log(QByteArrayLiteral("R: "), QByteArray(kProtocolError), logOption);
         else if (timedOut)
             d->log(QByteArrayLiteral("R: "), QByteArrayLiteral("<TIMEOUT>"), logOption);
     }
@@ -483,22 +556,35 @@ void Network::postEventCheck()
 
 bool Network::CheckNetEvents()
 {
-    QTcpSocket* s = d->socket;
     const QByteArray term = d->terminator;
     bool took = false;
     // Every complete event line at the head of the input is taken, also several that came
     // in one piece; an event line is read before it is handed on, so it is never seen twice.
-    while (!term.isEmpty() && s->bytesAvailable() >= kEventTag.size()) {
-        const QByteArray data = s->peek(s->bytesAvailable());
-        if (!data.startsWith(kEventTag))
+    while (!term.isEmpty()) {
+        // Enough to hold one longest line; the socket keeps the rest back.
+        d->fill(kMaxLineLength + term.size());
+        if (!d->input.startsWith(kEventTag))
             break;
-        const qsizetype pos = data.indexOf(term);
-        if (pos < 0)
+        if (d->eventScanConsumed != d->consumed) {
+            d->eventScanConsumed = d->consumed;
+            d->eventScanned = 0;
+        }
+        const qsizetype pos = d->input.indexOf(term, std::max<qsizetype>(d->eventScanned - term.size() + 1, 0));
+        if (pos < 0) {
+            d->eventScanned = d->input.size();
             break;
-        const QByteArray line = s->read(pos + term.size());
+        }
+        const QByteArray line = d->take(pos + term.size());
         d->log(QByteArrayLiteral("R: "), line, true);
-        d->pendingEvents.append(UrlDecode(line.mid(kEventTag.size(), pos - kEventTag.size())));
         took = true;
+        if (d->pendingEvents.size() >= kMaxPendingEvents) {
+            if (!d->eventsDropped)
+                qWarning("orvid: more than %d events wait for the window; further events are dropped",
+                         kMaxPendingEvents);
+            d->eventsDropped = true;
+            continue;
+        }
+        d->pendingEvents.append(UrlDecode(line.mid(kEventTag.size(), pos - kEventTag.size())));
     }
 
     // Hand the events over one after the other; a call made from within a callback only
@@ -510,6 +596,7 @@ bool Network::CheckNetEvents()
             if (d->callback)
                 d->callback->EventReceived(text);
         }
+        d->eventsDropped = false;
         d->delivering = false;
     }
     return took;
@@ -517,9 +604,9 @@ bool Network::CheckNetEvents()
 
 void Network::NetFlushInput()
 {
-    if (!d->connected || d->socket->bytesAvailable() < 1)
+    if (!d->connected || !d->hasInput())
         return;
-    const QByteArray data = d->socket->readAll();
+    const QByteArray data = d->takeAll();
     d->log(QByteArrayLiteral("F: "), data, false);
 }
 
@@ -605,24 +692,36 @@ QByteArray Network::HttpGet(const QString& url)
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Dunvel:INET"));
     QNetworkReply* reply = d->http->get(request);
 
-    QElapsedTimer clock;
-    clock.start();
+    // The reply keeps no more than one byte past the largest body; a larger one ends the
+    // wait and is refused.
+    reply->setReadBufferSize(kMaxHttpBody + 1);
+    qint64 received = 0;
     connect(reply, &QNetworkReply::finished, reply, [] { DeviceWait::wake(); });
-    connect(reply, &QNetworkReply::readyRead, reply, [&clock] {
-        clock.restart(); // a page that keeps coming is not cut off
+    connect(reply, &QNetworkReply::downloadProgress, reply, [&received](qint64 got, qint64) {
+        received = got;
         DeviceWait::wake();
     });
+    connect(reply, &QNetworkReply::readyRead, reply, [] { DeviceWait::wake(); });
 
-    while (!reply->isFinished()) {
-        const qint64 left = d->httpTimeoutMs - clock.elapsed();
-        if (left < 0 || DeviceWait::wait(int(left) + 1) == DeviceWait::Outcome::Aborted) {
-            reply->abort();
-            break;
-        }
+    bool tooLarge = false;
+    DeviceWait::UntilOptions options;
+    // A page that keeps coming is not cut off by the time-out, only by the deadline.
+    options.progress = [&received] { return received; };
+    options.deadlineMs = d->httpTimeoutMs * kDeadlineTimeouts;
+    const DeviceWait::Outcome outcome = DeviceWait::waitUntil(
+        [&] {
+            tooLarge = reply->bytesAvailable() > kMaxHttpBody;
+            return tooLarge || reply->isFinished();
+        },
+        d->httpTimeoutMs, options);
+    if (outcome != DeviceWait::Outcome::Done || tooLarge) {
+        if (tooLarge)
+            qWarning("orvid: HTTP body larger than %lld bytes refused", static_cast<long long>(kMaxHttpBody));
+        reply->abort();
     }
     reply->disconnect();
     QByteArray body;
-    if (reply->isFinished() && reply->error() == QNetworkReply::NoError)
+    if (!tooLarge && reply->isFinished() && reply->error() == QNetworkReply::NoError)
         body = reply->readAll();
     reply->deleteLater();
     return body;

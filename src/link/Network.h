@@ -23,6 +23,24 @@ public:
     static constexpr int kDefaultTimeoutMs = 6000;
     static constexpr int kMaxFrameLength = 32767;
     static constexpr const char* kDefaultAddress = "169.254.1.1";
+    // The longest text line a reply can come in: a reply's length travels as a 16-bit
+    // number (at most 32767 characters) and each character takes at most three on the
+    // line ("%0A"). Input that runs past it without a terminator is no line of the unit.
+    static constexpr int kMaxLineLength = 3 * 32767;
+    // A receive that keeps getting bytes ends at the latest after this many time-outs, so a
+    // peer that drips bytes cannot hold the program in a receive.
+    static constexpr int kDeadlineTimeouts = 4;
+    // Event lines taken off the input while a callback still handles an earlier one: one
+    // screenful of a unit's state changes. Beyond it new events are dropped (and reported):
+    // a unit that sends faster than the window handles them must not fill the memory.
+    static constexpr int kMaxPendingEvents = 256;
+    // The unit's web page is a few kilobytes; a body larger than this is no such page.
+    static constexpr qint64 kMaxHttpBody = 1024 * 1024;
+    // What the socket keeps of unread input: when it is full the socket stops reading and
+    // TCP holds the peer back.
+    static constexpr qint64 kReadBufferSize = 64 * 1024;
+    // The monitor's text for a receive ended by input that cannot be a reply.
+    static constexpr const char* kProtocolError = "<PROTOCOL ERROR>";
 
     explicit Network(AppContext& ctx, QObject* parent = nullptr);
     ~Network() override;

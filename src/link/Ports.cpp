@@ -9,13 +9,13 @@
 #include "foundations/MessagePresenter.h"
 #include "foundations/SettingsStore.h"
 
-#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QtGlobal>
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace orvid {
 
@@ -121,6 +121,7 @@ QString Ports::DevicePath(const QString& name)
 void Ports::InitPort()
 {
     receiveBuffer_.clear();
+    scan_.reset();
     portOpenFlag_ = false;
     QString port = QString::fromLatin1(kDefaultPort);
     QString settings = QString::fromLatin1(kDefaultSettings);
@@ -332,9 +333,28 @@ void Ports::SendTelegram(const QByteArray& data, int16_t count, const QVariant& 
     log("W: ", telegram, logOption);
 }
 
+void Ports::ReplyScan::reset()
+{
+    scanned = 0;
+    sum = 0;
+    xr = 0;
+    starts.clear();
+}
+
 int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const QByteArray& terminator,
                     const QByteArray& specialChars, bool noCheck, QByteArray* reply, QByteArray* tail)
 {
+    ReplyScan scan;
+    scan.resync = false;
+    return CutReply(buffer, count, mode, terminator, specialChars, noCheck, reply, tail, scan, nullptr);
+}
+
+int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const QByteArray& terminator,
+                    const QByteArray& specialChars, bool noCheck, QByteArray* reply, QByteArray* tail,
+                    ReplyScan& scan, QByteArray* dropped)
+{
+    if (dropped)
+        dropped->clear();
     if (count > 0) {
         if (buffer.size() < count)
             return kIncomplete;
@@ -343,53 +363,101 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
         if (tail)
             tail->clear();
         buffer.remove(0, count);
+        scan.reset();
         return count;
     }
 
     const bool additive = mode == "~";
     const bool xorCheck = mode == "^";
-    qsizetype start = 0;
-    for (;;) {
-        if (start >= buffer.size())
-            return kIncomplete;
-        const qsizetype pos = buffer.indexOf(terminator, start);
-        if (pos < 0)
-            return kIncomplete;
+    const bool tested = (additive && !noCheck) || xorCheck;
+    // A framing change (or a buffer shorter than what was searched: it was emptied) makes
+    // the search start over.
+    if (scan.mode != mode || scan.terminator != terminator || scan.noCheck != noCheck
+        || scan.scanned > buffer.size()) {
+        scan.mode = mode;
+        scan.terminator = terminator;
+        scan.noCheck = noCheck;
+        scan.reset();
+    }
+    if (scan.starts.isEmpty() || scan.starts.front().at != 0)
+        scan.starts.prepend({0, 0, 0});
+    // An empty terminator would make every position a frame end: no resync there.
+    const bool resync = scan.resync && tested && !terminator.isEmpty();
+    const qsizetype step = std::max<qsizetype>(terminator.size(), 1);
+    const char* data = buffer.constData();
 
-        bool complete = true;
-        if ((additive && !noCheck) || xorCheck) {
-            // A terminator in the first place leaves no room for a check character: it
-            // cannot close a frame, so it is taken as data like any failed check.
-            if (pos < 1) {
-                complete = false;
-            } else {
-                const quint8 check = static_cast<quint8>(buffer.at(pos - 1));
+    auto advance = [&](qsizetype to) {
+        for (qsizetype i = scan.scanned; i < to; ++i) {
+            scan.sum = static_cast<quint8>(scan.sum + static_cast<quint8>(data[i]));
+            scan.xr ^= static_cast<quint8>(data[i]);
+        }
+        scan.scanned = to;
+    };
+
+    for (;;) {
+        if (scan.scanned >= buffer.size())
+            return kIncomplete;
+        const qsizetype pos = buffer.indexOf(terminator, scan.scanned);
+        if (pos < 0) {
+            // Only the last bytes may still become the start of a terminator.
+            advance(std::max(scan.scanned, buffer.size() - terminator.size() + 1));
+            return kIncomplete;
+        }
+        advance(pos);
+
+        qsizetype frameStart = tested ? -1 : 0;
+        if (tested) {
+            // The sums of the bytes before the check character, and before the DLE in
+            // front of it, follow from the running sums by taking those bytes out again.
+            const quint8 check = pos >= 1 ? static_cast<quint8>(data[pos - 1]) : 0;
+            const quint8 sumBeforeCheck = static_cast<quint8>(scan.sum - check);
+            const quint8 xorBeforeCheck = static_cast<quint8>(scan.xr ^ check);
+            const bool special = specialChars.contains(static_cast<char>(check));
+            for (const ReplyScan::Start& s : std::as_const(scan.starts)) {
+                // A terminator right at a frame start leaves no room for a check character:
+                // it cannot close a frame, so it is taken as data like any failed check.
+                if (pos - s.at < 1)
+                    continue;
+                bool ok;
                 if (additive) {
-                    complete = sumOf(buffer.constData(), pos - 1) == check;
+                    ok = static_cast<quint8>(sumBeforeCheck - s.sum) == check;
                 } else {
                     // A DLE (or whatever stands there) before a special check character is
                     // not covered by the XOR.
-                    const qsizetype covered = specialChars.contains(static_cast<char>(check))
-                                                  ? std::max<qsizetype>(pos - 2, 0)
-                                                  : pos - 1;
-                    complete = xorOf(buffer.constData(), covered, 0) == check;
+                    quint8 covered = xorBeforeCheck;
+                    if (special && pos - 2 >= s.at)
+                        covered ^= static_cast<quint8>(data[pos - 2]);
+                    ok = static_cast<quint8>(covered ^ s.xr) == check;
+                }
+                if (ok) {
+                    frameStart = s.at;
+                    break;
                 }
             }
         }
-        if (!complete) {
-            // The terminator was part of the data: look behind it. An empty terminator
-            // still moves on by one, so the search always ends.
-            start = pos + std::max<qsizetype>(terminator.size(), 1);
+        if (frameStart < 0) {
+            // The terminator was part of the data, or it closed a frame with a wrong check
+            // character: look behind it. An empty terminator still moves on by one, so the
+            // search always ends.
+            advance(std::min(pos + step, buffer.size()));
+            if (resync) {
+                scan.starts.append({scan.scanned, scan.sum, scan.xr});
+                if (scan.starts.size() > ReplyScan::kMaxStarts + 1)
+                    scan.starts.removeAt(1);
+            }
             continue;
         }
 
-        QByteArray r = buffer.left(pos);
+        if (dropped)
+            *dropped = buffer.left(frameStart);
+        QByteArray r = buffer.mid(frameStart, pos - frameStart);
         QByteArray t = terminator;
         if (!mode.isEmpty() && !noCheck && !r.isEmpty()) {
             t.prepend(r.back());
             r.chop(1);
         }
         buffer.remove(0, pos + terminator.size());
+        scan.reset();
         const int result = static_cast<int>(r.size());
         if (reply)
             *reply = std::move(r);
@@ -412,74 +480,96 @@ int16_t Ports::ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant
     reply.clear();
     QByteArray tail;
     const int level = ++receiveDepth_;
-    bool exceeded = false;
     bool timedOut = false;
+    bool overlong = false;
     int result = 0;
+    // Without a terminator (no system has set its framing yet) nothing marks the end of a
+    // reply: everything that arrived until the line fell quiet is the reply, so a command
+    // typed before any recognition still shows what the device answered.
+    const bool untilQuiet = count <= 0 && replyTerminator_.isEmpty();
+    const qsizetype longest = untilQuiet ? kMaxReplyLength : MaxTelegramLength(count, replyTerminator_);
+    qint64 arrived = 0;
 
-    QElapsedTimer watch;
-    watch.start();
-    portTimeoutFlag_ = 0;
-    for (;;) {
+    auto complete = [&]() -> bool {
         QByteArray& slot = pendingReplies_[level];
         if (!slot.isEmpty()) {
             reply = slot;
             slot.clear();
             result = static_cast<int>(reply.size());
-            break;
+            return true;
         }
-        // Without a terminator (no system has set its framing yet) nothing marks the end
-        // of a reply: everything that arrived until the line fell quiet is the reply, so a
-        // command typed before any recognition still shows what the device answered.
-        const bool untilQuiet = count <= 0 && replyTerminator_.isEmpty();
-        if (!untilQuiet) {
-            const int cut = CutReply(receiveBuffer_, count, checksumMode_, replyTerminator_,
-                                     specialChars_, noCheck, &reply, &tail);
-            if (cut != kIncomplete) {
-                result = cut;
-                break;
-            }
-        }
-        if (!portOpenFlag_ || !comm_->isOpen()) {
-            // The port failed (or was closed) while we waited: no reply will come.
-            timedOut = true;
-            break;
-        }
-        if (comm_->inBufferCount() >= 1) {
-            receiveBuffer_ += comm_->input();
-            // The time-out limits the pause between two arrivals, not the whole reply.
-            watch.restart();
-            portTimeoutFlag_ = 0;
-            continue;
-        }
-        const qint64 elapsed = watch.elapsed();
-        if (elapsed > currentTimeout_) {
-            if (exceeded) {
-                if (untilQuiet && !receiveBuffer_.isEmpty()) {
-                    reply = receiveBuffer_;
-                    receiveBuffer_.clear();
-                    result = static_cast<int>(reply.size());
-                    break;
+        for (;;) {
+            if (!untilQuiet) {
+                QByteArray dropped;
+                const int cut = CutReply(receiveBuffer_, count, checksumMode_, replyTerminator_,
+                                         specialChars_, noCheck, &reply, &tail, scan_, &dropped);
+                // A frame with a wrong check character is discarded input, so that the
+                // good frames behind it are not held up by it.
+                if (!dropped.isEmpty())
+                    this->log("F: ", dropped, QVariant());
+                if (cut != kIncomplete) {
+                    result = cut;
+                    return true;
                 }
-                timedOut = true;
-                break;
             }
-            // One more pass over the events: bytes that reached the driver while the
-            // program was busy elsewhere are still taken.
-            exceeded = true;
-            DeviceWait::wait(0);
-            continue;
+            if (receiveBuffer_.size() > longest) {
+                overlong = true;
+                return true;
+            }
+            if (!portOpenFlag_ || !comm_->isOpen()) {
+                // The port failed (or was closed) while we waited: no reply will come.
+                timedOut = true;
+                return true;
+            }
+            if (comm_->inBufferCount() < 1)
+                return false;
+            // In bounded pieces, so the buffer never runs far past the longest telegram.
+            const QByteArray piece = comm_->input(kReadChunk);
+            receiveBuffer_ += piece;
+            arrived += piece.size();
         }
-        const int remaining = static_cast<int>(currentTimeout_ - elapsed + 1);
-        if (DeviceWait::wait(remaining) == DeviceWait::Outcome::Aborted) {
-            timedOut = true;
-            break;
-        }
+    };
+
+    portTimeoutFlag_ = 0;
+    DeviceWait::UntilOptions options;
+    // The time-out limits the pause between two arrivals, not the whole reply.
+    options.progress = [&arrived] { return arrived; };
+    options.deadlineMs = std::max<int>(currentTimeout_, 1) * kDeadlineTimeouts;
+    options.latePass = true;
+    const DeviceWait::Outcome outcome = DeviceWait::waitUntil(complete, currentTimeout_, options);
+    if (outcome == DeviceWait::Outcome::DeadlinePassed)
+        overlong = true;
+    else if (outcome != DeviceWait::Outcome::Done)
+        timedOut = true;
+
+    if (timedOut && untilQuiet && !receiveBuffer_.isEmpty() && outcome == DeviceWait::Outcome::TimedOut) {
+        reply = receiveBuffer_;
+        receiveBuffer_.clear();
+        scan_.reset();
+        result = static_cast<int>(reply.size());
+        timedOut = false;
+    }
+    if (overlong) {
+        // Input that runs past the longest telegram, or keeps coming past the deadline, is
+        // no reply: it goes, with what waits behind it, and the receive ends once, as a
+        // protocol error rather than a reply or a time-out.
+        const qsizetype discarded = receiveBuffer_.size() + comm_->inBufferCount();
+        discardBuffered();
+        qWarning("orvid: serial receive ended without a reply after %lld bytes (%s); %lld bytes discarded",
+                 static_cast<long long>(arrived),
+                 outcome == DeviceWait::Outcome::DeadlinePassed ? "deadline passed" : "longer than any telegram",
+                 static_cast<long long>(discarded));
+        reply.clear();
+        tail.clear();
+        result = 0;
     }
 
     portTimeoutFlag_ = 1;
     if (log) {
         if (result > 0) {
             this->log("R: ", reply + tail, logOption);
+        } else if (overlong) {
+            this->log("R: ", QByteArray(kProtocolError), logOption);
         } else if (!timedOut) {
             reply = " ";
             result = 1;
@@ -492,6 +582,13 @@ int16_t Ports::ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant
     // re-checks the time-out flag when something wakes it.
     DeviceWait::wake();
     return clampLength(result);
+}
+
+void Ports::discardBuffered()
+{
+    comm_->discardInput();
+    receiveBuffer_.clear();
+    scan_.reset();
 }
 
 void Ports::FlushInput()
@@ -514,8 +611,7 @@ void Ports::FlushInput()
     const QByteArray rest = receiveBuffer_ + comm_->input();
     if (!rest.isEmpty())
         log("F: ", rest, QVariant());
-    comm_->discardInput();
-    receiveBuffer_.clear();
+    discardBuffered();
     portTimeoutFlag_ = 1;
     // As at the end of a receive: a running WaitTimeout ends now.
     DeviceWait::wake();
@@ -524,21 +620,13 @@ void Ports::FlushInput()
 void Ports::WaitTimeout()
 {
     portTimeoutFlag_ = 0;
-    QElapsedTimer watch;
-    watch.start();
     if (currentTimeout_ <= 0) {
         DeviceWait::wait(0);
         portTimeoutFlag_ = 1;
         return;
     }
     // Ends at the time-out, or earlier when a receive or flush run meanwhile ends.
-    while (portTimeoutFlag_ == 0) {
-        const qint64 remaining = currentTimeout_ - watch.elapsed();
-        if (remaining <= 0)
-            break;
-        if (DeviceWait::wait(static_cast<int>(remaining)) == DeviceWait::Outcome::Aborted)
-            break;
-    }
+    DeviceWait::waitUntil([this] { return portTimeoutFlag_ != 0; }, currentTimeout_);
     portTimeoutFlag_ = 1;
 }
 

@@ -24,6 +24,24 @@ class Ports : public QObject {
 public:
     static constexpr int kMaxDepth = 10; // nesting levels 1..10 (slot 0 unused)
 
+    // The longest reply a receive can hand out: its length travels as a 16-bit number.
+    // The longest telegram the framing allows is that reply with its check character and
+    // terminator (a DLE before a special check character stays in the reply); input that
+    // runs past it without a complete reply is no reply of this device.
+    static constexpr int kMaxReplyLength = 32767;
+    static int MaxTelegramLength(int count, const QByteArray& terminator)
+    {
+        return count > 0 ? count : kMaxReplyLength + 1 + static_cast<int>(terminator.size());
+    }
+    // A receive that keeps getting bytes ends at the latest after this many time-outs, so a
+    // device that drips bytes cannot hold the program in a receive.
+    static constexpr int kDeadlineTimeouts = 8;
+    // Bytes taken from the port at one time while a receive runs; the port itself buffers
+    // at most CommPort::kReadBufferSize, so a flood waits in the driver instead of memory.
+    static constexpr int kReadChunk = 4096;
+    // The monitor's text for a receive ended by input that cannot be a reply.
+    static constexpr const char* kProtocolError = "<PROTOCOL ERROR>";
+
     explicit Ports(AppContext& ctx, QObject* parent = nullptr);
     ~Ports() override;
 
@@ -48,7 +66,10 @@ public:
     void SendTelegram(const QByteArray& data, int16_t count, const QVariant& logOption = QVariant());
     // count > 0: exactly count bytes; count <= 0: up to the reply terminator.
     // Returns the reply length, 0 on time-out or with the port closed. A port that fails
-    // during the wait ends it at once like a time-out. A receive nested deeper than
+    // during the wait ends it at once like a time-out. Input that runs past the longest
+    // telegram or past the deadline is discarded and returns 0, logged as kProtocolError.
+    // A frame with a wrong check character is dropped (logged "F: ") when a good one
+    // follows it. A receive nested deeper than
     // kMaxDepth is refused: it returns 0 at once, leaves reply alone and logs nothing.
     // The wait also ends as soon as a nested flush has set this level's reply aside.
     int16_t ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant& logOption = QVariant(),
@@ -78,6 +99,39 @@ public:
                         const QByteArray& terminator, const QByteArray& specialChars,
                         bool noCheck, QByteArray* reply, QByteArray* tail);
 
+    // Where the search for a terminated reply in a growing buffer stopped, so that each
+    // arrival is searched once (a receive is linear in the bytes it reads). With resync a
+    // frame may also start behind a terminator whose check failed: a frame with a wrong
+    // check character is then dropped (into *dropped) and the good frame behind it is
+    // handed out. The earliest start whose check is right wins, so a terminator inside the
+    // data of a good frame still counts as data.
+    struct ReplyScan {
+        struct Start {
+            qsizetype at;
+            quint8 sum; // sum and XOR of the bytes before `at`
+            quint8 xr;
+        };
+        // Frame starts behind the first that are still tried; more failed terminators
+        // than this within one frame drop the oldest of them (the start of the buffer is
+        // always kept).
+        static constexpr int kMaxStarts = 16;
+        bool resync = true;
+        qsizetype scanned = 0; // bytes before this have been searched
+        quint8 sum = 0;        // of the bytes before `scanned`
+        quint8 xr = 0;
+        QList<Start> starts;
+        // The framing the state belongs to.
+        QByteArray mode;
+        QByteArray terminator;
+        bool noCheck = false;
+        void reset();
+    };
+    // CutReply continuing from scan (reset when the framing differs from its last call).
+    static int CutReply(QByteArray& buffer, int count, const QByteArray& mode,
+                        const QByteArray& terminator, const QByteArray& specialChars,
+                        bool noCheck, QByteArray* reply, QByteArray* tail, ReplyScan& scan,
+                        QByteArray* dropped);
+
     // The device path for a port name: a stored "COMn" becomes "/dev/ttyS<n-1>"; anything
     // else is taken as a path already.
     static QString DevicePath(const QString& name);
@@ -92,6 +146,7 @@ private:
     void setLabel(const QString& caption);
     void setLabelEnabled(bool enabled);
     void log(const char* prefix, const QByteArray& data, const QVariant& logOption);
+    void discardBuffered();
 
     AppContext& ctx_;
     CommPort* comm_ = nullptr;
@@ -105,6 +160,7 @@ private:
     QByteArray replyTerminator_;
     QByteArray specialChars_;
     QByteArray receiveBuffer_;
+    ReplyScan scan_;
     int16_t receiveDepth_ = 0;
     std::array<QByteArray, kMaxDepth + 1> pendingReplies_;
 };

@@ -52,9 +52,6 @@ frmNetworkConnect::frmNetworkConnect(AppContext& ctx, QWidget* parent)
     layout->addLayout(top);
     layout->addLayout(row);
 
-    timNetwork_.setObjectName(QStringLiteral("timNetwork"));
-    timNetwork_.setInterval(kTickMs);
-    connect(&timNetwork_, &QTimer::timeout, this, &frmNetworkConnect::tick);
     connect(btCancel_, &QPushButton::clicked, this, &frmNetworkConnect::cancel);
 }
 
@@ -65,9 +62,13 @@ bool frmNetworkConnect::ShowDialog(QTcpSocket* socket)
     load();
     // A socket that is no longer connecting needs no wait at all.
     if (stillConnecting(socket_)) {
-        timNetwork_.start();
+        const QMetaObject::Connection changed =
+            connect(socket, &QAbstractSocket::stateChanged, this, &frmNetworkConnect::socketChanged);
+        const QMetaObject::Connection gone =
+            connect(socket, &QObject::destroyed, this, &frmNetworkConnect::socketChanged);
         exec();
-        timNetwork_.stop();
+        disconnect(changed);
+        disconnect(gone);
     }
     socket_ = nullptr;
     return !cancelled_;
@@ -92,7 +93,7 @@ QString frmNetworkConnect::stateText() const
     return lblState_->text();
 }
 
-void frmNetworkConnect::tick()
+void frmNetworkConnect::socketChanged()
 {
     if (stillConnecting(socket_))
         return;

@@ -1,12 +1,13 @@
 #pragma once
 // The wait box shown while a TCP connection is being made: modal, closes itself when the
-// socket leaves the connecting state (connected or failed); Abbruch ends the wait early.
+// socket signals that it left the connecting state (connected or failed); Abbruch ends the
+// wait early.
 
 #include "link/LinkInterfaces.h"
 
 #include <QDialog>
+#include <QMetaObject>
 #include <QPointer>
-#include <QTimer>
 
 class QLabel;
 class QPushButton;
@@ -19,8 +20,6 @@ struct AppContext;
 class frmNetworkConnect : public QDialog, public IConnectingBox {
     Q_OBJECT
 public:
-    static constexpr int kTickMs = 100;
-
     explicit frmNetworkConnect(AppContext& ctx, QWidget* parent = nullptr);
 
     // True when the connecting state ended by itself, false when the user cancelled.
@@ -34,14 +33,13 @@ public slots:
 
 private:
     void load();
-    void tick();
+    void socketChanged();
     void cancel();
 
     AppContext& ctx_;
     QLabel* picture_;
     QLabel* lblState_;
     QPushButton* btCancel_;
-    QTimer timNetwork_;
     QPointer<QTcpSocket> socket_;
     QString designText_;
     bool cancelled_ = false;

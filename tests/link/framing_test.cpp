@@ -181,6 +181,56 @@ TEST(CutReply, FixedCount)
     EXPECT_EQ(buf, "\rE");
 }
 
+TEST(CutReply, ScanInPiecesGivesTheRepliesOfTheWholeAndResyncsAfterAWrongCheck)
+{
+    const QByteArray etx = B({3});
+    struct Case {
+        const char* what;
+        QByteArray mode;
+        QByteArray terminator;
+        QByteArray stream;
+        QList<QByteArray> replies;  // in order
+        QByteArray dropped;         // everything dropped on the way
+        QByteArray rest;            // left in the buffer
+    } cases[] = {
+        {"plain, split terminator", {}, "\r\n", "OK\r\nNEXT\r\nPA", {"OK", "NEXT"}, {}, "PA"},
+        {"additive, ETX in the data", "~", etx, B({65, 3, 66, 134, 3, 'Z'}), {B({65, 3, 66})}, {}, "Z"},
+        {"additive, wrong check first", "~", etx, B({'X', 'Y', 0x10, 3, 'C', 'C', 3, 'D', 'D', 3}),
+         {"C", "D"}, B({'X', 'Y', 0x10, 3}), {}},
+        {"XOR, wrong check, DLE check next", "^", etx, B({'X', 0x55, 3, 'A', 'C', 16, 2, 3}),
+         {B({'A', 'C', 16})}, B({'X', 0x55, 3}), {}},
+        {"wrong check and nothing good", "~", etx, B({'X', 'Y', 0x10, 3, 'Q'}), {}, {},
+         B({'X', 'Y', 0x10, 3, 'Q'})},
+    };
+    for (const Case& c : cases) {
+        for (int piece : {1, 3, 1000}) {
+            SCOPED_TRACE(testing::Message() << c.what << ", pieces of " << piece);
+            Ports::ReplyScan scan;
+            QByteArray buf, reply, tail, dropped, allDropped;
+            QList<QByteArray> replies;
+            for (qsizetype at = 0; at < c.stream.size(); at += piece) {
+                buf += c.stream.mid(at, piece);
+                int n;
+                while ((n = Ports::CutReply(buf, 0, c.mode, c.terminator, kSpecial, false, &reply, &tail,
+                                            scan, &dropped)) != Ports::kIncomplete) {
+                    replies << reply;
+                    allDropped += dropped;
+                }
+                // The search never goes back over what it has searched.
+                EXPECT_LE(scan.scanned, buf.size());
+            }
+            EXPECT_EQ(replies, c.replies);
+            EXPECT_EQ(allDropped.toHex(), c.dropped.toHex());
+            EXPECT_EQ(buf.toHex(), c.rest.toHex());
+        }
+    }
+    // Without the scan state the search starts at the front and never drops anything.
+    QByteArray buf = B({'X', 'Y', 0x10, 3, 'C', 'C', 3});
+    QByteArray reply, tail;
+    EXPECT_EQ(Ports::CutReply(buf, 0, "~", etx, {}, false, &reply, &tail), Ports::kIncomplete);
+    EXPECT_EQ(buf.size(), 7);
+}
+
 TEST(LinkProtocol, ModeAndTerminatorRoundTrip)
 {
     AppContext ctx;

@@ -547,3 +547,96 @@ TEST_F(NetworkTest, HttpGetFailuresGiveAnEmptyPage)
     EXPECT_TRUE(net->HttpGet(QStringLiteral("http://127.0.0.1:%1").arg(silent.port())).isEmpty());
     EXPECT_LT(clock.elapsed(), 3000);
 }
+
+// --- misbehaving peers ----------------------------------------------------------------
+
+TEST_F(NetworkTest, EndlessOrDrippingLineEndsAsOneProtocolError)
+{
+    TcpScript endless;
+    for (int i = 0; i < 8; ++i) // four longest lines and more, never a terminator
+        endless << TcpStep::send(QByteArray(Network::kMaxLineLength / 2, 'A'));
+    TcpScript drip;
+    for (int i = 0; i < 400; ++i) // a byte well within each time-out, for 20 s
+        drip << TcpStep::send("B") << TcpStep::pause(50);
+    struct Case {
+        const char* what;
+        TcpScript script;
+    } cases[] = {{"endless line", endless}, {"dripping line", drip}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TcpHarness peerOfCase;
+        peerOfCase.setReplies({c.script});
+        ASSERT_TRUE(net->NetConnect(&callback, peerOfCase.port()) && peerOfCase.waitForClient());
+        net->SetNetTimeout(250);
+        monitor.lines.clear();
+        ASSERT_TRUE(net->NetSend("Q", false));
+        QByteArray reply = "old";
+        bool log = true;
+        EXPECT_EQ(net->NetReceiveLine(reply, log), 0);
+        EXPECT_TRUE(reply.isEmpty());
+        EXPECT_EQ(linesWithPrefix("R: "), QList<QByteArray>{Network::kProtocolError});
+        // What the socket keeps stays bounded.
+        EXPECT_LE(net->socket()->bytesAvailable(), Network::kReadBufferSize);
+        net->NetDisconnect();
+    }
+}
+
+TEST_F(NetworkTest, TimedOutFrameIsDiscardedAndTheNextStandsAlone)
+{
+    peer.setSplitter([](const QByteArray& b) { return qMax(Network::FrameStatus(b), 0); });
+    peer.setReplies({{TcpStep::send(QByteArray("\0\5ab", 4))}, {TcpStep::send(QByteArray("\0\3Z", 3))}});
+    ASSERT_TRUE(connectToPeer());
+    net->SetNetTerminator(QByteArray());
+    net->SetNetTimeout(200);
+    QByteArray reply;
+    bool log = true;
+    ASSERT_TRUE(net->NetSend(QByteArray("\0\2", 2), false));
+    EXPECT_EQ(net->NetReceiveBytes(reply, log), 0);
+    EXPECT_EQ(linesWithPrefix("F: "), QList<QByteArray>{QByteArray("\0\5ab", 4)});
+    EXPECT_EQ(linesWithPrefix("R: "), QList<QByteArray>{"<TIMEOUT>"});
+    ASSERT_TRUE(net->NetSend(QByteArray("\0\2", 2), false));
+    EXPECT_EQ(net->NetReceiveBytes(reply, log), 3);
+    EXPECT_EQ(reply, QByteArray("\0\3Z", 3));
+}
+
+TEST_F(NetworkTest, EventsWaitingForTheWindowAreBounded)
+{
+    // While the window handles the first event it runs an exchange; the unit meanwhile
+    // sends more events than are kept.
+    const int sent = Network::kMaxPendingEvents + 40;
+    QByteArray burst;
+    for (int i = 0; i < sent; ++i)
+        burst += "EVNT" + QByteArray::number(i) + "\n";
+    peer.setHandler([&](const QByteArray& request) {
+        if (request == "Q\n")
+            return TcpScript{TcpStep::send(burst + "ANSWER\n")};
+        return TcpScript{};
+    });
+    ASSERT_TRUE(connectToPeer());
+    QByteArray answer;
+    callback.onEvent = [&](const QByteArray& text) {
+        if (text != "first")
+            return;
+        bool log = false;
+        net->NetSend("Q", false);
+        net->NetReceiveLine(answer, log);
+    };
+    peer.play({TcpStep::send("EVNTfirst\n")});
+    EXPECT_TRUE(waitFor([&] { return callback.events.size() == 1 + Network::kMaxPendingEvents; }));
+    DeviceWait::wait(100);
+    EXPECT_EQ(answer, QByteArray("ANSWER"));
+    EXPECT_EQ(callback.events.size(), 1 + Network::kMaxPendingEvents);
+    EXPECT_EQ(callback.events.value(1), QByteArray("0"));
+    // Once the window has caught up, events are delivered again.
+    peer.play({TcpStep::send("EVNTlater\n")});
+    EXPECT_TRUE(waitFor([&] { return callback.events.last() == "later"; }));
+}
+
+TEST_F(NetworkTest, HttpBodyLargerThanAnyPageIsRefused)
+{
+    HttpPageServer large(QByteArray(Network::kMaxHttpBody + 1000, 'x'));
+    EXPECT_TRUE(net->HttpGet(QStringLiteral("http://127.0.0.1:%1").arg(large.port())).isEmpty());
+    const QByteArray fits(Network::kMaxHttpBody, 'y');
+    HttpPageServer largest(fits);
+    EXPECT_EQ(net->HttpGet(QStringLiteral("http://127.0.0.1:%1").arg(largest.port())), fits);
+}

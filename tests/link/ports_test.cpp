@@ -15,10 +15,12 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
 
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 
 using namespace orvid;
@@ -242,8 +244,16 @@ TEST_F(PortsOnPty, TimeOutAndTheLatePass)
     // transport woke the waits): the one extra pass over the events still takes it.
     monitor.lines.clear();
     pty.expect("PING\r", {PtyHarness::Pause(20), PtyHarness::Send("PONG\r")});
-    QTimer::singleShot(5, [] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    QTimer::singleShot(5, [this] {
+        // Busy (no events) until the time-out has passed and the reply is in the driver.
+        QElapsedTimer busy;
+        busy.start();
+        const int fd = ports->comm().device().handle();
+        int waiting = 0;
+        while (busy.elapsed() <= 150 || waiting < 5) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            ::ioctl(fd, FIONREAD, &waiting);
+        }
         DeviceWait::wake();
     });
     ports->SetFramingType(5);
@@ -676,4 +686,176 @@ TEST(PortsSettings, StoredValuesAreReadAtStartAndWrittenAtEnd)
     defaults.OpenPort(port, settings, protocol, false);
     EXPECT_EQ(settings.toStdString(), "38400,n,8,1");
     EXPECT_EQ(protocol, 0);
+}
+
+namespace {
+
+// A device that writes to the line as fast as it takes bytes, from a thread of its own,
+// until stopped or until it has written `cap` bytes.
+class Flood {
+public:
+    Flood(PtyHarness& pty, QByteArray unit, qint64 cap)
+        : thread_([this, &pty, unit, cap] {
+              while (!stop_ && written_ < cap && pty.send(unit))
+                  written_ += unit.size();
+              done_ = true;
+          })
+    {
+    }
+    // The writer may be blocked on a full line: the program's side is emptied until the
+    // writer has seen the stop.
+    void stop(Ports& ports)
+    {
+        stop_ = true;
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            if (ports.comm().isOpen())
+                ports.comm().discardInput();
+            return done_.load();
+        }, 10000));
+        thread_.join();
+    }
+    ~Flood()
+    {
+        if (thread_.joinable()) {
+            stop_ = true;
+            thread_.join();
+        }
+    }
+    qint64 written() const { return written_; }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> done_{false};
+    std::atomic<qint64> written_{0};
+    std::thread thread_;
+};
+
+QByteArray repeated(const QByteArray& unit, int times)
+{
+    QByteArray b;
+    for (int i = 0; i < times; ++i)
+        b += unit;
+    return b;
+}
+
+} // namespace
+
+TEST_F(PortsOnPty, FloodIsHeldBackAndEndsTheReceiveAtTheLongestTelegram)
+{
+    struct Case {
+        const char* what;
+        QByteArray protocol;
+        QByteArray unit;
+    } cases[] = {
+        {"terminator that never comes", "\r", QByteArray(512, 'A')},
+        {"no terminator: until quiet", {}, QByteArray(512, 'A')},
+        {"additive check, every frame wrong", B({'~', 3}), repeated(B({'X', 'Y', 0x10, 3}), 128)},
+        {"XOR check, every frame wrong", B({'^', 3}), repeated(B({'X', 'Y', 0x55, 3}), 128)},
+    };
+    // Far more than the port keeps and the longest telegram: a program that does not
+    // hold the flood back takes all of it.
+    constexpr qint64 kCap = 4 * 1024 * 1024;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        monitor.lines.clear();
+        ports->SetLinkProtocol(c.protocol);
+        ports->SetTimeout(200);
+        Flood flood(pty, c.unit, kCap);
+
+        // Nothing receives: the port fills up to its buffer and then holds the line back.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return ports->comm().inBufferCount() >= CommPort::kReadBufferSize || flood.written() >= kCap; },
+            10000));
+        QTest::qWait(50); // the flood goes on meanwhile
+        EXPECT_LE(ports->comm().inBufferCount(), CommPort::kReadBufferSize);
+        EXPECT_LT(flood.written(), kCap);
+
+        // A receive ends once the bytes pass the longest telegram, as one protocol error.
+        QByteArray reply = "old";
+        int16_t count = 0;
+        EXPECT_EQ(ports->ReceiveTelegram(reply, count), 0);
+        EXPECT_TRUE(reply.isEmpty());
+        EXPECT_EQ(monitor.lines.count("R: " + QByteArray(Ports::kProtocolError)), 1);
+        EXPECT_EQ(timeouts(), 0);
+        EXPECT_LE(ports->comm().inBufferCount(), CommPort::kReadBufferSize);
+        EXPECT_LT(flood.written(), kCap);
+        flood.stop(*ports);
+
+        // The link works again once the flood is over.
+        ports->FlushInput();
+        ports->SetLinkProtocol("\r");
+        pty.send("ok\r");
+        ports->SetTimeout(1000);
+        EXPECT_EQ(receive(reply), 2);
+    }
+}
+
+TEST_F(PortsOnPty, DrippingDeviceEndsTheReceiveAtTheDeadline)
+{
+    // One byte well within each time-out, never a terminator: the time-out alone would
+    // never end the receive.
+    ports->SetLinkProtocol("\r");
+    ports->SetTimeout(60);
+    std::atomic<bool> stop{false};
+    std::atomic<int> sent{0};
+    std::thread drip([&] {
+        while (!stop && sent < 2000) {
+            pty.send("A");
+            ++sent;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    QByteArray reply;
+    EXPECT_EQ(receive(reply), 0);
+    const int sentWhenEnded = sent;
+    stop = true;
+    drip.join();
+    EXPECT_LT(sentWhenEnded, 2000);
+    EXPECT_EQ(monitor.lines, QList<QByteArray>{"R: " + QByteArray(Ports::kProtocolError)});
+}
+
+TEST_F(PortsOnPty, AFrameWithAWrongCheckIsDroppedAndTheGoodOnesFollow)
+{
+    auto sumFrame = [](const QByteArray& d) {
+        quint8 s = 0;
+        for (char c : d)
+            s = static_cast<quint8>(s + static_cast<quint8>(c));
+        return d + char(s) + '\x03';
+    };
+    auto xorFrame = [](const QByteArray& d) {
+        quint8 x = 0;
+        for (char c : d)
+            x ^= static_cast<quint8>(c);
+        return d + char(x) + '\x03';
+    };
+    struct Case {
+        const char* what;
+        QByteArray protocol;
+        QByteArray bad;
+        QList<QByteArray> good; // data of the good frames
+        std::function<QByteArray(const QByteArray&)> frame;
+    } cases[] = {
+        {"additive", B({'~', 3}), B({'X', 'Y', 0x10, 3}), {"ONE", B({'T', 3, 'O'}), "THREE"}, sumFrame},
+        {"XOR", B({'^', 3}), B({'X', 'Y', 0x55, 3}), {"ONE", B({'T', 3, 'O'}), "THREE"}, xorFrame},
+        {"two bad in a row", B({'~', 3}), B({'X', 3, 'Y', 0x10, 3}), {"A", "B"}, sumFrame},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ports->FlushInput();
+        monitor.lines.clear();
+        ports->SetLinkProtocol(c.protocol);
+        ports->SetTimeout(300);
+        QByteArray stream = c.bad;
+        for (const QByteArray& d : c.good)
+            stream += c.frame(d);
+        pty.send(stream);
+        // A continuous read: receive after receive, no flush between them.
+        for (const QByteArray& d : c.good) {
+            QByteArray reply;
+            EXPECT_EQ(receive(reply), d.size());
+            EXPECT_EQ(reply.toHex(), d.toHex());
+        }
+        EXPECT_EQ(monitor.lines.value(0), "F: " + c.bad);
+        EXPECT_EQ(timeouts(), 0);
+    }
 }

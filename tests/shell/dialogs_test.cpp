@@ -286,7 +286,12 @@ TEST_F(NetworkDialogTest, BlankAddressIsRefused)
 // A socket whose state the test sets, standing for one that connects slowly.
 class ScriptedSocket : public QTcpSocket {
 public:
-    void setState(SocketState s) { setSocketState(s); }
+    // As a real socket does, it tells of each change of its state.
+    void setState(SocketState s)
+    {
+        setSocketState(s);
+        emit stateChanged(s);
+    }
     void setHost(const QString& name) { setPeerName(name); }
 };
 
