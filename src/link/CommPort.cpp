@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <poll.h>
 #include <unistd.h>
 
 namespace orvid {
@@ -232,6 +233,14 @@ void CommPort::discardInput()
     port_.readAll();
 }
 
+bool CommPort::lineIdle() const
+{
+    pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
+    if (p.fd < 0 || ::poll(&p, 1, 0) < 0)
+        return false;
+    return p.revents == 0;
+}
+
 void CommPort::onError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError
@@ -241,6 +250,18 @@ void CommPort::onError(QSerialPort::SerialPortError error)
     // closed and nothing more is reported.
     if (!port_.isOpen() || failed_)
         return;
+    // A flush that empties the driver between the port's read notification and its read
+    // leaves that read nothing (EAGAIN), which the serial port reports as a failed read and
+    // then stops listening. The line is fine - nothing to read, no hang-up, no error - so
+    // listen again. A read that fails while the line says it has data, or a line that hung
+    // up or failed, is a lost device. (Listening again on an idle line cannot spin: the
+    // notification only fires once there is something to read.)
+    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && lineIdle()) {
+        port_.clearError();
+        char probe;
+        port_.peek(&probe, 1); // an empty read re-arms the read notification
+        return;
+    }
     failed_ = true;
     const QString text = port_.errorString();
     port_.clearError();

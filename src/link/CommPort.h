@@ -74,6 +74,7 @@ signals:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    bool lineIdle() const;
     bool apply();
     QString openFailureReason(QSerialPort::SerialPortError error) const;
 

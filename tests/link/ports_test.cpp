@@ -859,3 +859,31 @@ TEST_F(PortsOnPty, AFrameWithAWrongCheckIsDroppedAndTheGoodOnesFollow)
         EXPECT_EQ(timeouts(), 0);
     }
 }
+
+// A flush that empties the driver in the same event-loop pass in which the port's read
+// notification fired leaves that read nothing to take (EAGAIN). That is no lost device:
+// the port stays open and the next bytes still arrive.
+TEST_F(PortsOnPty, FlushRacingTheReadNotificationKeepsThePortOpen)
+{
+    QSignalSpy failed(ports.get(), &Ports::portFailed);
+    ports->SetLinkProtocol("\r");
+    const int fd = ports->comm().device().handle();
+    for (int round = 0; round < 40 && failed.isEmpty(); ++round) {
+        pty.send("abc");
+        // Busy until the bytes are in the driver, so the next pass sees the port readable.
+        int waiting = 0;
+        for (int i = 0; i < 2000 && waiting < 3; ++i) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            ::ioctl(fd, FIONREAD, &waiting);
+        }
+        QTimer::singleShot(0, ports.get(), [this] { ports->FlushInput(); });
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(failed.isEmpty()) << failed.value(0).value(0).toString().toStdString();
+    ASSERT_TRUE(ports->PortOpenFlag());
+    pty.send("ok\r");
+    QByteArray reply;
+    EXPECT_EQ(receive(reply, 0, false), 2);
+    EXPECT_EQ(reply, "ok");
+}
