@@ -480,6 +480,7 @@ int16_t Ports::ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant
     reply.clear();
     QByteArray tail;
     const int level = ++receiveDepth_;
+    requests_[level] = {count, noCheck};
     bool timedOut = false;
     bool overlong = false;
     int result = 0;
@@ -599,8 +600,8 @@ void Ports::FlushInput()
     if (level > 0 && level <= kMaxDepth && pendingReplies_[level].isEmpty()) {
         // A receive further out is waiting: keep its reply, if it comes, for it.
         QByteArray& slot = pendingReplies_[level];
-        int16_t terminated = 0;
-        ReceiveTelegram(slot, terminated, QVariant(), false, false);
+        int16_t count = requests_[level].count;
+        ReceiveTelegram(slot, count, QVariant(), false, requests_[level].noCheck);
         if (!slot.isEmpty()) {
             log(("F" + QByteArray::number(level) + ": ").constData(), slot, QVariant());
             // Let that receive see its reply as soon as it runs again, without waiting

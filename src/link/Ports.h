@@ -163,6 +163,13 @@ private:
     ReplyScan scan_;
     int16_t receiveDepth_ = 0;
     std::array<QByteArray, kMaxDepth + 1> pendingReplies_;
+    // What the receive at each level asked for, so a reply set aside for it is cut the way
+    // it would have cut it itself (a fixed count, the check of its check character).
+    struct Request {
+        int16_t count = 0;
+        bool noCheck = false;
+    };
+    std::array<Request, kMaxDepth + 1> requests_;
 };
 
 } // namespace orvid

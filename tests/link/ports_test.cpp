@@ -887,3 +887,19 @@ TEST_F(PortsOnPty, FlushRacingTheReadNotificationKeepsThePortOpen)
     EXPECT_EQ(receive(reply, 0, false), 2);
     EXPECT_EQ(reply, "ok");
 }
+
+// A flush inside a fixed-count receive sets the reply aside as that receive would have
+// taken it: the whole count, a terminator inside it being data.
+TEST_F(PortsOnPty, ReplySetAsideForAFixedCountKeepsItsCount)
+{
+    ports->SetLinkProtocol("\r");
+    ports->SetFramingType(5);
+    ports->SetTimeout(1000);
+    pty.expect("OUT\r", {PtyHarness::Pause(100), PtyHarness::Send("ab\rcd")});
+    QTimer::singleShot(20, [&] { ports->FlushInput(); });
+    ports->SendTelegram("OUT", 3);
+    QByteArray outer;
+    EXPECT_EQ(receive(outer, 5), 5);
+    EXPECT_EQ(outer, "ab\rcd");
+    EXPECT_EQ(ports->ReceiveDepth(), 0);
+}
