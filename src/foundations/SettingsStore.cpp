@@ -1,6 +1,7 @@
 #include "SettingsStore.h"
 
 #include "Cp1252.h"
+#include "Utils.h"
 
 #include <QDir>
 #include <QFile>
@@ -97,17 +98,6 @@ QString escape(const QString& s, Kind kind)
     return out;
 }
 
-int hexValue(QChar ch)
-{
-    const char16_t c = ch.unicode();
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
 
 // Reads n hex digits at s[pos]; -1 when they are not all there.
 int readHex(QStringView s, qsizetype pos, int n)
@@ -116,7 +106,7 @@ int readHex(QStringView s, qsizetype pos, int n)
         return -1;
     int v = 0;
     for (int k = 0; k < n; ++k) {
-        const int d = hexValue(s.at(pos + k));
+        const int d = HexDigitValue(s.at(pos + k).unicode());
         if (d < 0)
             return -1;
         v = v * 16 + d;
@@ -193,7 +183,7 @@ bool parseDword(QStringView raw, qint32& number)
         return false;
     quint32 v = 0;
     for (const QChar ch : digits) {
-        const int d = hexValue(ch);
+        const int d = HexDigitValue(ch.unicode());
         if (d < 0)
             return false;
         v = (v << 4) | static_cast<quint32>(d);

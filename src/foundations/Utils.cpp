@@ -83,17 +83,6 @@ bool isValBlank(char16_t c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-int hexDigit(char16_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // The leading number over a sequence of UTF-16 code units (Latin-1 for byte texts).
 template <typename At>
 double valImpl(qsizetype size, At at)
@@ -117,7 +106,7 @@ double valImpl(qsizetype size, At at)
             quint64 v = 0;
             int digits = 0;
             for (;;) {
-                const int d = hexDigit(peek());
+                const int d = HexDigitValue(peek());
                 if (d < 0)
                     break;
                 ++i;
@@ -442,6 +431,31 @@ qint16 UpperKeyFilter(qint16 keyCode)
     if (b == "?" && up != QLatin1String("?"))
         return keyCode;
     return static_cast<unsigned char>(b.at(0));
+}
+
+int HexDigitValue(char16_t c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool ParseHexDigits(QByteArrayView digits, quint32& value)
+{
+    if (digits.isEmpty())
+        return false;
+    value = 0;
+    for (char c : digits) {
+        const int d = HexDigitValue(static_cast<uchar>(c));
+        if (d < 0)
+            return false;
+        value = value * 16 + static_cast<quint32>(d);
+    }
+    return true;
 }
 
 } // namespace orvid

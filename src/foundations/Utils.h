@@ -47,6 +47,12 @@ QByteArray ExpandNewlines(const QByteArray& text);
 QByteArray ShowControlChars(const QByteArray& text);
 QByteArray ParseControlChars(const QByteArray& text);
 
+// The value of one hexadecimal digit, either case; -1 for any other character.
+int HexDigitValue(char16_t c);
+// Whether digits is a non-empty run of hexadecimal digits; value is their number (the
+// last eight digits when there are more).
+bool ParseHexDigits(QByteArrayView digits, quint32& value);
+
 // value in upper-case hexadecimal; when shorter than the pattern, the pattern's first
 // (pattern length - hex length) characters go in front; a longer result is not cut.
 // A negative value is shown as its 32-bit two's complement.

@@ -7,6 +7,7 @@
 #include "foundations/MainFrame.h"
 #include "foundations/Options.h"
 #include "foundations/SettingsStore.h"
+#include "foundations/Utils.h"
 
 #include <algorithm>
 #include <functional>
@@ -55,14 +56,8 @@ qint64 leadingNumber(const QString& text)
     qint64 value = 0;
     for (; pos < t.size(); ++pos) {
         const char c = t.at(pos).toLatin1();
-        int digit = -1;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        if (digit < 0)
+        const int digit = HexDigitValue(static_cast<uchar>(c));
+        if (digit < 0 || digit >= base)
             break;
         value = qMin(value * base + digit, kLimit);
     }

@@ -4,6 +4,7 @@
 #include "foundations/AppContext.h"
 #include "foundations/Language.h"
 #include "foundations/SettingsStore.h"
+#include "foundations/Utils.h"
 
 #include <QAbstractSocket>
 #include <QElapsedTimer>
@@ -50,16 +51,6 @@ int frameStatusOf(uchar high, uchar low, qint64 available)
     return available >= length ? length : 0;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 int16_t clampLength(qsizetype n)
 {
@@ -667,8 +658,8 @@ QByteArray Network::UrlDecode(const QByteArray& text)
         out.append(text.constData() + i, pct - i);
         i = pct + 1;
         if (n - i >= 2) {
-            const int hi = hexValue(text[i]);
-            const int lo = hexValue(text[i + 1]);
+            const int hi = HexDigitValue(uchar(text[i]));
+            const int lo = HexDigitValue(uchar(text[i + 1]));
             if (hi >= 0 && lo >= 0) {
                 out.append(char(hi * 16 + lo));
                 i += 2;

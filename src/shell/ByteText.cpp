@@ -2,6 +2,7 @@
 
 #include "CharNames.h"
 #include "foundations/Cp1252.h"
+#include "foundations/Utils.h"
 
 #include <QStringView>
 
@@ -132,14 +133,7 @@ bool parseText(const QString& view, QByteArray* out, Span* error)
 
 int digitValue(QChar c, int base)
 {
-    const char16_t u = c.unicode();
-    int v = -1;
-    if (u >= '0' && u <= '9')
-        v = u - '0';
-    else if (u >= 'a' && u <= 'f')
-        v = u - 'a' + 10;
-    else if (u >= 'A' && u <= 'F')
-        v = u - 'A' + 10;
+    const int v = HexDigitValue(c.unicode());
     return v < base ? v : -1;
 }
 

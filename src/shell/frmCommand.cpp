@@ -8,6 +8,7 @@
 #include "foundations/MainFrame.h"
 #include "foundations/Options.h"
 #include "foundations/SettingsStore.h"
+#include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
 #include "link/Ports.h"
@@ -67,16 +68,6 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 // Blanks only, as typed history entries are compared; tabs and the like stay.
 QString trimBlanks(const QString& text)
@@ -253,8 +244,8 @@ QByteArray frmCommand::ConvertEscapes(const QByteArray& typed)
             }
             int value = 0;
             int digits = 0;
-            while (digits < 2 && i + 1 + digits < n && hexValue(typed.at(i + 1 + digits)) >= 0) {
-                value = value * 16 + hexValue(typed.at(i + 1 + digits));
+            while (digits < 2 && i + 1 + digits < n && HexDigitValue(uchar(typed.at(i + 1 + digits))) >= 0) {
+                value = value * 16 + HexDigitValue(uchar(typed.at(i + 1 + digits)));
                 ++digits;
             }
             if (digits == 0) {

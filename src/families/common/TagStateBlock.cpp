@@ -8,34 +8,13 @@ namespace orvid {
 
 namespace {
 
-// Value of hex digits; false when a character is not a hex digit or the text is empty.
-bool hexValue(const QByteArray& digits, quint32& value)
-{
-    if (digits.isEmpty())
-        return false;
-    value = 0;
-    for (char c : digits) {
-        int d = -1;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        if (d < 0)
-            return false;
-        value = value * 16 + static_cast<quint32>(d);
-    }
-    return true;
-}
-
 // A 32-bit value stored as 4 bytes (8 hex digits), least significant byte first.
 quint32 littleEndian32(const QByteArray& hex8)
 {
     quint32 value = 0;
     for (int i = 3; i >= 0; --i) {
         quint32 byte = 0;
-        hexValue(hex8.mid(i * 2, 2), byte);
+        ParseHexDigits(hex8.mid(i * 2, 2), byte);
         value = (value << 8) | byte;
     }
     return value;
@@ -49,7 +28,7 @@ bool TagStateBlock::Decode(const QByteArray& hex, TagStateBlock& block)
         return false;
     quint32 check = 0;
     for (int i = 0; i < kLength * 2; i += 2) {
-        if (!hexValue(hex.mid(i, 2), check))
+        if (!ParseHexDigits(hex.mid(i, 2), check))
             return false;
     }
     block.month = hex.mid(0, 2);

@@ -85,27 +85,6 @@ QString numberText(int value)
     return value >= 0 ? QLatin1Char(' ') + QString::number(value) : QString::number(value);
 }
 
-// Value of hex digits; false when a character is not a hex digit or the text is empty.
-bool hexValue(const QByteArray& digits, quint32& value)
-{
-    if (digits.isEmpty())
-        return false;
-    value = 0;
-    for (char c : digits) {
-        int d = -1;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        if (d < 0)
-            return false;
-        value = value * 16 + static_cast<quint32>(d);
-    }
-    return true;
-}
-
 // The four digit pairs of an 8-character code in reverse order (7-8, 5-6, 3-4, 1-2).
 QByteArray reversePairs(const QByteArray& s8)
 {
@@ -461,14 +440,14 @@ QByteArray WDProtocol::ReadResult(bool quiet, bool show)
         result = reversePairs((reply.mid(7) + "00000000").left(8));
     } else if (ResultKind == "2") {
         quint32 count = 0;
-        if (!hexValue(reply.mid(10, 4), count) || reply.size() < 14)
+        if (!ParseHexDigits(reply.mid(10, 4), count) || reply.size() < 14)
             return QByteArray();
         const QByteArray hex = reply.mid(15, static_cast<int>(count) * 2);
         // A reply that carries fewer bytes than it announces is cut, one with characters
         // that are not hex digits is garbled: show nothing of either (the hex digits handed
         // out without showing are read as data by the caller).
         quint32 digits = 0;
-        if (hex.size() != static_cast<qsizetype>(count) * 2 || (!hex.isEmpty() && !hexValue(hex, digits)))
+        if (hex.size() != static_cast<qsizetype>(count) * 2 || (!hex.isEmpty() && !ParseHexDigits(hex, digits)))
             return QByteArray();
         if (show) {
             result = QByteArray::fromHex(hex);
@@ -623,7 +602,7 @@ QByteArray WDProtocol::scanExchange(const QByteArray& command)
     if (n >= 1 && reply.startsWith("#20**")) {
         const QByteArray code = reply.mid(15, 8);
         quint32 check = 0;
-        if (code.size() == 8 && hexValue(code, check))
+        if (code.size() == 8 && ParseHexDigits(code, check))
             return IDWireForm(code).toUpper();
     }
     sendCommand("?70");
