@@ -22,7 +22,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -458,15 +457,10 @@ protected:
     // Runs poll steps as the poll timer would, until the reply box shows text.
     bool pollUntil(const QString& text, int timeoutMs = 3000)
     {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeoutMs) {
+        return QTest::qWaitFor([&] {
             lk->LkPoll();
-            if (reply()->text() == text)
-                return true;
-            QTest::qWait(10);
-        }
-        return false;
+            return reply()->text() == text;
+        }, timeoutMs);
     }
 
     Journal journal;
@@ -499,7 +493,7 @@ TEST_F(CommandSerialTest, MultiReplyCommandCollectsEveryReplyInTurn)
     button("btStop")->click();
     EXPECT_FALSE(lk->PollTimerEnabled());
     pty.send("A4\r");
-    QTest::qWait(100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ports->PortDataAvailable(); }, 2000));
     lk->LkPoll();
     EXPECT_EQ(reply()->text(), QStringLiteral("<3> <STX>B<ETX>"));
 }
