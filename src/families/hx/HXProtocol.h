@@ -1,0 +1,179 @@
+#pragma once
+// The telegram layer of the interface units (system entries 1 serial, 10 Ethernet),
+// without widgets. One layer for both transports: callers name commands (HXCommand) and
+// channels ("1".."4", "x" for all, empty for the unit) and get the reply in one text form
+// (status character, channel character, data), whichever transport carried it.
+//
+// It is the link's direct route (ILkDirectAccess) for its window: on serial, what the
+// link sends goes out framed here through Ports; on Ethernet, the frames go through
+// Network and the command window reaches nothing (ReadData sends nothing).
+//
+// Refusals before anything is sent (each with a line in the data list): word counts a
+// telegram cannot carry (255 serial, 15 Ethernet), fixcode writes on Ethernet (the word
+// rule would put code bytes into the count and address), a mode without a command, a
+// write whose read-back failed or came back short, and writes that are not whole blocks
+// where nothing is read back ("x", tag type 60).
+
+#include "HXHeadFile.h"
+#include "HXTelegram.h"
+#include "families/common/FamilyProtocol.h"
+#include "families/common/TagStateView.h"
+#include "link/LinkInterfaces.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <algorithm>
+#include <array>
+#include <functional>
+
+namespace orvid {
+
+class IHXView : public virtual IFamilyView {
+public:
+    virtual bool PasswordChecked() const = 0;
+    virtual QString PasswordText() const = 0;
+    // Trigger sensor k (0..3): the channel it serves (ItemData of cmbTrigger) and its mode
+    // (0 off, 1 on, 2 inverted).
+    virtual int TriggerSource(int sensor) const = 0;
+    virtual int TriggerMode(int sensor) const = 0;
+    // Recognition found (or lost) the unit: lay out the unit and channel panel.
+    virtual void UnitRecognised() = 0;
+};
+
+class HXProtocol : public FamilyProtocol, public ILkDirectAccess {
+public:
+    static constexpr const char* kSection = "frmSystemHX";
+    static constexpr quint16 kUnitPort = 10000;
+
+    explicit HXProtocol(AppContext& ctx, IHXView* view = nullptr);
+    void setView(IHXView* view)
+    {
+        view_ = view;
+        FamilyProtocol::setView(view);
+    }
+
+    // ---- what the link calls -----------------------------------------------------------
+    void Init(bool ethernet = false) override;
+    bool Check() override;
+    Menues CommandList() const override { return commandList_; }
+    QString PollStep(const QVariant& a, const QVariant& b) override;
+    void CloseLK() override;
+    void StopBuffered() override { StopBuffered(false, false); }
+    bool PutData(int16_t id, const QVariant& value) override;
+    bool GetData(int16_t id, QVariant& value) const override;
+    QByteArray BuildTelegram(const QByteArray& command, const QByteArray& suffix) override;
+    int16_t ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption) override;
+    ILkDirectAccess* DirectAccess() override { return this; }
+    QString StatusLine(const QByteArray& reply) const override { return GetError(reply); }
+
+    // ILkDirectAccess
+    bool DataAvailable() override;
+    bool DirectModeSupported() override { return true; }
+    int16_t DirectRead(QByteArray& reply, int16_t& count, const QVariant& logOption, bool log = true,
+                       bool noCheck = false) override;
+    int16_t ReadData(const QByteArray& command, QByteArray& reply, bool log, bool& ok) override;
+    int16_t WriteData(const QByteArray& command, const QByteArray& suffix, bool log) override;
+
+    // ---- telegram layer ------------------------------------------------------------------
+    // Sends one telegram; false when nothing went out (refused, or no connection).
+    bool HXWrite(hx::HXCommand command, QByteArray& channel, const QByteArray& data, bool log = false);
+    // Sends and reads the reply: the data length, minus the status on a failure, 0 when no
+    // reply came (ok false). expected > 0: a serial reply's data is read to that length
+    // even when it holds "#" CR. readAll on "x": the other channels' replies are drained.
+    int16_t HXRead(hx::HXCommand command, QByteArray& channel, const QByteArray& data, QByteArray& reply,
+                   bool log, bool& ok, bool readAll = false, int expected = 0);
+    // The error line of a raw failed reply ("STATUS: Kopf 2: 5 - Kein Tag im Lesebereich").
+    QString GetError(const QByteArray& reply, bool withPrefix = true) const;
+    int16_t GetLKResult(QByteArray& reply, int16_t length) const;
+
+    // ---- tag operations ----------------------------------------------------------------
+    void ReadData(bool words);
+    bool WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t address, int length,
+                  const QByteArray& data, const QByteArray& channel);
+    bool WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteArray& fixcode);
+    void StopBuffered(bool force, bool allChannels);
+    // Takes one reply and lists it (show) or returns its data (show false).
+    QByteArray Poll(bool show, bool wait);
+    bool ReadConfiguration(const QByteArray& channel, QByteArray& control, QByteArray& protection);
+    bool WriteConfiguration(const QByteArray& control, const QByteArray& protection);
+    bool ChangePassword(const QString& oldText, const QString& newText);
+    void GetTagState(ITagStateView& view);
+    void ChangeTag(int tagType);
+    void SetTrigger(int sensor, int source, int mode);
+    void SetMultiplexed(bool on);
+
+    // ---- recognition and state ---------------------------------------------------------
+    const hx::HXHeadFile& HeadFile() const { return headFile_; }
+    void SetHeadFile(const QString& path) { headFile_ = hx::HXHeadFile(path); }
+    // Records the head of channel (1..4); true when its type is in the head-type file.
+    bool SetHeadInfo(int channel, const QString& name, const QString& text);
+    bool HasFamily(const QString& family, const QString& channel) const;
+    bool ChannelIsSingle() const { return Channel != QLatin1String("x"); }
+    void SetChannelBusy(bool state, bool allChannels);
+    bool AnyChannelBusy() const;
+
+    // The country-profile chooser: position (1-based) of the chosen profile, 0 cancelled.
+    std::function<int(int channel, const hx::HXHeadType& head)> chooseProfile;
+    // Tests set the unit's TCP port and page; the user has no option for them.
+    quint16 unitPort = kUnitPort;
+    QString pageUrl;
+    // The date the battery estimate counts to (tests fix it).
+    std::function<QDate()> today = [] { return QDate::currentDate(); };
+
+    bool EthernetMode = false;
+    int ChannelCount = 4;
+    int ProtocolType = 0;
+    std::array<QString, 4> HeadText, HeadTypeName, HeadFamily;
+    QString UnitPicture;
+    QByteArray UnitStateText;
+    QString UnitModel;
+    bool TagTypePending = true;
+    bool PasswordPending = true;
+    std::array<bool, 4> ChannelBusy{};
+    bool MultiTag = false;
+    int BlockSize = 4;
+
+    // Window state (data items 100..106) and the per-channel records (0 "x", 1..4).
+    struct Record {
+        int16_t tagType = 99;
+        int16_t mode = 0;
+        qint32 address = 0;
+        int length = 12;
+    };
+    std::array<Record, 5> Records{};
+    int16_t TagType = 99;
+    int16_t OperationMode = 0;
+    qint32 DisplayAddress = 0;
+    int DisplayLength = 12;
+    int StartWord = 0;
+    int WordCount = 3;
+    int16_t DataRepresentation = 0;
+    bool PasswordFlag = false;
+    QString Channel = QStringLiteral("1");
+    std::array<bool, 5> FixcodeRead{};
+    QByteArray LastCommand;
+    QByteArray LastReply;
+
+    static int BlockSizeOf(int tagType) { return (tagType == 40 || tagType == 42 || tagType == 43) ? 16 : 4; }
+
+private:
+    int slot() const { return Channel == QLatin1String("x") ? 0 : std::clamp(Channel.toInt(), 0, 4); }
+    void recalc();
+    bool sendPasswordMode(const QByteArray& channel);
+    int16_t receiveReply(QByteArray& reply, int expected, const QVariant& logOption);
+    int16_t netReadFrame(QByteArray& reply, const QVariant& logOption);
+    bool triggered(int sensor, const QString& channel) const;
+    void showError(const QByteArray& reply, int status);
+    bool connectionLost();
+    void countryProfiles();
+
+    IHXView* view_ = nullptr;
+    hx::HXHeadFile headFile_;
+    Menues commandList_;
+    int lastStatus_ = 0;
+    int expected_ = 0;
+    bool merge_ = false;
+};
+
+} // namespace orvid

@@ -1,0 +1,417 @@
+// The interface-unit telegram layer end to end: the real link on a pseudo-terminal
+// (entry 1) and on loopback TCP (entry 10) with the simulated unit on the far side.
+// Recognition, the country-profile chooser, reads, read-merge-writes checked in the tag
+// memory, refusals that send nothing, configuration words, the password, the tag state,
+// and the Ethernet framing faults.
+
+#include "sim/SimHX.h"
+#include "support/FamilyFixture.h"
+#include "support/ProtocolForm.h"
+
+#include "families/common/DataItems.h"
+#include "families/hx/HXProtocol.h"
+#include "link/LK.h"
+#include "link/Network.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace orvid::test {
+namespace {
+
+class FakeView : public IHXView {
+public:
+    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override
+    {
+        (kind == 1 ? lines : shown).append(caption + data);
+    }
+    bool Loaded() const override { return false; }
+    void SetBusy(bool) override {}
+    bool PasswordChecked() const override { return passwordChecked; }
+    QString PasswordText() const override { return passwordText; }
+    int TriggerSource(int sensor) const override { return source[sensor]; }
+    int TriggerMode(int sensor) const override { return mode[sensor]; }
+    void UnitRecognised() override { ++recognised; }
+
+    QList<QByteArray> lines, shown;
+    bool passwordChecked = false;
+    QString passwordText;
+    int source[4] = {2, 1, 1, 1};
+    int mode[4] = {0, 0, 0, 0};
+    int recognised = 0;
+};
+
+class HXForm : public ProtocolForm, public ILkDirectAccess {
+public:
+    explicit HXForm(HXProtocol& p) : ProtocolForm(p, QStringLiteral("frmSystemHX")), hx(p) {}
+    bool DataAvailable() override { return hx.DataAvailable(); }
+    bool DirectModeSupported() override { return true; }
+    int16_t DirectRead(QByteArray& r, int16_t& c, const QVariant& o, bool log, bool noCheck) override
+    {
+        return hx.DirectRead(r, c, o, log, noCheck);
+    }
+    int16_t ReadData(const QByteArray& c, QByteArray& r, bool log, bool& ok) override { return hx.ReadData(c, r, log, ok); }
+    int16_t WriteData(const QByteArray& c, const QByteArray& s, bool log) override { return hx.WriteData(c, s, log); }
+    HXProtocol& hx;
+};
+
+QByteArray T(const QByteArray& body)
+{
+    return body + "#\r";
+}
+
+QByteArray pattern(int size)
+{
+    QByteArray b(size, '\0');
+    for (int i = 0; i < size; ++i)
+        b[i] = static_cast<char>('a' + i % 26);
+    return b;
+}
+
+class HXE2E : public PtyFamilyFixture<SimHX> {
+protected:
+    HXE2E()
+    {
+        for (int ch = 1; ch <= 4; ++ch)
+            sim.withTag(ch, [](SimHX::Tag& t) { t.memory.replace(0, 256, pattern(256)); });
+        sim.withTag(3, [](SimHX::Tag& t) { t.rc = QByteArray("\x00\x05", 2); });
+        hx.SetHeadFile(hx::HXHeadFile::FindFile(QStringLiteral(ORVID_SHIPPED_DATA_DIR)));
+        hx.chooseProfile = [this](int channel, const hx::HXHeadType& head) {
+            chooserCalls.append(QString::number(channel) + QLatin1Char(':') + head.name);
+            return chooserAnswer;
+        };
+        lk->RegisterSystem(1, [this] { return &form; });
+        lk->RegisterSystem(10, [this] { return &form; });
+        tc.state.ReadHeadError = true;
+    }
+    ~HXE2E() override { lk.reset(); }
+
+    void selectUnit()
+    {
+        ASSERT_TRUE(sim.isValid());
+        ASSERT_TRUE(select(1));
+        sim.clearTranscript();
+        view.lines.clear();
+    }
+    QByteArray item(int16_t id)
+    {
+        QVariant v;
+        lk->LkGetData(id, v);
+        return v.toByteArray();
+    }
+    int sent(const QByteArray& prefix) const
+    {
+        int n = 0;
+        for (const QByteArray& t : sim.received())
+            n += t.startsWith(prefix) ? 1 : 0;
+        return n;
+    }
+
+    FakeView view;
+    HXProtocol hx{tc.ctx, &view};
+    HXForm form{hx};
+    QStringList chooserCalls;
+    int chooserAnswer = 0;
+};
+
+TEST_F(HXE2E, RecognitionOfModelsAndHeads)
+{
+    struct Case {
+        QByteArray model;
+        int unitChannels;
+        bool diagnose;
+        int channelCount;
+        int protocolType;
+    };
+    const Case cases[] = {
+        {"HX-LM4", 4, false, 4, 0},
+        {"HX-LM2", 2, false, 2, 0},
+        {"HX-LM2D", 2, true, 2, 1},
+        {"HX-LM9 ", 4, false, 4, 0},   // unknown model: four channels
+    };
+    for (const Case& c : cases) {
+        sim.setModel(c.model, c.unitChannels);
+        sim.setDiagnose(c.diagnose);
+        ASSERT_TRUE(select(1)) << c.model.constData();
+        EXPECT_EQ(item(1), c.model.trimmed());
+        EXPECT_EQ(hx.ChannelCount, c.channelCount);
+        EXPECT_EQ(hx.ProtocolType, c.protocolType);
+        EXPECT_EQ(hx.HeadTypeName[0], QStringLiteral("IND-A"));
+        EXPECT_EQ(hx.HeadFamily[0], QStringLiteral("I"));
+        EXPECT_EQ(hx.HeadFamily[1], QStringLiteral("M"));
+        EXPECT_TRUE(hx.UnitStateText.contains("MM:0"));
+    }
+    sim.setDiagnose(false);
+    sim.setModel("HX-LM4", 4);
+    ASSERT_TRUE(select(1));
+    QVariant v;
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("x"));
+    for (int16_t id : {KRItem::InductiveHead, KRItem::MicrowaveHead, KRItem::VNBHead, KRItem::ModeFrameEnabled,
+                       KRItem::HeadFrameVisible}) {
+        form.GetData(id, v);
+        EXPECT_TRUE(v.toBool()) << id;
+    }
+    form.GetData(KRItem::RMB2Head, v);
+    EXPECT_FALSE(v.toBool());
+    EXPECT_EQ(hx.CommandList().count(), 27);
+}
+
+TEST_F(HXE2E, CountryProfileChooserWritesTheChosenId)
+{
+    // RC set: no chooser.
+    ASSERT_TRUE(select(1));
+    EXPECT_TRUE(chooserCalls.isEmpty());
+    EXPECT_EQ(sent("RP3"), 1);
+
+    // RC 0: the chooser opens; cancel writes nothing, a choice writes its ID byte-exact.
+    sim.withTag(3, [](SimHX::Tag& t) { t.rc = QByteArray(2, '\0'); });
+    ASSERT_TRUE(select(1));
+    EXPECT_EQ(chooserCalls, QStringList{QStringLiteral("3:UHF-A")});
+    EXPECT_EQ(sent("WP"), 0);
+    chooserAnswer = 2;
+    sim.clearTranscript();
+    ASSERT_TRUE(select(1));
+    EXPECT_TRUE(sim.received().contains(T(QByteArray("WP3URC\x00\x02\x01\x05", 10))));
+    EXPECT_EQ(sim.tag(3).rc, QByteArray("\x01\x05", 2));   // profile ID 261
+}
+
+TEST_F(HXE2E, ReadsOnAHeadAndOnAll)
+{
+    selectUnit();
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
+    hx.PutData(KRItem::Tagcode, 3);
+    hx.PutData(KRItem::StartAddress, 6);
+    hx.PutData(KRItem::DataLength, 3);
+    hx.ReadData(true);
+    EXPECT_TRUE(sim.received().contains(T("SR1000102")));
+    ASSERT_FALSE(view.shown.isEmpty());
+    EXPECT_EQ(view.shown.last(), "Kopf 1: ghi");
+    EXPECT_EQ(item(3), "ghi");   // exactly the bytes shown
+
+    view.shown.clear();
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("x"));
+    hx.PutData(KRItem::Tagcode, 99);
+    hx.PutData(KRItem::StartAddress, 0);
+    hx.PutData(KRItem::DataLength, 4);
+    hx.ReadData(true);
+    // Channel 4 has no head: its status line is listed, the three heads show their data.
+    EXPECT_EQ(view.shown, (QList<QByteArray>{"Kopf 1: abcd", "Kopf 2: abcd", "Kopf 3: abcd"}));
+
+    // A word count no serial telegram carries: refused, nothing sent.
+    sim.clearTranscript();
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
+    hx.PutData(KRItem::DataLength, 1100);
+    hx.ReadData(true);
+    EXPECT_EQ(sent("SR"), 0);
+}
+
+TEST_F(HXE2E, MergeWritesKeepTheNeighbours)
+{
+    selectUnit();
+    struct Case {
+        int address, length;
+        int16_t tagType;
+        QByteArray read;
+    };
+    const Case cases[] = {{5, 1, 3, "SR1000101"}, {6, 3, 3, "SR1000102"}, {20, 5, 40, "SR1000404"}};
+    for (const Case& c : cases) {
+        const QByteArray before = sim.memory(1, 0, 64);
+        sim.clearTranscript();
+        ASSERT_TRUE(hx.WriteTag(c.tagType, 0, false, c.address, c.length, QByteArray(c.length, 'Z'), "1"))
+            << c.address;
+        EXPECT_TRUE(sim.received().contains(T(c.read))) << c.address;
+        QByteArray expected = before;
+        expected.replace(c.address, c.length, QByteArray(c.length, 'Z'));
+        EXPECT_EQ(sim.memory(1, 0, 64), expected) << c.address;
+    }
+}
+
+TEST_F(HXE2E, WritesThatCannotBeDoneSendNothing)
+{
+    selectUnit();
+    const QByteArray before = sim.memory(1, 0, 64);
+    struct Case {
+        int16_t tagType, mode;
+        int address, length;
+        QByteArray channel;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {3, 4, 0, 4, "1", nullptr},     // a mode without a command
+        {3, 0, 2, 4, "x", nullptr},     // not whole blocks, nothing read back
+        {60, 0, 0, 3, "1", nullptr},
+        {3, 0, 0, 1100, "1", nullptr},  // more words than a telegram carries
+        {3, 0, 5, 1, "1", "SR"},        // the read-back fails
+    };
+    for (const Case& c : cases) {
+        if (c.fault)
+            sim.failNext(c.fault, '5');
+        sim.clearTranscript();
+        view.lines.clear();
+        EXPECT_FALSE(hx.WriteTag(c.tagType, c.mode, false, c.address, c.length, QByteArray(c.length, 'Q'), c.channel));
+        EXPECT_EQ(sent("SW"), 0);
+        EXPECT_FALSE(view.lines.isEmpty());
+    }
+    EXPECT_EQ(sim.memory(1, 0, 64), before);
+
+    // Whole blocks on "x" go out as written; every head's refusal is listed.
+    sim.failNext("SW", '5');
+    EXPECT_FALSE(hx.WriteTag(3, 0, false, 0, 4, "WXYZ", "x"));
+    EXPECT_EQ(sim.memory(2, 0, 4), "WXYZ");
+}
+
+TEST_F(HXE2E, FixcodeConfigurationAndPassword)
+{
+    selectUnit();
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
+    EXPECT_TRUE(hx.WriteQTX11Fixcode(1, true, "AB"));
+    EXPECT_TRUE(sim.received().contains(T(QByteArray("SX10205AB\0\0\0", 12))));
+    sim.failNext("SX", '5');
+    EXPECT_FALSE(hx.WriteQTX11Fixcode(0, false, "CD"));
+
+    // Words with "#" CR inside are read to their length.
+    sim.withTag(1, [](SimHX::Tag& t) { t.control = QByteArray("\x00\x02#\r", 4); t.protection = "WXYZ"; });
+    QByteArray control, protection;
+    ASSERT_TRUE(hx.ReadConfiguration("1", control, protection));
+    EXPECT_EQ(control, QByteArray("\x00\x02#\r", 4));
+    EXPECT_EQ(protection, "WXYZ");
+    EXPECT_TRUE(hx.WriteConfiguration(QByteArray("\x00\x00\x00\x09", 4), "ABCD"));
+    EXPECT_EQ(sim.tag(1).control, QByteArray("\x00\x00\x00\x09", 4));
+
+    // "8000" is 00 80 00 00 on the wire; bad text is refused.
+    sim.clearTranscript();
+    EXPECT_TRUE(hx.ChangePassword(QStringLiteral("0"), QStringLiteral("8000")));
+    EXPECT_EQ(sim.tag(1).password, 0x8000u);
+    EXPECT_TRUE(sim.received().contains(T(QByteArray("PC1\0\0\0\0\0\x80\0\0", 11))));
+    EXPECT_FALSE(hx.ChangePassword(QStringLiteral("0"), QStringLiteral("12G")));
+    EXPECT_FALSE(hx.ChangePassword(QStringLiteral("1"), QStringLiteral("2")));   // wrong old password
+}
+
+TEST_F(HXE2E, EnhancedReadPolledAndStopped)
+{
+    sim.setRepeatInterval(50);
+    selectUnit();
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
+    hx.PutData(KRItem::OperationMode, 3);
+    hx.PutData(KRItem::DataLength, 4);
+    hx.ReadData(true);
+    EXPECT_TRUE(lk->PollingEnabled());
+    EXPECT_TRUE(hx.ChannelBusy[0]);
+    ASSERT_TRUE(QTest::qWaitFor([&] { hx.Poll(true, false); return view.shown.size() >= 3; }, 3000));
+    hx.StopBuffered(true, true);
+    EXPECT_FALSE(lk->PollingEnabled());
+    EXPECT_FALSE(sim.repeating());
+}
+
+TEST_F(HXE2E, SlowReplyMetByTheReadTimeout)
+{
+    selectUnit();
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("2"));
+    hx.PutData(KRItem::DataLength, 4);
+    sim.delayNext("SR", 600);
+    hx.ReadData(true);
+    ASSERT_FALSE(view.shown.isEmpty());
+    EXPECT_EQ(view.shown.last(), "Kopf 2: abcd");
+}
+
+class StateView : public ITagStateView {
+public:
+    void ShowTagState(const TagStateDisplay& d) override { last = d; }
+    TagStateDisplay last;
+};
+
+TEST_F(HXE2E, WTX60TagState)
+{
+    selectUnit();
+    hx.today = [] { return QDate(2026, 12, 7); };
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("2"));
+    QByteArray block("\x07\x25\x0A\0\0\0\xE8\x03\0\0\0\0\0\0", 14);
+    sim.withTag(2, [&](SimHX::Tag& t) { t.memory.replace(0x2011 * 4, 14, block); t.fixcode = "W60AB"; });
+    StateView v;
+    hx.GetTagState(v);
+    EXPECT_TRUE(v.last.valid);
+    EXPECT_EQ(v.last.idCode, QStringLiteral("5736304142"));
+    EXPECT_EQ(v.last.date, QStringLiteral("07/25"));
+    EXPECT_EQ(v.last.cycles, QStringLiteral("10"));
+
+    sim.failNext("SR", '5');
+    hx.GetTagState(v);
+    EXPECT_FALSE(v.last.valid);
+}
+
+// ---- Ethernet ------------------------------------------------------------------------------
+
+class HXNet : public HXE2E {
+protected:
+    HXNet()
+    {
+        net = std::make_unique<Network>(tc.ctx);
+        tc.ctx.network = net.get();
+        net->SetNetAddress(QStringLiteral("127.0.0.1"));
+        net->SetNetTimeout(1500);
+        port = sim.startNet();
+        hx.unitPort = port;
+        hx.pageUrl = QStringLiteral("http://127.0.0.1:%1/").arg(sim.pagePort());
+    }
+    ~HXNet() override
+    {
+        lk.reset();
+        tc.ctx.network = nullptr;
+    }
+    std::unique_ptr<Network> net;
+    quint16 port = 0;
+};
+
+TEST_F(HXNet, RecognisesReadsAndWritesOverTcp)
+{
+    ASSERT_NE(port, 0);
+    ASSERT_TRUE(select(10));
+    EXPECT_TRUE(hx.EthernetMode);
+    EXPECT_EQ(item(1), "HX-LM4");
+    EXPECT_EQ(hx.HeadTypeName[2], QStringLiteral("UHF-A"));
+    EXPECT_EQ(hx.CommandList().count(), 0);
+
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
+    hx.PutData(KRItem::Tagcode, 3);
+    hx.PutData(KRItem::StartAddress, 4);
+    hx.PutData(KRItem::DataLength, 4);
+    hx.ReadData(true);
+    ASSERT_FALSE(view.shown.isEmpty());
+    EXPECT_EQ(view.shown.last(), "Kopf 1: efgh");
+
+    ASSERT_TRUE(hx.WriteTag(3, 0, false, 6, 3, "123", "1"));
+    EXPECT_EQ(sim.memory(1, 0, 12), "abcdef123jkl");
+
+    // A status-255 prefix frame and a split reply are one reply.
+    sim.prefixNext();
+    sim.setSplit(40);
+    view.shown.clear();
+    hx.ReadData(true);
+    sim.setSplit(0);
+    ASSERT_FALSE(view.shown.isEmpty());
+    EXPECT_EQ(view.shown.last(), "Kopf 1: ef12");
+
+    // Refused before anything goes out: 16 words, a fixcode.
+    const qsizetype before = sim.netRequests().size();
+    EXPECT_FALSE(hx.WriteTag(3, 0, false, 0, 64, QByteArray(64, 'A'), "1"));
+    EXPECT_FALSE(hx.WriteQTX11Fixcode(0, false, "ABCDE"));
+    EXPECT_FALSE(hx.WriteTag(10, 0, true, 0, 5, "ABCDE", "1"));
+    EXPECT_EQ(sim.netRequests().size(), before);
+
+    // An unknown status byte is a failure.
+    sim.failNext("SR", 'G');
+    QByteArray channel = "1", reply;
+    bool ok = false;
+    EXPECT_LT(hx.HXRead(hx::HXCommand::SR, channel, "000101", reply, false, ok), 0);
+
+    // Leaving entry 10 closes the socket.
+    lk->CloseSystem();
+    EXPECT_FALSE(net->NetIsConnected());
+    view.lines.clear();
+    EXPECT_EQ(hx.HXRead(hx::HXCommand::SR, channel, "000101", reply, false, ok), 0);
+    ASSERT_FALSE(view.lines.isEmpty());
+    EXPECT_TRUE(view.lines.last().startsWith("Keine Verbindung"));
+}
+
+} // namespace
+} // namespace orvid::test

@@ -1,0 +1,127 @@
+#pragma once
+// An interface unit with up to four channels, each with a head and a tag, on two fronts:
+// a pseudo-terminal (text telegrams: command, channel, data, "#" CR) and loopback TCP
+// (length-prefixed frames, and the unit's web page over HTTP).
+//
+// Behaviour where the unit's documentation leaves it open (chosen here):
+// - VE: "00" + "ORVID HX-LM<suffix> V1.00" CR LF, then one reply per channel
+//   "0<ch>HEAD <name>" (an empty name: no head). GS: "00MM:<n> TM1:<s><m> ... TM4:..".
+// - Head commands carry a channel ("1".."4", "x": one reply per channel). A channel
+//   without a tag answers "5"; unknown commands "4".
+// - Words: SR/BR/AR/ER wwww cc: "0" + 4*cc bytes; SW/BW/AW/EW wwww cc + bytes store them.
+//   B/A/E reads repeat every repeatMs until QU. SF/BF/AF/EF: "0" + the fixcode.
+//   SX/AX/BX/EX tt ll code store the fixcode. SG1/SG2 read, SC1/SC2 + 4 bytes write the
+//   configuration words; PM, PS, CT, QU, MM, TM answer "0"; PC old new changes the password
+//   ("7" when old is wrong). RP "U" name 00 00 gives the parameter's value (RC, QV); WP
+//   "U" name len value sets it.
+// - Telegrams whose data holds raw bytes are cut by their length (SW.., PS, PC, SC, SX..,
+//   RP, WP), so the data may hold "#" CR.
+// - On TCP the same unit answers the frames; RP replies carry two extra bytes; status
+//   byte 255 prefix frames and split writes can be switched on.
+// - DIAGNOSE header: every reply header is 8 characters, the channel fifth.
+
+#include "SimFaults.h"
+#include "support/PtyHarness.h"
+
+#include <QByteArray>
+#include <QList>
+#include <array>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <condition_variable>
+
+namespace orvid::test {
+
+class TcpHarness;
+
+class SimHX : public PtyHarness {
+public:
+    struct Tag {
+        bool present = true;
+        int type = 3;
+        QByteArray memory = QByteArray(0x10000, '\0');
+        QByteArray fixcode = QByteArray("FIX01");
+        quint32 password = 0;
+        QByteArray control = QByteArray(4, '\0');
+        QByteArray protection = QByteArray(4, '\0');
+        QByteArray rc = QByteArray(2, '\0');
+        char qv = 'S';
+    };
+    struct Head {
+        QByteArray name;
+        Tag tag;
+    };
+
+    explicit SimHX(const QByteArray& model = "HX-LM4", int channels = 4);
+    ~SimHX() override;
+
+    // ---- unit (any thread) ---------------------------------------------------------------
+    void setModel(const QByteArray& model, int channels);
+    void setHead(int channel, const QByteArray& name);
+    void setDiagnose(bool on);
+    void setRepeatInterval(int ms);
+    // A change to a channel's tag under the lock.
+    void withTag(int channel, const std::function<void(Tag&)>& change);
+    Tag tag(int channel) const;
+    QByteArray memory(int channel, int address, int length) const;
+    bool repeating() const;
+
+    // ---- faults --------------------------------------------------------------------------
+    void failNext(const QByteArray& prefix, char status, int times = 1);
+    void silenceNext(const QByteArray& prefix, int times = 1);
+    void delayNext(const QByteArray& prefix, int ms, int times = 1);
+    void hangUpNext(const QByteArray& prefix);
+    void setSplit(int pauseMs);
+    // TCP: the next reply is preceded by a status-255 frame.
+    void prefixNext(int times = 1);
+
+    // ---- TCP front -------------------------------------------------------------------------
+    // Starts the TCP front (frames) and the page server; 0 when they could not start.
+    quint16 startNet();
+    quint16 netPort() const;
+    quint16 pagePort() const;
+    QByteArray webPage() const;
+    QList<QByteArray> netRequests() const;
+
+    // The telegrams received on the pseudo-terminal (terminator included).
+    QList<QByteArray> received() const { return telegrams(); }
+
+protected:
+    qsizetype onBytes(const QByteArray& buffer) override;
+
+private:
+    struct Reply {
+        QByteArray status;
+        int channel;
+        QByteArray data;
+        int delayMs;
+        bool hangUp;
+    };
+    qsizetype telegramLength(const QByteArray& buffer) const;
+    QList<Reply> handle(const QByteArray& command, const QByteArray& channel, const QByteArray& data, bool net);
+    Reply one(const QByteArray& command, int ch, const QByteArray& data, bool net);
+    QByteArray serialText(const Reply& r) const;
+    QByteArray frame(const Reply& r) const;
+    void repeatLoop();
+
+    mutable std::mutex m_;
+    std::condition_variable changed_;
+    std::thread repeater_;
+    bool quit_ = false;
+    QByteArray model_;
+    int channels_ = 4;
+    bool diagnose_ = false;
+    int multiplexed_ = 0;
+    std::array<QByteArray, 4> trigger_{"00", "00", "00", "00"};
+    std::array<Head, 4> heads_;
+    std::array<bool, 4> passwordMode_{};
+    std::array<quint32, 4> sessionPassword_{};
+    int repeatMs_ = 150;
+    std::array<QByteArray, 4> repeatCommand_, repeatData_;
+    SimFaultTable faults_;
+    int prefixes_ = 0;
+    std::unique_ptr<TcpHarness> net_, page_;
+};
+
+} // namespace orvid::test
