@@ -436,7 +436,21 @@ quint16 SimHX::startNet()
         const qsizetype n = std::max(4, static_cast<uchar>(b.at(0)) << 8 | static_cast<uchar>(b.at(1)));
         return b.size() >= n ? n : 0;
     });
-    net_->setHandler([this](const QByteArray& request) {
+    net_->setHandler([this](const QByteArray& request) { return netScript(request); });
+    return net_->port();
+}
+
+QByteArray SimHX::netReply(const QByteArray& request)
+{
+    QByteArray out;
+    for (const TcpStep& step : netScript(request))
+        out += step.bytes;
+    return out;
+}
+
+QList<TcpStep> SimHX::netScript(const QByteArray& request)
+{
+    {
         const int code = static_cast<uchar>(request.at(2));
         const int number = (static_cast<uchar>(request.at(3)) >> 1) & 7;
         const int argument = static_cast<uchar>(request.at(3)) >> 4;
@@ -496,8 +510,7 @@ quint16 SimHX::startNet()
         if (!known)
             script.append(TcpStep::send(frame(Reply{"4", number, {}, 0, false})));
         return script;
-    });
-    return net_->port();
+    }
 }
 
 quint16 SimHX::netPort() const

@@ -34,6 +34,7 @@
 namespace orvid::test {
 
 class TcpHarness;
+struct TcpStep;
 
 class SimHX : public PtyHarness {
 public:
@@ -83,6 +84,8 @@ public:
     quint16 pagePort() const;
     QByteArray webPage() const;
     QList<QByteArray> netRequests() const;
+    // The bytes the unit answers to one request frame (for a front of one's own).
+    QByteArray netReply(const QByteArray& request);
 
     // The telegrams received on the pseudo-terminal (terminator included).
     QList<QByteArray> received() const { return telegrams(); }
@@ -104,6 +107,7 @@ private:
     QByteArray serialText(const Reply& r) const;
     QByteArray frame(const Reply& r) const;
     void repeatLoop();
+    QList<TcpStep> netScript(const QByteArray& request);
 
     mutable std::mutex m_;
     std::condition_variable changed_;

@@ -3,6 +3,8 @@
 //
 //   orvid-sim kr [QTR-AX|QTB-A3|QTR1-AX]   a system R head
 //   orvid-sim wd                            a microwave system D unit
+//   orvid-sim hx [--net]                    an interface unit (with --net also on
+//                                           127.0.0.1 port 10000 and its page on port 80)
 //
 // Options: --link PATH (symlink to the terminal, default /tmp/orvid-sim-<family>),
 // --no-tag (start with an empty field), --tag-type N (system R: the tag's type code,
@@ -10,12 +12,16 @@
 // While it runs, lines on standard input change the field: "tag on", "tag off", and for
 // system R "type N". Runs until Ctrl-C or SIGTERM.
 
+#include "sim/SimHX.h"
 #include "sim/SimKR.h"
 #include "sim/SimWD.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -42,7 +48,8 @@ int usage()
     std::fprintf(stderr,
                  "usage: orvid-sim kr [QTR-AX|QTB-A3|QTR1-AX] [--link PATH] [--no-tag]\n"
                  "                    [--tag-type N] [--log]\n"
-                 "       orvid-sim wd [--link PATH] [--no-tag] [--log]\n");
+                 "       orvid-sim wd [--link PATH] [--no-tag] [--log]\n"
+                 "       orvid-sim hx [--net] [--link PATH] [--no-tag] [--log]\n");
     return 2;
 }
 
@@ -87,6 +94,74 @@ std::unique_ptr<PtyHarness> makeWD(bool tag)
     return sim;
 }
 
+std::unique_ptr<PtyHarness> makeHX(bool tag)
+{
+    auto sim = std::make_unique<SimHX>();
+    // Heads IND-A, MW-A and UHF-A as the shipped ORVIDHX.INI names them; channel 4 empty.
+    for (int ch = 1; ch <= 3; ++ch)
+        sim->withTag(ch, [&](SimHX::Tag& t) {
+            t.memory.replace(0, 32, "ORVID sample tag data 0123456789");
+            t.present = tag;
+        });
+    // Channel 2 holds a WTX60 tag with its state record.
+    sim->withTag(2, [](SimHX::Tag& t) {
+        t.type = 60;
+        t.fixcode = "W60AB";
+        t.memory.replace(0x2011 * 4, 14, QByteArray("\x05\x24\xD2\x04\0\0\xFC\xCE\x38\0\xDC\x05\0\0", 14));
+    });
+    sim->start();
+    return sim;
+}
+
+// The unit on TCP: request frames on port 10000, the web page on port 80.
+bool serveNet(SimHX& sim, QObject* owner)
+{
+    auto* frames = new QTcpServer(owner);
+    auto* page = new QTcpServer(owner);
+    bool ok = true;
+    if (!frames->listen(QHostAddress::LocalHost, 10000)) {
+        std::fprintf(stderr, "orvid-sim: cannot listen on 127.0.0.1:10000 (%s)\n", qPrintable(frames->errorString()));
+        ok = false;
+    }
+    if (!page->listen(QHostAddress::LocalHost, 80)) {
+        std::fprintf(stderr,
+                     "orvid-sim: cannot serve the page on 127.0.0.1:80 (%s); port 80 needs root or a lower "
+                     "net.ipv4.ip_unprivileged_port_start\n",
+                     qPrintable(page->errorString()));
+        ok = false;
+    }
+    QObject::connect(frames, &QTcpServer::newConnection, owner, [frames, &sim] {
+        while (QTcpSocket* s = frames->nextPendingConnection()) {
+            auto buffer = std::make_shared<QByteArray>();
+            QObject::connect(s, &QTcpSocket::readyRead, s, [s, buffer, &sim] {
+                *buffer += s->readAll();
+                while (buffer->size() >= 4) {
+                    const int n = std::max(4, static_cast<uchar>(buffer->at(0)) << 8 | static_cast<uchar>(buffer->at(1)));
+                    if (buffer->size() < n)
+                        break;
+                    s->write(sim.netReply(buffer->left(n)));
+                    buffer->remove(0, n);
+                }
+            });
+            QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        }
+    });
+    QObject::connect(page, &QTcpServer::newConnection, owner, [page, &sim] {
+        while (QTcpSocket* s = page->nextPendingConnection()) {
+            QObject::connect(s, &QTcpSocket::readyRead, s, [s, &sim] {
+                if (!s->readAll().contains("\r\n\r\n"))
+                    return;
+                const QByteArray body = sim.webPage();
+                s->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size())
+                         + "\r\n\r\n" + body);
+                s->disconnectFromHost();
+            });
+            QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        }
+    });
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -96,8 +171,9 @@ int main(int argc, char** argv)
     if (args.isEmpty())
         return usage();
     const QString family = args.takeFirst();
-    if (family != QLatin1String("kr") && family != QLatin1String("wd"))
+    if (family != QLatin1String("kr") && family != QLatin1String("wd") && family != QLatin1String("hx"))
         return usage();
+    bool net = false;
 
     QString link = QStringLiteral("/tmp/orvid-sim-") + family;
     QByteArray variant = "QTR-AX";
@@ -115,6 +191,8 @@ int main(int argc, char** argv)
             type = args.takeFirst().toInt();
         else if (a == QLatin1String("--log"))
             log = true;
+        else if (a == QLatin1String("--net") && family == QLatin1String("hx"))
+            net = true;
         else if (family == QLatin1String("kr") && !a.startsWith(QLatin1String("--")))
             variant = a.toLatin1();
         else
@@ -133,6 +211,7 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, onSignal);
 
     std::unique_ptr<PtyHarness> sim = family == QLatin1String("kr") ? makeKR(variant, tag, type)
+                                      : family == QLatin1String("hx") ? makeHX(tag)
                                                                       : makeWD(tag);
     if (!sim->isValid()) {
         std::fprintf(stderr, "orvid-sim: no pseudo-terminal available\n");
@@ -150,7 +229,13 @@ int main(int argc, char** argv)
     std::printf("%s\n", qPrintable(link));
     const QByteArray what = family == QLatin1String("kr")
         ? "system R " + variant + ", tag type " + QByteArray::number(type)
-        : QByteArray("system D, tags 12345678 and 9ABCDEF0");
+        : family == QLatin1String("hx") ? QByteArray("interface unit HX-LM4, heads IND-A, MW-A, UHF-A")
+                                        : QByteArray("system D, tags 12345678 and 9ABCDEF0");
+    auto* hx = dynamic_cast<SimHX*>(sim.get());
+    if (hx && net) {
+        if (serveNet(*hx, &app))
+            std::printf("orvid-sim: entry 10 on 127.0.0.1 (port 10000, page on port 80)\n");
+    }
     std::printf("orvid-sim %s on %s, %s in the field; Ctrl-C ends\n", what.constData(),
                 qPrintable(sim->slavePath()),
                 !tag ? "nothing" : family == QLatin1String("kr") ? "tag" : "tags");
@@ -177,6 +262,9 @@ int main(int argc, char** argv)
                 const bool on = words[1] == "on";
                 if (kr)
                     kr->setTagPresent(on);
+                else if (hx)
+                    for (int ch = 1; ch <= 3; ++ch)
+                        hx->withTag(ch, [on](SimHX::Tag& t) { t.present = on; });
                 else
                     for (int i = 0; i < 2; ++i)
                         wd->setTagPresent(i, on);

@@ -100,6 +100,28 @@ QList<TagType> KRWriteTagTypesForHeads(const HeadFamilies& heads)
     return list;
 }
 
+QList<TagType> HXWindowTagTypes(const HeadFamilies& heads)
+{
+    QList<TagType> list;
+    if (!heads.vnb)
+        list.append(named(TagCode::Standard));
+    if (heads.inductive)
+        list += named({2, 3, 10, 11, 12, 14});
+    if (heads.microwave)
+        list += named({60});
+    if (heads.rmb)
+        list += named({20, 21, 22, 24, 33});
+    if (heads.rmb1)
+        list += named({20, 21, 22, 24, 33, 35, 37});
+    if (heads.rmb2)
+        list += named({40, 41, 42, 43});
+    if (heads.zlb)
+        list += named({50, 52});
+    if (heads.vnb)
+        list += named({80});
+    return list;
+}
+
 int16_t HeadNumberData(const QString& head)
 {
     const QString h = head.trimmed();

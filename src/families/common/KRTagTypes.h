@@ -66,6 +66,8 @@ QList<TagType> KRWriteTagTypes(int16_t system);
 // Groups in this order: Standard (unless VNB), inductive, microwave, RMB, RMB1, ZLB, RMB2,
 // VNB. A type may appear twice when several families are present.
 QList<TagType> KRWriteTagTypesForHeads(const HeadFamilies& heads);
+// The interface-unit window's cmbCode: the same groups, with RMB2 before ZLB.
+QList<TagType> HXWindowTagTypes(const HeadFamilies& heads);
 
 // The head number item ("1".."4", "x" for all heads) and the item data of the head
 // lists (1..4, 0 for "x").
