@@ -53,15 +53,16 @@ frmSystemHXSetLanguage::frmSystemHXSetLanguage(AppContext& ctx, int channel, con
         accept();
     });
     connect(btCancel, &QPushButton::clicked, this, [this] { reject(); });
-    SetLanguage();
     message_ = QString::number(channel) + QStringLiteral(": ") + head.name;
-    lblMessage->setText(lblMessage->text().replace(QLatin1String("%s"), message_));
+    SetLanguage();
 }
 
 void frmSystemHXSetLanguage::SetLanguage()
 {
     if (ctx_.language)
         ctx_.language->ApplyWindowLanguage(this);
+    if (!message_.isEmpty())
+        lblMessage->setText(lblMessage->text().replace(QLatin1String("%s"), message_));
 }
 
 int frmSystemHXSetLanguage::ShowDialog(AppContext& ctx, int channel, const hx::HXHeadType& head, QWidget* parent)

@@ -1,0 +1,155 @@
+// The interface-unit window offscreen against the simulated unit: the channel panel after
+// recognition, the tag lists per head family, enabling by tag type, per-head records,
+// settings, what the shared dialogs are offered, and the English language file.
+
+#include "sim/SimHX.h"
+#include "support/FamilyFixture.h"
+#include "support/LanguageWalk.h"
+
+#include "families/common/DataItems.h"
+#include "families/hx/frmSystemHX.h"
+#include "families/hx/frmSystemHXSetLanguage.h"
+#include "foundations/SettingsStore.h"
+#include "link/LK.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+namespace orvid::test {
+namespace {
+
+QList<int> codes(QComboBox* box)
+{
+    QList<int> list;
+    for (int i = 0; i < box->count(); ++i)
+        list.append(box->itemData(i).toInt());
+    return list;
+}
+
+class HXWindow : public PtyFamilyFixture<SimHX> {
+protected:
+    HXWindow()
+    {
+        sim.withTag(1, [](SimHX::Tag& t) { t.memory.replace(0, 8, "abcdefgh"); });
+        window = std::make_unique<frmSystemHX>(tc.ctx);
+        window->Protocol().SetHeadFile(hx::HXHeadFile::FindFile(QStringLiteral(ORVID_SHIPPED_DATA_DIR)));
+        window->profileDialog = [](int, const hx::HXHeadType&) { return 0; };
+        lk->RegisterSystem(1, [this] { return window.get(); });
+        lk->RegisterSystem(10, [this] { return window.get(); });
+        tc.state.CurrentSystem = 1;
+    }
+    ~HXWindow() override { lk.reset(); }
+    std::unique_ptr<frmSystemHX> window;
+};
+
+TEST_F(HXWindow, PanelListsEnablingAndRecords)
+{
+    window->Show();
+    ASSERT_TRUE(select(1));
+    frmSystemHX& w = *window;
+    EXPECT_EQ(w.frameModule->title(), QStringLiteral("HX-LM4"));
+    EXPECT_EQ(w.rdHead[0]->text(), QStringLiteral("IND-A"));
+    EXPECT_EQ(w.rdHead[3]->text(), QStringLiteral("Leer"));
+    EXPECT_FALSE(w.rdHead[3]->isEnabled());
+    EXPECT_TRUE(w.btParameter[2]->isEnabled());   // VNB head
+    EXPECT_FALSE(w.btParameter[0]->isEnabled());
+    EXPECT_FALSE(w.frameTrigger[2]->isVisibleTo(&w));   // sensors 1, 2 hidden on four channels
+    EXPECT_TRUE(w.frameTrigger[0]->isVisibleTo(&w));
+
+    struct Case {
+        int head;
+        QList<int> list;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {0, {99, 2, 3, 10, 11, 12, 14}, true},
+        {1, {99, 60}, true},   // two entries: WTX60 can be chosen
+        {2, {80}, false},
+        {4, {2, 3, 10, 11, 12, 14, 60, 80}, true},
+    };
+    for (const Case& c : cases) {
+        w.rdHead[c.head]->setChecked(true);
+        EXPECT_EQ(codes(w.cmbCode), c.list) << c.head;
+        EXPECT_EQ(w.cmbCode->isEnabled(), c.enabled) << c.head;
+    }
+
+    // Enabling by tag type on head 1.
+    w.rdHead[0]->setChecked(true);
+    struct Enable {
+        int type;
+        bool read, fixWrite, address, password;
+    };
+    const Enable enables[] = {{3, true, false, true, true}, {2, false, false, true, false}, {10, true, false, false, false},
+                              {11, false, true, true, false}, {99, true, false, true, false}};
+    for (const Enable& e : enables) {
+        w.cmbCode->setCurrentIndex(w.cmbCode->findData(e.type));
+        w.cmbCode_Click();
+        EXPECT_EQ(w.btRead->isEnabled(), e.read) << e.type;
+        EXPECT_EQ(w.btWriteFixcode->isEnabled(), e.fixWrite) << e.type;
+        EXPECT_EQ(w.frameAddress->isEnabled(), e.address) << e.type;
+        EXPECT_EQ(w.btTagPassword->isEnabled() || w.txtPasswort[0]->isEnabled(), e.password) << e.type;
+    }
+    EXPECT_EQ(w.txtLength->text(), QStringLiteral("012"));
+
+    // Head records: 1, 2 and back to 1 restores head 1's selection.
+    w.cmbCode->setCurrentIndex(w.cmbCode->findData(3));
+    w.cmbCode_Click();
+    w.PutData(KRItem::StartAddress, 6);
+    w.PutData(KRItem::DataLength, 2);
+    w.rdHead[1]->setChecked(true);
+    EXPECT_EQ(w.Protocol().TagType, 99);
+    w.rdHead[0]->setChecked(true);
+    EXPECT_EQ(w.Protocol().TagType, 3);
+    EXPECT_EQ(w.txtAddress->text(), QStringLiteral("0006"));
+    EXPECT_EQ(w.txtLength->text(), QStringLiteral("002"));
+
+    w.btRead_Click();
+    QVariant v;
+    lk->LkGetData(LinkItem::LastData, v);
+    EXPECT_EQ(v.toByteArray(), "gh");
+
+    // The shared dialogs ask what the window offers.
+    const WriterOffer offer = static_cast<ITagWriter&>(w).Offer();
+    EXPECT_FALSE(offer.allModes);
+    EXPECT_TRUE(offer.typesByHeadFamily);
+
+    // Settings on unload.
+    w.Unload();
+    EXPECT_EQ(tc.settings->read(QStringLiteral("OrvidHX"), QStringLiteral("Tagcode"), QString()).trimmed(), QStringLiteral("3"));
+    EXPECT_EQ(tc.settings->read(QStringLiteral("OrvidHX"), QStringLiteral("HeadNumber"), QString()), QStringLiteral("1"));
+}
+
+TEST_F(HXWindow, StoredSettingsLoad)
+{
+    tc.settings->write(QStringLiteral("OrvidHX"), QStringLiteral("Tagcode"), QStringLiteral("0"));
+    tc.settings->write(QStringLiteral("OrvidHX"), QStringLiteral("DataLength"), QStringLiteral("0"));
+    tc.settings->write(QStringLiteral("OrvidHX"), QStringLiteral("HeadNumber"), QStringLiteral("2"));
+    window->Show();
+    EXPECT_EQ(window->Protocol().DisplayLength, 12);
+    EXPECT_EQ(window->Protocol().TagType, 99);
+    // Without a unit no head can be selected: the panel shows all heads.
+    EXPECT_EQ(window->Protocol().Channel, QStringLiteral("x"));
+}
+
+TEST_F(HXWindow, EnglishAndBack)
+{
+    ASSERT_FALSE(InstallShippedLanguage(tc).isEmpty());
+    window->Show();
+    LanguageRoundTrip(*tc.language, window.get(), [this] { window->SetLanguage(); }, {
+        kWindowTitleKey, QStringLiteral("btStop"), QStringLiteral("lblTagFixcode"), QStringLiteral("rdMode0"), QStringLiteral("rdMode1")});
+
+    hx::HXHeadType head;
+    head.name = QStringLiteral("UHF-A");
+    head.profiles = std::make_shared<QList<hx::HXProfile>>(QList<hx::HXProfile>{hx::HXProfile{1, QStringLiteral("One")}});
+    frmSystemHXSetLanguage dialog(tc.ctx, 3, head);
+    LanguageRoundTrip(*tc.language, &dialog, [&] { dialog.SetLanguage(); }, {});
+    EXPECT_TRUE(dialog.lblMessage->text().contains(QStringLiteral("3: UHF-A")));
+}
+
+} // namespace
+} // namespace orvid::test
