@@ -494,7 +494,7 @@ TEST_F(E2ETest, ShippedProgramRecognisesASystemRHeadFromTheMenuAndSendsThroughIt
         shown = watch.shown;
     }
 
-    // Entry 1 is not built, entry 2 hears the wrong variant, entry 3 answers.
+    // Entry 1 (the interface units) hears no unit, entry 2 the wrong variant, entry 3 answers.
     const LK& lk = *app->context().lk;
     EXPECT_EQ(shown, (QStringList{lk.SystemName(1), lk.SystemName(2), lk.SystemName(3)}));
     EXPECT_TRUE(presenter.requests.isEmpty());
@@ -506,8 +506,8 @@ TEST_F(E2ETest, ShippedProgramRecognisesASystemRHeadFromTheMenuAndSendsThroughIt
     EXPECT_TRUE(main().menuEnabled(MenuEntry::OrvidWindow));
     EXPECT_FALSE(app->progressBox()->isVisible());
     const QByteArray version = QByteArray("VE#\r");
-    // One version request from each System R entry tried.
-    EXPECT_EQ(head.telegrams().count(version), 2);
+    // One version request from each entry tried: the interface units' and both System R.
+    EXPECT_EQ(head.telegrams().count(version), 3);
 
     // The command window now sends through the selected family: its framing on the wire,
     // its status stripped from the reply shown.
