@@ -499,6 +499,29 @@ bool HXProtocol::sendPasswordMode(const QByteArray& channel)
     return true;
 }
 
+void HXProtocol::CheckMultitagMode()
+{
+    MultiTag = false;
+    MultiTagChannel.fill(false);
+    if (!HasFamily(QStringLiteral("VNB"), QStringLiteral("x")))
+        return;
+    const QByteArray pad = EthernetMode ? QByteArray(1, '\0') : QByteArray();
+    auto readQV = [&](const QByteArray& channelText) {
+        QByteArray channel = channelText, reply;
+        bool ok = false;
+        const int16_t n = HXRead(HXCommand::RP, channel, pad + "UQV" + QByteArray(2, '\0'), reply, false, ok);
+        return n > 0 && reply.startsWith('M');
+    };
+    if (Channel == QLatin1String("x")) {
+        for (int i = 1; i <= ChannelCount; ++i)
+            MultiTagChannel[i] = readQV(QByteArray::number(i));
+    } else {
+        // The unit answers for the channel the head parameter is read on.
+        MultiTag = readQV(Channel.toLatin1());
+        MultiTagChannel[slot()] = MultiTag;
+    }
+}
+
 void HXProtocol::ChangeTag(int tagType)
 {
     if (!TagTypePending && (tagType < 0 || tagType == TagType))
@@ -572,6 +595,7 @@ void HXProtocol::ReadData(bool words)
                                   : Translate(QStringLiteral("TooManyWords"),
                                               QStringLiteral("Fehler: Höchstens 255 Wörter (1020 Bytes) in einem Telegramm.")));
         } else if (sendPasswordMode(Channel.toLatin1())) {
+            CheckMultitagMode();
             ChangeTag(-1);
             FixcodeRead[slot()] = !words;
             expected_ = words ? (count == 0 ? 12 : count * 4) : 0;
@@ -605,7 +629,7 @@ QByteArray HXProtocol::Poll(bool show, bool wait)
     QByteArray collected;
     for (;;) {
         QByteArray reply;
-        int16_t n = receiveReply(reply, wait ? expected_ : 0, QVariant(!wait));
+        int16_t n = receiveReply(reply, expected_, QVariant(!wait));
         LastReply = n > 0 ? reply : QByteArray();
         const int header = hx::HeaderLength(ProtocolType);
         const int position = hx::ChannelPosition(ProtocolType);
@@ -622,7 +646,7 @@ QByteArray HXProtocol::Poll(bool show, bool wait)
                 break;
             continue;
         }
-        if (reply.at(0) == 'F' && reply.size() == header + 4 && MultiTag) {
+        if (reply.at(0) == 'F' && reply.size() == header + 4 && (MultiTag || MultiTagChannel[ch])) {
             if (show)
                 ShowLine(Translate(QStringLiteral("Head"), QStringLiteral("Kopf")) + QLatin1Char(' ') + QChar(reply.at(position))
                          + QStringLiteral(": Tags found: ") + QString::number(reply.mid(header, 4).toInt(nullptr, 16)));
@@ -716,6 +740,7 @@ bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t a
 
     const QString savedChannel = Channel;
     Channel = QString::fromLatin1(channelIn);
+    CheckMultitagMode();
     QByteArray image = bytes;
     if (!fixcodeWrite && !noReadBack) {
         merge_ = true;

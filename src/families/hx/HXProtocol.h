@@ -65,7 +65,11 @@ public:
     QByteArray BuildTelegram(const QByteArray& command, const QByteArray& suffix) override;
     int16_t ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption) override;
     ILkDirectAccess* DirectAccess() override { return this; }
-    QString StatusLine(const QByteArray& reply) const override { return GetError(reply); }
+    // Multi-tag heads answer "F" where a single head says "no tag" (5).
+    QString StatusLine(const QByteArray& reply) const override
+    {
+        return GetError(MultiTag && reply.startsWith('F') ? "5" + reply.mid(1) : reply);
+    }
 
     // ILkDirectAccess
     bool DataAvailable() override;
@@ -100,6 +104,8 @@ public:
     bool ChangePassword(const QString& oldText, const QString& newText);
     void GetTagState(ITagStateView& view);
     void ChangeTag(int tagType);
+    // Reads the head parameter QV of the VNB heads: "M" means the head reports every tag.
+    void CheckMultitagMode();
     void SetTrigger(int sensor, int source, int mode);
     void SetMultiplexed(bool on);
 
@@ -132,6 +138,7 @@ public:
     bool PasswordPending = true;
     std::array<bool, 4> ChannelBusy{};
     bool MultiTag = false;
+    std::array<bool, 5> MultiTagChannel{};
     int BlockSize = 4;
 
     // Window state (data items 100..106) and the per-channel records (0 "x", 1..4).

@@ -260,6 +260,16 @@ TEST_F(HXE2E, WritesThatCannotBeDoneSendNothing)
     EXPECT_EQ(sim.memory(2, 0, 4), "WXYZ");
 }
 
+TEST_F(HXE2E, MultiTagHeadReportsFAsNoTag)
+{
+    selectUnit();
+    sim.withTag(3, [](SimHX::Tag& t) { t.qv = 'M'; });
+    sim.failNext("SW", 'F');
+    EXPECT_FALSE(hx.WriteTag(80, 0, false, 0, 4, "ABCD", "3"));
+    EXPECT_TRUE(sim.received().contains(T(QByteArray("RP3UQV\0\0", 8))));
+    EXPECT_TRUE(view.lines.contains("STATUS: Kopf 3: 5 - Kein Tag im Lesebereich"));
+}
+
 TEST_F(HXE2E, FixcodeConfigurationAndPassword)
 {
     selectUnit();

@@ -78,6 +78,10 @@ TEST_F(HXWindow, PanelListsEnablingAndRecords)
         EXPECT_EQ(w.cmbCode->isEnabled(), c.enabled) << c.head;
     }
 
+    // A head whose list lacks the stored type selects the list's first entry.
+    w.rdHead[2]->setChecked(true);
+    EXPECT_EQ(w.Protocol().TagType, 80);
+
     // Enabling by tag type on head 1.
     w.rdHead[0]->setChecked(true);
     struct Enable {
