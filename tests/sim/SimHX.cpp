@@ -200,7 +200,9 @@ SimHX::Reply SimHX::one(const QByteArray& c, int ch, const QByteArray& data, boo
             repeatData_[ch - 1] = data;
             changed_.notify_all();
         }
-        return ok(t.memory.mid(word * 4, count * 4));
+        // A multi-tag head answers with a record: UII length, UII, two bytes, the data.
+        const QByteArray uii = t.qv == 'M' ? QByteArray("\x00\x04UII1\x00\x00", 8) : QByteArray();
+        return ok(uii + t.memory.mid(word * 4, count * 4));
     }
     if (kind == "W" && (mode == 'S' || mode == 'B' || mode == 'A' || mode == 'E')) {
         const int word = hexValue(data.left(4));

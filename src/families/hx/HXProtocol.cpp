@@ -666,6 +666,31 @@ QByteArray HXProtocol::Poll(bool show, bool wait)
             break;
         }
         const QByteArray data = reply.mid(header);
+        const QByteArray headPrefix = ToCp1252(Translate(QStringLiteral("Head"), QStringLiteral("Kopf"))) + ' '
+                                      + QByteArray(1, reply.at(position)) + ": ";
+        if (MultiTag || MultiTagChannel[ch]) {
+            // One tag of a multi-tag head: UII length (2 bytes), UII, 2 bytes, then TID or data.
+            const int n = data.size() >= 2 ? (static_cast<uchar>(data.at(0)) << 8 | static_cast<uchar>(data.at(1))) : 0;
+            QByteArray prefix = headPrefix;
+            QByteArray rest;
+            if (data.size() >= 2 && n <= data.size() - 2) {
+                prefix += "UII: " + data.mid(2, n).toHex(' ').toUpper() + ' ';
+                if (data.size() - 2 > n) {
+                    const bool fixcodeRead = LastCommand.size() == 2 && LastCommand.at(1) == 'F';
+                    prefix += fixcodeRead ? "TID: " : "DATA: ";
+                }
+                rest = data.mid(2 + n + 2);
+            }
+            if (show && View())
+                View()->ShowData(2, prefix, rest);
+            else if (!show)
+                collected += rest;
+            if (wait && !(show && OperationMode != 3))
+                break;
+            if (!DataAvailable())
+                break;
+            continue;
+        }
         const Record& rec = Records[ch];
         const qint32 address = ch == 0 ? DisplayAddress : rec.address;
         const int length = ch == 0 ? DisplayLength : rec.length;
@@ -679,9 +704,7 @@ QByteArray HXProtocol::Poll(bool show, bool wait)
             if (!fixcode && ctx_.lk)
                 ctx_.lk->LkPutData(LinkItem::LastData, shown);   // exactly the bytes shown
             if (View())
-                View()->ShowData(2, ToCp1252(Translate(QStringLiteral("Head"), QStringLiteral("Kopf"))) + ' '
-                                     + QByteArray(1, reply.at(position)) + ": ",
-                                 shown);
+                View()->ShowData(2, headPrefix, shown);
         } else {
             collected += shown;
         }

@@ -16,6 +16,8 @@
 #include "foundations/Utils.h"
 #include "link/LK.h"
 #include "shell/ByteTextEdit.h"
+#include "shell/PopupMenu.h"
+#include "shell/frmLKInfo.h"
 #include "shell/ctrlList.h"
 
 #include <QCheckBox>
@@ -235,6 +237,14 @@ void frmSystemHX::connectControls()
     for (const auto& [b, handler] : clicks)
         connect(b, &QPushButton::clicked, this, handler);
     connect(btClear, &QPushButton::clicked, this, [this] { ctrlList->Clear(); });
+    connect(btOrvidSystem, &QPushButton::clicked, this,
+            [this] { frmLKInfo::ShowDialog(ctx_, this, QString(), QString(), QString()); });
+    for (int i = 0; i < 4; ++i) {
+        connect(btHead[i], &QPushButton::clicked, this, [this, i] { btHead_Click(i); });
+        connect(btInfo[i], &QPushButton::clicked, this, [this, i] {
+            frmLKInfo::ShowDialog(ctx_, this, QString(), proto_->HeadTypeName[i], proto_->HeadText[i]);
+        });
+    }
     for (int i = 0; i < 2; ++i)
         connect(btConfig[i], &QPushButton::clicked, this, [this, i] { btConfig_Click(i); });
     for (int i = 0; i < 5; ++i)
@@ -474,6 +484,21 @@ void frmSystemHX::rdHead_Click(int index)
     cmbCode->setEnabled(cmbCode->count() >= 2);
     filling_ = false;
     cmbCode_Click();
+}
+
+void frmSystemHX::btHead_Click(int index)
+{
+    // The head type chosen by hand, for a head the unit cannot name.
+    Menues menu;
+    menu.Add(1, proto_->Translate(QStringLiteral("Empty"), QStringLiteral("Leer")));
+    const QList<hx::HXHeadType>& heads = proto_->HeadFile().HeadTypes();
+    for (int i = 0; i < heads.size(); ++i)
+        menu.Add(i + 2, heads[i].name);
+    const int chosen = ShowPopupMenu(menu, this, btHead[index]->mapToGlobal(QPoint(0, btHead[index]->height())));
+    if (chosen <= 0)
+        return;
+    proto_->SetHeadInfo(index + 1, chosen == 1 ? QString() : heads[chosen - 2].name, QString());
+    FillUnitPanel();
 }
 
 void frmSystemHX::cmbCode_Click()

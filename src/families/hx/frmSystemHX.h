@@ -64,6 +64,7 @@ public:
 
     // Click handlers (public so tests can run them as a click would).
     void rdHead_Click(int index);
+    void btHead_Click(int index);
     void cmbCode_Click();
     void btRead_Click();
     void btFixcode_Click();

@@ -268,6 +268,13 @@ TEST_F(HXE2E, MultiTagHeadReportsFAsNoTag)
     EXPECT_FALSE(hx.WriteTag(80, 0, false, 0, 4, "ABCD", "3"));
     EXPECT_TRUE(sim.received().contains(T(QByteArray("RP3UQV\0\0", 8))));
     EXPECT_TRUE(view.lines.contains("STATUS: Kopf 3: 5 - Kein Tag im Lesebereich"));
+
+    // A read lists the tag's UII before its data.
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("3"));
+    hx.PutData(KRItem::DataLength, 4);
+    hx.ReadData(true);
+    ASSERT_FALSE(view.shown.isEmpty());
+    EXPECT_EQ(view.shown.last(), "Kopf 3: UII: 55 49 49 31 DATA: abcd");
 }
 
 TEST_F(HXE2E, FixcodeConfigurationAndPassword)
