@@ -11,6 +11,10 @@
 #include "families/hx/frmSystemHXSetLanguage.h"
 #include "foundations/SettingsStore.h"
 #include "link/LK.h"
+#include "shell/PopupMenu.h"
+
+#include <QAction>
+#include <QMenu>
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -77,6 +81,21 @@ TEST_F(HXWindow, PanelListsEnablingAndRecords)
         EXPECT_EQ(codes(w.cmbCode), c.list) << c.head;
         EXPECT_EQ(w.cmbCode->isEnabled(), c.enabled) << c.head;
     }
+
+    // A head type chosen by hand for the empty channel 4.
+    SetPopupMenuRunner([](QMenu& menu, const QPoint&) -> QAction* {
+        for (QAction* a : menu.actions())
+            if (a->text() == QStringLiteral("ZL-A"))
+                return a;
+        return nullptr;
+    });
+    w.btHead_Click(3);
+    SetPopupMenuRunner({});
+    EXPECT_EQ(w.rdHead[3]->text(), QStringLiteral("ZL-A"));
+    ASSERT_TRUE(w.rdHead[3]->isEnabled());
+    w.rdHead[3]->setChecked(true);
+    EXPECT_EQ(codes(w.cmbCode), (QList<int>{99, 50, 52}));
+    EXPECT_TRUE(w.btSpecialFixCode->isEnabled() == false);   // "Standard" selected
 
     // A head whose list lacks the stored type selects the list's first entry.
     w.rdHead[2]->setChecked(true);
