@@ -229,6 +229,7 @@ TEST_F(HXE2E, MergeWritesKeepTheNeighbours)
 TEST_F(HXE2E, WritesThatCannotBeDoneSendNothing)
 {
     selectUnit();
+    tc.state.ReadHeadError = false;   // write failures are listed whatever the option says
     const QByteArray before = sim.memory(1, 0, 64);
     struct Case {
         int16_t tagType, mode;
@@ -256,13 +257,23 @@ TEST_F(HXE2E, WritesThatCannotBeDoneSendNothing)
 
     // Whole blocks on "x" go out as written; every head's refusal is listed.
     sim.failNext("SW", '5');
+    view.lines.clear();
     EXPECT_FALSE(hx.WriteTag(3, 0, false, 0, 4, "WXYZ", "x"));
     EXPECT_EQ(sim.memory(2, 0, 4), "WXYZ");
+    EXPECT_TRUE(view.lines.contains("STATUS: Kopf 1: 5 - Kein Tag im Lesebereich"));
+    EXPECT_TRUE(view.lines.contains("STATUS: Kopf 4: 6 - Hardware Fehler (Schreiblesekopf nicht erkannt)"));
+
+    // A write the unit never answers did not happen.
+    sim.silenceNext("SW");
+    EXPECT_FALSE(hx.WriteTag(3, 0, false, 0, 4, "abcd", "1"));
+    sim.silenceNext("SX");
+    EXPECT_FALSE(hx.WriteQTX11Fixcode(0, false, "ABCDE"));
 }
 
 TEST_F(HXE2E, MultiTagHeadReportsFAsNoTag)
 {
     selectUnit();
+    tc.state.ReadHeadError = false;
     sim.withTag(3, [](SimHX::Tag& t) { t.qv = 'M'; });
     sim.failNext("SW", 'F');
     EXPECT_FALSE(hx.WriteTag(80, 0, false, 0, 4, "ABCD", "3"));
