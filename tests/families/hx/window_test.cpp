@@ -9,6 +9,7 @@
 #include "families/common/DataItems.h"
 #include "families/hx/frmSystemHX.h"
 #include "families/hx/frmSystemHXSetLanguage.h"
+#include "families/common/frmSystemWDTagState.h"
 #include "foundations/SettingsStore.h"
 #include "link/LK.h"
 #include "shell/PopupMenu.h"
@@ -145,6 +146,33 @@ TEST_F(HXWindow, PanelListsEnablingAndRecords)
     w.Unload();
     EXPECT_EQ(tc.settings->read(QStringLiteral("OrvidHX"), QStringLiteral("Tagcode"), QString()).trimmed(), QStringLiteral("3"));
     EXPECT_EQ(tc.settings->read(QStringLiteral("OrvidHX"), QStringLiteral("HeadNumber"), QString()), QStringLiteral("1"));
+}
+
+TEST_F(HXWindow, WTX60StateInTheTagStateWindow)
+{
+    sim.withTag(2, [](SimHX::Tag& t) {
+        t.fixcode = "W60AB";
+        t.memory.replace(0x2011 * 4, 14, QByteArray("\x05\x24\x2A\0\0\0\x60\xEA\0\0\0\0\0\0", 14));
+    });
+    window->Show();
+    ASSERT_TRUE(select(1));
+    window->rdHead[1]->setChecked(true);
+    window->cmbCode->setCurrentIndex(window->cmbCode->findData(60));
+    window->cmbCode_Click();
+    EXPECT_TRUE(window->btBattery->isEnabled());
+    frmSystemWDTagState state(tc.ctx);
+    window->stateDialog = [&] {
+        state.setProvider(window.get());
+        state.Load();
+    };
+    window->btBattery_Click();
+    EXPECT_EQ(state.lblCIdCode->text(), QStringLiteral("5736304142"));
+    EXPECT_EQ(state.lblCDate->text(), QStringLiteral("05/24"));
+    EXPECT_EQ(state.lblCCycle->text(), QStringLiteral("42"));
+    EXPECT_EQ(state.lblCLEDOff->text(), QStringLiteral("0h 1min 0sec 0ms "));
+    // On all heads the battery button is off.
+    window->rdHead[4]->setChecked(true);
+    EXPECT_FALSE(window->btBattery->isEnabled());
 }
 
 TEST_F(HXWindow, StoredSettingsLoad)
