@@ -331,6 +331,44 @@ TEST_F(HXE2E, EnhancedReadPolledAndStopped)
     EXPECT_FALSE(sim.repeating());
 }
 
+TEST_F(HXE2E, TriggeredAndContinuousChannelsAreMarkedBusy)
+{
+    selectUnit();
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
+    hx.PutData(KRItem::DataLength, 4);
+    struct Case {
+        int channels;
+        int sensor;      // 0..3: trigger sensor 1..4 on for head 1, -1 none
+        bool write;
+        int16_t mode;
+        bool busy;
+    };
+    const Case cases[] = {
+        {4, 2, false, 0, true},    // sensor 3 shown on four channels
+        {4, 0, false, 0, false},   // sensor 1 is hidden there
+        {2, 0, true, 0, true},
+        {2, 2, true, 0, false},
+        {1, -1, true, 3, true},    // Enhanced on a one-channel unit
+        {4, -1, false, 0, false},
+    };
+    for (const Case& c : cases) {
+        hx.StopBuffered(true, true);
+        hx.ChannelCount = c.channels;
+        for (int k = 0; k < 4; ++k) {
+            view.mode[k] = k == c.sensor ? 1 : 0;
+            view.source[k] = 1;
+        }
+        hx.PutData(KRItem::OperationMode, c.mode);
+        if (c.write)
+            EXPECT_TRUE(hx.WriteTag(3, c.mode, false, 0, 4, "abcd", "1"));
+        else
+            hx.ReadData(true);
+        EXPECT_EQ(hx.ChannelBusy[0], c.busy) << c.channels << " " << c.sensor;
+        EXPECT_EQ(lk->PollingEnabled(), c.busy);
+    }
+    hx.StopBuffered(true, true);
+}
+
 TEST_F(HXE2E, SlowReplyMetByTheReadTimeout)
 {
     selectUnit();
