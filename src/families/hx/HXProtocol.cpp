@@ -597,7 +597,11 @@ void HXProtocol::ReadData(bool words)
         } else if (sendPasswordMode(Channel.toLatin1())) {
             CheckMultitagMode();
             ChangeTag(-1);
-            FixcodeRead[slot()] = !words;
+            // The kind of read decides how its replies are shown: on "x" for every head.
+            if (Channel == QLatin1String("x"))
+                FixcodeRead.fill(!words);
+            else
+                FixcodeRead[slot()] = !words;
             expected_ = words ? (count == 0 ? 12 : count * 4) : 0;
             QByteArray channel = Channel.toLatin1();
             if (HXWrite(command, channel, words ? hexWordData(StartWord, count) : QByteArray(), false)) {
@@ -695,7 +699,7 @@ QByteArray HXProtocol::Poll(bool show, bool wait)
         const qint32 address = ch == 0 ? DisplayAddress : rec.address;
         const int length = ch == 0 ? DisplayLength : rec.length;
         const int block = BlockSizeOf(ch == 0 ? TagType : rec.tagType);
-        const bool fixcode = FixcodeRead[ch] || FixcodeRead[0];
+        const bool fixcode = FixcodeRead[ch];
         const int offset = fixcode ? 0 : static_cast<int>(address % block);
         QByteArray shown = data.mid(offset);
         if (!fixcode && (length > 0 || (TagType != 0 && TagType != 3)))

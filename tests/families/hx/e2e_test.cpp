@@ -197,6 +197,16 @@ TEST_F(HXE2E, ReadsOnAHeadAndOnAll)
     // Channel 4 has no head: its status line is listed, the three heads show their data.
     EXPECT_EQ(view.shown, (QList<QByteArray>{"Kopf 1: abcd", "Kopf 2: abcd", "Kopf 3: abcd"}));
 
+    // A fixcode read on all heads, then a word read on one: each shown as what it is.
+    view.shown.clear();
+    hx.ReadData(false);
+    EXPECT_EQ(view.shown.value(0), "Kopf 1: FIX01");
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
+    hx.PutData(KRItem::StartAddress, 2);
+    hx.PutData(KRItem::DataLength, 1);
+    hx.ReadData(true);
+    EXPECT_EQ(view.shown.last(), "Kopf 1: c");
+
     // A word count no serial telegram carries: refused, nothing sent.
     sim.clearTranscript();
     hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
