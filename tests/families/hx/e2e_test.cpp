@@ -441,7 +441,11 @@ protected:
 TEST_F(HXNet, RecognisesReadsAndWritesOverTcp)
 {
     ASSERT_NE(port, 0);
+    sim.withTag(3, [](SimHX::Tag& t) { t.rc = QByteArray(2, '\0'); });
+    chooserAnswer = 1;
     ASSERT_TRUE(select(10));
+    EXPECT_EQ(chooserCalls, QStringList{QStringLiteral("3:UHF-A")});
+    EXPECT_EQ(sim.tag(3).rc, QByteArray("\x00\x01", 2));
     EXPECT_TRUE(hx.EthernetMode);
     EXPECT_EQ(item(1), "HX-LM4");
     EXPECT_EQ(hx.HeadTypeName[2], QStringLiteral("UHF-A"));
