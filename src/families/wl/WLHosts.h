@@ -1,0 +1,33 @@
+#pragma once
+// What the small windows of system L ask of the current system window. The windows find
+// these interfaces with dynamic_cast on the link's current window, so they call nothing on
+// a window (or no window) that does not offer them. frmSystemL (entry 7) is the I/O host;
+// the framed-protocol window of entry 8 is both hosts.
+
+#include <QString>
+
+namespace orvid {
+
+class IWLScanHost {
+public:
+    virtual ~IWLScanHost() = default;
+    // Keeps the poll timer running while flag is set (and otherwise while the system
+    // window itself needs it); its poll steps refresh the small windows set to automatic.
+    virtual void ScanEnable(bool flag) = 0;
+};
+
+class IWLIOHost : public virtual IWLScanHost {
+public:
+    // Sends the outputs as the I/O window's chkOutput boxes show them.
+    virtual void OutputSet() = 0;
+    // Reads inputs and outputs into the I/O window's lamps.
+    virtual void InputSet() = 0;
+};
+
+class IWLStateHost : public virtual IWLScanHost {
+public:
+    // With an empty text: asks the reader for its state and lights the state window's lamps.
+    virtual void StatusSet(const QString& text) = 0;
+};
+
+} // namespace orvid
