@@ -3,6 +3,7 @@
 #include "foundations/AppContext.h"
 #include "kr/RegisterKR.h"
 #include "wd/RegisterWD.h"
+#include "wl/RegisterWL.h"
 
 namespace orvid {
 
@@ -12,6 +13,8 @@ void RegisterFamilies(AppContext& ctx)
     // building them on first use (FamilyWindows.h).
     RegisterSystemKR(ctx);   // system R: entries 2 and 3
     RegisterSystemWD(ctx);   // microwave system D: entry 6 with its outputs and state windows
+    // Microwave system L: entry 7; its I/O window serves entry 8 as well.
+    [[maybe_unused]] const WLIOWindow wlio = RegisterSystemL(ctx);
 }
 
 } // namespace orvid

@@ -4,7 +4,9 @@
 // a window (or no window) that does not offer them. frmSystemL (entry 7) is the I/O host;
 // the framed-protocol window of entry 8 is both hosts.
 
+#include <QByteArray>
 #include <QString>
+#include <cstdint>
 
 namespace orvid {
 
@@ -28,6 +30,20 @@ class IWLStateHost : public virtual IWLScanHost {
 public:
     // With an empty text: asks the reader for its state and lights the state window's lamps.
     virtual void StatusSet(const QString& text) = 0;
+};
+
+} // namespace orvid
+
+namespace orvid {
+
+// What the write dialog of entry 7 calls on the current system window.
+class IWLTextWriter {
+public:
+    virtual ~IWLTextWriter() = default;
+    // The write sequence with the interval type (0 constant, 1 random) and length index
+    // (0..3: 0, 4, 8, 16); false when refused before anything was written or refused by
+    // the unit (the window has reported why).
+    virtual bool WriteTag(int16_t intervalType, int16_t intervalLength, const QByteArray& data) = 0;
 };
 
 } // namespace orvid
