@@ -169,6 +169,11 @@ qsizetype SimHashCr::telegramLength(const QByteArray& buffer) const
     return end < 0 ? 0 : end + kEnd.size();
 }
 
+QByteArray SimHashCr::replyEnd(const QByteArray&) const
+{
+    return kEnd;
+}
+
 qsizetype SimHashCr::onBytes(const QByteArray& buffer)
 {
     QByteArray body;
@@ -209,7 +214,7 @@ qsizetype SimHashCr::onBytes(const QByteArray& buffer)
         return length;
     if (delayMs > 0 && !pause(delayMs))
         return length;
-    const QByteArray whole = body + kEnd;
+    const QByteArray whole = body + replyEnd(telegram);
     if (split > 0) {
         const qsizetype half = whole.size() / 2;
         send(whole.left(half));

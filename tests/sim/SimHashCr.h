@@ -63,6 +63,8 @@ protected:
     virtual QByteArray handle(const QByteArray& telegram) = 0;
     // The reply a repetition or a waiting Auto read sends for command and parameter.
     virtual QByteArray repeatReply(const QByteArray& command, const QByteArray& parameter) const = 0;
+    // The end of the reply to telegram ("#" CR).
+    virtual QByteArray replyEnd(const QByteArray& telegram) const;
     // Extra bytes after the reply just sent (a late status, say); called without the lock.
     virtual void afterReply(const QByteArray& telegram) { (void)telegram; }
 
