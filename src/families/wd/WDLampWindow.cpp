@@ -82,8 +82,12 @@ void WDLampWindow::SetLanguage()
 
 void WDLampWindow::load()
 {
-    chkAuto->setChecked(SettingsSection(ctx_, section_).Number(autoKey_, "0") != 0);
-    chkAuto_Click();
+    // The handler runs once: through the box's signal when the stored mode changes it.
+    const bool on = SettingsSection(ctx_, section_).Number(autoKey_, "0") != 0;
+    if (chkAuto->isChecked() == on)
+        chkAuto_Click();
+    else
+        chkAuto->setChecked(on);
     loading();
     loaded_ = true;
     SetLanguage();

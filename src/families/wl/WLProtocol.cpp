@@ -227,10 +227,8 @@ QByteArray WLProtocol::Poll(bool show, bool wait)
                 ShowLine(GetError(reply));
         } else if (const qsizetype p = reply.indexOf('0'); p >= 0 && p + 1 < reply.size()) {
             const QByteArray data = reply.mid(p + 1);
-            // A fixcode has no address: only data reads skip to the start byte.
-            const int skip = FixcodeMode ? 0 : StartAddress & 3;
             const QList<QByteArray> lines =
-                FormatData(data, skip, DataLength, FixcodeMode, rep, view_ ? view_->LineWidth() : 80);
+                FormatData(data, StartAddress & 3, DataLength, FixcodeMode, rep, view_ ? view_->LineWidth() : 80);
             if (show && view_) {
                 for (const QByteArray& line : lines)
                     view_->ShowData(1, QByteArray(), line);
@@ -252,7 +250,8 @@ QList<QByteArray> WLProtocol::FormatData(const QByteArray& data, int skip, int l
     const int step = rep == 1 ? 3 : rep == 2 ? 4 : 1;
     const qsizetype end = fixcode ? data.size() : std::min<qsizetype>(data.size(), qsizetype(skip) + length);
     QByteArray line;
-    for (qsizetype i = std::max(0, skip); i < end; ++i) {
+    // A fixcode has no address: only data reads skip to the start byte.
+    for (qsizetype i = fixcode ? 0 : std::max(0, skip); i < end; ++i) {
         const auto code = static_cast<quint8>(data.at(i));
         QByteArray cell;
         if (rep == 1)

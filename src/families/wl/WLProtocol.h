@@ -133,8 +133,8 @@ public:
     // continuous read needs it. scanState: sets ScanActive first.
     void ScanEnable(bool flag, std::optional<bool> scanState = std::nullopt);
 
-    // The lines a data reply shows: skip bytes passed over, then at most length bytes
-    // (all of them for a fixcode), as text (rep 0; codes below 32 as code + 161), hex
+    // The lines a data reply shows: skip bytes passed over, then at most length bytes;
+    // a fixcode has no address and is shown whole (skip and length do not apply), as text (rep 0; codes below 32 as code + 161), hex
     // (rep 1, "41 ") or decimal (rep 2, "065 "), a new line before a character that would
     // reach lineWidth columns. Bytes in the list's Windows-1252.
     static QList<QByteArray> FormatData(const QByteArray& data, int skip, int length, bool fixcode, int rep,
