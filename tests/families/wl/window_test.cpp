@@ -3,6 +3,7 @@
 
 #include "sim/SimL.h"
 #include "support/FamilyFixture.h"
+#include "support/LanguageWalk.h"
 #include "support/ProtocolForm.h"
 
 #include "families/wl/RegisterWL.h"
@@ -11,12 +12,14 @@
 #include "families/wl/frmSystemLWrite.h"
 #include "families/wl/frmSystemWLIO.h"
 #include "families/wl/frmSystemWLState.h"
+#include "foundations/Language.h"
 #include "link/LK.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFocusEvent>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -271,6 +274,37 @@ TEST_F(WLSmallWindowTest, WindowsCallNothingOnAWindowWithoutTheirInterface)
     state.close();
     EXPECT_TRUE(host.calls.isEmpty());
     EXPECT_FALSE(io.InputLit(0));
+}
+
+TEST(WLLanguage, FourWindowsSwitchToEnglishAndBack)
+{
+    TestContext tc;
+    ASSERT_FALSE(InstallShippedLanguage(tc).isEmpty());
+    const QSet<QString> brand{kWindowTitleKey, QStringLiteral("btFixcode")};
+    {
+        frmSystemL w(tc.ctx);
+        const auto german = LanguageRoundTrip(*tc.language, &w, [&] { w.SetLanguage(); }, brand, {true});
+        EXPECT_TRUE(german.contains(QStringLiteral("cmbBitrate[1]")));
+        QString english = QStringLiteral("English");
+        tc.language->SelectLanguageByCode(english);
+        ASSERT_EQ(tc.language->LanguageName(), english);
+        w.SetLanguage();
+        EXPECT_EQ(w.Protocol().GetError("5"), QStringLiteral("STATUS: 5 - Read/write error"));
+        EXPECT_EQ(w.frameHead->title(), QStringLiteral("No read/write head present"));
+    }
+    {
+        frmSystemLWrite d(tc.ctx);
+        LanguageRoundTrip(*tc.language, &d, [&] { d.SetLanguage(); }, {});
+    }
+    {
+        frmSystemWLIO io(tc.ctx);
+        LanguageRoundTrip(*tc.language, &io, [&] { io.SetLanguage(); }, {});
+    }
+    {
+        frmSystemWLState state(tc.ctx);
+        const auto german = LanguageRoundTrip(*tc.language, &state, [&] { state.SetLanguage(); }, {});
+        EXPECT_TRUE(german.contains(QStringLiteral("lblError6")));
+    }
 }
 
 } // namespace
