@@ -21,6 +21,7 @@
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -107,6 +108,63 @@ TEST_F(WLWindowTest, StoredValuesOutsideTheirListsGiveTheDefaultsAndTheShownRate
     w->Show();
     EXPECT_EQ(w->txtFrequency->text(), QStringLiteral("07"));
     EXPECT_EQ(w->cmbRange->currentIndex(), 1);
+}
+
+TEST_F(WLWindowTest, ANewUserRecognisesReadsWritesListsAndSwitchesOutputs)
+{
+    sim.writeMemory(0, "ORVID sample tag data");
+    sim.setInputs(false, true, false);
+    ASSERT_TRUE(select(0));
+    ASSERT_EQ(lk->CurrentSystemIndex(), 7);
+    frmSystemL* w = window();
+    w->Show();
+    EXPECT_EQ(w->frameHead->title(), QStringLiteral("ORVID-M"));
+    auto lines = [w] {
+        QStringList l;
+        for (int i = 0; i < w->lstTagData->count(); ++i)
+            l.append(w->lstTagData->item(i)->text());
+        return l;
+    };
+
+    w->txtAddress->setText(QStringLiteral("6"));
+    leave(w->txtAddress);
+    w->txtLength->setText(QStringLiteral("6"));
+    leave(w->txtLength);
+    w->btRead->click();
+    w->btFixcode->click();
+    EXPECT_EQ(lines(), (QStringList{"sample", "FIXCODE1"}));
+
+    w->btClear->click();
+    ASSERT_TRUE(w->WriteTag(0, 2, "NEW"));
+    EXPECT_FALSE(w->btWrite->isEnabled());
+    const int16_t previous = ports->SetTimeout(20);
+    for (int i = 0; i < 25 && w->Protocol().WriteProgress > 0; ++i)
+        lk->LkPoll();
+    ports->SetTimeout(previous);
+    EXPECT_EQ(lines().value(1), QStringLiteral("Tag erfolgreich beschrieben"));
+    EXPECT_TRUE(w->btWrite->isEnabled());
+    EXPECT_EQ(sim.readMemory(0, 4), "NEW ");
+
+    w->btClear->click();
+    w->btConfig->click();
+    EXPECT_EQ(lines(), (QStringList{"CHANNEL 50", "RANGE 4", "BITRATE 2"}));
+
+    auto* io = dynamic_cast<frmSystemWLIO*>(lk->entry(7).io());
+    ASSERT_NE(io, nullptr);
+    io->Show();
+    EXPECT_TRUE(io->InputLit(1));
+    EXPECT_FALSE(io->InputLit(0));
+    io->chkOutput[1]->click();
+    io->btSet->click();
+    EXPECT_EQ(sim.outputs(), (std::array<bool, 2>{false, true}));
+    EXPECT_TRUE(io->OutputLit(1));
+    io->chkAuto->click();
+    EXPECT_TRUE(lk->PollingEnabled());
+    sim.setInputs(true, true, false);
+    lk->LkPoll();
+    EXPECT_TRUE(io->InputLit(0));
+    io->close();
+    EXPECT_FALSE(lk->PollingEnabled());
 }
 
 TEST_F(WLWindowTest, FrequencyOutsideOneToNinetyNineBringsMessage70)
