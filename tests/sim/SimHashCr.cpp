@@ -52,12 +52,6 @@ void SimHashCr::setTagPresent(bool present)
     }
 }
 
-bool SimHashCr::tagPresent() const
-{
-    std::lock_guard<std::mutex> lock(m_);
-    return present_;
-}
-
 void SimHashCr::writeMemory(int address, const QByteArray& bytes)
 {
     std::lock_guard<std::mutex> lock(m_);

@@ -29,7 +29,6 @@ public:
     // A tag entering the field answers a waiting Auto read, and (without timed
     // repetition) the running Buffered read once more.
     void setTagPresent(bool present);
-    bool tagPresent() const;
     void writeMemory(int address, const QByteArray& bytes);
     QByteArray readMemory(int address, int length) const;
     void fillMemory(char byte);

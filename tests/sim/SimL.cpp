@@ -42,12 +42,6 @@ std::array<bool, 2> SimL::outputs() const
     return outputs_;
 }
 
-void SimL::setListing(const QList<QByteArray>& lines)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    listing_ = lines;
-}
-
 QByteArray SimL::channel() const
 {
     std::lock_guard<std::mutex> lock(m_);

@@ -35,7 +35,6 @@ public:
     void setFixcode(const QByteArray& code);
     void setInputs(bool in1, bool in2, bool in3);
     std::array<bool, 2> outputs() const;
-    void setListing(const QList<QByteArray>& lines);
     // The last CM, MI and TC parameters.
     QByteArray channel() const;
     QByteArray bitRate() const;

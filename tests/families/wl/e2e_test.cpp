@@ -164,6 +164,7 @@ TEST_F(WLE2ETest, ReadsSendTheConfigurationAndShowTheAskedBytes)
         EXPECT_EQ(sim.received(),
                   (QList<QByteArray>{T("QU"), T("CM50,4"), T("MI1"), T("TC030,1,C00"), T(c.read)}));
         EXPECT_EQ(view.lines, QList<QByteArray>{c.shown});
+        EXPECT_EQ(sim.tagConfig(), "030,1,C00");
     }
     // A fixcode has no address: it is shown whole however the data address lies.
     setRange(6, 2);
