@@ -4,6 +4,7 @@
 #include "hx/RegisterHX.h"
 #include "kr/RegisterKR.h"
 #include "wd/RegisterWD.h"
+#include "wl/RegisterWL.h"
 
 namespace orvid {
 
@@ -14,6 +15,8 @@ void RegisterFamilies(AppContext& ctx)
     RegisterSystemKR(ctx);   // system R: entries 2 and 3
     RegisterSystemWD(ctx);   // microwave system D: entry 6 with its outputs and state windows
     RegisterSystemHX(ctx);   // interface units: entries 1 (serial) and 10 (Ethernet)
+    // Microwave system L: entry 7; its I/O window serves entry 8 as well.
+    [[maybe_unused]] const WLIOWindow wlio = RegisterSystemL(ctx);
 }
 
 } // namespace orvid

@@ -69,6 +69,14 @@ std::function<W*()> OnFirstUse(AppContext& ctx)
     return [holder]() { return holder->get(); };
 }
 
+// One window shared by several systems' entries (system L's I/O window serves entries 7
+// and 8): the holder itself, so each registration can build it or ask whether it exists.
+template <class W>
+std::shared_ptr<FamilyWindow<W>> SharedFamilyWindow(AppContext& ctx)
+{
+    return std::make_shared<FamilyWindow<W>>(ctx);
+}
+
 template <class Main, class IO, class State>
 struct SystemWindows {
     std::function<Main*()> main;

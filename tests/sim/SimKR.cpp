@@ -1,7 +1,5 @@
 #include "SimKR.h"
 
-#include <chrono>
-
 namespace orvid::test {
 
 namespace {
@@ -44,22 +42,14 @@ bool isFixcodeWrite(const QByteArray& c) { return oneOf(c, {"SX", "AX", "BX", "E
 } // namespace
 
 SimKR::SimKR(const QByteArray& variant)
-    : memory_(65536, '\0'), fixcode_(5, '\0'), control_(4, '\0'), protection_(4, '\0')
+    : SimHashCr(true, 65536), fixcode_(5, '\0'), control_(4, '\0'), protection_(4, '\0')
 {
     setVariant(variant);
-    repeater_ = std::thread([this] { repeatLoop(); });
 }
 
 SimKR::~SimKR()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        quit_ = true;
-    }
-    repeatChanged_.notify_all();
-    if (repeater_.joinable())
-        repeater_.join();
-    stop();
+    shutdown();
 }
 
 // ---- configuration ----------------------------------------------------------------------
@@ -69,48 +59,10 @@ void SimKR::setVariant(const QByteArray& variant)
     setVersionText("ORVID-I " + variant + " V1.07");
 }
 
-void SimKR::setVersionText(const QByteArray& text)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    versionText_ = text;
-}
-
-void SimKR::setTagPresent(bool present)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    present_ = present;
-    if (present && !autoCommand_.isEmpty()) {
-        // The waiting Auto read answers now that a tag is in the field.
-        const QByteArray body = isFixcodeRead(autoCommand_) ? fixcodeReply()
-                                                             : readReply(autoCommand_, autoParameter_);
-        autoCommand_.clear();
-        send(body + kEnd);
-    }
-}
-
 void SimKR::setTagType(int type)
 {
     std::lock_guard<std::mutex> lock(m_);
     type_ = type;
-}
-
-void SimKR::writeMemory(int address, const QByteArray& bytes)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    for (qsizetype i = 0; i < bytes.size() && address + i < memory_.size(); ++i)
-        memory_[address + i] = bytes.at(i);
-}
-
-QByteArray SimKR::readMemory(int address, int length) const
-{
-    std::lock_guard<std::mutex> lock(m_);
-    return memory_.mid(address, length);
-}
-
-void SimKR::fillMemory(char byte)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    memory_.fill(byte);
 }
 
 void SimKR::setPassword(quint32 password, bool protect)
@@ -165,80 +117,16 @@ QByteArray SimKR::protectionWord() const
     return protection_;
 }
 
-void SimKR::setRepeatInterval(int ms)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    repeatMs_ = ms;
-}
-
 void SimKR::setEchoWrites(bool on)
 {
     std::lock_guard<std::mutex> lock(m_);
     echoWrites_ = on;
 }
 
-bool SimKR::repeating() const
-{
-    std::lock_guard<std::mutex> lock(m_);
-    return !repeatCommand_.isEmpty();
-}
-
 int SimKR::sessionTagCode() const
 {
     std::lock_guard<std::mutex> lock(m_);
     return sessionTag_;
-}
-
-void SimKR::failNext(const QByteArray& prefix, char status, int times)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.add({SimFault::Status, prefix, QByteArray(1, status), 0, times});
-}
-
-void SimKR::silenceNext(const QByteArray& prefix, int times)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.add({SimFault::Silence, prefix, {}, 0, times});
-}
-
-void SimKR::delayNext(const QByteArray& prefix, int ms, int times)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.add({SimFault::Delay, prefix, {}, ms, times});
-}
-
-void SimKR::truncateNext(const QByteArray& prefix, int dataBytes, int times)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.add({SimFault::Truncate, prefix, {}, dataBytes, times});
-}
-
-void SimKR::hangUpNext(const QByteArray& prefix)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.add({SimFault::HangUp, prefix, {}, 0, 1});
-}
-
-void SimKR::clearFaults()
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.clear();
-}
-
-void SimKR::setSplit(int pauseMs)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.setSplit(pauseMs);
-}
-
-QList<QByteArray> SimKR::receivedStartingWith(const QByteArray& prefix) const
-{
-    QList<QByteArray> list;
-    for (const QByteArray& t : telegrams()) {
-        if (t.startsWith(prefix))
-            list.append(t);
-    }
-    return list;
 }
 
 // ---- the device -------------------------------------------------------------------------
@@ -325,10 +213,7 @@ QByteArray SimKR::handle(const QByteArray& telegram)
     if (command == "VE")
         return "0" + versionText_;
     if (command == "QU") {
-        repeatCommand_.clear();
-        autoCommand_.clear();
-        ++repeatGeneration_;
-        repeatChanged_.notify_all();
+        stopReading();
         return "0";
     }
     if (command == "DM")
@@ -364,16 +249,11 @@ QByteArray SimKR::handle(const QByteArray& telegram)
         const bool fix = isFixcodeRead(command);
         const char mode = command.at(0);
         if (mode == 'A' && !present_) {
-            autoCommand_ = command;
-            autoParameter_ = parameter;
+            waitForTag(command, parameter);
             return QByteArray();
         }
-        if (mode == 'B' || mode == 'E') {
-            repeatCommand_ = command;
-            repeatParameter_ = parameter;
-            ++repeatGeneration_;
-            repeatChanged_.notify_all();
-        }
+        if (mode == 'B' || mode == 'E')
+            repeatFrom(command, parameter);
         return fix ? fixcodeReply() : readReply(command, parameter);
     }
     if (isDataWrite(command)) {
@@ -430,75 +310,9 @@ QByteArray SimKR::handle(const QByteArray& telegram)
     return "4";
 }
 
-qsizetype SimKR::onBytes(const QByteArray& buffer)
+QByteArray SimKR::repeatReply(const QByteArray& command, const QByteArray& parameter) const
 {
-    const qsizetype length = telegramLength(buffer);
-    if (length <= 0)
-        return 0;
-    const QByteArray telegram = buffer.left(length);
-    recordTelegram(telegram);
-
-    QByteArray body;
-    int delayMs = 0;
-    int split = 0;
-    bool hangUpNow = false;
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        split = faults_.split();
-        const std::optional<SimFault> fault = faults_.takeFirst(telegram);
-        const SimFault::Kind kind = fault ? fault->kind : SimFault::Delay;
-        if (fault && kind == SimFault::Status) {
-            body = fault->status;
-        } else if (fault && kind == SimFault::Silence) {
-            return length;
-        } else if (fault && kind == SimFault::HangUp) {
-            hangUpNow = true;
-        } else {
-            body = handle(telegram);
-            if (fault && kind == SimFault::Delay)
-                delayMs = fault->value;
-            if (fault && kind == SimFault::Truncate && body.startsWith('0'))
-                body = body.left(1 + fault->value);
-        }
-    }
-    if (hangUpNow) {
-        hangUp();
-        return length;
-    }
-    if (body.isEmpty())
-        return length;
-    if (delayMs > 0 && !pause(delayMs))
-        return length;
-    const QByteArray whole = body + kEnd;
-    if (split > 0) {
-        const qsizetype half = whole.size() / 2;
-        send(whole.left(half));
-        if (!pause(split))
-            return length;
-        send(whole.mid(half));
-    } else {
-        send(whole);
-    }
-    return length;
-}
-
-void SimKR::repeatLoop()
-{
-    std::unique_lock<std::mutex> lock(m_);
-    while (!quit_) {
-        if (repeatCommand_.isEmpty()) {
-            repeatChanged_.wait(lock);
-            continue;
-        }
-        const int generation = repeatGeneration_;
-        repeatChanged_.wait_for(lock, std::chrono::milliseconds(repeatMs_));
-        if (quit_ || repeatCommand_.isEmpty() || generation != repeatGeneration_)
-            continue;
-        const QByteArray body = isFixcodeRead(repeatCommand_) ? fixcodeReply()
-                                                               : readReply(repeatCommand_, repeatParameter_);
-        // Sent under the lock, so no repetition slips out after a QU has been handled.
-        send(body + kEnd);
-    }
+    return isFixcodeRead(command) ? fixcodeReply() : readReply(command, parameter);
 }
 
 } // namespace orvid::test

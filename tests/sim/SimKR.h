@@ -36,31 +36,20 @@
 // replaced by a bare status, withheld, delayed, cut short or turned into a hang-up; every
 // reply can be split in two with a pause.
 
-#include "SimFaults.h"
-#include "support/PtyHarness.h"
+#include "SimHashCr.h"
 
 #include <QByteArray>
-#include <QList>
-
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 namespace orvid::test {
 
-class SimKR : public PtyHarness {
+class SimKR : public SimHashCr {
 public:
     explicit SimKR(const QByteArray& variant = "QTR-AX");
     ~SimKR() override;
 
     // ---- device and tag (any thread) -----------------------------------------------
     void setVariant(const QByteArray& variant);
-    void setVersionText(const QByteArray& text);     // the VE reply data as it stands
-    void setTagPresent(bool present);
     void setTagType(int type);
-    void writeMemory(int address, const QByteArray& bytes);
-    QByteArray readMemory(int address, int length) const;
-    void fillMemory(char byte);
     // Sets the password and switches the protection bit of the control word.
     void setPassword(quint32 password, bool protect);
     quint32 password() const;
@@ -70,68 +59,31 @@ public:
     void setConfigWords(const QByteArray& control, const QByteArray& protection);
     QByteArray controlWord() const;
     QByteArray protectionWord() const;
-    void setRepeatInterval(int ms);
     void setEchoWrites(bool on);
-    bool repeating() const;
     int sessionTagCode() const;
 
-    // ---- faults ----------------------------------------------------------------------
-    // times < 0: every time from now on.
-    void failNext(const QByteArray& prefix, char status, int times = 1);
-    void silenceNext(const QByteArray& prefix, int times = 1);
-    void delayNext(const QByteArray& prefix, int ms, int times = 1);
-    void truncateNext(const QByteArray& prefix, int dataBytes, int times = 1);
-    // The line goes dead instead of the reply to the next telegram starting with prefix.
-    void hangUpNext(const QByteArray& prefix);
-    void clearFaults();
-    void setSplit(int pauseMs);   // 0: whole replies
-
-    // The telegrams received, in order (terminator included).
-    QList<QByteArray> received() const { return telegrams(); }
-    // The received telegrams that start with prefix.
-    QList<QByteArray> receivedStartingWith(const QByteArray& prefix) const;
-
 protected:
-    qsizetype onBytes(const QByteArray& buffer) override;
+    // Telegrams whose parameter carries raw bytes are cut by their length.
+    qsizetype telegramLength(const QByteArray& buffer) const override;
+    QByteArray handle(const QByteArray& telegram) override;
+    QByteArray repeatReply(const QByteArray& command, const QByteArray& parameter) const override;
 
 private:
-    // Length of the telegram at the front of buffer; 0 when it is not complete yet.
-    qsizetype telegramLength(const QByteArray& buffer) const;
-    // The reply (status + data, no terminator) to one telegram; empty: no reply now.
-    QByteArray handle(const QByteArray& telegram);
     QByteArray readReply(const QByteArray& command, const QByteArray& parameter) const;
     QByteArray fixcodeReply() const;
     QByteArray access(bool needsPassword) const;   // empty when allowed, else the status
-    void reply(const QByteArray& body, int delayMs);
-    void repeatLoop();
 
-    mutable std::mutex m_;
-    std::condition_variable repeatChanged_;
-    std::thread repeater_;
-    bool quit_ = false;
-
-    QByteArray versionText_;
-    bool present_ = true;
     int type_ = 3;
-    QByteArray memory_;
     quint32 password_ = 0;
     QByteArray fixcode_;
     bool fixcodeLocked_ = false;
     QByteArray control_;
     QByteArray protection_;
-    int repeatMs_ = 150;
     bool echoWrites_ = false;
-    SimFaultTable faults_;
 
     int sessionTag_ = 0;
     bool sessionPasswordMode_ = false;
     quint32 sessionPassword_ = 0;
-    // The running repeated read (command and parameter), and a waiting Auto read.
-    QByteArray repeatCommand_;
-    QByteArray repeatParameter_;
-    int repeatGeneration_ = 0;
-    QByteArray autoCommand_;
-    QByteArray autoParameter_;
 };
 
 } // namespace orvid::test

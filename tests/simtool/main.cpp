@@ -5,15 +5,18 @@
 //   orvid-sim wd                            a microwave system D unit
 //   orvid-sim hx [--net]                    an interface unit (with --net also on
 //                                           127.0.0.1 port 10000 and its page on port 80)
+//   orvid-sim l                             a microwave system L reader (text protocol)
 //
 // Options: --link PATH (symlink to the terminal, default /tmp/orvid-sim-<family>),
 // --no-tag (start with an empty field), --tag-type N (system R: the tag's type code,
 // default 3), --log (print every telegram received).
 // While it runs, lines on standard input change the field: "tag on", "tag off", and for
-// system R "type N". Runs until Ctrl-C or SIGTERM.
+// system R "type N", for system L "in N on|off" (inputs 1 to 3). Runs until Ctrl-C or
+// SIGTERM.
 
 #include "sim/SimHX.h"
 #include "sim/SimKR.h"
+#include "sim/SimL.h"
 #include "sim/SimWD.h"
 
 #include <QCoreApplication>
@@ -25,6 +28,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -49,7 +53,8 @@ int usage()
                  "usage: orvid-sim kr [QTR-AX|QTB-A3|QTR1-AX] [--link PATH] [--no-tag]\n"
                  "                    [--tag-type N] [--log]\n"
                  "       orvid-sim wd [--link PATH] [--no-tag] [--log]\n"
-                 "       orvid-sim hx [--net] [--link PATH] [--no-tag] [--log]\n");
+                 "       orvid-sim hx [--net] [--link PATH] [--no-tag] [--log]\n"
+                 "       orvid-sim l [--link PATH] [--no-tag] [--log]\n");
     return 2;
 }
 
@@ -113,6 +118,17 @@ std::unique_ptr<PtyHarness> makeHX(bool tag)
     return sim;
 }
 
+std::unique_ptr<PtyHarness> makeL(bool tag)
+{
+    auto sim = std::make_unique<SimL>();
+    sim->writeMemory(0, "ORVID sample tag data 0123456789");
+    sim->writeMemory(32, QByteArray::fromHex("00112233445566778899AABBCCDDEEFF"));
+    sim->setInputs(true, false, true);
+    sim->setTagPresent(tag);
+    sim->start();
+    return sim;
+}
+
 // The unit on TCP: request frames on port 10000, the web page on port 80.
 bool serveNet(SimHX& sim, QObject* owner)
 {
@@ -171,7 +187,8 @@ int main(int argc, char** argv)
     if (args.isEmpty())
         return usage();
     const QString family = args.takeFirst();
-    if (family != QLatin1String("kr") && family != QLatin1String("wd") && family != QLatin1String("hx"))
+    if (family != QLatin1String("kr") && family != QLatin1String("wd") && family != QLatin1String("hx")
+        && family != QLatin1String("l"))
         return usage();
     bool net = false;
 
@@ -212,6 +229,7 @@ int main(int argc, char** argv)
 
     std::unique_ptr<PtyHarness> sim = family == QLatin1String("kr") ? makeKR(variant, tag, type)
                                       : family == QLatin1String("hx") ? makeHX(tag)
+                                      : family == QLatin1String("l") ? makeL(tag)
                                                                       : makeWD(tag);
     if (!sim->isValid()) {
         std::fprintf(stderr, "orvid-sim: no pseudo-terminal available\n");
@@ -230,6 +248,7 @@ int main(int argc, char** argv)
     const QByteArray what = family == QLatin1String("kr")
         ? "system R " + variant + ", tag type " + QByteArray::number(type)
         : family == QLatin1String("hx") ? QByteArray("interface unit HX-LM4, heads IND-A, MW-A, UHF-A")
+        : family == QLatin1String("l")  ? QByteArray("system L (text protocol), inputs 1 and 3 on")
                                         : QByteArray("system D, tags 12345678 and 9ABCDEF0");
     auto* hx = dynamic_cast<SimHX*>(sim.get());
     if (hx && net) {
@@ -238,11 +257,13 @@ int main(int argc, char** argv)
     }
     std::printf("orvid-sim %s on %s, %s in the field; Ctrl-C ends\n", what.constData(),
                 qPrintable(sim->slavePath()),
-                !tag ? "nothing" : family == QLatin1String("kr") ? "tag" : "tags");
+                !tag ? "nothing" : family == QLatin1String("wd") ? "tags" : "tag");
     std::fflush(stdout);
 
     auto* kr = dynamic_cast<SimKR*>(sim.get());
     auto* wd = dynamic_cast<SimWD*>(sim.get());
+    auto* l = dynamic_cast<SimL*>(sim.get());
+    std::array<bool, 3> inputs{true, false, true};
 
     // Commands on standard input move the tag in and out of the field, as a hand would.
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
@@ -265,6 +286,8 @@ int main(int argc, char** argv)
                 else if (hx)
                     for (int ch = 1; ch <= 3; ++ch)
                         hx->withTag(ch, [on](SimHX::Tag& t) { t.present = on; });
+                else if (l)
+                    l->setTagPresent(on);
                 else
                     for (int i = 0; i < 2; ++i)
                         wd->setTagPresent(i, on);
@@ -272,8 +295,13 @@ int main(int argc, char** argv)
             } else if (kr && words.size() == 2 && words[0] == "type") {
                 kr->setTagType(words[1].toInt());
                 std::printf("tag type %d\n", words[1].toInt());
+            } else if (l && words.size() == 3 && words[0] == "in" && words[1].toInt() >= 1
+                       && words[1].toInt() <= 3 && (words[2] == "on" || words[2] == "off")) {
+                inputs[words[1].toInt() - 1] = words[2] == "on";
+                l->setInputs(inputs[0], inputs[1], inputs[2]);
+                std::printf("input %d %s\n", words[1].toInt(), words[2].constData());
             } else {
-                std::printf("commands: tag on, tag off%s\n", kr ? ", type N" : "");
+                std::printf("commands: tag on, tag off%s\n", kr ? ", type N" : l ? ", in N on|off" : "");
             }
             std::fflush(stdout);
         }

@@ -1,6 +1,7 @@
 #include "KRProtocol.h"
 
 #include "families/common/DataItems.h"
+#include "families/common/HashCrWire.h"
 
 #include "families/common/KRTagTypes.h"
 #include "foundations/AppContext.h"
@@ -20,9 +21,6 @@ namespace {
 
 constexpr char kSYN = 22;
 const QByteArray kTerminator("#\r");
-// How long the rest of a reply cut at a "#" CR inside its data may keep us waiting: the
-// device sends a reply in one go, so its rest follows at once.
-constexpr int16_t kContinuationWait = 500;
 // A QTX10 data read names no word count ("00"); the tag answers with its three words.
 constexpr int kQTX10Words = 3;
 
@@ -190,69 +188,10 @@ bool KRProtocol::Check()
     return found;
 }
 
-int16_t KRProtocol::receiveFrame(QByteArray& into, const QVariant& logOption)
-{
-    if (!kept_.isEmpty()) {
-        into = kept_.takeFirst();
-        return static_cast<int16_t>(std::min<qsizetype>(into.size(), 32767));
-    }
-    return receive(into, logOption);
-}
-
 int16_t KRProtocol::ReceiveReply(QByteArray& reply, int expectedData, const QVariant& logOption)
 {
-    const int16_t n = receiveFrame(reply, logOption);
-    if (expectedData <= 0 || n <= 0 || reply.isEmpty() || reply.at(0) != '0' || reply.size() - 1 >= expectedData)
-        return n;
-
-    // A good reply shorter than its known length either ended at a "#" CR inside its data
-    // (the rest of the data follows, cut into pieces at every further "#" CR) or really
-    // is short (then what follows is the next reply, say the next repetition of a
-    // Buffered read). The pieces are taken as this reply's data only when they add up to
-    // exactly the expected length; otherwise they are kept, in order, as the next replies.
-    // The link hands an empty piece ("#" CR "#" CR in the data) over as one blank: such a
-    // piece counts as empty or, when only that fits the length, as a blank.
-    QList<QByteArray> pieces;
-    int shortest = static_cast<int>(reply.size()) - 1;  // data length, every blank piece empty
-    int blanks = 0;
-    bool whole = false;
-    bool blanksAreData = false;
-    const int16_t previous = ctx_.ports ? ctx_.ports->GetTimeout() : 0;
-    if (ctx_.ports)
-        ctx_.ports->SetTimeout(std::min(previous, kContinuationWait));
-    for (;;) {
-        if (shortest == expectedData) {
-            whole = true;
-            break;
-        }
-        if (blanks > 0 && shortest + blanks == expectedData) {
-            whole = true;
-            blanksAreData = true;
-            break;
-        }
-        // Every further piece brings at least the two bytes of a "#" CR.
-        if (shortest + 2 > expectedData)
-            break;
-        QByteArray piece;
-        if (receiveFrame(piece, logOption) <= 0)
-            break; // nothing more came in time: the reply really is short
-        pieces.append(piece);
-        if (piece == " ")
-            ++blanks;
-        else
-            shortest += static_cast<int>(piece.size());
-        shortest += static_cast<int>(kTerminator.size());
-    }
-    if (ctx_.ports)
-        ctx_.ports->SetTimeout(previous);
-
-    if (!whole) {
-        kept_ = pieces + kept_;
-        return n;
-    }
-    for (const QByteArray& piece : pieces)
-        reply += kTerminator + (piece == " " && !blanksAreData ? QByteArray() : piece);
-    return static_cast<int16_t>(std::min<qsizetype>(reply.size(), 32767));
+    return replies_.ReceiveReply([this](QByteArray& r, const QVariant& l) { return receive(r, l); }, ctx_.ports,
+                                 reply, expectedData, logOption);
 }
 
 int16_t KRProtocol::SendCommandExpect(const QByteArray& command, QByteArray& reply, int expectedData,
@@ -545,22 +484,15 @@ bool KRProtocol::WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteA
 
 QString KRProtocol::GetError(const QByteArray& reply, bool withPrefix) const
 {
-    if (reply.isEmpty())
-        return QString();
-    const QString code = QString(QLatin1Char(reply.at(0)));
-    QString text = Translate(QStringLiteral("ERROR_QTB_") + code, QString());
-    if (text.isEmpty()) {
-        switch (reply.at(0)) {
-        case '4': text = QStringLiteral("Falscher oder ungültiger Befehl"); break;
-        case '5': text = QStringLiteral("Kein Tag im Lesebereich"); break;
-        case '6': text = QStringLiteral("Hardware Fehler (Schreiblesekopf nicht erkannt)"); break;
-        case '7': text = QStringLiteral("Software Fehler (ungültiges Befehlargument)"); break;
-        default: break;
+    return HashCrStatusLine(*this, reply, StatusPrefix, withPrefix, [](char code) {
+        switch (code) {
+        case '4': return QStringLiteral("Falscher oder ungültiger Befehl");
+        case '5': return QStringLiteral("Kein Tag im Lesebereich");
+        case '6': return QStringLiteral("Hardware Fehler (Schreiblesekopf nicht erkannt)");
+        case '7': return QStringLiteral("Software Fehler (ungültiges Befehlargument)");
+        default: return QString();
         }
-    }
-    if (text.isEmpty())
-        return QString();
-    return (withPrefix ? StatusPrefix : QString()) + QLatin1Char(' ') + code + QStringLiteral(" - ") + text;
+    });
 }
 
 // ---- data items and settings ------------------------------------------------------------

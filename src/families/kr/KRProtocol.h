@@ -32,6 +32,7 @@
 #include "KRSettings.h"
 #include "families/common/KRConfigWord.h"
 #include "families/common/FamilyProtocol.h"
+#include "families/common/HashCrWire.h"
 #include "foundations/Menues.h"
 
 #include <QByteArray>
@@ -158,7 +159,7 @@ public:
     int16_t ReceiveReply(QByteArray& reply, int expectedData, const QVariant& logOption);
     // Forgets replies kept for later: every telegram sent flushes the input, so they are
     // stale once the next one goes out (the window calls it from SetLKString).
-    void DropKeptReplies() { kept_.clear(); }
+    void DropKeptReplies() { replies_.Drop(); }
     // Counts Stop requests (btStop, closing the window): a read or exchange that was
     // running when Stop came must not switch polling or the automatic read on again.
     void NoteStop() { Exchanges().NoteStop(); }
@@ -202,10 +203,9 @@ public:
     QString StatusPrefix = QStringLiteral("STATUS:");
 
 protected:
-    void telegramGoingOut() override { kept_.clear(); }
+    void telegramGoingOut() override { replies_.Drop(); }
 
 private:
-    int16_t receiveFrame(QByteArray& into, const QVariant& logOption);
     // "QU", password block and "CT" before a configuration exchange; false when the
     // password is invalid (reported, nothing further sent).
     bool selectTagForConfiguration();
@@ -219,7 +219,7 @@ private:
 
     QByteArray lastReply_;
     int expectedReply_ = 0;
-    QList<QByteArray> kept_;     // replies received past the one asked for, oldest first
+    HashCrReplies replies_;      // keeps the pieces of cut replies that were no continuation
 };
 
 } // namespace orvid

@@ -1,6 +1,7 @@
 #include "WDLampWindow.h"
 
 #include "WDSettings.h"
+#include "families/common/FamilySettings.h"
 #include "foundations/Language.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
@@ -15,15 +16,15 @@
 
 namespace orvid {
 
-WDLampWindow::WDLampWindow(AppContext& ctx, const char* name, const QString& title, const char* autoKey,
-                           MenuEntry menu, QWidget* parent)
-    : QWidget(parent), ctx_(ctx), autoKey_(autoKey), menu_(menu)
+WDLampWindow::WDLampWindow(AppContext& ctx, const char* name, const QString& title, const char* section,
+                           const char* autoKey, MenuEntry menu, QWidget* parent)
+    : QWidget(parent), ctx_(ctx), section_(section), autoKey_(autoKey), menu_(menu)
 {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(title);
 }
 
-void WDLampWindow::setLampFrame(QGroupBox* frame)
+void WDLampWindow::setLampFrame(QWidget* frame)
 {
     auto* top = new QVBoxLayout(this);
     top->addWidget(frame);
@@ -42,11 +43,23 @@ void WDLampWindow::setLampFrame(QGroupBox* frame)
     top->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-IWDUnitTarget* WDLampWindow::target() const
+WDUnitLampWindow::WDUnitLampWindow(AppContext& ctx, const char* name, const QString& title, const char* autoKey,
+                                   MenuEntry menu, QWidget* parent)
+    : WDLampWindow(ctx, name, title, WDSettings::kSection, autoKey, menu, parent)
+{
+}
+
+IWDUnitTarget* WDUnitLampWindow::target() const
 {
     if (target_)
         return target_;
     return ctx_.lk ? dynamic_cast<IWDUnitTarget*>(ctx_.lk->CurrentWindow()) : nullptr;
+}
+
+void WDUnitLampWindow::refresh()
+{
+    if (IWDUnitTarget* t = target())
+        refresh(*t);
 }
 
 void WDLampWindow::chkAuto_Click()
@@ -58,8 +71,7 @@ void WDLampWindow::chkAuto_Click()
 
 void WDLampWindow::btSet_Click()
 {
-    if (IWDUnitTarget* t = target())
-        refresh(*t);
+    refresh();
 }
 
 void WDLampWindow::SetLanguage()
@@ -70,8 +82,12 @@ void WDLampWindow::SetLanguage()
 
 void WDLampWindow::load()
 {
-    chkAuto->setChecked(WDSettings::AutoMode(ctx_, autoKey_));
-    chkAuto_Click();
+    // The handler runs once: through the box's signal when the stored mode changes it.
+    const bool on = SettingsSection(ctx_, section_).Number(autoKey_, "0") != 0;
+    if (chkAuto->isChecked() == on)
+        chkAuto_Click();
+    else
+        chkAuto->setChecked(on);
     loading();
     loaded_ = true;
     SetLanguage();
@@ -100,10 +116,11 @@ void WDLampWindow::closeHandling()
 {
     if (ctx_.frame)
         ctx_.frame->setMenuChecked(menu_, false);
-    WDSettings::SaveAutoMode(ctx_, autoKey_, chkAuto->isChecked());
+    SettingsSection(ctx_, section_).Write(autoKey_, chkAuto->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     if (ctx_.placement)
         ctx_.placement->SaveWindowPos(this);
     loaded_ = false;
+    closed();
 }
 
 void WDLampWindow::Unload()

@@ -10,7 +10,7 @@
 namespace orvid {
 
 frmSystemWDIO::frmSystemWDIO(AppContext& ctx, QWidget* parent)
-    : WDLampWindow(ctx, "frmSystemWDIO", QStringLiteral("Ausgänge"), WDSettings::kIOAutoMode, MenuEntry::IO, parent)
+    : WDUnitLampWindow(ctx, "frmSystemWDIO", QStringLiteral("Ausgänge"), WDSettings::kIOAutoMode, MenuEntry::IO, parent)
 {
     frameOutput = new QGroupBox(QStringLiteral("Ausgänge"), this);
     frameOutput->setObjectName(QStringLiteral("frameOutput"));

@@ -12,7 +12,7 @@ namespace orvid {
 
 class WDLamp;
 
-class frmSystemWDIO : public WDLampWindow, public IWDOutputsView {
+class frmSystemWDIO : public WDUnitLampWindow, public IWDOutputsView {
     Q_OBJECT
 public:
     static constexpr int kOutputs = 4;
@@ -31,6 +31,7 @@ public:
     QList<WDLamp*> cirOutput;
 
 protected:
+    using WDUnitLampWindow::refresh;
     void refresh(IWDUnitTarget& target) override;
 
 private:

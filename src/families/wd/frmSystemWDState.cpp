@@ -18,7 +18,7 @@ const char* const kStateTexts[frmSystemWDState::kStates] = {
 } // namespace
 
 frmSystemWDState::frmSystemWDState(AppContext& ctx, QWidget* parent)
-    : WDLampWindow(ctx, "frmSystemWDState", QStringLiteral("Status"), WDSettings::kStateAutoMode, MenuEntry::State, parent)
+    : WDUnitLampWindow(ctx, "frmSystemWDState", QStringLiteral("Status"), WDSettings::kStateAutoMode, MenuEntry::State, parent)
 {
     frameState = new QGroupBox(this);
     frameState->setObjectName(QStringLiteral("frameState"));

@@ -14,7 +14,7 @@ namespace orvid {
 
 class WDLamp;
 
-class frmSystemWDState : public WDLampWindow, public IWDStateView {
+class frmSystemWDState : public WDUnitLampWindow, public IWDStateView {
     Q_OBJECT
 public:
     static constexpr int kStates = 7;
@@ -34,6 +34,7 @@ public:
     QList<QLabel*> lblState;
 
 protected:
+    using WDUnitLampWindow::refresh;
     void refresh(IWDUnitTarget& target) override;
     void autoChanged(bool on) override { autoMode_ = on; }
     void loading() override;

@@ -1,0 +1,186 @@
+// System L text-protocol reply decoding fed arbitrary bytes: the status of a reply
+// (GetLKResult), the display of a data or fixcode reply (FormatData), a poll step on a
+// read whose reply may have been cut at "#" CR, and the reading of a "GI" reply.
+//
+// Input layout: byte 0 the data length asked for (0..255), byte 1 the path and view
+// (bits 0..1 the view 0..2, bit 2 a fixcode read, bits 3..7 the start address), byte 2
+// the line width, then frames as the link hands them over: a length byte and that many
+// bytes each (a frame of length 0 is skipped: the link never hands one out).
+//
+// Checked: GetLKResult keeps its contract; the display never shows more characters than
+// the bytes it was given allow, in lines no wider than the width (a line always holds
+// at least one cell); a "GI" decoding never reads past its reply; a poll step and the
+// listing end with the frames.
+
+#include "families/wl/WLProtocol.h"
+#include "foundations/AppContext.h"
+#include "foundations/Options.h"
+#include "link/LK.h"
+
+#include <QByteArray>
+#include <QList>
+#include <cstdint>
+#include <memory>
+
+using namespace orvid;
+
+namespace {
+
+[[noreturn]] void fail([[maybe_unused]] const char* what)
+{
+    __builtin_trap();
+}
+
+// Entry 7 with the frames of the input as its device: the link's direct route hands them
+// out one by one; telegrams go nowhere, a command's reply is the next frame.
+class FrameSource : public ISystemForm, public ILkDirectAccess {
+public:
+    QString Name() const override { return QStringLiteral("frmSystemL"); }
+    bool Loaded() const override { return false; }
+    void Show() override {}
+    void Unload() override {}
+    void SetLanguage() override {}
+    Menues CommandList() override { return Menues(); }
+    bool Check() override { return false; }
+    QString Poll(const QVariant&, const QVariant&) override { return QString(); }
+    void CloseLK() override {}
+    void Init(bool) override {}
+    void PutData(int16_t, const QVariant&) override {}
+    void GetData(int16_t, QVariant&) override {}
+    QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return WLProtocol::SetLKString(c, s); }
+    int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant&) override { return WLProtocol::GetLKResult(r, n); }
+    void StopBuffered() override {}
+
+    bool DataAvailable() override { return !frames.isEmpty(); }
+    bool DirectModeSupported() override { return true; }
+    int16_t DirectRead(QByteArray& reply, int16_t&, const QVariant&, bool, bool) override
+    {
+        reply = frames.isEmpty() ? QByteArray() : frames.takeFirst();
+        return static_cast<int16_t>(reply.size());
+    }
+    int16_t ReadData(const QByteArray&, QByteArray& reply, bool, bool& ok) override
+    {
+        reply = frames.isEmpty() ? QByteArray() : frames.takeFirst();
+        ok = !reply.isEmpty();
+        const auto n = static_cast<int16_t>(reply.size());
+        return ok ? WLProtocol::GetLKResult(reply, n) : 0;
+    }
+    int16_t WriteData(const QByteArray&, const QByteArray&, bool) override { return 0; }
+
+    QList<QByteArray> frames;
+};
+
+class NullView : public IWLView {
+public:
+    void ShowData(int, const QByteArray&, const QByteArray& data) override { shown.append(data); }
+    bool Loaded() const override { return false; }
+    void SetBusy(bool) override {}
+    void AppendToLastLine(const QByteArray&) override {}
+    void SetWriteRunning(bool) override {}
+    bool IOAutoRefresh() const override { return false; }
+    void RefreshInputs() override {}
+    int LineWidth() const override { return width; }
+    QList<QByteArray> shown;
+    int width = 80;
+};
+
+struct Link {
+    Link()
+    {
+        state.CurrentSystem = 7;
+        ctx.state = &state;
+        lk = std::make_unique<LK>(ctx);
+        ctx.lk = lk.get();
+        lk->InitSystems();
+        lk->RegisterSystem(7, [this] { return &source; });
+    }
+    AppState state;
+    AppContext ctx;
+    FrameSource source;
+    std::unique_ptr<LK> lk;
+};
+
+void checkResult(const QByteArray& raw)
+{
+    QByteArray reply = raw;
+    const auto length = static_cast<int16_t>(raw.size());
+    const int16_t n = WLProtocol::GetLKResult(reply, length);
+    const bool digit = !raw.isEmpty() && raw.at(0) >= '0' && raw.at(0) <= '9';
+    if (!digit || raw.at(0) == '0') {
+        if (n != length - 1 || reply != raw.mid(1))
+            fail("a good reply loses exactly its status");
+    } else if (n != -(raw.at(0) - '0') || reply != raw) {
+        fail("a status is its negative digit, the reply untouched");
+    }
+}
+
+void checkFormat(const QByteArray& data, int skip, int length, bool fixcode, int rep, int width)
+{
+    const int step = rep == 1 ? 3 : rep == 2 ? 4 : 1;
+    const QList<QByteArray> lines = WLProtocol::FormatData(data, skip, length, fixcode, rep, width);
+    qsizetype cells = 0;
+    for (const QByteArray& line : lines) {
+        if (line.isEmpty() || line.size() % step != 0)
+            fail("a line holds whole cells, at least one");
+        if (line.size() > std::max(step, width))
+            fail("a line wider than the list");
+        cells += line.size() / step;
+    }
+    const qsizetype available = fixcode ? data.size() : std::max<qsizetype>(0, std::min<qsizetype>(data.size() - skip, length));
+    if (cells != available)
+        fail("the display shows exactly the bytes asked for");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static Link link;
+    if (size < 3)
+        return 0;
+    const int expected = data[0];
+    const int rep = (data[1] & 3) % 3;
+    const bool fixcode = (data[1] & 4) != 0;
+    const int address = data[1] >> 3;
+    const int width = data[2];
+    QList<QByteArray> frames;
+    for (size_t i = 3; i < size;) {
+        const size_t n = data[i++];
+        if (i + n > size)
+            break;
+        if (n > 0)
+            frames.append(QByteArray(reinterpret_cast<const char*>(data + i), static_cast<qsizetype>(n)));
+        i += n;
+    }
+    for (const QByteArray& f : frames) {
+        checkResult(f);
+        checkFormat(f, address & 3, expected, fixcode, rep, width);
+    }
+
+    NullView view;
+    view.width = width;
+    WLProtocol wl(link.ctx, &view);
+    wl.MaxRetries = 1;
+    wl.PutData(WLItem::StartAddress, address);
+    wl.PutData(WLItem::DataLength, expected);
+    wl.DataRepresentation = static_cast<int16_t>(rep);
+
+    // A read: its four configuration replies, then the data reply and what follows.
+    link.source.frames = frames;
+    wl.ReadDataExt(!fixcode, 0, wl.StartWord, wl.WordCount);
+    const QByteArray last = wl.Poll(true, true);
+    for (const QByteArray& line : view.shown) {
+        if (line.size() > std::max(4, width) && line.size() > 4)
+            fail("a shown line wider than the list");
+    }
+    (void)last;
+
+    // "GI" on what is left, and the listing on the rest.
+    const std::optional<WLIOState> io = wl.InputSet();
+    (void)io;
+    wl.ListConfiguration();
+    if (!link.source.frames.isEmpty())
+        fail("the listing ends only with the frames");
+    link.source.frames.clear();
+    return 0;
+}
