@@ -1,6 +1,7 @@
 #include "Families.h"
 
 #include "foundations/AppContext.h"
+#include "kd/RegisterKD.h"
 #include "kr/RegisterKR.h"
 #include "wd/RegisterWD.h"
 
@@ -12,6 +13,7 @@ void RegisterFamilies(AppContext& ctx)
     // building them on first use (FamilyWindows.h).
     RegisterSystemKR(ctx);   // system R: entries 2 and 3
     RegisterSystemWD(ctx);   // microwave system D: entry 6 with its outputs and state windows
+    RegisterSystemKD(ctx);   // inductive system D: entries 4 (fixcode) and 5 (read/write)
 }
 
 } // namespace orvid
