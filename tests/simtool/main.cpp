@@ -3,6 +3,8 @@
 //
 //   orvid-sim kr [QTR-AX|QTB-A3|QTR1-AX]   a system R head
 //   orvid-sim wd                            a microwave system D unit
+//   orvid-sim kd-fixcode                    an inductive system D fixcode unit
+//   orvid-sim kd-rw                         an inductive system D read/write unit
 //
 // Options: --link PATH (symlink to the terminal, default /tmp/orvid-sim-<family>),
 // --no-tag (start with an empty field), --tag-type N (system R: the tag's type code,
@@ -10,6 +12,8 @@
 // While it runs, lines on standard input change the field: "tag on", "tag off", and for
 // system R "type N". Runs until Ctrl-C or SIGTERM.
 
+#include "sim/SimKDFixcode.h"
+#include "sim/SimKDReadWrite.h"
 #include "sim/SimKR.h"
 #include "sim/SimWD.h"
 
@@ -42,7 +46,8 @@ int usage()
     std::fprintf(stderr,
                  "usage: orvid-sim kr [QTR-AX|QTB-A3|QTR1-AX] [--link PATH] [--no-tag]\n"
                  "                    [--tag-type N] [--log]\n"
-                 "       orvid-sim wd [--link PATH] [--no-tag] [--log]\n");
+                 "       orvid-sim wd [--link PATH] [--no-tag] [--log]\n"
+                 "       orvid-sim kd-fixcode|kd-rw [--link PATH] [--no-tag] [--log]\n");
     return 2;
 }
 
@@ -87,6 +92,34 @@ std::unique_ptr<PtyHarness> makeWD(bool tag)
     return sim;
 }
 
+// Inductive system D: tags under heads 1 and 3 (head 1's shows first for "Alle").
+std::unique_ptr<PtyHarness> makeKDFixcode(bool tag)
+{
+    auto sim = std::make_unique<SimKDFixcode>();
+    if (tag) {
+        sim->setTag(0, 0x123, 17767);
+        sim->setTag(2, 0xFFF, 65535);
+    }
+    sim->setRate(500);
+    return sim;
+}
+
+// A ZKX carrier (tag code 1) under head 1, an NCX carrier under head 2, a GMX-40 under
+// head 3; "tag off" takes them away.
+std::unique_ptr<PtyHarness> makeKDReadWrite(bool tag)
+{
+    auto sim = std::make_unique<SimKDReadWrite>();
+    if (tag) {
+        sim->setCarrier(0, 1);
+        sim->writeMemory(0, 0, "ORVID sample ZKX data");
+        sim->setCarrier(1, 0, QByteArray::fromHex("C0CCCACF180E0510"));
+        sim->setCarrier(2, 3);
+        sim->writeMemory(2, 0x100, "ORVID sample GMX-40 data");
+    }
+    sim->setRate(500);
+    return sim;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -96,7 +129,9 @@ int main(int argc, char** argv)
     if (args.isEmpty())
         return usage();
     const QString family = args.takeFirst();
-    if (family != QLatin1String("kr") && family != QLatin1String("wd"))
+    const bool kdFix = family == QLatin1String("kd-fixcode");
+    const bool kdRW = family == QLatin1String("kd-rw");
+    if (family != QLatin1String("kr") && family != QLatin1String("wd") && !kdFix && !kdRW)
         return usage();
 
     QString link = QStringLiteral("/tmp/orvid-sim-") + family;
@@ -132,8 +167,10 @@ int main(int argc, char** argv)
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 
-    std::unique_ptr<PtyHarness> sim = family == QLatin1String("kr") ? makeKR(variant, tag, type)
-                                                                      : makeWD(tag);
+    std::unique_ptr<PtyHarness> sim = kdFix                            ? makeKDFixcode(tag)
+        : kdRW                                                          ? makeKDReadWrite(tag)
+        : family == QLatin1String("kr")                                 ? makeKR(variant, tag, type)
+                                                                        : makeWD(tag);
     if (!sim->isValid()) {
         std::fprintf(stderr, "orvid-sim: no pseudo-terminal available\n");
         return 1;
@@ -148,7 +185,9 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("%s\n", qPrintable(link));
-    const QByteArray what = family == QLatin1String("kr")
+    const QByteArray what = kdFix ? QByteArray("inductive system D fixcode unit, tags under heads 1 and 3")
+        : kdRW                    ? QByteArray("inductive system D read/write unit, ZKX, NCX and GMX-40 carriers under heads 1-3")
+        : family == QLatin1String("kr")
         ? "system R " + variant + ", tag type " + QByteArray::number(type)
         : QByteArray("system D, tags 12345678 and 9ABCDEF0");
     std::printf("orvid-sim %s on %s, %s in the field; Ctrl-C ends\n", what.constData(),
@@ -158,6 +197,8 @@ int main(int argc, char** argv)
 
     auto* kr = dynamic_cast<SimKR*>(sim.get());
     auto* wd = dynamic_cast<SimWD*>(sim.get());
+    auto* kdf = dynamic_cast<SimKDFixcode*>(sim.get());
+    auto* kdrw = dynamic_cast<SimKDReadWrite*>(sim.get());
 
     // Commands on standard input move the tag in and out of the field, as a hand would.
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
@@ -175,11 +216,24 @@ int main(int argc, char** argv)
             const QList<QByteArray> words = text.split(' ');
             if (words.size() == 2 && words[0] == "tag" && (words[1] == "on" || words[1] == "off")) {
                 const bool on = words[1] == "on";
-                if (kr)
+                if (kr) {
                     kr->setTagPresent(on);
-                else
+                } else if (kdf) {
+                    for (int h : {0, 2})
+                        on ? kdf->setTag(h, h == 0 ? 0x123 : 0xFFF, h == 0 ? 17767 : 65535) : kdf->removeTag(h);
+                } else if (kdrw) {
+                    if (on) {
+                        kdrw->setCarrier(0, 1);
+                        kdrw->setCarrier(1, 0, QByteArray::fromHex("C0CCCACF180E0510"));
+                        kdrw->setCarrier(2, 3);
+                    } else {
+                        for (int h = 0; h < 3; ++h)
+                            kdrw->removeCarrier(h);
+                    }
+                } else {
                     for (int i = 0; i < 2; ++i)
                         wd->setTagPresent(i, on);
+                }
                 std::printf("tag %s\n", on ? "in the field" : "gone");
             } else if (kr && words.size() == 2 && words[0] == "type") {
                 kr->setTagType(words[1].toInt());
@@ -199,6 +253,10 @@ int main(int argc, char** argv)
         sim->clearTranscript();
         if (wd)
             wd->clearCommands();
+        if (kdf)
+            kdf->clearCommands();
+        if (kdrw)
+            kdrw->clearCommands();
         if (!log)
             return;
         for (const QByteArray& t : received)

@@ -1,0 +1,239 @@
+#include "SimKDFixcode.h"
+
+#include <algorithm>
+
+namespace orvid::test {
+
+SimKDFixcode::SimKDFixcode()
+{
+    ticker_ = std::thread([this] {
+        while (pause(5)) {
+            {
+                std::lock_guard<std::mutex> lock(m_);
+                if (quit_)
+                    return;
+            }
+            tick();
+        }
+    });
+    start();
+}
+
+SimKDFixcode::~SimKDFixcode()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        quit_ = true;
+    }
+    stop();
+    ticker_.join();
+}
+
+QByteArray SimKDFixcode::DataLine(quint32 wafer, quint32 die, const QByteArray& format)
+{
+    const QByteArray dieText = QByteArray::number(die).rightJustified(5, '0');
+    if (format == "28")
+        return QByteArray::number(wafer).rightJustified(4, '0') + dieText;
+    return QByteArray::number(wafer, 16).toUpper().rightJustified(3, '0') + dieText;
+}
+
+void SimKDFixcode::setTag(int head, quint32 wafer, quint32 die)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    tags_.at(head) = std::make_pair(wafer, die);
+}
+
+void SimKDFixcode::removeTag(int head)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    tags_.at(head).reset();
+}
+
+void SimKDFixcode::setVersion(Version v)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    version_ = v;
+}
+
+void SimKDFixcode::setRate(int ms)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    rateMs_ = ms;
+}
+
+bool SimKDFixcode::doubleSided() const
+{
+    std::lock_guard<std::mutex> lock(m_);
+    return doubleSided_;
+}
+
+void SimKDFixcode::failNext(const QByteArray& prefix, const QByteArray& statusLine, int times)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    faults_.add({SimFault::Status, prefix, statusLine, 0, times});
+}
+
+void SimKDFixcode::silenceNext(const QByteArray& prefix, int times)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    faults_.add({SimFault::Silence, prefix, {}, 0, times});
+}
+
+void SimKDFixcode::delayNext(const QByteArray& prefix, int ms, int times)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    faults_.add({SimFault::Delay, prefix, {}, ms, times});
+}
+
+void SimKDFixcode::setSplit(int pauseMs)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    faults_.setSplit(pauseMs);
+}
+
+QList<QByteArray> SimKDFixcode::commands() const
+{
+    std::lock_guard<std::mutex> lock(m_);
+    return commands_;
+}
+
+void SimKDFixcode::clearCommands()
+{
+    std::lock_guard<std::mutex> lock(m_);
+    commands_.clear();
+}
+
+std::optional<QByteArray> SimKDFixcode::tagLine(int head, const QByteArray& format) const
+{
+    for (int h = 0; h < 4; ++h) {
+        if ((head == 4 || h == head) && tags_[h])
+            return DataLine(tags_[h]->first, tags_[h]->second, format);
+    }
+    return std::nullopt;
+}
+
+QList<QByteArray> SimKDFixcode::reply(const QByteArray& line)
+{
+    if (line == "RST") {
+        read_.reset();
+        return {"OK"};
+    }
+    if (line == "SD") {
+        doubleSided_ = true;
+        return {"OK"};
+    }
+    if (line == "VER") {
+        switch (version_) {
+        case Version::TwoLines: return {"ORVID-I DVN-LRS2-4NWZ V2.1", "ORVID Systems"};
+        case Version::OneLine: return {"ORVID-I DVN-LRS2-4NWZ V2.1"};
+        case Version::DRN: return {"ORVID-I DRN-LRS2-4.4Q V1.0", "ORVID Systems"};
+        case Version::LowerCase: return {"orvid-i dvn-lrs2-4nwz v2.1", "orvid systems"};
+        case Version::NoType: return {"ORVID-I V2.1", "ORVID Systems"};
+        case Version::Silent: return {};
+        }
+    }
+    // R / AR / CAR / BAR + head + "," + format
+    static const QList<QByteArray> prefixes = {"CAR", "BAR", "AR", "R"};
+    for (const QByteArray& p : prefixes) {
+        if (!line.startsWith(p) || line.size() != p.size() + 4 || line.at(p.size() + 1) != ',')
+            continue;
+        const char h = line.at(p.size());
+        const QByteArray format = line.mid(p.size() + 2);
+        if (!(h == 'X' || (h >= '1' && h <= '4')) || (format != "10" && format != "28"))
+            return {"E9"};
+        const int head = h == 'X' ? 4 : h - '1';
+        doubleSided_ = false;
+        if (p == "R") {
+            read_.reset();
+            const auto data = tagLine(head, format);
+            return {data ? *data : QByteArray("M7")};
+        }
+        read_ = Read{p == "AR" ? 'A' : 'C', head, format, std::chrono::steady_clock::now()};
+        return {};
+    }
+    return {"E9"};
+}
+
+void SimKDFixcode::sendLines(const QList<QByteArray>& lines, int delayMs)
+{
+    int split = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        split = faults_.split();
+    }
+    Script script;
+    if (delayMs > 0)
+        script.append(Pause(delayMs));
+    for (const QByteArray& l : lines) {
+        const QByteArray bytes = l + "\r\n";
+        if (split > 0)
+            script << Send(bytes.left(bytes.size() / 2)) << Pause(split) << Send(bytes.mid(bytes.size() / 2));
+        else
+            script << Send(bytes);
+    }
+    run(script);
+}
+
+qsizetype SimKDFixcode::onBytes(const QByteArray& buffer)
+{
+    qsizetype end = -1;
+    for (qsizetype i = 0; i < buffer.size() && end < 0; ++i) {
+        if (buffer.at(i) == '\r' || buffer.at(i) == '\n' || buffer.at(i) == '\x03')
+            end = i;
+    }
+    if (end < 0)
+        return 0;
+    const QByteArray line = buffer.left(end);
+    recordTelegram(buffer.left(end + 1));
+    const bool printable = std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    if (line.isEmpty() || !printable || line.startsWith('#'))
+        return end + 1;
+
+    QList<QByteArray> lines;
+    int delay = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        commands_.append(line);
+        bool silent = false;
+        QByteArray status;
+        for (const SimFault& f : faults_.takeAll(line)) {
+            if (f.kind == SimFault::Silence)
+                silent = true;
+            else if (f.kind == SimFault::Delay)
+                delay = f.value;
+            else if (f.kind == SimFault::Status)
+                status = f.status;
+        }
+        lines = reply(line);
+        if (!status.isEmpty()) {
+            read_.reset();
+            lines = {status};
+        }
+        if (silent)
+            lines.clear();
+    }
+    sendLines(lines, delay);
+    return end + 1;
+}
+
+void SimKDFixcode::tick()
+{
+    QByteArray line;
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        const auto now = std::chrono::steady_clock::now();
+        if (!read_ || now < read_->due)
+            return;
+        const auto data = tagLine(read_->head, read_->format);
+        if (!data)
+            return;
+        line = *data;
+        if (read_->kind == 'A')
+            read_.reset();   // one line per arrival: the program arms the next read
+        else
+            read_->due = now + std::chrono::milliseconds(rateMs_);
+    }
+    sendLines({line}, 0);
+}
+
+} // namespace orvid::test
