@@ -80,7 +80,7 @@ TEST_F(KDReadWriteEndToEnd, ReadTelegramsCarryTheirFieldsAndCheckBytes)
         QByteArray frame;   // text, check byte, ETX
         const char* line;
     } cases[] = {
-        {0, 1, 0, 0, "i2", QByteArray("i2\x9B\x03", 4), "KOPF 2: <1><STX><ETX><4><5><6><7><8>"},
+        {0, 1, 0, 0, "i2", QByteArray("i2\x9B\x03", 4), "KOPF 2: <1><STX><ETX><4><5><ACK><7><8>"},
         {1, 0, 0x10, 4, "w11004", QByteArray("w11004\x6D\x03", 8), "KOPF 1: ABCD"},
         {1, 0, 0xFF, 2, "w1FF02", QByteArray("w1FF02\x96\x03", 8), "STATUS:09 - Adresse oder Anzahl der Daten im unzul\u00E4ssigem Bereich"},
         {1, 0, 0x12C, 2, "w112C02", QByteArray("w112C02\xB0\x03", 9), nullptr},
