@@ -73,10 +73,11 @@ TEST_F(KDFixcodeEndToEnd, RecognisesTheUnitByItsVersionLines)
         lk->LkGetData(LinkItem::HeadType, type);
         lk->LkGetData(LinkItem::VersionText, version);
         EXPECT_EQ(type.toByteArray(), QByteArray(c.type));
-        if (c.version == SimKDFixcode::Version::TwoLines)
+        if (c.version == SimKDFixcode::Version::TwoLines) {
             EXPECT_EQ(version.toByteArray(), QByteArray("ORVID-I DVN-LRS2-4NWZ V2.1\r\nORVID Systems"));
-        if (c.version == SimKDFixcode::Version::OneLine)
+        } else if (c.version == SimKDFixcode::Version::OneLine) {
             EXPECT_EQ(version.toByteArray(), QByteArray("ORVID-I DVN-LRS2-4NWZ V2.1\r\n"));
+        }
     }
 }
 
@@ -177,7 +178,7 @@ TEST_F(KDFixcodeEndToEnd, StopDuringAnAutoReArmSendsNothingMore)
     QTest::qWait(30);
     QTimer::singleShot(kTimeout / 4, w, [w] { w->btStop_Click(); });
     lk->LkPoll();
-    QTest::qWaitFor([&] { return sim.commands().size() >= 2; }, 2000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commands().size() >= 2; }, 2000));
     EXPECT_EQ(sent(), (QList<QByteArray>{"RST", "RST"}));
     EXPECT_FALSE(lk->PollingEnabled());
     EXPECT_FALSE(w->Protocol().AutoRepeat);

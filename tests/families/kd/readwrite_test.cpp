@@ -101,8 +101,9 @@ TEST_F(KDReadWriteEndToEnd, ReadTelegramsCarryTheirFieldsAndCheckBytes)
         const QList<QByteArray> expected = {"q", "o", "d" + QByteArray::number(c.tagCode), c.telegram};
         EXPECT_EQ(sent(), expected);
         EXPECT_TRUE(sim.transcript().contains(c.frame));
-        if (c.line)
+        if (c.line) {
             EXPECT_EQ(lines(w), QStringList{QString::fromUtf8(c.line)});
+        }
         EXPECT_FALSE(lk->PollingEnabled());
     }
     // FFFF is shown and kept unsigned; a stored -1 is FFFF.

@@ -137,8 +137,9 @@ TEST_F(KDWindows, WriteDialogStartsFromTheLineItsBytesAndTheItems)
     for (const auto& c : lines) {
         const auto got = frmSystemKDWrite::DataOfLine(c.line, QStringLiteral("KOPF"));
         EXPECT_EQ(got.has_value(), c.data) << c.line.constData();
-        if (got)
+        if (got) {
             EXPECT_EQ(*got, c.expected) << c.line.constData();
+        }
     }
 
     target.items = {{KDItem::HeadNumber, 4}, {KDItem::Tagcode, 3}, {KDItem::OperationMode, 9},
