@@ -6,14 +6,18 @@
 #include "sim/SimKDReadWrite.h"
 #include "support/FamilyFixture.h"
 #include "support/PortDrain.h"
+#include "support/WhenModal.h"
 
 #include "families/Families.h"
 #include "families/common/DataItems.h"
 #include "families/common/TagDataList.h"
 #include "families/kd/KDItems.h"
+#include "families/kd/frmSystemKDMakeNCX.h"
 #include "families/kd/frmSystemKDReadWrite.h"
+#include "families/kd/frmSystemKDWrite.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -242,6 +246,47 @@ TEST_F(KDReadWriteEndToEnd, WritesAreConfirmedAndRefusedAsTheyShould)
     tc.presenter.requests.clear();
     EXPECT_FALSE(w->WriteTag(0, 0, 0, 1, 0, "B"));
     EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+}
+
+// Through the real modal dialogs: the write dialog starts from the line just read and
+// writes what the user typed; the chip-code dialog writes its block at address 0.
+TEST_F(KDReadWriteEndToEnd, DialogsWriteThroughTheWindow)
+{
+    frmSystemKDReadWrite* w = selectWindow();
+    ASSERT_TRUE(w);
+    put(KDItem::Tagcode, 1);
+    put(KDItem::StartAddress, 0x10);
+    put(KDItem::DataLength, 4);
+    w->Fill();
+    w->btRead_Click();
+    ASSERT_EQ(lines(w), QStringList{QStringLiteral("KOPF 1: ABCD")});
+    QString prefilled;
+    whenModal<frmSystemKDWrite>([&](frmSystemKDWrite* d) {
+        prefilled = d->txtData->text();
+        d->txtData->setText(QStringLiteral("WXYZ"));
+        d->buttons.ok->click();
+    });
+    w->btWrite->click();
+    EXPECT_EQ(prefilled, QStringLiteral("ABCD"));
+    EXPECT_EQ(sim.memory(0, 0x10, 4), QByteArray("WXYZ"));
+    EXPECT_EQ(lines(w).last(), QStringLiteral("SCHREIBEN:00 - OK"));
+
+    // A GMX-40 carrier under head 2: "k2" "0000" "08" and the block, check byte and ETX.
+    sim.setCarrier(1, 3);
+    put(KDItem::Tagcode, 3);
+    put(KDItem::HeadNumber, 1);
+    w->Fill();
+    ASSERT_TRUE(w->btMakeNCX->isEnabled());
+    sim.clearTranscript();
+    whenModal<frmSystemKDMakeNCX>([](frmSystemKDMakeNCX* d) {
+        d->txtHex[0]->setText(QStringLiteral("123"));
+        d->txtHex[1]->setText(QStringLiteral("4567"));
+        d->buttons.ok->click();
+    });
+    w->btMakeNCX->click();
+    const QByteArray block = QByteArray::fromHex("C0CCCACF180E0510");
+    EXPECT_TRUE(sim.transcript().contains(SimKDReadWrite::Frame("k2000008" + block)));
+    EXPECT_EQ(sim.memory(1, 0, 8), block);
 }
 
 } // namespace
