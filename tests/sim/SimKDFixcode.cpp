@@ -184,10 +184,12 @@ qsizetype SimKDFixcode::onBytes(const QByteArray& buffer)
     if (end < 0)
         return 0;
     const QByteArray line = buffer.left(end);
-    recordTelegram(buffer.left(end + 1));
+    // CR LF is one line end.
+    const qsizetype used = end + (buffer.mid(end, 2) == "\r\n" ? 2 : 1);
+    recordTelegram(buffer.left(used));
     const bool printable = std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
     if (line.isEmpty() || !printable || line.startsWith('#'))
-        return end + 1;
+        return used;
 
     QList<QByteArray> lines;
     int delay = 0;
@@ -213,7 +215,7 @@ qsizetype SimKDFixcode::onBytes(const QByteArray& buffer)
             lines.clear();
     }
     sendLines(lines, delay);
-    return end + 1;
+    return used;
 }
 
 void SimKDFixcode::tick()
