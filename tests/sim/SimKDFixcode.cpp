@@ -6,27 +6,12 @@ namespace orvid::test {
 
 SimKDFixcode::SimKDFixcode()
 {
-    ticker_ = std::thread([this] {
-        while (pause(5)) {
-            {
-                std::lock_guard<std::mutex> lock(m_);
-                if (quit_)
-                    return;
-            }
-            tick();
-        }
-    });
-    start();
+    startTicker();
 }
 
 SimKDFixcode::~SimKDFixcode()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        quit_ = true;
-    }
-    stop();
-    ticker_.join();
+    finish();
 }
 
 QByteArray SimKDFixcode::DataLine(quint32 wafer, quint32 die, const QByteArray& format)
@@ -55,52 +40,10 @@ void SimKDFixcode::setVersion(Version v)
     version_ = v;
 }
 
-void SimKDFixcode::setRate(int ms)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    rateMs_ = ms;
-}
-
 bool SimKDFixcode::doubleSided() const
 {
     std::lock_guard<std::mutex> lock(m_);
     return doubleSided_;
-}
-
-void SimKDFixcode::failNext(const QByteArray& prefix, const QByteArray& statusLine, int times)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.add({SimFault::Status, prefix, statusLine, 0, times});
-}
-
-void SimKDFixcode::silenceNext(const QByteArray& prefix, int times)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.add({SimFault::Silence, prefix, {}, 0, times});
-}
-
-void SimKDFixcode::delayNext(const QByteArray& prefix, int ms, int times)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.add({SimFault::Delay, prefix, {}, ms, times});
-}
-
-void SimKDFixcode::setSplit(int pauseMs)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.setSplit(pauseMs);
-}
-
-QList<QByteArray> SimKDFixcode::commands() const
-{
-    std::lock_guard<std::mutex> lock(m_);
-    return commands_;
-}
-
-void SimKDFixcode::clearCommands()
-{
-    std::lock_guard<std::mutex> lock(m_);
-    commands_.clear();
 }
 
 std::optional<QByteArray> SimKDFixcode::tagLine(int head, const QByteArray& format) const
@@ -154,26 +97,6 @@ QList<QByteArray> SimKDFixcode::reply(const QByteArray& line)
     return {"E9"};
 }
 
-void SimKDFixcode::sendLines(const QList<QByteArray>& lines, int delayMs)
-{
-    int split = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        split = faults_.split();
-    }
-    Script script;
-    if (delayMs > 0)
-        script.append(Pause(delayMs));
-    for (const QByteArray& l : lines) {
-        const QByteArray bytes = l + "\r\n";
-        if (split > 0)
-            script << Send(bytes.left(bytes.size() / 2)) << Pause(split) << Send(bytes.mid(bytes.size() / 2));
-        else
-            script << Send(bytes);
-    }
-    run(script);
-}
-
 qsizetype SimKDFixcode::onBytes(const QByteArray& buffer)
 {
     qsizetype end = -1;
@@ -195,26 +118,19 @@ qsizetype SimKDFixcode::onBytes(const QByteArray& buffer)
     int delay = 0;
     {
         std::lock_guard<std::mutex> lock(m_);
-        commands_.append(line);
-        bool silent = false;
-        QByteArray status;
-        for (const SimFault& f : faults_.takeAll(line)) {
-            if (f.kind == SimFault::Silence)
-                silent = true;
-            else if (f.kind == SimFault::Delay)
-                delay = f.value;
-            else if (f.kind == SimFault::Status)
-                status = f.status;
-        }
+        const Faults f = take(line);
+        delay = f.delayMs;
         lines = reply(line);
-        if (!status.isEmpty()) {
+        if (!f.status.isEmpty()) {
             read_.reset();
-            lines = {status};
+            lines = {f.status};
         }
-        if (silent)
+        if (f.silent)
             lines.clear();
     }
-    sendLines(lines, delay);
+    for (QByteArray& l : lines)
+        l += "\r\n";
+    sendUnits(lines, delay);
     return used;
 }
 
@@ -235,7 +151,7 @@ void SimKDFixcode::tick()
         else
             read_->due = now + std::chrono::milliseconds(rateMs_);
     }
-    sendLines({line}, 0);
+    sendUnits({line + "\r\n"}, 0);
 }
 
 } // namespace orvid::test

@@ -20,21 +20,18 @@
 // Faults (prefix matched against the command line): a status line instead of the reply,
 // silence, delay; every reply can be split in two with a pause.
 
-#include "sim/SimFaults.h"
-#include "support/PtyHarness.h"
+#include "sim/SimKDBase.h"
 
 #include <QByteArray>
 #include <QList>
 
 #include <array>
 #include <chrono>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 namespace orvid::test {
 
-class SimKDFixcode : public PtyHarness {
+class SimKDFixcode : public SimKDBase {
 public:
     enum class Version { TwoLines, OneLine, DRN, LowerCase, NoType, Silent };
 
@@ -45,17 +42,7 @@ public:
     void setTag(int head, quint32 wafer, quint32 die);
     void removeTag(int head);
     void setVersion(Version v);
-    void setRate(int ms);           // CAR and BAR lines
-    bool doubleSided() const;       // set by "SD", cleared by the next read
-
-    void failNext(const QByteArray& prefix, const QByteArray& statusLine, int times = 1);
-    void silenceNext(const QByteArray& prefix, int times = 1);
-    void delayNext(const QByteArray& prefix, int ms, int times = 1);
-    void setSplit(int pauseMs);
-
-    // The command lines received, in order.
-    QList<QByteArray> commands() const;
-    void clearCommands();
+    bool doubleSided() const;       // set by "SD", cleared by the next read (setRate: CAR, BAR)
     // The data line of a tag in a format ("10" or "28").
     static QByteArray DataLine(quint32 wafer, quint32 die, const QByteArray& format);
 
@@ -71,19 +58,12 @@ private:
     };
     QList<QByteArray> reply(const QByteArray& line);          // under m_
     std::optional<QByteArray> tagLine(int head, const QByteArray& format) const;   // under m_
-    void sendLines(const QList<QByteArray>& lines, int delayMs);
-    void tick();
+    void tick() override;
 
-    mutable std::mutex m_;
     std::array<std::optional<std::pair<quint32, quint32>>, 4> tags_;
     Version version_ = Version::TwoLines;
-    int rateMs_ = 40;
     bool doubleSided_ = false;
     std::optional<Read> read_;
-    SimFaultTable faults_;
-    QList<QByteArray> commands_;
-    std::thread ticker_;
-    bool quit_ = false;
 };
 
 } // namespace orvid::test

@@ -19,27 +19,12 @@ int memorySize(int tagCode)
 
 SimKDReadWrite::SimKDReadWrite()
 {
-    ticker_ = std::thread([this] {
-        while (pause(5)) {
-            {
-                std::lock_guard<std::mutex> lock(m_);
-                if (quit_)
-                    return;
-            }
-            tick();
-        }
-    });
-    start();
+    startTicker();
 }
 
 SimKDReadWrite::~SimKDReadWrite()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        quit_ = true;
-    }
-    stop();
-    ticker_.join();
+    finish();
 }
 
 QByteArray SimKDReadWrite::Frame(const QByteArray& text)
@@ -79,52 +64,10 @@ QByteArray SimKDReadWrite::memory(int head, int address, int length) const
     return c ? c->memory.mid(address, length) : QByteArray();
 }
 
-void SimKDReadWrite::setRate(int ms)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    rateMs_ = ms;
-}
-
-void SimKDReadWrite::failNext(const QByteArray& prefix, const QByteArray& status, int times)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.add({SimFault::Status, prefix, status, 0, times});
-}
-
-void SimKDReadWrite::silenceNext(const QByteArray& prefix, int times)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.add({SimFault::Silence, prefix, {}, 0, times});
-}
-
-void SimKDReadWrite::delayNext(const QByteArray& prefix, int ms, int times)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.add({SimFault::Delay, prefix, {}, ms, times});
-}
-
 void SimKDReadWrite::corruptCheckNext(int times)
 {
     std::lock_guard<std::mutex> lock(m_);
     corrupt_ = times;
-}
-
-void SimKDReadWrite::setSplit(int pauseMs)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    faults_.setSplit(pauseMs);
-}
-
-QList<QByteArray> SimKDReadWrite::commands() const
-{
-    std::lock_guard<std::mutex> lock(m_);
-    return commands_;
-}
-
-void SimKDReadWrite::clearCommands()
-{
-    std::lock_guard<std::mutex> lock(m_);
-    commands_.clear();
 }
 
 QByteArray SimKDReadWrite::headReply(char letter, int head, const QByteArray& body, bool all)
@@ -199,27 +142,18 @@ QList<QByteArray> SimKDReadWrite::replies(const QByteArray& text)
     }
 }
 
-void SimKDReadWrite::sendReplies(const QList<QByteArray>& texts, int delayMs)
+QList<QByteArray> SimKDReadWrite::frames(const QList<QByteArray>& texts)
 {
-    Script script;
-    if (delayMs > 0)
-        script.append(Pause(delayMs));
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        for (const QByteArray& t : texts) {
-            QByteArray frame = Frame(t);
-            if (corrupt_ > 0) {
-                --corrupt_;
-                frame[frame.size() - 2] = static_cast<char>(frame.at(frame.size() - 2) + 1);
-            }
-            if (faults_.split() > 0)
-                script << Send(frame.left(frame.size() / 2)) << Pause(faults_.split())
-                       << Send(frame.mid(frame.size() / 2));
-            else
-                script << Send(frame);
+    QList<QByteArray> out;
+    for (const QByteArray& t : texts) {
+        QByteArray frame = Frame(t);
+        if (corrupt_ > 0) {
+            --corrupt_;
+            frame[frame.size() - 2] = static_cast<char>(frame.at(frame.size() - 2) + 1);
         }
+        out.append(frame);
     }
-    run(script);
+    return out;
 }
 
 qsizetype SimKDReadWrite::onBytes(const QByteArray& buffer)
@@ -240,24 +174,16 @@ qsizetype SimKDReadWrite::onBytes(const QByteArray& buffer)
             int delay = 0;
             {
                 std::lock_guard<std::mutex> lock(m_);
-                commands_.append(text);
-                bool silent = false;
-                QByteArray status;
-                for (const SimFault& f : faults_.takeAll(text)) {
-                    if (f.kind == SimFault::Silence)
-                        silent = true;
-                    else if (f.kind == SimFault::Delay)
-                        delay = f.value;
-                    else if (f.kind == SimFault::Status)
-                        status = f.status;
-                }
+                const Faults f = take(text);
+                delay = f.delayMs;
                 out = replies(text);
-                if (!status.isEmpty())
-                    out = {text.left(1) + status};
-                if (silent)
+                if (!f.status.isEmpty())
+                    out = {text.left(1) + f.status};
+                if (f.silent)
                     out.clear();
+                out = frames(out);
             }
-            sendReplies(out, delay);
+            sendUnits(out, delay);
             return e + 1;
         }
     }
@@ -289,8 +215,9 @@ void SimKDReadWrite::tick()
             if ((h == 'X' || h - '1' == head) && carriers_[head] && carriers_[head]->tagCode == tagCode_)
                 out.append(headReply(text.at(0), head, text.mid(2), h == 'X'));
         }
+        out = frames(out);
     }
-    sendReplies(out, 0);
+    sendUnits(out, 0);
 }
 
 } // namespace orvid::test

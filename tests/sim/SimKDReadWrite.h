@@ -20,21 +20,18 @@
 // Faults: a status instead of the reply (prefix matched against the command text),
 // silence, delay, a wrong check character on the next replies; replies may be split.
 
-#include "sim/SimFaults.h"
-#include "support/PtyHarness.h"
+#include "sim/SimKDBase.h"
 
 #include <QByteArray>
 #include <QList>
 
 #include <array>
 #include <chrono>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 namespace orvid::test {
 
-class SimKDReadWrite : public PtyHarness {
+class SimKDReadWrite : public SimKDBase {
 public:
     SimKDReadWrite();
     ~SimKDReadWrite() override;
@@ -47,16 +44,8 @@ public:
     void setHeadOn(int head, bool on);
     void writeMemory(int head, int address, const QByteArray& bytes);
     QByteArray memory(int head, int address, int length) const;
-    void setRate(int ms);
-
-    void failNext(const QByteArray& prefix, const QByteArray& status, int times = 1);
-    void silenceNext(const QByteArray& prefix, int times = 1);
-    void delayNext(const QByteArray& prefix, int ms, int times = 1);
+    // The next replies go out with a wrong check character.
     void corruptCheckNext(int times = 1);
-    void setSplit(int pauseMs);
-
-    QList<QByteArray> commands() const;   // the frames' texts, in order
-    void clearCommands();
 
 protected:
     qsizetype onBytes(const QByteArray& buffer) override;
@@ -69,21 +58,15 @@ private:
     };
     QList<QByteArray> replies(const QByteArray& text);   // under m_
     QByteArray headReply(char letter, int head, const QByteArray& body, bool all);   // under m_
-    void sendReplies(const QList<QByteArray>& texts, int delayMs);
-    void tick();
+    QList<QByteArray> frames(const QList<QByteArray>& texts);   // under m_
+    void tick() override;
 
-    mutable std::mutex m_;
     std::array<std::optional<Carrier>, 4> carriers_;
     std::array<bool, 4> headOn_{true, true, true, true};
     int tagCode_ = 0;
-    int rateMs_ = 40;
     int corrupt_ = 0;
     std::optional<QByteArray> repeating_;   // the Auto command being repeated
     std::chrono::steady_clock::time_point due_;
-    SimFaultTable faults_;
-    QList<QByteArray> commands_;
-    std::thread ticker_;
-    bool quit_ = false;
 };
 
 } // namespace orvid::test
