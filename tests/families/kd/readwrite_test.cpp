@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace orvid::test {
@@ -246,6 +247,29 @@ TEST_F(KDReadWriteEndToEnd, WritesAreConfirmedAndRefusedAsTheyShould)
     tc.presenter.requests.clear();
     EXPECT_FALSE(w->WriteTag(0, 0, 0, 1, 0, "B"));
     EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+}
+
+// Stop pressed while the Auto re-arm waits for the unit: nothing more goes out but the
+// stop itself, once the link is free.
+TEST_F(KDReadWriteEndToEnd, StopDuringAnAutoReArmSendsNothingMore)
+{
+    frmSystemKDReadWrite* w = selectWindow();
+    ASSERT_TRUE(w);
+    put(KDItem::Tagcode, 1);
+    put(KDItem::OperationMode, 1);
+    sim.removeCarrier(0);
+    w->btRead_Click();
+    ASSERT_TRUE(lk->PollingEnabled());
+    sim.clearCommands();
+    sim.delayNext("o", kTimeout / 2);
+    sim.setCarrier(0, 1);
+    QTest::qWait(60);
+    QTimer::singleShot(kTimeout / 3, w, [w] { w->btStop_Click(); });
+    lk->LkPoll();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commands().count("q") >= 2; }, 2000));
+    const QList<QByteArray> got = sent();
+    EXPECT_EQ(got.mid(got.indexOf("q")), (QList<QByteArray>{"q", "o", "q"}));
+    EXPECT_FALSE(lk->PollingEnabled());
 }
 
 // Through the real modal dialogs: the write dialog starts from the line just read and
