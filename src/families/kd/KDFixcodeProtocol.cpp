@@ -130,6 +130,8 @@ void KDFixcodeProtocol::Poll(bool show, bool)
     if (n <= 0)
         return;
     line = line.left(n);
+    // The line belongs to the head it was read from, whatever the re-arm below names.
+    const QString head = LastHead == 4 ? QStringLiteral("X") : QString::number(LastHead + 1);
     if (AutoRepeat) {
         // The Auto read is armed again before the line is shown, as the unit expects; the
         // re-arm's sends discard lines that arrived meanwhile.
@@ -142,7 +144,6 @@ void KDFixcodeProtocol::Poll(bool show, bool)
         return;
     const QString status = GetError(line);
     if (status.isEmpty()) {
-        const QString head = LastHead == 4 ? QStringLiteral("X") : QString::number(LastHead + 1);
         View()->ShowData(2, ToCp1252(HeadLabel + QLatin1Char(' ') + head + QStringLiteral(": ")), line);
     } else if (ReadHeadError()) {
         ShowLine(status);

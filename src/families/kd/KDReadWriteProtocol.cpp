@@ -198,9 +198,12 @@ KDReadWriteProtocol::Received KDReadWriteProtocol::Poll(bool show, bool)
     }
     reply = reply.left(n);
     SilentPolls = 0;
-    // Decoded now: an Auto re-arm below ends the pending write.
+    // Decoded now: an Auto re-arm below ends the pending write and names the window's
+    // head, while this reply is the write's, from the head it was sent to.
     const bool wasWrite = WritePending;
     const QString status = GetError(reply);
+    const bool all = LastHead == 4;
+    const QString head = all ? FromCp1252(reply.mid(3, 1)) : QString::number(LastHead + 1);
     if (ExpectedReplies > 0)
         --ExpectedReplies;
     if (ExpectedReplies < 1) {
@@ -214,8 +217,6 @@ KDReadWriteProtocol::Received KDReadWriteProtocol::Poll(bool show, bool)
                                                                 : Received::Status;
     if (show && View()) {
         if (status.isEmpty()) {
-            const bool all = LastHead == 4;
-            const QString head = all ? FromCp1252(reply.mid(3, 1)) : QString::number(LastHead + 1);
             View()->ShowData(2, ToCp1252(HeadLabel + QLatin1Char(' ') + head + QStringLiteral(": ")),
                              reply.mid(all ? 4 : 3));
         } else if (ReadHeadError() || wasWrite) {
