@@ -68,7 +68,7 @@ QList<QByteArray> SimKDFixcode::reply(const QByteArray& line)
     if (line == "VER") {
         switch (version_) {
         case Version::TwoLines: return {"ORVID-I DVN-LRS2-4NWZ V2.1", "ORVID Systems"};
-        case Version::OneLine: return {"ORVID-I DVN-LRS2-4NWZ V2.1"};
+        case Version::OneLine: return {"ORVID-I DRN-LRS2-4.4Q V1.0"};
         case Version::DRN: return {"ORVID-I DRN-LRS2-4.4Q V1.0", "ORVID Systems"};
         case Version::LowerCase: return {"orvid-i dvn-lrs2-4nwz v2.1", "orvid systems"};
         case Version::NoType: return {"ORVID-I V2.1", "ORVID Systems"};

@@ -8,7 +8,7 @@
 //   families' probes) and lines beginning with "#" get no reply.
 // - "RST": "OK" at once; it ends a running read. "SD": "OK"; the next read is double-sided.
 // - "VER": two lines, "ORVID-I DVN-LRS2-4NWZ V2.1" and "ORVID Systems"; setVersion gives
-//   one line, the DRN type, lower case, no "ORVID-I" or silence.
+//   one line of the DRN type, two of it, lower case, no type (only "ORVID-I") or silence.
 // - Reads "R", "AR", "CAR", "BAR" + head ("1".."4" or "X") + "," + format ("10" or "28").
 //   A data line is the tag's code: format 10 the wafer as 3 hex digits and the die as 5
 //   decimal digits, format 28 the wafer as 4 and the die as 5 decimal digits.

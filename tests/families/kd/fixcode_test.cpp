@@ -59,7 +59,7 @@ TEST_F(KDFixcodeEndToEnd, RecognisesTheUnitByItsVersionLines)
         const char* type;
     } cases[] = {
         {SimKDFixcode::Version::TwoLines, true, "DVN-LRS2-4NWZ/DVN-LRB6-4NWZ"},
-        {SimKDFixcode::Version::OneLine, true, "DVN-LRS2-4NWZ/DVN-LRB6-4NWZ"},
+        {SimKDFixcode::Version::OneLine, true, "DRN-LRS2-4.4Q/DRN-LRB6-4.4Q"},
         {SimKDFixcode::Version::DRN, true, "DRN-LRS2-4.4Q/DRN-LRB6-4.4Q"},
         {SimKDFixcode::Version::LowerCase, true, "DVN-LRS2-4NWZ/DVN-LRB6-4NWZ"},
         {SimKDFixcode::Version::NoType, false, ""},
@@ -76,7 +76,7 @@ TEST_F(KDFixcodeEndToEnd, RecognisesTheUnitByItsVersionLines)
         if (c.version == SimKDFixcode::Version::TwoLines) {
             EXPECT_EQ(version.toByteArray(), QByteArray("ORVID-I DVN-LRS2-4NWZ V2.1\r\nORVID Systems"));
         } else if (c.version == SimKDFixcode::Version::OneLine) {
-            EXPECT_EQ(version.toByteArray(), QByteArray("ORVID-I DVN-LRS2-4NWZ V2.1\r\n"));
+            EXPECT_EQ(version.toByteArray(), QByteArray("ORVID-I DRN-LRS2-4.4Q V1.0\r\n"));
         }
     }
 }
