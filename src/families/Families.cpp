@@ -2,6 +2,7 @@
 
 #include "foundations/AppContext.h"
 #include "hx/RegisterHX.h"
+#include "kd/RegisterKD.h"
 #include "kr/RegisterKR.h"
 #include "wd/RegisterWD.h"
 #include "wl/RegisterWL.h"
@@ -17,6 +18,7 @@ void RegisterFamilies(AppContext& ctx)
     RegisterSystemHX(ctx);   // interface units: entries 1 (serial) and 10 (Ethernet)
     // Microwave system L: entry 7; its I/O window serves entry 8 as well.
     [[maybe_unused]] const WLIOWindow wlio = RegisterSystemL(ctx);
+    RegisterSystemKD(ctx);   // inductive system D: entries 4 (fixcode) and 5 (read/write)
 }
 
 } // namespace orvid

@@ -1,11 +1,13 @@
-// orvid-sim: one of the test device simulators on a pseudo-terminal, for trying the
-// program by hand without a device.
+// orvid-sim: one of the test device simulators, for trying the program by hand without a
+// device. The serial ones answer on a pseudo-terminal, linked to a stable path.
 //
 //   orvid-sim kr [QTR-AX|QTB-A3|QTR1-AX]   a system R head
 //   orvid-sim wd                            a microwave system D unit
 //   orvid-sim hx [--net]                    an interface unit (with --net also on
 //                                           127.0.0.1 port 10000 and its page on port 80)
 //   orvid-sim l                             a microwave system L reader (text protocol)
+//   orvid-sim kd-fixcode                    an inductive system D fixcode unit
+//   orvid-sim kd-rw                         an inductive system D read/write unit
 //
 // Options: --link PATH (symlink to the terminal, default /tmp/orvid-sim-<family>),
 // --no-tag (start with an empty field), --tag-type N (system R: the tag's type code,
@@ -15,6 +17,8 @@
 // SIGTERM.
 
 #include "sim/SimHX.h"
+#include "sim/SimKDFixcode.h"
+#include "sim/SimKDReadWrite.h"
 #include "sim/SimKR.h"
 #include "sim/SimL.h"
 #include "sim/SimWD.h"
@@ -23,14 +27,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <array>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -47,14 +52,25 @@ void onSignal(int)
     [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
 }
 
+// Signals end the event loop through a socket pair, so shutdown runs on the main thread.
+bool installSignals(QCoreApplication& app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return false;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    return true;
+}
+
 int usage()
 {
     std::fprintf(stderr,
                  "usage: orvid-sim kr [QTR-AX|QTB-A3|QTR1-AX] [--link PATH] [--no-tag]\n"
                  "                    [--tag-type N] [--log]\n"
-                 "       orvid-sim wd [--link PATH] [--no-tag] [--log]\n"
-                 "       orvid-sim hx [--net] [--link PATH] [--no-tag] [--log]\n"
-                 "       orvid-sim l [--link PATH] [--no-tag] [--log]\n");
+                 "       orvid-sim wd|l|kd-fixcode|kd-rw [--link PATH] [--no-tag] [--log]\n"
+                 "       orvid-sim hx [--net] [--link PATH] [--no-tag] [--log]\n");
     return 2;
 }
 
@@ -72,64 +88,101 @@ QByteArray printable(const QByteArray& bytes)
     return out;
 }
 
-std::unique_ptr<PtyHarness> makeKR(const QByteArray& variant, bool tag, int type)
+void printTelegrams(const QList<QByteArray>& telegrams)
 {
-    auto sim = std::make_unique<SimKR>(variant);
+    for (const QByteArray& t : telegrams)
+        std::printf("R: %s\n", printable(t).constData());
+    std::fflush(stdout);
+}
+
+// Lines typed on standard input, each split into words, until the input ends.
+void onInputLines(QObject* owner, std::function<void(const QList<QByteArray>&)> handle)
+{
+    auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, owner);
+    QObject::connect(input, &QSocketNotifier::activated, owner, [input, handle] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer - 1);
+        if (n <= 0) {
+            input->setEnabled(false);   // end of input: keep running until a signal
+            return;
+        }
+        for (const QByteArray& line : QByteArray(buffer, n).split('\n')) {
+            const QByteArray text = line.simplified();
+            if (!text.isEmpty())
+                handle(text.split(' '));
+            std::fflush(stdout);
+        }
+    });
+}
+
+struct Options {
+    QByteArray variant = "QTR-AX";   // system R head
+    int tagType = 3;                 // system R tag
+    bool tag = true;
+    bool net = false;                // interface unit: also on TCP
+};
+
+// A simulator on a pseudo-terminal and what the terminal commands do with it.
+struct PtySim {
+    std::unique_ptr<PtyHarness> harness;
+    QByteArray what;                                        // printed at start
+    std::function<void(bool)> setTag;                       // "tag on" / "tag off"
+    std::function<bool(const QList<QByteArray>&)> command;  // further commands; true when taken
+    QByteArray commandHelp;                                 // their names, for the help line
+    std::function<void()> clearLog;                         // besides the harness's transcript
+};
+
+PtySim makeKR(const Options& o)
+{
+    auto sim = std::make_unique<SimKR>(o.variant);
     // The head refuses accesses whose tag type differs from the tag's, so the type decides
     // what can be tried: 3 (QTX03) reads, writes and configuration words, 11 (QTX11) the
     // fixcode write as well.
-    sim->setTagType(type);
+    sim->setTagType(o.tagType);
     sim->writeMemory(0, "ORVID sample tag data 0123456789");
     sim->writeMemory(32, QByteArray::fromHex("00112233445566778899AABBCCDDEEFF"));
     sim->setFixcode("FIX01");
-    sim->setTagPresent(tag);
+    sim->setTagPresent(o.tag);
     sim->start();
-    return sim;
+    SimKR* kr = sim.get();
+    PtySim s;
+    s.what = "system R " + o.variant + ", tag type " + QByteArray::number(o.tagType);
+    s.setTag = [kr](bool on) { kr->setTagPresent(on); };
+    s.command = [kr](const QList<QByteArray>& words) {
+        if (words.size() != 2 || words[0] != "type")
+            return false;
+        kr->setTagType(words[1].toInt());
+        std::printf("tag type %d\n", words[1].toInt());
+        return true;
+    };
+    s.commandHelp = ", type N";
+    s.harness = std::move(sim);
+    return s;
 }
 
-std::unique_ptr<PtyHarness> makeWD(bool tag)
+PtySim makeWD(const Options& o)
 {
     auto sim = std::make_unique<SimWD>();
-    const int a = sim->addTag(0x12345678, tag);
+    const int a = sim->addTag(0x12345678, o.tag);
     sim->writeMemory(a, 0, "ORVID sample tag A");
     sim->setStateBlock(a, 5, 24, 1234, 3723004, 1500);
-    const int b = sim->addTag(0x9ABCDEF0, tag);
+    const int b = sim->addTag(0x9ABCDEF0, o.tag);
     sim->writeMemory(b, 0, "ORVID sample tag B");
     sim->setStateBlock(b, 11, 25, 42, 60000, 250);
-    return sim;
-}
-
-std::unique_ptr<PtyHarness> makeHX(bool tag)
-{
-    auto sim = std::make_unique<SimHX>();
-    // Heads IND-A, MW-A and UHF-A as the shipped ORVIDHX.INI names them; channel 4 empty.
-    for (int ch = 1; ch <= 3; ++ch)
-        sim->withTag(ch, [&](SimHX::Tag& t) {
-            t.memory.replace(0, 32, "ORVID sample tag data 0123456789");
-            t.present = tag;
-        });
-    // Channel 2 holds a WTX60 tag with its state record.
-    sim->withTag(2, [](SimHX::Tag& t) {
-        t.type = 60;
-        t.fixcode = "W60AB";
-        t.memory.replace(0x2011 * 4, 14, QByteArray("\x05\x24\xD2\x04\0\0\xFC\xCE\x38\0\xDC\x05\0\0", 14));
-    });
     sim->start();
-    return sim;
+    SimWD* wd = sim.get();
+    PtySim s;
+    s.what = "system D, tags 12345678 and 9ABCDEF0";
+    s.setTag = [wd](bool on) {
+        for (int i = 0; i < 2; ++i)
+            wd->setTagPresent(i, on);
+    };
+    s.clearLog = [wd] { wd->clearCommands(); };
+    s.harness = std::move(sim);
+    return s;
 }
 
-std::unique_ptr<PtyHarness> makeL(bool tag)
-{
-    auto sim = std::make_unique<SimL>();
-    sim->writeMemory(0, "ORVID sample tag data 0123456789");
-    sim->writeMemory(32, QByteArray::fromHex("00112233445566778899AABBCCDDEEFF"));
-    sim->setInputs(true, false, true);
-    sim->setTagPresent(tag);
-    sim->start();
-    return sim;
-}
-
-// The unit on TCP: request frames on port 10000, the web page on port 80.
+// The interface unit on TCP: request frames on port 10000, the web page on port 80.
 bool serveNet(SimHX& sim, QObject* owner)
 {
     auto* frames = new QTcpServer(owner);
@@ -178,132 +231,180 @@ bool serveNet(SimHX& sim, QObject* owner)
     return ok;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+PtySim makeHX(const Options& o)
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    if (args.isEmpty())
-        return usage();
-    const QString family = args.takeFirst();
-    if (family != QLatin1String("kr") && family != QLatin1String("wd") && family != QLatin1String("hx")
-        && family != QLatin1String("l"))
-        return usage();
-    bool net = false;
+    auto sim = std::make_unique<SimHX>();
+    // Heads IND-A, MW-A and UHF-A as the shipped ORVIDHX.INI names them; channel 4 empty.
+    for (int ch = 1; ch <= 3; ++ch)
+        sim->withTag(ch, [&](SimHX::Tag& t) {
+            t.memory.replace(0, 32, "ORVID sample tag data 0123456789");
+            t.present = o.tag;
+        });
+    // Channel 2 holds a WTX60 tag with its state record.
+    sim->withTag(2, [](SimHX::Tag& t) {
+        t.type = 60;
+        t.fixcode = "W60AB";
+        t.memory.replace(0x2011 * 4, 14, QByteArray("\x05\x24\xD2\x04\0\0\xFC\xCE\x38\0\xDC\x05\0\0", 14));
+    });
+    sim->start();
+    SimHX* hx = sim.get();
+    if (o.net && serveNet(*hx, QCoreApplication::instance()))
+        std::printf("orvid-sim: entry 10 on 127.0.0.1 (port 10000, page on port 80)\n");
+    PtySim s;
+    s.what = "interface unit HX-LM4, heads IND-A, MW-A, UHF-A";
+    s.setTag = [hx](bool on) {
+        for (int ch = 1; ch <= 3; ++ch)
+            hx->withTag(ch, [on](SimHX::Tag& t) { t.present = on; });
+    };
+    s.harness = std::move(sim);
+    return s;
+}
 
-    QString link = QStringLiteral("/tmp/orvid-sim-") + family;
-    QByteArray variant = "QTR-AX";
-    bool tag = true;
+PtySim makeL(const Options& o)
+{
+    auto sim = std::make_unique<SimL>();
+    sim->writeMemory(0, "ORVID sample tag data 0123456789");
+    sim->writeMemory(32, QByteArray::fromHex("00112233445566778899AABBCCDDEEFF"));
+    sim->setInputs(true, false, true);
+    sim->setTagPresent(o.tag);
+    sim->start();
+    SimL* l = sim.get();
+    PtySim s;
+    s.what = "system L (text protocol), inputs 1 and 3 on";
+    s.setTag = [l](bool on) { l->setTagPresent(on); };
+    auto inputs = std::make_shared<std::array<bool, 3>>(std::array<bool, 3>{true, false, true});
+    s.command = [l, inputs](const QList<QByteArray>& words) {
+        const int n = words.size() == 3 ? words[1].toInt() : 0;
+        if (words.size() != 3 || words[0] != "in" || n < 1 || n > 3 || (words[2] != "on" && words[2] != "off"))
+            return false;
+        (*inputs)[n - 1] = words[2] == "on";
+        l->setInputs((*inputs)[0], (*inputs)[1], (*inputs)[2]);
+        std::printf("input %d %s\n", n, words[2].constData());
+        return true;
+    };
+    s.commandHelp = ", in N on|off";
+    s.harness = std::move(sim);
+    return s;
+}
+
+// Inductive system D fixcode unit: tags under heads 1 and 3 (head 1's shows first for "Alle").
+PtySim makeKDFixcode(const Options& o)
+{
+    auto sim = std::make_unique<SimKDFixcode>();
+    SimKDFixcode* kd = sim.get();
+    const auto setTags = [kd](bool on) {
+        for (int h : {0, 2}) {
+            if (on)
+                kd->setTag(h, h == 0 ? 0x123 : 0xFFF, h == 0 ? 17767 : 65535);
+            else
+                kd->removeTag(h);
+        }
+    };
+    if (o.tag)
+        setTags(true);
+    sim->setRate(500);
+    PtySim s;
+    s.what = "inductive system D fixcode unit, tags under heads 1 and 3";
+    s.setTag = setTags;
+    s.clearLog = [kd] { kd->clearCommands(); };
+    s.harness = std::move(sim);
+    return s;
+}
+
+// Inductive system D read/write unit: a ZKX carrier (tag code 1) under head 1, an NCX
+// carrier under head 2, a GMX-40 under head 3; "tag off" takes them away.
+PtySim makeKDReadWrite(const Options& o)
+{
+    auto sim = std::make_unique<SimKDReadWrite>();
+    SimKDReadWrite* kd = sim.get();
+    const auto setCarriers = [kd](bool on) {
+        if (on) {
+            kd->setCarrier(0, 1);
+            kd->setCarrier(1, 0, QByteArray::fromHex("C0CCCACF180E0510"));
+            kd->setCarrier(2, 3);
+        } else {
+            for (int h = 0; h < 3; ++h)
+                kd->removeCarrier(h);
+        }
+    };
+    if (o.tag) {
+        setCarriers(true);
+        kd->writeMemory(0, 0, "ORVID sample ZKX data");
+        kd->writeMemory(2, 0x100, "ORVID sample GMX-40 data");
+    }
+    sim->setRate(500);
+    PtySim s;
+    s.what = "inductive system D read/write unit, ZKX, NCX and GMX-40 carriers under heads 1-3";
+    s.setTag = setCarriers;
+    s.clearLog = [kd] { kd->clearCommands(); };
+    s.harness = std::move(sim);
+    return s;
+}
+
+struct PtyFamily {
+    const char* name;
+    PtySim (*make)(const Options&);
+};
+
+const PtyFamily kPtyFamilies[] = {
+    {"kr", makeKR},         {"wd", makeWD},           {"hx", makeHX},
+    {"l", makeL},           {"kd-fixcode", makeKDFixcode}, {"kd-rw", makeKDReadWrite},
+};
+
+int runPty(QCoreApplication& app, const PtyFamily& family, QStringList args)
+{
+    Options o;
+    QString link = QStringLiteral("/tmp/orvid-sim-") + QLatin1String(family.name);
     bool log = false;
-    int type = 3;
+    const bool kr = qstrcmp(family.name, "kr") == 0;
     while (!args.isEmpty()) {
         const QString a = args.takeFirst();
         if (a == QLatin1String("--link") && !args.isEmpty())
             link = args.takeFirst();
         else if (a == QLatin1String("--no-tag"))
-            tag = false;
-        else if (a == QLatin1String("--tag-type") && !args.isEmpty()
-                 && family == QLatin1String("kr"))
-            type = args.takeFirst().toInt();
+            o.tag = false;
         else if (a == QLatin1String("--log"))
             log = true;
-        else if (a == QLatin1String("--net") && family == QLatin1String("hx"))
-            net = true;
-        else if (family == QLatin1String("kr") && !a.startsWith(QLatin1String("--")))
-            variant = a.toLatin1();
+        else if (kr && a == QLatin1String("--tag-type") && !args.isEmpty())
+            o.tagType = args.takeFirst().toInt();
+        else if (qstrcmp(family.name, "hx") == 0 && a == QLatin1String("--net"))
+            o.net = true;
+        else if (kr && !a.startsWith(QLatin1String("--")))
+            o.variant = a.toLatin1();
         else
             return usage();
     }
-    if (family == QLatin1String("kr") && variant != "QTR-AX" && variant != "QTB-A3"
-        && variant != "QTR1-AX")
+    if (kr && o.variant != "QTR-AX" && o.variant != "QTB-A3" && o.variant != "QTR1-AX")
         return usage();
-
-    // Signals end the event loop through a socket pair, so shutdown runs on the main thread.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+    if (!installSignals(app))
         return 1;
-    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
 
-    std::unique_ptr<PtyHarness> sim = family == QLatin1String("kr") ? makeKR(variant, tag, type)
-                                      : family == QLatin1String("hx") ? makeHX(tag)
-                                      : family == QLatin1String("l") ? makeL(tag)
-                                                                      : makeWD(tag);
-    if (!sim->isValid()) {
+    PtySim sim = family.make(o);
+    if (!sim.harness->isValid()) {
         std::fprintf(stderr, "orvid-sim: no pseudo-terminal available\n");
         return 1;
     }
-
     // Replace only a symlink (a stale one from an earlier run); never delete anything else.
     if (QFileInfo(link).isSymLink())
         QFile::remove(link);
-    if (!QFile::link(sim->slavePath(), link)) {
+    if (!QFile::link(sim.harness->slavePath(), link)) {
         std::fprintf(stderr, "orvid-sim: cannot create %s (it exists and is not a symlink?)\n",
                      qPrintable(link));
         return 1;
     }
     std::printf("%s\n", qPrintable(link));
-    const QByteArray what = family == QLatin1String("kr")
-        ? "system R " + variant + ", tag type " + QByteArray::number(type)
-        : family == QLatin1String("hx") ? QByteArray("interface unit HX-LM4, heads IND-A, MW-A, UHF-A")
-        : family == QLatin1String("l")  ? QByteArray("system L (text protocol), inputs 1 and 3 on")
-                                        : QByteArray("system D, tags 12345678 and 9ABCDEF0");
-    auto* hx = dynamic_cast<SimHX*>(sim.get());
-    if (hx && net) {
-        if (serveNet(*hx, &app))
-            std::printf("orvid-sim: entry 10 on 127.0.0.1 (port 10000, page on port 80)\n");
-    }
-    std::printf("orvid-sim %s on %s, %s in the field; Ctrl-C ends\n", what.constData(),
-                qPrintable(sim->slavePath()),
-                !tag ? "nothing" : family == QLatin1String("wd") ? "tags" : "tag");
+    std::printf("orvid-sim: %s; answering on %s; %s; Ctrl-C ends\n", sim.what.constData(),
+                qPrintable(sim.harness->slavePath()), o.tag ? "tag in the field" : "field empty");
     std::fflush(stdout);
 
-    auto* kr = dynamic_cast<SimKR*>(sim.get());
-    auto* wd = dynamic_cast<SimWD*>(sim.get());
-    auto* l = dynamic_cast<SimL*>(sim.get());
-    std::array<bool, 3> inputs{true, false, true};
-
     // Commands on standard input move the tag in and out of the field, as a hand would.
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char buffer[256];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer - 1);
-        if (n <= 0) {
-            input.setEnabled(false);   // end of input: keep running until a signal
-            return;
-        }
-        for (const QByteArray& line : QByteArray(buffer, n).split('\n')) {
-            const QByteArray text = line.simplified();
-            if (text.isEmpty())
-                continue;
-            const QList<QByteArray> words = text.split(' ');
-            if (words.size() == 2 && words[0] == "tag" && (words[1] == "on" || words[1] == "off")) {
-                const bool on = words[1] == "on";
-                if (kr)
-                    kr->setTagPresent(on);
-                else if (hx)
-                    for (int ch = 1; ch <= 3; ++ch)
-                        hx->withTag(ch, [on](SimHX::Tag& t) { t.present = on; });
-                else if (l)
-                    l->setTagPresent(on);
-                else
-                    for (int i = 0; i < 2; ++i)
-                        wd->setTagPresent(i, on);
-                std::printf("tag %s\n", on ? "in the field" : "gone");
-            } else if (kr && words.size() == 2 && words[0] == "type") {
-                kr->setTagType(words[1].toInt());
-                std::printf("tag type %d\n", words[1].toInt());
-            } else if (l && words.size() == 3 && words[0] == "in" && words[1].toInt() >= 1
-                       && words[1].toInt() <= 3 && (words[2] == "on" || words[2] == "off")) {
-                inputs[words[1].toInt() - 1] = words[2] == "on";
-                l->setInputs(inputs[0], inputs[1], inputs[2]);
-                std::printf("input %d %s\n", words[1].toInt(), words[2].constData());
-            } else {
-                std::printf("commands: tag on, tag off%s\n", kr ? ", type N" : l ? ", in N on|off" : "");
-            }
-            std::fflush(stdout);
+    onInputLines(&app, [&sim](const QList<QByteArray>& words) {
+        if (words.size() == 2 && words[0] == "tag" && (words[1] == "on" || words[1] == "off")) {
+            const bool on = words[1] == "on";
+            sim.setTag(on);
+            std::printf("tag %s\n", on ? "in the field" : "gone");
+        } else if (!sim.command || !sim.command(words)) {
+            std::printf("commands: tag on, tag off%s\n", sim.commandHelp.constData());
         }
     });
 
@@ -311,15 +412,12 @@ int main(int argc, char** argv)
     // so a simulator left running for hours does not grow. (A telegram that arrives between
     // the two calls goes unprinted; the log is for watching, not for checking.)
     const auto drainTranscript = [&] {
-        const QList<QByteArray> received = sim->telegrams();
-        sim->clearTranscript();
-        if (wd)
-            wd->clearCommands();
-        if (!log)
-            return;
-        for (const QByteArray& t : received)
-            std::printf("R: %s\n", printable(t).constData());
-        std::fflush(stdout);
+        const QList<QByteArray> received = sim.harness->telegrams();
+        sim.harness->clearTranscript();
+        if (sim.clearLog)
+            sim.clearLog();
+        if (log)
+            printTelegrams(received);
     };
     QTimer drain;
     QObject::connect(&drain, &QTimer::timeout, drainTranscript);
@@ -328,9 +426,24 @@ int main(int argc, char** argv)
     const int rc = app.exec();
     drainTranscript();
     // Remove the link unless another simulator has taken the path over meanwhile.
-    if (QFile::symLinkTarget(link) == sim->slavePath())
+    if (QFile::symLinkTarget(link) == sim.harness->slavePath())
         QFile::remove(link);
-    sim.reset();
+    sim.harness.reset();
     std::printf("orvid-sim: stopped\n");
     return rc;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty())
+        return usage();
+    const QString name = args.takeFirst();
+    for (const PtyFamily& family : kPtyFamilies)
+        if (name == QLatin1String(family.name))
+            return runPty(app, family, args);
+    return usage();
 }

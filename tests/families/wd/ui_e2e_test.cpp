@@ -6,6 +6,7 @@
 #include "sim/SimWD.h"
 #include "support/FamilyFixture.h"
 #include "support/PortDrain.h"
+#include "support/WhenModal.h"
 
 #include "families/wd/RegisterWD.h"
 #include "families/wd/WDLamp.h"
@@ -38,25 +39,6 @@
 
 namespace orvid::test {
 namespace {
-
-// Runs fn on the dialog of type D as soon as it is the active modal window; a watchdog
-// closes any modal window left open so a failing test cannot hang.
-template <class D>
-void whenModal(std::function<void(D*)> fn, int tries = 300)
-{
-    QTimer::singleShot(10, [fn, tries] {
-        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            fn(d);
-            return;
-        }
-        if (tries > 0) {
-            whenModal<D>(fn, tries - 1);
-        } else if (auto* other = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            ADD_FAILURE() << "unexpected modal window";
-            other->reject();
-        }
-    });
-}
 
 class WDEndToEnd : public PtyFamilyFixture<SimWD> {
 protected:

@@ -1,0 +1,174 @@
+// Inductive system D reply decoding fed arbitrary bytes: the poll steps of the fixcode
+// and the read/write telegram layers (status lines, data lines, the reply count), the
+// joining of the fixcode unit's two version lines, and the status texts.
+//
+// Input layout: byte 0 picks the case (bits 0..2: head, taken modulo 5; bit 3: a write is
+// pending; bit 4: the window's mode is Auto; bit 5: the fixcode unit, else read/write),
+// then frames as the link hands them over: a length byte and that many bytes each (a
+// frame of length 0 is skipped: the link never hands one out).
+//
+// Checked: a data line shows the head label and only bytes of the reply it came from (the
+// read/write unit's from character 4 on, or 5 for all heads); a status line is shown only
+// for a reply GetError names; the expected-reply count stays within -1..4; the version is
+// the first line, CR LF and the second.
+
+#include "families/common/FamilyProtocol.h"
+#include "families/kd/KDFixcodeProtocol.h"
+#include "families/kd/KDReadWriteProtocol.h"
+#include "foundations/AppContext.h"
+#include "foundations/Options.h"
+#include "link/LK.h"
+
+#include <QByteArray>
+#include <QList>
+#include <cstdint>
+#include <memory>
+
+using namespace orvid;
+
+namespace {
+
+[[noreturn]] void fail([[maybe_unused]] const char* what)
+{
+    __builtin_trap();
+}
+
+// The system entry with the input's frames as its device, handed out one by one.
+class FrameSource : public ISystemForm, public ILkDirectAccess {
+public:
+    QString Name() const override { return QStringLiteral("frmSystemKD"); }
+    bool Loaded() const override { return false; }
+    void Show() override {}
+    void Unload() override {}
+    void SetLanguage() override {}
+    Menues CommandList() override { return Menues(); }
+    bool Check() override { return false; }
+    QString Poll(const QVariant&, const QVariant&) override { return QString(); }
+    void CloseLK() override {}
+    void Init(bool) override {}
+    void PutData(int16_t, const QVariant&) override {}
+    void GetData(int16_t, QVariant&) override {}
+    QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return c + s; }
+    int16_t GetLKResult(QByteArray&, int16_t n, const QVariant&) override { return n; }
+    void StopBuffered() override {}
+    bool DataAvailable() override { return !frames.isEmpty(); }
+    bool DirectModeSupported() override { return true; }
+    int16_t DirectRead(QByteArray& reply, int16_t&, const QVariant&, bool, bool) override
+    {
+        reply = frames.isEmpty() ? QByteArray() : frames.takeFirst();
+        return static_cast<int16_t>(reply.size());
+    }
+    int16_t ReadData(const QByteArray&, QByteArray& reply, bool, bool& ok) override
+    {
+        reply.clear();
+        ok = false;
+        return 0;
+    }
+    int16_t WriteData(const QByteArray&, const QByteArray&, bool) override { return -1; }
+    QList<QByteArray> frames;
+};
+
+class View : public IFamilyView {
+public:
+    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override
+    {
+        shown.append({kind, caption, data});
+    }
+    bool Loaded() const override { return true; }
+    void SetBusy(bool) override {}
+    struct Line {
+        int kind;
+        QByteArray caption, data;
+    };
+    QList<Line> shown;
+};
+
+struct Link {
+    Link()
+    {
+        state.CurrentSystem = 5;
+        state.ReadHeadError = true;
+        ctx.state = &state;
+        lk = std::make_unique<LK>(ctx);
+        ctx.lk = lk.get();
+        lk->InitSystems();
+        lk->RegisterSystem(4, [this] { return &source; });
+        lk->RegisterSystem(5, [this] { return &source; });
+    }
+    AppState state;
+    AppContext ctx;
+    FrameSource source;
+    std::unique_ptr<LK> lk;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static Link link;
+    if (size < 1)
+        return 0;
+    const int head = (data[0] & 7) % 5;
+    const bool pending = (data[0] & 8) != 0;
+    const bool autoMode = (data[0] & 16) != 0;
+    const bool fixcode = (data[0] & 32) != 0;
+    QList<QByteArray> frames;
+    for (size_t i = 1; i < size;) {
+        const size_t n = data[i++];
+        if (i + n > size)
+            break;
+        if (n > 0)
+            frames.append(QByteArray(reinterpret_cast<const char*>(data + i), static_cast<qsizetype>(n)));
+        i += n;
+    }
+    View view;
+    if (fixcode) {
+        KDFixcodeProtocol p(link.ctx, &view);
+        p.LastHead = static_cast<int16_t>(head);
+        if (!frames.isEmpty()) {
+            // The version's second line.
+            link.source.frames = frames.mid(1, 1);
+            QByteArray reply = frames.first();
+            p.BuildTelegram("ver", QByteArray());
+            const int16_t n = p.ReplyResult(reply, static_cast<int16_t>(frames.first().size()), QVariant());
+            if (!reply.startsWith(frames.first() + "\r\n") || n != qMin<qsizetype>(reply.size(), 32767))
+                fail("the version is both lines joined");
+        }
+        link.source.frames = frames;
+        for (const QByteArray& f : frames) {
+            view.shown.clear();
+            p.Poll(true, false);
+            const QString status = p.GetError(f);
+            if (view.shown.size() != 1 || (view.shown[0].kind == 1) != !status.isEmpty())
+                fail("each line is listed once, as data or as its status");
+            if (view.shown[0].kind == 2 && (view.shown[0].data != f || !view.shown[0].caption.startsWith("KOPF ")))
+                fail("a data line is the head label and the line");
+        }
+    } else {
+        KDReadWriteProtocol p(link.ctx, &view);
+        p.LastHead = static_cast<int16_t>(head);
+        p.ExpectedReplies = head == 4 ? 4 : 1;
+        p.WritePending = pending;
+        p.OperationMode = autoMode ? 1 : 0;
+        for (const QByteArray& f : frames) {
+            link.source.frames = {f};
+            view.shown.clear();
+            p.WritePending = pending;
+            const bool all = p.LastHead == 4;
+            const QString status = p.GetError(f);
+            p.Poll(true, false);
+            if (p.ExpectedReplies < -1 || p.ExpectedReplies > 4)
+                fail("the reply count leaves its range");
+            if (status.isEmpty()) {
+                if (view.shown.size() != 1 || view.shown[0].kind != 2 || !view.shown[0].caption.startsWith("KOPF "))
+                    fail("a reply without status is a data line");
+                if (view.shown[0].data != f.mid(all ? 4 : 3))
+                    fail("a data line holds the reply's data");
+            } else if (view.shown.size() != 1 || view.shown[0].kind != 1) {
+                fail("a status is one line");
+            }
+        }
+    }
+    link.source.frames.clear();
+    return 0;
+}

@@ -1,0 +1,69 @@
+#pragma once
+// The chip-code dialog ("NCX Tag erzeugen"): wafer and die number in four views each that
+// stay in step, the sixteen code digits with their parity digits, and the write options.
+// OK writes the 8-byte block at address 0 through the read/write window. The numbers are
+// held as numbers (NCXCode does the arithmetic); OK is off while one is out of range.
+
+#include "KDWriteTarget.h"
+#include "NCXCode.h"
+#include "families/common/FamilyDialog.h"
+
+#include <QList>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+
+namespace orvid {
+
+class frmSystemKDMakeNCX : public FamilyDialog {
+    Q_OBJECT
+public:
+    static constexpr int kHelpContext = 2057;
+
+    explicit frmSystemKDMakeNCX(AppContext& ctx, QWidget* parent = nullptr);
+    void setTarget(IKDWriteTarget* target) { target_ = target; }
+
+    void Load();
+    void FillDialog();
+    void btOk_Click();
+    // Every view of the number but source (null: all) from value.
+    void UpdateW(QLineEdit* source, qint64 value);
+    void UpdateDie(QLineEdit* source, qint64 value);
+
+    qint64 Wafer() const { return wafer_; }
+    qint64 Die() const { return die_; }
+    // The shown digits c0..c15, as one text.
+    QString CodeText() const;
+
+    static void ShowDialog(AppContext& ctx, QWidget* parent, IKDWriteTarget* target);
+
+    // Index 0 wafer, 1 die.
+    QList<QLineEdit*> txtHex, txtDEZ, txt10, txt28;
+    QList<QLabel*> lblCW, lblCD, lblCP, lblCR;
+    QGroupBox* frameMode = nullptr;
+    QComboBox* cmbMode = nullptr;
+    QCheckBox* chkDoubleSided = nullptr;
+    QGroupBox* frameCode = nullptr;
+    QComboBox* cmbCode = nullptr;
+    QGroupBox* frameHeadNumber = nullptr;
+    QComboBox* cmbHeadNumber = nullptr;
+    ButtonRow buttons;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void boxChanged(QLineEdit* box);
+    void showCode();
+    IKDWriteTarget* target() const;
+
+    IKDWriteTarget* target_ = nullptr;
+    qint64 wafer_ = 0;
+    qint64 die_ = 0;
+    bool updating_ = false;
+};
+
+} // namespace orvid

@@ -1,0 +1,95 @@
+#pragma once
+// The window of the inductive system D read/write unit (system entry 5): carrier type,
+// head, mode, double-sided operation, start address and length, the reply list, and the
+// read, write, chip-code, stop and clear buttons. The telegrams are KDReadWriteProtocol's;
+// the write and chip-code dialogs reach the window as IKDWriteTarget.
+
+#include "KDReadWriteProtocol.h"
+#include "KDWriteTarget.h"
+#include "families/common/FamilyForm.h"
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+
+namespace orvid {
+
+class TagDataList;
+
+class frmSystemKDReadWrite : public FamilyForm, public IKDWriteTarget {
+    Q_OBJECT
+public:
+    explicit frmSystemKDReadWrite(AppContext& ctx, QWidget* parent = nullptr);
+
+    KDReadWriteProtocol& Protocol() { return *proto_; }
+
+    void SetLanguage() override;
+    void StopBuffered() override;
+    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override;
+
+    // IKDWriteTarget
+    QVariant Item(int16_t id) const override { return getItem(id); }
+    QString HeadLabel() const override { return proto_->HeadLabel; }
+    const TagDataList* ReplyList() const override { return lstTagData; }
+    bool WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided,
+                  const QByteArray& data) override;
+
+    void Fill();
+    void SetRWFrameTitle(const QString& title);
+
+    void btRead_Click();
+    void btWrite_Click();
+    void btMakeNCX_Click();
+    void btStop_Click();
+    void btClear_Click();
+
+    // The dialogs the buttons open (tests replace them so no modal loop runs).
+    std::function<void()> writeDialog;
+    std::function<void()> makeNCXDialog;
+
+    QGroupBox* frameHead = nullptr;
+    QGroupBox* frameHeadNumber = nullptr;
+    QComboBox* cmbHeadNumber = nullptr;
+    QGroupBox* frameCode = nullptr;
+    QComboBox* cmbCode = nullptr;
+    QGroupBox* frameMode = nullptr;
+    QComboBox* cmbMode = nullptr;
+    QCheckBox* chkDoubleSided = nullptr;
+    QGroupBox* frameAddress = nullptr;
+    QLineEdit* txtAddress = nullptr;
+    QGroupBox* frameLength = nullptr;
+    QLineEdit* txtLength = nullptr;
+    QGroupBox* frameTagData = nullptr;
+    TagDataList* lstTagData = nullptr;
+    QPushButton* btRead = nullptr;
+    QPushButton* btWrite = nullptr;
+    QPushButton* btMakeNCX = nullptr;
+    QPushButton* btStop = nullptr;
+    QPushButton* btClear = nullptr;
+
+protected:
+    void OnLoad() override;
+    void OnPlaced() override;
+    void OnUnload() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    // Write and chip-code buttons: not for NCX carriers, which hold a fixed code.
+    void applyCodeRule();
+    void cmbCode_Click();
+    void cmbHeadNumber_Click(int index);
+    void txtAddress_LostFocus();
+    void txtLength_LostFocus();
+
+    KDReadWriteProtocol* proto_ = nullptr;   // owned by the family base
+    bool languageStored_ = false;
+    bool readBusy_ = false;
+    bool settle_ = false;
+};
+
+} // namespace orvid
