@@ -549,6 +549,19 @@ bool Network::CheckNetEvents()
 {
     const QByteArray term = d->terminator;
     bool took = false;
+    // The outermost call hands each event over as soon as it is taken, so a burst of any
+    // length reaches the window. A call made from within a callback (a receive the window
+    // runs while it handles an event) only queues what it takes, so the order holds and no
+    // callback runs inside another; that queue is what the bound limits.
+    const bool outermost = !d->delivering;
+    d->delivering = true;
+    const auto deliverQueued = [this] {
+        while (!d->pendingEvents.isEmpty()) {
+            const QByteArray text = d->pendingEvents.takeFirst();
+            if (d->callback)
+                d->callback->EventReceived(text);
+        }
+    };
     // Every complete event line at the head of the input is taken, also several that came
     // in one piece; an event line is read before it is handed on, so it is never seen twice.
     while (!term.isEmpty()) {
@@ -576,17 +589,11 @@ bool Network::CheckNetEvents()
             continue;
         }
         d->pendingEvents.append(UrlDecode(line.mid(kEventTag.size(), pos - kEventTag.size())));
+        if (outermost)
+            deliverQueued();
     }
-
-    // Hand the events over one after the other; a call made from within a callback only
-    // queues them, so the order holds and no callback runs inside another.
-    if (!d->delivering) {
-        d->delivering = true;
-        while (!d->pendingEvents.isEmpty()) {
-            const QByteArray text = d->pendingEvents.takeFirst();
-            if (d->callback)
-                d->callback->EventReceived(text);
-        }
+    if (outermost) {
+        deliverQueued();
         d->eventsDropped = false;
         d->delivering = false;
     }

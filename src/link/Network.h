@@ -30,9 +30,11 @@ public:
     // A receive that keeps getting bytes ends at the latest after this many time-outs, so a
     // peer that drips bytes cannot hold the program in a receive.
     static constexpr int kDeadlineTimeouts = 4;
-    // Event lines taken off the input while a callback still handles an earlier one: one
-    // screenful of a unit's state changes. Beyond it new events are dropped (and reported):
-    // a unit that sends faster than the window handles them must not fill the memory.
+    // Event lines taken off the input while a callback still handles an earlier one (the
+    // window runs a receive of its own meanwhile): one screenful of a unit's state changes.
+    // Beyond it new events are dropped (and reported): a unit that sends faster than the
+    // window handles them must not fill the memory. Outside a callback every event is handed
+    // over as it is taken, however many came at once.
     static constexpr int kMaxPendingEvents = 256;
     // The unit's web page is a few kilobytes; a body larger than this is no such page.
     static constexpr qint64 kMaxHttpBody = 1024 * 1024;

@@ -632,6 +632,22 @@ TEST_F(NetworkTest, EventsWaitingForTheWindowAreBounded)
     EXPECT_TRUE(waitFor([&] { return callback.events.last() == "later"; }));
 }
 
+// The bound is for events that arrive while the window is busy with one: a burst far
+// larger than it, arriving while nothing else runs, reaches the window whole and in order.
+TEST_F(NetworkTest, BurstOfEventsReachesTheWindowWhole)
+{
+    const int sent = Network::kMaxPendingEvents * 8;
+    QByteArray burst;
+    for (int i = 0; i < sent; ++i)
+        burst += "EVNT" + QByteArray::number(i) + "\n";
+    ASSERT_TRUE(connectToPeer());
+    peer.play({TcpStep::send(burst)});
+    EXPECT_TRUE(waitFor([&] { return callback.events.size() == sent; }));
+    ASSERT_EQ(callback.events.size(), sent);
+    for (int i = 0; i < sent; ++i)
+        ASSERT_EQ(callback.events.at(i), QByteArray::number(i));
+}
+
 TEST_F(NetworkTest, HttpBodyLargerThanAnyPageIsRefused)
 {
     HttpPageServer large(QByteArray(Network::kMaxHttpBody + 1000, 'x'));
