@@ -117,7 +117,7 @@ bool frmSystemWKLX9000IO::setOutput(clsParameter& parameter, QLabel* label, cons
 void frmSystemWKLX9000IO::buzzerClick(int index)
 {
     if (setOutput(buzzer_, lblBuzzer, index == 0 ? QStringLiteral("OFF") : QStringLiteral("ON")) && index == 2)
-        timBuzzer.start(kBeepMs);
+        timBuzzer.start();
 }
 
 void frmSystemWKLX9000IO::buzzerTick()
@@ -129,7 +129,7 @@ void frmSystemWKLX9000IO::buzzerTick()
     // again shortly, so the buzzer still goes off.
     ExchangeScope scope(t->ParameterExchanges(), ExchangeScope::Polling::SuspendAndRestore, false);
     if (!scope) {
-        timBuzzer.start(kBeepRetryMs);
+        QTimer::singleShot(kBeepRetryMs, this, [this] { buzzerTick(); });
         return;
     }
     buzzer_.setValue(QStringLiteral("OFF"));
