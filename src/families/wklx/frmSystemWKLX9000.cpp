@@ -2,16 +2,15 @@
 
 #include "KLXParameters.h"
 #include "frmSystemWKLX9000Parameter.h"
+#include "families/common/TagDataList.h"
 #include "families/wl/frmSystemWLWrite.h"
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "link/LK.h"
 #include "link/Network.h"
 
-#include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -24,20 +23,6 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text)
     auto* b = new QPushButton(text, parent);
     b->setObjectName(QString::fromLatin1(name));
     return b;
-}
-
-// A list line as the monitor shows bytes: control bytes by name.
-QString shown(const QByteArray& bytes)
-{
-    QString text;
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20)
-            text += QStringLiteral("<%1>").arg(u, 2, 16, QLatin1Char('0')).toUpper();
-        else
-            text += Cp1252Char(u);
-    }
-    return text;
 }
 
 } // namespace
@@ -69,9 +54,8 @@ frmSystemWKLX9000::frmSystemWKLX9000(AppContext& ctx, QWidget* parent)
     frameTagData = new QGroupBox(QStringLiteral("Daten"), frameHead);
     frameTagData->setObjectName(QStringLiteral("frameTagData"));
     auto* data = new QVBoxLayout(frameTagData);
-    lstTagData = new QListWidget(frameTagData);
+    lstTagData = new TagDataList(frameTagData);
     lstTagData->setObjectName(QStringLiteral("lstTagData"));
-    lstTagData->setFont(QFont(QStringLiteral("Fixedsys")));
     lstTagData->setMinimumSize(360, 160);
     data->addWidget(lstTagData);
     head->addWidget(frameTagData, 1);
@@ -86,15 +70,16 @@ frmSystemWKLX9000::frmSystemWKLX9000(AppContext& ctx, QWidget* parent)
 
 void frmSystemWKLX9000::ShowData(int, const QByteArray&, const QByteArray& data)
 {
-    if (data.isEmpty())
-        return;
-    lines_.append(data);
-    lstTagData->addItem(shown(data));
-    while (lstTagData->count() > kMaxListLines) {
-        delete lstTagData->takeItem(0);
-        lines_.removeFirst();
-    }
-    lstTagData->setCurrentRow(lstTagData->count() - 1);
+    if (!data.isEmpty())
+        lstTagData->AddLine(data);
+}
+
+QList<QByteArray> frmSystemWKLX9000::ListLines() const
+{
+    QList<QByteArray> lines;
+    for (int row = 0; row < lstTagData->count(); ++row)
+        lines.append(lstTagData->RawBytes(row));
+    return lines;
 }
 
 void frmSystemWKLX9000::SetRWFrameTitle(const QString& title)
@@ -147,7 +132,6 @@ void frmSystemWKLX9000::btStop_Click()
 void frmSystemWKLX9000::btClear_Click()
 {
     lstTagData->clear();
-    lines_.clear();
 }
 
 void frmSystemWKLX9000::btWrite_Click()

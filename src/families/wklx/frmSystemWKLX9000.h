@@ -9,8 +9,11 @@
 #include <QTimer>
 
 class QGroupBox;
-class QListWidget;
 class QPushButton;
+
+namespace orvid {
+class TagDataList;
+}
 
 namespace orvid {
 
@@ -20,7 +23,6 @@ class frmSystemWKLX9000 : public DirectFamilyForm,
                           public IKLXParameterTarget {
     Q_OBJECT
 public:
-    static constexpr int kMaxListLines = 100;
 
     explicit frmSystemWKLX9000(AppContext& ctx, QWidget* parent = nullptr);
 
@@ -47,7 +49,7 @@ public:
     ExchangeGate& ParameterExchanges() override { return klx_->Exchanges(); }
 
     // The raw bytes of each list line, oldest first.
-    QList<QByteArray> ListLines() const { return lines_; }
+    QList<QByteArray> ListLines() const;
 
     QGroupBox* frameHead = nullptr;
     QGroupBox* frameTagData = nullptr;
@@ -56,7 +58,7 @@ public:
     QPushButton* btWrite = nullptr;
     QPushButton* btClear = nullptr;
     QPushButton* btStop = nullptr;
-    QListWidget* lstTagData = nullptr;
+    TagDataList* lstTagData = nullptr;
 
 protected:
     void OnLoad() override;
@@ -70,7 +72,6 @@ private:
     void btClear_Click();
 
     KLXProtocol* klx_ = nullptr;
-    QList<QByteArray> lines_;
     QString noHeadTitle_ = QStringLiteral("Kein Schreib/Lesekopf vorhanden");
     QString lastWriteId_;
     bool writeBusy_ = false;
