@@ -152,13 +152,13 @@ void frmSystemWLWrite::btOk_Click()
         txtData->setFocus();
         return;
     }
-    result.idCode = idCodeFor(cmbIDCode->currentText(), lastId);
-    lastId = result.idCode;
-    result.memorySize = m;
-    result.dataSpeed = selected(rdDataSpeed);
-    result.intervalType = selected(rdIntervalType);
-    result.intervalLength = selected(rdIntervalLength);
-    result.data = ToCp1252(txtData->text());
+    values.idCode = idCodeFor(cmbIDCode->currentText(), lastId);
+    lastId = values.idCode;
+    values.memorySize = m;
+    values.dataSpeed = selected(rdDataSpeed);
+    values.intervalType = selected(rdIntervalType);
+    values.intervalLength = selected(rdIntervalLength);
+    values.data = ToCp1252(txtData->text());
     accept();
 }
 
@@ -170,7 +170,7 @@ bool frmSystemWLWrite::ShowDialog(AppContext& ctx, WLWriteValues& values, QStrin
     dialog.fitAndCentre();
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    values = dialog.result;
+    values = dialog.values;
     lastId = dialog.lastId;
     return true;
 }

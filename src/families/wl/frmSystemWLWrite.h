@@ -47,7 +47,7 @@ public:
     QList<QLabel*> lblMemorySize;
     QLineEdit* txtData = nullptr;
 
-    WLWriteValues result;
+    WLWriteValues values;
     QString lastId;
 
 private:
