@@ -132,6 +132,9 @@ QByteArray SimKLX::reportLine(const Tag& tag)
 
 void SimKLX::pushReports()
 {
+    // Reports are pushed to a connected program only; none pile up for the next one.
+    if (!clientConnected())
+        return;
     TcpScript steps;
     {
         std::lock_guard lock(mutex_);

@@ -3,6 +3,8 @@
 //
 //   orvid-sim kr [QTR-AX|QTB-A3|QTR1-AX]   a system R head
 //   orvid-sim wd                            a microwave system D unit
+//   orvid-sim klx                           a long-range reader KLX9000 on 127.0.0.1:9999
+//                                           (--rate MS: tag reports every MS ms, default 1000)
 //
 // Options: --link PATH (symlink to the terminal, default /tmp/orvid-sim-<family>),
 // --no-tag (start with an empty field), --tag-type N (system R: the tag's type code,
@@ -10,6 +12,7 @@
 // While it runs, lines on standard input change the field: "tag on", "tag off", and for
 // system R "type N". Runs until Ctrl-C or SIGTERM.
 
+#include "sim/SimKLX.h"
 #include "sim/SimKR.h"
 #include "sim/SimWD.h"
 
@@ -42,7 +45,8 @@ int usage()
     std::fprintf(stderr,
                  "usage: orvid-sim kr [QTR-AX|QTB-A3|QTR1-AX] [--link PATH] [--no-tag]\n"
                  "                    [--tag-type N] [--log]\n"
-                 "       orvid-sim wd [--link PATH] [--no-tag] [--log]\n");
+                 "       orvid-sim wd [--link PATH] [--no-tag] [--log]\n"
+                 "       orvid-sim klx [--no-tag] [--rate MS] [--log]\n");
     return 2;
 }
 
@@ -87,6 +91,83 @@ std::unique_ptr<PtyHarness> makeWD(bool tag)
     return sim;
 }
 
+void installSignals(QCoreApplication& app, QSocketNotifier*& notifier)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+}
+
+// The network reader: the program connects to it with the network address 127.0.0.1.
+int runKLX(QCoreApplication& app, QStringList args)
+{
+    bool tag = true;
+    bool log = false;
+    int rate = 1000;
+    while (!args.isEmpty()) {
+        const QString a = args.takeFirst();
+        if (a == QLatin1String("--no-tag"))
+            tag = false;
+        else if (a == QLatin1String("--log"))
+            log = true;
+        else if (a == QLatin1String("--rate") && !args.isEmpty())
+            rate = qMax(50, args.takeFirst().toInt());
+        else
+            return usage();
+    }
+    SimKLX sim(9999);
+    if (!sim.listening()) {
+        std::fprintf(stderr, "orvid-sim: port 9999 on 127.0.0.1 is in use\n");
+        return 1;
+    }
+    sim.addTag({12345678, SimKLX::Mini, 100, {}, tag});
+    sim.addTag({87654321, SimKLX::Quarter, 0, "ORVID quarter tag", tag});
+    sim.setReportRate(rate);
+    QSocketNotifier* stopper = nullptr;
+    installSignals(app, stopper);
+    std::printf("orvid-sim KLX9000 on 127.0.0.1:9999, %s; set the network address to 127.0.0.1; "
+                "Ctrl-C ends\n", tag ? "tags 12345678 (Mini) and 87654321 (Quarter) in the field" : "no tag");
+    std::fflush(stdout);
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer - 1);
+        if (n <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        for (const QByteArray& line : QByteArray(buffer, n).split('\n')) {
+            const QByteArray text = line.simplified();
+            if (text == "tag on" || text == "tag off") {
+                for (int i = 0; i < 2; ++i)
+                    sim.setTagPresent(i, text == "tag on");
+                std::printf("tags %s\n", text == "tag on" ? "in the field" : "gone");
+            } else if (!text.isEmpty()) {
+                std::printf("commands: tag on, tag off\n");
+            }
+            std::fflush(stdout);
+        }
+    });
+    QTimer drain;
+    QObject::connect(&drain, &QTimer::timeout, [&] {
+        const QList<QByteArray> received = sim.requests();
+        sim.clearTranscript();
+        if (!log)
+            return;
+        for (const QByteArray& t : received)
+            std::printf("R: %s\n", printable(t).constData());
+        std::fflush(stdout);
+    });
+    drain.start(200);
+    const int rc = app.exec();
+    std::printf("orvid-sim: stopped\n");
+    return rc;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -96,6 +177,8 @@ int main(int argc, char** argv)
     if (args.isEmpty())
         return usage();
     const QString family = args.takeFirst();
+    if (family == QLatin1String("klx"))
+        return runKLX(app, args);
     if (family != QLatin1String("kr") && family != QLatin1String("wd"))
         return usage();
 
