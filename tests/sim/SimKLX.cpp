@@ -23,74 +23,16 @@ SimKLX::SimKLX(quint16 port) : TcpHarness(port)
     QObject::connect(&reportTimer_, &QTimer::timeout, [this] { pushReports(); });
 }
 
-void SimKLX::setVersion(const QByteArray& version)
-{
-    std::lock_guard lock(mutex_);
-    version_ = version;
-}
 
-void SimKLX::setHelloStatus(const QByteArray& first, const QByteArray& second)
-{
-    std::lock_guard lock(mutex_);
-    helloStatus_ = first;
-    secondStatus_ = second;
-}
 
-void SimKLX::setParameter(const QByteArray& name, const QByteArray& value)
-{
-    std::lock_guard lock(mutex_);
-    parameters_.insert(name, value);
-}
 
-QByteArray SimKLX::parameter(const QByteArray& name) const
-{
-    std::lock_guard lock(mutex_);
-    return parameters_.value(name);
-}
 
-QList<QByteArray> SimKLX::pushTags() const
-{
-    std::lock_guard lock(mutex_);
-    return pushTags_;
-}
 
-void SimKLX::setEventBeforeReply(bool on)
-{
-    std::lock_guard lock(mutex_);
-    eventBeforeReply_ = on;
-}
 
-void SimKLX::setWritBeforeReply(bool on)
-{
-    std::lock_guard lock(mutex_);
-    writBeforeReply_ = on;
-}
 
-void SimKLX::setWriteDelay(int ms)
-{
-    std::lock_guard lock(mutex_);
-    writeDelay_ = ms;
-}
 
-int SimKLX::addTag(const Tag& tag)
-{
-    std::lock_guard lock(mutex_);
-    tags_.append(tag);
-    return int(tags_.size()) - 1;
-}
 
-SimKLX::Tag SimKLX::tag(int index) const
-{
-    std::lock_guard lock(mutex_);
-    return tags_.value(index);
-}
 
-void SimKLX::setTagPresent(int index, bool present)
-{
-    std::lock_guard lock(mutex_);
-    if (index >= 0 && index < tags_.size())
-        tags_[index].present = present;
-}
 
 QByteArray SimKLX::percentEncode(const QByteArray& bytes)
 {

@@ -45,20 +45,31 @@ public:
     explicit SimKLX(quint16 port = 0);
 
     // ---- reader (any thread) ---------------------------------------------------------
-    void setVersion(const QByteArray& version);
-    void setHelloStatus(const QByteArray& first, const QByteArray& second);
-    void setParameter(const QByteArray& name, const QByteArray& value);
-    QByteArray parameter(const QByteArray& name) const;
-    QList<QByteArray> pushTags() const;   // the PUSHTAG lines received (STOP excluded)
+    void setVersion(const QByteArray& v) { std::lock_guard l(mutex_); version_ = v; }
+    void setHelloStatus(const QByteArray& first, const QByteArray& second)
+    {
+        std::lock_guard l(mutex_);
+        helloStatus_ = first;
+        secondStatus_ = second;
+    }
+    void setParameter(const QByteArray& name, const QByteArray& v) { std::lock_guard l(mutex_); parameters_.insert(name, v); }
+    QByteArray parameter(const QByteArray& name) const { std::lock_guard l(mutex_); return parameters_.value(name); }
+    // The PUSHTAG lines received (STOP excluded).
+    QList<QByteArray> pushTags() const { std::lock_guard l(mutex_); return pushTags_; }
     SimFaultTable& faults() { return faults_; }   // change only while no request is handled
-    void setEventBeforeReply(bool on);
-    void setWritBeforeReply(bool on);
-    void setWriteDelay(int ms);
+    void setEventBeforeReply(bool on) { std::lock_guard l(mutex_); eventBeforeReply_ = on; }
+    void setWritBeforeReply(bool on) { std::lock_guard l(mutex_); writBeforeReply_ = on; }
+    void setWriteDelay(int ms) { std::lock_guard l(mutex_); writeDelay_ = ms; }
 
     // ---- tags ------------------------------------------------------------------------
-    int addTag(const Tag& tag);
-    Tag tag(int index) const;
-    void setTagPresent(int index, bool present);
+    int addTag(const Tag& t) { std::lock_guard l(mutex_); tags_.append(t); return int(tags_.size()) - 1; }
+    Tag tag(int index) const { std::lock_guard l(mutex_); return tags_.value(index); }
+    void setTagPresent(int index, bool present)
+    {
+        std::lock_guard l(mutex_);
+        if (index >= 0 && index < tags_.size())
+            tags_[index].present = present;
+    }
     // The event line (with LF) the reader sends for a tag.
     static QByteArray reportLine(const Tag& tag);
     // Every byte outside 0x20..0x7E and "%" as "%" + two hex digits.
@@ -75,7 +86,6 @@ private:
     QByteArray version_ = "TAGP/1.6 SimKLX";
     QByteArray helloStatus_ = "00", secondStatus_ = "00";
     QHash<QByteArray, QByteArray> parameters_;
-    QList<QByteArray> parameterOrder_;
     QList<QByteArray> pushTags_;
     QList<Tag> tags_;
     bool eventBeforeReply_ = false;

@@ -191,6 +191,8 @@ int16_t KLXProtocol::ReadCmd(clsParameter& parameter, bool asDefault)
     const QByteArray name = parameter.Name().toLatin1();
     QByteArray reply;
     bool ok = false;
+    // An exchange the link does not start counts as failed, not as the last one's outcome.
+    outcome_ = Outcome::NoReply;
     const int16_t n = sendCommand("GET " + name, reply, QVariant(false), ok);
     const QByteArray key = name + '=';
     const qsizetype at = n > 0 ? reply.indexOf(key) : -1;
@@ -208,6 +210,7 @@ int16_t KLXProtocol::WriteCmd(clsParameter& parameter)
 {
     QByteArray reply;
     bool ok = false;
+    outcome_ = Outcome::NoReply;
     return sendCommand("SET " + parameter.Name().toLatin1() + '=' + ToCp1252(parameter.value()), reply,
                        QVariant(false), ok);
 }
@@ -266,6 +269,7 @@ bool KLXProtocol::WriteTag(int memorySize, int dataSpeed, int intervalType, int 
     WritePending = true;
     QByteArray reply;
     bool ok = false;
+    outcome_ = Outcome::NoReply;
     sendCommand(command, reply, QVariant(false), ok);
     // A refused write will never report WRIT; a reply that did not come may still.
     if (WritePending && (outcome_ == Outcome::BadStatus || outcome_ == Outcome::Short)) {
