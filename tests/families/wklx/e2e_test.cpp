@@ -103,7 +103,7 @@ TEST_F(KLXEndToEnd, StatusTable)
 
 // A reply that comes after its time-out is skipped by the next exchange instead of being
 // taken as its reply; lower-case commands still match their replies.
-TEST_F(KLXEndToEnd, LateReplyIsSkipped)
+TEST_F(KLXEndToEnd, LateSplitAndInterleavedReplies)
 {
     ready();
     sim.faults().add({SimFault::Delay, "SET RELAY", {}, kTimeoutMs * 2, 1});
@@ -120,6 +120,22 @@ TEST_F(KLXEndToEnd, LateReplyIsSkipped)
     QByteArray reply;
     bool ok = false;
     EXPECT_GT(lk->SendCommand("get LED", reply, QVariant(true), ok), 0);
+
+    // A report pushed before the reply is listed, the reply still found; a reply in two
+    // pieces is one reply.
+    sim.addTag({7, SimKLX::Mini, 3, {}, true});
+    sim.setEventBeforeReply(true);
+    sim.faults().setSplit(50);
+    window->btRead->click();
+    led.Init(QStringLiteral("LED"), QStringLiteral("x"));
+    EXPECT_GT(window->ReadCmd(led, false), 0);
+    EXPECT_EQ(led.value(), QStringLiteral("GREEN"));
+    EXPECT_EQ(last(), "IDCODE: 00000007 MINI: 3");
+
+    // A reader that hangs up: the exchange fails and the connection is gone.
+    sim.faults().add({SimFault::HangUp, "GET", {}, 0, 1});
+    EXPECT_EQ(window->ReadCmd(led, false), 0);
+    EXPECT_TRUE(waitFor([this] { return !net->NetIsConnected(); }));
 }
 
 TEST_F(KLXEndToEnd, TagReportsOnlyWhileReading)
