@@ -6,6 +6,7 @@
 #include "kr/RegisterKR.h"
 #include "wd/RegisterWD.h"
 #include "wl/RegisterWL.h"
+#include "wklx/RegisterKLX.h"
 
 namespace orvid {
 
@@ -19,6 +20,7 @@ void RegisterFamilies(AppContext& ctx)
     // Microwave system L: entry 7; its I/O window serves entry 8 as well.
     [[maybe_unused]] const WLIOWindow wlio = RegisterSystemL(ctx);
     RegisterSystemKD(ctx);   // inductive system D: entries 4 (fixcode) and 5 (read/write)
+    RegisterSystemKLX(ctx);  // long-range reader KLX9000: entry 9 with its outputs window
 }
 
 } // namespace orvid

@@ -8,6 +8,8 @@
 //   orvid-sim l                             a microwave system L reader (text protocol)
 //   orvid-sim kd-fixcode                    an inductive system D fixcode unit
 //   orvid-sim kd-rw                         an inductive system D read/write unit
+//   orvid-sim klx                           a long-range reader KLX9000 on 127.0.0.1:9999
+//                                           (--rate MS: tag reports every MS ms, default 1000)
 //
 // Options: --link PATH (symlink to the terminal, default /tmp/orvid-sim-<family>),
 // --no-tag (start with an empty field), --tag-type N (system R: the tag's type code,
@@ -19,6 +21,7 @@
 #include "sim/SimHX.h"
 #include "sim/SimKDFixcode.h"
 #include "sim/SimKDReadWrite.h"
+#include "sim/SimKLX.h"
 #include "sim/SimKR.h"
 #include "sim/SimL.h"
 #include "sim/SimWD.h"
@@ -70,7 +73,8 @@ int usage()
                  "usage: orvid-sim kr [QTR-AX|QTB-A3|QTR1-AX] [--link PATH] [--no-tag]\n"
                  "                    [--tag-type N] [--log]\n"
                  "       orvid-sim wd|l|kd-fixcode|kd-rw [--link PATH] [--no-tag] [--log]\n"
-                 "       orvid-sim hx [--net] [--link PATH] [--no-tag] [--log]\n");
+                 "       orvid-sim hx [--net] [--link PATH] [--no-tag] [--log]\n"
+                 "       orvid-sim klx [--no-tag] [--rate MS] [--log]\n");
     return 2;
 }
 
@@ -433,6 +437,59 @@ int runPty(QCoreApplication& app, const PtyFamily& family, QStringList args)
     return rc;
 }
 
+// The network reader: the program connects to it with the network address 127.0.0.1.
+int runKLX(QCoreApplication& app, QStringList args)
+{
+    bool tag = true;
+    bool log = false;
+    int rate = 1000;
+    while (!args.isEmpty()) {
+        const QString a = args.takeFirst();
+        if (a == QLatin1String("--no-tag"))
+            tag = false;
+        else if (a == QLatin1String("--log"))
+            log = true;
+        else if (a == QLatin1String("--rate") && !args.isEmpty())
+            rate = qMax(50, args.takeFirst().toInt());
+        else
+            return usage();
+    }
+    SimKLX sim(9999);
+    if (!sim.listening()) {
+        std::fprintf(stderr, "orvid-sim: port 9999 on 127.0.0.1 is in use\n");
+        return 1;
+    }
+    sim.addTag({12345678, SimKLX::Mini, 100, {}, tag});
+    sim.addTag({87654321, SimKLX::Quarter, 0, "ORVID quarter tag", tag});
+    sim.setReportRate(rate);
+    if (!installSignals(app))
+        return 1;
+    std::printf("orvid-sim KLX9000 on 127.0.0.1:9999, %s; set the network address to 127.0.0.1; "
+                "Ctrl-C ends\n", tag ? "tags 12345678 (Mini) and 87654321 (Quarter) in the field" : "no tag");
+    std::fflush(stdout);
+
+    onInputLines(&app, [&sim](const QList<QByteArray>& words) {
+        if (words.size() == 2 && words[0] == "tag" && (words[1] == "on" || words[1] == "off")) {
+            for (int i = 0; i < 2; ++i)
+                sim.setTagPresent(i, words[1] == "on");
+            std::printf("tags %s\n", words[1] == "on" ? "in the field" : "gone");
+        } else {
+            std::printf("commands: tag on, tag off\n");
+        }
+    });
+    QTimer drain;
+    QObject::connect(&drain, &QTimer::timeout, [&] {
+        const QList<QByteArray> received = sim.requests();
+        sim.clearTranscript();
+        if (log)
+            printTelegrams(received);
+    });
+    drain.start(200);
+    const int rc = app.exec();
+    std::printf("orvid-sim: stopped\n");
+    return rc;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -442,6 +499,8 @@ int main(int argc, char** argv)
     if (args.isEmpty())
         return usage();
     const QString name = args.takeFirst();
+    if (name == QLatin1String("klx"))
+        return runKLX(app, args);
     for (const PtyFamily& family : kPtyFamilies)
         if (name == QLatin1String(family.name))
             return runPty(app, family, args);

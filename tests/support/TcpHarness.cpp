@@ -47,10 +47,10 @@ class Peer : public QObject {
 public:
     explicit Peer(std::shared_ptr<TcpHarness::Shared> shared) : s_(std::move(shared)) {}
 
-    bool listen()
+    bool listen(quint16 port)
     {
         server_ = new QTcpServer(this);
-        if (!server_->listen(QHostAddress::LocalHost, 0))
+        if (!server_->listen(QHostAddress::LocalHost, port))
             return false;
         {
             QMutexLocker lock(&s_->mutex);
@@ -183,7 +183,7 @@ private:
 
 } // namespace
 
-TcpHarness::TcpHarness() : s_(std::make_shared<Shared>()), thread_(new QThread)
+TcpHarness::TcpHarness(quint16 port) : s_(std::make_shared<Shared>()), thread_(new QThread)
 {
     auto* peer = new Peer(s_);
     peer->setObjectName(QStringLiteral("tcpPeer"));
@@ -191,9 +191,9 @@ TcpHarness::TcpHarness() : s_(std::make_shared<Shared>()), thread_(new QThread)
     QObject::connect(thread_, &QThread::finished, peer, &QObject::deleteLater);
     thread_->start();
     bool ok = false;
-    QMetaObject::invokeMethod(peer, [peer, &ok] { ok = peer->listen(); },
+    QMetaObject::invokeMethod(peer, [peer, &ok, port] { ok = peer->listen(port); },
                               Qt::BlockingQueuedConnection);
-    Q_ASSERT(ok);
+    Q_ASSERT(ok || port != 0);
     peer_ = peer;
 }
 
@@ -202,6 +202,11 @@ TcpHarness::~TcpHarness()
     thread_->quit();
     thread_->wait();
     delete thread_;
+}
+
+bool TcpHarness::listening() const
+{
+    return port() != 0;
 }
 
 quint16 TcpHarness::port() const

@@ -41,8 +41,11 @@ public:
     // The steps that answer one request (called in the peer thread).
     using Handler = std::function<TcpScript(const QByteArray& request)>;
 
-    TcpHarness();
+    // port 0: any free port (tests); a fixed one for a simulator a user points at.
+    explicit TcpHarness(quint16 port = 0);
     ~TcpHarness();
+    // False when the port could not be taken (a fixed port in use).
+    bool listening() const;
     TcpHarness(const TcpHarness&) = delete;
     TcpHarness& operator=(const TcpHarness&) = delete;
 

@@ -1,0 +1,89 @@
+// KLX9000 decoding fed arbitrary bytes: the tag report of an "EVNTTAG " event line
+// (KLXProtocol::ParseTagReport) and the tag write line built from arbitrary data
+// (KLXProtocol::WriteTagCommand).
+//
+// Input layout: byte 0 picks the write's memory model (mod 3) and its interval/speed bits;
+// the rest is both the event data and the write's data.
+//
+// Checked: a report gives a line only from 22 characters on, always beginning with
+// "IDCODE: " and a 28-bit ID; its data part has the length of its class. A write line has
+// exactly three ";"-separated fields, no LF or NUL, and its data field decodes to the
+// padded data (Quarter 20, Full 72) or the two Mini bytes.
+
+#include "families/wklx/KLXProtocol.h"
+#include "link/Network.h"
+
+#include <QByteArray>
+#include <cstdint>
+
+using namespace orvid;
+
+namespace {
+
+[[noreturn]] void fail([[maybe_unused]] const char* what)
+{
+    __builtin_trap();
+}
+
+void checkReport(const QByteArray& text)
+{
+    const QByteArray line = KLXProtocol::ParseTagReport(text);
+    if (text.size() < 22) {
+        if (!line.isEmpty())
+            fail("line from a short report");
+        return;
+    }
+    if (!line.startsWith("IDCODE: "))
+        fail("no ID part");
+    const qsizetype blank = line.indexOf(' ', 8);
+    if (blank < 0 || line.mid(8, blank - 8).toULongLong() >= (1ULL << 28))
+        fail("ID beyond 28 bits");
+    const QByteArray rest = line.mid(blank + 1);
+    if (text.size() < 28) {
+        if (!rest.isEmpty())
+            fail("class part without type byte");
+        return;
+    }
+    if (rest.startsWith("FULL: ") && rest != "FULL: <NO DATA>" && rest.size() != 6 + 72)
+        fail("Full data length");
+    if (rest.startsWith("QUARTER: ") && rest != "QUARTER: <NO DATA>" && rest.size() != 9 + 20)
+        fail("Quarter data length");
+    if (!rest.startsWith("FULL: ") && !rest.startsWith("QUARTER: ") && !rest.startsWith("MINI: ") && rest != "N/A")
+        fail("unknown class part");
+}
+
+void checkWrite(int selector, const QByteArray& data)
+{
+    const int m = selector % 3;
+    const QByteArray line = KLXProtocol::WriteTagCommand(m, selector & 4, (selector >> 3) & 1, (selector >> 4) & 3,
+                                                         QString(), data);
+    if (line.isEmpty()) {
+        if (m != 0)
+            fail("refused a text write");
+        return;
+    }
+    if (line.contains('\n') || line.contains('\0'))
+        fail("raw LF or NUL on the wire");
+    const QList<QByteArray> fields = line.mid(8).split(';');
+    if (!line.startsWith("PUSHTAG ") || fields.size() != 3 || fields[1].size() != 4)
+        fail("write line fields");
+    const QByteArray decoded = Network::UrlDecode(fields[2]);
+    if (m == 1 && decoded != data.left(20).leftJustified(20, ' '))
+        fail("Quarter data");
+    if (m == 2 && decoded != data.left(72).leftJustified(72, ' '))
+        fail("Full data");
+    if (m == 0 && decoded.size() != 2)
+        fail("Mini data");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const QByteArray rest(reinterpret_cast<const char*>(bytes) + 1, static_cast<qsizetype>(size - 1));
+    checkReport(rest);
+    checkWrite(bytes[0], rest);
+    return 0;
+}

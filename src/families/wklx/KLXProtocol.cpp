@@ -1,0 +1,358 @@
+#include "KLXProtocol.h"
+
+#include "foundations/AppContext.h"
+#include "foundations/Cp1252.h"
+#include "foundations/GeneralClasses.h"
+#include "foundations/MainFrame.h"
+#include "foundations/Utils.h"
+#include "link/LK.h"
+#include "link/Network.h"
+
+#include <cmath>
+
+namespace orvid {
+
+namespace {
+
+constexpr char kHello[] = "HELO";
+constexpr char kStop[] = "PUSHTAG STOP";
+
+int code(const QByteArray& s, int position) // 1-based, 0 outside
+{
+    return position >= 1 && position <= s.size() ? static_cast<unsigned char>(s[position - 1]) : 0;
+}
+
+// Ties to the even neighbour, as the reader's own firmware rounds.
+long long roundEven(double v)
+{
+    return static_cast<long long>(std::nearbyint(v));
+}
+
+} // namespace
+
+KLXProtocol::KLXProtocol(AppContext& ctx, IKLXView* view, IEventCallback* events)
+    : FamilyProtocol(ctx, kSection, view), view_(view), events_(events)
+{
+}
+
+void KLXProtocol::LoadTexts()
+{
+    WriteStartText = Translate(QStringLiteral("WriteStart"), QStringLiteral("Tag schreiben aktiv"));
+    WriteDoneText = Translate(QStringLiteral("WriteDone"), QStringLiteral("Tag erfolgreich beschrieben"));
+    WriteCancelText = Translate(QStringLiteral("WriteCancel"), QStringLiteral("Tag schreiben abgebrochen"));
+    WriteFailedText = Translate(QStringLiteral("WriteFailed"), QStringLiteral("Tag schreiben fehlgeschlagen"));
+    ErrorLabel = Translate(QStringLiteral("Error"), QStringLiteral("FEHLER: "));
+}
+
+void KLXProtocol::addLine(const QByteArray& line)
+{
+    if (view_ && !line.isEmpty())
+        view_->ShowData(1, QByteArray(), line);
+}
+
+void KLXProtocol::addLine(const QString& line)
+{
+    addLine(ToCp1252(line));
+}
+
+// ---- the link ----------------------------------------------------------------------------
+
+bool KLXProtocol::Check()
+{
+    Network* net = ctx_.network;
+    if (!net || !net->NetConnect(events_, Port))
+        return false;
+    net->SetNetTerminator(QByteArrayLiteral("\n"));
+    QByteArray reply;
+    int status = -1;
+    QByteArray version;
+    if (SendReaderCommand(kHello, reply, false, false, status) > 0 && reply.startsWith("RPLYHELO")) {
+        const QByteArray rest = reply.mid(reply.indexOf("RPLYHELO") + 8);
+        if (rest.size() >= 3)
+            version = rest.mid(2);
+    }
+    if (!version.isEmpty()) {
+        const QByteArray protocolVersion = version.startsWith("TAGP/1.") ? version.left(8) : QByteArray("TAGP/1.5");
+        QByteArray second;
+        SendReaderCommand(kHello + protocolVersion, second, false, true, status);
+        if (status == 0) {
+            if (ctx_.lk) {
+                ctx_.lk->LkPutData(1, QByteArray("KLX9000"));
+                ctx_.lk->LkPutData(2, version);
+            }
+            if (view_)
+                view_->SetParameterEnabled(true);
+            return true;
+        }
+    }
+    // The connection stays open: the user may select again without a new connect.
+    if (ctx_.lk) {
+        ctx_.lk->LkPutData(1, QByteArray());
+        ctx_.lk->LkPutData(2, QByteArray());
+        ctx_.lk->EnablePolling(false);
+    }
+    if (view_)
+        view_->SetParameterEnabled(false);
+    return false;
+}
+
+void KLXProtocol::Init(bool)
+{
+    if (ctx_.frame) {
+        ctx_.frame->setMenuEnabled(MenuEntry::IO, true);
+        ctx_.frame->setMenuEnabled(MenuEntry::State, false);
+    }
+}
+
+void KLXProtocol::CloseLK()
+{
+    if (ctx_.network)
+        ctx_.network->NetDisconnect();
+    if (ctx_.lk)
+        ctx_.lk->EnablePolling(false);
+}
+
+int16_t KLXProtocol::ReadData(const QByteArray& command, QByteArray& reply, bool log, bool&)
+{
+    int status = -1;
+    return SendReaderCommand(command, reply, log, true, status);
+}
+
+// ---- exchanges ---------------------------------------------------------------------------
+
+int16_t KLXProtocol::SendReaderCommand(const QByteArray& command, QByteArray& reply, bool monitorFlag,
+                                       bool checkStatus, int& status)
+{
+    status = -1;
+    outcome_ = Outcome::NoReply;
+    const QByteArray name = command.left(4);
+    failureLine_ = ToCp1252(ErrorLabel) + ' ' + name + " <TIMEOUT>";
+    failureListed_ = false;
+    Network* net = ctx_.network;
+    if (!net || !net->NetSend(command, true, monitorFlag))
+        return 0;
+    QByteArray line;
+    for (int skipped = 0;; ++skipped) {
+        bool log = true;
+        line.clear();
+        if (net->NetReceiveLine(line, log, false) < 1)
+            return 0;
+        // A reply that names another command is a late one of an exchange that timed out
+        // before: taking it would put every later reply one behind.
+        const bool other = line.startsWith("RPLY") && line.size() >= 8
+                           && line.mid(4, 4).toUpper() != name.toUpper();
+        if (!other || skipped >= kMaxSkippedReplies)
+            break;
+    }
+    if (!checkStatus) {
+        status = 0;
+        outcome_ = Outcome::Good;
+        reply = line;
+        return static_cast<int16_t>(qMin<qsizetype>(line.size(), 32767));
+    }
+    if (line.size() < 10) {
+        outcome_ = Outcome::Short;
+        failureLine_ = ToCp1252(ErrorLabel) + ' ' + name + " Invalid response <" + line + '>';
+        if (ReadHeadError()) {
+            addLine(failureLine_);
+            failureListed_ = true;
+        }
+        return 0;
+    }
+    const QByteArray digits = line.mid(8, 2);
+    if (digits == "00") {
+        status = 0;
+        outcome_ = Outcome::Good;
+        reply = line.mid(10);
+        return static_cast<int16_t>(qMin<qsizetype>(reply.size(), 32767));
+    }
+    outcome_ = Outcome::BadStatus;
+    const int number = static_cast<int>(Val(digits));
+    if (number != 0)
+        status = number;
+    failureLine_ = ToCp1252(ErrorLabel) + ' ' + name + ' ' + digits + " - " + line.mid(10);
+    if (ReadHeadError()) {
+        addLine(failureLine_);
+        failureListed_ = true;
+    }
+    return 0;
+}
+
+void KLXProtocol::ListLastFailure()
+{
+    if (outcome_ != Outcome::Good && !failureListed_) {
+        addLine(failureLine_);
+        failureListed_ = true;
+    }
+}
+
+int16_t KLXProtocol::ReadCmd(clsParameter& parameter, bool asDefault)
+{
+    const QByteArray name = parameter.Name().toLatin1();
+    QByteArray reply;
+    bool ok = false;
+    // An exchange the link does not start counts as failed, not as the last one's outcome.
+    outcome_ = Outcome::NoReply;
+    const int16_t n = sendCommand("GET " + name, reply, QVariant(false), ok);
+    const QByteArray key = name + '=';
+    const qsizetype at = n > 0 ? reply.indexOf(key) : -1;
+    if (at >= 0 && at + key.size() < reply.size()) {
+        const QString value = FromCp1252(reply.mid(at + key.size()));
+        if (asDefault)
+            parameter.DefaultValue(value);
+        else
+            parameter.setValue(value);
+    }
+    return n;
+}
+
+int16_t KLXProtocol::WriteCmd(clsParameter& parameter)
+{
+    QByteArray reply;
+    bool ok = false;
+    outcome_ = Outcome::NoReply;
+    return sendCommand("SET " + parameter.Name().toLatin1() + '=' + ToCp1252(parameter.value()), reply,
+                       QVariant(false), ok);
+}
+
+void KLXProtocol::Stop()
+{
+    Reading = false;
+    if (WritePending) {
+        WritePending = false;
+        addLine(WriteCancelText);
+    }
+    QByteArray reply;
+    int status = -1;
+    SendReaderCommand(kStop, reply, false, false, status);
+}
+
+void KLXProtocol::StartReading()
+{
+    Reading = ctx_.network && ctx_.network->NetIsConnected();
+}
+
+QByteArray KLXProtocol::WriteTagCommand(int memorySize, int dataSpeed, int intervalType, int intervalLength,
+                                        const QString& idCode, const QByteArray& data)
+{
+    QByteArray format;
+    format += memorySize == 1 ? 'Q' : memorySize == 2 ? 'F' : 'M';
+    format += intervalType == 1 ? 'R' : 'C';
+    format += intervalLength == 1 ? '4' : intervalLength == 2 ? '8' : intervalLength == 3 ? '6' : '0';
+    format += dataSpeed != 0 ? 'L' : 'H';
+    QByteArray payload;
+    if (memorySize == 1) {
+        payload = data.left(20).leftJustified(20, ' ');
+    } else if (memorySize == 2) {
+        payload = data.left(72).leftJustified(72, ' ');
+    } else if (memorySize == 0) {
+        // The reader takes 14 bits; anything else would be sent as a different number.
+        const double value = Val(data);
+        if (!(value >= 0 && value <= 16383))
+            return QByteArray();
+        payload = MakeReaderInteger(value * 4);
+    }
+    const QByteArray target = idCode.isEmpty() ? QByteArray("*") : idCode.toLatin1();
+    return "PUSHTAG " + target + ';' + format + ';' + Network::UrlEncode(payload);
+}
+
+bool KLXProtocol::WriteTag(int memorySize, int dataSpeed, int intervalType, int intervalLength,
+                           const QString& idCode, const QByteArray& data)
+{
+    const QByteArray command = WriteTagCommand(memorySize, dataSpeed, intervalType, intervalLength, idCode, data);
+    if (command.isEmpty()) {
+        ShowMessage(20);
+        return false;
+    }
+    Stop();
+    addLine(WriteStartText);
+    WritePending = true;
+    QByteArray reply;
+    bool ok = false;
+    outcome_ = Outcome::NoReply;
+    sendCommand(command, reply, QVariant(false), ok);
+    // A refused write will never report WRIT; a reply that did not come may still.
+    if (WritePending && (outcome_ == Outcome::BadStatus || outcome_ == Outcome::Short)) {
+        WritePending = false;
+        ListLastFailure();
+        addLine(WriteFailedText);
+    }
+    return true;
+}
+
+// ---- events ------------------------------------------------------------------------------
+
+void KLXProtocol::EventReceived(const QByteArray& text)
+{
+    if (!view_ || !view_->Loaded() || text.size() < 4)
+        return;
+    const QByteArray name = text.left(4);
+    QByteArray line;
+    if (name == "TAG ") {
+        if (Reading)
+            line = ParseTagReport(text.mid(4));
+    } else if (name == "WRIT") {
+        if (WritePending) {
+            WritePending = false;
+            line = ToCp1252(WriteDoneText);
+        }
+    }
+    addLine(line);
+}
+
+void KLXProtocol::LinkError(const QString& text)
+{
+    if (ReadHeadError())
+        addLine(ErrorLabel + QLatin1Char(' ') + text);
+}
+
+// ---- decoding ----------------------------------------------------------------------------
+
+QByteArray KLXProtocol::MakeReaderInteger(double value)
+{
+    double v = value;
+    if (v < 0)
+        v += 32768;
+    const long long n = qBound(0LL, roundEven(v), 65535LL);
+    QByteArray out(2, '\0');
+    out[0] = static_cast<char>(n / 256);
+    out[1] = static_cast<char>(n % 256);
+    return out;
+}
+
+QByteArray KLXProtocol::ParseTagReport(const QByteArray& text)
+{
+    const QByteArray s = text.size() >= 18 ? text.mid(17) : QByteArray();
+    QByteArray result;
+    if (s.size() >= 5) {
+        const quint32 id = (static_cast<quint32>(code(s, 2) & 63) << 22) + (static_cast<quint32>(code(s, 3)) << 14)
+                           + (static_cast<quint32>(code(s, 4)) << 6) + ((code(s, 5) & 252) >> 2);
+        result = "IDCODE: " + QByteArray::number(id).rightJustified(8, '0') + ' ';
+    }
+    if (s.size() >= 11) {
+        const int t = static_cast<int>(roundEven(code(s, 9) * 64 + code(s, 10) / 4.0)) & 254;
+        switch ((t >> 3) & 3) {
+        case 0:
+            result += "MINI: ";
+            result += s.size() < 12 ? QByteArray("<NO DATA>")
+                                    : QByteArray::number((code(s, 11) * 256 + code(s, 12)) / 4);
+            break;
+        case 1:
+            result += "FULL: ";
+            result += s.size() < 82 ? QByteArray("<NO DATA>")
+                                    : s.mid(10, 71) + static_cast<char>(code(s, 82) & 254);
+            break;
+        case 2:
+            result += "QUARTER: ";
+            result += s.size() < 30 ? QByteArray("<NO DATA>")
+                                    : s.mid(10, 19) + static_cast<char>(code(s, 30) & 192);
+            break;
+        default:
+            result += "N/A";
+            break;
+        }
+    }
+    return result;
+}
+
+} // namespace orvid

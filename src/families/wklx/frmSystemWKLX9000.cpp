@@ -1,0 +1,177 @@
+#include "frmSystemWKLX9000.h"
+
+#include "KLXParameters.h"
+#include "frmSystemWKLX9000Parameter.h"
+#include "families/common/TagDataList.h"
+#include "families/wl/frmSystemWLWrite.h"
+#include "foundations/Cp1252.h"
+#include "foundations/Language.h"
+#include "link/LK.h"
+#include "link/Network.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace orvid {
+
+namespace {
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+} // namespace
+
+frmSystemWKLX9000::frmSystemWKLX9000(AppContext& ctx, QWidget* parent)
+    : DirectFamilyForm(ctx, QString::fromLatin1(KLXProtocol::kSection), parent)
+{
+    auto protocol = std::make_unique<KLXProtocol>(ctx, this, this);
+    klx_ = protocol.get();
+    setProtocol(std::move(protocol));
+    setWindowTitle(QStringLiteral("ORVID-M System KLX9000"));
+
+    auto* top = new QVBoxLayout(this);
+    frameHead = new QGroupBox(QStringLiteral("LESEKOPF"), this);
+    frameHead->setObjectName(QStringLiteral("frameHead"));
+    top->addWidget(frameHead);
+    auto* head = new QHBoxLayout(frameHead);
+    auto* buttons = new QVBoxLayout;
+    btRead = button(frameHead, "btRead", QStringLiteral("&Lesen"));
+    btParameter = button(frameHead, "btParameter", QStringLiteral("&Parameter"));
+    btParameter->setEnabled(false);
+    btWrite = button(frameHead, "btWrite", QStringLiteral("&Schreiben"));
+    btClear = button(frameHead, "btClear", QStringLiteral("L&öschen"));
+    btStop = button(frameHead, "btStop", QStringLiteral("S&top"));
+    btRead->setProperty("langTag", QStringLiteral("NOLANG"));
+    for (QPushButton* b : {btRead, btParameter, btWrite, btClear, btStop})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    frameTagData = new QGroupBox(QStringLiteral("Daten"), frameHead);
+    frameTagData->setObjectName(QStringLiteral("frameTagData"));
+    auto* data = new QVBoxLayout(frameTagData);
+    lstTagData = new TagDataList(frameTagData);
+    lstTagData->setObjectName(QStringLiteral("lstTagData"));
+    lstTagData->setMinimumSize(360, 160);
+    data->addWidget(lstTagData);
+    head->addWidget(frameTagData, 1);
+    head->addLayout(buttons);
+
+    connect(btRead, &QPushButton::clicked, this, [this] { btRead_Click(); });
+    connect(btStop, &QPushButton::clicked, this, [this] { btStop_Click(); });
+    connect(btWrite, &QPushButton::clicked, this, [this] { btWrite_Click(); });
+    connect(btParameter, &QPushButton::clicked, this, [this] { btParameter_Click(); });
+    connect(btClear, &QPushButton::clicked, this, [this] { btClear_Click(); });
+}
+
+void frmSystemWKLX9000::ShowData(int, const QByteArray&, const QByteArray& data)
+{
+    if (!data.isEmpty())
+        lstTagData->AddLine(data);
+}
+
+QList<QByteArray> frmSystemWKLX9000::ListLines() const
+{
+    QList<QByteArray> lines;
+    for (int row = 0; row < lstTagData->count(); ++row)
+        lines.append(lstTagData->RawBytes(row));
+    return lines;
+}
+
+void frmSystemWKLX9000::SetRWFrameTitle(const QString& title)
+{
+    frameHead->setTitle(title.isEmpty() ? noHeadTitle_ : title);
+}
+
+void frmSystemWKLX9000::SetParameterEnabled(bool enabled)
+{
+    btParameter->setEnabled(enabled);
+}
+
+void frmSystemWKLX9000::SetLanguage()
+{
+    if (ctx_.language)
+        ctx_.language->ApplyWindowLanguage(this);
+    noHeadTitle_ = klx_->Translate(QStringLiteral("NoHead"), QStringLiteral("Kein Schreib/Lesekopf vorhanden"));
+    klx_->LoadTexts();
+    SetRWFrameTitle(FromCp1252(getItem(1).toByteArray()));
+    if (ctx_.network)
+        ctx_.network->LoadNetTexts();
+}
+
+void frmSystemWKLX9000::OnLoad()
+{
+    SetLanguage();
+    applyMinimumSize();
+}
+
+void frmSystemWKLX9000::OnUnload()
+{
+    btStop_Click();
+}
+
+void frmSystemWKLX9000::btRead_Click()
+{
+    klx_->StartReading();
+}
+
+void frmSystemWKLX9000::btStop_Click()
+{
+    // Never inside another exchange's wait: the stop line would take its reply.
+    klx_->Exchanges().RequestStop([this] {
+        ExchangeScope scope(klx_->Exchanges(), ExchangeScope::Polling::Keep, false);
+        if (scope)
+            klx_->Stop();
+    });
+}
+
+void frmSystemWKLX9000::btClear_Click()
+{
+    lstTagData->clear();
+}
+
+void frmSystemWKLX9000::btWrite_Click()
+{
+    if (writeBusy_)
+        return;
+    ExchangeScope scope(klx_->Exchanges());
+    if (!scope)
+        return;
+    writeBusy_ = true;
+    klx_->Stop();
+    WLWriteValues values;
+    if (frmSystemWLWrite::ShowDialog(ctx_, values, lastWriteId_))
+        klx_->WriteTag(values.memorySize, values.dataSpeed, values.intervalType, values.intervalLength,
+                       values.idCode, values.data);
+    writeBusy_ = false;
+}
+
+int16_t frmSystemWKLX9000::WriteCmd(clsParameter& parameter)
+{
+    const int16_t n = klx_->WriteCmd(parameter);
+    // A setting that did not reach the reader is shown whatever the error option says.
+    if (!LastExchangeOk())
+        klx_->ListLastFailure();
+    return n;
+}
+
+void frmSystemWKLX9000::btParameter_Click()
+{
+    if (parameterBusy_)
+        return;
+    ExchangeScope scope(klx_->Exchanges());
+    if (!scope)
+        return;
+    parameterBusy_ = true;
+    klx_->Stop();
+    KLXParameters::RunCycle(*this, [this](clsCollection<clsParameter>& parameters) {
+        return frmSystemWKLX9000Parameter::ShowDialog(ctx_, parameters);
+    });
+    parameterBusy_ = false;
+}
+
+} // namespace orvid

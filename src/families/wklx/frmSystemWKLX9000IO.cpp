@@ -1,0 +1,226 @@
+#include "frmSystemWKLX9000IO.h"
+
+#include "foundations/Language.h"
+#include "foundations/MainFrame.h"
+#include "foundations/WindowPlacement.h"
+#include "link/LK.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace orvid {
+
+namespace {
+
+QList<QPushButton*> buttonArray(QGroupBox* frame, QBoxLayout* layout, const char* name, const QStringList& texts)
+{
+    QList<QPushButton*> buttons;
+    for (int i = 0; i < texts.size(); ++i) {
+        auto* b = new QPushButton(texts[i], frame);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setProperty("ctrlIndex", i);
+        layout->addWidget(b);
+        buttons.append(b);
+    }
+    return buttons;
+}
+
+QLabel* stateLabel(QGroupBox* frame, QBoxLayout* layout, const char* name)
+{
+    auto* l = new QLabel(QStringLiteral("OFF"), frame);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setProperty("langTag", QStringLiteral("NOLANG"));
+    l->setMinimumWidth(60);
+    layout->addWidget(l);
+    return l;
+}
+
+} // namespace
+
+frmSystemWKLX9000IO::frmSystemWKLX9000IO(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx)
+{
+    setObjectName(QStringLiteral("frmSystemWKLX9000IO"));
+    setWindowTitle(QStringLiteral("Ausgänge"));
+    auto* top = new QVBoxLayout(this);
+    const auto frame = [this, top](const char* name, const QString& title) {
+        auto* box = new QGroupBox(title, this);
+        box->setObjectName(QString::fromLatin1(name));
+        top->addWidget(box);
+        return box;
+    };
+    auto* fb = frame("frameBuzzer", QStringLiteral("Buzzer"));
+    auto* lb = new QHBoxLayout(fb);
+    btBuzzer = buttonArray(fb, lb, "btBuzzer", {QStringLiteral("&Aus"), QStringLiteral("&Ein"), QStringLiteral("&Beep")});
+    lblBuzzer = stateLabel(fb, lb, "lblBuzzer");
+    auto* fl = frame("frameIndicator", QStringLiteral("Anzeige LED"));
+    auto* ll = new QHBoxLayout(fl);
+    btIndicatorLED = buttonArray(fl, ll, "btIndicatorLED",
+                                 {QStringLiteral("&Aus"), QStringLiteral("&Rot"), QStringLiteral("&Grün"),
+                                  QStringLiteral("&Gelb")});
+    lblLED = stateLabel(fl, ll, "lblLED");
+    auto* fr = frame("frameRelay", QStringLiteral("Relay"));
+    auto* lr = new QHBoxLayout(fr);
+    btRelay = buttonArray(fr, lr, "btRelay", {QStringLiteral("&Aus"), QStringLiteral("&Ein")});
+    lblRelay = stateLabel(fr, lr, "lblRelay");
+    btSet = new QPushButton(QStringLiteral("A&ktualisieren"), this);
+    btSet->setObjectName(QStringLiteral("btSet"));
+    top->addWidget(btSet, 0, Qt::AlignRight);
+    top->setSizeConstraint(QLayout::SetFixedSize);
+
+    timBuzzer.setSingleShot(true);
+    timBuzzer.setInterval(kBeepMs);
+    connect(&timBuzzer, &QTimer::timeout, this, [this] { buzzerTick(); });
+    for (int i = 0; i < btBuzzer.size(); ++i)
+        connect(btBuzzer[i], &QPushButton::clicked, this, [this, i] { buzzerClick(i); });
+    static const char* const kLed[] = {"OFF", "RED", "GREEN", "YELLOW"};
+    for (int i = 0; i < btIndicatorLED.size(); ++i)
+        connect(btIndicatorLED[i], &QPushButton::clicked, this,
+                [this, i] { setOutput(led_, lblLED, QString::fromLatin1(kLed[i])); });
+    for (int i = 0; i < btRelay.size(); ++i)
+        connect(btRelay[i], &QPushButton::clicked, this,
+                [this, i] { setOutput(relay_, lblRelay, i == 0 ? QStringLiteral("OFF") : QStringLiteral("ON")); });
+    connect(btSet, &QPushButton::clicked, this, [this] { btSet_Click(); });
+}
+
+IKLXParameterTarget* frmSystemWKLX9000IO::target() const
+{
+    if (target_)
+        return target_;
+    return ctx_.lk ? dynamic_cast<IKLXParameterTarget*>(ctx_.lk->CurrentWindow()) : nullptr;
+}
+
+void frmSystemWKLX9000IO::refresh(IKLXParameterTarget& t, clsParameter& parameter, QLabel* label)
+{
+    t.ReadCmd(parameter, false);
+    label->setText(parameter.value().toUpper());
+}
+
+bool frmSystemWKLX9000IO::setOutput(clsParameter& parameter, QLabel* label, const QString& value)
+{
+    IKLXParameterTarget* t = target();
+    if (!t)
+        return false;
+    ExchangeScope scope(t->ParameterExchanges());
+    if (!scope)
+        return false;
+    parameter.setValue(value);
+    t->WriteCmd(parameter);
+    refresh(*t, parameter, label);
+    return true;
+}
+
+void frmSystemWKLX9000IO::buzzerClick(int index)
+{
+    if (setOutput(buzzer_, lblBuzzer, index == 0 ? QStringLiteral("OFF") : QStringLiteral("ON")) && index == 2)
+        timBuzzer.start();
+}
+
+void frmSystemWKLX9000IO::buzzerTick()
+{
+    IKLXParameterTarget* t = target();
+    if (!t)
+        return;
+    // A tick inside another exchange's wait must not start one of its own there: it comes
+    // again shortly, so the buzzer still goes off.
+    ExchangeScope scope(t->ParameterExchanges(), ExchangeScope::Polling::SuspendAndRestore, false);
+    if (!scope) {
+        QTimer::singleShot(kBeepRetryMs, this, [this] { buzzerTick(); });
+        return;
+    }
+    buzzer_.setValue(QStringLiteral("OFF"));
+    t->WriteCmd(buzzer_);
+    refresh(*t, buzzer_, lblBuzzer);
+}
+
+void frmSystemWKLX9000IO::btSet_Click()
+{
+    IKLXParameterTarget* t = target();
+    if (!t)
+        return;
+    ExchangeScope scope(t->ParameterExchanges());
+    if (!scope)
+        return;
+    refresh(*t, buzzer_, lblBuzzer);
+    refresh(*t, led_, lblLED);
+    refresh(*t, relay_, lblRelay);
+}
+
+void frmSystemWKLX9000IO::SetLanguage()
+{
+    if (ctx_.language)
+        ctx_.language->ApplyWindowLanguage(this);
+}
+
+void frmSystemWKLX9000IO::load()
+{
+    SetLanguage();
+    lblBuzzer->setText(QStringLiteral("OFF"));
+    lblLED->setText(QStringLiteral("OFF"));
+    lblRelay->setText(QStringLiteral("OFF"));
+    buzzer_.Init(QStringLiteral("BUZZER"), QStringLiteral("OFF"));
+    led_.Init(QStringLiteral("LED"), QStringLiteral("OFF"));
+    relay_.Init(QStringLiteral("RELAY"), QStringLiteral("OFF"));
+    loaded_ = true;
+    btSet_Click();
+    adjustSize();
+    if (ctx_.placement)
+        ctx_.placement->RestoreWindowPos(this, false);
+}
+
+void frmSystemWKLX9000IO::Show()
+{
+    if (!loaded_)
+        load();
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        sub->setWindowFlags(sub->windowFlags() & ~Qt::WindowMaximizeButtonHint);
+        sub->showNormal();
+        show();
+        sub->adjustSize();
+    } else {
+        showNormal();
+    }
+}
+
+void frmSystemWKLX9000IO::closeHandling()
+{
+    // A Beep whose end is still due: the buzzer must not stay on with its window gone.
+    if (timBuzzer.isActive()) {
+        timBuzzer.stop();
+        buzzerTick();
+    }
+    if (ctx_.frame)
+        ctx_.frame->setMenuChecked(MenuEntry::IO, false);
+    if (ctx_.placement)
+        ctx_.placement->SaveWindowPos(this);
+    loaded_ = false;
+}
+
+void frmSystemWKLX9000IO::Unload()
+{
+    if (loaded_)
+        closeHandling();
+    hide();
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->hide();
+}
+
+void frmSystemWKLX9000IO::closeEvent(QCloseEvent* event)
+{
+    if (loaded_)
+        closeHandling();
+    event->accept();
+}
+
+void frmSystemWKLX9000IO::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized))
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+    QWidget::changeEvent(event);
+}
+
+} // namespace orvid

@@ -1,0 +1,107 @@
+#pragma once
+// The KLX9000 family against its simulator on a loopback TcpHarness: the device link with
+// a short network time-out, the family registered, its window built and pointed at the
+// simulator's port.
+
+#include "families/wklx/RegisterKLX.h"
+#include "families/wklx/frmSystemWKLX9000.h"
+#include "families/wklx/frmSystemWKLX9000IO.h"
+#include "link/DeviceWait.h"
+#include "link/LK.h"
+#include "link/Network.h"
+#include "sim/SimKLX.h"
+#include "support/FakeShell.h"
+#include "support/TestContext.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace orvid::test {
+
+inline bool waitFor(const std::function<bool()>& done, int ms = 3000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        DeviceWait::wait(5);
+    }
+    return true;
+}
+
+// Runs fn on the modal dialog of type D once it is shown.
+template <class D>
+void whenModal(std::function<void(D*)> fn, int tries = 300)
+{
+    QTimer::singleShot(10, [fn, tries] {
+        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            fn(d);
+            return;
+        }
+        if (tries > 0)
+            whenModal<D>(fn, tries - 1);
+        else if (auto* other = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            other->reject();
+    });
+}
+
+class KLXFixture : public ::testing::Test {
+protected:
+    static constexpr int kTimeoutMs = 300;
+
+    KLXFixture()
+    {
+        tc.ctx.frame = &frame;
+        tc.ctx.monitor = &monitor;
+        net = std::make_unique<Network>(tc.ctx);
+        tc.ctx.network = net.get();
+        net->LoadNetworkSettings();
+        net->SetNetAddress(QStringLiteral("127.0.0.1"));
+        net->SetNetTimeout(kTimeoutMs);
+        lk = std::make_unique<LK>(tc.ctx);
+        tc.ctx.lk = lk.get();
+        lk->InitSystems();
+        RegisterSystemKLX(tc.ctx);
+        window = static_cast<frmSystemWKLX9000*>(lk->entry(9).main());
+        window->klx().Port = sim.port();
+    }
+    ~KLXFixture() override
+    {
+        lk.reset();
+        net.reset();
+    }
+
+    bool select()
+    {
+        bool askRetry = false;
+        return lk->SelectSystem(9, askRetry);
+    }
+    // Selected and shown, the simulator's transcript cleared.
+    void ready()
+    {
+        ASSERT_TRUE(select());
+        window->Show();
+        sim.waitIdle();
+        sim.clearTranscript();
+    }
+    QList<QByteArray> lines() const { return window->ListLines(); }
+    QByteArray last() const { return lines().isEmpty() ? QByteArray() : lines().last(); }
+    QList<QByteArray> sent() const { return sim.transcript().split('\n'); }
+
+    SimKLX sim;
+    TestContext tc;
+    FakeMainFrame frame;
+    RecordingMonitor monitor;
+    std::unique_ptr<Network> net;
+    std::unique_ptr<LK> lk;
+    frmSystemWKLX9000* window = nullptr;
+};
+
+} // namespace orvid::test

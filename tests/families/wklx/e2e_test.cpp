@@ -1,0 +1,294 @@
+// The KLX9000 family end to end through SelectSystem(9) against SimKLX on loopback: the
+// handshake, the status handling of every exchange, tag reports, tag writes and the
+// command window's route.
+#include "KLXFixture.h"
+
+#include "families/wl/frmSystemWLWrite.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+using namespace orvid;
+using namespace orvid::test;
+
+namespace {
+
+class KLXEndToEnd : public KLXFixture {};
+
+TEST_F(KLXEndToEnd, HandshakeCases)
+{
+    struct Case {
+        QByteArray version, second;
+        int truncate;          // first HELO reply cut to this many characters (0: whole)
+        bool found;
+        QByteArray secondCommand;
+    } cases[] = {
+        {"TAGP/1.7 build 3", "00", 0, true, "HELOTAGP/1.7"},
+        {"XYZ", "00", 0, true, "HELOTAGP/1.5"},
+        {"TAGP/1.6", "00", 9, false, {}},          // "RPLYHELO0": no version
+        {"TAGP/1.6", "05", 0, false, "HELOTAGP/1.6"}, // second HELO refused
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.version + " " + c.second).constData());
+        sim.setVersion(c.version);
+        sim.setHelloStatus("00", c.second);
+        if (c.truncate)
+            sim.faults().add({SimFault::Truncate, "HELO", {}, c.truncate, 1});
+        sim.clearTranscript();
+        EXPECT_EQ(select(), c.found);
+        const QList<QByteArray> got = sent();
+        ASSERT_GE(got.size(), 2);
+        EXPECT_EQ(got[0], "HELO");
+        EXPECT_EQ(got.size() > 2 ? got[1] : QByteArray(), c.secondCommand);
+        QVariant type, version;
+        lk->LkGetData(1, type);
+        lk->LkGetData(2, version);
+        EXPECT_EQ(type.toByteArray(), c.found ? QByteArray("KLX9000") : QByteArray());
+        EXPECT_EQ(version.toByteArray(), c.found ? c.version : QByteArray());
+        EXPECT_EQ(window->btParameter->isEnabled(), c.found);
+        // A failed handshake leaves the connection open.
+        EXPECT_TRUE(net->NetIsConnected());
+        sim.faults().clear();
+        lk->CloseSystem();
+    }
+}
+
+TEST_F(KLXEndToEnd, RefusedConnectionShowsMessage7)
+{
+    window->klx().Port = unusedLocalPort();
+    EXPECT_FALSE(select());
+    EXPECT_TRUE(tc.presenter.numbers().contains(7));
+}
+
+// One command through the link's route (as the command window sends it), for every way a
+// reply can end, with the head-error option on and off.
+TEST_F(KLXEndToEnd, StatusTable)
+{
+    ready();
+    struct Case {
+        const char* command;
+        SimFault fault;
+        bool useFault;
+        int count;
+        QByteArray listLine;   // with ReadHeadError on ("" none)
+    } cases[] = {
+        {"GET LED", {}, false, 7, {}},
+        {"SET LED=RED", {}, false, 0, {}},
+        {"SET LED=RED", {SimFault::Status, "SET", "12", 0, 1}, true, 0, "FEHLER:  SET  12 - "},
+        {"GET LED", {SimFault::Status, "GET", "0A", 0, 1}, true, 0, "FEHLER:  GET  0A - "},
+        {"GET LED", {SimFault::Truncate, "GET", {}, 6, 1}, true, 0, "FEHLER:  GET  Invalid response <RPLYGE>"},
+        {"GET LED", {SimFault::Silence, "GET", {}, 0, 1}, true, 0, {}},
+        {"xyz1", {}, false, 0, "FEHLER:  xyz1 99 - "},
+    };
+    for (const bool headErrors : {true, false}) {
+        tc.state.ReadHeadError = headErrors;
+        for (const Case& c : cases) {
+            SCOPED_TRACE((QByteArray(c.command) + (headErrors ? " on" : " off")).constData());
+            if (c.useFault)
+                sim.faults().add(c.fault);
+            window->btClear->click();
+            QByteArray reply;
+            bool ok = false;
+            EXPECT_EQ(lk->SendCommand(c.command, reply, QVariant(true), ok), c.count);
+            if (c.count > 0)
+                EXPECT_TRUE(reply.startsWith("LED=")) << reply.constData();
+            EXPECT_EQ(lines().value(0), headErrors ? c.listLine : QByteArray());
+            sim.faults().clear();
+            sim.waitIdle();
+        }
+    }
+}
+
+// A reply that comes after its time-out is skipped by the next exchange instead of being
+// taken as its reply; lower-case commands still match their replies.
+TEST_F(KLXEndToEnd, LateSplitAndInterleavedReplies)
+{
+    ready();
+    sim.faults().add({SimFault::Delay, "SET RELAY", {}, kTimeoutMs * 2, 1});
+    sim.faults().add({SimFault::Status, "SET RELAY", "12", 0, 1});
+    clsParameter relay, led;
+    relay.Init(QStringLiteral("RELAY"), QStringLiteral("ON"));
+    led.Init(QStringLiteral("LED"), QStringLiteral("x"));
+    sim.setParameter("LED", "GREEN");
+    window->WriteCmd(relay);
+    EXPECT_FALSE(window->LastExchangeOk());
+    DeviceWait::wait(kTimeoutMs * 2);
+    EXPECT_GT(window->ReadCmd(led, false), 0);
+    EXPECT_EQ(led.value(), QStringLiteral("GREEN"));
+    QByteArray reply;
+    bool ok = false;
+    EXPECT_GT(lk->SendCommand("get LED", reply, QVariant(true), ok), 0);
+
+    // A report pushed before the reply is listed, the reply still found; a reply in two
+    // pieces is one reply.
+    sim.addTag({7, SimKLX::Mini, 3, {}, true});
+    sim.setEventBeforeReply(true);
+    sim.faults().setSplit(50);
+    window->btRead->click();
+    led.Init(QStringLiteral("LED"), QStringLiteral("x"));
+    EXPECT_GT(window->ReadCmd(led, false), 0);
+    EXPECT_EQ(led.value(), QStringLiteral("GREEN"));
+    EXPECT_EQ(last(), "IDCODE: 00000007 MINI: 3");
+
+    // A reader that hangs up: the exchange fails and the connection is gone.
+    sim.faults().add({SimFault::HangUp, "GET", {}, 0, 1});
+    EXPECT_EQ(window->ReadCmd(led, false), 0);
+    EXPECT_TRUE(waitFor([this] { return !net->NetIsConnected(); }));
+}
+
+TEST_F(KLXEndToEnd, TagReportsOnlyWhileReading)
+{
+    ready();
+    SimKLX::Tag mini{0x0ABCDEF1, SimKLX::Mini, 16383, {}, true};
+    QByteArray full(72, 'F');
+    full[3] = '%';
+    full[4] = '\n';
+    full[5] = '\0';
+    full[71] = 'G';   // its lowest bit is masked off
+    SimKLX::Tag fullTag{1, SimKLX::Full, 0, full, true};
+    SimKLX::Tag quarter{0x0FFFFFFF, SimKLX::Quarter, 0, "Quarter data ;,=%xx~", true};
+    SimKLX::Tag none{42, SimKLX::NoData, 0, {}, true};
+    for (const auto& t : {mini, fullTag, quarter, none})
+        sim.addTag(t);
+    sim.pushReports();
+    sim.waitIdle();
+    DeviceWait::wait(50);
+    EXPECT_TRUE(lines().isEmpty());
+    window->btRead->click();
+    sim.pushReports();
+    ASSERT_TRUE(waitFor([this] { return lines().size() == 4; }));
+    QByteArray fullShown = full;
+    fullShown[71] = 'F';
+    EXPECT_EQ(lines()[0], "IDCODE: 180150001 MINI: 16383");
+    EXPECT_EQ(lines()[1], "IDCODE: 00000001 FULL: " + fullShown);
+    EXPECT_EQ(lines()[2], QByteArray("IDCODE: 268435455 QUARTER: Quarter data ;,=%xx") + char('~' & 192));
+    EXPECT_EQ(lines()[3], "IDCODE: 00000042 N/A");
+    window->btStop->click();
+    sim.waitIdle();
+    sim.pushReports();
+    DeviceWait::wait(100);
+    EXPECT_EQ(lines().size(), 4);
+}
+
+// The report decoding on lines the reader could send but the simulator does not build:
+// short data, the rounding of the type byte, the ID masks.
+TEST(KLXReport, DecodingTable)
+{
+    const auto s = [](QByteArray body) { return QByteArray(17, '.') + body; };
+    const auto bytes = [](std::initializer_list<int> codes) {
+        QByteArray b;
+        for (int c : codes)
+            b += static_cast<char>(c);
+        return b;
+    };
+    struct Case {
+        QByteArray text, line;
+    } cases[] = {
+        {QByteArray(17, '.'), ""},
+        {s("abcd"), ""},
+        {s(bytes({0, 255, 0, 0, 255})), "IDCODE: 264241215 "},
+        {s(bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 30, 1})), "IDCODE: 00000000 FULL: <NO DATA>"},
+        {s(bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 26, 1})), "IDCODE: 00000000 MINI: <NO DATA>"},
+        {s(bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 26, 1, 0})), "IDCODE: 00000000 MINI: 64"},
+        {s(bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 1})), "IDCODE: 00000000 QUARTER: <NO DATA>"},
+        {s(bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 96, 1})), "IDCODE: 00000000 N/A"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toHex().constData());
+        EXPECT_EQ(KLXProtocol::ParseTagReport(c.text), c.line);
+    }
+    EXPECT_EQ(KLXProtocol::MakeReaderInteger(4), bytes({0, 4}));
+    EXPECT_EQ(KLXProtocol::MakeReaderInteger(4000), bytes({15, 160}));
+    EXPECT_EQ(KLXProtocol::MakeReaderInteger(-4), bytes({127, 252}));
+}
+
+TEST(KLXWrite, CommandTable)
+{
+    // Every combination of the format letters.
+    for (int m = 0; m < 3; ++m)
+        for (int type = 0; type < 2; ++type)
+            for (int length = 0; length < 4; ++length)
+                for (int speed = 0; speed < 2; ++speed) {
+                    const QByteArray format = QByteArray(1, "MQF"[m]) + "CR"[type] + "0486"[length] + "HL"[speed];
+                    const QByteArray line = KLXProtocol::WriteTagCommand(m, speed, type, length, {}, "1");
+                    EXPECT_TRUE(line.startsWith("PUSHTAG *;" + format + ';')) << line.constData();
+                }
+    struct Case {
+        int m;
+        QString id;
+        QByteArray data, line;
+    } cases[] = {
+        {0, {}, "100", QByteArray("PUSHTAG *;MC0H;") + char(1) + char(144)},
+        {0, "000012345", "0", "PUSHTAG 000012345;MC0H;%00%00"},
+        {0, {}, "16383", QByteArray("PUSHTAG *;MC0H;") + char(255) + char(252)},
+        {0, {}, "16384", {}},
+        {0, {}, "-1", {}},
+        {1, {}, "a;b%", "PUSHTAG *;QC0H;a%3Bb%25" + QByteArray(16, ' ')},
+        {1, {}, QByteArray(25, 'q'), "PUSHTAG *;QC0H;" + QByteArray(20, 'q')},
+        {2, {}, "x=y", "PUSHTAG *;FC0H;x%3Dy" + QByteArray(69, ' ')},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(KLXProtocol::WriteTagCommand(c.m, 0, 0, 0, c.id, c.data), c.line) << c.data.constData();
+}
+
+// Write through the window and its dialog: Stop first, the start line, the done line when
+// the reader reports the write.
+TEST_F(KLXEndToEnd, WriteThroughDialog)
+{
+    ready();
+    sim.addTag({12345, SimKLX::Quarter, 0, "old", true});
+    struct Case {
+        bool writBeforeReply;
+        const char* refuse;   // status of the PUSHTAG reply ("" good)
+        QList<QByteArray> lines;
+    } cases[] = {
+        {false, "", {"Tag schreiben aktiv", "Tag erfolgreich beschrieben"}},
+        {true, "", {"Tag schreiben aktiv", "Tag erfolgreich beschrieben"}},
+        {false, "12", {"Tag schreiben aktiv", "FEHLER:  PUSH 12 - ", "Tag schreiben fehlgeschlagen"}},
+    };
+    tc.state.ReadHeadError = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.refuse);
+        window->btClear->click();
+        sim.setWritBeforeReply(c.writBeforeReply);
+        if (*c.refuse)
+            sim.faults().add({SimFault::Status, "PUSHTAG 0", c.refuse, 0, 1});
+        sim.clearTranscript();
+        whenModal<frmSystemWLWrite>([](frmSystemWLWrite* d) {
+            d->cmbIDCode->setEditText(QStringLiteral("12345"));
+            d->rdMemorySize[1]->click();
+            d->txtData->setText(QStringLiteral("new; 100%"));
+            d->findChild<QPushButton*>(QStringLiteral("btOk"))->click();
+        });
+        window->btWrite->click();
+        ASSERT_TRUE(waitFor([&] { return lines().size() >= c.lines.size(); }));
+        DeviceWait::wait(50);
+        EXPECT_EQ(lines(), c.lines);
+        EXPECT_EQ(sent().mid(0, 3), (QList<QByteArray>{"PUSHTAG STOP", "PUSHTAG STOP",
+                                                        "PUSHTAG 000012345;QC8H;new%3B 100%25" + QByteArray(11, ' ')}));
+        EXPECT_FALSE(window->klx().WritePending);
+        sim.faults().clear();
+    }
+    EXPECT_EQ(sim.tag(0).data, "new; 100%" + QByteArray(11, ' '));
+
+    // Cancel: Stop has run, no write goes out; a pending write is cancelled.
+    window->klx().WritePending = true;
+    window->btClear->click();
+    sim.clearTranscript();
+    whenModal<frmSystemWLWrite>([](frmSystemWLWrite* d) { d->reject(); });
+    window->btWrite->click();
+    sim.waitIdle();
+    EXPECT_EQ(sent().first(), "PUSHTAG STOP");
+    EXPECT_FALSE(sim.transcript().contains("PUSHTAG 0"));
+    EXPECT_EQ(lines(), QList<QByteArray>{"Tag schreiben abgebrochen"});
+
+    // A write whose reply does not come stays pending: the reader may still report it.
+    sim.setTagPresent(0, false);
+    sim.faults().add({SimFault::Silence, "PUSHTAG *", {}, 0, 1});
+    EXPECT_TRUE(window->klx().WriteTag(0, 0, 0, 0, {}, "5"));
+    EXPECT_TRUE(window->klx().WritePending);
+}
+
+} // namespace

@@ -1,0 +1,232 @@
+// The KLX9000 windows offscreen, driven through their controls against SimKLX: the
+// parameter cycle and its dialog, the outputs window, the write dialog's checks, and the
+// English and German texts of all four.
+#include "KLXFixture.h"
+
+#include "families/wklx/KLXParameters.h"
+#include "families/wklx/frmSystemWKLX9000Parameter.h"
+#include "families/wl/frmSystemWLWrite.h"
+#include "support/LanguageWalk.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace orvid;
+using namespace orvid::test;
+
+namespace {
+
+using Param = frmSystemWKLX9000Parameter;
+
+class KLXWindows : public KLXFixture {
+protected:
+    QList<QByteArray> setCommands() const
+    {
+        QList<QByteArray> sets;
+        for (const QByteArray& line : sent())
+            if (line.startsWith("SET "))
+                sets.append(line);
+        return sets;
+    }
+    // The parameter cycle with the dialog driven by edit (no dialog expected: edit null).
+    void cycle(const std::function<void(Param*)>& edit)
+    {
+        sim.clearTranscript();
+        bool shown = false;
+        whenModal<Param>([&shown, edit](Param* d) {
+            shown = true;
+            if (edit)
+                edit(d);
+            d->findChild<QPushButton*>(QStringLiteral("btOk"))->click();
+        });
+        window->btParameter->click();
+        EXPECT_EQ(shown, edit != nullptr);
+        sim.waitIdle();
+        QTest::qWait(20);
+        if (!shown)
+            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                d->reject();
+    }
+};
+
+TEST_F(KLXWindows, ParameterCycle)
+{
+    ready();
+    const auto untouched = [](Param*) {};
+    cycle(untouched);
+    QList<QByteArray> expected{"PUSHTAG STOP"};
+    for (const char* name : {"CARRIER", "FHSS_MODE", "FHSS_BANDS", "FREQUENCY", "READ_RANGE", "TAG_BITRATE",
+                             "FILTER_TYPE", "FILTER_TIMEOUT", "READ_BEEP", "TAG_CRC", "TAG_DATACRC", "RS485_FULL"})
+        expected.append(QByteArray("GET ") + name);
+    EXPECT_EQ(sent().mid(0, 13), expected);
+    EXPECT_TRUE(setCommands().isEmpty());
+
+    // Values the dialog cannot show are not written back by an untouched OK.
+    sim.setParameter("FREQUENCY", "24645");
+    sim.setParameter("FHSS_MODE", "on");
+    sim.setParameter("FILTER_TYPE", "Report");
+    sim.setParameter("FILTER_TIMEOUT", "01000");
+    cycle(untouched);
+    EXPECT_TRUE(setCommands().isEmpty());
+
+    // Changed controls are set in order, each good reply (no payload) lets the next through.
+    cycle([](Param* d) {
+        EXPECT_EQ(d->cmbFrequency->currentIndex(), -1);
+        d->cmbCarrier->setCurrentIndex(0);
+        d->cmbFrequency->setCurrentIndex(d->cmbFrequency->findData(24400));
+        d->txtFilterTimeout->setText(QStringLiteral("200000"));
+        d->txtFhssBand->setText(QStringLiteral("ab1d"));
+    });
+    EXPECT_EQ(setCommands(), (QList<QByteArray>{"SET CARRIER=OFF", "SET FHSS_BANDS=ABD", "SET FREQUENCY=24400",
+                                                "SET FILTER_TIMEOUT=100000"}));
+
+    // A failed SET ends the loop and is listed although head errors are off.
+    tc.state.ReadHeadError = false;
+    window->btClear->click();
+    sim.faults().add({SimFault::Status, "SET CARRIER", "12", 0, 1});
+    cycle([](Param* d) {
+        d->cmbCarrier->setCurrentIndex(1);
+        d->cmbReadBeep->setCurrentIndex(0);
+    });
+    EXPECT_EQ(setCommands(), QList<QByteArray>{"SET CARRIER=ON"});
+    EXPECT_EQ(lines(), QList<QByteArray>{"FEHLER:  SET  12 - "});
+
+    // A failed GET ends the cycle before the dialog.
+    sim.faults().add({SimFault::Silence, "GET READ_RANGE", {}, 0, 1});
+    cycle(nullptr);
+    EXPECT_FALSE(sim.transcript().contains("GET TAG_BITRATE"));
+    EXPECT_TRUE(setCommands().isEmpty());
+}
+
+TEST(KLXParameterMapping, BothWays)
+{
+    struct Case {
+        Param::Kind kind;
+        QString value;
+        int data;
+        QString back;   // ValueFor(data)
+    } cases[] = {
+        {Param::Kind::OnOff, "ON", 1, "ON"},          {Param::Kind::OnOff, "on", 0, "OFF"},
+        {Param::Kind::Fhss, "ADAPTIVE", 2, "ADAPTIVE"}, {Param::Kind::Fhss, "ON", 1, "ON"},
+        {Param::Kind::Fhss, "x", 0, "OFF"},           {Param::Kind::FilterType, "report", 3, "report"},
+        {Param::Kind::FilterType, "periodic", 2, "periodic"}, {Param::Kind::FilterType, "once", 1, "once"},
+        {Param::Kind::FilterType, "Report", 0, "off"}, {Param::Kind::Frequency, "24500", 24500, "24500"},
+        {Param::Kind::Frequency, "2", 2, "2"},        {Param::Kind::Frequency, "abc", -1, "0"},
+        {Param::Kind::Frequency, "99999", -1, "0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value.toStdString());
+        EXPECT_EQ(Param::DataFor(c.kind, c.value), c.data);
+        EXPECT_EQ(Param::ValueFor(c.kind, c.data), c.back);
+    }
+}
+
+TEST_F(KLXWindows, OutputsWindow)
+{
+    ready();
+    sim.setParameter("BUZZER", "on");
+    sim.faults().add({SimFault::Status, "GET LED", "12", 0, 1});
+    auto* io = static_cast<frmSystemWKLX9000IO*>(lk->entry(9).io());
+    io->Show();
+    EXPECT_EQ(sent().mid(0, 3), (QList<QByteArray>{"GET BUZZER", "GET LED", "GET RELAY"}));
+    EXPECT_EQ(io->lblBuzzer->text(), QStringLiteral("ON"));
+    EXPECT_EQ(io->lblLED->text(), QStringLiteral("OFF"));   // failed GET: unchanged
+
+    sim.clearTranscript();
+    io->btIndicatorLED[2]->click();
+    io->btRelay[1]->click();
+    EXPECT_EQ(sent().mid(0, 4), (QList<QByteArray>{"SET LED=GREEN", "GET LED", "SET RELAY=ON", "GET RELAY"}));
+    EXPECT_EQ(io->lblLED->text(), QStringLiteral("GREEN"));
+    EXPECT_EQ(io->lblRelay->text(), QStringLiteral("ON"));
+
+    // Beep: on, and off again when the timer ticks.
+    io->timBuzzer.setInterval(30);
+    sim.clearTranscript();
+    io->btBuzzer[2]->click();
+    ASSERT_TRUE(waitFor([&] { return sim.transcript().contains("SET BUZZER=OFF\nGET BUZZER\n"); }));
+    EXPECT_EQ(sent().mid(0, 4), (QList<QByteArray>{"SET BUZZER=ON", "GET BUZZER", "SET BUZZER=OFF", "GET BUZZER"}));
+    EXPECT_EQ(io->lblBuzzer->text(), QStringLiteral("OFF"));
+
+    // A tick inside another exchange's wait waits for it; it does not nest its own.
+    sim.clearTranscript();
+    sim.faults().add({SimFault::Delay, "GET RELAY", {}, 100, 1});
+    io->btBuzzer[2]->click();
+    io->btSet->click();
+    ASSERT_TRUE(waitFor([&] { return sim.transcript().contains("SET BUZZER=OFF"); }));
+    EXPECT_GT(sim.transcript().indexOf("SET BUZZER=OFF"), sim.transcript().indexOf("GET RELAY"));
+
+    // Closing the window while the Beep's end is due switches the buzzer off.
+    io->timBuzzer.setInterval(10000);
+    io->btBuzzer[2]->click();
+    sim.clearTranscript();
+    io->Unload();
+    sim.waitIdle();
+    EXPECT_TRUE(sim.transcript().startsWith("SET BUZZER=OFF\n"));
+    EXPECT_EQ(sim.parameter("BUZZER"), "OFF");
+}
+
+TEST_F(KLXWindows, WriteDialogChecks)
+{
+    frmSystemWLWrite d(tc.ctx);
+    d.SetLanguage();
+    struct Data {
+        int m;
+        QString text;
+        bool ok;
+    } data[] = {
+        {0, "16383", true}, {0, "0", true},       {0, "16384", false}, {0, "-1", false},
+        {0, "abc", false},  {0, "", false},       {1, QString(19, 'x') + "   ", true},
+        {1, QString(20, 'x'), false},             {2, QString(71, 'x'), true}, {2, QString(72, 'x'), false},
+    };
+    for (const Data& c : data)
+        EXPECT_EQ(frmSystemWLWrite::dataValid(c.m, c.text), c.ok) << c.m << " " << c.text.toStdString();
+    EXPECT_EQ(d.idCodeFor(QStringLiteral("12345"), {}), QStringLiteral("000012345"));
+    EXPECT_EQ(d.idCodeFor(QStringLiteral("1234567890"), {}), QStringLiteral("234567890"));
+    EXPECT_EQ(d.idCodeFor(d.cmbIDCode->itemText(0), QStringLiteral("000000007")), QString());
+    EXPECT_EQ(d.idCodeFor(QString(), QStringLiteral("000000007")), QStringLiteral("000000007"));
+
+    // The ID box takes digits only.
+    d.show();
+    d.cmbIDCode->lineEdit()->selectAll();
+    QTest::keyClicks(d.cmbIDCode->lineEdit(), QStringLiteral("12;3,a4"));
+    EXPECT_EQ(d.cmbIDCode->currentText(), QStringLiteral("1234"));
+
+    // Defaults, and Mini data without a number refused with message 20.
+    d.txtData->setText(QStringLiteral("x"));
+    d.findChild<QPushButton*>(QStringLiteral("btOk"))->click();
+    EXPECT_TRUE(tc.presenter.numbers().contains(20));
+    EXPECT_NE(d.result(), QDialog::Accepted);
+    d.txtData->setText(QStringLiteral("100"));
+    d.findChild<QPushButton*>(QStringLiteral("btOk"))->click();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ((QList<int>{d.values.memorySize, d.values.dataSpeed, d.values.intervalType, d.values.intervalLength}),
+              (QList<int>{0, 0, 0, 2}));
+    EXPECT_EQ(d.values.idCode, QStringLiteral("000001234"));
+}
+
+TEST_F(KLXWindows, EnglishAndGerman)
+{
+    InstallShippedLanguage(tc);
+    window->Show();
+    auto* io = static_cast<frmSystemWKLX9000IO*>(lk->entry(9).io());
+    clsCollection<clsParameter> parameters = KLXParameters::Build();
+    Param param(tc.ctx, parameters);
+    frmSystemWLWrite write(tc.ctx);
+    const CaptionWalk lists{true, false};
+    LanguageRoundTrip(*tc.language, window, [this] { window->SetLanguage(); }, {kWindowTitleKey, "btStop"});
+    LanguageRoundTrip(*tc.language, io, [io] { io->SetLanguage(); },
+                      {"frameBuzzer", "btBuzzer2", "frameRelay"});
+    LanguageRoundTrip(*tc.language, &param, [&param] { param.SetLanguage(); },
+                      {"lblRS485", "lblAposTimeout", "cmbFanOutput[0]", "cmbFanOutput[1]", "cmbAposOutput[1]", "btOk",
+                       "cmbReadRange[0]", "cmbReadRange[1]", "cmbReadRange[2]", "cmbReadRange[3]"},
+                      lists);
+    LanguageRoundTrip(*tc.language, &write, [&write] { write.SetLanguage(); },
+                      {"rdMemorySize0", "rdMemorySize1", "rdMemorySize2", "rdIntervalType0", "rdIntervalType1",
+                       "rdIntervalLength0", "rdIntervalLength1", "rdIntervalLength2", "rdIntervalLength3", "btOk"});
+}
+
+} // namespace
