@@ -12,11 +12,9 @@
 #include "sim/SimKLX.h"
 #include "support/FakeShell.h"
 #include "support/TestContext.h"
+#include "support/WhenModal.h"
 
-#include <QApplication>
-#include <QDialog>
-#include <QElapsedTimer>
-#include <QTimer>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -26,30 +24,7 @@ namespace orvid::test {
 
 inline bool waitFor(const std::function<bool()>& done, int ms = 3000)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        DeviceWait::wait(5);
-    }
-    return true;
-}
-
-// Runs fn on the modal dialog of type D once it is shown.
-template <class D>
-void whenModal(std::function<void(D*)> fn, int tries = 300)
-{
-    QTimer::singleShot(10, [fn, tries] {
-        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            fn(d);
-            return;
-        }
-        if (tries > 0)
-            whenModal<D>(fn, tries - 1);
-        else if (auto* other = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            other->reject();
-    });
+    return QTest::qWaitFor(done, ms);
 }
 
 class KLXFixture : public ::testing::Test {
