@@ -2,7 +2,7 @@
 // reads: the time from the burst until the link has taken the last line off the socket
 // (the monitor shows it), divided by the reports the window listed ("per_report", seconds;
 // the median over the repetitions is the figure). "listed" counts the reports that reached
-// the window: the link drops event lines beyond its bound of pending events.
+// the window.
 #include "families/wklx/frmSystemWKLX9000.h"
 #include "link/DeviceWait.h"
 #include "link/LK.h"
