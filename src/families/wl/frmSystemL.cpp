@@ -227,8 +227,10 @@ void frmSystemL::AppendToLastLine(const QByteArray& text)
 
 void frmSystemL::SetWriteRunning(bool running)
 {
-    btWrite->setEnabled(!running);
-    btStop->setEnabled(!running);
+    // While the unit reports a write's progress, every reply belongs to that write: a read
+    // started meanwhile would have its data taken as a progress tick and lost.
+    for (QPushButton* button : {btWrite, btStop, btRead, btFixcode, btConfig})
+        button->setEnabled(!running);
 }
 
 int frmSystemL::LineWidth() const

@@ -136,13 +136,16 @@ TEST_F(WLWindowTest, ANewUserRecognisesReadsWritesListsAndSwitchesOutputs)
 
     w->btClear->click();
     ASSERT_TRUE(w->WriteTag(0, 2, "NEW"));
-    EXPECT_FALSE(w->btWrite->isEnabled());
+    // Nothing else may ask the unit while its replies belong to the write.
+    for (QPushButton* b : {w->btWrite, w->btRead, w->btFixcode, w->btConfig})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
     const int16_t previous = ports->SetTimeout(20);
     for (int i = 0; i < 25 && w->Protocol().WriteProgress > 0; ++i)
         lk->LkPoll();
     ports->SetTimeout(previous);
     EXPECT_EQ(lines().value(1), QStringLiteral("Tag erfolgreich beschrieben"));
-    EXPECT_TRUE(w->btWrite->isEnabled());
+    for (QPushButton* b : {w->btWrite, w->btRead, w->btFixcode, w->btConfig})
+        EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
     EXPECT_EQ(sim.readMemory(0, 4), "NEW ");
 
     w->btClear->click();
