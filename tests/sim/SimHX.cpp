@@ -198,6 +198,7 @@ SimHX::Reply SimHX::one(const QByteArray& c, int ch, const QByteArray& data, boo
         if (mode != 'S') {
             repeatCommand_[ch - 1] = c;
             repeatData_[ch - 1] = data;
+            repeatNet_[ch - 1] = net;
             changed_.notify_all();
         }
         // A multi-tag head answers with a record: UII length, UII, two bytes, the data.
@@ -219,6 +220,7 @@ SimHX::Reply SimHX::one(const QByteArray& c, int ch, const QByteArray& data, boo
         if (mode != 'S') {
             repeatCommand_[ch - 1] = c;
             repeatData_[ch - 1] = data;
+            repeatNet_[ch - 1] = net;
             changed_.notify_all();
         }
         return ok(t.fixcode);
@@ -287,14 +289,30 @@ QList<SimHX::Reply> SimHX::handle(const QByteArray& c, const QByteArray& channel
         trigger_[sensor - 1] = data.mid(1, 2);
         return {Reply{"0", 0, {}, delay, false}};
     }
+    auto answer = [&](int ch) {
+        const Reply r = one(c, ch, data, net);
+        const Tag& t = heads_[ch - 1].tag;
+        const bool read = c.size() == 2 && (c.at(1) == 'R' || c.at(1) == 'F') && QByteArray("SBAE").contains(c.at(0));
+        if (!read || r.status != "0" || t.qv != 'M' || t.found <= 0) {
+            replies.append(r);
+            return;
+        }
+        for (int k = 0; k < t.found; ++k)
+            replies.append(r);
+        replies.append(Reply{"F", ch, QByteArray::number(t.found, 16).toUpper().rightJustified(4, '0'), 0, false});
+    };
     if (channel == "x") {
-        for (int i = 1; i <= channels_; ++i)
-            replies.append(i == 1 && !failed.isEmpty() ? Reply{failed, 1, {}, 0, false} : one(c, i, data, net));
+        for (int i = 1; i <= channels_; ++i) {
+            if (i == 1 && !failed.isEmpty())
+                replies.append(Reply{failed, 1, {}, 0, false});
+            else
+                answer(i);
+        }
     } else {
         const int ch = channel.toInt();
         if (ch < 1 || ch > channels_)
             return {Reply{"7", 0, {}, delay, false}};
-        replies.append(one(c, ch, data, net));
+        answer(ch);
     }
     if (!replies.isEmpty())
         replies.first().delayMs = delay;
@@ -393,16 +411,22 @@ void SimHX::repeatLoop()
         changed_.wait_for(lock, std::chrono::milliseconds(repeatMs_));
         if (quit_)
             break;
-        QByteArray out;
+        QByteArray out, frames;
         for (int i = 0; i < 4; ++i) {
             if (repeatCommand_[i].isEmpty())
                 continue;
             const QByteArray c = "S" + repeatCommand_[i].mid(1);
-            out += serialText(one(c, i + 1, repeatData_[i], false));
+            const bool net = repeatNet_[i];
+            const Reply r = one(c, i + 1, repeatData_[i], net);
+            (net ? frames : out) += net ? frame(r) : serialText(r);
         }
-        if (!out.isEmpty()) {
+        TcpHarness* netFront = net_.get();
+        if (!out.isEmpty() || !frames.isEmpty()) {
             lock.unlock();
-            send(out);
+            if (!out.isEmpty())
+                send(out);
+            if (!frames.isEmpty() && netFront)
+                netFront->play({TcpStep::send(frames)});
             lock.lock();
         }
     }
@@ -431,15 +455,18 @@ quint16 SimHX::startNet()
                                        + QByteArray::number(body.size()) + "\r\n\r\n" + body),
                          TcpStep::close()};
     });
-    net_ = std::make_unique<TcpHarness>();
-    net_->setSplitter([](const QByteArray& b) -> qsizetype {
+    auto net = std::make_unique<TcpHarness>();
+    net->setSplitter([](const QByteArray& b) -> qsizetype {
         if (b.size() < 2)
             return 0;
         const qsizetype n = std::max(4, static_cast<uchar>(b.at(0)) << 8 | static_cast<uchar>(b.at(1)));
         return b.size() >= n ? n : 0;
     });
-    net_->setHandler([this](const QByteArray& request) { return netScript(request); });
-    return net_->port();
+    net->setHandler([this](const QByteArray& request) { return netScript(request); });
+    const quint16 port = net->port();
+    std::lock_guard lock(m_);   // the repeater plays on it
+    net_ = std::move(net);
+    return port;
 }
 
 QByteArray SimHX::netReply(const QByteArray& request)

@@ -9,7 +9,7 @@
 // - Head commands carry a channel ("1".."4", "x": one reply per channel). A channel
 //   without a tag answers "5"; unknown commands "4".
 // - Words: SR/BR/AR/ER wwww cc: "0" + 4*cc bytes; SW/BW/AW/EW wwww cc + bytes store them.
-//   B/A/E reads repeat every repeatMs until QU. SF/BF/AF/EF: "0" + the fixcode.
+//   B/A/E reads repeat every repeatMs until QU, on the front that started them. SF/BF/AF/EF: "0" + the fixcode.
 //   SX/AX/BX/EX tt ll code store the fixcode. SG1/SG2 read, SC1/SC2 + 4 bytes write the
 //   configuration words; PM, PS, CT, QU, MM, TM answer "0"; PC old new changes the password
 //   ("7" when old is wrong). RP "U" name 00 00 gives the parameter's value (RC, QV); WP
@@ -48,6 +48,9 @@ public:
         QByteArray protection = QByteArray(4, '\0');
         QByteArray rc = QByteArray(2, '\0');
         char qv = 'S';
+        // A multi-tag head (qv 'M') with found > 0 answers a read with that many records,
+        // then "F" and the count in four hex digits.
+        int found = 0;
     };
     struct Head {
         QByteArray name;
@@ -123,6 +126,7 @@ private:
     std::array<quint32, 4> sessionPassword_{};
     int repeatMs_ = 150;
     std::array<QByteArray, 4> repeatCommand_, repeatData_;
+    std::array<bool, 4> repeatNet_{};
     SimFaultTable faults_;
     int prefixes_ = 0;
     std::unique_ptr<TcpHarness> net_, page_;

@@ -359,6 +359,9 @@ bool HXProtocol::HXWrite(HXCommand command, QByteArray& channel, const QByteArra
     case hx::FrameRefusal::None:
         break;
     case hx::FrameRefusal::NoCode:
+        // Buffered and Auto have no frame on Ethernet: said so, rather than a read that
+        // silently never starts.
+        ShowLine(Translate(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl.")));
         return false;
     case hx::FrameRefusal::WordCount:
         ShowLine(Translate(QStringLiteral("TooManyWordsNet"),
@@ -401,8 +404,11 @@ int16_t HXProtocol::HXRead(HXCommand command, QByteArray& channel, const QByteAr
     reply.clear();
     int16_t result = 0;
     if (!EthernetMode) {
-        // The word count goes out as two hex digits.
-        if (hx::Info(command).rule == hx::PayloadRule::Word && data.size() >= 6) {
+        // The word count goes out as two hex digits. A fixcode write has type and length
+        // in front and its code where a word read has the count: any bytes go.
+        const bool fixcodeWrite = command == HXCommand::SX || command == HXCommand::AX || command == HXCommand::BX
+                                  || command == HXCommand::EX;
+        if (hx::Info(command).rule == hx::PayloadRule::Word && !fixcodeWrite && data.size() >= 6) {
             quint32 count = 0;
             if (!ParseHexDigits(QByteArrayView(data).sliced(4, 2), count))
                 return 0;
@@ -891,6 +897,18 @@ void HXProtocol::StopBuffered(bool force, bool allChannels)
     QByteArray channel = allChannels ? QByteArray("x") : Channel.toLatin1(), reply;
     bool ok = false;
     HXRead(HXCommand::QU, channel, QByteArray(), reply, false, ok);
+    // Replies of the stopped read may still be ahead of the answers to "QU", and on "x"
+    // every head answers: all are taken here, so the next command reads its own reply.
+    const int header = hx::HeaderLength(ProtocolType);
+    const int wanted = channel == "x" ? ChannelCount : 1;
+    int answers = (ok && reply.size() <= header) ? 1 : 0;
+    while (ok && answers < wanted) {
+        QByteArray more;
+        if (receive(more, QVariant(false)) <= 0)
+            break;
+        if (more.size() <= header)
+            ++answers;
+    }
     if (allChannels)
         SetChannelBusy(false, true);
 }

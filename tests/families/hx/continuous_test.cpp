@@ -1,0 +1,187 @@
+// Interface units end to end, the replies that come unasked or in numbers: Buffered and
+// Enhanced reads that repeat on loopback TCP until stopped, a multi-tag head's "Tags found"
+// line, and a QTX11 fixcode written on all heads taking every head's reply.
+
+#include "sim/SimHX.h"
+#include "support/FamilyFixture.h"
+#include "support/ProtocolForm.h"
+
+#include "families/common/DataItems.h"
+#include "families/hx/HXProtocol.h"
+#include "link/LK.h"
+#include "link/Network.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace orvid::test {
+namespace {
+
+class View : public IHXView {
+public:
+    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override
+    {
+        (kind == 1 ? lines : shown).append(caption + data);
+    }
+    bool Loaded() const override { return false; }
+    void SetBusy(bool) override {}
+    bool PasswordChecked() const override { return false; }
+    QString PasswordText() const override { return {}; }
+    int TriggerSource(int) const override { return 0; }
+    int TriggerMode(int) const override { return 0; }
+    void UnitRecognised() override {}
+
+    QList<QByteArray> lines, shown;
+};
+
+class Form : public ProtocolForm, public ILkDirectAccess {
+public:
+    explicit Form(HXProtocol& p) : ProtocolForm(p, QStringLiteral("frmSystemHX")), hx(p) {}
+    bool DataAvailable() override { return hx.DataAvailable(); }
+    bool DirectModeSupported() override { return true; }
+    int16_t DirectRead(QByteArray& r, int16_t& c, const QVariant& o, bool log, bool noCheck) override
+    {
+        return hx.DirectRead(r, c, o, log, noCheck);
+    }
+    int16_t ReadData(const QByteArray& c, QByteArray& r, bool log, bool& ok) override { return hx.ReadData(c, r, log, ok); }
+    int16_t WriteData(const QByteArray& c, const QByteArray& s, bool log) override { return hx.WriteData(c, s, log); }
+    HXProtocol& hx;
+};
+
+class HXContinuous : public PtyFamilyFixture<SimHX> {
+protected:
+    HXContinuous()
+    {
+        for (int ch = 1; ch <= 4; ++ch)
+            sim.withTag(ch, [](SimHX::Tag& t) { t.memory.replace(0, 8, "abcdefgh"); });
+        sim.withTag(3, [](SimHX::Tag& t) { t.rc = QByteArray("\x00\x05", 2); });
+        hx.SetHeadFile(hx::HXHeadFile::FindFile(QStringLiteral(ORVID_SHIPPED_DATA_DIR)));
+        hx.chooseProfile = [](int, const hx::HXHeadType&) { return 0; };
+        lk->RegisterSystem(1, [this] { return &form; });
+        lk->RegisterSystem(10, [this] { return &form; });
+        tc.state.ReadHeadError = true;
+    }
+    ~HXContinuous() override
+    {
+        lk.reset();
+        tc.ctx.network = nullptr;
+    }
+    void startNet()
+    {
+        net = std::make_unique<Network>(tc.ctx);
+        tc.ctx.network = net.get();
+        net->SetNetAddress(QStringLiteral("127.0.0.1"));
+        net->SetNetTimeout(1500);
+        hx.unitPort = sim.startNet();
+        hx.pageUrl = QStringLiteral("http://127.0.0.1:%1/").arg(sim.pagePort());
+    }
+    void read(const char* channel, int mode, int address, int length)
+    {
+        hx.PutData(KRItem::HeadNumber, QString::fromLatin1(channel));
+        hx.PutData(KRItem::Tagcode, 3);
+        hx.PutData(KRItem::OperationMode, mode);
+        hx.PutData(KRItem::StartAddress, address);
+        hx.PutData(KRItem::DataLength, length);
+        hx.ReadData(true);
+    }
+
+    View view;
+    HXProtocol hx{tc.ctx, &view};
+    Form form{hx};
+    std::unique_ptr<Network> net;
+};
+
+// Enhanced reads on Ethernet: the unit repeats its reply until "QU"; the poll step lists
+// each repeat, the stop ends them, and the next single read gets its own reply, not a
+// repeat still on its way. Buffered has no frame on Ethernet: said so, nothing sent.
+TEST_F(HXContinuous, RepeatingReadsOverTcpPolledAndStopped)
+{
+    startNet();
+    ASSERT_NE(hx.unitPort, 0);
+    sim.setRepeatInterval(40);
+    ASSERT_TRUE(select(10));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        view.shown.clear();
+        view.lines.clear();
+        read("1", 3, 0, 4);
+        EXPECT_TRUE(lk->PollingEnabled());
+        EXPECT_TRUE(hx.ChannelBusy[0]);
+        EXPECT_TRUE(sim.repeating());
+        ASSERT_TRUE(QTest::qWaitFor([&] { hx.Poll(true, false); return view.shown.size() >= 4; }, 3000));
+        for (const QByteArray& s : view.shown)
+            EXPECT_EQ(s, "Kopf 1: abcd");
+        hx.StopBuffered(true, true);
+        EXPECT_FALSE(lk->PollingEnabled());
+        EXPECT_FALSE(hx.ChannelBusy[0]);
+        EXPECT_FALSE(sim.repeating());
+        EXPECT_TRUE(view.lines.isEmpty()) << view.lines.join('|').toStdString();
+
+        view.shown.clear();
+        read("1", 0, 4, 4);
+        ASSERT_FALSE(view.shown.isEmpty());
+        EXPECT_EQ(view.shown.last(), "Kopf 1: efgh");
+        EXPECT_FALSE(lk->PollingEnabled());
+    }
+
+    const qsizetype before = sim.netRequests().size();
+    view.lines.clear();
+    read("1", 1, 0, 4);
+    EXPECT_TRUE(view.lines.contains("Fehler: Betriebsart ohne Befehl.")) << view.lines.join('|').toStdString();
+    EXPECT_FALSE(lk->PollingEnabled());
+    EXPECT_FALSE(sim.repeating());
+    for (const QByteArray& r : sim.netRequests().mid(before))
+        EXPECT_NE(static_cast<uchar>(r.at(2)), 0x10) << "a read went out";
+}
+
+// A multi-tag head lists one record per tag, then how many it found; on all heads the line
+// names the head it came from.
+TEST_F(HXContinuous, MultiTagHeadSaysHowManyTagsItFound)
+{
+    ASSERT_TRUE(select(1));
+    sim.withTag(3, [](SimHX::Tag& t) {
+        t.qv = 'M';
+        t.found = 3;
+    });
+    view.shown.clear();
+    view.lines.clear();
+    read("3", 0, 0, 4);
+    EXPECT_EQ(view.shown.count("Kopf 3: UII: 55 49 49 31 DATA: abcd"), 3);
+    EXPECT_TRUE(view.lines.contains("Kopf 3: Tags found: 3")) << view.lines.join('|').toStdString();
+
+    // A count past nine is read as hexadecimal.
+    sim.withTag(3, [](SimHX::Tag& t) { t.found = 0x1A; });
+    view.lines.clear();
+    read("3", 0, 0, 4);
+    // Records still on their way are the poll timer's to list.
+    EXPECT_TRUE(QTest::qWaitFor([&] { hx.Poll(true, false); return view.lines.contains("Kopf 3: Tags found: 26"); }, 3000))
+        << view.lines.join('|').toStdString();
+}
+
+// A QTX11 fixcode on all heads: every head's reply is taken, so the next exchange reads its
+// own; one failing head makes the write fail and is listed.
+TEST_F(HXContinuous, QTX11FixcodeOnAllHeadsTakesEveryReply)
+{
+    sim.setHead(4, "IND-A");
+    ASSERT_TRUE(select(1));
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("x"));
+    EXPECT_TRUE(hx.WriteQTX11Fixcode(0, false, "QTX11"));
+    for (int ch = 1; ch <= 4; ++ch)
+        EXPECT_EQ(sim.tag(ch).fixcode, "QTX11") << ch;
+    view.shown.clear();
+    read("2", 0, 0, 4);
+    EXPECT_EQ(view.shown, QList<QByteArray>{"Kopf 2: abcd"});
+
+    view.lines.clear();
+    sim.withTag(3, [](SimHX::Tag& t) { t.present = false; });
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("x"));
+    EXPECT_FALSE(hx.WriteQTX11Fixcode(3, true, "QTX12"));
+    EXPECT_TRUE(view.lines.contains("STATUS: Kopf 3: 5 - Kein Tag im Lesebereich")) << view.lines.join('|').toStdString();
+    EXPECT_EQ(sim.tag(4).fixcode, "QTX12");
+    view.shown.clear();
+    read("4", 0, 4, 4);
+    EXPECT_EQ(view.shown, QList<QByteArray>{"Kopf 4: efgh"});
+}
+
+} // namespace
+} // namespace orvid::test
