@@ -151,14 +151,18 @@ std::optional<HXHeadType> HXHeadFile::UnitModel(const QString& model) const
     return Load(name);
 }
 
+QString HXHeadFile::PicturePath(const QString& name) const
+{
+    return name.isEmpty() ? QString() : findPath(pictureFolder_, QStringLiteral("PICTURE/") + name);
+}
+
 HXHeadType HXHeadFile::Load(const QString& section) const
 {
     HXHeadType h;
     h.name = section;
     h.typ = value(section, QStringLiteral("TYPE"), QString());
     const QString picture = value(section, QStringLiteral("PICTURE"), QString());
-    if (!picture.isEmpty())
-        h.picturePath = findPath(pictureFolder_, QStringLiteral("PICTURE/") + picture);
+    h.picturePath = PicturePath(picture);
     h.protocolType = value(section, QStringLiteral("PROTOCOL"), QString()).toUpper()
                              == QLatin1String("DIAGNOSE")
                          ? 1

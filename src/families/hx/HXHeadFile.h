@@ -66,6 +66,9 @@ public:
     std::optional<HXHeadType> UnitModel(const QString& model) const;
     // Loads one section.
     HXHeadType Load(const QString& section) const;
+    // A picture of the folder PICTURE beside the file (name as the file writes it); empty
+    // when there is no such file.
+    QString PicturePath(const QString& name) const;
     // The profile group, read once per program run and file.
     HXProfileGroup Group(const QString& group) const;
 

@@ -27,6 +27,9 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -36,6 +39,33 @@ namespace orvid {
 
 namespace {
 const char* const kHexChars = "0123456789abcdefABCDEF";
+const QSize kUnitPictureSize(72, 44);
+
+// The unit when its model brings no picture: a grey housing with a status lamp and four
+// head sockets along its lower edge.
+QPixmap DrawUnitPicture(const QSize& size, qreal ratio)
+{
+    QPixmap pm(size * ratio);
+    pm.setDevicePixelRatio(ratio);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF body(2, 2, size.width() - 4, size.height() - 12);
+    QLinearGradient shade(body.topLeft(), body.bottomLeft());
+    shade.setColorAt(0, QColor(0xd8, 0xdc, 0xe0));
+    shade.setColorAt(1, QColor(0x9a, 0xa2, 0xab));
+    p.setPen(QPen(QColor(0x3c, 0x44, 0x4c), 1.2));
+    p.setBrush(shade);
+    p.drawRoundedRect(body, 4, 4);
+    p.setBrush(QColor(0x2e, 0xa0, 0x4c));
+    p.drawEllipse(QPointF(body.left() + 8, body.top() + 8), 3, 3);
+    p.setBrush(QColor(0x3c, 0x44, 0x4c));
+    const qreal step = body.width() / 4;
+    for (int i = 0; i < 4; ++i)
+        p.drawRect(QRectF(body.left() + step * i + step / 2 - 3, body.bottom(), 6, 8));
+    return pm;
+}
+
 template <class T>
 T* named(QWidget* parent, const char* name, int index = -1)
 {
@@ -81,15 +111,37 @@ void frmSystemHX::buildControls()
     btOrvidSystem->setProperty("langTag", QStringLiteral("NOLANG"));
     btOrvidSystem->setMinimumSize(64, 48);
     module->addWidget(btOrvidSystem, 0, 0, 1, 4);
+    // The heads hang off the unit: per channel a stretch of the vertical line and a line to
+    // the head, the selected head's line drawn over in the highlight colour. No spacing
+    // between the rows, so the vertical line runs through.
+    auto* heads = new QGridLayout;
+    heads->setVerticalSpacing(0);
+    heads->setHorizontalSpacing(0);
+    heads->setColumnMinimumWidth(0, 18);
+    module->addLayout(heads, 1, 0, 5, 4);
+    auto line = [this](const char* name, int index, QFrame::Shape shape, int width, QPalette::ColorRole role) {
+        auto* f = named<QFrame>(frameModule, name, index);
+        f->setFrameShape(shape);
+        f->setFrameShadow(QFrame::Plain);
+        f->setLineWidth(width);
+        f->setForegroundRole(role);
+        return f;
+    };
     for (int i = 0; i < 5; ++i) {
         auto* r = named<QRadioButton>(frameModule, "rdHead", i);
         r->setText(i == 4 ? QStringLiteral("alle Köpfe") : QString());
+        r->setIconSize(QSize(32, 32));
         if (i < 4)
             r->setProperty("langTag", QStringLiteral("NOLANG"));
         rdHead.append(r);
-        module->addWidget(r, i + 1, 0);
+        heads->addWidget(r, i, 1);
         if (i == 4)
             break;
+        linVert.append(line("linVert", i, QFrame::VLine, 2, QPalette::WindowText));
+        linVert[i]->setFixedWidth(2);
+        heads->addWidget(linVert[i], i, 0, Qt::AlignLeft);
+        linHead.append(line("linHead", i, QFrame::HLine, 1, QPalette::WindowText));
+        heads->addWidget(linHead[i], i, 0);
         btHead.append(button(frameModule, nullptr, "btHead", QStringLiteral("..."), i));
         btInfo.append(button(frameModule, nullptr, "btInfo", QStringLiteral("?"), i));
         btParameter.append(button(frameModule, nullptr, "btParameter", QStringLiteral("P"), i));
@@ -98,10 +150,14 @@ void frmSystemHX::buildControls()
         btParameter[i]->setProperty("langTag", QStringLiteral("NOLANG"));
         btParameter[i]->setToolTip(QStringLiteral("Lesekopf-Parameter bearbeiten"));
         btParameter[i]->setEnabled(false);
-        module->addWidget(btHead[i], i + 1, 1);
-        module->addWidget(btInfo[i], i + 1, 2);
-        module->addWidget(btParameter[i], i + 1, 3);
+        heads->addWidget(btHead[i], i, 2);
+        heads->addWidget(btInfo[i], i, 3);
+        heads->addWidget(btParameter[i], i, 4);
     }
+    linSelHead = line("linSelHead", -1, QFrame::HLine, 3, QPalette::Highlight);
+    linSelHead->hide();
+    heads->addWidget(linSelHead, 0, 0);
+    headLines_ = heads;
     frameStationMode = named<QGroupBox>(frameModule, "frameStationMode");
     frameStationMode->setTitle(QStringLiteral("Modus"));
     auto* sm = new QHBoxLayout(frameStationMode);
@@ -400,15 +456,20 @@ void frmSystemHX::fillTriggerLists()
 void frmSystemHX::FillUnitPanel()
 {
     filling_ = true;
-    if (!proto_->UnitPicture.isEmpty())
-        btOrvidSystem->setIcon(QIcon(proto_->UnitPicture));
-    else
-        btOrvidSystem->setIcon(QIcon());
+    // The model's picture, read afresh; without one, the drawn stand-in.
+    QPixmap unit(proto_->UnitPicture);
+    if (unit.isNull())
+        unit = DrawUnitPicture(kUnitPictureSize, devicePixelRatioF());
+    btOrvidSystem->setIcon(QIcon(unit));
+    btOrvidSystem->setIconSize(unit.deviceIndependentSize().toSize().boundedTo(QSize(160, 96)));
     const int count = proto_->ChannelCount;
     int firstKnown = -1;
     for (int i = 0; i < 4; ++i) {
         const bool present = i < count;
         rdHead[i]->setVisible(present);
+        rdHead[i]->setIcon(present ? headPicture(i + 1) : QIcon());
+        linHead[i]->setVisible(present);
+        linVert[i]->setVisible(present);
         btHead[i]->setVisible(present);
         btInfo[i]->setVisible(present);
         btParameter[i]->setVisible(present);
@@ -461,6 +522,7 @@ void frmSystemHX::rdHead_Click(int index)
     btStop_Click();
     const QString channel = index == 4 ? QStringLiteral("x") : QString::number(index + 1);
     putItem(KRItem::HeadNumber, channel);
+    showSelectionLine(index);
     const int16_t wanted = index == 4 ? int16_t(99) : proto_->Records[index + 1].tagType;
     frameHead->setTitle(index == 4 ? rdHead[4]->text()
                                    : proto_->Translate(QStringLiteral("Head"), QStringLiteral("Kopf")) + QLatin1Char(' ')
@@ -484,6 +546,34 @@ void frmSystemHX::rdHead_Click(int index)
     cmbCode->setEnabled(cmbCode->count() >= 2);
     filling_ = false;
     cmbCode_Click();
+}
+
+// The picture of the channel's head type; for an empty channel the program's EMPTY.GIF.
+// A missing or unreadable file shows none.
+QIcon frmSystemHX::headPicture(int channel) const
+{
+    const QString& name = proto_->HeadTypeName[channel - 1];
+    QString path;
+    if (name.isEmpty()) {
+        path = proto_->HeadFile().PicturePath(QStringLiteral("EMPTY.GIF"));
+    } else if (const hx::HXHeadType* head = proto_->HeadFile().HeadType(name)) {
+        path = head->picturePath;
+    }
+    const QPixmap picture(path);
+    return picture.isNull() ? QIcon() : QIcon(picture);
+}
+
+void frmSystemHX::showSelectionLine(int index)
+{
+    // "All heads" has no line of its own.
+    if (index < 0 || index >= linHead.size()) {
+        linSelHead->hide();
+        return;
+    }
+    headLines_->removeWidget(linSelHead);
+    headLines_->addWidget(linSelHead, index, 0);
+    linSelHead->show();
+    linSelHead->raise();
 }
 
 void frmSystemHX::btHead_Click(int index)

@@ -12,11 +12,14 @@
 #include "families/common/TagStateView.h"
 #include "families/common/TagWriters.h"
 
+#include <QIcon>
 #include <QList>
 #include <functional>
 
 class QCheckBox;
 class QComboBox;
+class QFrame;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -86,6 +89,9 @@ public:
     QPushButton* btOrvidSystem = nullptr;
     QList<QRadioButton*> rdHead;
     QList<QPushButton*> btHead, btInfo, btParameter;
+    // The lines from the unit to its heads, and the one drawn over the selected head's.
+    QList<QFrame*> linHead, linVert;
+    QFrame* linSelHead = nullptr;
     QGroupBox* frameStationMode = nullptr;
     QList<QRadioButton*> rdMode;
     QList<QGroupBox*> frameTrigger;
@@ -127,7 +133,10 @@ private:
     void fillTriggerLists();
     void txtAddress_LostFocus();
     void txtLength_LostFocus();
+    QIcon headPicture(int channel) const;
+    void showSelectionLine(int index);
 
+    QGridLayout* headLines_ = nullptr;
     HXProtocol* proto_ = nullptr;
     bool filling_ = false;
     bool loadingPanel_ = false;
