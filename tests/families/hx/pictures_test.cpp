@@ -110,8 +110,9 @@ TEST_F(HXPictures, HeadPicturesAndLines)
             const bool present = i < c.channels;
             EXPECT_EQ(w.linHead[i]->isVisibleTo(&w), present) << i;
             EXPECT_EQ(w.linVert[i]->isVisibleTo(&w), present) << i;
-            if (present)
+            if (present) {
                 EXPECT_EQ(middle(w.rdHead[i]->icon()), c.pictures[i]) << i;
+            }
         }
 
         // The selected head's line lies over that head's line; "all heads" has none.
