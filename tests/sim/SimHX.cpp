@@ -224,9 +224,22 @@ SimHX::Reply SimHX::one(const QByteArray& c, int ch, const QByteArray& data, boo
         return ok(t.fixcode);
     }
     if (kind == "X" && (mode == 'S' || mode == 'B' || mode == 'A' || mode == 'E')) {
+        // Type digits: QTX11 (11, 02 write-protected), WTX60 (60), NCX (52).
+        if (!QList<QByteArray>{"11", "02", "60", "52"}.contains(data.left(2)))
+            return status("4");
         t.fixcode = data.mid(4);
         return ok();
     }
+    if ((c == "SP" || c == "EP") && !data.isEmpty()) {
+        // One hex digit gives the length: 6 for the special fixcode, E for a VNB code.
+        const int n = hexValue(data.left(1));
+        if (n != 6 && n != 14)
+            return status("4");
+        (n == 6 ? t.special : t.vnbCode) = data.mid(1, n);
+        return ok();
+    }
+    if (c == "SS" || c == "ES")
+        return ok(data.startsWith('0') ? t.vnbCode : t.special);
     if (c == "SG") {
         if (!open && data.startsWith('1'))
             return status("7");
@@ -339,6 +352,8 @@ qsizetype SimHX::telegramLength(const QByteArray& b) const
         data = 5;
     else if (b.size() >= head + 4 && c.at(1) == 'X' && QByteArray("SABE").contains(c.at(0)))
         data = 4 + b.mid(head + 2, 2).toInt();
+    else if ((c == "SP" || c == "EP") && b.size() > head)
+        data = 1 + std::max(0, hexValue(b.mid(head, 1)));
     else if (c == "RP")
         data = 5;
     else if (c == "WP" && b.size() >= head + 5)

@@ -10,7 +10,8 @@
 //   without a tag answers "5"; unknown commands "4".
 // - Words: SR/BR/AR/ER wwww cc: "0" + 4*cc bytes; SW/BW/AW/EW wwww cc + bytes store them.
 //   B/A/E reads repeat every repeatMs until QU. SF/BF/AF/EF: "0" + the fixcode.
-//   SX/AX/BX/EX tt ll code store the fixcode. SG1/SG2 read, SC1/SC2 + 4 bytes write the
+//   SX/AX/BX/EX tt ll code store the fixcode (types 11, 02, 60, 52). SP/EP n code store the
+//   special fixcode (n = 6) or the VNB code (n = E); SS/ES "6" or "0" answer them. SG1/SG2 read, SC1/SC2 + 4 bytes write the
 //   configuration words; PM, PS, CT, QU, MM, TM answer "0"; PC old new changes the password
 //   ("7" when old is wrong). RP "U" name 00 00 gives the parameter's value (RC, QV); WP
 //   "U" name len value sets it.
@@ -43,6 +44,8 @@ public:
         int type = 3;
         QByteArray memory = QByteArray(0x10000, '\0');
         QByteArray fixcode = QByteArray("FIX01");
+        QByteArray special = QByteArray("000000");
+        QByteArray vnbCode = QByteArray(14, '\0');
         quint32 password = 0;
         QByteArray control = QByteArray(4, '\0');
         QByteArray protection = QByteArray(4, '\0');

@@ -1080,4 +1080,152 @@ bool HXProtocol::GetData(int16_t id, QVariant& value) const
     }
 }
 
+// ---- code writers of special tag types ------------------------------------------------------
+
+bool HXProtocol::refuseCode(const QString& key, const QString& text)
+{
+    ShowLine(Translate(key, text));
+    return false;
+}
+
+bool HXProtocol::writeCode(HXCommand command, const QByteArray& data, bool continuousCheck, int16_t serialTimeout)
+{
+    if (EthernetMode && command != HXCommand::SP && command != HXCommand::EP)
+        return refuseCode(QStringLiteral("NoFixcodeNet"),
+                          QStringLiteral("Fehler: Fixcodes können über Ethernet nicht geschrieben werden."));
+    SetBusy(true);
+    // A continuous command on any channel would answer in between: end them all first.
+    if (std::any_of(ChannelBusy.begin(), ChannelBusy.begin() + std::clamp(ChannelCount, 0, 4), [](bool b) { return b; }))
+        StopBuffered(true, true);
+    QByteArray channel = Channel.toLatin1(), reply;
+    if (!sendPasswordMode(channel)) {
+        SetBusy(false);
+        return false;
+    }
+    ChangeTag(-1);
+    CheckMultitagMode();
+    const int16_t previous = (serialTimeout > 0 && !EthernetMode && ctx_.ports) ? ctx_.ports->SetTimeout(serialTimeout) : 0;
+    bool ok = false;
+    const int16_t n = HXRead(command, channel, data, reply, false, ok);
+    bool good = ok && n >= 0;
+    // Failures are listed whatever the read-error option says: the dialog stays open.
+    if (n < 0)
+        showError(reply, hx::SerialStatus(reply) != 0 ? hx::SerialStatus(reply) : -n);
+    else if (!ok)
+        ShowLine(Translate(QStringLiteral("NoReply"), QStringLiteral("Fehler: Keine Antwort.")));
+    if (channel == "x") {
+        for (int i = 1; i < ChannelCount; ++i) {
+            QByteArray more;
+            if (receive(more, QVariant(false)) <= 0)
+                break;
+            const int status = hx::SerialStatus(more);
+            if (status != 0) {
+                showError(more, status);
+                good = false;
+            }
+        }
+    }
+    if (previous > 0 && ctx_.ports)
+        ctx_.ports->SetTimeout(previous);
+    if (continuousCheck) {
+        const int first = ChannelCount >= 3 ? 2 : 0;
+        const int16_t mode = command == HXCommand::AX || command == HXCommand::EX || command == HXCommand::EP ? 3 : 0;
+        if (mode == 3 || triggered(first, Channel) || triggered(first + 1, Channel))
+            SetChannelBusy(true, false);
+    }
+    SetBusy(false);
+    return good;
+}
+
+bool HXProtocol::WriteSpecialFixcode(int16_t mode, const QByteArray& code)
+{
+    // Six hex digits at most: a longer or non-hex code would be cut or sent as garbage.
+    static const QByteArray hexDigits("0123456789ABCDEFabcdef");
+    const bool hex = std::all_of(code.begin(), code.end(), [](char c) { return hexDigits.contains(c); });
+    if (code.size() > 6 || !hex)
+        return refuseCode(QStringLiteral("SpecialFixcodeInvalid"),
+                          QStringLiteral("Fehler: Der Fixcode muss aus höchstens 6 Hexadezimalziffern bestehen (0 bis FFFFFF)."));
+    if (mode != 0 && mode != 3)
+        return refuseCode(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl."));
+    return writeCode(mode == 3 ? HXCommand::EP : HXCommand::SP, "6" + code.leftJustified(6, '0'), true, 0);
+}
+
+bool HXProtocol::WriteVNBFixcode(const QByteArray& code)
+{
+    if (code.size() > 14)
+        return refuseCode(QStringLiteral("VNBCodeTooLong"), QStringLiteral("Fehler: Der Code ist länger als 14 Bytes."));
+    return writeCode(HXCommand::SP, "E" + code.leftJustified(14, '\0'), false, 5000);
+}
+
+bool HXProtocol::WriteWTXFixcode(int16_t mode, const QByteArray& code)
+{
+    if (code.size() > 4)
+        return refuseCode(QStringLiteral("WTXCodeTooLong"), QStringLiteral("Fehler: Der Fixcode ist länger als 4 Bytes."));
+    // Buffered sends "AX" and Auto "BX", as the fixcode write of WriteTag does.
+    static const HXCommand commands[] = {HXCommand::SX, HXCommand::AX, HXCommand::BX, HXCommand::EX};
+    if (mode < 0 || mode > 3)
+        return refuseCode(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl."));
+    return writeCode(commands[mode], "6004" + code.leftJustified(4, '\0'), true, 0);
+}
+
+bool HXProtocol::WriteNCXTag(int16_t mode, const QByteArray& code)
+{
+    static const QByteArray hexDigits("0123456789ABCDEFabcdef");
+    const bool hex = std::all_of(code.begin(), code.end(), [](char c) { return hexDigits.contains(c); });
+    if (code.size() != 7 || !hex)
+        return refuseCode(QStringLiteral("NCXCodeInvalid"),
+                          QStringLiteral("Fehler: Der Chipcode muss aus 7 Hexadezimalziffern bestehen."));
+    static const HXCommand commands[] = {HXCommand::SX, HXCommand::AX, HXCommand::BX, HXCommand::EX};
+    if (mode < 0 || mode > 3)
+        return refuseCode(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl."));
+    return writeCode(commands[mode], "5207" + code, true, 0);
+}
+
+void HXProtocol::ReadSpecialFixcode()
+{
+    if (OperationMode != 0 && OperationMode != 3) {
+        ShowLine(Translate(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl.")));
+        return;
+    }
+    SetBusy(true);
+    if (std::any_of(ChannelBusy.begin(), ChannelBusy.begin() + std::clamp(ChannelCount, 0, 4), [](bool b) { return b; }))
+        StopBuffered(true, true);
+    QByteArray channel = Channel.toLatin1();
+    if (!sendPasswordMode(channel)) {
+        SetBusy(false);
+        return;
+    }
+    ChangeTag(-1);
+    CheckMultitagMode();
+    QString family;
+    if (Channel == QLatin1String("x")) {
+        for (const QString& f : HeadFamily)
+            if (!f.trimmed().isEmpty()) {
+                family = f.trimmed();
+                break;
+            }
+    } else {
+        family = HeadFamily[std::clamp(slot(), 1, 4) - 1];
+    }
+    const QByteArray data = family == QLatin1String("VNB") ? "0" : "6";
+    if (!HXWrite(OperationMode == 3 ? HXCommand::ES : HXCommand::SS, channel, data, false)) {
+        SetBusy(false);
+        return;
+    }
+    const int16_t previous = (!EthernetMode && OperationMode != 3 && ctx_.ports) ? ctx_.ports->SetTimeout(5000) : 0;
+    FixcodeRead[slot()] = true;
+    const bool all = Channel == QLatin1String("x");
+    for (int calls = 0; calls < (all ? ChannelCount : 1); ++calls) {
+        Poll(true, true);
+        if (LastReply.isEmpty())
+            break;
+    }
+    if (previous > 0 && ctx_.ports)
+        ctx_.ports->SetTimeout(previous);
+    const int first = ChannelCount >= 3 ? 2 : 0;
+    if (OperationMode == 3 || triggered(first, Channel) || triggered(first + 1, Channel))
+        SetChannelBusy(true, false);
+    SetBusy(false);
+}
+
 } // namespace orvid

@@ -14,6 +14,7 @@
 // write whose read-back failed or came back short, and writes that are not whole blocks
 // where nothing is read back ("x", tag type 60).
 
+#include "HXCodeWriter.h"
 #include "HXHeadFile.h"
 #include "HXTelegram.h"
 #include "families/common/FamilyProtocol.h"
@@ -41,7 +42,7 @@ public:
     virtual void UnitRecognised() = 0;
 };
 
-class HXProtocol : public FamilyProtocol, public ILkDirectAccess {
+class HXProtocol : public FamilyProtocol, public ILkDirectAccess, public hx::IHXCodeWriter {
 public:
     static constexpr const char* kSection = "frmSystemHX";
     static constexpr quint16 kUnitPort = 10000;
@@ -96,6 +97,14 @@ public:
     bool WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t address, int length,
                   const QByteArray& data, const QByteArray& channel);
     bool WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteArray& fixcode);
+    // The codes of special tag types (IHXCodeWriter). A code that does not fit is refused
+    // with a line, never cut.
+    bool WriteSpecialFixcode(int16_t mode, const QByteArray& code) override;
+    bool WriteVNBFixcode(const QByteArray& code) override;
+    bool WriteWTXFixcode(int16_t mode, const QByteArray& code) override;
+    bool WriteNCXTag(int16_t mode, const QByteArray& code) override;
+    // Sends SS/ES and lists the replies (the window's special-fixcode button).
+    void ReadSpecialFixcode();
     void StopBuffered(bool force, bool allChannels);
     // Takes one reply and lists it (show) or returns its data (show false).
     QByteArray Poll(bool show, bool wait);
@@ -173,6 +182,8 @@ private:
     bool triggered(int sensor, const QString& channel) const;
     void showError(const QByteArray& reply, int status);
     bool connectionLost();
+    bool writeCode(hx::HXCommand command, const QByteArray& data, bool continuousCheck, int16_t serialTimeout);
+    bool refuseCode(const QString& key, const QString& text);
     void countryProfiles();
 
     IHXView* view_ = nullptr;
