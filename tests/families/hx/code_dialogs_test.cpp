@@ -5,6 +5,7 @@
 // write the window refused keeping it open too.
 
 #include "support/FakeSystems.h"
+#include "support/LanguageWalk.h"
 #include "support/TestContext.h"
 
 #include "families/common/DataItems.h"
@@ -203,6 +204,20 @@ TEST_F(HXCodeDialogs, ByteCodesTheirLimitsAndModes)
     dialog.btOk->click();
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.txtData->text(), QStringLiteral("AB"));
+}
+
+TEST_F(HXCodeDialogs, EnglishAndBack)
+{
+    ASSERT_FALSE(InstallShippedLanguage(tc).isEmpty());
+    const QSet<QString> same{QStringLiteral("lblHex")};
+    frmSystemHXWriteFixcodeSpecial special(tc.ctx);
+    LanguageRoundTrip(*tc.language, &special, [&] { special.SetLanguage(); }, same);
+    frmSystemHXMakeNCX ncx(tc.ctx);
+    LanguageRoundTrip(*tc.language, &ncx, [&] { ncx.SetLanguage(); }, same);
+    frmSystemHXWriteFixcodeVNB vnb(tc.ctx);
+    LanguageRoundTrip(*tc.language, &vnb, [&] { vnb.SetLanguage(); }, {});
+    frmSystemHXWriteFixcodeWTX wtx(tc.ctx);
+    LanguageRoundTrip(*tc.language, &wtx, [&] { wtx.SetLanguage(); }, {});
 }
 
 } // namespace
