@@ -34,6 +34,22 @@ quint32 lsbFirst(const QByteArray& b)
 
 } // namespace
 
+QMap<QByteArray, QByteArray> SimHX::Tag::DefaultParameters()
+{
+    // The wire forms of a head fresh from the factory.
+    return {{"AP", "C"},
+            {"PT", QByteArray("\x00\x64", 2)},
+            {"CD", QByteArray("\x04\x07\x0A\x0D", 4)},
+            {"NC", QByteArray("\x04", 1)},
+            {"TA", QByteArray("\x03", 1)},
+            {"E5", QByteArray("\x05", 1)},
+            {"MB", QByteArray("\x03", 1)},
+            {"IF", QByteArray("\x00", 1)},
+            {"QW", QByteArray("\x02", 1)},
+            {"NT", QByteArray("\xFF", 1)},
+            {"SM", QByteArray("\x00\x00", 2)}};
+}
+
 SimHX::SimHX(const QByteArray& model, int channels) : model_(model), channels_(channels)
 {
     const QByteArray names[] = {"IND-A", "MW-A", "UHF-A", ""};
@@ -164,8 +180,14 @@ SimHX::Reply SimHX::one(const QByteArray& c, int ch, const QByteArray& data, boo
         if (head.name.isEmpty())
             return status("6");
         const QByteArray name = data.mid(1, 2);
-        QByteArray* value = name == "RC" ? &t.rc : nullptr;
-        if (!value && name != "QV")
+        if (c == "WP" && name == "RD") {
+            // Factory settings: the table's defaults (the country profile stays).
+            t.params = Tag::DefaultParameters();
+            t.qv = 'S';
+            return ok();
+        }
+        QByteArray* value = name == "RC" ? &t.rc : (t.params.contains(name) ? &t.params[name] : nullptr);
+        if ((!value && name != "QV") || t.missing.contains(name))
             return status("4");
         if (c == "WP") {
             const QByteArray v = data.mid(5);

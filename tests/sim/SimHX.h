@@ -14,7 +14,8 @@
 //   special fixcode (n = 6) or the VNB code (n = E); SS/ES "6" or "0" answer them. SG1/SG2 read, SC1/SC2 + 4 bytes write the
 //   configuration words; PM, PS, CT, QU, MM, TM answer "0"; PC old new changes the password
 //   ("7" when old is wrong). RP "U" name 00 00 gives the parameter's value (RC, QV); WP
-//   "U" name len value sets it.
+//   "U" name len value sets it; the other head parameters come from a table per channel
+//   (status 4 for a name the head lacks), and WP RD restores the table's defaults.
 // - Telegrams whose data holds raw bytes are cut by their length (SW.., PS, PC, SC, SX..,
 //   RP, WP), so the data may hold "#" CR.
 // - On TCP the same unit answers the frames; RP replies carry two extra bytes; status
@@ -26,6 +27,8 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
+#include <QSet>
 #include <array>
 #include <memory>
 #include <mutex>
@@ -51,6 +54,11 @@ public:
         QByteArray protection = QByteArray(4, '\0');
         QByteArray rc = QByteArray(2, '\0');
         char qv = 'S';
+        // The head parameters besides RC and QV, in their wire forms; a name in missing
+        // answers status 4 (the head lacks it). WP RD restores the defaults.
+        QMap<QByteArray, QByteArray> params = DefaultParameters();
+        QSet<QByteArray> missing;
+        static QMap<QByteArray, QByteArray> DefaultParameters();
     };
     struct Head {
         QByteArray name;

@@ -1228,4 +1228,105 @@ void HXProtocol::ReadSpecialFixcode()
     SetBusy(false);
 }
 
+// ---- VNB head parameters ------------------------------------------------------------------------
+
+int16_t HXProtocol::ReadCmd(clsParameter& p, bool asDefault, const QByteArray& channelIn, bool* replied)
+{
+    QByteArray channel = channelIn.isEmpty() ? Channel.toLatin1() : channelIn, reply;
+    const QByteArray pad = EthernetMode ? QByteArray(1, '\0') : QByteArray();
+    bool ok = false;
+    const int16_t r = HXRead(HXCommand::RP, channel, pad + "U" + p.Name().toLatin1() + QByteArray(2, '\0'), reply, false, ok);
+    if (replied)
+        *replied = ok && r >= 0;
+    if (r >= 0 && ok && !reply.isEmpty()) {
+        if (asDefault)
+            p.DefaultValue(QString::fromLatin1(reply));
+        else
+            p.setValue(QString::fromLatin1(reply));
+    }
+    return r;
+}
+
+int16_t HXProtocol::WriteCmd(clsParameter& p)
+{
+    // The head stores parameters slowly, and a factory reset takes longer still.
+    const int16_t previous = (!EthernetMode && ctx_.ports)
+        ? ctx_.ports->SetTimeout(p.Name() == QLatin1String("RD") ? 15000 : 5000) : 0;
+    const QByteArray value = hx::ValueBytes(p);
+    QByteArray data = EthernetMode ? QByteArray(1, '\0') : QByteArray();
+    data += "U" + p.Name().toLatin1();
+    data.append(static_cast<char>((value.size() >> 8) & 0xFF)).append(static_cast<char>(value.size() & 0xFF));
+    data += value;
+    QByteArray channel = Channel.toLatin1(), reply;
+    bool ok = false;
+    int16_t r = HXRead(HXCommand::WP, channel, data, reply, false, ok);
+    if (r == 0 && ok)
+        r = 1;
+    if (previous > 0 && ctx_.ports)
+        ctx_.ports->SetTimeout(previous);
+    return r;
+}
+
+QString HXProtocol::ParameterError(const QString& name, int16_t result) const
+{
+    const QString code = QString::number(-result, 16).toUpper();
+    QString text = Translate(QStringLiteral("ERROR_QTB_") + code, QString());
+    if (text.isEmpty())
+        text = hx::BuiltInStatusText(code.toLatin1());
+    if (text.isEmpty() || result == 0)
+        text = Translate(QStringLiteral("ERROR_QTB"), QStringLiteral("Unbekannter Fehler."));
+    return Translate(QStringLiteral("ErrorStr"), QStringLiteral("STATUS:")) + QLatin1Char(' ')
+           + Translate(QStringLiteral("Head"), QStringLiteral("Kopf")) + QLatin1Char(' ') + Channel + QStringLiteral(": ")
+           + name + QStringLiteral(": ") + code + QStringLiteral(" - ") + text;
+}
+
+void HXProtocol::EditParameters(int channelNumber)
+{
+    if (channelNumber < 1 || channelNumber > 4)
+        return;
+    const hx::HXHeadType* head = headFile_.HeadType(HeadTypeName[channelNumber - 1]);
+    if (!head)
+        return;
+    Channel = QString::number(channelNumber);
+    const bool withProfile = head->profiles && !head->profiles->isEmpty();
+    hx::ParameterList params = hx::NewParameters(withProfile);
+    if (withProfile) {
+        clsParameter rc;
+        rc.Init(QStringLiteral("RC"), QString());
+        bool replied = false;
+        const int16_t r = ReadCmd(rc, true, QByteArray(), &replied);
+        const QByteArray id = hx::ValueBytes(rc);
+        if (r >= 0 && replied && id == QByteArray(2, '\0')) {
+            const int position = chooseProfile ? chooseProfile(channelNumber, *head) : 0;
+            if (position <= 0 || position > head->profiles->size())
+                return;
+            const qint32 chosen = head->profiles->at(position - 1).id;
+            QByteArray value;
+            value.append(static_cast<char>((chosen >> 8) & 0xFF)).append(static_cast<char>(chosen & 0xFF));
+            rc.Init(QStringLiteral("RC"), QString::fromLatin1(value));
+            const int16_t w = WriteCmd(rc);
+            if (w < 1)
+                ShowLine(ParameterError(rc.Name(), w));
+        }
+    }
+    QString failed;
+    const int16_t r = hx::ReadAllParameters(*this, params, &failed);
+    if (r < 0) {
+        // The head refused a read: the action ends, but says why.
+        ShowLine(ParameterError(failed, r));
+        return;
+    }
+    if (!parameterDialog || !parameterDialog(*head, params))
+        return;
+    SetBusy(true);
+    for (clsParameter& p : params) {
+        if (!p.Changed() || !p.Available())
+            continue;
+        const int16_t w = WriteCmd(p);
+        if (w < 1)
+            ShowLine(ParameterError(p.Name(), w));
+    }
+    SetBusy(false);
+}
+
 } // namespace orvid

@@ -16,6 +16,7 @@
 
 #include "HXCodeWriter.h"
 #include "HXHeadFile.h"
+#include "HXParameters.h"
 #include "HXTelegram.h"
 #include "families/common/FamilyProtocol.h"
 #include "families/common/TagStateView.h"
@@ -42,7 +43,7 @@ public:
     virtual void UnitRecognised() = 0;
 };
 
-class HXProtocol : public FamilyProtocol, public ILkDirectAccess, public hx::IHXCodeWriter {
+class HXProtocol : public FamilyProtocol, public ILkDirectAccess, public hx::IHXCodeWriter, public hx::IHXParameterLink {
 public:
     static constexpr const char* kSection = "frmSystemHX";
     static constexpr quint16 kUnitPort = 10000;
@@ -105,6 +106,16 @@ public:
     bool WriteNCXTag(int16_t mode, const QByteArray& code) override;
     // Sends SS/ES and lists the replies (the window's special-fixcode button).
     void ReadSpecialFixcode();
+
+    // ---- VNB head parameters (IHXParameterLink) -------------------------------------------
+    int16_t ReadCmd(clsParameter& p, bool asDefault, const QByteArray& channel, bool* replied) override;
+    int16_t WriteCmd(clsParameter& p) override;
+    void ListLine(const QString& line) override { ShowLine(line); }
+    QString ParameterError(const QString& name, int16_t result) const override;
+    // The parameter action of channel (1..4): country profile, read all, the dialog, write
+    // the changed ones. The dialog is parameterDialog (false: cancelled).
+    void EditParameters(int channel);
+    std::function<bool(const hx::HXHeadType&, hx::ParameterList&)> parameterDialog;
     void StopBuffered(bool force, bool allChannels);
     // Takes one reply and lists it (show) or returns its data (show false).
     QByteArray Poll(bool show, bool wait);
