@@ -180,13 +180,15 @@ SimHX::Reply SimHX::one(const QByteArray& c, int ch, const QByteArray& data, boo
         if (head.name.isEmpty())
             return status("6");
         const QByteArray name = data.mid(1, 2);
+        QByteArray* value = name == "RC" ? &t.rc : (t.params.contains(name) ? &t.params[name] : nullptr);
+        if (t.paramStatus.contains(c + name))
+            return Reply{QByteArray(1, t.paramStatus.value(c + name)), ch, {}, 0, false};
         if (c == "WP" && name == "RD") {
             // Factory settings: the table's defaults (the country profile stays).
             t.params = Tag::DefaultParameters();
             t.qv = 'S';
             return ok();
         }
-        QByteArray* value = name == "RC" ? &t.rc : (t.params.contains(name) ? &t.params[name] : nullptr);
         if ((!value && name != "QV") || t.missing.contains(name))
             return status("4");
         if (c == "WP") {

@@ -58,6 +58,8 @@ public:
         // answers status 4 (the head lacks it). WP RD restores the defaults.
         QMap<QByteArray, QByteArray> params = DefaultParameters();
         QSet<QByteArray> missing;
+        // A status on request, by command and name ("WPNC" -> 'A').
+        QMap<QByteArray, char> paramStatus;
         static QMap<QByteArray, QByteArray> DefaultParameters();
     };
     struct Head {
