@@ -1,6 +1,7 @@
 #include "frmSystemHX.h"
 
 #include "frmSystemHXCodeDialogs.h"
+#include "frmSystemHXParameterVNB.h"
 #include "frmSystemHXSetLanguage.h"
 #include "families/common/DataItems.h"
 #include "families/common/FamilySettings.h"
@@ -780,6 +781,30 @@ void frmSystemHX::connectCodeButtons()
     connect(btSpecialFixCode, &QPushButton::clicked, this, &frmSystemHX::btSpecialFixCode_Click);
     connect(btWriteSpecialFixcode, &QPushButton::clicked, this, &frmSystemHX::btWriteSpecialFixcode_Click);
     connect(btMakeNCX, &QPushButton::clicked, this, &frmSystemHX::btMakeNCX_Click);
+    for (int i = 0; i < btParameter.size(); ++i)
+        connect(btParameter[i], &QPushButton::clicked, this, [this, i] { btParameter_Click(i); });
+    proto_->parameterDialog = [this](const hx::HXHeadType& head, hx::ParameterList& params) {
+        return frmSystemHXParameterVNB::ShowDialog(ctx_, this, head, *proto_, params);
+    };
+}
+
+void frmSystemHX::btParameter_Click(int index)
+{
+    // A second click while the action waits for the head or shows its dialog does nothing.
+    if (parameterBusy_ || index < 0 || index >= 4)
+        return;
+    parameterBusy_ = true;
+    // Choosing the head's channel also stops a running read there.
+    if (!rdHead[index]->isChecked())
+        rdHead[index]->setChecked(true);
+    else
+        btStop_Click();
+    {
+        ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
+        if (scope)
+            proto_->EditParameters(index + 1);
+    }
+    parameterBusy_ = false;
 }
 
 void frmSystemHX::openCodeDialog(const QString& name)

@@ -83,6 +83,7 @@ public:
     void btSpecialFixCode_Click();
     void btWriteSpecialFixcode_Click();
     void btMakeNCX_Click();
+    void btParameter_Click(int index);
 
     // Dialogs the buttons open; tests replace them so no modal loop runs.
     std::function<void()> writeDialog, fixcodeDialog, stateDialog;
@@ -144,6 +145,7 @@ private:
     bool filling_ = false;
     bool loadingPanel_ = false;
     bool reading_ = false;
+    bool parameterBusy_ = false;
     krconfig::LineTexts lineTexts_ = krconfig::LineTexts::Defaults();
 };
 
