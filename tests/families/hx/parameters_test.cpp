@@ -326,6 +326,14 @@ TEST_F(HXNet, ParametersOverTcp)
     EXPECT_EQ(valueOf(seen, "PT"), bytes({0, 0x64}));
     EXPECT_TRUE(hx::FindParameter(seen, QStringLiteral("PT"))->Available());
     EXPECT_EQ(sim.tag(3).params.value("NC"), bytes({5}));
+    // On Ethernet the parameter data begins with a 00 byte.
+    bool read = false, written = false;
+    for (const QByteArray& r : sim.netRequests()) {
+        read = read || r.endsWith(QByteArray("\0UPT\0\0", 6));
+        written = written || r.endsWith(QByteArray("\0UNC\0\x01\x05", 7));
+    }
+    EXPECT_TRUE(read);
+    EXPECT_TRUE(written);
 }
 
 } // namespace
