@@ -34,6 +34,22 @@ quint32 lsbFirst(const QByteArray& b)
 
 } // namespace
 
+QMap<QByteArray, QByteArray> SimHX::Tag::DefaultParameters()
+{
+    // The wire forms of a head fresh from the factory.
+    return {{"AP", "C"},
+            {"PT", QByteArray("\x00\x64", 2)},
+            {"CD", QByteArray("\x04\x07\x0A\x0D", 4)},
+            {"NC", QByteArray("\x04", 1)},
+            {"TA", QByteArray("\x03", 1)},
+            {"E5", QByteArray("\x05", 1)},
+            {"MB", QByteArray("\x03", 1)},
+            {"IF", QByteArray("\x00", 1)},
+            {"QW", QByteArray("\x02", 1)},
+            {"NT", QByteArray("\xFF", 1)},
+            {"SM", QByteArray("\x00\x00", 2)}};
+}
+
 SimHX::SimHX(const QByteArray& model, int channels) : model_(model), channels_(channels)
 {
     const QByteArray names[] = {"IND-A", "MW-A", "UHF-A", ""};
@@ -164,8 +180,16 @@ SimHX::Reply SimHX::one(const QByteArray& c, int ch, const QByteArray& data, boo
         if (head.name.isEmpty())
             return status("6");
         const QByteArray name = data.mid(1, 2);
-        QByteArray* value = name == "RC" ? &t.rc : nullptr;
-        if (!value && name != "QV")
+        QByteArray* value = name == "RC" ? &t.rc : (t.params.contains(name) ? &t.params[name] : nullptr);
+        if (t.paramStatus.contains(c + name))
+            return Reply{QByteArray(1, t.paramStatus.value(c + name)), ch, {}, 0, false};
+        if (c == "WP" && name == "RD") {
+            // Factory settings: the table's defaults (the country profile stays).
+            t.params = Tag::DefaultParameters();
+            t.qv = 'S';
+            return ok();
+        }
+        if ((!value && name != "QV") || t.missing.contains(name))
             return status("4");
         if (c == "WP") {
             const QByteArray v = data.mid(5);
@@ -226,9 +250,22 @@ SimHX::Reply SimHX::one(const QByteArray& c, int ch, const QByteArray& data, boo
         return ok(t.fixcode);
     }
     if (kind == "X" && (mode == 'S' || mode == 'B' || mode == 'A' || mode == 'E')) {
+        // Type digits: QTX11 (11, 02 write-protected), WTX60 (60), NCX (52).
+        if (!QList<QByteArray>{"11", "02", "60", "52"}.contains(data.left(2)))
+            return status("4");
         t.fixcode = data.mid(4);
         return ok();
     }
+    if ((c == "SP" || c == "EP") && !data.isEmpty()) {
+        // One hex digit gives the length: 6 for the special fixcode, E for a VNB code.
+        const int n = hexValue(data.left(1));
+        if (n != 6 && n != 14)
+            return status("4");
+        (n == 6 ? t.special : t.vnbCode) = data.mid(1, n);
+        return ok();
+    }
+    if (c == "SS" || c == "ES")
+        return ok(data.startsWith('0') ? t.vnbCode : t.special);
     if (c == "SG") {
         if (!open && data.startsWith('1'))
             return status("7");
@@ -357,6 +394,8 @@ qsizetype SimHX::telegramLength(const QByteArray& b) const
         data = 5;
     else if (b.size() >= head + 4 && c.at(1) == 'X' && QByteArray("SABE").contains(c.at(0)))
         data = 4 + b.mid(head + 2, 2).toInt();
+    else if ((c == "SP" || c == "EP") && b.size() > head)
+        data = 1 + std::max(0, hexValue(b.mid(head, 1)));
     else if (c == "RP")
         data = 5;
     else if (c == "WP" && b.size() >= head + 5)

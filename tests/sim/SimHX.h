@@ -10,10 +10,12 @@
 //   without a tag answers "5"; unknown commands "4".
 // - Words: SR/BR/AR/ER wwww cc: "0" + 4*cc bytes; SW/BW/AW/EW wwww cc + bytes store them.
 //   B/A/E reads repeat every repeatMs until QU, on the front that started them. SF/BF/AF/EF: "0" + the fixcode.
-//   SX/AX/BX/EX tt ll code store the fixcode. SG1/SG2 read, SC1/SC2 + 4 bytes write the
+//   SX/AX/BX/EX tt ll code store the fixcode (types 11, 02, 60, 52). SP/EP n code store the
+//   special fixcode (n = 6) or the VNB code (n = E); SS/ES "6" or "0" answer them. SG1/SG2 read, SC1/SC2 + 4 bytes write the
 //   configuration words; PM, PS, CT, QU, MM, TM answer "0"; PC old new changes the password
 //   ("7" when old is wrong). RP "U" name 00 00 gives the parameter's value (RC, QV); WP
-//   "U" name len value sets it.
+//   "U" name len value sets it; the other head parameters come from a table per channel
+//   (status 4 for a name the head lacks), and WP RD restores the table's defaults.
 // - Telegrams whose data holds raw bytes are cut by their length (SW.., PS, PC, SC, SX..,
 //   RP, WP), so the data may hold "#" CR.
 // - On TCP the same unit answers the frames; RP replies carry two extra bytes; status
@@ -25,6 +27,8 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
+#include <QSet>
 #include <array>
 #include <memory>
 #include <mutex>
@@ -43,6 +47,8 @@ public:
         int type = 3;
         QByteArray memory = QByteArray(0x10000, '\0');
         QByteArray fixcode = QByteArray("FIX01");
+        QByteArray special = QByteArray("000000");
+        QByteArray vnbCode = QByteArray(14, '\0');
         quint32 password = 0;
         QByteArray control = QByteArray(4, '\0');
         QByteArray protection = QByteArray(4, '\0');
@@ -51,6 +57,13 @@ public:
         // A multi-tag head (qv 'M') with found > 0 answers a read with that many records,
         // then "F" and the count in four hex digits.
         int found = 0;
+        // The head parameters besides RC and QV, in their wire forms; a name in missing
+        // answers status 4 (the head lacks it). WP RD restores the defaults.
+        QMap<QByteArray, QByteArray> params = DefaultParameters();
+        QSet<QByteArray> missing;
+        // A status on request, by command and name ("WPNC" -> 'A').
+        QMap<QByteArray, char> paramStatus;
+        static QMap<QByteArray, QByteArray> DefaultParameters();
     };
     struct Head {
         QByteArray name;

@@ -1098,4 +1098,253 @@ bool HXProtocol::GetData(int16_t id, QVariant& value) const
     }
 }
 
+// ---- code writers of special tag types ------------------------------------------------------
+
+bool HXProtocol::refuseCode(const QString& key, const QString& text)
+{
+    ShowLine(Translate(key, text));
+    return false;
+}
+
+bool HXProtocol::writeCode(HXCommand command, const QByteArray& data, bool continuousCheck, int16_t serialTimeout)
+{
+    if (EthernetMode && command != HXCommand::SP && command != HXCommand::EP)
+        return refuseCode(QStringLiteral("NoFixcodeNet"),
+                          QStringLiteral("Fehler: Fixcodes können über Ethernet nicht geschrieben werden."));
+    SetBusy(true);
+    // A continuous command on any channel would answer in between: end them all first.
+    if (std::any_of(ChannelBusy.begin(), ChannelBusy.begin() + std::clamp(ChannelCount, 0, 4), [](bool b) { return b; }))
+        StopBuffered(true, true);
+    QByteArray channel = Channel.toLatin1(), reply;
+    if (!sendPasswordMode(channel)) {
+        SetBusy(false);
+        return false;
+    }
+    ChangeTag(-1);
+    CheckMultitagMode();
+    const int16_t previous = (serialTimeout > 0 && !EthernetMode && ctx_.ports) ? ctx_.ports->SetTimeout(serialTimeout) : 0;
+    bool ok = false;
+    const int16_t n = HXRead(command, channel, data, reply, false, ok);
+    bool good = ok && n >= 0;
+    // Failures are listed whatever the read-error option says: the dialog stays open.
+    if (n < 0)
+        showError(reply, hx::SerialStatus(reply) != 0 ? hx::SerialStatus(reply) : -n);
+    else if (!ok)
+        ShowLine(Translate(QStringLiteral("NoReply"), QStringLiteral("Fehler: Keine Antwort.")));
+    if (channel == "x") {
+        for (int i = 1; i < ChannelCount; ++i) {
+            QByteArray more;
+            if (receive(more, QVariant(false)) <= 0)
+                break;
+            const int status = hx::SerialStatus(more);
+            if (status != 0) {
+                showError(more, status);
+                good = false;
+            }
+        }
+    }
+    if (previous > 0 && ctx_.ports)
+        ctx_.ports->SetTimeout(previous);
+    if (continuousCheck) {
+        const int first = ChannelCount >= 3 ? 2 : 0;
+        const int16_t mode = command == HXCommand::AX || command == HXCommand::EX || command == HXCommand::EP ? 3 : 0;
+        if (mode == 3 || triggered(first, Channel) || triggered(first + 1, Channel))
+            SetChannelBusy(true, false);
+    }
+    SetBusy(false);
+    return good;
+}
+
+bool HXProtocol::WriteSpecialFixcode(int16_t mode, const QByteArray& code)
+{
+    // Six hex digits at most: a longer or non-hex code would be cut or sent as garbage.
+    static const QByteArray hexDigits("0123456789ABCDEFabcdef");
+    const bool hex = std::all_of(code.begin(), code.end(), [](char c) { return hexDigits.contains(c); });
+    if (code.size() > 6 || !hex)
+        return refuseCode(QStringLiteral("SpecialFixcodeInvalid"),
+                          QStringLiteral("Fehler: Der Fixcode muss aus höchstens 6 Hexadezimalziffern bestehen (0 bis FFFFFF)."));
+    if (mode != 0 && mode != 3)
+        return refuseCode(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl."));
+    return writeCode(mode == 3 ? HXCommand::EP : HXCommand::SP, "6" + code.leftJustified(6, '0'), true, 0);
+}
+
+bool HXProtocol::WriteVNBFixcode(const QByteArray& code)
+{
+    if (code.size() > 14)
+        return refuseCode(QStringLiteral("VNBCodeTooLong"), QStringLiteral("Fehler: Der Code ist länger als 14 Bytes."));
+    return writeCode(HXCommand::SP, "E" + code.leftJustified(14, '\0'), false, 5000);
+}
+
+bool HXProtocol::WriteWTXFixcode(int16_t mode, const QByteArray& code)
+{
+    if (code.size() > 4)
+        return refuseCode(QStringLiteral("WTXCodeTooLong"), QStringLiteral("Fehler: Der Fixcode ist länger als 4 Bytes."));
+    // Buffered sends "AX" and Auto "BX", as the fixcode write of WriteTag does.
+    static const HXCommand commands[] = {HXCommand::SX, HXCommand::AX, HXCommand::BX, HXCommand::EX};
+    if (mode < 0 || mode > 3)
+        return refuseCode(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl."));
+    return writeCode(commands[mode], "6004" + code.leftJustified(4, '\0'), true, 0);
+}
+
+bool HXProtocol::WriteNCXTag(int16_t mode, const QByteArray& code)
+{
+    static const QByteArray hexDigits("0123456789ABCDEFabcdef");
+    const bool hex = std::all_of(code.begin(), code.end(), [](char c) { return hexDigits.contains(c); });
+    if (code.size() != 7 || !hex)
+        return refuseCode(QStringLiteral("NCXCodeInvalid"),
+                          QStringLiteral("Fehler: Der Chipcode muss aus 7 Hexadezimalziffern bestehen."));
+    static const HXCommand commands[] = {HXCommand::SX, HXCommand::AX, HXCommand::BX, HXCommand::EX};
+    if (mode < 0 || mode > 3)
+        return refuseCode(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl."));
+    return writeCode(commands[mode], "5207" + code, true, 0);
+}
+
+void HXProtocol::ReadSpecialFixcode()
+{
+    if (OperationMode != 0 && OperationMode != 3) {
+        ShowLine(Translate(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl.")));
+        return;
+    }
+    SetBusy(true);
+    if (std::any_of(ChannelBusy.begin(), ChannelBusy.begin() + std::clamp(ChannelCount, 0, 4), [](bool b) { return b; }))
+        StopBuffered(true, true);
+    QByteArray channel = Channel.toLatin1();
+    if (!sendPasswordMode(channel)) {
+        SetBusy(false);
+        return;
+    }
+    ChangeTag(-1);
+    CheckMultitagMode();
+    QString family;
+    if (Channel == QLatin1String("x")) {
+        for (const QString& f : HeadFamily)
+            if (!f.trimmed().isEmpty()) {
+                family = f.trimmed();
+                break;
+            }
+    } else {
+        family = HeadFamily[std::clamp(slot(), 1, 4) - 1];
+    }
+    const QByteArray data = family == QLatin1String("VNB") ? "0" : "6";
+    if (!HXWrite(OperationMode == 3 ? HXCommand::ES : HXCommand::SS, channel, data, false)) {
+        SetBusy(false);
+        return;
+    }
+    const int16_t previous = (!EthernetMode && OperationMode != 3 && ctx_.ports) ? ctx_.ports->SetTimeout(5000) : 0;
+    FixcodeRead[slot()] = true;
+    const bool all = Channel == QLatin1String("x");
+    for (int calls = 0; calls < (all ? ChannelCount : 1); ++calls) {
+        Poll(true, true);
+        if (LastReply.isEmpty())
+            break;
+    }
+    if (previous > 0 && ctx_.ports)
+        ctx_.ports->SetTimeout(previous);
+    const int first = ChannelCount >= 3 ? 2 : 0;
+    if (OperationMode == 3 || triggered(first, Channel) || triggered(first + 1, Channel))
+        SetChannelBusy(true, false);
+    SetBusy(false);
+}
+
+// ---- VNB head parameters ------------------------------------------------------------------------
+
+int16_t HXProtocol::ReadCmd(clsParameter& p, bool asDefault, const QByteArray& channelIn, bool* replied)
+{
+    QByteArray channel = channelIn.isEmpty() ? Channel.toLatin1() : channelIn, reply;
+    const QByteArray pad = EthernetMode ? QByteArray(1, '\0') : QByteArray();
+    bool ok = false;
+    const int16_t r = HXRead(HXCommand::RP, channel, pad + "U" + p.Name().toLatin1() + QByteArray(2, '\0'), reply, false, ok);
+    if (replied)
+        *replied = ok && r >= 0;
+    if (r >= 0 && ok && !reply.isEmpty()) {
+        if (asDefault)
+            p.DefaultValue(QString::fromLatin1(reply));
+        else
+            p.setValue(QString::fromLatin1(reply));
+    }
+    return r;
+}
+
+int16_t HXProtocol::WriteCmd(clsParameter& p)
+{
+    // The head stores parameters slowly, and a factory reset takes longer still.
+    const int16_t previous = (!EthernetMode && ctx_.ports)
+        ? ctx_.ports->SetTimeout(p.Name() == QLatin1String("RD") ? 15000 : 5000) : 0;
+    const QByteArray value = hx::ValueBytes(p);
+    QByteArray data = EthernetMode ? QByteArray(1, '\0') : QByteArray();
+    data += "U" + p.Name().toLatin1();
+    data.append(static_cast<char>((value.size() >> 8) & 0xFF)).append(static_cast<char>(value.size() & 0xFF));
+    data += value;
+    QByteArray channel = Channel.toLatin1(), reply;
+    bool ok = false;
+    int16_t r = HXRead(HXCommand::WP, channel, data, reply, false, ok);
+    if (r == 0 && ok)
+        r = 1;
+    if (previous > 0 && ctx_.ports)
+        ctx_.ports->SetTimeout(previous);
+    return r;
+}
+
+QString HXProtocol::ParameterError(const QString& name, int16_t result) const
+{
+    const QString code = QString::number(-result, 16).toUpper();
+    QString text = Translate(QStringLiteral("ERROR_QTB_") + code, QString());
+    if (text.isEmpty())
+        text = hx::BuiltInStatusText(code.toLatin1());
+    if (text.isEmpty() || result == 0)
+        text = Translate(QStringLiteral("ERROR_QTB"), QStringLiteral("Unbekannter Fehler."));
+    return Translate(QStringLiteral("ErrorStr"), QStringLiteral("STATUS:")) + QLatin1Char(' ')
+           + Translate(QStringLiteral("Head"), QStringLiteral("Kopf")) + QLatin1Char(' ') + Channel + QStringLiteral(": ")
+           + name + QStringLiteral(": ") + code + QStringLiteral(" - ") + text;
+}
+
+void HXProtocol::EditParameters(int channelNumber)
+{
+    if (channelNumber < 1 || channelNumber > 4)
+        return;
+    const hx::HXHeadType* head = headFile_.HeadType(HeadTypeName[channelNumber - 1]);
+    if (!head)
+        return;
+    Channel = QString::number(channelNumber);
+    const bool withProfile = head->profiles && !head->profiles->isEmpty();
+    hx::ParameterList params = hx::NewParameters(withProfile);
+    if (withProfile) {
+        clsParameter rc;
+        rc.Init(QStringLiteral("RC"), QString());
+        bool replied = false;
+        const int16_t r = ReadCmd(rc, true, QByteArray(), &replied);
+        const QByteArray id = hx::ValueBytes(rc);
+        if (r >= 0 && replied && id == QByteArray(2, '\0')) {
+            const int position = chooseProfile ? chooseProfile(channelNumber, *head) : 0;
+            if (position <= 0 || position > head->profiles->size())
+                return;
+            const qint32 chosen = head->profiles->at(position - 1).id;
+            QByteArray value;
+            value.append(static_cast<char>((chosen >> 8) & 0xFF)).append(static_cast<char>(chosen & 0xFF));
+            rc.Init(QStringLiteral("RC"), QString::fromLatin1(value));
+            const int16_t w = WriteCmd(rc);
+            if (w < 1)
+                ShowLine(ParameterError(rc.Name(), w));
+        }
+    }
+    QString failed;
+    const int16_t r = hx::ReadAllParameters(*this, params, &failed);
+    if (r < 0) {
+        // The head refused a read: the action ends, but says why.
+        ShowLine(ParameterError(failed, r));
+        return;
+    }
+    if (!parameterDialog || !parameterDialog(*head, params))
+        return;
+    SetBusy(true);
+    for (clsParameter& p : params) {
+        if (!p.Changed() || !p.Available())
+            continue;
+        const int16_t w = WriteCmd(p);
+        if (w < 1)
+            ShowLine(ParameterError(p.Name(), w));
+    }
+    SetBusy(false);
+}
+
 } // namespace orvid

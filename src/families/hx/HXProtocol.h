@@ -14,7 +14,9 @@
 // write whose read-back failed or came back short, and writes that are not whole blocks
 // where nothing is read back ("x", tag type 60).
 
+#include "HXCodeWriter.h"
 #include "HXHeadFile.h"
+#include "HXParameters.h"
 #include "HXTelegram.h"
 #include "families/common/FamilyProtocol.h"
 #include "families/common/TagStateView.h"
@@ -41,7 +43,7 @@ public:
     virtual void UnitRecognised() = 0;
 };
 
-class HXProtocol : public FamilyProtocol, public ILkDirectAccess {
+class HXProtocol : public FamilyProtocol, public ILkDirectAccess, public hx::IHXCodeWriter, public hx::IHXParameterLink {
 public:
     static constexpr const char* kSection = "frmSystemHX";
     static constexpr quint16 kUnitPort = 10000;
@@ -96,6 +98,24 @@ public:
     bool WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t address, int length,
                   const QByteArray& data, const QByteArray& channel);
     bool WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteArray& fixcode);
+    // The codes of special tag types (IHXCodeWriter). A code that does not fit is refused
+    // with a line, never cut.
+    bool WriteSpecialFixcode(int16_t mode, const QByteArray& code) override;
+    bool WriteVNBFixcode(const QByteArray& code) override;
+    bool WriteWTXFixcode(int16_t mode, const QByteArray& code) override;
+    bool WriteNCXTag(int16_t mode, const QByteArray& code) override;
+    // Sends SS/ES and lists the replies (the window's special-fixcode button).
+    void ReadSpecialFixcode();
+
+    // ---- VNB head parameters (IHXParameterLink) -------------------------------------------
+    int16_t ReadCmd(clsParameter& p, bool asDefault, const QByteArray& channel, bool* replied) override;
+    int16_t WriteCmd(clsParameter& p) override;
+    void ListLine(const QString& line) override { ShowLine(line); }
+    QString ParameterError(const QString& name, int16_t result) const override;
+    // The parameter action of channel (1..4): country profile, read all, the dialog, write
+    // the changed ones. The dialog is parameterDialog (false: cancelled).
+    void EditParameters(int channel);
+    std::function<bool(const hx::HXHeadType&, hx::ParameterList&)> parameterDialog;
     void StopBuffered(bool force, bool allChannels);
     // Takes one reply and lists it (show) or returns its data (show false).
     QByteArray Poll(bool show, bool wait);
@@ -173,6 +193,8 @@ private:
     bool triggered(int sensor, const QString& channel) const;
     void showError(const QByteArray& reply, int status);
     bool connectionLost();
+    bool writeCode(hx::HXCommand command, const QByteArray& data, bool continuousCheck, int16_t serialTimeout);
+    bool refuseCode(const QString& key, const QString& text);
     void countryProfiles();
 
     IHXView* view_ = nullptr;

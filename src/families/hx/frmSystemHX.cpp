@@ -1,5 +1,7 @@
 #include "frmSystemHX.h"
 
+#include "frmSystemHXCodeDialogs.h"
+#include "frmSystemHXParameterVNB.h"
 #include "frmSystemHXSetLanguage.h"
 #include "families/common/DataItems.h"
 #include "families/common/FamilySettings.h"
@@ -90,6 +92,7 @@ frmSystemHX::frmSystemHX(AppContext& ctx, QWidget* parent) : DirectFamilyForm(ct
     buildControls();
     setDataList(ctrlList);
     connectControls();
+    connectCodeButtons();
     proto_->chooseProfile = [this](int channel, const hx::HXHeadType& head) {
         return profileDialog ? profileDialog(channel, head) : frmSystemHXSetLanguage::ShowDialog(ctx_, channel, head, this);
     };
@@ -766,9 +769,8 @@ void frmSystemHX::btWrite_Click()
 
 void frmSystemHX::btWriteFixcode_Click()
 {
-    // The WTX60 fixcode dialog comes with the interface units' further writers.
     if (proto_->TagType == 60)
-        return;
+        return openCodeDialog(QStringLiteral("frmSystemHXWriteFixcodeWTX"));
     if (fixcodeDialog)
         fixcodeDialog();
     else
@@ -860,6 +862,95 @@ void frmSystemHX::GetTagState(ITagStateView& view)
     if (!scope)
         return;
     proto_->GetTagState(view);
+}
+
+// ---- code writers of special tag types -------------------------------------------------------
+
+void frmSystemHX::connectCodeButtons()
+{
+    connect(btSpecialFixCode, &QPushButton::clicked, this, &frmSystemHX::btSpecialFixCode_Click);
+    connect(btWriteSpecialFixcode, &QPushButton::clicked, this, &frmSystemHX::btWriteSpecialFixcode_Click);
+    connect(btMakeNCX, &QPushButton::clicked, this, &frmSystemHX::btMakeNCX_Click);
+    for (int i = 0; i < btParameter.size(); ++i)
+        connect(btParameter[i], &QPushButton::clicked, this, [this, i] { btParameter_Click(i); });
+    proto_->parameterDialog = [this](const hx::HXHeadType& head, hx::ParameterList& params) {
+        return frmSystemHXParameterVNB::ShowDialog(ctx_, this, head, *proto_, params);
+    };
+}
+
+void frmSystemHX::btParameter_Click(int index)
+{
+    // A second click while the action waits for the head or shows its dialog does nothing.
+    if (parameterBusy_ || index < 0 || index >= 4)
+        return;
+    parameterBusy_ = true;
+    // Choosing the head's channel also stops a running read there.
+    if (!rdHead[index]->isChecked())
+        rdHead[index]->setChecked(true);
+    else
+        btStop_Click();
+    {
+        ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
+        if (scope)
+            proto_->EditParameters(index + 1);
+    }
+    parameterBusy_ = false;
+}
+
+void frmSystemHX::openCodeDialog(const QString& name)
+{
+    if (codeDialog)
+        return codeDialog(name);
+    if (name == QLatin1String("frmSystemHXWriteFixcodeWTX"))
+        frmSystemHXWriteFixcodeWTX::ShowDialog(ctx_, this);
+    else if (name == QLatin1String("frmSystemHXWriteFixcodeVNB"))
+        frmSystemHXWriteFixcodeVNB::ShowDialog(ctx_, this);
+    else if (name == QLatin1String("frmSystemHXMakeNCX"))
+        frmSystemHXMakeNCX::ShowDialog(ctx_, this);
+    else
+        frmSystemHXWriteFixcodeSpecial::ShowDialog(ctx_, this);
+}
+
+void frmSystemHX::btSpecialFixCode_Click()
+{
+    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
+    if (scope)
+        proto_->ReadSpecialFixcode();
+}
+
+void frmSystemHX::btWriteSpecialFixcode_Click()
+{
+    openCodeDialog(proto_->HasFamily(QStringLiteral("VNB"), proto_->Channel) ? QStringLiteral("frmSystemHXWriteFixcodeVNB")
+                                                                             : QStringLiteral("frmSystemHXWriteFixcodeSpecial"));
+}
+
+void frmSystemHX::btMakeNCX_Click()
+{
+    openCodeDialog(QStringLiteral("frmSystemHXMakeNCX"));
+}
+
+bool frmSystemHX::WriteSpecialFixcode(int16_t mode, const QByteArray& code)
+{
+    ExchangeScope scope(proto_->Exchanges());
+    return scope && proto_->WriteSpecialFixcode(mode, code);
+}
+
+bool frmSystemHX::WriteVNBFixcode(const QByteArray& code)
+{
+    ExchangeScope scope(proto_->Exchanges());
+    return scope && proto_->WriteVNBFixcode(code);
+}
+
+bool frmSystemHX::WriteWTXFixcode(int16_t mode, const QByteArray& code)
+{
+    ExchangeScope scope(proto_->Exchanges());
+    return scope && proto_->WriteWTXFixcode(mode, code);
+}
+
+bool frmSystemHX::WriteNCXTag(int16_t mode, const QByteArray& code)
+{
+    ExchangeScope scope(proto_->Exchanges());
+    return scope && proto_->WriteNCXTag(mode, code);
 }
 
 } // namespace orvid

@@ -34,7 +34,8 @@ class frmSystemHX : public DirectFamilyForm,
                     public IHXView,
                     public ITagWriter,
                     public IQTX11FixcodeWriter,
-                    public ITagStateProvider {
+                    public ITagStateProvider,
+                    public hx::IHXCodeWriter {
     Q_OBJECT
 public:
     static constexpr const char* kSettings = "OrvidHX";
@@ -54,6 +55,10 @@ public:
                   const QByteArray& data, const QByteArray& head) override;
     bool WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteArray& fixcode) override;
     void GetTagState(ITagStateView& view) override;
+    bool WriteSpecialFixcode(int16_t mode, const QByteArray& code) override;
+    bool WriteVNBFixcode(const QByteArray& code) override;
+    bool WriteWTXFixcode(int16_t mode, const QByteArray& code) override;
+    bool WriteNCXTag(int16_t mode, const QByteArray& code) override;
 
     // IHXView
     bool PasswordChecked() const override;
@@ -78,11 +83,17 @@ public:
     void btConfig_Click(int index);
     void btTagPassword_Click();
     void chkPasswort_Click();
+    void btSpecialFixCode_Click();
+    void btWriteSpecialFixcode_Click();
+    void btMakeNCX_Click();
+    void btParameter_Click(int index);
 
     // Dialogs the buttons open; tests replace them so no modal loop runs.
     std::function<void()> writeDialog, fixcodeDialog, stateDialog;
     std::function<bool(QByteArray&, QByteArray&)> configDialog;
     std::function<int(int, const hx::HXHeadType&)> profileDialog;
+    // The code dialogs by name ("frmSystemHXWriteFixcodeSpecial" ...).
+    std::function<void(const QString&)> codeDialog;
 
     // Controls
     QGroupBox* frameModule = nullptr;
@@ -126,6 +137,8 @@ protected:
 
 private:
     void buildControls();
+    void connectCodeButtons();
+    void openCodeDialog(const QString& name);
     void connectControls();
     void adaptToTagType();
     void refreshModeControls();
@@ -141,6 +154,7 @@ private:
     bool filling_ = false;
     bool loadingPanel_ = false;
     bool reading_ = false;
+    bool parameterBusy_ = false;
     krconfig::LineTexts lineTexts_ = krconfig::LineTexts::Defaults();
 };
 

@@ -5,7 +5,7 @@
 // held as numbers (NCXCode does the arithmetic); OK is off while one is out of range.
 
 #include "KDWriteTarget.h"
-#include "NCXCode.h"
+#include "families/common/NCXCode.h"
 #include "families/common/FamilyDialog.h"
 
 #include <QList>

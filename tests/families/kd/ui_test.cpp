@@ -8,7 +8,7 @@
 
 #include "families/common/TagDataList.h"
 #include "families/kd/KDItems.h"
-#include "families/kd/NCXCode.h"
+#include "families/common/NCXCode.h"
 #include "families/kd/frmSystemKDFixcode.h"
 #include "families/kd/frmSystemKDMakeNCX.h"
 #include "families/kd/frmSystemKDReadWrite.h"
