@@ -2,65 +2,13 @@
 // Enhanced reads that repeat on loopback TCP until stopped, a multi-tag head's "Tags found"
 // line, and a QTX11 fixcode written on all heads taking every head's reply.
 
-#include "sim/SimHX.h"
-#include "support/FamilyFixture.h"
-#include "support/ProtocolForm.h"
-
-#include "families/common/DataItems.h"
-#include "families/hx/HXProtocol.h"
-#include "link/LK.h"
-#include "link/Network.h"
-
-#include <QTest>
-#include <gtest/gtest.h>
+#include "HXUnitFixture.h"
 
 namespace orvid::test {
 namespace {
 
-class View : public IHXView {
-public:
-    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override
-    {
-        (kind == 1 ? lines : shown).append(caption + data);
-    }
-    bool Loaded() const override { return false; }
-    void SetBusy(bool) override {}
-    bool PasswordChecked() const override { return false; }
-    QString PasswordText() const override { return {}; }
-    int TriggerSource(int) const override { return 0; }
-    int TriggerMode(int) const override { return 0; }
-    void UnitRecognised() override {}
-
-    QList<QByteArray> lines, shown;
-};
-
-class Form : public ProtocolForm, public ILkDirectAccess {
-public:
-    explicit Form(HXProtocol& p) : ProtocolForm(p, QStringLiteral("frmSystemHX")), hx(p) {}
-    bool DataAvailable() override { return hx.DataAvailable(); }
-    bool DirectModeSupported() override { return true; }
-    int16_t DirectRead(QByteArray& r, int16_t& c, const QVariant& o, bool log, bool noCheck) override
-    {
-        return hx.DirectRead(r, c, o, log, noCheck);
-    }
-    int16_t ReadData(const QByteArray& c, QByteArray& r, bool log, bool& ok) override { return hx.ReadData(c, r, log, ok); }
-    int16_t WriteData(const QByteArray& c, const QByteArray& s, bool log) override { return hx.WriteData(c, s, log); }
-    HXProtocol& hx;
-};
-
-class HXContinuous : public PtyFamilyFixture<SimHX> {
+class HXContinuous : public hxfixture::HXE2E {
 protected:
-    HXContinuous()
-    {
-        for (int ch = 1; ch <= 4; ++ch)
-            sim.withTag(ch, [](SimHX::Tag& t) { t.memory.replace(0, 8, "abcdefgh"); });
-        sim.withTag(3, [](SimHX::Tag& t) { t.rc = QByteArray("\x00\x05", 2); });
-        hx.SetHeadFile(hx::HXHeadFile::FindFile(QStringLiteral(ORVID_SHIPPED_DATA_DIR)));
-        hx.chooseProfile = [](int, const hx::HXHeadType&) { return 0; };
-        lk->RegisterSystem(1, [this] { return &form; });
-        lk->RegisterSystem(10, [this] { return &form; });
-        tc.state.ReadHeadError = true;
-    }
     ~HXContinuous() override
     {
         lk.reset();
@@ -85,9 +33,6 @@ protected:
         hx.ReadData(true);
     }
 
-    View view;
-    HXProtocol hx{tc.ctx, &view};
-    Form form{hx};
     std::unique_ptr<Network> net;
 };
 
