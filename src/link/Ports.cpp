@@ -221,6 +221,7 @@ void Ports::SetLinkProtocol(const QByteArray& protocol)
 {
     QByteArray p = protocol;
     specialChars_.clear();
+    escapedFrom_ = -1;
     if (p.startsWith('~')) {
         checksumMode_ = "~";
         p.remove(0, 1);
@@ -237,6 +238,16 @@ void Ports::SetLinkProtocol(const QByteArray& protocol)
 QByteArray Ports::GetLinkProtocol() const
 {
     return checksumMode_ + replyTerminator_;
+}
+
+void Ports::SetEscapedFrom(int headerLength)
+{
+    escapedFrom_ = headerLength < 0 ? -1 : headerLength;
+}
+
+int Ports::EscapedFrom() const
+{
+    return escapedFrom_;
 }
 
 void Ports::SetFramingType(int16_t type)
@@ -342,16 +353,18 @@ void Ports::ReplyScan::reset()
 }
 
 int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const QByteArray& terminator,
-                    const QByteArray& specialChars, bool noCheck, QByteArray* reply, QByteArray* tail)
+                    const QByteArray& specialChars, bool noCheck, QByteArray* reply, QByteArray* tail,
+                    int escapedFrom)
 {
     ReplyScan scan;
     scan.resync = false;
-    return CutReply(buffer, count, mode, terminator, specialChars, noCheck, reply, tail, scan, nullptr);
+    return CutReply(buffer, count, mode, terminator, specialChars, noCheck, reply, tail, scan, nullptr,
+                    escapedFrom);
 }
 
 int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const QByteArray& terminator,
                     const QByteArray& specialChars, bool noCheck, QByteArray* reply, QByteArray* tail,
-                    ReplyScan& scan, QByteArray* dropped)
+                    ReplyScan& scan, QByteArray* dropped, int escapedFrom)
 {
     if (dropped)
         dropped->clear();
@@ -373,10 +386,11 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
     // A framing change (or a buffer shorter than what was searched: it was emptied) makes
     // the search start over.
     if (scan.mode != mode || scan.terminator != terminator || scan.noCheck != noCheck
-        || scan.scanned > buffer.size()) {
+        || scan.escapedFrom != escapedFrom || scan.scanned > buffer.size()) {
         scan.mode = mode;
         scan.terminator = terminator;
         scan.noCheck = noCheck;
+        scan.escapedFrom = escapedFrom;
         scan.reset();
     }
     if (scan.starts.isEmpty() || scan.starts.front().at != 0)
@@ -413,11 +427,26 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
             const quint8 sumBeforeCheck = static_cast<quint8>(scan.sum - check);
             const quint8 xorBeforeCheck = static_cast<quint8>(scan.xr ^ check);
             const bool special = specialChars.contains(static_cast<char>(check));
+            // Escaped data: the DLEs right before the terminator. An odd run of them (counted
+            // from where a frame's data begins) escapes it, so it is data of that frame.
+            // The run stops at the first byte that is not a DLE (the previous terminator at
+            // the latest), so each byte is counted at most once in a receive.
+            qsizetype dleRun = 0;
+            if (xorCheck && escapedFrom >= 0) {
+                while (pos - dleRun - 1 >= 0 && data[pos - dleRun - 1] == kDLE)
+                    ++dleRun;
+            }
             for (const ReplyScan::Start& s : std::as_const(scan.starts)) {
                 // A terminator right at a frame start leaves no room for a check character:
                 // it cannot close a frame, so it is taken as data like any failed check.
                 if (pos - s.at < 1)
                     continue;
+                if (dleRun > 0) {
+                    const qsizetype dataStart = s.at + escapedFrom;
+                    const qsizetype run = std::min(dleRun, std::max<qsizetype>(pos - dataStart, 0));
+                    if (run % 2 == 1)
+                        continue;
+                }
                 bool ok;
                 if (additive) {
                     ok = static_cast<quint8>(sumBeforeCheck - s.sum) == check;
@@ -503,7 +532,8 @@ int16_t Ports::ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant
             if (!untilQuiet) {
                 QByteArray dropped;
                 const int cut = CutReply(receiveBuffer_, count, checksumMode_, replyTerminator_,
-                                         specialChars_, noCheck, &reply, &tail, scan_, &dropped);
+                                         specialChars_, noCheck, &reply, &tail, scan_, &dropped,
+                                         escapedFrom_);
                 // A frame with a wrong check character is discarded input, so that the
                 // good frames behind it are not held up by it.
                 if (!dropped.isEmpty())
