@@ -420,6 +420,9 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
         advance(pos);
 
         qsizetype frameStart = tested ? -1 : 0;
+        // An escaped terminator (escaped for every frame start) is data: no frame starts
+        // behind it.
+        bool escapedEverywhere = false;
         if (tested) {
             // The sums of the bytes before the check character, and before the DLE in
             // front of it, follow from the running sums by taking those bytes out again.
@@ -436,6 +439,7 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
                 while (pos - dleRun - 1 >= 0 && data[pos - dleRun - 1] == kDLE)
                     ++dleRun;
             }
+            escapedEverywhere = dleRun > 0;
             for (const ReplyScan::Start& s : std::as_const(scan.starts)) {
                 // A terminator right at a frame start leaves no room for a check character:
                 // it cannot close a frame, so it is taken as data like any failed check.
@@ -447,6 +451,7 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
                     if (run % 2 == 1)
                         continue;
                 }
+                escapedEverywhere = false;
                 bool ok;
                 if (additive) {
                     ok = static_cast<quint8>(sumBeforeCheck - s.sum) == check;
@@ -469,7 +474,7 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
             // character: look behind it. An empty terminator still moves on by one, so the
             // search always ends.
             advance(std::min(pos + step, buffer.size()));
-            if (resync) {
+            if (resync && !escapedEverywhere) {
                 scan.starts.append({scan.scanned, scan.sum, scan.xr});
                 if (scan.starts.size() > ReplyScan::kMaxStarts + 1)
                     scan.starts.removeAt(1);

@@ -169,7 +169,11 @@ TEST(CutReply, EscapedTerminatorInTheDataNeverEndsTheReply)
     // then data "DLE ETX" (an escaped ETX) and more data.
     QByteArray headerDle = B({2, 0x10, 'P', 'A', 0, 0x10, 0x10, 3, 'C'});
     const QByteArray headerDleWire = frame(headerDle.mid(1));
+    // Data ETX DLE ETX STX, stuffed: a resync start behind a stuffed ETX must not make
+    // the bytes after it a frame of their own (DLE DLE, with DLE as its check, passes).
+    const QByteArray stuffedWire = B({2, 0x81, 'F', 'E', 0, 0, 0x10, 3, 0x10, 0x10, 0x10, 3, 0x10, 2, 0x92, 3});
     const Case cases[] = {
+        {"stuffed ETX, DLE and STX", stuffedWire, 6, stuffedWire.size() - 2},
         {"unescaped replies: cut at the first passing check", baitWire, -1, cutBait.size() - 3},
         {"escaped data: the whole reply", baitWire, 6, cutBait.size()},
         {"escaped check character", ownWire, 6, ownCheck.size() + 1}, // its DLE stays
