@@ -223,10 +223,10 @@ QByteArray SimWL::execute(const QByteArray& command, const QByteArray& p, bool& 
         if (two == "FE")
             dbNext_ = 0;
         if (endless_ && dbNext_ >= database_.size() && !database_.isEmpty())
-            return id4(database_.last());
-        return dbNext_ < database_.size() ? id4(database_.at(dbNext_++)) : QByteArray();
+            return "\x01" + id4(database_.last());
+        return dbNext_ < database_.size() ? "\x01" + id4(database_.at(dbNext_++)) : QByteArray(1, '\0');
     }
-    if ((two == "FB" || two == "FC") && p.size() == 4) {
+    if ((two == "FB" && p.size() == 6) || (two == "FC" && p.size() == 4)) {
         const quint32 id = idOf(p);
         if (two == "FB" && !database_.contains(id))
             database_.append(id);

@@ -379,21 +379,21 @@ std::optional<Status> WLFramedProtocol::StatusSet()
     return DecodeStatus(reply, ReadErrorFlag);
 }
 
-QList<quint32> WLFramedProtocol::ReadDatabase()
+std::optional<QList<quint32>> WLFramedProtocol::ReadDatabase()
 {
     QList<quint32> ids;
     QByteArray reply;
-    if (LKRead("FE", reply) < 4 || ReadErrorFlag)
-        return ids;
-    ids.append(MakeIntelLong(reply));
-    while (ids.size() < kMaxDatabase) {
-        if (LKRead("FF", reply) < 4 || ReadErrorFlag)
-            break;
-        const quint32 id = MakeIntelLong(reply);
+    if (LKRead("FE", reply) < 1 && LKRead("FE", reply) < 1)
+        return std::nullopt;
+    // An entry is 01 and the ID; anything else ends the list.
+    while (reply.size() >= 5 && reply.at(0) == '\x01' && !ReadErrorFlag) {
+        const quint32 id = MakeIntelLong(reply.mid(1, 4));
         // The reader holds no ID twice: one seen again means it started over.
         if (ids.contains(id))
             break;
         ids.append(id);
+        if (ids.size() >= kMaxDatabase || LKRead("FF", reply) < 1)
+            break;
     }
     return ids;
 }
@@ -401,7 +401,7 @@ QList<quint32> WLFramedProtocol::ReadDatabase()
 bool WLFramedProtocol::AddDatabase(quint32 id)
 {
     QByteArray reply;
-    LKRead("FB" + MakeLong(id), reply);
+    LKRead("FB" + MakeLong(id) + QByteArray(2, '\0'), reply);
     return !ReadErrorFlag;
 }
 

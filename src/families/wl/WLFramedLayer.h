@@ -84,9 +84,10 @@ public:
     void OutputSet(bool output1, bool output2);
     // "CO": error and state byte; nothing without a good reply.
     std::optional<wlframed::Status> StatusSet();
-    // The reader's ID-code database: "FE", then "FF" until no data, an ID already listed
-    // or kMaxDatabase entries.
-    QList<quint32> ReadDatabase();
+    // The reader's ID-code database: "FE" (once more when silent), then "FF" while an
+    // entry comes, until an ID already listed or kMaxDatabase entries. Nothing when "FE"
+    // brought no data twice.
+    std::optional<QList<quint32>> ReadDatabase();
     bool AddDatabase(quint32 id);
     bool DeleteDatabase(quint32 id);
     bool Clear();

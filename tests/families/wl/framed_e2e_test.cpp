@@ -133,19 +133,19 @@ TEST_F(WLFramedE2E, TransactionTriesResyncAndErrors)
         int resyncs;
         int telegrams;
     } cases[] = {
-        {"good", [] {}, 4, false, 0, 1},
-        {"two silent tries", [this] { sim.faults().add({SimFault::Silence, "FE", {}, 0, 2}); }, 4, false, 1, 4},
+        {"good", [] {}, 5, false, 0, 1},
+        {"two silent tries", [this] { sim.faults().add({SimFault::Silence, "FE", {}, 0, 2}); }, 5, false, 1, 4},
         {"four silent tries", [this] { sim.faults().add({SimFault::Silence, "FE", {}, 0, 4}); }, 0, true, 1, 5},
-        {"wrong toggle", [this] { sim.wrongToggleNext(); }, 4, false, 0, 2},
-        {"bad check", [this] { sim.badCheckNext(); }, 4, false, 0, 2},
+        {"wrong toggle", [this] { sim.wrongToggleNext(); }, 5, false, 0, 2},
+        {"bad check", [this] { sim.badCheckNext(); }, 5, false, 0, 2},
         // The stale reply is refused by its toggle; the real one behind it is flushed
         // with it, and the repeated request brings it again.
-        {"stale reply first", [this] { sim.staleReplyNext(); }, 4, false, 0, 2},
+        {"stale reply first", [this] { sim.staleReplyNext(); }, 5, false, 0, 2},
         {"error reply", [this] { sim.faults().add({SimFault::Status, "FE", {}, 0, 1}); }, 0, true, 0, 1},
-        {"split reply", [this] { sim.faults().setSplit(50); }, 4, false, 0, 1},
+        {"split reply", [this] { sim.faults().setSplit(50); }, 5, false, 0, 1},
     };
     // An ID holding ETX and DLE: stuffed by the reader, whole at the program.
-    sim.setDatabase({0x03100302u});
+    sim.setDatabase({0x03100302u}); // "FE" brings 01 and the ID
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         c.arrange();
@@ -154,12 +154,12 @@ TEST_F(WLFramedE2E, TransactionTriesResyncAndErrors)
         sim.faults().setSplit(0);
         EXPECT_EQ(n, c.result);
         EXPECT_EQ(wl.ReadErrorFlag, c.error);
-        if (c.result == 4)
-            EXPECT_EQ(reply.toHex(), "03100302");
+        if (c.result == 5)
+            EXPECT_EQ(reply.toHex(), "0103100302");
         EXPECT_EQ(count(QByteArray(1, '\x16')), c.resyncs);
         EXPECT_EQ(sim.bodies().size(), c.telegrams);
         // The transaction after it is in step again.
-        EXPECT_EQ(wl.LKRead("FE", reply), 4);
+        EXPECT_EQ(wl.LKRead("FE", reply), 5);
     }
 }
 
@@ -250,12 +250,15 @@ TEST_F(WLFramedE2E, DatabaseListsAddsAndDeletes)
     for (const QList<quint32>& ids : sets) {
         sim.setDatabase(ids);
         EXPECT_EQ(wl.ReadDatabase(), ids);
+        EXPECT_FALSE(wl.ReadErrorFlag);
     }
     sim.setEndlessNext(true); // "FF" repeats the last ID for ever
     EXPECT_EQ(wl.ReadDatabase(), sets[2]);
     sim.setEndlessNext(false);
-    sim.faults().add({SimFault::Silence, "FE", {}, 0, 4});
-    EXPECT_TRUE(wl.ReadDatabase().isEmpty());
+    sim.faults().add({SimFault::Silence, "FE", {}, 0, 4}); // one "FE" silent: asked again
+    EXPECT_EQ(wl.ReadDatabase(), sets[2]);
+    sim.faults().add({SimFault::Silence, "FE", {}, 0, 8});
+    EXPECT_FALSE(wl.ReadDatabase().has_value());
 
     EXPECT_TRUE(wl.AddDatabase(12345));
     EXPECT_TRUE(wl.DeleteDatabase(1));
