@@ -55,6 +55,7 @@ public:
     QByteArray parameters() const;
     void setSilent(bool silent);       // answers nothing at all
     void setTag(bool present, quint32 id = 0, int dataClass = 0, const QByteArray& data = QByteArray());
+    void setTagPresent(bool present);
     QByteArray tagData() const;         // what the last "CP" stored
     void setInputs(bool in1, bool in2, bool in3);
     std::array<quint8, 2> outputs() const;
