@@ -169,9 +169,9 @@ void frmSystemWL::OnUnload()
 {
     btStop_Click();
     SettingsSection s(ctx_, kSettings);
-    s.Write("Sensitivity", cmbSensitivity->currentIndex());
-    s.Write("Power", cmbPower->currentIndex());
-    s.Write("Bit", cmbBit->currentIndex());
+    s.Write("Sensitivity", QString::number(cmbSensitivity->currentIndex()));
+    s.Write("Power", QString::number(cmbPower->currentIndex()));
+    s.Write("Bit", QString::number(cmbBit->currentIndex()));
     s.Write("Frequency", txtFrequency->text());
 }
 
@@ -478,9 +478,7 @@ void frmSystemWL::btDBDelete_Click()
         return;
     }
     const QString entry = selected->text();
-    const bool yes = confirmDelete ? confirmDelete(entry)
-                                   : (ctx_.language && ctx_.language->ShowMessage(52, Msg::YesNo, 0, entry) != Msg::No);
-    if (!yes)
+    if (!ctx_.language || ctx_.language->ShowMessage(52, Msg::YesNo, 0, entry) == Msg::No)
         return;
     {
         ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Keep);

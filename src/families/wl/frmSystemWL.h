@@ -73,8 +73,6 @@ public:
     // the values; parameterDialog: the dialog over the current string.
     std::function<bool(WLWriteValues&)> writeDialog;
     std::function<void()> parameterDialog;
-    // Message 52's answer (true: Yes); tests replace it.
-    std::function<bool(const QString& entry)> confirmDelete;
 
     QGroupBox* frameHead = nullptr;
     QGroupBox* framePower = nullptr;
