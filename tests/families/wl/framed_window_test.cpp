@@ -4,6 +4,8 @@
 
 #include "sim/SimWL.h"
 #include "support/FamilyFixture.h"
+#include "support/LanguageWalk.h"
+#include "support/TestContext.h"
 
 #include "families/wl/RegisterWL.h"
 #include "families/wl/RegisterWLFramed.h"
@@ -189,6 +191,31 @@ TEST_F(WLFramedWindowTest, ParameterDialogShowsAndComposes)
     EXPECT_EQ(r.mid(12, 2), "07");
     EXPECT_EQ(r.mid(18, 2), " E");
     EXPECT_EQ(r.mid(32, 2), "05");
+}
+
+TEST(WLFramedLanguage, BothWindowsSwitchToEnglishAndBack)
+{
+    TestContext tc;
+    ASSERT_FALSE(InstallShippedLanguage(tc).isEmpty());
+    {
+        frmSystemWL w(tc.ctx);
+        const QSet<QString> same{kWindowTitleKey, QStringLiteral("btFixcode"), QStringLiteral("lblDBFixcode")};
+        const auto german = LanguageRoundTrip(*tc.language, &w, [&] { w.SetLanguage(); }, same, {true});
+        EXPECT_TRUE(german.contains(QStringLiteral("cmbPower[1]")));
+    }
+    {
+        frmSystemWLParameter d(tc.ctx, kMorsek);
+        QSet<QString> same{QStringLiteral("rdOPMode0"), QStringLiteral("rdOPMode1"), QStringLiteral("frameTimeout"),
+                           QStringLiteral("lblLog"), QStringLiteral("lblBuzzer"), QStringLiteral("lblLED"),
+                           QStringLiteral("btOK"), QStringLiteral("cmbPort[0]")};
+        for (int i = 0; i < 6; ++i)
+            same << QStringLiteral("cmbBaud[%1]").arg(i);
+        for (int i = 1; i < 6; ++i)
+            same << QStringLiteral("cmbRadar[%1]").arg(i);
+        for (int i = 0; i < 2; ++i)
+            same << QStringLiteral("cmbStopbits[%1]").arg(i);
+        LanguageRoundTrip(*tc.language, &d, [&] { d.SetLanguage(); }, same, {true});
+    }
 }
 
 } // namespace
