@@ -139,6 +139,7 @@ void SimWL::setDatabase(const QList<quint32>& ids) { std::lock_guard<std::mutex>
 QList<quint32> SimWL::database() const { std::lock_guard<std::mutex> l(m_); return database_; }
 void SimWL::setEndlessNext(bool on) { std::lock_guard<std::mutex> l(m_); endless_ = on; }
 void SimWL::setInfo(const QByteArray& info) { std::lock_guard<std::mutex> l(m_); info_ = info; }
+void SimWL::addLine(const QByteArray& line) { std::lock_guard<std::mutex> l(m_); lines_.append(line); }
 void SimWL::wrongToggleNext() { std::lock_guard<std::mutex> l(m_); wrongToggle_ = true; }
 void SimWL::badCheckNext() { std::lock_guard<std::mutex> l(m_); badCheck_ = true; }
 void SimWL::staleReplyNext() { std::lock_guard<std::mutex> l(m_); stale_ = true; }

@@ -65,6 +65,8 @@ public:
     QList<quint32> database() const;
     void setEndlessNext(bool on);
     void setInfo(const QByteArray& info);
+    // A line for the next "$" 05 (as the reader reports in mode Normal).
+    void addLine(const QByteArray& line);
     // The next reply carries the other toggle / a wrong check; a stale reply goes first.
     void wrongToggleNext();
     void badCheckNext();

@@ -242,6 +242,27 @@ TEST_F(WLFramedE2E, ReadingWritingAndState)
     EXPECT_EQ(*lit, (std::array<bool, 5>{true, false, true, true, false}));
 }
 
+TEST_F(WLFramedE2E, NormalModeShowsTheReadersLines)
+{
+    sim.setParameters("On" + kMorsek.mid(2));
+    ASSERT_TRUE(selectWL());
+    ASSERT_TRUE(wl.NormalMode);
+    // A motion line of 29 characters: its last two bytes are shown as a number / 4.
+    const QByteArray motion = "$00000012 motion measured   " + QByteArray("\x00\x08", 2);
+    sim.addLine(motion);
+    sim.addLine("$reader line");
+    sim.addLine("$00000012 too short" + QByteArray("\x00\x08", 2));
+    for (int i = 0; i < 4; ++i)
+        wl.Poll();
+    ASSERT_GE(view.lines.size(), 3);
+    EXPECT_EQ(view.lines[view.lines.size() - 3], motion.mid(1, 27) + "2");
+    EXPECT_EQ(view.lines[view.lines.size() - 2], "reader line");
+    EXPECT_EQ(view.lines.last(), "00000012 too short" + QByteArray("\x00\x08", 2));
+    // Leaving the system leaves the poll timer off for the next one.
+    wl.CloseLK();
+    EXPECT_FALSE(lk->PollTimerEnabled());
+}
+
 TEST_F(WLFramedE2E, DatabaseListsAddsAndDeletes)
 {
     sim.setParameters(kMorsek);
