@@ -221,6 +221,7 @@ void Ports::SetLinkProtocol(const QByteArray& protocol)
 {
     QByteArray p = protocol;
     specialChars_.clear();
+    escapedFrom_ = -1;
     if (p.startsWith('~')) {
         checksumMode_ = "~";
         p.remove(0, 1);
@@ -237,6 +238,16 @@ void Ports::SetLinkProtocol(const QByteArray& protocol)
 QByteArray Ports::GetLinkProtocol() const
 {
     return checksumMode_ + replyTerminator_;
+}
+
+void Ports::SetEscapedFrom(int headerLength)
+{
+    escapedFrom_ = headerLength < 0 ? -1 : headerLength;
+}
+
+int Ports::EscapedFrom() const
+{
+    return escapedFrom_;
 }
 
 void Ports::SetFramingType(int16_t type)
@@ -342,16 +353,18 @@ void Ports::ReplyScan::reset()
 }
 
 int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const QByteArray& terminator,
-                    const QByteArray& specialChars, bool noCheck, QByteArray* reply, QByteArray* tail)
+                    const QByteArray& specialChars, bool noCheck, QByteArray* reply, QByteArray* tail,
+                    int escapedFrom)
 {
     ReplyScan scan;
     scan.resync = false;
-    return CutReply(buffer, count, mode, terminator, specialChars, noCheck, reply, tail, scan, nullptr);
+    return CutReply(buffer, count, mode, terminator, specialChars, noCheck, reply, tail, scan, nullptr,
+                    escapedFrom);
 }
 
 int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const QByteArray& terminator,
                     const QByteArray& specialChars, bool noCheck, QByteArray* reply, QByteArray* tail,
-                    ReplyScan& scan, QByteArray* dropped)
+                    ReplyScan& scan, QByteArray* dropped, int escapedFrom)
 {
     if (dropped)
         dropped->clear();
@@ -373,10 +386,11 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
     // A framing change (or a buffer shorter than what was searched: it was emptied) makes
     // the search start over.
     if (scan.mode != mode || scan.terminator != terminator || scan.noCheck != noCheck
-        || scan.scanned > buffer.size()) {
+        || scan.escapedFrom != escapedFrom || scan.scanned > buffer.size()) {
         scan.mode = mode;
         scan.terminator = terminator;
         scan.noCheck = noCheck;
+        scan.escapedFrom = escapedFrom;
         scan.reset();
     }
     if (scan.starts.isEmpty() || scan.starts.front().at != 0)
@@ -406,6 +420,9 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
         advance(pos);
 
         qsizetype frameStart = tested ? -1 : 0;
+        // An escaped terminator (escaped for every frame start) is data: no frame starts
+        // behind it.
+        bool escapedEverywhere = false;
         if (tested) {
             // The sums of the bytes before the check character, and before the DLE in
             // front of it, follow from the running sums by taking those bytes out again.
@@ -413,11 +430,28 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
             const quint8 sumBeforeCheck = static_cast<quint8>(scan.sum - check);
             const quint8 xorBeforeCheck = static_cast<quint8>(scan.xr ^ check);
             const bool special = specialChars.contains(static_cast<char>(check));
+            // Escaped data: the DLEs right before the terminator. An odd run of them (counted
+            // from where a frame's data begins) escapes it, so it is data of that frame.
+            // The run stops at the first byte that is not a DLE (the previous terminator at
+            // the latest), so each byte is counted at most once in a receive.
+            qsizetype dleRun = 0;
+            if (xorCheck && escapedFrom >= 0) {
+                while (pos - dleRun - 1 >= 0 && data[pos - dleRun - 1] == kDLE)
+                    ++dleRun;
+            }
+            escapedEverywhere = dleRun > 0;
             for (const ReplyScan::Start& s : std::as_const(scan.starts)) {
                 // A terminator right at a frame start leaves no room for a check character:
                 // it cannot close a frame, so it is taken as data like any failed check.
                 if (pos - s.at < 1)
                     continue;
+                if (dleRun > 0) {
+                    const qsizetype dataStart = s.at + escapedFrom;
+                    const qsizetype run = std::min(dleRun, std::max<qsizetype>(pos - dataStart, 0));
+                    if (run % 2 == 1)
+                        continue;
+                }
+                escapedEverywhere = false;
                 bool ok;
                 if (additive) {
                     ok = static_cast<quint8>(sumBeforeCheck - s.sum) == check;
@@ -440,7 +474,7 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
             // character: look behind it. An empty terminator still moves on by one, so the
             // search always ends.
             advance(std::min(pos + step, buffer.size()));
-            if (resync) {
+            if (resync && !escapedEverywhere) {
                 scan.starts.append({scan.scanned, scan.sum, scan.xr});
                 if (scan.starts.size() > ReplyScan::kMaxStarts + 1)
                     scan.starts.removeAt(1);
@@ -503,7 +537,8 @@ int16_t Ports::ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant
             if (!untilQuiet) {
                 QByteArray dropped;
                 const int cut = CutReply(receiveBuffer_, count, checksumMode_, replyTerminator_,
-                                         specialChars_, noCheck, &reply, &tail, scan_, &dropped);
+                                         specialChars_, noCheck, &reply, &tail, scan_, &dropped,
+                                         escapedFrom_);
                 // A frame with a wrong check character is discarded input, so that the
                 // good frames behind it are not held up by it.
                 if (!dropped.isEmpty())

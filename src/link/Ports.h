@@ -57,6 +57,13 @@ public:
 
     void SetLinkProtocol(const QByteArray& protocol);
     QByteArray GetLinkProtocol() const;
+    // For a "^" protocol whose replies DLE-escape their data: the number of bytes at the
+    // start of a reply (its unescaped header) after which a DLE escapes the next byte, so an
+    // escaped terminator in the data never ends the reply, whatever the check so far says.
+    // A negative value (the default) means the replies are not escaped. Setting a link
+    // protocol clears it again, so it holds only for the family that asked for it.
+    void SetEscapedFrom(int headerLength);
+    int EscapedFrom() const;
     void SetFramingType(int16_t type);
     int16_t GetFramingType() const;
     int16_t SetTimeout(int16_t ms);   // returns the previous time-out
@@ -93,11 +100,12 @@ public:
     // fuzzers). count > 0: exactly count bytes; else up to terminator with the check of
     // mode ("~", "^" or empty). Returns kIncomplete and leaves buffer alone when no reply
     // is complete; otherwise removes the reply, its check character and terminator from
-    // buffer and returns the reply length (0 for an empty reply).
+    // buffer and returns the reply length (0 for an empty reply). escapedFrom >= 0: the
+    // reply's bytes from that offset on are DLE-escaped (see SetEscapedFrom).
     static constexpr int kIncomplete = -1;
     static int CutReply(QByteArray& buffer, int count, const QByteArray& mode,
                         const QByteArray& terminator, const QByteArray& specialChars,
-                        bool noCheck, QByteArray* reply, QByteArray* tail);
+                        bool noCheck, QByteArray* reply, QByteArray* tail, int escapedFrom = -1);
 
     // Where the search for a terminated reply in a growing buffer stopped, so that each
     // arrival is searched once (a receive is linear in the bytes it reads). With resync a
@@ -124,13 +132,14 @@ public:
         QByteArray mode;
         QByteArray terminator;
         bool noCheck = false;
+        int escapedFrom = -1;
         void reset();
     };
     // CutReply continuing from scan (reset when the framing differs from its last call).
     static int CutReply(QByteArray& buffer, int count, const QByteArray& mode,
                         const QByteArray& terminator, const QByteArray& specialChars,
                         bool noCheck, QByteArray* reply, QByteArray* tail, ReplyScan& scan,
-                        QByteArray* dropped);
+                        QByteArray* dropped, int escapedFrom = -1);
 
     // The device path for a port name: a stored "COMn" becomes "/dev/ttyS<n-1>"; anything
     // else is taken as a path already.
@@ -159,6 +168,7 @@ private:
     QByteArray checksumMode_;
     QByteArray replyTerminator_;
     QByteArray specialChars_;
+    int escapedFrom_ = -1;
     QByteArray receiveBuffer_;
     ReplyScan scan_;
     int16_t receiveDepth_ = 0;

@@ -136,6 +136,71 @@ TEST(CutReply, XorCheckLeavesTheDleOutAndInTheReply)
     EXPECT_EQ(Ports::CutReply(buf, 0, "^", B({3}), kSpecial, false, &reply, &tail), Ports::kIncomplete);
 }
 
+TEST(CutReply, EscapedTerminatorInTheDataNeverEndsTheReply)
+{
+    // Replies of six unescaped header bytes (STX, address, two header bytes, status) and
+    // DLE-escaped data. The byte `fill` is chosen so that a cut at a stuffed ETX in the data
+    // would pass its check (0x10, the escaping DLE, taken as the check character), or so
+    // that the reply's own check character is special and goes out escaped.
+    const QByteArray header = B({2, 0x81, 'P', 'A', 0, 0});
+    auto xorOf = [](const QByteArray& b) {
+        quint8 x = 0;
+        for (char c : b)
+            x ^= static_cast<quint8>(c);
+        return x;
+    };
+    auto frame = [](const QByteArray& afterStx) { return Ports::FrameTelegram(6, afterStx, kSpecial); };
+    struct Case {
+        const char* what;
+        QByteArray wire;
+        int escapedFrom;
+        qsizetype expected; // reply length
+    };
+    // XOR(header, fill) = DLE makes "fill z DLE ETX" a frame with a passing check.
+    QByteArray cutBait = header;
+    cutBait.append(static_cast<char>(0x10 ^ xorOf(header)));
+    cutBait += B({'z', 0x10, 3, 'B'});
+    const QByteArray baitWire = frame(cutBait.mid(1));
+    // The check character of the whole reply is ETX itself: DLE ETX ETX at the end.
+    QByteArray ownCheck = header + B({'Q'});
+    ownCheck.append(static_cast<char>(3 ^ xorOf(ownCheck)));
+    const QByteArray ownWire = frame(ownCheck.mid(1));
+    // A DLE in the header does not escape the data's first byte: a header ending in DLE,
+    // then data "DLE ETX" (an escaped ETX) and more data.
+    QByteArray headerDle = B({2, 0x10, 'P', 'A', 0, 0x10, 0x10, 3, 'C'});
+    const QByteArray headerDleWire = frame(headerDle.mid(1));
+    // Data ETX DLE ETX STX, stuffed: a resync start behind a stuffed ETX must not make
+    // the bytes after it a frame of their own (DLE DLE, with DLE as its check, passes).
+    const QByteArray stuffedWire = B({2, 0x81, 'F', 'E', 0, 0, 0x10, 3, 0x10, 0x10, 0x10, 3, 0x10, 2, 0x92, 3});
+    const Case cases[] = {
+        {"stuffed ETX, DLE and STX", stuffedWire, 6, stuffedWire.size() - 2},
+        {"unescaped replies: cut at the first passing check", baitWire, -1, cutBait.size() - 3},
+        {"escaped data: the whole reply", baitWire, 6, cutBait.size()},
+        {"escaped check character", ownWire, 6, ownCheck.size() + 1}, // its DLE stays
+        {"DLE at the header's end", headerDleWire, 6, headerDle.size()},
+    };
+    ASSERT_EQ(static_cast<quint8>(ownWire.at(ownWire.size() - 3)), 0x10);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QByteArray buf = c.wire + B({2});
+        QByteArray reply, tail;
+        EXPECT_EQ(Ports::CutReply(buf, 0, "^", B({3}), kSpecial, false, &reply, &tail, c.escapedFrom),
+                  c.expected);
+        EXPECT_EQ(reply, c.wire.left(c.expected));
+        // The same, byte by byte through the incremental search with resync.
+        Ports::ReplyScan scan;
+        QByteArray grown, dropped;
+        int cut = Ports::kIncomplete;
+        for (qsizetype i = 0; i < c.wire.size() && cut == Ports::kIncomplete; ++i) {
+            grown.append(c.wire.at(i));
+            cut = Ports::CutReply(grown, 0, "^", B({3}), kSpecial, false, &reply, &tail, scan, &dropped,
+                                  c.escapedFrom);
+        }
+        EXPECT_EQ(cut, c.expected);
+        EXPECT_TRUE(dropped.isEmpty());
+    }
+}
+
 TEST(CutReply, TerminatorFirstWithACheckModeIsData)
 {
     QByteArray reply = "untouched", tail;
@@ -245,6 +310,12 @@ TEST(LinkProtocol, ModeAndTerminatorRoundTrip)
     EXPECT_EQ(ports.GetLinkProtocol(), "~");
     ports.SetLinkProtocol({});
     EXPECT_TRUE(ports.GetLinkProtocol().isEmpty());
+    // Escaped replies hold only until the next system sets its protocol.
+    ports.SetLinkProtocol(B({'^', 3}));
+    ports.SetEscapedFrom(6);
+    EXPECT_EQ(ports.EscapedFrom(), 6);
+    ports.SetLinkProtocol(B({'^', 3}));
+    EXPECT_EQ(ports.EscapedFrom(), -1);
     EXPECT_EQ(ports.SetTimeout(500), 200);
     EXPECT_EQ(ports.SetTimeout(50), 500);
     EXPECT_EQ(ports.GetTimeout(), 50);

@@ -24,6 +24,7 @@
 #include "sim/SimKLX.h"
 #include "sim/SimKR.h"
 #include "sim/SimL.h"
+#include "sim/SimWL.h"
 #include "sim/SimWD.h"
 
 #include <QCoreApplication>
@@ -72,7 +73,7 @@ int usage()
     std::fprintf(stderr,
                  "usage: orvid-sim kr [QTR-AX|QTB-A3|QTR1-AX] [--link PATH] [--no-tag]\n"
                  "                    [--tag-type N] [--log]\n"
-                 "       orvid-sim wd|l|kd-fixcode|kd-rw [--link PATH] [--no-tag] [--log]\n"
+                 "       orvid-sim wd|l|wl|kd-fixcode|kd-rw [--link PATH] [--no-tag] [--log]\n"
                  "       orvid-sim hx [--net] [--link PATH] [--no-tag] [--log]\n"
                  "       orvid-sim klx [--no-tag] [--rate MS] [--log]\n");
     return 2;
@@ -291,6 +292,23 @@ PtySim makeL(const Options& o)
     return s;
 }
 
+// System L, framed protocol: mode Morsek at bus address 1, a tag with ID 12345678 and
+// Quarter data, two IDs in the reader's database.
+PtySim makeWL(const Options& o)
+{
+    auto sim = std::make_unique<SimWL>();
+    sim->setTag(o.tag, 12345678, 1, QByteArray("ORVID sample quarter"));
+    sim->setDatabase({1001, 1002});
+    sim->setInputs(true, false, true);
+    sim->start();
+    SimWL* wl = sim.get();
+    PtySim s;
+    s.what = "system L (framed protocol), mode Morsek, tag 12345678, inputs 1 and 3 on";
+    s.setTag = [wl](bool on) { wl->setTagPresent(on); };
+    s.harness = std::move(sim);
+    return s;
+}
+
 // Inductive system D fixcode unit: tags under heads 1 and 3 (head 1's shows first for "Alle").
 PtySim makeKDFixcode(const Options& o)
 {
@@ -353,6 +371,7 @@ struct PtyFamily {
 const PtyFamily kPtyFamilies[] = {
     {"kr", makeKR},         {"wd", makeWD},           {"hx", makeHX},
     {"l", makeL},           {"kd-fixcode", makeKDFixcode}, {"kd-rw", makeKDReadWrite},
+    {"wl", makeWL},
 };
 
 int runPty(QCoreApplication& app, const PtyFamily& family, QStringList args)

@@ -1,0 +1,422 @@
+#include "WLFramedLayer.h"
+
+#include "WLParameterString.h"
+#include "frmSystemWLWrite.h"
+#include "families/common/DataItems.h"
+#include "foundations/AppContext.h"
+#include "foundations/MainFrame.h"
+#include "foundations/Utils.h"
+#include "link/LK.h"
+#include "link/Ports.h"
+
+namespace orvid {
+
+using namespace wlframed;
+
+namespace {
+constexpr int16_t kTimeout = 500;
+constexpr int kParameterLine = 37; // "$" and the 36 characters
+const QByteArray kResync("~\x16");
+const QByteArray kNextLine("$\x05");
+const QByteArray kCreateInput[3] = {QByteArray("KA\x00\x00\xF6\x1C\x80\x00\x06", 9),
+                                    QByteArray("KA\x00\x00\xF6\x1C\x80\x01\x07", 9),
+                                    QByteArray("KA\x00\x00\xF6\x1C\x80\x02\x08", 9)};
+const QByteArray kCreateOutput[2] = {QByteArray("JA\x00\x00\xFE\x8E\x80\x02", 8),
+                                     QByteArray("JA\x00\x00\xFE\x8E\x80\x03", 8)};
+
+// Sends command until a call returns less than 2 data characters or max calls were made.
+template <class F>
+void Drain(int max, F call)
+{
+    for (int i = 0; i < max; ++i)
+        if (call() < 2)
+            return;
+}
+} // namespace
+
+WLFramedProtocol::WLFramedProtocol(AppContext& ctx, IWLFramedView* view)
+    : FamilyProtocol(ctx, kSection, view), view_(view)
+{
+}
+
+QByteArray WLFramedProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
+{
+    return FrameBody(command, suffix, BusAddress, ToggleBit);
+}
+
+void WLFramedProtocol::Init(bool)
+{
+    if (ctx_.frame) {
+        ctx_.frame->setMenuEnabled(MenuEntry::IO, true);
+        ctx_.frame->setMenuEnabled(MenuEntry::State, true);
+    }
+    BusAddress = 1;
+    ToggleBit = 0;
+    if (ctx_.ports) {
+        ctx_.ports->SetFramingType(6);
+        ctx_.ports->SetLinkProtocol(QByteArray("^\x03"));
+        // Only the data of a reply is escaped: an escaped ETX there is data.
+        ctx_.ports->SetEscapedFrom(kHeaderLength);
+        ctx_.ports->SetTimeout(kTimeout);
+        ctx_.ports->FlushInput();
+    }
+}
+
+void WLFramedProtocol::resync(const QVariant& logOption)
+{
+    sendOnly(kResync, QByteArray(), logOption);
+}
+
+int WLFramedProtocol::transaction(const QByteArray& command, QByteArray& reply, const QVariant& logOption)
+{
+    for (int round = 0; round < 2; ++round) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            bool ok = false;
+            const int n = sendCommand(command, reply, logOption, ok);
+            if (AcceptReply(reply, n, BusAddress, ToggleBit)) {
+                ToggleBit = 1 - ToggleBit;
+                return n;
+            }
+        }
+        if (round == 0) {
+            ToggleBit = 0;
+            resync(logOption);
+            ToggleBit = 1;
+        }
+    }
+    return 0;
+}
+
+int WLFramedProtocol::LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption)
+{
+    ++lkDepth_;
+    ReadErrorFlag = false;
+    const int n = transaction(command, reply, logOption);
+    --lkDepth_;
+    if (n <= 0) {
+        ReadErrorFlag = true;
+        return 0;
+    }
+    const Reply r = StripHeader(reply, n);
+    ReadErrorFlag = r.error;
+    reply = r.data;
+    return static_cast<int>(reply.size());
+}
+
+bool WLFramedProtocol::Check()
+{
+    ++lkDepth_; // no poll step runs inside the recognition's waits
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{lkDepth_};
+    if (view_ && view_->Loaded())
+        view_->SetParameterEnabled(false);
+    ReaderParameters.clear();
+    InputHandles = {};
+    OutputHandles = {};
+    resync();
+    ToggleBit = 1 - ToggleBit;
+
+    QByteArray reply;
+    Drain(101, [&] { return LKRead(kNextLine, reply); });
+    LKRead(QByteArray("$\x04\x01S", 4), reply);
+    QByteArray found;
+    Drain(201, [&] {
+        const int n = LKRead(kNextLine, reply);
+        // The last parameter line wins; motion reports of the same length are no parameters.
+        if (n == kParameterLine && reply.startsWith('$') && !reply.startsWith("$Mov"))
+            found = reply.mid(1);
+        return n;
+    });
+    applyParameters(found);
+
+    QByteArray type, version;
+    if (LKRead("QA", reply) < 1 || !ParseReaderInfo(reply, type, version)) {
+        if (ctx_.lk) {
+            ctx_.lk->LkPutData(LinkItem::HeadType, QByteArray());
+            ctx_.lk->LkPutData(LinkItem::VersionText, QByteArray());
+        }
+        return false;
+    }
+    if (ctx_.lk) {
+        ctx_.lk->LkPutData(LinkItem::HeadType, type);
+        ctx_.lk->LkPutData(LinkItem::VersionText, version);
+    }
+    for (int k = 0; k < 3; ++k) {
+        LKRead(kCreateInput[k], reply);
+        InputHandles[k] = reply.isEmpty() ? '\0' : reply.at(0);
+    }
+    for (int k = 0; k < 2; ++k) {
+        LKRead(kCreateOutput[k], reply);
+        OutputHandles[k] = reply.isEmpty() ? '\0' : reply.at(0);
+    }
+    for (int k = 0; k < 2; ++k)
+        LKRead("JB" + QByteArray(1, OutputHandles[k]) + '\x01', reply);
+    if (NormalMode) {
+        Drain(11, [&] { return LKRead(kNextLine, reply); });
+        LKRead("CM", reply);
+        // Mode Normal lives on the poll timer: it starts once the reader is recognised.
+        Polling = true;
+        updatePolling();
+    }
+    return true;
+}
+
+void WLFramedProtocol::applyParameters(const QByteArray& parameters)
+{
+    const QByteArray previous = ReaderParameters;
+    ReaderParameters = parameters;
+    const bool loaded = view_ && view_->Loaded();
+    if (loaded)
+        view_->SetParameterEnabled(true);
+    NormalMode = parameters.isEmpty() || parameters.startsWith("On");
+    if (NormalMode)
+        ScanActive = false;
+    BusAddress = BusAddressOf(parameters);
+    if (loaded) {
+        view_->ModeChanged(NormalMode);
+        if (NormalMode && parameters != previous)
+            ShowMessage(parameters.isEmpty() ? 50 : 51);
+    }
+}
+
+bool WLFramedProtocol::SetReaderVariables(const QByteArray& parameters, bool write)
+{
+    if (write) {
+        // To the address the reader has now; the new one holds once it has the string.
+        QByteArray reply;
+        LKRead(QByteArray("$\x04$", 3) + parameters, reply);
+        if (ReadErrorFlag) {
+            ShowLine(Translate(QStringLiteral("ParameterFailed"), ParameterFailedText));
+            return false;
+        }
+    }
+    applyParameters(parameters);
+    if (write) {
+        resync();
+        ToggleBit = 1 - ToggleBit;
+    }
+    ScanEnable(NormalMode);
+    return true;
+}
+
+void WLFramedProtocol::ScanEnable(bool flag)
+{
+    DbCodeMode = false;
+    Polling = flag;
+    updatePolling();
+}
+
+void WLFramedProtocol::updatePolling()
+{
+    if (ctx_.lk)
+        ctx_.lk->EnablePolling(Polling || ScanActive || WriteProgress > 0 || NormalMode);
+}
+
+void WLFramedProtocol::ReadData(bool fixcode)
+{
+    SetBusy(true);
+    if (ctx_.lk)
+        ctx_.lk->EnablePolling(false);
+    QByteArray r;
+    LKRead(QByteArray("CA") + Power, r);
+    LKRead(QByteArray("CC") + Sensitivity, r);
+    LKRead(QByteArray("CD\x80", 3) + static_cast<char>(std::clamp(Frequency, 1, 100)), r);
+    LKRead(QByteArray("CG") + Bit, r);
+    LKRead(QByteArray("CT\x00", 3), r);
+    LKRead("CS" + MakeLong(1), r);
+    LKRead(QByteArray("C\\\x00", 3), r);
+    LKRead(QByteArray("CV\x00", 3), r);
+    LKRead(QByteArray("CX\x00", 3), r);
+    LKRead("CM", r);
+    FixcodeMode = fixcode;
+    ScanActive = true;
+    ScanEnable(true);
+    SetBusy(false);
+}
+
+void WLFramedProtocol::StopReading()
+{
+    QByteArray r;
+    LKRead("CN", r);
+    LKRead("DB", r);
+}
+
+void WLFramedProtocol::StopBuffered()
+{
+    StopReading();
+}
+
+void WLFramedProtocol::CloseLK()
+{
+    // The next system is not polled unasked.
+    ScanActive = false;
+    WriteProgress = 0;
+    Polling = false;
+    NormalMode = false;
+    if (ctx_.lk)
+        ctx_.lk->EnablePolling(false);
+    QByteArray r;
+    for (char handle : InputHandles)
+        if (handle != '\0')
+            LKRead("KB" + QByteArray(1, handle), r);
+    InputHandles = {};
+}
+
+QString WLFramedProtocol::PollStep(const QVariant&, const QVariant&)
+{
+    Poll();
+    return QString();
+}
+
+void WLFramedProtocol::Poll()
+{
+    // One transaction at a time: a tick inside another exchange's wait sends nothing.
+    if (lkDepth_ > 0 || Exchanges().Depth() > 0)
+        return;
+    QByteArray reply;
+    if (WriteProgress > 0) {
+        if (WriteProgress == 1)
+            ShowLine(Translate(QStringLiteral("WriteActive"), WriteActiveText));
+        ++WriteProgress;
+        const int n = LKRead("CO", reply);
+        if (n >= 2 && !ReadErrorFlag && reply.at(0) == '\0' && reply.at(1) == '\0') {
+            WriteProgress = 0;
+            ShowLine(Translate(QStringLiteral("WriteDone"), WriteDoneText));
+        } else if (WriteProgress > kWriteTicks) {
+            WriteProgress = 0;
+            ShowLine(Translate(QStringLiteral("WriteError"), WriteErrorText));
+        }
+        if (WriteProgress != 0)
+            return;
+        if (view_)
+            view_->SetWriteRunning(false);
+        if (NormalMode)
+            LKRead("CM", reply);
+        updatePolling();
+    }
+    const bool loaded = view_ && view_->Loaded();
+    if (loaded && NormalMode) {
+        if (LKRead(kNextLine, reply) > 1) {
+            QByteArray line = reply.mid(1);
+            if (line.size() == 29 && line.at(8) == ' ' && Val(line) > 0)
+                line = line.left(27) + MiniText(line.mid(27, 2)).toLatin1();
+            ShowLine(QString::fromLatin1(line));
+        }
+    }
+    if (loaded && (ScanActive || DbCodeMode)) {
+        if (LKRead("PA", reply) < 1)
+            return;
+        const Reading reading = DecodeReading(reply);
+        if (!reading.valid)
+            return;
+        if (DbCodeMode) {
+            DbCodeMode = false;
+            view_->ShowDbCode(reading.idText);
+        } else if (FixcodeMode) {
+            ShowLine(QStringLiteral("Fixcode: ") + reading.idText);
+        } else if (reading.hasData) {
+            ShowLine(reading.dataLine);
+        }
+    }
+}
+
+bool WLFramedProtocol::WriteTag(const WLWriteValues& values)
+{
+    WriteRequest request;
+    request.id = values.idCode.toLatin1();
+    request.speed = values.dataSpeed;
+    request.intervalType = values.intervalType;
+    request.memory = values.memorySize;
+    request.intervalLength = values.intervalLength;
+    request.data = QString::fromLatin1(values.data);
+    ScanActive = false;
+    StopReading();
+    QByteArray reply;
+    LKRead("CO", reply);
+    if (view_)
+        view_->SetWriteRunning(true);
+    LKRead("CP" + WriteBlock(request), reply);
+    WriteProgress = 1;
+    updatePolling();
+    return true;
+}
+
+std::optional<std::array<bool, 5>> WLFramedProtocol::InputSet()
+{
+    std::array<bool, 5> lit{};
+    bool any = false;
+    QByteArray reply;
+    for (int k = 0; k < 5; ++k) {
+        const QByteArray command = k < 3 ? "KC" + QByteArray(1, InputHandles[k])
+                                         : "JC" + QByteArray(1, OutputHandles[k - 3]);
+        const int n = LKRead(command, reply);
+        // Lit on 00; a failed read stays dark.
+        lit[k] = n >= 1 && !ReadErrorFlag && reply.at(0) == '\0';
+        any = any || (n >= 1 && !ReadErrorFlag);
+    }
+    if (!any)
+        return std::nullopt;
+    return lit;
+}
+
+void WLFramedProtocol::OutputSet(bool output1, bool output2)
+{
+    QByteArray reply;
+    const bool on[2] = {output1, output2};
+    for (int k = 0; k < 2; ++k)
+        LKRead("JB" + QByteArray(1, OutputHandles[k]) + (on[k] ? '\0' : '\x01'), reply);
+}
+
+std::optional<Status> WLFramedProtocol::StatusSet()
+{
+    QByteArray reply;
+    LKRead("CO", reply);
+    // Two characters, as "CO" is defined; an error reply lights nothing.
+    if (reply.size() < 2 || ReadErrorFlag)
+        return std::nullopt;
+    return DecodeStatus(reply, ReadErrorFlag);
+}
+
+std::optional<QList<quint32>> WLFramedProtocol::ReadDatabase()
+{
+    QList<quint32> ids;
+    QByteArray reply;
+    if (LKRead("FE", reply) < 1 && LKRead("FE", reply) < 1)
+        return std::nullopt;
+    // An entry is 01 and the ID; anything else ends the list.
+    while (reply.size() >= 5 && reply.at(0) == '\x01' && !ReadErrorFlag) {
+        const quint32 id = MakeIntelLong(reply.mid(1, 4));
+        // The reader holds no ID twice: one seen again means it started over.
+        if (ids.contains(id))
+            break;
+        ids.append(id);
+        if (ids.size() >= kMaxDatabase || LKRead("FF", reply) < 1)
+            break;
+    }
+    return ids;
+}
+
+bool WLFramedProtocol::AddDatabase(quint32 id)
+{
+    QByteArray reply;
+    LKRead("FB" + MakeLong(id) + QByteArray(2, '\0'), reply);
+    return !ReadErrorFlag;
+}
+
+bool WLFramedProtocol::DeleteDatabase(quint32 id)
+{
+    QByteArray reply;
+    LKRead("FC" + MakeLong(id), reply);
+    return !ReadErrorFlag;
+}
+
+bool WLFramedProtocol::Clear()
+{
+    QByteArray reply;
+    LKRead("QF", reply);
+    return !ReadErrorFlag;
+}
+
+} // namespace orvid

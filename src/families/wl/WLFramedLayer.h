@@ -1,0 +1,127 @@
+#pragma once
+// The telegram layer of microwave system L in its framed protocol (system entry 8),
+// without widgets: the transaction with bus address, toggle bit and resync (LKRead), the
+// recognition with the reader's parameter string and its two operating modes (Morsek and
+// Normal), reading, writing and its progress, inputs, outputs and state, and the reader's
+// ID-code database. Frames, replies and fields: WLFramedProtocol.h.
+//
+// One transaction at a time: a poll step does nothing while another exchange of this
+// layer waits (the recognition included), so no nested transaction reuses the toggle.
+
+#include "WLFramedProtocol.h"
+#include "families/common/FamilyProtocol.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <array>
+#include <optional>
+
+namespace orvid {
+
+struct WLWriteValues;
+
+// What the layer needs of its window besides the data list.
+class IWLFramedView : public virtual IFamilyView {
+public:
+    // The mode the last parameter string gave (caption, reading buttons); the parameter
+    // button on or off.
+    virtual void ModeChanged(bool normalMode) = 0;
+    virtual void SetParameterEnabled(bool enabled) = 0;
+    // A running write's progress began (false: it ended).
+    virtual void SetWriteRunning(bool running) = 0;
+    // The ID of a reading taken for the database box.
+    virtual void ShowDbCode(const QString& id) = 0;
+};
+
+class WLFramedProtocol : public FamilyProtocol {
+public:
+    static constexpr const char* kSection = "frmSystemWL";
+    static constexpr int16_t kSystemEntry = 8;
+    static constexpr int kMaxDatabase = 10000; // a guess at the reader's capacity
+    static constexpr int kWriteTicks = 20;      // poll steps a write's progress lasts at most
+
+    explicit WLFramedProtocol(AppContext& ctx, IWLFramedView* view = nullptr);
+    void setView(IWLFramedView* view)
+    {
+        view_ = view;
+        FamilyProtocol::setView(view);
+    }
+
+    // ---- what the link calls -------------------------------------------------------------
+    void Init(bool ethernet = false) override;
+    bool Check() override;
+    QString PollStep(const QVariant& a, const QVariant& b) override;
+    QByteArray BuildTelegram(const QByteArray& command, const QByteArray& suffix) override;
+    // The reply as it came (the command window shows its header).
+    int16_t ReplyResult(QByteArray&, int16_t length, const QVariant&) override { return length; }
+    void StopBuffered() override;
+    void CloseLK() override;
+
+    // ---- exchanges -----------------------------------------------------------------------
+    // One transaction: two rounds of two tries with a resync between them. Returns the
+    // number of data characters (header stripped, escapes removed), 0 when nothing usable
+    // came; ReadErrorFlag tells a failed or error reply.
+    int LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant());
+    int LKRead(const QByteArray& command) { QByteArray r; return LKRead(command, r); }
+    // Applies a parameter string; with write, sends it to the current bus address first and
+    // applies it only when the reader answered without error. False when the write failed.
+    bool SetReaderVariables(const QByteArray& parameters, bool write);
+    // Keeps the poll timer running while flag, a continuous read, a write's progress or
+    // mode Normal needs it.
+    void ScanEnable(bool flag);
+    // Starts a continuous read of IDs (fixcode) or data.
+    void ReadData(bool fixcode);
+    // Ends a continuous read ("CN", "DB").
+    void StopReading();
+    // One poll step: a write's progress, a reading, or the parameter channel's lines in
+    // mode Normal. Nothing while another exchange waits.
+    void Poll();
+    // "CP" with the dialog's values; false, with a line in the list, when refused.
+    bool WriteTag(const WLWriteValues& values);
+    // Inputs 1..3 then outputs 1..2, lit on 00; nothing without good replies.
+    std::optional<std::array<bool, 5>> InputSet();
+    void OutputSet(bool output1, bool output2);
+    // "CO": error and state byte; nothing without a good reply.
+    std::optional<wlframed::Status> StatusSet();
+    // The reader's ID-code database: "FE" (once more when silent), then "FF" while an
+    // entry comes, until an ID already listed or kMaxDatabase entries. Nothing when "FE"
+    // brought no data twice.
+    std::optional<QList<quint32>> ReadDatabase();
+    bool AddDatabase(quint32 id);
+    bool DeleteDatabase(quint32 id);
+    bool Clear();
+
+    // ---- state ---------------------------------------------------------------------------
+    int BusAddress = 1;
+    int ToggleBit = 0;
+    bool ReadErrorFlag = false;
+    QByteArray ReaderParameters;
+    bool NormalMode = false;
+    bool ScanActive = false;
+    bool FixcodeMode = true;
+    bool DbCodeMode = false;
+    int WriteProgress = 0;
+    bool Polling = false;
+    std::array<char, 3> InputHandles{};
+    std::array<char, 2> OutputHandles{};
+    // Reader settings sent with a read (value bytes).
+    char Power = 1, Sensitivity = 1, Bit = 1;
+    int Frequency = 50;
+    QString WriteActiveText = QStringLiteral("Tag schreiben aktiv");
+    QString WriteDoneText = QStringLiteral("Tag erfolgreich beschrieben");
+    QString WriteErrorText = QStringLiteral("Tag Schreibfehler");
+    QString ParameterFailedText = QStringLiteral("Parameter wurden nicht geschrieben");
+
+private:
+    int transaction(const QByteArray& command, QByteArray& reply, const QVariant& logOption);
+    void resync(const QVariant& logOption = QVariant());
+    // Stores a parameter string and takes its mode and bus address (no telegram).
+    void applyParameters(const QByteArray& parameters);
+    void updatePolling();
+
+    IWLFramedView* view_ = nullptr;
+    int lkDepth_ = 0;
+};
+
+} // namespace orvid

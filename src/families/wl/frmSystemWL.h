@@ -1,0 +1,120 @@
+#pragma once
+// The window of microwave system L in its framed protocol (system entry 8): the reader
+// settings sent with a read, continuous ID and data reading, the write dialog, the
+// parameter dialog, the reader's ID-code database, and the host of the shared I/O window
+// and of the state window. The telegrams are WLFramedProtocol's; the lifecycle and the
+// link's calls are the family base's. The database lives in the reader only: the list is
+// read back from it after every change.
+
+#include "WLFramedLayer.h"
+#include "WLHosts.h"
+#include "families/common/FamilyForm.h"
+
+#include <QString>
+#include <functional>
+
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace orvid {
+
+class frmSystemWLIO;
+class frmSystemWLState;
+
+class frmSystemWL : public FamilyForm, public IWLFramedView, public IWLIOHost, public IWLStateHost {
+    Q_OBJECT
+public:
+    static constexpr int kMaxLines = 100;
+    static constexpr const char* kSettings = "OrvidWL";
+
+    explicit frmSystemWL(AppContext& ctx, QWidget* parent = nullptr);
+    ~frmSystemWL() override;
+
+    WLFramedProtocol& Protocol() { return *proto_; }
+    void SetLanguage() override;
+
+    // IFamilyView / IWLFramedView
+    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override;
+    void ModeChanged(bool normalMode) override;
+    void SetParameterEnabled(bool enabled) override;
+    void SetWriteRunning(bool running) override;
+    void ShowDbCode(const QString& id) override;
+
+    // IWLIOHost / IWLStateHost
+    void ScanEnable(bool flag) override;
+    void OutputSet() override;
+    void InputSet() override;
+    void StatusSet(const QString& text) override;
+    void StopBuffered() override;
+    // The poll step, then the small windows set to refresh themselves.
+    QString Poll(const QVariant& a = QVariant(), const QVariant& b = QVariant()) override;
+
+    // Handlers (public so tests run them as a click would).
+    void btRead_Click();
+    void btFixcode_Click();
+    void btStop_Click();
+    void btWrite_Click();
+    void btClear_Click();
+    void btParameter_Click();
+    void btDatabase_Click();
+    void btDBCode_Click();
+    void btNew_Click();
+    void btDBDelete_Click();
+    void txtFrequency_LostFocus();
+    void ShowDatabase();
+
+    // The small windows when built (set by the registration).
+    std::function<frmSystemWLIO*()> ioWindow;
+    std::function<frmSystemWLState*()> stateWindow;
+    // The dialogs; tests replace them so no modal loop runs. writeDialog: true on OK with
+    // the values; parameterDialog: the dialog over the current string.
+    std::function<bool(WLWriteValues&)> writeDialog;
+    std::function<void()> parameterDialog;
+
+    QGroupBox* frameHead = nullptr;
+    QGroupBox* framePower = nullptr;
+    QComboBox* cmbPower = nullptr;
+    QGroupBox* frameSensitivity = nullptr;
+    QComboBox* cmbSensitivity = nullptr;
+    QGroupBox* frameBit = nullptr;
+    QComboBox* cmbBit = nullptr;
+    QGroupBox* frameFrequency = nullptr;
+    QLineEdit* txtFrequency = nullptr;
+    QPushButton* btParameter = nullptr;
+    QPushButton* btRead = nullptr;
+    QPushButton* btWrite = nullptr;
+    QPushButton* btFixcode = nullptr;
+    QPushButton* btStop = nullptr;
+    QPushButton* btDatabase = nullptr;
+    QPushButton* btClear = nullptr;
+    QGroupBox* frameTagData = nullptr;
+    QListWidget* lstTagData = nullptr;
+    QGroupBox* frameDatabase = nullptr;
+    QListWidget* lstDatabase = nullptr;
+    QLineEdit* txtDBIdcode = nullptr;
+    QPushButton* btDBCode = nullptr;
+    QPushButton* btNew = nullptr;
+    QPushButton* btDBDelete = nullptr;
+
+protected:
+    void OnLoad() override;
+    void OnUnload() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void connectControls();
+    void applyReaderSettings();
+    void showTagList();
+
+    WLFramedProtocol* proto_ = nullptr; // owned by the family base
+    QString dbCodeCaption_;
+    QString lastId_;
+    QString noEntriesText_ = QStringLiteral("Keine Einträge gefunden");
+    QString readErrorText_ = QStringLiteral("Allgemeiner Lesefehler");
+};
+
+} // namespace orvid

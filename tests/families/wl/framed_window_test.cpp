@@ -1,0 +1,222 @@
+// The framed system L windows offscreen on the simulated reader: the main window's mode,
+// settings and frequency box, its database view, the state and I/O lamps, and the
+// parameter dialog.
+
+#include "sim/SimWL.h"
+#include "support/FamilyFixture.h"
+#include "support/LanguageWalk.h"
+#include "support/TestContext.h"
+
+#include "families/wl/RegisterWL.h"
+#include "families/wl/RegisterWLFramed.h"
+#include "families/wl/frmSystemWL.h"
+#include "families/wl/frmSystemWLIO.h"
+#include "families/wl/frmSystemWLParameter.h"
+#include "families/wl/frmSystemWLState.h"
+#include "foundations/MessagePresenter.h"
+#include "link/LK.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+namespace orvid::test {
+namespace {
+
+const QByteArray kMorsek = "OF5003HIOF23019601 nOnOFFoALOFdo05OF";
+
+QStringList entries(const QListWidget* list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out.append(list->item(i)->text());
+    return out;
+}
+
+class WLFramedWindowTest : public PtyFamilyFixture<SimWL> {
+protected:
+    WLFramedWindowTest() { RegisterSystemWLFramed(tc.ctx, RegisterSystemL(tc.ctx)); }
+    frmSystemWL* window() { return dynamic_cast<frmSystemWL*>(lk->entry(8).main()); }
+    QString setting(const char* key)
+    {
+        return tc.settings->read(QStringLiteral("OrvidWL"), QString::fromLatin1(key), QStringLiteral("<none>"));
+    }
+};
+
+TEST_F(WLFramedWindowTest, ModeSettingsAndFrequency)
+{
+    tc.settings->write(QStringLiteral("OrvidWL"), QStringLiteral("Power"), QStringLiteral("1"));
+    tc.settings->write(QStringLiteral("OrvidWL"), QStringLiteral("Bit"), QStringLiteral("7")); // outside: 0
+    tc.settings->write(QStringLiteral("OrvidWL"), QStringLiteral("Frequency"), QStringLiteral("250"));
+    sim.setParameters(kMorsek);
+    ASSERT_TRUE(select(8));
+    frmSystemWL* w = window();
+    ASSERT_NE(w, nullptr);
+    w->Show();
+    EXPECT_EQ(w->windowTitle(), "ORVID-M System L (Morsek-Mode)");
+    EXPECT_TRUE(w->btRead->isEnabled());
+    EXPECT_EQ(w->cmbPower->currentIndex(), 1);
+    EXPECT_EQ(w->cmbBit->currentIndex(), 0);
+    EXPECT_EQ(w->txtFrequency->text(), "100");
+    struct Freq {
+        QString typed, shown;
+    } freqs[] = {{"12a", "012"}, {"0", "001"}, {"", "001"}, {"77", "077"}};
+    for (const Freq& f : freqs) {
+        w->txtFrequency->setText(f.typed);
+        QFocusEvent out(QEvent::FocusOut);
+        QCoreApplication::sendEvent(w->txtFrequency, &out);
+        EXPECT_EQ(w->txtFrequency->text(), f.shown) << f.typed.toStdString();
+    }
+    // Reading with the shown settings: the ID line comes with the next poll step.
+    sim.setTag(true, 4711);
+    w->btFixcode_Click();
+    w->Poll();
+    EXPECT_EQ(w->lstTagData->item(w->lstTagData->count() - 1)->text(), "Fixcode: 00004711");
+    w->btStop_Click();
+
+    // Mode Normal from the parameter dialog's string, and back.
+    w->parameterDialog = [w] { w->Protocol().SetReaderVariables("On" + kMorsek.mid(2), true); };
+    w->btParameter_Click();
+    EXPECT_EQ(w->windowTitle(), "ORVID-M System L (Normal-Mode)");
+    EXPECT_FALSE(w->btRead->isEnabled());
+    EXPECT_EQ(tc.presenter.numbers().last(), 51);
+    w->parameterDialog = [w] { w->Protocol().SetReaderVariables(kMorsek, true); };
+    w->btParameter_Click();
+    EXPECT_TRUE(w->btDatabase->isEnabled());
+
+    w->Unload();
+    EXPECT_EQ(setting("Power"), "1");
+    EXPECT_EQ(setting("Bit"), "0");
+    EXPECT_EQ(setting("Frequency"), "077");
+}
+
+TEST_F(WLFramedWindowTest, DatabaseViewAddsAndDeletes)
+{
+    sim.setParameters(kMorsek);
+    ASSERT_TRUE(select(8));
+    frmSystemWL* w = window();
+    w->Show();
+    sim.setDatabase({});
+    w->btDatabase_Click();
+    EXPECT_FALSE(w->frameDatabase->isHidden());
+    EXPECT_EQ(entries(w->lstDatabase), QStringList{QString::fromUtf8("Keine Einträge gefunden")});
+    // Deleting the text line does nothing; a new ID goes to the reader and comes back.
+    w->btDBDelete_Click();
+    EXPECT_TRUE(tc.presenter.requests.isEmpty());
+    w->txtDBIdcode->setText("4294967295");
+    w->btNew_Click();
+    EXPECT_EQ(entries(w->lstDatabase), QStringList{"4294967295"});
+    w->txtDBIdcode->setText("12a");
+    EXPECT_EQ(w->txtDBIdcode->text(), "12");
+    w->btNew_Click();
+    EXPECT_EQ(sim.database(), (QList<quint32>{0xFFFFFFFFu, 12}));
+    w->btNew_Click(); // already listed: nothing sent
+    EXPECT_EQ(sim.database().size(), 2);
+
+    w->lstDatabase->setCurrentRow(-1);
+    w->btDBDelete_Click();
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{53});
+    w->lstDatabase->setCurrentRow(1);
+    tc.presenter.answers = {Msg::No};
+    w->btDBDelete_Click();
+    EXPECT_EQ(sim.database().size(), 2);
+    w->lstDatabase->setCurrentRow(1);
+    tc.presenter.answers = {Msg::Yes};
+    w->btDBDelete_Click();
+    EXPECT_EQ(tc.presenter.numbers(), (QList<int>{53, 52, 52}));
+    EXPECT_EQ(entries(w->lstDatabase), QStringList{"4294967295"});
+
+    // A reader that stays silent: the list says so.
+    sim.setSilent(true);
+    w->ShowDatabase();
+    EXPECT_EQ(entries(w->lstDatabase), QStringList{"Allgemeiner Lesefehler"});
+    sim.setSilent(false);
+    // Any scan shows the tag list again.
+    w->ScanEnable(false);
+    EXPECT_TRUE(w->frameDatabase->isHidden());
+}
+
+TEST_F(WLFramedWindowTest, StateAndIOLamps)
+{
+    sim.setParameters(kMorsek);
+    ASSERT_TRUE(select(8));
+    frmSystemWL* w = window();
+    w->Show();
+    auto* state = dynamic_cast<frmSystemWLState*>(lk->entry(8).state());
+    auto* io = dynamic_cast<frmSystemWLIO*>(lk->entry(8).io());
+    ASSERT_TRUE(state && io);
+    state->Show();
+    io->Show();
+    sim.setStatus(0x81, 0x40);
+    w->StatusSet(QString());
+    EXPECT_TRUE(state->StateLit(0));
+    EXPECT_FALSE(state->StateLit(1));
+    EXPECT_TRUE(state->ErrorLit(0));
+    EXPECT_TRUE(state->ErrorLit(6));
+    EXPECT_FALSE(state->ErrorLit(1));
+    sim.faults().add({SimFault::Status, "CO", {}, 0, 1});
+    w->StatusSet(QString()); // an error reply lights nothing
+    EXPECT_FALSE(state->StateLit(0));
+    EXPECT_FALSE(state->ErrorLit(0));
+
+    sim.setInputs(false, true, false);
+    w->InputSet();
+    EXPECT_FALSE(io->InputLit(0));
+    EXPECT_TRUE(io->InputLit(1));
+}
+
+TEST_F(WLFramedWindowTest, ParameterDialogShowsAndComposes)
+{
+    frmSystemWLParameter dialog(tc.ctx, kMorsek);
+    EXPECT_TRUE(dialog.rdOPMode[1]->isChecked());
+    EXPECT_EQ(dialog.txtChannel->text(), "50");
+    EXPECT_TRUE(dialog.rdReadingRange[2]->isChecked());
+    EXPECT_EQ(dialog.cmbLog->currentIndex(), 1);
+    EXPECT_EQ(dialog.cmbLED->currentIndex(), 3);
+    EXPECT_TRUE(dialog.rdTamper[1]->isChecked());
+    EXPECT_EQ(dialog.Result(), kMorsek);
+    dialog.rdOPMode[0]->setChecked(true);
+    dialog.txtChannel->clear();
+    dialog.txtAddress->setText("7");
+    dialog.cmbParity->setCurrentIndex(2);
+    dialog.txtTimeout->setText("12");
+    const QByteArray r = dialog.Result();
+    EXPECT_EQ(r.left(4), "On50");
+    EXPECT_EQ(r.mid(12, 2), "07");
+    EXPECT_EQ(r.mid(18, 2), " E");
+    EXPECT_EQ(r.mid(32, 2), "05");
+}
+
+TEST(WLFramedLanguage, BothWindowsSwitchToEnglishAndBack)
+{
+    TestContext tc;
+    ASSERT_FALSE(InstallShippedLanguage(tc).isEmpty());
+    {
+        frmSystemWL w(tc.ctx);
+        const QSet<QString> same{kWindowTitleKey, QStringLiteral("btFixcode"), QStringLiteral("lblDBFixcode")};
+        const auto german = LanguageRoundTrip(*tc.language, &w, [&] { w.SetLanguage(); }, same, {true});
+        EXPECT_TRUE(german.contains(QStringLiteral("cmbPower[1]")));
+    }
+    {
+        frmSystemWLParameter d(tc.ctx, kMorsek);
+        QSet<QString> same{QStringLiteral("rdOPMode0"), QStringLiteral("rdOPMode1"), QStringLiteral("frameTimeout"),
+                           QStringLiteral("lblLog"), QStringLiteral("lblBuzzer"), QStringLiteral("lblLED"),
+                           QStringLiteral("btOK"), QStringLiteral("cmbPort[0]")};
+        for (int i = 0; i < 6; ++i)
+            same << QStringLiteral("cmbBaud[%1]").arg(i);
+        for (int i = 1; i < 6; ++i)
+            same << QStringLiteral("cmbRadar[%1]").arg(i);
+        for (int i = 0; i < 2; ++i)
+            same << QStringLiteral("cmbStopbits[%1]").arg(i);
+        LanguageRoundTrip(*tc.language, &d, [&] { d.SetLanguage(); }, same, {true});
+    }
+}
+
+} // namespace
+} // namespace orvid::test
