@@ -68,19 +68,22 @@ DeviceWait::Outcome DeviceWait::waitUntil(const std::function<bool()>& done, int
                 sinceProgress.restart();
             }
         }
+        // Silence for the whole time-out is a time-out, even when the deadline has passed
+        // too (a program held up for a while wakes to find both): the deadline is for input
+        // that keeps coming.
         qint64 limit = qint64(timeoutMs) - sinceProgress.elapsed();
-        if (options.deadlineMs > 0) {
-            const qint64 deadlineLeft = qint64(options.deadlineMs) - total.elapsed();
-            if (deadlineLeft < 0)
-                return Outcome::DeadlinePassed;
-            limit = qMin(limit, deadlineLeft);
-        }
         if (limit < 0 || timeoutMs <= 0) {
             if (latePassDone)
                 return Outcome::TimedOut;
             latePassDone = true;
             wait(0);
             continue;
+        }
+        if (options.deadlineMs > 0) {
+            const qint64 deadlineLeft = qint64(options.deadlineMs) - total.elapsed();
+            if (deadlineLeft < 0)
+                return Outcome::DeadlinePassed;
+            limit = qMin(limit, deadlineLeft);
         }
         if (wait(int(limit) + 1) == Outcome::Aborted)
             return Outcome::Aborted;

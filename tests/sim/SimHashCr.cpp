@@ -218,7 +218,6 @@ qsizetype SimHashCr::onBytes(const QByteArray& buffer)
     } else {
         send(whole);
     }
-    afterReply(telegram);
     return length;
 }
 

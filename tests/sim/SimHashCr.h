@@ -64,8 +64,6 @@ protected:
     virtual QByteArray repeatReply(const QByteArray& command, const QByteArray& parameter) const = 0;
     // The end of the reply to telegram ("#" CR).
     virtual QByteArray replyEnd(const QByteArray& telegram) const;
-    // Extra bytes after the reply just sent (a late status, say); called without the lock.
-    virtual void afterReply(const QByteArray& telegram) { (void)telegram; }
 
     // Under the lock, from handle(): start a repetition, wait for a tag, stop both (QU).
     void repeatFrom(const QByteArray& command, const QByteArray& parameter);

@@ -60,14 +60,6 @@ QByteArray SimL::tagConfig() const
     return tagConfig_;
 }
 
-void SimL::lateStatusAfterNext(const QByteArray& prefix, char status, int ms)
-{
-    std::lock_guard<std::mutex> lock(m_);
-    latePrefix_ = prefix;
-    lateStatus_ = status;
-    lateMs_ = ms;
-}
-
 QByteArray SimL::readReply(const QByteArray& command, const QByteArray& parameter) const
 {
     if (!present_)
@@ -163,22 +155,6 @@ QByteArray SimL::handle(const QByteArray& telegram)
 QByteArray SimL::replyEnd(const QByteArray& telegram) const
 {
     return telegram.startsWith("LS") ? QByteArray("\r\n") : kEnd;
-}
-
-void SimL::afterReply(const QByteArray& telegram)
-{
-    char status = 0;
-    int ms = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_);
-        if (latePrefix_.isEmpty() || !telegram.startsWith(latePrefix_))
-            return;
-        status = lateStatus_;
-        ms = lateMs_;
-        latePrefix_.clear();
-    }
-    if (pause(ms))
-        send(QByteArray(1, status) + kEnd);
 }
 
 } // namespace orvid::test

@@ -16,8 +16,7 @@
 // - LS: the listing lines, each ended CR LF, the first after the status "0", the others
 //   unasked right after it.
 // - Anything else: "4".
-// Faults: as every simulator (SimFaults.h), and a late status after the next reply to a
-// prefix (a write that fails while its progress runs).
+// Faults: as every simulator (SimFaults.h).
 
 #include "SimHashCr.h"
 
@@ -39,13 +38,10 @@ public:
     QByteArray channel() const;
     QByteArray bitRate() const;
     QByteArray tagConfig() const;
-    // The next reply to prefix is followed, ms later, by a bare status.
-    void lateStatusAfterNext(const QByteArray& prefix, char status, int ms);
 
 protected:
     QByteArray handle(const QByteArray& telegram) override;
     QByteArray repeatReply(const QByteArray& command, const QByteArray& parameter) const override;
-    void afterReply(const QByteArray& telegram) override;
     QByteArray replyEnd(const QByteArray& telegram) const override;
 
 private:
@@ -57,9 +53,6 @@ private:
     std::array<bool, 2> outputs_{};
     QList<QByteArray> listing_;
     QByteArray channel_, bitRate_, tagConfig_;
-    QByteArray latePrefix_;
-    char lateStatus_ = 0;
-    int lateMs_ = 0;
 };
 
 } // namespace orvid::test

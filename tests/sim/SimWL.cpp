@@ -301,15 +301,15 @@ qsizetype SimWL::onBytes(const QByteArray& buffer)
     }
     if (delayMs > 0 && !pause(delayMs))
         return consumed;
-    if (!stale.isEmpty())
-        send(stale);
+    // A stale reply goes out in one write with the real one, so the program finds both
+    // waiting, however busy the machine.
     if (split > 0) {
-        send(reply.left(reply.size() / 2));
+        send(stale + reply.left(reply.size() / 2));
         if (!pause(split))
             return consumed;
         send(reply.mid(reply.size() / 2));
     } else {
-        send(reply);
+        send(stale + reply);
     }
     return consumed;
 }

@@ -228,15 +228,19 @@ TEST_F(WLE2ETest, WritesPadToWordsAndReportTheOutcome)
         const char* name;
         QByteArray data;
         QByteArray telegram;
-        std::function<void()> fault;
+        std::function<void()> fault;     // before the write
+        std::function<void()> afterWrite; // once the unit has taken it, before the first tick
         bool result;
         QByteArray lastLine;
     };
+    const auto nothing = [] {};
     const Case cases[] = {
-        {"five bytes", "ABCDE", "SW000002ABCDE   ", [] {}, true, "Tag erfolgreich beschrieben"},
-        {"eight bytes", "12345678", "SW00000212345678", [] {}, true, "Tag erfolgreich beschrieben"},
-        {"refused", "WXYZ", "SW000001WXYZ", [this] { sim.failNext("SW", '5', 2); }, false, "Tag Schreibfehler"},
-        {"late error", "WXYZ", "SW000001WXYZ", [this] { sim.lateStatusAfterNext("SW", '5', 50); }, true,
+        {"five bytes", "ABCDE", "SW000002ABCDE   ", nothing, nothing, true, "Tag erfolgreich beschrieben"},
+        {"eight bytes", "12345678", "SW00000212345678", nothing, nothing, true, "Tag erfolgreich beschrieben"},
+        {"refused", "WXYZ", "SW000001WXYZ", [this] { sim.failNext("SW", '5', 2); }, nothing, false,
+         "Tag Schreibfehler"},
+        // The unit took the write, then reports an error status while the progress runs.
+        {"late error", "WXYZ", "SW000001WXYZ", nothing, [this] { sim.send(QByteArray("5#\r")); }, true,
          "Tag Schreibfehler"},
     };
     for (const Case& c : cases) {
@@ -245,11 +249,10 @@ TEST_F(WLE2ETest, WritesPadToWordsAndReportTheOutcome)
         view.lines.clear();
         c.fault();
         EXPECT_EQ(wl.WriteTag(0, 2, c.data), c.result);
+        c.afterWrite();
         EXPECT_EQ(sim.receivedStartingWith("TC").value(0), T("TC030,1,C08"));
         EXPECT_EQ(sim.receivedStartingWith("SW").value(0), T(c.telegram));
-        // A tick waits this long for a reply; the late failure must land within the 19
-        // ticks even when the machine is busy, so those ticks wait longer.
-        const int16_t previous = ports->SetTimeout(c.lastLine == "Tag Schreibfehler" && c.result ? 200 : 20);
+        const int16_t previous = ports->SetTimeout(20);
         const int ticks = pollUntil([&] { return wl.WriteProgress == 0; }, 30);
         ports->SetTimeout(previous);
         EXPECT_EQ(view.lines.value(view.lines.size() - 1), c.lastLine);
