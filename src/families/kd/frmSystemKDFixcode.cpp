@@ -109,16 +109,8 @@ void frmSystemKDFixcode::OnUnload()
 
 void frmSystemKDFixcode::SetLanguage()
 {
-    const QString section = QString::fromLatin1(KDFixcodeProtocol::kSection);
-    if (ctx_.language) {
-        if (!languageStored_) {
-            ctx_.language->StoreControlTexts(this);
-            ctx_.language->StoreFormTexts(this);
-            languageStored_ = true;
-        }
-        ctx_.language->TranslateControl(section, this);
-        ctx_.language->TranslateForm(section, this);
-    }
+    if (ctx_.language)
+        ctx_.language->ApplyWindowLanguage(this);
     proto_->HeadLabel = proto_->Translate(QStringLiteral("HeadStr"), QStringLiteral("KOPF"));
     proto_->StatusLabel = proto_->Translate(QStringLiteral("ErrorStr"), QStringLiteral("STATUS: "));
     proto_->NoHeadText = proto_->Translate(QStringLiteral("NoHead"), QStringLiteral("Kein Schreib/Lesekopf vorhanden"));

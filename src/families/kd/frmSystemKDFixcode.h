@@ -57,7 +57,6 @@ private:
     void buildControls();
 
     KDFixcodeProtocol* proto_ = nullptr;   // owned by the family base
-    bool languageStored_ = false;
 };
 
 } // namespace orvid

@@ -87,7 +87,6 @@ private:
     void txtLength_LostFocus();
 
     KDReadWriteProtocol* proto_ = nullptr;   // owned by the family base
-    bool languageStored_ = false;
     bool readBusy_ = false;
     bool settle_ = false;
 };
