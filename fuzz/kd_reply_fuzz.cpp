@@ -18,6 +18,7 @@
 #include "foundations/AppContext.h"
 #include "foundations/Options.h"
 #include "link/LK.h"
+#include "FrameSource.h"
 
 #include <QByteArray>
 #include <QList>
@@ -34,38 +35,9 @@ namespace {
 }
 
 // The system entry with the input's frames as its device, handed out one by one.
-class FrameSource : public ISystemForm, public ILkDirectAccess {
+class FrameSource : public fuzz::FrameSource {
 public:
-    QString Name() const override { return QStringLiteral("frmSystemKD"); }
-    bool Loaded() const override { return false; }
-    void Show() override {}
-    void Unload() override {}
-    void SetLanguage() override {}
-    Menues CommandList() override { return Menues(); }
-    bool Check() override { return false; }
-    QString Poll(const QVariant&, const QVariant&) override { return QString(); }
-    void CloseLK() override {}
-    void Init(bool) override {}
-    void PutData(int16_t, const QVariant&) override {}
-    void GetData(int16_t, QVariant&) override {}
-    QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return c + s; }
-    int16_t GetLKResult(QByteArray&, int16_t n, const QVariant&) override { return n; }
-    void StopBuffered() override {}
-    bool DataAvailable() override { return !frames.isEmpty(); }
-    bool DirectModeSupported() override { return true; }
-    int16_t DirectRead(QByteArray& reply, int16_t&, const QVariant&, bool, bool) override
-    {
-        reply = frames.isEmpty() ? QByteArray() : frames.takeFirst();
-        return static_cast<int16_t>(reply.size());
-    }
-    int16_t ReadData(const QByteArray&, QByteArray& reply, bool, bool& ok) override
-    {
-        reply.clear();
-        ok = false;
-        return 0;
-    }
-    int16_t WriteData(const QByteArray&, const QByteArray&, bool) override { return -1; }
-    QList<QByteArray> frames;
+    FrameSource() : fuzz::FrameSource(QStringLiteral("frmSystemKD")) {}
 };
 
 class View : public IFamilyView {

@@ -20,6 +20,7 @@
 #include "foundations/AppContext.h"
 #include "foundations/Options.h"
 #include "link/LK.h"
+#include "FrameSource.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -49,31 +50,15 @@ bool isHex(const QByteArray& text)
 // The system D entry with the frames of the input as its device: the link's direct route
 // hands them out one by one, as received frames, and as replies to commands unwrapped the
 // way the link unwraps them (the window's GetLKResult).
-class FrameSource : public ISystemForm,
-                    public ILkDirectAccess,
+class FrameSource : public fuzz::FrameSource,
                     public IWDStateView,
                     public IWDOutputsView,
                     public ITagStateView {
 public:
-    QString Name() const override { return QStringLiteral("frmSystemWD"); }
+    FrameSource() : fuzz::FrameSource(QStringLiteral("frmSystemWD")) {}
     bool Loaded() const override { return true; }
-    void Show() override {}
-    void Unload() override {}
-    void SetLanguage() override {}
-    Menues CommandList() override { return Menues(); }
-    bool Check() override { return false; }
-    QString Poll(const QVariant&, const QVariant&) override { return QString(); }
-    void CloseLK() override {}
-    void Init(bool) override {}
-    void PutData(int16_t, const QVariant&) override {}
-    void GetData(int16_t, QVariant&) override {}
     QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return WDProtocol::Wrap(c, 0, 0, s); }
     int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant&) override { return WDProtocol::GetLKResultExt(r, n); }
-    void StopBuffered() override {}
-
-    bool DataAvailable() override { return !frames.isEmpty(); }
-    bool DirectModeSupported() override { return true; }
-    int16_t DirectRead(QByteArray& reply, int16_t&, const QVariant&, bool, bool) override { return next(reply); }
     int16_t ReadData(const QByteArray&, QByteArray& reply, bool, bool& ok) override
     {
         const int16_t n = GetLKResult(reply, next(reply), QVariant());
@@ -99,15 +84,6 @@ public:
     }
     void ShowTagState(const TagStateDisplay& d) override { display = d; }
 
-    int16_t next(QByteArray& reply)
-    {
-        reply = frames.isEmpty() ? QByteArray() : frames.takeFirst();
-        received.append(reply);
-        return static_cast<int16_t>(reply.size());
-    }
-
-    QList<QByteArray> frames;
-    QList<QByteArray> received;
     std::array<bool, 7> lamps{};
     TagStateDisplay display;
 };

@@ -16,6 +16,7 @@
 #include "foundations/AppContext.h"
 #include "foundations/Options.h"
 #include "link/LK.h"
+#include "FrameSource.h"
 
 #include <QByteArray>
 #include <QList>
@@ -33,41 +34,20 @@ namespace {
 
 // Entry 7 with the frames of the input as its device: the link's direct route hands them
 // out one by one; telegrams go nowhere, a command's reply is the next frame.
-class FrameSource : public ISystemForm, public ILkDirectAccess {
+class FrameSource : public fuzz::FrameSource {
 public:
-    QString Name() const override { return QStringLiteral("frmSystemL"); }
-    bool Loaded() const override { return false; }
-    void Show() override {}
-    void Unload() override {}
-    void SetLanguage() override {}
-    Menues CommandList() override { return Menues(); }
-    bool Check() override { return false; }
-    QString Poll(const QVariant&, const QVariant&) override { return QString(); }
-    void CloseLK() override {}
-    void Init(bool) override {}
-    void PutData(int16_t, const QVariant&) override {}
-    void GetData(int16_t, QVariant&) override {}
+    FrameSource() : fuzz::FrameSource(QStringLiteral("frmSystemL")) {}
     QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return WLProtocol::SetLKString(c, s); }
     int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant&) override { return WLProtocol::GetLKResult(r, n); }
-    void StopBuffered() override {}
-
-    bool DataAvailable() override { return !frames.isEmpty(); }
-    bool DirectModeSupported() override { return true; }
-    int16_t DirectRead(QByteArray& reply, int16_t&, const QVariant&, bool, bool) override
-    {
-        reply = frames.isEmpty() ? QByteArray() : frames.takeFirst();
-        return static_cast<int16_t>(reply.size());
-    }
+    // A command's reply is the next frame, unwrapped as the link would.
     int16_t ReadData(const QByteArray&, QByteArray& reply, bool, bool& ok) override
     {
-        reply = frames.isEmpty() ? QByteArray() : frames.takeFirst();
+        next(reply);
         ok = !reply.isEmpty();
         const auto n = static_cast<int16_t>(reply.size());
         return ok ? WLProtocol::GetLKResult(reply, n) : 0;
     }
     int16_t WriteData(const QByteArray&, const QByteArray&, bool) override { return 0; }
-
-    QList<QByteArray> frames;
 };
 
 class NullView : public IWLView {

@@ -1,0 +1,65 @@
+#pragma once
+// The current system window of a reply-decoding fuzz target: the input's frames are its
+// device. The link's direct route hands them out one by one (DirectRead); telegrams go
+// nowhere. Everything else a system window does is left empty, so a target overrides only
+// the framing it checks (SetLKString, GetLKResult) and, where a command's reply matters,
+// ReadData.
+
+#include "link/LinkInterfaces.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+namespace orvid::fuzz {
+
+class FrameSource : public ISystemForm, public ILkDirectAccess {
+public:
+    explicit FrameSource(QString name) : name_(std::move(name)) {}
+
+    // IToolWindow, ISystemForm
+    QString Name() const override { return name_; }
+    bool Loaded() const override { return false; }
+    void Show() override {}
+    void Unload() override {}
+    void SetLanguage() override {}
+    Menues CommandList() override { return Menues(); }
+    bool Check() override { return false; }
+    QString Poll(const QVariant&, const QVariant&) override { return QString(); }
+    void CloseLK() override {}
+    void Init(bool) override {}
+    void PutData(int16_t, const QVariant&) override {}
+    void GetData(int16_t, QVariant&) override {}
+    QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return c + s; }
+    int16_t GetLKResult(QByteArray&, int16_t n, const QVariant&) override { return n; }
+    void StopBuffered() override {}
+
+    // ILkDirectAccess: a command gets no reply unless a target says otherwise.
+    bool DataAvailable() override { return !frames.isEmpty(); }
+    bool DirectModeSupported() override { return true; }
+    int16_t DirectRead(QByteArray& reply, int16_t&, const QVariant&, bool, bool) override { return next(reply); }
+    int16_t ReadData(const QByteArray&, QByteArray& reply, bool, bool& ok) override
+    {
+        reply.clear();
+        ok = false;
+        return 0;
+    }
+    int16_t WriteData(const QByteArray&, const QByteArray&, bool) override { return -1; }
+
+    // The next frame (empty when none is left), noted in received.
+    int16_t next(QByteArray& reply)
+    {
+        reply = frames.isEmpty() ? QByteArray() : frames.takeFirst();
+        received.append(reply);
+        return static_cast<int16_t>(reply.size());
+    }
+
+    QList<QByteArray> frames;
+    QList<QByteArray> received;
+
+private:
+    QString name_;
+};
+
+} // namespace orvid::fuzz
