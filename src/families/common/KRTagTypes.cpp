@@ -78,7 +78,11 @@ QList<TagType> KRWriteTagTypes(int16_t system)
     return list;
 }
 
-QList<TagType> KRWriteTagTypesForHeads(const HeadFamilies& heads)
+namespace {
+
+// The tag types the reported head families can write. The write dialog and the
+// interface-unit window list them in the same order but for the ZLB and RMB2 groups.
+QList<TagType> tagTypesForHeads(const HeadFamilies& heads, bool rmb2BeforeZlb)
 {
     QList<TagType> list;
     if (!heads.vnb)
@@ -91,35 +95,24 @@ QList<TagType> KRWriteTagTypesForHeads(const HeadFamilies& heads)
         list += named({20, 21, 22, 24, 33});
     if (heads.rmb1)
         list += named({20, 21, 22, 24, 33, 35, 37});
-    if (heads.zlb)
-        list += named({50, 52});
-    if (heads.rmb2)
-        list += named({40, 41, 42, 43});
+    const QList<TagType> zlb = heads.zlb ? named({50, 52}) : QList<TagType>();
+    const QList<TagType> rmb2 = heads.rmb2 ? named({40, 41, 42, 43}) : QList<TagType>();
+    list += rmb2BeforeZlb ? rmb2 + zlb : zlb + rmb2;
     if (heads.vnb)
         list += named({80});
     return list;
 }
 
+} // namespace
+
+QList<TagType> KRWriteTagTypesForHeads(const HeadFamilies& heads)
+{
+    return tagTypesForHeads(heads, false);
+}
+
 QList<TagType> HXWindowTagTypes(const HeadFamilies& heads)
 {
-    QList<TagType> list;
-    if (!heads.vnb)
-        list.append(named(TagCode::Standard));
-    if (heads.inductive)
-        list += named({2, 3, 10, 11, 12, 14});
-    if (heads.microwave)
-        list += named({60});
-    if (heads.rmb)
-        list += named({20, 21, 22, 24, 33});
-    if (heads.rmb1)
-        list += named({20, 21, 22, 24, 33, 35, 37});
-    if (heads.rmb2)
-        list += named({40, 41, 42, 43});
-    if (heads.zlb)
-        list += named({50, 52});
-    if (heads.vnb)
-        list += named({80});
-    return list;
+    return tagTypesForHeads(heads, true);
 }
 
 int16_t HeadNumberData(const QString& head)
