@@ -172,6 +172,40 @@ TEST_F(KLXEndToEnd, TagReportsOnlyWhileReading)
     EXPECT_EQ(lines().size(), 4);
 }
 
+QByteArray miniReport(int i)
+{
+    return SimKLX::reportLine({quint32(i), SimKLX::Mini, i % 16384, {}, true});
+}
+
+QByteArray miniLine(int i)
+{
+    return "IDCODE: " + QByteArray::number(i).rightJustified(8, '0') + " MINI: " + QByteArray::number(i % 16384);
+}
+
+// A report line far longer than any the reader sends is reported once and skipped to its
+// end; the reports behind it are listed, and the reader still answers.
+TEST_F(KLXEndToEnd, ReportsAfterAnOverlongEventLineAreListed)
+{
+    ready();
+    window->btRead->click();
+    QByteArray reports;
+    QList<QByteArray> expected;
+    for (int i = 0; i < 50; ++i) {
+        reports += miniReport(i);
+        expected << miniLine(i);
+    }
+    monitor.lines.clear();
+    sim.play({TcpStep::send("EVNTTAG " + QByteArray(200 * 1024, 'x') + "\n" + reports)});
+    ASSERT_TRUE(waitFor([this] { return lines().size() == 50; }));
+    EXPECT_EQ(lines(), expected);
+    EXPECT_EQ(monitor.lines.count("R: " + QByteArray(Network::kProtocolError)), 1);
+
+    window->btStop->click();
+    EXPECT_TRUE(waitFor([this] { return sent().contains("PUSHTAG STOP"); }));
+    EXPECT_TRUE(waitFor([this] { return monitor.lines.contains("R: RPLYPUSH00\n"); }));
+    EXPECT_EQ(monitor.lines.count("R: " + QByteArray(Network::kProtocolError)), 1);
+}
+
 // The report decoding on lines the reader could send but the simulator does not build:
 // short data, the rounding of the type byte, the ID masks.
 TEST(KLXReport, DecodingTable)
