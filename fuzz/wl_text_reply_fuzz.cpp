@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     wl.DataRepresentation = static_cast<int16_t>(rep);
 
     // A read: its four configuration replies, then the data reply and what follows.
-    link.source.frames = frames;
+    link.source.load(frames);
     wl.ReadDataExt(!fixcode, 0, wl.StartWord, wl.WordCount);
     const QByteArray last = wl.Poll(true, true);
     for (const QByteArray& line : view.shown) {
@@ -161,6 +161,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     wl.ListConfiguration();
     if (!link.source.frames.isEmpty())
         fail("the listing ends only with the frames");
-    link.source.frames.clear();
+    link.source.clear();
     return 0;
 }
