@@ -3,6 +3,7 @@
 // command window's route.
 #include "KLXFixture.h"
 
+#include "families/common/TagDataList.h"
 #include "families/wl/frmSystemWLWrite.h"
 
 #include <QComboBox>
@@ -204,6 +205,30 @@ TEST_F(KLXEndToEnd, ReportsAfterAnOverlongEventLineAreListed)
     EXPECT_TRUE(waitFor([this] { return sent().contains("PUSHTAG STOP"); }));
     EXPECT_TRUE(waitFor([this] { return monitor.lines.contains("R: RPLYPUSH00\n"); }));
     EXPECT_EQ(monitor.lines.count("R: " + QByteArray(Network::kProtocolError)), 1);
+}
+
+// A burst of reports reaches the list in a few batches, not one list update per report,
+// and the list ends with the newest reports it keeps, in order.
+TEST_F(KLXEndToEnd, ReportBurstIsListedInBatches)
+{
+    ready();
+    window->btRead->click();
+    constexpr int kReports = 1000;
+    int inserts = 0;
+    QObject::connect(window->lstTagData->model(), &QAbstractItemModel::rowsInserted,
+                     [&inserts] { ++inserts; });
+    QByteArray burst;
+    for (int i = 0; i < kReports; ++i)
+        burst += miniReport(i);
+    sim.play({TcpStep::send(burst)});
+    ASSERT_TRUE(waitFor([this] { return window->lstTagData->count() > 0
+                                        && window->lstTagData->RawBytes(window->lstTagData->count() - 1) == miniLine(kReports - 1); },
+                        10000));
+    QList<QByteArray> newest;
+    for (int i = kReports - TagDataList::MaxLines; i < kReports; ++i)
+        newest << miniLine(i);
+    EXPECT_EQ(lines(), newest);
+    EXPECT_LE(inserts, kReports / 5);
 }
 
 // The report decoding on lines the reader could send but the simulator does not build:
