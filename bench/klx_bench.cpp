@@ -7,7 +7,7 @@
 //   seconds; "core_share" that time over the wall time, in percent of one core;
 //   "process_share" the same for the whole process (the simulated reader's thread and
 //   Qt's helper threads included, so an upper bound); "paints" the list's paints per
-//   second of reports. The median over the repetitions is the figure.
+//   second. The median over the repetitions is the figure.
 // BM_TagReportBurst: 10,000 reports in one burst; "per_report" is the wall time from the
 //   burst until the list is painted with the last one, per report.
 //
@@ -15,12 +15,7 @@
 // reports (as many as it keeps) in order; "empty_paints" counts paints of the list that
 // showed no line although it held some.
 #include "families/common/TagDataList.h"
-#include "families/wklx/frmSystemWKLX9000.h"
-#include "link/LK.h"
-#include "link/Network.h"
-#include "sim/SimKLX.h"
-#include "support/FakeShell.h"
-#include "support/TestContext.h"
+#include "families/wklx/KLXFixture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -115,32 +110,17 @@ QByteArray listedLine(int i)
     return "IDCODE: " + QByteArray::number(i).rightJustified(8, '0') + " MINI: " + QByteArray::number(i % 16384);
 }
 
-// The reader, the link and the shown window, reading.
-struct Rig {
-    Rig()
-    {
-        tc.ctx.frame = &frame;
-        tc.ctx.monitor = &monitor;
-        net = std::make_unique<Network>(tc.ctx);
-        tc.ctx.network = net.get();
-        net->LoadNetworkSettings();
-        net->SetNetAddress(QStringLiteral("127.0.0.1"));
-        lk = std::make_unique<LK>(tc.ctx);
-        tc.ctx.lk = lk.get();
-        lk->InitSystems();
-        window = new frmSystemWKLX9000(tc.ctx);
-        lk->RegisterSystem(9, [this] { return window; });
-        window->klx().Port = sim.port();
-    }
-    ~Rig()
-    {
-        lk->CloseSystem();
-        delete window;
-    }
+// The reader, the link and the shown window, reading (the family's test fixture, run
+// outside a test).
+struct Rig : KLXFixture {
+    using KLXFixture::monitor;
+    using KLXFixture::sim;
+    using KLXFixture::window;
+    void TestBody() override {}
+
     bool start()
     {
-        bool askRetry = false;
-        if (!lk->SelectSystem(9, askRetry))
+        if (!select())
             return false;
         window->Show();
         window->resize(640, 480);
@@ -180,28 +160,14 @@ struct Rig {
                 return false;
         return true;
     }
-    void clear()
-    {
-        window->btClear->click();
-        monitor.lines.clear();
-        QApplication::processEvents();
-    }
 
-    SimKLX sim;
-    TestContext tc;
-    FakeMainFrame frame;
-    RecordingMonitor monitor;
-    std::unique_ptr<Network> net;
-    std::unique_ptr<LK> lk;
-    frmSystemWKLX9000* window = nullptr;
     std::unique_ptr<PaintWatch> watch;
 };
 
-void BM_ReportsShownAt1000PerSecond(benchmark::State& state)
+// Plays `reports` reports per iteration, cut into pieces of `perStep` with `stepMs` between
+// them (0: one burst), and measures up to the list painted with the last one.
+void measure(benchmark::State& state, int reports, int perStep, int stepMs)
 {
-    constexpr int kReports = 1000;
-    constexpr int kPerStep = 10;
-    constexpr int kStepMs = 10;
     Rig rig;
     if (!rig.start()) {
         state.SkipWithError("no reader");
@@ -213,15 +179,20 @@ void BM_ReportsShownAt1000PerSecond(benchmark::State& state)
     double wall = 0;
     bool listed = true;
     for (auto _ : state) {
-        rig.clear();
+        rig.window->btClear->click();
+        rig.monitor.lines.clear();
+        QApplication::processEvents();
         const qint64 emptyBefore = rig.watch->emptyPaints;
-        TcpScript script;
+        const qint64 paintsBefore = rig.watch->paints;
         const int first = next;
-        for (int step = 0; step < kReports / kPerStep; ++step) {
+        TcpScript script;
+        while (next - first < reports) {
             QByteArray lines;
-            for (int k = 0; k < kPerStep; ++k)
+            for (int k = 0; k < perStep && next - first < reports; ++k)
                 lines += reportLine(next++);
-            script << TcpStep::send(lines) << TcpStep::pause(kStepMs);
+            script << TcpStep::send(lines);
+            if (stepMs > 0)
+                script << TcpStep::pause(stepMs);
         }
         QElapsedTimer clock;
         clock.start();
@@ -234,51 +205,28 @@ void BM_ReportsShownAt1000PerSecond(benchmark::State& state)
         }
         cpu += cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
         processCpu += cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
-        wall += double(clock.nsecsElapsed()) * 1e-9;
+        const double seconds = double(clock.nsecsElapsed()) * 1e-9;
+        wall += seconds;
         listed = listed && rig.listsNewest(first, next - 1) && rig.watch->emptyPaints == emptyBefore;
-        state.SetIterationTime(double(clock.nsecsElapsed()) * 1e-9);
+        state.SetIterationTime(seconds);
+        state.counters["paints"] = double(rig.watch->paints - paintsBefore) / seconds;
     }
-    const double reports = double(state.iterations()) * kReports;
-    state.counters["per_report"] = cpu / reports;
-    state.counters["paints"] = double(rig.watch->paints) / double(state.iterations());
+    const double total = double(state.iterations()) * reports;
+    state.counters["per_report"] = (stepMs > 0 ? cpu : wall) / total;
     state.counters["core_share"] = 100.0 * cpu / wall;
     state.counters["process_share"] = 100.0 * processCpu / wall;
     state.counters["listed"] = listed ? 1 : 0;
     state.counters["empty_paints"] = double(rig.watch->emptyPaints);
 }
 
+void BM_ReportsShownAt1000PerSecond(benchmark::State& state)
+{
+    measure(state, 1000, 10, 10);
+}
+
 void BM_TagReportBurst(benchmark::State& state)
 {
-    constexpr int kReports = 10000;
-    Rig rig;
-    if (!rig.start()) {
-        state.SkipWithError("no reader");
-        return;
-    }
-    int next = 0;
-    double wall = 0;
-    bool listed = true;
-    for (auto _ : state) {
-        rig.clear();
-        const qint64 emptyBefore = rig.watch->emptyPaints;
-        const int first = next;
-        QByteArray burst;
-        for (int i = 0; i < kReports; ++i)
-            burst += reportLine(next++);
-        QElapsedTimer clock;
-        clock.start();
-        rig.sim.play({TcpStep::send(burst)});
-        if (!rig.waitListedAndPainted(next - 1)) {
-            state.SkipWithError("burst not listed");
-            return;
-        }
-        wall += double(clock.nsecsElapsed()) * 1e-9;
-        listed = listed && rig.listsNewest(first, next - 1) && rig.watch->emptyPaints == emptyBefore;
-        state.SetIterationTime(double(clock.nsecsElapsed()) * 1e-9);
-    }
-    state.counters["per_report"] = wall / (double(state.iterations()) * kReports);
-    state.counters["listed"] = listed ? 1 : 0;
-    state.counters["empty_paints"] = double(rig.watch->emptyPaints);
+    measure(state, 10000, 10000, 0);
 }
 
 BENCHMARK(BM_ReportsShownAt1000PerSecond)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3)
