@@ -639,16 +639,6 @@ TEST_F(SettingsFile, WriteThatDoesNotFitKeepsTheOldFileByteForByte)
     }
     EXPECT_TRUE(folder.entryList(QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_EQ(fresh.read("Settings", "Language", "GER"), QStringLiteral("GER"));
-
-    // In the program the failure lands in the status bar.
-    Application app(path(), dir.filePath(QStringLiteral("program")));
-    {
-        test::FileSizeLimit full(8);
-        ASSERT_TRUE(full.active());
-        EXPECT_FALSE(app.context().settings->write("Settings", "Language", "ENG"));
-    }
-    EXPECT_TRUE(app.mainWindow()->MessageText().contains(QDir::toNativeSeparators(path())))
-        << qPrintable(app.mainWindow()->MessageText());
 }
 
 TEST_F(SettingsFile, FileChangedBehindTheStoresBackIsReadAgain)
