@@ -12,7 +12,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 using namespace orvid;
 using namespace orvid::test;
@@ -645,6 +647,24 @@ TEST_F(NetworkTest, OverlongLineIsSkippedToItsEndAndTheNextLinesAreRead)
     EXPECT_EQ(reply.size(), Network::kMaxLineLength);
     EXPECT_TRUE(waitFor([&] { return callback.events.size() == 2; }));
     EXPECT_EQ(protocolErrors(), 1);
+}
+
+// A receive held up longer than its deadline (here by a window busy with an event) that
+// then finds half a reply waiting has seen no drip: it ends as a time-out.
+TEST_F(NetworkTest, ReceiveHeldUpPastItsDeadlineFindingHalfAReplyTimesOut)
+{
+    net->SetNetTimeout(100);
+    peer.setHandler([](const QByteArray&) { return TcpScript{TcpStep::send("EVNT x\nPART")}; });
+    ASSERT_TRUE(connectToPeer());
+    callback.onEvent = [](const QByteArray&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100 * Network::kDeadlineTimeouts + 200));
+    };
+    ASSERT_TRUE(net->NetSend("Q", false));
+    QByteArray reply;
+    bool log = true;
+    EXPECT_EQ(net->NetReceiveLine(reply, log), 0);
+    EXPECT_EQ(callback.events, QList<QByteArray>{" x"});
+    EXPECT_EQ(linesWithPrefix("R: ").last(), QByteArray("<TIMEOUT>"));
 }
 
 TEST_F(NetworkTest, TimedOutFrameIsDiscardedAndTheNextStandsAlone)
