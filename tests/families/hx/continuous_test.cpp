@@ -84,8 +84,10 @@ TEST_F(HXContinuous, RepeatingReadsOverTcpPolledAndStopped)
 TEST_F(HXContinuous, MultiTagHeadSaysHowManyTagsItFound)
 {
     ASSERT_TRUE(select(1));
-    for (const auto& [found, line] : {std::pair{3, "Kopf 3: Tags found: 3"}, std::pair{0x1A, "Kopf 3: Tags found: 26"}}) {
-        sim.withTag(3, [found = found](SimHX::Tag& t) {
+    for (const auto& c : {std::pair{3, "Kopf 3: Tags found: 3"}, std::pair{0x1A, "Kopf 3: Tags found: 26"}}) {
+        const int found = c.first;
+        const QByteArray line = c.second;
+        sim.withTag(3, [found](SimHX::Tag& t) {
             t.qv = 'M';
             t.found = found;
         });
