@@ -101,7 +101,7 @@ struct TestWindow {
     {
         window.setObjectName(QStringLiteral("frmTest"));
         window.setWindowTitle(QStringLiteral("Testfenster"));
-        auto make = [this](auto* w, const char* name) {
+        auto make = [](auto* w, const char* name) {
             w->setObjectName(QLatin1String(name));
             return w;
         };

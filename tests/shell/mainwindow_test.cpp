@@ -245,12 +245,15 @@ TEST_F(MainWindowTest, FamilyEntriesSelectTheirSystemAndMoveTheMark)
         EXPECT_TRUE(systemLabel()->isEnabled());
         EXPECT_EQ(systemLabel()->text(), app->context().lk->SystemName(row.system));
         // Entry 7 has no mark of its own in the system table; every other one moves it.
-        if (row.system != 7)
+        if (row.system != 7) {
             EXPECT_TRUE(a->isChecked());
-        if (previous && previous != a)
+        }
+        if (previous && previous != a) {
             EXPECT_FALSE(previous->isChecked());
-        if (previousSystem > 0)
+        }
+        if (previousSystem > 0) {
             EXPECT_EQ(journal.count(QStringLiteral("sys%1.CloseLK").arg(previousSystem)), 1);
+        }
         EXPECT_FALSE(QGuiApplication::overrideCursor());
         previous = a;
         previousSystem = row.system;

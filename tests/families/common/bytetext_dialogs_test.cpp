@@ -148,8 +148,9 @@ TEST_F(ByteTextDialogs, EveryDialogSendsTheBytesOfTheTable)
         for (int first : {0, 1, 2}) {
             EXPECT_EQ(viaKRWrite(c.bytes, first), c.bytes) << "system R, first view " << first;
             EXPECT_EQ(viaWDWrite(c.bytes, first), c.bytes) << "system D, first view " << first;
-            if (fits(c.bytes))
+            if (fits(c.bytes)) {
                 EXPECT_EQ(viaFixcode(c.bytes, first), c.bytes) << "fixcode, first view " << first;
+            }
         }
     }
     for (const ByteTextCase& c : ByteTextTypedCases() + ByteTextShownCases()) {
@@ -158,8 +159,9 @@ TEST_F(ByteTextDialogs, EveryDialogSendsTheBytesOfTheTable)
             continue; // no view given for this case
         EXPECT_EQ(viaKRWrite({}, 0, &c.view), c.bytes) << "system R";
         EXPECT_EQ(viaWDWrite({}, 0, &c.view), c.bytes) << "system D";
-        if (fits(c.bytes))
+        if (fits(c.bytes)) {
             EXPECT_EQ(viaFixcode({}, 0, &c.view), c.bytes) << "fixcode";
+        }
     }
     EXPECT_TRUE(tc.presenter.requests.isEmpty());
 }

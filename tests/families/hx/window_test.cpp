@@ -196,7 +196,10 @@ TEST_F(HXWindow, EnglishAndBack)
 
     hx::HXHeadType head;
     head.name = QStringLiteral("UHF-A");
-    head.profiles = std::make_shared<QList<hx::HXProfile>>(QList<hx::HXProfile>{hx::HXProfile{1, QStringLiteral("One")}});
+    hx::HXProfile profile;
+    profile.id = 1;
+    profile.name = QStringLiteral("One");
+    head.profiles = std::make_shared<QList<hx::HXProfile>>(QList<hx::HXProfile>{profile});
     frmSystemHXSetLanguage dialog(tc.ctx, 3, head);
     LanguageRoundTrip(*tc.language, &dialog, [&] { dialog.SetLanguage(); }, {});
     EXPECT_TRUE(dialog.lblMessage->text().contains(QStringLiteral("3: UHF-A")));

@@ -92,8 +92,9 @@ TEST_F(KLXEndToEnd, StatusTable)
             QByteArray reply;
             bool ok = false;
             EXPECT_EQ(lk->SendCommand(c.command, reply, QVariant(true), ok), c.count);
-            if (c.count > 0)
+            if (c.count > 0) {
                 EXPECT_TRUE(reply.startsWith("LED=")) << reply.constData();
+            }
             EXPECT_EQ(lines().value(0), headErrors ? c.listLine : QByteArray());
             sim.faults().clear();
             sim.waitIdle();
