@@ -58,6 +58,7 @@ const BuiltInMessage kMessages[] = {
     {6, u"Fehler beim Schreiben der Logdatei!\\n\\n%s"},
     {7, u"Fehler beim Herstellen der Verbinung zu <%s>.\r\nFehler: %s"},
     {8, u"Fehler bei der Datenübertragung zu <%s>.\r\nFehler: %s"},
+    {9, u"Die Hilfedatei %s ist nicht vorhanden."},
     {20, u"Fehler bei der Datenumwandlung!"},
     {40, u"Fehler: QTX 02 unterstützt nur Fixcode"},
     {41, u"Fehler: QTX 01 unterstützt keinen Fixcode"},
