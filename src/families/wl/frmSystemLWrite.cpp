@@ -44,7 +44,7 @@ frmSystemLWrite::frmSystemLWrite(AppContext& ctx, QWidget* parent)
     frameData = new QGroupBox(QStringLiteral("Daten"), this);
     frameData->setObjectName(QStringLiteral("frameData"));
     auto* dataLayout = new QHBoxLayout(frameData);
-    const DataBox box = addDataBox(frameData, dataLayout, Frame1, optionsLayout, 40, true, ByteTextEdit::FilterTyping);
+    const DataBox box = addDataBox(frameData, dataLayout, Frame1, optionsLayout, 40, ByteTextEdit::FilterTyping);
     txtData = box.box;
     rdDataMode = box.options;
     data_ = box.edit;
