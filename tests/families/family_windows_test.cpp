@@ -109,17 +109,24 @@ TEST(FamilyWindows, MainWindowIsLinkedWithItsSmallWindowsInAnyOrder)
     EXPECT_EQ(calls, (QList<Call>{{main, nullptr, nullptr}, {main, nullptr, state}, {main, io, state}}));
 }
 
+// The program's families registered in a link of the test's context.
+struct RegisteredFamilies {
+    explicit RegisteredFamilies(TestContext& tc) : ctx(tc.ctx), lk(tc.ctx)
+    {
+        ctx.lk = &lk;
+        lk.InitSystems();
+        RegisterFamilies(ctx);
+    }
+    ~RegisteredFamilies() { ctx.lk = nullptr; }
+    AppContext& ctx;
+    LK lk;
+};
+
 TEST(FamilyWindows, RegisteredFamiliesShareAndSplitTheirWindowsAsTheirEntriesNeed)
 {
     TestContext tc;
-    LK lk(tc.ctx);
-    tc.ctx.lk = &lk;
-    struct Unset {
-        AppContext& ctx;
-        ~Unset() { ctx.lk = nullptr; }
-    } unset{tc.ctx};
-    lk.InitSystems();
-    RegisterFamilies(tc.ctx);
+    RegisteredFamilies families(tc);
+    const LK& lk = families.lk;
     ASSERT_TRUE(lk.entry(2).main && lk.entry(3).main && lk.entry(6).main);
     EXPECT_EQ(lk.entry(2).main(), lk.entry(3).main());
     ASSERT_TRUE(lk.entry(6).io && lk.entry(6).state);
@@ -143,18 +150,11 @@ TEST(FamilyWindows, ShippedDefaultPlacesKeepEachSystemsWindowsApartInsideTheMain
     auto main = std::make_unique<frmMain>(tc.ctx);
     main->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
-    LK lk(tc.ctx);
-    tc.ctx.lk = &lk;
-    struct Unset {
-        AppContext& ctx;
-        ~Unset() { ctx.lk = nullptr; }
-    } unset{tc.ctx};
-    lk.InitSystems();
-    RegisterFamilies(tc.ctx);
+    RegisteredFamilies families(tc);
     // The window names of each entry, from the windows the families register.
     QList<QStringList> systems;
     for (int e = 1; e <= 10; ++e) {
-        const LK::SystemEntry& entry = lk.entry(e);
+        const LK::SystemEntry& entry = families.lk.entry(e);
         ASSERT_TRUE(entry.main) << e;
         QStringList names{entry.main()->Name()};
         for (const auto& small : {entry.io, entry.state})
