@@ -1,7 +1,6 @@
 #include "WLProtocol.h"
 
 #include "families/common/DataItems.h"
-#include "families/kr/KRProtocol.h"
 #include "foundations/AppContext.h"
 #include "foundations/Utils.h"
 #include "link/LK.h"
@@ -29,16 +28,6 @@ WLProtocol::WLProtocol(AppContext& ctx, IWLView* view) : FamilyProtocol(ctx, kSe
 
 // ---- framing ----------------------------------------------------------------------------
 
-QByteArray WLProtocol::SetLKString(const QByteArray& command, const QByteArray& parameter)
-{
-    return KRProtocol::SetLKString(command, parameter);
-}
-
-int16_t WLProtocol::GetLKResult(QByteArray& reply, int16_t length)
-{
-    return KRProtocol::GetLKResult(reply, length);
-}
-
 QString WLProtocol::GetError(const QByteArray& reply, bool withPrefix) const
 {
     return HashCrStatusLine(*this, reply, StatusPrefix, withPrefix, [](char code) {
@@ -53,12 +42,12 @@ QString WLProtocol::GetError(const QByteArray& reply, bool withPrefix) const
 QByteArray WLProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
 {
     replies_.Drop();
-    return SetLKString(command, suffix);
+    return HashCrTelegram(command, suffix);
 }
 
 int16_t WLProtocol::ReplyResult(QByteArray& reply, int16_t length, const QVariant&)
 {
-    return GetLKResult(reply, length);
+    return HashCrResult(reply, length);
 }
 
 // ---- link operations --------------------------------------------------------------------

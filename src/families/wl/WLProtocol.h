@@ -80,11 +80,12 @@ public:
     }
 
     // ---- framing and status --------------------------------------------------------------
-    // command & parameter & "#" & CR
-    static QByteArray SetLKString(const QByteArray& command, const QByteArray& parameter);
-    // As system R: "0" stripped (length - 1), another digit d gives -d, a first byte that
-    // is no digit counts as "0"; length <= 0 passes unchanged.
-    static int16_t GetLKResult(QByteArray& reply, int16_t length);
+    // The "#" CR wire's framing and reply result, as system R's.
+    static QByteArray SetLKString(const QByteArray& command, const QByteArray& parameter)
+    {
+        return HashCrTelegram(command, parameter);
+    }
+    static int16_t GetLKResult(QByteArray& reply, int16_t length) { return HashCrResult(reply, length); }
     // "STATUS: 5 - Lese-/Schreibfehler"; "ERROR_QTB_<code>" of section frmSystemL first.
     QString GetError(const QByteArray& reply, bool withPrefix = true) const;
 
