@@ -1,8 +1,8 @@
 #include "WLFramedLayer.h"
 
 #include "WLParameterString.h"
-#include "frmSystemWLWrite.h"
 #include "families/common/DataItems.h"
+#include "families/common/MicrowaveWrite.h"
 #include "foundations/AppContext.h"
 #include "foundations/MainFrame.h"
 #include "foundations/Utils.h"

@@ -5,7 +5,7 @@
 
 #include "families/wklx/KLXParameters.h"
 #include "families/wklx/frmSystemWKLX9000Parameter.h"
-#include "families/wl/frmSystemWLWrite.h"
+#include "families/common/frmSystemWLWrite.h"
 #include "support/LanguageWalk.h"
 
 #include <QComboBox>

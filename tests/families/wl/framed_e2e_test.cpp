@@ -9,7 +9,7 @@
 
 #include "families/common/DataItems.h"
 #include "families/wl/WLFramedLayer.h"
-#include "families/wl/frmSystemWLWrite.h"
+#include "families/common/MicrowaveWrite.h"
 #include "link/LK.h"
 
 #include <QTimer>
@@ -154,8 +154,9 @@ TEST_F(WLFramedE2E, TransactionTriesResyncAndErrors)
         sim.faults().setSplit(0);
         EXPECT_EQ(n, c.result);
         EXPECT_EQ(wl.ReadErrorFlag, c.error);
-        if (c.result == 5)
+        if (c.result == 5) {
             EXPECT_EQ(reply.toHex(), "0103100302");
+        }
         EXPECT_EQ(count(QByteArray(1, '\x16')), c.resyncs);
         EXPECT_EQ(sim.bodies().size(), c.telegrams);
         // The transaction after it is in step again.
