@@ -3,7 +3,7 @@
 // output boxes with the lamps of their read-back state. It talks to the unit only through
 // the current system window's IWLIOHost; that window sets the lamps.
 
-#include "families/wd/WDLampWindow.h"
+#include "families/common/SmallWindow.h"
 
 #include <QList>
 #include <array>
@@ -14,9 +14,9 @@ class QLabel;
 namespace orvid {
 
 class IWLIOHost;
-class WDLamp;
+class Lamp;
 
-class frmSystemWLIO : public WDLampWindow {
+class frmSystemWLIO : public LampWindow {
     Q_OBJECT
 public:
     explicit frmSystemWLIO(AppContext& ctx, QWidget* parent = nullptr);
@@ -32,15 +32,15 @@ public:
 
     QGroupBox* frameInput = nullptr;
     QGroupBox* frameOutput = nullptr;
-    QList<WDLamp*> cirInput;
+    QList<Lamp*> cirInput;
     QList<QLabel*> lblInput;
     QList<QCheckBox*> chkOutput;
-    QList<WDLamp*> cirOutput;
+    QList<Lamp*> cirOutput;
 
 protected:
     void refresh() override;
     void autoChanged(bool on) override;
-    void loading() override;
+    void loadingLamps() override;
     void closed() override;
 
 private:
