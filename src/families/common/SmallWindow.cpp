@@ -119,8 +119,9 @@ void LampWindow::setLampFrame(QWidget* frame)
 void LampWindow::chkAuto_Click()
 {
     // In automatic mode the window refreshes by itself: the button has nothing to do.
-    btSet->setEnabled(!chkAuto->isChecked());
-    autoChanged(chkAuto->isChecked());
+    autoRefresh_ = chkAuto->isChecked();
+    btSet->setEnabled(!autoRefresh_);
+    autoChanged(autoRefresh_);
 }
 
 void LampWindow::btSet_Click()
@@ -130,18 +131,23 @@ void LampWindow::btSet_Click()
 
 void LampWindow::loading()
 {
-    // The handler runs once: through the box's signal when the stored mode changes it.
-    const bool on = SettingsSection(ctx_, section_).Number(autoKey_, "0") != 0;
-    if (chkAuto->isChecked() == on)
-        chkAuto_Click();
-    else
-        chkAuto->setChecked(on);
+    // The handler runs only when the stored mode changes the box (through its signal): an
+    // unchanged box asks the main window for nothing, which would end its own work (a
+    // database view, an ID capture).
+    chkAuto->setChecked(SettingsSection(ctx_, section_).Number(autoKey_, "0") != 0);
     loadingLamps();
 }
 
 void LampWindow::closing()
 {
     SettingsSection(ctx_, section_).Write(autoKey_, chkAuto->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    // Closed, the window is as built: the next load starts from an unticked box. Off
+    // before the closed() step tells the main window, or its poll step would go on
+    // refreshing a closed window.
+    autoRefresh_ = false;
+    const QSignalBlocker block(chkAuto);
+    chkAuto->setChecked(false);
+    btSet->setEnabled(true);
 }
 
 } // namespace orvid

@@ -58,6 +58,9 @@ private:
 class LampWindow : public SmallWindow {
     Q_OBJECT
 public:
+    // Loaded and refreshing automatically (chkAuto ticked).
+    bool AutoRefresh() const { return Loaded() && autoRefresh_; }
+
     QCheckBox* chkAuto = nullptr;
     QPushButton* btSet = nullptr;
 
@@ -71,7 +74,7 @@ protected:
 
     // btSet: the window's exchange.
     virtual void refresh() = 0;
-    // chkAuto changed (also when the stored mode is loaded).
+    // chkAuto changed (also when the stored mode changes it on loading).
     virtual void autoChanged(bool on) { (void)on; }
     // Extra steps when the window is loaded, after the stored mode was applied.
     virtual void loadingLamps() {}
@@ -85,6 +88,7 @@ private:
 
     const char* const section_;
     const char* const autoKey_;
+    bool autoRefresh_ = false;
 };
 
 } // namespace orvid

@@ -24,7 +24,7 @@ public:
     // IToolWindow and IWDStateView both ask for Loaded.
     bool Loaded() const override { return LampWindow::Loaded(); }
     // IWDStateView
-    bool AutoMode() const override { return autoMode_; }
+    bool AutoMode() const override { return AutoRefresh(); }
     void SetStateLamp(int index, bool lit) override;
 
     bool lampLit(int index) const;
@@ -36,11 +36,7 @@ public:
 protected:
     using WDUnitLampWindow::refresh;
     void refresh(IWDUnitTarget& target) override;
-    void autoChanged(bool on) override { autoMode_ = on; }
     void loadingLamps() override;
-
-private:
-    bool autoMode_ = false;
 };
 
 } // namespace orvid

@@ -101,7 +101,6 @@ void frmSystemWLIO::refresh()
 
 void frmSystemWLIO::autoChanged(bool on)
 {
-    autoRefresh_ = on;
     if (IWLIOHost* h = host())
         h->ScanEnable(on);
 }
@@ -121,8 +120,6 @@ void frmSystemWLIO::loadingLamps()
 
 void frmSystemWLIO::closed()
 {
-    // Off before the host is told, or its poll step would go on refreshing a closed window.
-    autoRefresh_ = false;
     if (IWLIOHost* h = host())
         h->ScanEnable(false);
 }

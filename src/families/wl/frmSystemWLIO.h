@@ -21,8 +21,6 @@ class frmSystemWLIO : public LampWindow {
 public:
     explicit frmSystemWLIO(AppContext& ctx, QWidget* parent = nullptr);
 
-    // Loaded and automatic refresh on.
-    bool AutoRefresh() const { return Loaded() && autoRefresh_; }
     bool OutputChecked(int index) const;
     // Lights the lamps; without a state every lamp goes dark.
     void SetLamps(const std::array<bool, 3>& inputs, const std::array<bool, 2>& outputs);
@@ -46,8 +44,6 @@ protected:
 private:
     IWLIOHost* host() const;
     void chkOutput_Click();
-
-    bool autoRefresh_ = false;
 };
 
 } // namespace orvid

@@ -90,7 +90,6 @@ void frmSystemWLState::refresh()
 
 void frmSystemWLState::autoChanged(bool on)
 {
-    autoRefresh_ = on;
     if (IWLStateHost* h = host())
         h->ScanEnable(on);
 }
@@ -102,8 +101,6 @@ void frmSystemWLState::loadingLamps()
 
 void frmSystemWLState::closed()
 {
-    // Off before the host is told, or polling would stay on for a closed window.
-    autoRefresh_ = false;
     if (IWLStateHost* h = host())
         h->ScanEnable(false);
 }

@@ -22,7 +22,6 @@ public:
 
     explicit frmSystemWLState(AppContext& ctx, QWidget* parent = nullptr);
 
-    bool AutoRefresh() const { return Loaded() && autoRefresh_; }
     void SetErrorLamp(int index, bool lit);
     void SetStateLamp(int index, bool lit);
     bool ErrorLit(int index) const;
@@ -43,7 +42,6 @@ protected:
 
 private:
     IWLStateHost* host() const;
-    bool autoRefresh_ = false;
 };
 
 } // namespace orvid

@@ -132,6 +132,16 @@ TEST_F(WLFramedWindowTest, DatabaseViewAddsAndDeletes)
     EXPECT_EQ(tc.presenter.numbers(), (QList<int>{53, 52, 52}));
     EXPECT_EQ(entries(w->lstDatabase), QStringList{"4294967295"});
 
+    // Opening the small windows with their boxes as stored neither ends "Code lesen" nor
+    // leaves the database view.
+    w->btDBCode_Click();
+    lk->entry(8).io()->Show();
+    lk->entry(8).state()->Show();
+    EXPECT_FALSE(w->frameDatabase->isHidden());
+    EXPECT_TRUE(w->Protocol().DbCodeMode);
+    EXPECT_EQ(w->btDBCode->text(), w->btStop->text());
+    w->btDBCode_Click();
+
     // A reader that stays silent: the list says so.
     sim.setSilent(true);
     w->ShowDatabase();
