@@ -302,7 +302,8 @@ void WLFramedProtocol::Poll()
             QByteArray line = reply.mid(1);
             if (line.size() == 29 && line.at(8) == ' ' && Val(line) > 0)
                 line = line.left(27) + MiniText(line.mid(27, 2)).toLatin1();
-            ShowLine(QString::fromLatin1(line));
+            if (view_ && !line.isEmpty())
+                view_->ShowData(2, QByteArray(), line);
         }
     }
     if (loaded && (ScanActive || DbCodeMode)) {

@@ -220,7 +220,7 @@ QByteArray WLProtocol::Poll(bool show, bool wait)
                 FormatData(data, StartAddress & 3, DataLength, FixcodeMode, rep, view_ ? view_->LineWidth() : 80);
             if (show && view_) {
                 for (const QByteArray& line : lines)
-                    view_->ShowData(1, QByteArray(), line);
+                    view_->ShowData(2, QByteArray(), line);
             }
             if (!lines.isEmpty())
                 last = lines.last();
@@ -317,14 +317,14 @@ void WLProtocol::ListConfiguration()
         reply.clear();
     }
     if (n > 0 && view_)
-        view_->ShowData(1, QByteArray(), reply);
+        view_->ShowData(2, QByteArray(), reply);
     // A unit that never stops talking ends the listing after so many lines.
     for (int lines = 0; lines < kMaxListingLines; ++lines) {
         QByteArray line;
         if (receive(line, QVariant()) <= 0)
             break;
         if (view_)
-            view_->ShowData(1, QByteArray(), line);
+            view_->ShowData(2, QByteArray(), line);
     }
     if (ctx_.ports) {
         ctx_.ports->SetTimeout(timeout);

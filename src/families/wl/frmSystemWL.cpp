@@ -6,8 +6,10 @@
 #include "families/common/DataItems.h"
 #include "families/common/FamilySettings.h"
 #include "families/common/FormControls.h"
+#include "families/common/TagDataList.h"
 #include "families/common/frmSystemWLWrite.h"
 #include "foundations/ControlUtils.h"
+#include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "foundations/MessagePresenter.h"
 #include "foundations/Utils.h"
@@ -82,9 +84,8 @@ void frmSystemWL::buildControls()
     top->addStretch(1);
     grid->addLayout(top, 0, 0, 1, 2);
 
-    lstTagData = FramedControl<QListWidget>(frameHead, nullptr, frameTagData, "frameTagData", QStringLiteral("Daten"),
+    lstTagData = FramedControl<TagDataList>(frameHead, nullptr, frameTagData, "frameTagData", QStringLiteral("Daten"),
                                             "lstTagData");
-    lstTagData->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     lstTagData->setMinimumSize(360, 200);
     grid->addWidget(frameTagData, 1, 0);
 
@@ -202,15 +203,15 @@ void frmSystemWL::SetLanguage()
 
 // ---- view -------------------------------------------------------------------------------
 
-void frmSystemWL::ShowData(int, const QByteArray& caption, const QByteArray& data)
+void frmSystemWL::ShowData(int kind, const QByteArray& caption, const QByteArray& data)
 {
-    const QByteArray line = caption + data;
-    if (line.isEmpty())
+    // An empty line is not added.
+    if (caption.isEmpty() && data.isEmpty())
         return;
-    lstTagData->addItem(QString::fromLatin1(line));
-    while (lstTagData->count() > kMaxLines)
-        delete lstTagData->takeItem(0);
-    lstTagData->setCurrentRow(lstTagData->count() - 1);
+    if (kind == 1)
+        lstTagData->AddText(FromCp1252(caption + data));
+    else
+        lstTagData->AddLine(FromCp1252(caption), data);
 }
 
 void frmSystemWL::ModeChanged(bool normalMode)

@@ -21,13 +21,13 @@ class QPushButton;
 
 namespace orvid {
 
+class TagDataList;
 class frmSystemWLIO;
 class frmSystemWLState;
 
 class frmSystemWL : public FamilyForm, public IWLFramedView, public IWLIOHost, public IWLStateHost {
     Q_OBJECT
 public:
-    static constexpr int kMaxLines = 100;
     static constexpr const char* kSettings = "OrvidWL";
 
     explicit frmSystemWL(AppContext& ctx, QWidget* parent = nullptr);
@@ -91,7 +91,7 @@ public:
     QPushButton* btDatabase = nullptr;
     QPushButton* btClear = nullptr;
     QGroupBox* frameTagData = nullptr;
-    QListWidget* lstTagData = nullptr;
+    TagDataList* lstTagData = nullptr;
     QGroupBox* frameDatabase = nullptr;
     QListWidget* lstDatabase = nullptr;
     QLineEdit* txtDBIdcode = nullptr;

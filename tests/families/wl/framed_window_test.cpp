@@ -7,6 +7,7 @@
 #include "support/LanguageWalk.h"
 #include "support/TestContext.h"
 
+#include "families/common/TagDataList.h"
 #include "families/wl/RegisterWL.h"
 #include "families/wl/RegisterWLFramed.h"
 #include "families/wl/frmSystemWL.h"

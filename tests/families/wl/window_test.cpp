@@ -6,6 +6,7 @@
 #include "support/LanguageWalk.h"
 #include "support/ProtocolForm.h"
 
+#include "families/common/TagDataList.h"
 #include "families/wl/RegisterWL.h"
 #include "families/wl/WLProtocol.h"
 #include "families/wl/frmSystemL.h"
