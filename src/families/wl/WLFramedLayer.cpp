@@ -211,7 +211,8 @@ void WLFramedProtocol::ScanEnable(bool flag)
 void WLFramedProtocol::updatePolling()
 {
     if (ctx_.lk)
-        ctx_.lk->EnablePolling(Polling || ScanActive || WriteProgress > 0 || NormalMode);
+        ctx_.lk->EnablePolling(Polling || ScanActive || WriteProgress > 0 || NormalMode
+                               || (view_ && view_->AutoRefresh()));
 }
 
 void WLFramedProtocol::ReadData(bool fixcode)
@@ -296,6 +297,8 @@ void WLFramedProtocol::Poll()
             LKRead("CM", reply);
         updatePolling();
     }
+    if (view_)
+        view_->RefreshSmallWindows();
     const bool loaded = view_ && view_->Loaded();
     if (loaded && NormalMode) {
         if (LKRead(kNextLine, reply) > 1) {

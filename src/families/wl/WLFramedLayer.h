@@ -32,6 +32,11 @@ public:
     virtual void SetWriteRunning(bool running) = 0;
     // The ID of a reading taken for the database box.
     virtual void ShowDbCode(const QString& id) = 0;
+    // The input/output or the state window is loaded and refreshes automatically: the poll
+    // timer has to run for it.
+    virtual bool AutoRefresh() const = 0;
+    // Refreshes the small windows set to refresh automatically (inside a poll step).
+    virtual void RefreshSmallWindows() = 0;
 };
 
 class WLFramedProtocol : public FamilyProtocol {
@@ -67,15 +72,16 @@ public:
     // Applies a parameter string; with write, sends it to the current bus address first and
     // applies it only when the reader answered without error. False when the write failed.
     bool SetReaderVariables(const QByteArray& parameters, bool write);
-    // Keeps the poll timer running while flag, a continuous read, a write's progress or
-    // mode Normal needs it.
+    // Keeps the poll timer running while flag, a continuous read, a write's progress, mode
+    // Normal or a small window's automatic refresh needs it.
     void ScanEnable(bool flag);
     // Starts a continuous read of IDs (fixcode) or data.
     void ReadData(bool fixcode);
     // Ends a continuous read ("CN", "DB").
     void StopReading();
-    // One poll step: a write's progress, a reading, or the parameter channel's lines in
-    // mode Normal. Nothing while another exchange waits.
+    // One poll step: a write's progress (nothing else while it runs), the small windows'
+    // automatic refresh, the parameter channel's lines in mode Normal, a reading. Nothing
+    // while another exchange waits.
     void Poll();
     // "CP" with the dialog's values; false, with a line in the list, when refused.
     bool WriteTag(const WLWriteValues& values);

@@ -260,9 +260,24 @@ void frmSystemWL::ScanEnable(bool flag)
         showTagList();
     if (btDBCode->text() != dbCodeCaption_)
         btDBCode->setText(dbCodeCaption_);
+    proto_->ScanEnable(flag);
+}
+
+bool frmSystemWL::AutoRefresh() const
+{
     const frmSystemWLIO* io = ioWindow ? ioWindow() : nullptr;
     const frmSystemWLState* state = stateWindow ? stateWindow() : nullptr;
-    proto_->ScanEnable(flag || (io && io->AutoRefresh()) || (state && state->AutoRefresh()));
+    return (io && io->AutoRefresh()) || (state && state->AutoRefresh());
+}
+
+void frmSystemWL::RefreshSmallWindows()
+{
+    const frmSystemWLIO* io = ioWindow ? ioWindow() : nullptr;
+    const frmSystemWLState* state = stateWindow ? stateWindow() : nullptr;
+    if (io && io->AutoRefresh())
+        readInputs();
+    if (state && state->AutoRefresh())
+        readStatus();
 }
 
 void frmSystemWL::OutputSet()
@@ -277,11 +292,15 @@ void frmSystemWL::OutputSet()
 
 void frmSystemWL::InputSet()
 {
+    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Keep);
+    if (scope)
+        readInputs();
+}
+
+void frmSystemWL::readInputs()
+{
     frmSystemWLIO* io = ioWindow ? ioWindow() : nullptr;
     if (!io)
-        return;
-    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Keep);
-    if (!scope)
         return;
     const auto lit = proto_->InputSet();
     if (!lit) {
@@ -293,11 +312,15 @@ void frmSystemWL::InputSet()
 
 void frmSystemWL::StatusSet(const QString&)
 {
+    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Keep);
+    if (scope)
+        readStatus();
+}
+
+void frmSystemWL::readStatus()
+{
     frmSystemWLState* state = stateWindow ? stateWindow() : nullptr;
     if (!state)
-        return;
-    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Keep);
-    if (!scope)
         return;
     const wlframed::Status s = proto_->StatusSet().value_or(wlframed::Status{});
     state->SetStateLamp(0, s.state & 0x40);
@@ -305,20 +328,6 @@ void frmSystemWL::StatusSet(const QString&)
     const int errorBits[] = {0, 1, 2, 3, 5, 6, 7};
     for (int i = 0; i < 7; ++i)
         state->SetErrorLamp(i, s.error & (1 << errorBits[i]));
-}
-
-QString frmSystemWL::Poll(const QVariant& a, const QVariant& b)
-{
-    if (proto_->Exchanges().Depth() > 0)
-        return QString();
-    FamilyForm::Poll(a, b);
-    frmSystemWLIO* io = ioWindow ? ioWindow() : nullptr;
-    frmSystemWLState* state = stateWindow ? stateWindow() : nullptr;
-    if (io && io->AutoRefresh() && proto_->WriteProgress == 0)
-        InputSet();
-    if (state && state->AutoRefresh() && proto_->WriteProgress == 0)
-        StatusSet(QString());
-    return QString();
 }
 
 // ---- handlers ---------------------------------------------------------------------------

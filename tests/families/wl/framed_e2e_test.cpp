@@ -27,6 +27,8 @@ public:
     void SetParameterEnabled(bool) override {}
     void SetWriteRunning(bool on) override { writeRunning = on; }
     void ShowDbCode(const QString& id) override { dbCode = id; }
+    bool AutoRefresh() const override { return false; }
+    void RefreshSmallWindows() override {}
 
     QList<QByteArray> lines;
     QList<bool> modes;

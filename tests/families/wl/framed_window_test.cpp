@@ -17,6 +17,7 @@
 #include "foundations/MessagePresenter.h"
 #include "link/LK.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -180,6 +181,35 @@ TEST_F(WLFramedWindowTest, StateAndIOLamps)
     w->InputSet();
     EXPECT_FALSE(io->InputLit(0));
     EXPECT_TRUE(io->InputLit(1));
+
+    // Automatic refresh rides on the poll steps: inputs and outputs, then the state, then
+    // the reading; a parameter write in mode Morsek leaves it on.
+    const auto step = [&] {
+        sim.clearBodies();
+        lk->LkPoll();
+        QByteArray letters;
+        for (const QByteArray& b : sim.bodies())
+            if (b.size() > 2) // not a resync still on its way from the last exchange
+                letters += b.mid(1, 2) + ' ';
+        return letters;
+    };
+    io->chkAuto->click();
+    state->chkAuto->click();
+    ASSERT_TRUE(lk->PollingEnabled());
+    sim.setInputs(true, false, false);
+    EXPECT_EQ(step(), "KC KC KC JC JC CO ");
+    EXPECT_TRUE(io->InputLit(0));
+    sim.setTag(true, 4711);
+    w->btFixcode_Click();
+    EXPECT_EQ(step(), "KC KC KC JC JC CO PA ");
+    w->btStop_Click();
+    w->parameterDialog = [w] { w->Protocol().SetReaderVariables(kMorsek, true); };
+    w->btParameter_Click();
+    EXPECT_TRUE(lk->PollingEnabled());
+    EXPECT_EQ(step(), "KC KC KC JC JC CO ");
+    io->chkAuto->click();
+    state->chkAuto->click();
+    EXPECT_FALSE(lk->PollingEnabled());
 }
 
 TEST_F(WLFramedWindowTest, ParameterDialogShowsAndComposes)
