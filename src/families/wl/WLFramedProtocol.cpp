@@ -115,7 +115,10 @@ bool ParseReaderInfo(const QByteArray& data, QByteArray& typeText, QByteArray& v
 
 QString MiniText(const QByteArray& twoBytes)
 {
-    return QString::number(MakeIntelInteger(twoBytes) / 4.0);
+    // Quarters: every digit of the whole part, and only the decimals the quarter needs.
+    static const char* const kQuarters[] = {"", ".25", ".5", ".75"};
+    const int v = MakeIntelInteger(twoBytes);
+    return QString::number(v / 4) + QLatin1String(kQuarters[v % 4]);
 }
 
 Reading DecodeReading(const QByteArray& data)

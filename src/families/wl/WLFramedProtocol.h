@@ -65,7 +65,8 @@ struct Reading {
     QString dataLine;      // prefix and shown data
 };
 Reading DecodeReading(const QByteArray& data);
-// The number a two-byte Mini value shows: value / 4 ("1.25").
+// The number a two-byte Mini value shows: value / 4 in decimal with a point, as many
+// decimals as needed ("1.25", "10000.25", "1000").
 QString MiniText(const QByteArray& twoBytes);
 
 // "CO": error and state byte; both 0 without two data characters or on an error reply.

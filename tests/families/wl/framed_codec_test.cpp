@@ -126,6 +126,9 @@ TEST(WLFramed, ReadingsStatusAndWriteBlock)
         {reading({0xFF, 0xFF, 0xFF, 0xFC}, -1, {}), "1073741823", false, {}}, // 30 bits at most
         {reading({0, 0, 0, 0}, 0, B({0, 5})), "00000000", true, "Mini: 1.25"},
         {reading({0, 0, 0, 0}, 0, B({0x0F, 0xA0})), "00000000", true, "Mini: 1000"},
+        {reading({0, 0, 0, 0}, 0, B({0x9C, 0x41})), "00000000", true, "Mini: 10000.25"}, // every digit
+        {reading({0, 0, 0, 0}, 0, B({0xFF, 0xFE})), "00000000", true, "Mini: 16383.5"},
+        {reading({0, 0, 0, 0}, 0, B({0x00, 0x02})), "00000000", true, "Mini: 0.5"},
         {reading({0, 0, 0, 0}, 1, QByteArray(20, 'q')), "00000000", true, "Quarter: " + QString(20, 'q')},
         {reading({0, 0, 0, 0}, 1, "short"), "00000000", true, "Quarter: short"}, // not past the end
         {reading({0, 0, 0, 0}, 3, "xx"), "00000000", false, {}},
