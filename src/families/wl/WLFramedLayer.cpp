@@ -2,6 +2,7 @@
 
 #include "WLParameterString.h"
 #include "families/common/DataItems.h"
+#include "families/common/FamilySettings.h"
 #include "families/common/MicrowaveWrite.h"
 #include "foundations/AppContext.h"
 #include "foundations/MainFrame.h"
@@ -253,16 +254,48 @@ void WLFramedProtocol::CloseLK()
 {
     // The next system is not polled unasked.
     ScanActive = false;
+    DbCodeMode = false;
     WriteProgress = 0;
     Polling = false;
     NormalMode = false;
     if (ctx_.lk)
         ctx_.lk->EnablePolling(false);
+    StopReading();
     QByteArray r;
     for (char handle : InputHandles)
         if (handle != '\0')
             LKRead("KB" + QByteArray(1, handle), r);
     InputHandles = {};
+    if (ctx_.settings) {
+        SettingsSection s(ctx_, kSettings);
+        s.Write("OperationMode", QString::number(OperationMode));
+        s.Write("StartAddress", QString::number(StartAddress));
+        s.Write("DataLength", QString::number(DataLength));
+    }
+}
+
+bool WLFramedProtocol::PutData(int16_t id, const QVariant& value)
+{
+    int16_t* item = id == WLFramedItem::OperationMode ? &OperationMode
+                    : id == WLFramedItem::FourthValue  ? &FourthValue
+                    : id == WLFramedItem::StartAddress ? &StartAddress
+                    : id == WLFramedItem::DataLength   ? &DataLength
+                                                       : nullptr;
+    if (!item)
+        return false;
+    *item = CInt16(value.toDouble());
+    return true;
+}
+
+bool WLFramedProtocol::GetData(int16_t id, QVariant& value) const
+{
+    switch (id) {
+    case WLFramedItem::OperationMode: value = static_cast<int>(OperationMode); return true;
+    case WLFramedItem::FourthValue: value = static_cast<int>(FourthValue); return true;
+    case WLFramedItem::StartAddress: value = static_cast<int>(StartAddress); return true;
+    case WLFramedItem::DataLength: value = static_cast<int>(DataLength); return true;
+    default: return false;
+    }
 }
 
 QString WLFramedProtocol::PollStep(const QVariant&, const QVariant&)

@@ -21,6 +21,17 @@ namespace orvid {
 
 struct WLWriteValues;
 
+// The data items of entry 8: whole numbers kept for the link, with no effect on the
+// telegrams; CloseLK writes three of them to the settings.
+namespace WLFramedItem {
+enum : int16_t {
+    OperationMode = 200,
+    FourthValue = 202, // stored only
+    StartAddress = 203,
+    DataLength = 204,
+};
+} // namespace WLFramedItem
+
 // What the layer needs of its window besides the data list.
 class IWLFramedView : public virtual IFamilyView {
 public:
@@ -42,6 +53,7 @@ public:
 class WLFramedProtocol : public FamilyProtocol {
 public:
     static constexpr const char* kSection = "frmSystemWL";
+    static constexpr const char* kSettings = "OrvidWL";
     static constexpr int16_t kSystemEntry = 8;
     static constexpr int kMaxDatabase = 10000; // a guess at the reader's capacity
     static constexpr int kWriteTicks = 20;      // poll steps a write's progress lasts at most
@@ -61,7 +73,11 @@ public:
     // The reply as it came (the command window shows its header).
     int16_t ReplyResult(QByteArray&, int16_t length, const QVariant&) override { return length; }
     void StopBuffered() override;
+    // Stops reading, releases the inputs and writes items 200, 203 and 204 to the settings;
+    // the poll timer stays off for the next system.
     void CloseLK() override;
+    bool PutData(int16_t id, const QVariant& value) override;
+    bool GetData(int16_t id, QVariant& value) const override;
 
     // ---- exchanges -----------------------------------------------------------------------
     // One transaction: two rounds of two tries with a resync between them. Returns the
@@ -111,6 +127,8 @@ public:
     bool Polling = false;
     std::array<char, 3> InputHandles{};
     std::array<char, 2> OutputHandles{};
+    // The data items (WLFramedItem), 16-bit.
+    int16_t OperationMode = 0, FourthValue = 0, StartAddress = 0, DataLength = 0;
     // Reader settings sent with a read (value bytes).
     char Power = 1, Sensitivity = 1, Bit = 1;
     int Frequency = 50;

@@ -28,7 +28,7 @@ class frmSystemWLState;
 class frmSystemWL : public FamilyForm, public IWLFramedView, public IWLIOHost, public IWLStateHost {
     Q_OBJECT
 public:
-    static constexpr const char* kSettings = "OrvidWL";
+    static constexpr const char* kSettings = WLFramedProtocol::kSettings;
 
     explicit frmSystemWL(AppContext& ctx, QWidget* parent = nullptr);
     ~frmSystemWL() override;

@@ -261,8 +261,25 @@ TEST_F(WLFramedE2E, NormalModeShowsTheReadersLines)
     EXPECT_EQ(view.lines[view.lines.size() - 3], motion.mid(1, 27) + "2");
     EXPECT_EQ(view.lines[view.lines.size() - 2], "reader line");
     EXPECT_EQ(view.lines.last(), "00000012 too short" + QByteArray("\x00\x08", 2));
-    // Leaving the system leaves the poll timer off for the next one.
+    // The link's data items of this window are whole numbers it stores; leaving the system
+    // stops the reader, releases the inputs, keeps three items in the settings and leaves
+    // the poll timer off for the next system.
+    const std::pair<int16_t, int> items[] = {{200, 1}, {202, 7}, {203, 16}, {204, 32}};
+    for (const auto& [id, value] : items)
+        lk->LkPutData(id, value);
+    lk->LkPutData(201, 9); // no item of this window
+    for (const auto& [id, value] : items)
+        EXPECT_EQ(item(id).toInt(), value) << id;
+    QVariant untouched(QStringLiteral("x"));
+    lk->LkGetData(201, untouched);
+    EXPECT_EQ(untouched.toString(), "x");
+    sim.clearBodies();
     wl.CloseLK();
+    EXPECT_EQ(commands(), (QList<QByteArray>{"CN", "DB", "KB", "KB", "KB"}));
+    const std::pair<const char*, const char*> stored[] = {
+        {"OperationMode", "1"}, {"StartAddress", "16"}, {"DataLength", "32"}};
+    for (const auto& [key, value] : stored)
+        EXPECT_EQ(tc.settings->read(QStringLiteral("OrvidWL"), QString::fromLatin1(key), QString()), value) << key;
     EXPECT_FALSE(lk->PollTimerEnabled());
 }
 
