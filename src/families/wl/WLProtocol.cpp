@@ -293,7 +293,7 @@ bool WLProtocol::WriteTag(int16_t intervalType, int16_t intervalLength, QByteArr
         writeFailed(reply);
         if (view_)
             view_->SetWriteRunning(false);
-        return false;
+        return true;
     }
     WriteProgress = 1;
     ScanEnable(true, true);

@@ -121,7 +121,7 @@ public:
     QByteArray Poll(bool show = true, bool wait = false);
     // Configuration and "SW" with data padded to whole words; the poll timer then shows
     // the progress. False, and nothing sent, when the data does not fit one telegram or
-    // holds "#" CR; false when the unit refuses "SW".
+    // holds "#" CR; a "SW" the unit refuses is listed as a failed write (true: it went out).
     bool WriteTag(int16_t intervalType, int16_t intervalLength, QByteArray data);
     // The reader's configuration listing: "LS", then every further line until the unit
     // stays silent for a second (CR LF lines; protocol and time-out restored after).

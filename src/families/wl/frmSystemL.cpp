@@ -160,6 +160,11 @@ void frmSystemL::OnLoad()
 void frmSystemL::OnUnload()
 {
     btStop_Click();
+    // A write's progress (and its hourglass) does not outlive the window.
+    if (writeRunning_) {
+        proto_->WriteProgress = 0;
+        SetWriteRunning(false);
+    }
     proto_->SaveSettings();
 }
 
@@ -236,6 +241,11 @@ void frmSystemL::SetWriteRunning(bool running)
     // started meanwhile would have its data taken as a progress tick and lost.
     for (QPushButton* button : {btWrite, btStop, btRead, btFixcode, btConfig})
         button->setEnabled(!running);
+    // The hourglass from the write dialog's OK until the progress ends.
+    if (running != writeRunning_) {
+        writeRunning_ = running;
+        SetBusy(running);
+    }
 }
 
 int frmSystemL::LineWidth() const

@@ -109,6 +109,7 @@ private:
 
     WLProtocol* proto_ = nullptr;   // owned by the family base
     bool filling_ = false;
+    bool writeRunning_ = false;
 };
 
 } // namespace orvid

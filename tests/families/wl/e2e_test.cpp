@@ -237,7 +237,8 @@ TEST_F(WLE2ETest, WritesPadToWordsAndReportTheOutcome)
     const Case cases[] = {
         {"five bytes", "ABCDE", "SW000002ABCDE   ", nothing, nothing, true, "Tag erfolgreich beschrieben"},
         {"eight bytes", "12345678", "SW00000212345678", nothing, nothing, true, "Tag erfolgreich beschrieben"},
-        {"refused", "WXYZ", "SW000001WXYZ", [this] { sim.failNext("SW", '5', 2); }, nothing, false,
+        // Refused by the unit: the write went out (the dialog closes), its failure is listed.
+        {"refused", "WXYZ", "SW000001WXYZ", [this] { sim.failNext("SW", '5', 2); }, nothing, true,
          "Tag Schreibfehler"},
         // The unit took the write, then reports an error status while the progress runs.
         {"late error", "WXYZ", "SW000001WXYZ", nothing, [this] { sim.send(QByteArray("5#\r")); }, true,

@@ -16,6 +16,7 @@
 #include "foundations/Language.h"
 #include "link/LK.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -148,6 +149,32 @@ TEST_F(WLWindowTest, ANewUserRecognisesReadsWritesListsAndSwitchesOutputs)
     for (QPushButton* b : {w->btWrite, w->btRead, w->btFixcode, w->btConfig})
         EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
     EXPECT_EQ(sim.readMemory(0, 4), "NEW ");
+
+    // Through the dialog: OK closes it once the write went out, whatever the unit answers,
+    // and the hourglass stays until the write's progress has ended.
+    sim.failNext("SW", '5', 2);
+    {
+        frmSystemLWrite d(tc.ctx);
+        d.rdDataMode[1]->click();
+        d.txtData->setText(QStringLiteral("41 42 43"));
+        d.btOk_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(lines().last(), QStringLiteral("Tag Schreibfehler"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    {
+        frmSystemLWrite d(tc.ctx);
+        d.txtData->setText(QStringLiteral("OK"));
+        d.btOk_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    }
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    ports->SetTimeout(20);
+    for (int i = 0; i < 25 && w->Protocol().WriteProgress > 0; ++i)
+        lk->LkPoll();
+    ports->SetTimeout(previous);
+    EXPECT_EQ(lines().last(), QStringLiteral("Tag erfolgreich beschrieben"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     w->btClear->click();
     w->btConfig->click();
