@@ -122,15 +122,16 @@ bool WLFramedProtocol::Check()
     QByteArray reply;
     Drain(101, [&] { return LKRead(kNextLine, reply); });
     LKRead(QByteArray("$\x04\x01S", 4), reply);
-    QByteArray found;
     Drain(201, [&] {
         const int n = LKRead(kNextLine, reply);
-        // The last parameter line wins; motion reports of the same length are no parameters.
+        // Each parameter line applies at once (the next request goes to the bus address it
+        // names), a later one replacing it; motion reports of the same length are none.
         if (n == kParameterLine && reply.startsWith('$') && !reply.startsWith("$Mov"))
-            found = reply.mid(1);
+            applyParameters(reply.mid(1));
         return n;
     });
-    applyParameters(found);
+    if (ReaderParameters.isEmpty())
+        applyParameters(QByteArray());
 
     QByteArray type, version;
     if (LKRead("QA", reply) < 1 || !ParseReaderInfo(reply, type, version)) {

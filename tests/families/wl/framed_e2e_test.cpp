@@ -113,6 +113,19 @@ TEST_F(WLFramedE2E, RecognitionModesAndReaderInformation)
         sim.setInfo("ORVID\\System L\\FW 3.1\\Rev 7\\123456\\");
     }
 
+    // Each parameter line is applied as it comes: the "$" 05 after it already goes to the
+    // bus address the line names.
+    sim.setParameters(kMorsek.left(12) + "02" + kMorsek.mid(14));
+    sim.clearBodies();
+    selectWL();
+    QList<int> lineAddresses;
+    for (const QByteArray& body : sim.bodies())
+        if (body.mid(1, 2) == "$\x05")
+            lineAddresses.append(static_cast<quint8>(body.at(0)) & 0x7F);
+    ASSERT_FALSE(lineAddresses.isEmpty());
+    EXPECT_EQ(lineAddresses.last(), 2);
+    EXPECT_EQ(wl.BusAddress, 2);
+
     // No parameter line at all: mode Normal with bus address 0 (the reader answers it).
     sim.setBusAddress(1);
     sim.setParameters({});
