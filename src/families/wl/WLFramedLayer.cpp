@@ -421,7 +421,9 @@ std::optional<QList<quint32>> WLFramedProtocol::ReadDatabase()
 {
     QList<quint32> ids;
     QByteArray reply;
-    if (LKRead("FE", reply) < 1 && LKRead("FE", reply) < 1)
+    // A reply with the error flag is no data, whatever it carries.
+    const auto first = [&] { return LKRead("FE", reply) >= 1 && !ReadErrorFlag; };
+    if (!first() && !first())
         return std::nullopt;
     // An entry is 01 and the ID; anything else ends the list.
     while (reply.size() >= 5 && reply.at(0) == '\x01' && !ReadErrorFlag) {

@@ -106,9 +106,9 @@ public:
     void OutputSet(bool output1, bool output2);
     // "CO": error and state byte; nothing without a good reply.
     std::optional<wlframed::Status> StatusSet();
-    // The reader's ID-code database: "FE" (once more when silent), then "FF" while an
-    // entry comes, until an ID already listed or kMaxDatabase entries. Nothing when "FE"
-    // brought no data twice.
+    // The reader's ID-code database: "FE" (once more when it brings no data or an error
+    // reply), then "FF" while an entry comes, until an ID already listed or kMaxDatabase
+    // entries. Nothing when "FE" brought no data twice.
     std::optional<QList<quint32>> ReadDatabase();
     bool AddDatabase(quint32 id);
     bool DeleteDatabase(quint32 id);

@@ -313,6 +313,9 @@ TEST_F(WLFramedE2E, DatabaseListsAddsAndDeletes)
     EXPECT_EQ(wl.ReadDatabase(), sets[2]);
     sim.faults().add({SimFault::Silence, "FE", {}, 0, 8});
     EXPECT_FALSE(wl.ReadDatabase().has_value());
+    // An error reply is no data, whatever it carries: "FE" is asked again.
+    sim.faults().add({SimFault::Status, "FE", QByteArray("\x01\x00\x00\x00\x07", 5), 0, 1});
+    EXPECT_EQ(wl.ReadDatabase(), sets[2]);
 
     EXPECT_TRUE(wl.AddDatabase(12345));
     EXPECT_TRUE(wl.DeleteDatabase(1));

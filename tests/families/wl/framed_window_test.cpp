@@ -149,6 +149,10 @@ TEST_F(WLFramedWindowTest, DatabaseViewAddsAndDeletes)
     w->ShowDatabase();
     EXPECT_EQ(entries(w->lstDatabase), QStringList{"Allgemeiner Lesefehler"});
     sim.setSilent(false);
+    // So does one that answers twice with the error flag: that is no list, empty or not.
+    sim.faults().add({SimFault::Status, "FE", QByteArray(1, '\0'), 0, 2});
+    w->ShowDatabase();
+    EXPECT_EQ(entries(w->lstDatabase), QStringList{"Allgemeiner Lesefehler"});
     // Any scan shows the tag list again.
     w->ScanEnable(false);
     EXPECT_TRUE(w->frameDatabase->isHidden());
