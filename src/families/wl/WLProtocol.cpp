@@ -105,15 +105,17 @@ void WLProtocol::CloseLK()
 
 // ---- exchanges --------------------------------------------------------------------------
 
-int16_t WLProtocol::LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption)
+int16_t WLProtocol::LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption, bool* answered)
 {
     int16_t result = 0;
     int tries = 0;
+    bool ok = false;
     do {
-        bool ok = false;
         result = sendCommand(command, reply, logOption, ok);
         ++tries;
     } while (tries < MaxRetries && result < 0);
+    if (answered)
+        *answered = ok;
     return result;
 }
 
@@ -203,7 +205,6 @@ QByteArray WLProtocol::Poll(bool show, bool wait)
         if (view_)
             view_->SetWriteRunning(false);
         ScanEnable(false, false);
-        return QByteArray();
     }
 
     QByteArray last;
@@ -227,7 +228,8 @@ QByteArray WLProtocol::Poll(bool show, bool wait)
         }
     }
     // The inputs last: their "GI" flushes the input, which would lose a waiting tag reply.
-    if (!wait && view_ && view_->IOAutoRefresh())
+    // Every step refreshes them, the read's own waited step included.
+    if (view_ && view_->IOAutoRefresh())
         view_->RefreshInputs();
     return wait ? last : QByteArray();
 }
@@ -310,13 +312,15 @@ void WLProtocol::ListConfiguration()
         ctx_.ports->SetTimeout(kListingTimeout);
         ctx_.ports->SetLinkProtocol(kListingTerminator);
     }
-    const int16_t n = LKRead("LS", reply);
+    bool answered = false;
+    const int16_t n = LKRead("LS", reply, QVariant(), &answered);
     if (n < 0) {
         if (ReadHeadError())
             ShowLine(GetError(reply));
         reply.clear();
     }
-    if (n > 0 && view_)
+    // The first line came with the status: a bare "0" is an empty line of the listing.
+    if (n >= 0 && answered && view_)
         view_->ShowData(2, QByteArray(), reply);
     // A unit that never stops talking ends the listing after so many lines.
     for (int lines = 0; lines < kMaxListingLines; ++lines) {
