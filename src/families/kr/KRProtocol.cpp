@@ -74,21 +74,12 @@ KRProtocol::KRProtocol(AppContext& ctx, IKRView* view) : FamilyProtocol(ctx, kSe
 
 QByteArray KRProtocol::SetLKString(const QByteArray& command, const QByteArray& parameter)
 {
-    return command + parameter + kTerminator;
+    return HashCrTelegram(command, parameter);
 }
 
 int16_t KRProtocol::GetLKResult(QByteArray& reply, int16_t length, const QVariant&)
 {
-    if (length <= 0)
-        return length;
-    int status = 0;
-    if (!reply.isEmpty() && reply.at(0) >= '0' && reply.at(0) <= '9')
-        status = reply.at(0) - '0';
-    if (status == 0) {
-        reply.remove(0, 1);
-        return static_cast<int16_t>(length - 1);
-    }
-    return static_cast<int16_t>(-status);
+    return HashCrResult(reply, length);
 }
 
 // ---- what the link calls ---------------------------------------------------------------
