@@ -3,7 +3,7 @@
 #include "families/common/DataItems.h"
 #include "families/common/KRConfigWord.h"
 #include "families/common/TagStateBlock.h"
-#include "families/kr/KRProtocol.h"
+#include "families/common/TagPassword.h"
 #include "foundations/AppContext.h"
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"
@@ -491,9 +491,8 @@ bool HXProtocol::sendPasswordMode(const QByteArray& channel)
     bool ok = false;
     if (TagType == 3 && view_ && view_->PasswordChecked()) {
         quint32 value = 0;
-        if (!KRProtocol::ParsePassword(view_->PasswordText(), value)) {
-            ShowLine(Translate(QStringLiteral("PasswordInvalid"),
-                               QStringLiteral("Fehler: Das Passwort muss aus 1 bis 8 Hexadezimalziffern bestehen.")));
+        if (!ParsePassword(view_->PasswordText(), value)) {
+            ShowLine(Translate(QString::fromLatin1(PasswordInvalidKey()), PasswordInvalidText()));
             return false;
         }
         HXRead(HXCommand::PM, ch, "1", reply, false, ok);
@@ -965,9 +964,8 @@ bool HXProtocol::WriteConfiguration(const QByteArray& control, const QByteArray&
 bool HXProtocol::ChangePassword(const QString& oldText, const QString& newText)
 {
     quint32 oldValue = 0, newValue = 0;
-    if (!KRProtocol::ParsePassword(oldText, oldValue) || !KRProtocol::ParsePassword(newText, newValue)) {
-        ShowLine(Translate(QStringLiteral("PasswordInvalid"),
-                           QStringLiteral("Fehler: Das Passwort muss aus 1 bis 8 Hexadezimalziffern bestehen.")));
+    if (!ParsePassword(oldText, oldValue) || !ParsePassword(newText, newValue)) {
+        ShowLine(Translate(QString::fromLatin1(PasswordInvalidKey()), PasswordInvalidText()));
         return false;
     }
     StopBuffered(true, false);

@@ -11,7 +11,7 @@
 #include "families/common/frmSystemHXWriteFixcode.h"
 #include "families/common/frmSystemKRWrite.h"
 #include "families/common/frmSystemWDTagState.h"
-#include "families/kr/KRProtocol.h"
+#include "families/common/TagPassword.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"
@@ -832,7 +832,7 @@ void frmSystemHX::btTagPassword_Click()
         return;
     if (proto_->ChangePassword(txtPasswort[0]->text(), txtPasswort[1]->text())) {
         quint32 value = 0;
-        KRProtocol::ParsePassword(txtPasswort[1]->text(), value);
+        ParsePassword(txtPasswort[1]->text(), value);
         txtPasswort[0]->setText(QString::number(value, 16).toUpper());
     }
 }

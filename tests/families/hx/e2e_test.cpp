@@ -212,9 +212,9 @@ TEST_F(HXE2E, FixcodeConfigurationAndPassword)
     EXPECT_TRUE(hx.WriteConfiguration(QByteArray("\x00\x00\x00\x09", 4), "ABCD"));
     EXPECT_EQ(sim.tag(1).control, QByteArray("\x00\x00\x00\x09", 4));
 
-    // "8000" is 00 80 00 00 on the wire; bad text is refused.
+    // "8000" is 00 80 00 00 on the wire; an empty box is the password 0; bad text is refused.
     sim.clearTranscript();
-    EXPECT_TRUE(hx.ChangePassword(QStringLiteral("0"), QStringLiteral("8000")));
+    EXPECT_TRUE(hx.ChangePassword(QString(), QStringLiteral("8000")));
     EXPECT_EQ(sim.tag(1).password, 0x8000u);
     EXPECT_TRUE(sim.received().contains(T(QByteArray("PC1\0\0\0\0\0\x80\0\0", 11))));
     EXPECT_FALSE(hx.ChangePassword(QStringLiteral("0"), QStringLiteral("12G")));
