@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QWidget>
 #include <memory>
 #include <vector>
 
@@ -27,7 +28,10 @@ public:
 
     void begin()
     {
-        if (depth_++ == 0 && held_.empty() && qApp)
+        if (depth_++ > 0)
+            return;
+        modalAtBegin_ = QApplication::activeModalWidget();
+        if (held_.empty() && qApp)
             qApp->installEventFilter(this);
     }
     void end()
@@ -49,6 +53,9 @@ protected:
         if (depth_ == 0 && held_.empty())
             return false;
         if (!isInput(event->type()))
+            return false;
+        // A window the step itself opened (a message) must be answerable while it waits.
+        if (depth_ > 0 && QApplication::activeModalWidget() != modalAtBegin_)
             return false;
         // A shortcut may go to an action; clicks and keys go to widgets and their windows.
         if (event->type() != QEvent::Shortcut && !receiver->isWidgetType() && !receiver->isWindowType())
@@ -106,6 +113,7 @@ private:
 
     int depth_ = 0;
     std::vector<Held> held_;
+    QPointer<QWidget> modalAtBegin_;
 };
 
 } // namespace

@@ -95,6 +95,7 @@ private:
 
 // Holds the user's input while a poll step runs (see above); nests. Input held when the
 // outermost scope ends is delivered from the event loop, once no wait for the device runs.
+// A window the step itself opens (a message) gets its input at once.
 class PollStepScope {
 public:
     PollStepScope();

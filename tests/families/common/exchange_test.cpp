@@ -10,6 +10,7 @@
 #include "link/LK.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -163,6 +164,20 @@ TEST_F(ExchangePolicy, AClickDuringAPollStepRunsAfterIt)
     EXPECT_TRUE(QTest::qWaitFor([&] { return refusedAtClick.size() == 2; }, 1000));
     EXPECT_EQ(refusedAtClick, (QList<bool>{false, false}));
     EXPECT_EQ(PollStepScope::HeldInput(), 0);
+
+    // A window the step opens itself (a message) is answered while the step waits.
+    insidePoll([&] {
+        PollStepScope step;
+        QDialog message;
+        message.setModal(true);
+        QPushButton ok(QStringLiteral("OK"), &message);
+        int answered = 0;
+        QObject::connect(&ok, &QPushButton::clicked, [&] { ++answered; });
+        message.show();
+        QTest::mouseClick(&ok, Qt::LeftButton);
+        EXPECT_EQ(answered, 1);
+        EXPECT_EQ(PollStepScope::HeldInput(), 0);
+    });
 
     // Input while the user's own exchange waits: delivered at once and refused there.
     {
