@@ -92,7 +92,7 @@ TEST_F(HXContinuous, MultiTagHeadSaysHowManyTagsItFound)
         view.shown.clear();
         view.lines.clear();
         read("3", 0, 0, 4);
-        EXPECT_TRUE(QTest::qWaitFor([&] { hx.Poll(true, false); return view.lines.contains(line); }, 3000))
+        EXPECT_TRUE(QTest::qWaitFor([&, line = line] { hx.Poll(true, false); return view.lines.contains(line); }, 3000))
             << view.lines.join('|').toStdString();
         EXPECT_EQ(view.shown.count("Kopf 3: UII: 55 49 49 31 DATA: abcd"), found);
         EXPECT_EQ(view.shown.size(), found);
