@@ -388,7 +388,9 @@ void frmSystemHX::PutData(int16_t id, const QVariant& value)
 void frmSystemHX::refreshModeControls()
 {
     filling_ = true;
-    SelectComboItem(cmbCode, proto_->TagType, -1, false);
+    // The tag type set from elsewhere shows too (when the head's list has it).
+    if (const int16_t code = SelectComboItem(cmbCode, proto_->TagType, -1, false); code >= 0)
+        cmbCode->setCurrentIndex(code);
     SelectComboItem(cmbMode, proto_->OperationMode, 0);
     txtAddress->setText(QString::fromLatin1(HexString(proto_->DisplayAddress, "0000")));
     txtLength->setText(QString::number(proto_->DisplayLength).rightJustified(3, QLatin1Char('0')));

@@ -122,6 +122,9 @@ TEST_F(HXWindow, PanelListsEnablingAndRecords)
         EXPECT_EQ(w.btTagPassword->isEnabled() || w.txtPasswort[0]->isEnabled(), e.password) << e.type;
     }
     EXPECT_EQ(w.txtLength->text(), QStringLiteral("012"));
+    // A tag type set through the link shows in the list too.
+    w.PutData(KRItem::Tagcode, 12);
+    EXPECT_EQ(w.cmbCode->currentData().toInt(), 12);
 
     // Head records: 1, 2 and back to 1 restores head 1's selection.
     w.cmbCode->setCurrentIndex(w.cmbCode->findData(3));
