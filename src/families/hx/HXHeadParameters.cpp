@@ -27,7 +27,9 @@ int16_t HXProtocol::ReadCmd(clsParameter& p, bool asDefault, const QByteArray& c
     const int16_t r = HXRead(HXCommand::RP, channel, parameterData(p.Name().toLatin1()), reply, false, ok);
     if (replied)
         *replied = ok && r >= 0;
-    if (r >= 0 && ok && !reply.isEmpty()) {
+    // The head's value as it came, also when empty (no transmit channels): a value this
+    // program made up would be shown as read and written back.
+    if (r >= 0 && ok) {
         if (asDefault)
             p.DefaultValue(QString::fromLatin1(reply));
         else
