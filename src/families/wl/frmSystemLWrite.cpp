@@ -81,7 +81,8 @@ void frmSystemLWrite::btOk_Click()
             ctx_.language->ShowMessage(4);
         return;
     }
-    // A write the window refused keeps the dialog open with the user's entries.
+    // A write refused before anything went out keeps the dialog open with the user's
+    // entries; once sent, the dialog closes whatever the unit answers.
     if (writer->WriteTag(static_cast<int16_t>(checkedIndex(rdIntervalType)),
                          static_cast<int16_t>(checkedIndex(rdIntervalLength)), bytes))
         accept();

@@ -3,7 +3,7 @@
 // command window's route.
 #include "KLXFixture.h"
 
-#include "families/wl/frmSystemWLWrite.h"
+#include "families/common/frmSystemWLWrite.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -200,9 +200,9 @@ TEST(KLXReport, DecodingTable)
         SCOPED_TRACE(c.text.toHex().constData());
         EXPECT_EQ(KLXProtocol::ParseTagReport(c.text), c.line);
     }
-    EXPECT_EQ(KLXProtocol::MakeReaderInteger(4), bytes({0, 4}));
-    EXPECT_EQ(KLXProtocol::MakeReaderInteger(4000), bytes({15, 160}));
-    EXPECT_EQ(KLXProtocol::MakeReaderInteger(-4), bytes({127, 252}));
+    EXPECT_EQ(MakeReaderInteger(4), bytes({0, 4}));
+    EXPECT_EQ(MakeReaderInteger(4000), bytes({15, 160}));
+    EXPECT_EQ(MakeReaderInteger(-4), bytes({127, 252}));
 }
 
 TEST(KLXWrite, CommandTable)
