@@ -103,8 +103,11 @@ void HXProtocol::Init(bool ethernet)
         for (const char* text : kCommandList)
             commandList_.Add(id++, QString::fromLatin1(text));
     }
-    if (headFile_.Path().isEmpty())
-        headFile_ = hx::HXHeadFile(hx::HXHeadFile::FindFile(QCoreApplication::applicationDirPath()));
+    if (headFile_.Path().isEmpty()) {
+        // The head-type file lies next to the program, like the layout and language files.
+        const QString folder = ctx_.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : ctx_.programDir;
+        headFile_ = hx::HXHeadFile(hx::HXHeadFile::FindFile(folder));
+    }
     ChannelBusy.fill(false);
     repeatLength_.fill(0);
 }

@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace orvid::test {
@@ -68,6 +69,19 @@ TEST_F(HXE2E, RecognitionOfModelsAndHeads)
     EXPECT_EQ(hx.ChannelCount, 4);
     EXPECT_EQ(hx.HeadTypeName[3], QString());
     EXPECT_EQ(hx.HeadTypeName[2], QStringLiteral("UHF-A"));
+}
+
+TEST_F(HXE2E, HeadFileIsTakenFromTheProgramFolder)
+{
+    // Without a file set, the unit's head types come from the program folder the
+    // application was given, as the layout and language files do.
+    QFile shipped(QStringLiteral(ORVID_SHIPPED_DATA_DIR "/ORVIDHX.INI"));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const QString path = tc.writeProgramFile(QStringLiteral("ORVIDHX.INI"), shipped.readAll());
+    HXProtocol fresh{tc.ctx, &view};
+    fresh.Init();
+    EXPECT_EQ(QFileInfo(fresh.HeadFile().Path()).canonicalFilePath(), QFileInfo(path).canonicalFilePath());
+    EXPECT_NE(fresh.HeadFile().HeadType(QStringLiteral("UHF-A")), nullptr);
 }
 
 TEST_F(HXE2E, CountryProfileChooserWritesTheChosenId)
