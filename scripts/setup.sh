@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the program and its tests need (sudo when not root).
 set -euo pipefail
-pkgs=(build-essential cmake ninja-build pkg-config
+# clang and its sanitizer runtime: the sanitizer build uses the second compiler, so both
+# compilers see every file.
+pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
       qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev
       libgtest-dev libgmock-dev libbenchmark-dev)
 missing=()

@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTextEdit>
+#include <QValidator>
 
 #include <limits>
 #include <optional>
@@ -193,6 +194,34 @@ void FilterTextBox(QLineEdit* box, const QString& allowed)
 void HexKeyFilter(QLineEdit* box, const QString& allowed)
 {
     FilterTextBox(box, allowed);
+}
+
+namespace {
+// A line edit asks its validator about typed and pasted text only, never about setText:
+// an edit may not make the text longer than the limit, or than it was before.
+class TypedLength final : public QValidator {
+public:
+    TypedLength(QLineEdit* box, int limit)
+        : QValidator(box), limit_(limit), shown_(static_cast<int>(box->text().size()))
+    {
+        connect(box, &QLineEdit::textChanged, this,
+                [this](const QString& text) { shown_ = static_cast<int>(text.size()); });
+    }
+    State validate(QString& input, int&) const override
+    {
+        return input.size() <= qMax(limit_, shown_) ? Acceptable : Invalid;
+    }
+
+private:
+    int limit_;
+    int shown_;
+};
+} // namespace
+
+void LimitTyping(QLineEdit* box, int maxChars)
+{
+    if (box)
+        box->setValidator(new TypedLength(box, maxChars));
 }
 
 } // namespace orvid

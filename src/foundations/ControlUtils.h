@@ -53,5 +53,8 @@ bool FilterText(QLineEdit* box, const QString& allowed);
 // characters are removed with a beep and the caret stays where the user was typing.
 void FilterTextBox(QLineEdit* box, const QString& allowed);
 void HexKeyFilter(QLineEdit* box, const QString& allowed);
+// At most maxChars characters typed into box, while a longer text the program sets is
+// shown whole (a line edit's own maximum length would cut it) and can still be shortened.
+void LimitTyping(QLineEdit* box, int maxChars);
 
 } // namespace orvid

@@ -2,8 +2,10 @@
 
 #include "AppContext.h"
 #include "Language.h"
+#include "MessagePresenter.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -15,9 +17,13 @@ bool ShowHelp(AppContext& ctx, int context)
     if (!ctx.language)
         return true;
     const QString file = ctx.language->helpFile();
-    if (file.isEmpty() || !QFileInfo(file).isFile())
-        return true;
     const QString path = QFileInfo(file).absoluteFilePath();
+    if (file.isEmpty() || !QFileInfo(file).isFile()) {
+        // No help comes with the program unless someone puts one there: say which file was
+        // looked for, so that a button that does nothing does not look broken.
+        ctx.language->ShowMessage(9, Msg::OkOnly, 0, QDir::toNativeSeparators(path));
+        return true;
+    }
     if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         return true;
     qWarning("orvid: the help file %s could not be opened", qUtf8Printable(path));

@@ -8,10 +8,10 @@ namespace orvid {
 struct AppContext;
 
 // Opens the current language's help file with the desktop's viewer when it exists;
-// otherwise nothing happens. The viewer has no topic navigation, so the context number
-// (0 = contents) only tells which topic was asked for. False (with a warning in the log)
-// when the help file exists but the desktop could not open it; the caller may tell the
-// user. A missing help file is no failure: there is simply no help to show.
+// otherwise message 9 names the file it looked for. The viewer has no topic navigation, so
+// the context number (0 = contents) only tells which topic was asked for. False (with a
+// warning in the log) when the help file exists but the desktop could not open it; the
+// caller may tell the user.
 bool ShowHelp(AppContext& ctx, int context);
 
 // Opens a file (absolute, or relative to the working folder) or a web address with its

@@ -58,6 +58,7 @@ const BuiltInMessage kMessages[] = {
     {6, u"Fehler beim Schreiben der Logdatei!\\n\\n%s"},
     {7, u"Fehler beim Herstellen der Verbinung zu <%s>.\r\nFehler: %s"},
     {8, u"Fehler bei der Datenübertragung zu <%s>.\r\nFehler: %s"},
+    {9, u"Die Hilfedatei %s ist nicht vorhanden."},
     {20, u"Fehler bei der Datenumwandlung!"},
     {40, u"Fehler: QTX 02 unterstützt nur Fixcode"},
     {41, u"Fehler: QTX 01 unterstützt keinen Fixcode"},
@@ -354,11 +355,18 @@ struct Language::Impl {
     QtMessagePresenter qtPresenter;
     IMessagePresenter* presenter = &qtPresenter;
 
-    // Qt's own texts (the buttons of message boxes, the file dialog) in the program's
-    // language; installed while a translation for it is found.
-    QTranslator qtTexts;
-    bool qtTextsInstalled = false;
-    QString qtTextsFile;
+    // Qt's own texts in the program's language, one translation per Qt module: the buttons
+    // of message boxes and the file dialog (qtbase), the serial port's error texts that the
+    // status bar shows (qtserialport). Each is installed while one for the language is found.
+    struct QtTexts {
+        explicit QtTexts(const char* name) : module(name) {}
+        const char* module;
+        QTranslator translator;
+        bool installed = false;
+        QString file;
+    };
+    QtTexts qtBase{"qtbase"};
+    QtTexts qtSerialPort{"qtserialport"};
 
     void selectQtTexts();
 };
@@ -366,22 +374,24 @@ struct Language::Impl {
 void Language::Impl::selectQtTexts()
 {
     const QLocale::Language language = index == 0 ? QLocale::German : QtLanguageOf(name);
-    QString file;
-    if (language != QLocale::AnyLanguage) {
-        QTranslator probe;
-        if (probe.load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
-                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            file = probe.filePath();
+    for (QtTexts* texts : {&qtBase, &qtSerialPort}) {
+        QString file;
+        if (language != QLocale::AnyLanguage) {
+            QTranslator probe;
+            if (probe.load(QLocale(language), QLatin1String(texts->module), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                file = probe.filePath();
+        }
+        if (file == texts->file && texts->installed == !file.isEmpty())
+            continue;
+        if (texts->installed)
+            QCoreApplication::removeTranslator(&texts->translator);
+        texts->installed = false;
+        texts->file = file;
+        // Without a translation Qt shows its built-in English texts.
+        if (!file.isEmpty() && texts->translator.load(file))
+            texts->installed = QCoreApplication::installTranslator(&texts->translator);
     }
-    if (file == qtTextsFile && qtTextsInstalled == !file.isEmpty())
-        return;
-    if (qtTextsInstalled)
-        QCoreApplication::removeTranslator(&qtTexts);
-    qtTextsInstalled = false;
-    qtTextsFile = file;
-    // Without a translation Qt shows its built-in English texts.
-    if (!file.isEmpty() && qtTexts.load(file))
-        qtTextsInstalled = QCoreApplication::installTranslator(&qtTexts);
 }
 
 Language::Language(QString programDir) : d(std::make_unique<Impl>())
@@ -490,7 +500,7 @@ QString Language::LanguageName() const
 
 QString Language::QtTranslationFile() const
 {
-    return d->qtTextsInstalled ? d->qtTextsFile : QString();
+    return d->qtBase.installed ? d->qtBase.file : QString();
 }
 
 QString Language::helpFile() const

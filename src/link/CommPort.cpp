@@ -1,5 +1,6 @@
 #include "CommPort.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
 
@@ -233,12 +234,12 @@ void CommPort::discardInput()
     port_.readAll();
 }
 
-bool CommPort::lineIdle() const
+int CommPort::lineEvents() const
 {
     pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
     if (p.fd < 0 || ::poll(&p, 1, 0) < 0)
-        return false;
-    return p.revents == 0;
+        return -1;
+    return p.revents;
 }
 
 void CommPort::onError(QSerialPort::SerialPortError error)
@@ -256,14 +257,20 @@ void CommPort::onError(QSerialPort::SerialPortError error)
     // listen again. A read that fails while the line says it has data, or a line that hung
     // up or failed, is a lost device. (Listening again on an idle line cannot spin: the
     // notification only fires once there is something to read.)
-    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && lineIdle()) {
+    const int events = lineEvents();
+    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && events == 0) {
         port_.clearError();
         char probe;
         port_.peek(&probe, 1); // an empty read re-arms the read notification
         return;
     }
     failed_ = true;
-    const QString text = port_.errorString();
+    // A device that went away (the line hung up) makes the port report a failed read with
+    // the system's error number of some earlier call ("File exists"); the serial port's own
+    // words say what happened, in the program's language.
+    const QString text = error == QSerialPort::ResourceError || (events > 0 && (events & POLLHUP))
+        ? QCoreApplication::translate("QSerialPort", "Device disappeared from the system")
+        : port_.errorString();
     port_.clearError();
     port_.close();
     emit failed(tr("Die Verbindung über %1 ist abgebrochen: %2").arg(portName_, text));

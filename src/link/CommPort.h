@@ -74,7 +74,8 @@ signals:
 
 private:
     void onError(QSerialPort::SerialPortError error);
-    bool lineIdle() const;
+    // What poll() says of the line now (POLLIN, POLLHUP ...); -1 when it cannot be asked.
+    int lineEvents() const;
     bool apply();
     QString openFailureReason(QSerialPort::SerialPortError error) const;
 

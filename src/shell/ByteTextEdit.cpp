@@ -27,14 +27,13 @@ QString ByteTextEdit::NamesTip(const Language* language)
                     : kNamesTip;
 }
 
-QLineEdit* ByteTextEdit::CreateBox(QWidget* parent, int widthChars, bool unlimited)
+QLineEdit* ByteTextEdit::CreateBox(QWidget* parent, int widthChars)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QStringLiteral("txtData"));
     box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QString(widthChars, QLatin1Char('0'))));
-    if (unlimited)
-        box->setMaxLength(std::numeric_limits<int>::max());
+    box->setMaxLength(std::numeric_limits<int>::max());
     return box;
 }
 
@@ -98,6 +97,8 @@ bool ByteTextEdit::setRepresentation(int representation)
 {
     if (representation < 0 || representation >= options_.size())
         representation = 0;
+    if (options_.isEmpty())
+        return rep_ == representation;
     if (!options_[representation]->isChecked())
         options_[representation]->setChecked(true);
     return rep_ == representation;
@@ -111,10 +112,16 @@ void ByteTextEdit::setBytes(const QByteArray& bytes)
 bool ByteTextEdit::bytes(QByteArray* out)
 {
     ByteText::Span error;
-    if (ByteText::FromView(box_->text(), rep_, out, &error))
-        return true;
-    refuse(error.start, error.length);
-    return false;
+    if (!ByteText::FromView(box_->text(), rep_, out, &error)) {
+        refuse(error.start, error.length);
+        return false;
+    }
+    if (maxBytes_ > 0 && out->size() > maxBytes_) {
+        out->clear();
+        refuse(0, static_cast<int>(box_->text().size()));
+        return false;
+    }
+    return true;
 }
 
 void ByteTextEdit::refuse(int start, int length)

@@ -39,10 +39,11 @@ class ByteTextEdit : public QObject {
 public:
     enum Typing { AnyTyping, FilterTyping };
 
-    // The data box "txtData": fixed font, wide enough for widthChars digits. An unlimited
-    // box takes any length: the default limit would cut a long read (decimal takes four
-    // characters a byte) without a word.
-    static QLineEdit* CreateBox(QWidget* parent, int widthChars, bool unlimited);
+    // The data box "txtData": fixed font, wide enough for widthChars digits, any length.
+    // A limit on characters would cut bytes without a word (a named byte takes five
+    // characters in the text view, four in decimal): a dialog limits bytes instead
+    // (setMaxBytes), and OK refuses more.
+    static QLineEdit* CreateBox(QWidget* parent, int widthChars);
     // The option array "rdDataMode" ("ASCII", "HEX", "DEZ"; ctrlIndex 0..2, never
     // translated), created in parent and added to layout in that order; clicked as for
     // CreateOptionArray (an owning ByteTextEdit connects itself).
@@ -50,6 +51,7 @@ public:
                                               const std::function<void(int)>& clicked = {});
 
     // Takes over box and the three options; option 0 is checked unless one already is.
+    // Without options the box stays in the text view.
     ByteTextEdit(AppContext& ctx, QLineEdit* box, const QList<QRadioButton*>& options, Typing typing,
                  QObject* parent);
 
@@ -59,8 +61,10 @@ public:
     bool setRepresentation(int representation);
     // The bytes in the current representation.
     void setBytes(const QByteArray& bytes);
+    // The most bytes the text may spell (0: no limit).
+    void setMaxBytes(int maxBytes) { maxBytes_ = maxBytes; }
     // The bytes the text spells; false (message 20, offending part selected) when it
-    // does not convert.
+    // does not convert, or (the whole text selected) when it spells more than the limit.
     bool bytes(QByteArray* out);
     // Message 20 and the given part of the text selected, the box focused.
     void refuse(int start, int length);
@@ -78,6 +82,7 @@ private:
     QLineEdit* box_;
     QList<QRadioButton*> options_;
     int rep_ = 0;
+    int maxBytes_ = 0;
     // Setting the old option back after a refusal toggles it again.
     bool busy_ = false;
 };

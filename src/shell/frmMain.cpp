@@ -384,11 +384,13 @@ void frmMain::ShowPortFailure(const QString& reason)
                                    QStringLiteral("Schnittstelle geschlossen: %s"))
         : QStringLiteral("Schnittstelle geschlossen: %s");
     ShowStatus(FormatArgs(text, reason));
+    messageIsLinkError_ = true;
 }
 
 void frmMain::ShowStatus(const QString& text)
 {
     lblMessage_->setText(text);
+    messageIsLinkError_ = false;
 }
 
 QString frmMain::MessageText() const
@@ -399,7 +401,7 @@ QString frmMain::MessageText() const
 void frmMain::setPortLabel(const QString& caption)
 {
     // A port (re)opened by the user ends the report of an earlier failure.
-    lblMessage_->clear();
+    ShowStatus(QString());
     lblPort_->setText(caption);
 }
 
@@ -412,6 +414,10 @@ void frmMain::setSystemLabel(const QString& caption, bool enabled)
 {
     lblOrvidSystem_->setText(caption);
     lblOrvidSystem_->setEnabled(enabled);
+    // A system that answers, serial or over the network, makes an earlier port failure
+    // history; other messages stay until they are replaced.
+    if (enabled && messageIsLinkError_)
+        ShowStatus(QString());
 }
 
 int frmMain::portLabelHeight() const

@@ -40,7 +40,8 @@ public:
     // The load handler (the start-up sequence); runs once, before the window first shows.
     void Load();
     bool IsLoaded() const { return loaded_; }
-    // Shows why the serial port was closed (a device unplugged or hung up).
+    // Shows why the serial port was closed (a device unplugged or hung up), until the port
+    // is next set or a system is found.
     void ShowPortFailure(const QString& reason);
     // Shows a message in the status bar's message field (until the port is next set).
     void ShowStatus(const QString& text);
@@ -132,6 +133,7 @@ private:
     QLabel* lblPort_ = nullptr;
     QLabel* lblOrvidSystem_ = nullptr;
     QLabel* lblMessage_ = nullptr;
+    bool messageIsLinkError_ = false;   // lblMessage_ holds a port failure
     QLabel* imgVD_ = nullptr;
 
     QHash<QString, QAction*> actions_;        // fixed entries by control name

@@ -1,17 +1,24 @@
 // Family windows built on first use: one instance per window however many entries share
 // it, adopted into the main window's MDI area when there is one and deleted at the end
 // when not, and a system's main window linked with its small windows in any opening order.
+// The shipped default places keep a family's windows apart and inside the main window.
 
 #include "support/TestContext.h"
 
 #include "families/Families.h"
 #include "families/FamilyWindows.h"
+#include "foundations/IniFile.h"
+#include "foundations/WindowPlacement.h"
 #include "link/LK.h"
 #include "shell/frmMain.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -102,17 +109,24 @@ TEST(FamilyWindows, MainWindowIsLinkedWithItsSmallWindowsInAnyOrder)
     EXPECT_EQ(calls, (QList<Call>{{main, nullptr, nullptr}, {main, nullptr, state}, {main, io, state}}));
 }
 
+// The program's families registered in a link of the test's context.
+struct RegisteredFamilies {
+    explicit RegisteredFamilies(TestContext& tc) : ctx(tc.ctx), lk(tc.ctx)
+    {
+        ctx.lk = &lk;
+        lk.InitSystems();
+        RegisterFamilies(ctx);
+    }
+    ~RegisteredFamilies() { ctx.lk = nullptr; }
+    AppContext& ctx;
+    LK lk;
+};
+
 TEST(FamilyWindows, RegisteredFamiliesShareAndSplitTheirWindowsAsTheirEntriesNeed)
 {
     TestContext tc;
-    LK lk(tc.ctx);
-    tc.ctx.lk = &lk;
-    struct Unset {
-        AppContext& ctx;
-        ~Unset() { ctx.lk = nullptr; }
-    } unset{tc.ctx};
-    lk.InitSystems();
-    RegisterFamilies(tc.ctx);
+    RegisteredFamilies families(tc);
+    const LK& lk = families.lk;
     ASSERT_TRUE(lk.entry(2).main && lk.entry(3).main && lk.entry(6).main);
     EXPECT_EQ(lk.entry(2).main(), lk.entry(3).main());
     ASSERT_TRUE(lk.entry(6).io && lk.entry(6).state);
@@ -125,6 +139,61 @@ TEST(FamilyWindows, RegisteredFamiliesShareAndSplitTheirWindowsAsTheirEntriesNee
     EXPECT_NE(static_cast<void*>(lk.entry(6).main()), static_cast<void*>(lk.entry(2).main()));
     EXPECT_EQ(io->Name(), QStringLiteral("frmSystemWDIO"));
     EXPECT_EQ(state->Name(), QStringLiteral("frmSystemWDState"));
+}
+
+// Every screen class of the shipped layout file: the main window fills a screen of that
+// class, and each system's windows (its main window with its outputs and state windows)
+// lie side by side in the main window's client area, none covering another.
+TEST(FamilyWindows, ShippedDefaultPlacesKeepEachSystemsWindowsApartInsideTheMainWindow)
+{
+    TestContext tc;
+    auto main = std::make_unique<frmMain>(tc.ctx);
+    main->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+    RegisteredFamilies families(tc);
+    // The window names of each entry, from the windows the families register.
+    QList<QStringList> systems;
+    for (int e = 1; e <= 10; ++e) {
+        const LK::SystemEntry& entry = families.lk.entry(e);
+        ASSERT_TRUE(entry.main) << e;
+        QStringList names{entry.main()->Name()};
+        for (const auto& small : {entry.io, entry.state})
+            if (small)
+                names << small()->Name();
+        systems << names;
+    }
+
+    const QString file = QDir(QStringLiteral(ORVID_SHIPPED_DATA_DIR)).filePath(QStringLiteral("ORVID.DEF"));
+    const QStringList sections = ReadIni(file, QString(), QString(), QString()).split(QChar(0), Qt::SkipEmptyParts);
+    ASSERT_EQ(sections.size(), 5);
+    static const QRegularExpression screenSize(QStringLiteral("^(\\d+)\\*(\\d+)"));
+    for (const QString& section : sections) {
+        SCOPED_TRACE(section.toStdString());
+        const auto screen = screenSize.match(section);
+        ASSERT_TRUE(screen.hasMatch());
+        const ParsedPlacement mainPlace = ParsePlacement(ReadIni(file, section, QStringLiteral("frmMain"), QString()));
+        ASSERT_TRUE(mainPlace.maximized || mainPlace.geometryValid);
+        // A main window that uses the screen it is on, whatever its size.
+        EXPECT_TRUE(mainPlace.maximized);
+        main->resize(mainPlace.maximized ? QSize(screen.captured(1).toInt(), screen.captured(2).toInt())
+                                         : QSize(mainPlace.width, mainPlace.height));
+        QCoreApplication::processEvents();
+        const QRect area(QPoint(0, 0), main->mdiArea()->viewport()->size());
+
+        for (const QStringList& names : systems) {
+            QList<QRect> places;
+            for (const QString& name : names) {
+                const ParsedPlacement p = ParsePlacement(ReadIni(file, section, name, QString()));
+                ASSERT_TRUE(p.geometryValid) << name.toStdString();
+                places << QRect(p.left, p.top, p.width, p.height);
+                EXPECT_TRUE(area.contains(places.last())) << name.toStdString() << " outside the client area";
+            }
+            for (qsizetype i = 0; i < places.size(); ++i)
+                for (qsizetype j = i + 1; j < places.size(); ++j)
+                    EXPECT_FALSE(places[i].intersects(places[j]))
+                        << names[i].toStdString() << " covers " << names[j].toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLibraryInfo>
+#include <QSerialPort>
 #include <QTranslator>
 #include <QGroupBox>
 #include <QLabel>
@@ -101,7 +102,7 @@ struct TestWindow {
     {
         window.setObjectName(QStringLiteral("frmTest"));
         window.setWindowTitle(QStringLiteral("Testfenster"));
-        auto make = [this](auto* w, const char* name) {
+        auto make = [](auto* w, const char* name) {
             w->setObjectName(QLatin1String(name));
             return w;
         };
@@ -221,15 +222,22 @@ TEST_F(LanguageTest, QtsOwnTextsFollowTheSelectedLanguage)
 {
     QTranslator probe;
     const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    if (!probe.load(QStringLiteral("qtbase_de"), dir))
+    if (!probe.load(QStringLiteral("qtbase_de"), dir) || !probe.load(QStringLiteral("qtserialport_de"), dir))
         GTEST_SKIP() << "Qt's German translation is not installed in " << dir.toStdString();
     const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    // The serial port's own texts, which the status bar shows when a port fails.
+    const auto notOpen = [] {
+        QSerialPort port;
+        port.clear();
+        return port.errorString();
+    };
     t.writeProgramFile(QStringLiteral("ORVILANG.ENG"), EnglishFile());
     t.writeProgramFile(QStringLiteral("ORVILANG.XYZ"), "[ORVID]\r\nLanguage=Klingonisch\r\n");
     lang().LoadLanguageList();
 
     // Loading the list selects the built-in German.
     EXPECT_EQ(cancel(), QStringLiteral("Abbrechen"));
+    EXPECT_EQ(notOpen(), QStringLiteral("Gerät nicht geöffnet"));
     EXPECT_TRUE(QFileInfo(lang().QtTranslationFile()).fileName().startsWith(QStringLiteral("qtbase_de")));
     QDialogButtonBox buttons(QDialogButtonBox::Yes | QDialogButtonBox::No | QDialogButtonBox::Retry);
     EXPECT_EQ(buttons.button(QDialogButtonBox::Yes)->text(), QStringLiteral("&Ja"));
@@ -240,6 +248,7 @@ TEST_F(LanguageTest, QtsOwnTextsFollowTheSelectedLanguage)
         select(QString::fromLatin1(name));
         const bool german = lang().LanguageIndex() == 0;
         EXPECT_EQ(cancel(), german ? QStringLiteral("Abbrechen") : QStringLiteral("Cancel")) << name;
+        EXPECT_EQ(notOpen(), german ? QStringLiteral("Gerät nicht geöffnet") : QStringLiteral("Device is not open")) << name;
         EXPECT_EQ(QDialogButtonBox(QDialogButtonBox::No).buttons().first()->text(),
                   german ? QStringLiteral("&Nein") : QStringLiteral("&No")) << name;
     }
@@ -252,6 +261,7 @@ TEST_F(LanguageTest, QtsOwnTextsFollowTheSelectedLanguage)
         EXPECT_EQ(cancel(), QStringLiteral("Abbrechen"));
     }
     EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+    EXPECT_EQ(notOpen(), QStringLiteral("Device is not open"));
 }
 
 TEST_F(LanguageTest, WindowSwitchesBackAndForthFromItsGermanTexts)
@@ -379,7 +389,7 @@ TEST_F(LanguageTest, MessageTextsComeFromTheFileElseBuiltIn)
     EXPECT_EQ(lang().GetMessageText(60),
               QStringLiteral("Das neue und das wiederholte Passwort stimmen nicht überein!\r\n"
                              "Bitte überprüfen Sie Ihre Eingabe."));
-    EXPECT_EQ(lang().GetMessageText(9), QString());
+    EXPECT_EQ(lang().GetMessageText(999), QString());
 
     t.writeProgramFile(QStringLiteral("ORVILANG.ENG"), EnglishFile());
     lang().LoadLanguageList();
@@ -535,7 +545,7 @@ TEST(ShippedLanguageFile, EnglishCoversEveryMessageWithTheSamePlaceholders)
         EXPECT_FALSE(english.isEmpty()) << n;
         EXPECT_EQ(english.count(QStringLiteral("%s")), german.count(QStringLiteral("%s"))) << n;
     }
-    EXPECT_EQ(checked, 27);
+    EXPECT_EQ(checked, 28);
 
     // The main window's menu entries all have a text.
     for (const char* key : {"mnFile", "mnExit", "mnSensor", "mnDetect", "mnInfo", "mnOptions", "mnProgOptions",

@@ -93,8 +93,9 @@ TEST(ByteText, TableOfTextsThroughEveryViewGivesTheSameBytes)
     for (const ByteTextCase& c : ByteTextShownCases()) {
         SCOPED_TRACE(c.what);
         const QString text = ToView(c.bytes, Text);
-        if (!c.view.isEmpty() || c.bytes.isEmpty())
+        if (!c.view.isEmpty() || c.bytes.isEmpty()) {
             EXPECT_EQ(text, c.view);
+        }
         EXPECT_EQ(bytesOf(text, Text), c.bytes);
         for (int first : {Text, Hex, Decimal}) {
             QString view = ToView(c.bytes, first);

@@ -21,7 +21,7 @@ struct Editor {
     explicit Editor(AppContext& ctx, ByteTextEdit::Typing typing = ByteTextEdit::FilterTyping)
     {
         auto* layout = new QHBoxLayout(&window);
-        box = ByteTextEdit::CreateBox(&window, 48, true);
+        box = ByteTextEdit::CreateBox(&window, 48);
         layout->addWidget(box);
         options = ByteTextEdit::CreateOptions(&window, layout);
         edit = new ByteTextEdit(ctx, box, options, typing, &window);

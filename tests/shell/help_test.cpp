@@ -1,4 +1,5 @@
-// Opening the help file: a desktop that cannot open it is reported, not ignored.
+// Opening the help file: a missing one is named in a message, a desktop that cannot open it
+// is reported, not ignored.
 #include "support/TestContext.h"
 
 #include "foundations/Help.h"
@@ -6,6 +7,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QUrl>
@@ -38,7 +40,7 @@ void captureWarnings(QtMsgType type, const QMessageLogContext& context, const QS
 
 } // namespace
 
-TEST(Help, AFailedOpeningIsReportedInTheStatusBar)
+TEST(Help, AMissingFileIsNamedInAMessageAndAFailedOpeningInTheStatusBar)
 {
     // The offscreen platform has no desktop to open files with: every opening fails there.
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
@@ -51,10 +53,17 @@ TEST(Help, AFailedOpeningIsReportedInTheStatusBar)
             contents = a;
     ASSERT_NE(contents, nullptr);
 
-    // No help file: nothing to open, nothing to report.
-    EXPECT_TRUE(ShowHelp(tc.ctx, 0));
+    // No help file: every request (a dialog's Hilfe button, Hilfe -> Inhalt) gets one
+    // message naming the file looked for, in the program's language; the status bar has
+    // nothing to add.
+    const QString missing = QDir::toNativeSeparators(QFileInfo(tc.language->helpFile()).absoluteFilePath());
+    EXPECT_TRUE(ShowHelp(tc.ctx, 600));
     contents->trigger();
+    ASSERT_EQ(tc.presenter.numbers(), (QList<int>{9, 9}));
+    for (const MessageRequest& r : tc.presenter.requests)
+        EXPECT_EQ(r.text, QStringLiteral("Die Hilfedatei ") + missing + QStringLiteral(" ist nicht vorhanden."));
     EXPECT_TRUE(window.MessageText().isEmpty());
+    tc.presenter.requests.clear();
 
     const QString help = tc.writeProgramFile(QFileInfo(tc.language->helpFile()).fileName(), "help");
     QStringList warnings;
@@ -66,6 +75,7 @@ TEST(Help, AFailedOpeningIsReportedInTheStatusBar)
     g_warnings = nullptr;
 
     EXPECT_FALSE(opened);
+    EXPECT_TRUE(tc.presenter.requests.isEmpty());
     EXPECT_TRUE(warnings.join(u'\n').contains(QFileInfo(help).fileName())) << warnings.join(u'\n').toStdString();
     EXPECT_EQ(window.MessageText(),
               QStringLiteral("Hilfe konnte nicht geöffnet werden: ") + QFileInfo(help).absoluteFilePath());

@@ -8,6 +8,7 @@
 #include "foundations/SettingsStore.h"
 #include "link/DeviceWait.h"
 #include "link/LK.h"
+#include "link/Ports.h"
 #include "shell/Application.h"
 #include "shell/Toolbar.h"
 #include "shell/frmMain.h"
@@ -245,17 +246,47 @@ TEST_F(MainWindowTest, FamilyEntriesSelectTheirSystemAndMoveTheMark)
         EXPECT_TRUE(systemLabel()->isEnabled());
         EXPECT_EQ(systemLabel()->text(), app->context().lk->SystemName(row.system));
         // Entry 7 has no mark of its own in the system table; every other one moves it.
-        if (row.system != 7)
+        if (row.system != 7) {
             EXPECT_TRUE(a->isChecked());
-        if (previous && previous != a)
+        }
+        if (previous && previous != a) {
             EXPECT_FALSE(previous->isChecked());
-        if (previousSystem > 0)
+        }
+        if (previousSystem > 0) {
             EXPECT_EQ(journal.count(QStringLiteral("sys%1.CloseLK").arg(previousSystem)), 1);
+        }
         EXPECT_FALSE(QGuiApplication::overrideCursor());
         previous = a;
         previousSystem = row.system;
     }
     EXPECT_TRUE(main().menuEnabled(MenuEntry::OrvidWindow));
+}
+
+// A port failure stays in the status bar until a system answers, serial or over the
+// network; a selection that finds nothing leaves it, and other messages are not its to end.
+TEST_F(MainWindowTest, AFoundSystemEndsTheReportOfAnEarlierPortFailure)
+{
+    start();
+    auto* message = main().findChild<QLabel*>(QStringLiteral("lblMessage"));
+    ASSERT_NE(message, nullptr);
+    emit app->context().ports->portFailed(QStringLiteral("Die Verbindung ist abgebrochen"));
+    const QString failure = main().MessageText();
+    EXPECT_TRUE(failure.startsWith(QStringLiteral("Schnittstelle geschlossen: "))) << failure.toStdString();
+
+    QAction* klx = main().arrayAction(QStringLiteral("mnOrvidSystemL"), 3);
+    ASSERT_NE(klx, nullptr);
+    klx->trigger();   // nothing answers
+    EXPECT_EQ(state().CurrentSystem, 9);
+    EXPECT_EQ(message->text(), failure);
+
+    fakes[9]->checkResult = true;
+    klx->trigger();
+    EXPECT_TRUE(systemLabel()->isEnabled());
+    EXPECT_TRUE(message->text().isEmpty()) << message->text().toStdString();
+
+    main().ShowStatus(QStringLiteral("Einstellungen nicht gespeichert"));
+    klx->trigger();
+    EXPECT_EQ(message->text(), QStringLiteral("Einstellungen nicht gespeichert"));
 }
 
 TEST_F(MainWindowTest, ToolbarTooltipsFollowTheLanguageExceptTheLastButton)

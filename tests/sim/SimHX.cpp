@@ -94,6 +94,12 @@ void SimHX::setRepeatInterval(int ms)
     repeatMs_ = ms;
 }
 
+void SimHX::setTrigger(int sensor, const QByteArray& sourceAndMode)
+{
+    std::lock_guard lock(m_);
+    trigger_.at(sensor - 1) = sourceAndMode;
+}
+
 void SimHX::withTag(int channel, const std::function<void(Tag&)>& change)
 {
     std::lock_guard lock(m_);
@@ -329,14 +335,20 @@ QList<SimHX::Reply> SimHX::handle(const QByteArray& c, const QByteArray& channel
     auto answer = [&](int ch) {
         const Reply r = one(c, ch, data, net);
         const Tag& t = heads_[ch - 1].tag;
-        const bool read = c.size() == 2 && (c.at(1) == 'R' || c.at(1) == 'F') && QByteArray("SBAE").contains(c.at(0));
-        if (!read || r.status != "0" || t.qv != 'M' || t.found <= 0) {
+        const bool read = c.size() == 2 && (((c.at(1) == 'R' || c.at(1) == 'F') && QByteArray("SBAE").contains(c.at(0)))
+                                            || c == "SS" || c == "ES");
+        if (!read || r.status != "0" || t.qv != 'M') {
             replies.append(r);
             return;
         }
-        for (int k = 0; k < t.found; ++k)
+        // A multi-tag head ends every read with the count of tags found.
+        const int found = std::max(t.found, 1);
+        const qsizetype first = replies.size();
+        for (int k = 0; k < found; ++k)
             replies.append(r);
-        replies.append(Reply{"F", ch, QByteArray::number(t.found, 16).toUpper().rightJustified(4, '0'), 0, false});
+        replies.append(Reply{"F", ch, QByteArray::number(found, 16).toUpper().rightJustified(4, '0'), 0, false});
+        if (t.secondBurstMs > 0)
+            replies[first + found / 2 + (found == 1 ? 1 : 0)].delayMs = t.secondBurstMs;
     };
     if (channel == "x") {
         for (int i = 1; i <= channels_; ++i) {
@@ -460,10 +472,16 @@ void SimHX::repeatLoop()
             (net ? frames : out) += net ? frame(r) : serialText(r);
         }
         TcpHarness* netFront = net_.get();
+        const int split = faults_.split();
         if (!out.isEmpty() || !frames.isEmpty()) {
             lock.unlock();
-            if (!out.isEmpty())
+            if (!out.isEmpty() && split > 0) {
+                send(out.left(out.size() / 2));
+                pause(split);
+                send(out.mid(out.size() / 2));
+            } else if (!out.isEmpty()) {
                 send(out);
+            }
             if (!frames.isEmpty() && netFront)
                 netFront->play({TcpStep::send(frames)});
             lock.lock();

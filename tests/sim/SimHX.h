@@ -9,7 +9,8 @@
 // - Head commands carry a channel ("1".."4", "x": one reply per channel). A channel
 //   without a tag answers "5"; unknown commands "4".
 // - Words: SR/BR/AR/ER wwww cc: "0" + 4*cc bytes; SW/BW/AW/EW wwww cc + bytes store them.
-//   B/A/E reads repeat every repeatMs until QU, on the front that started them. SF/BF/AF/EF: "0" + the fixcode.
+//   B/A/E reads repeat every repeatMs until QU, on the front that started them (split like
+//   every reply when split writes are on). SF/BF/AF/EF: "0" + the fixcode.
 //   SX/AX/BX/EX tt ll code store the fixcode (types 11, 02, 60, 52). SP/EP n code store the
 //   special fixcode (n = 6) or the VNB code (n = E); SS/ES "6" or "0" answer them. SG1/SG2 read, SC1/SC2 + 4 bytes write the
 //   configuration words; PM, PS, CT, QU, MM, TM answer "0"; PC old new changes the password
@@ -54,9 +55,11 @@ public:
         QByteArray protection = QByteArray(4, '\0');
         QByteArray rc = QByteArray(2, '\0');
         char qv = 'S';
-        // A multi-tag head (qv 'M') with found > 0 answers a read with that many records,
-        // then "F" and the count in four hex digits.
+        // A multi-tag head (qv 'M') answers a read with found records (at least one), then
+        // "F" and the count in four hex digits. secondBurstMs > 0: the second half of them
+        // (with the count) comes that much later.
         int found = 0;
+        int secondBurstMs = 0;
         // The head parameters besides RC and QV, in their wire forms; a name in missing
         // answers status 4 (the head lacks it). WP RD restores the defaults.
         QMap<QByteArray, QByteArray> params = DefaultParameters();
@@ -78,6 +81,8 @@ public:
     void setHead(int channel, const QByteArray& name);
     void setDiagnose(bool on);
     void setRepeatInterval(int ms);
+    // The trigger settings GS reports for sensor (1..4): source and mode digits ("20").
+    void setTrigger(int sensor, const QByteArray& sourceAndMode);
     // A change to a channel's tag under the lock.
     void withTag(int channel, const std::function<void(Tag&)>& change);
     Tag tag(int channel) const;

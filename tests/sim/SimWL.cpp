@@ -275,7 +275,7 @@ qsizetype SimWL::onBytes(const QByteArray& buffer)
             QByteArray data = execute(command, parameter, error);
             if (fault && fault->kind == SimFault::Status) {
                 error = true;
-                data.clear();
+                data = fault->status;
             }
             if (fault && fault->kind == SimFault::Truncate)
                 data = data.left(fault->value);

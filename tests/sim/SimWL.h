@@ -24,7 +24,8 @@
 //   bit (20 hex) for writeTicks "CO" telegrams. "CO": error byte, state byte.
 // - "FE"/"FF": 01 and the first/next ID of the database (4 bytes), 00 at the end; "FB" +
 //   4 bytes + 00 00: add; "FC" + 4 bytes: delete. "QF": nothing. Anything else: 7F FF.
-// Faults (SimFaults.h, key: the command's two letters; "$" commands "$"): status (7F FF),
+// Faults (SimFaults.h, key: the command's two letters; "$" commands "$"): status (7F FF,
+// carrying the fault's status bytes as data),
 // silence, delay, truncation, split; besides: a wrong toggle or a bad check on the next
 // reply, a stale reply before the next, and an endless "FF" that repeats one ID.
 

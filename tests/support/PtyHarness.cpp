@@ -263,6 +263,9 @@ qsizetype PtyHarness::onBytes(const QByteArray& buffer)
 void PtyHarness::loop()
 {
     char chunk[4096];
+    // When the responder was last busy with the line: reading it, or answering what it
+    // read (input that waited meanwhile arrived without a pause).
+    auto lastActive = std::chrono::steady_clock::now();
     while (!stop_) {
         if (hangUpRequested_) {
             closeMaster();
@@ -296,6 +299,8 @@ void PtyHarness::loop()
             transcript_.append(chunk, n);
             changed_.notify_all();
         }
+        if (std::chrono::steady_clock::now() - lastActive > std::chrono::milliseconds(kInterCharacterTimeoutMs))
+            pending_.clear();
         pending_.append(chunk, n);
         while (!pending_.isEmpty() && !stop_ && !hungUp_) {
             const qsizetype used = onBytes(pending_);
@@ -303,6 +308,7 @@ void PtyHarness::loop()
                 break;
             pending_.remove(0, used);
         }
+        lastActive = std::chrono::steady_clock::now();
     }
 }
 

@@ -8,6 +8,11 @@
 //
 // Device simulators derive from it and override onBytes(); send() may be called from the
 // responder thread (inside onBytes) or from the test thread.
+//
+// Like a unit's receiver after its inter-character time-out, the responder forgets input it
+// has not taken as a telegram once the line has been quiet for kInterCharacterTimeoutMs:
+// another family's probe that this device cannot finish (no terminator of its kind) is not
+// joined to the next telegram.
 
 #include <QByteArray>
 #include <QList>
@@ -41,6 +46,8 @@ public:
     // Maps one received telegram (terminator included) to the reply script; an empty
     // script is silence.
     using Rule = std::function<Script(const QByteArray& telegram)>;
+
+    static constexpr int kInterCharacterTimeoutMs = 50;
 
     PtyHarness();
     virtual ~PtyHarness();

@@ -16,6 +16,13 @@
 // the family's stop at once when the link is free, else as soon as the link says it is
 // idle (LK::Idle) - never inside another exchange's wait, where its telegram would flush
 // the awaited reply away.
+//
+// A poll step (a tick of the poll timer taking the replies of a continuous read) is not
+// the user's: it must not refuse what the user does meanwhile. While one runs
+// (PollStepScope, which the family window's Poll opens), the user's clicks and keys wait
+// and reach their controls, in the order they came, once the step has ended - the action
+// they start then finds the link free. Only an action of the user's own that still waits
+// for the device refuses a second one, with the beep.
 
 #include <QMetaObject>
 #include <QObject>
@@ -84,6 +91,20 @@ private:
     bool entered_ = false;
     bool wasPolling_ = false;
     int stops_ = 0;
+};
+
+// Holds the user's input while a poll step runs (see above); nests. Input held when the
+// outermost scope ends is delivered from the event loop, once no wait for the device runs.
+// A window the step itself opens (a message) gets its input at once.
+class PollStepScope {
+public:
+    PollStepScope();
+    ~PollStepScope();
+    PollStepScope(const PollStepScope&) = delete;
+    PollStepScope& operator=(const PollStepScope&) = delete;
+
+    // Input events waiting to be delivered now.
+    static int HeldInput();
 };
 
 } // namespace orvid

@@ -50,11 +50,11 @@ FamilyDialog::ButtonRow FamilyDialog::addButtonRow(QBoxLayout* top, const char* 
 }
 
 FamilyDialog::DataBox FamilyDialog::addDataBox(QWidget* boxParent, QBoxLayout* boxLayout, QWidget* optionsParent,
-                                               QBoxLayout* optionsLayout, int widthChars, bool unlimited,
+                                               QBoxLayout* optionsLayout, int widthChars,
                                                ByteTextEdit::Typing typing)
 {
     DataBox data;
-    data.box = ByteTextEdit::CreateBox(boxParent, widthChars, unlimited);
+    data.box = ByteTextEdit::CreateBox(boxParent, widthChars);
     boxLayout->addWidget(data.box);
     data.options = ByteTextEdit::CreateOptions(optionsParent, optionsLayout);
     data.edit = new ByteTextEdit(ctx_, data.box, data.options, typing, this);

@@ -51,12 +51,11 @@ protected:
         QList<QRadioButton*> options;
         ByteTextEdit* edit = nullptr;
     };
-    // "txtData" (widthChars wide; unlimited: any length) added to boxLayout, the options
-    // added to optionsLayout, and the codec that keeps the bytes through every change of
+    // "txtData" (widthChars wide, any length) added to boxLayout, the options added to
+    // optionsLayout, and the codec that keeps the bytes through every change of
     // representation.
     DataBox addDataBox(QWidget* boxParent, QBoxLayout* boxLayout, QWidget* optionsParent,
-                       QBoxLayout* optionsLayout, int widthChars, bool unlimited,
-                       ByteTextEdit::Typing typing);
+                       QBoxLayout* optionsLayout, int widthChars, ByteTextEdit::Typing typing);
 
     // After loading: fit to the contents and centre over the main window.
     void fitAndCentre();

@@ -14,6 +14,25 @@ const QByteArray kTerminator("#\r");
 constexpr int16_t kContinuationWait = 500;
 } // namespace
 
+QByteArray HashCrTelegram(const QByteArray& command, const QByteArray& parameter)
+{
+    return command + parameter + kTerminator;
+}
+
+int16_t HashCrResult(QByteArray& reply, int16_t length)
+{
+    if (length <= 0)
+        return length;
+    int status = 0;
+    if (!reply.isEmpty() && reply.at(0) >= '0' && reply.at(0) <= '9')
+        status = reply.at(0) - '0';
+    if (status == 0) {
+        reply.remove(0, 1);
+        return static_cast<int16_t>(length - 1);
+    }
+    return static_cast<int16_t>(-status);
+}
+
 int16_t HashCrReplies::frame(const Receive& receive, QByteArray& into, const QVariant& logOption)
 {
     if (!kept_.isEmpty()) {

@@ -16,6 +16,12 @@ namespace orvid {
 class FamilyProtocol;
 class Ports;
 
+// command & parameter & "#" & CR
+QByteArray HashCrTelegram(const QByteArray& command, const QByteArray& parameter);
+// Status digit 0: strips it, returns length - 1. Other digit d: returns -d and leaves the
+// reply. A first byte that is not a digit counts as status 0. length <= 0 passes.
+int16_t HashCrResult(QByteArray& reply, int16_t length);
+
 class HashCrReplies {
 public:
     // One frame from the link, as FamilyProtocol's receive does.

@@ -37,9 +37,10 @@ int columnParities(const int* digits, int count)
     return p;
 }
 
+// The hexadecimal form of the number's 32 bits, padded with zeros to digits.
 QString hexForm(qint64 value, int digits)
 {
-    return QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
+    return QString::number(static_cast<quint32>(value), 16).toUpper().rightJustified(digits, QLatin1Char('0'));
 }
 
 QString decimalForm(qint64 value, int digits)
@@ -79,7 +80,7 @@ bool InRange(qint64 wafer, qint64 die)
 
 QString WaferHex(qint64 wafer) { return hexForm(wafer, 3); }
 QString WaferDecimal(qint64 wafer) { return decimalForm(wafer, 4); }
-QString DieHex(qint64 die) { return hexForm(die, 4); }
+QString DieHex(qint64 die) { return hexForm(die, 4).right(4); }
 QString DieDecimal(qint64 die) { return decimalForm(die, 5); }
 
 Digits Compose(int wafer, int die)

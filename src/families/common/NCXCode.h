@@ -36,8 +36,12 @@ qint64 ParseDecimal(const QString& text);
 qint64 DieFromEntry(qint64 value);
 bool InRange(qint64 wafer, qint64 die);
 
-// Display forms: wafer hex at least 3 digits, decimal at least 4; die hex at least 4,
-// decimal at least 5 (larger values are shown in full, not cut).
+// Display forms. The hexadecimal form of a number is that of its 32 bits, so a negative
+// one reads as its two's complement (-1 is FFFFFFFF). Wafer: hex at least 3 digits, all of
+// a longer form (4096 is 1000); decimal at least 4 digits, a minus sign before them (-1 is
+// -0001). Die: hex the last 4 characters of the form padded to 4 digits (70000 is 1170,
+// -1 is FFFF); decimal at least 5 digits. The boxes show these whole: what a user may type
+// into them is limited, not what they show.
 QString WaferHex(qint64 wafer);
 QString WaferDecimal(qint64 wafer);
 QString DieHex(qint64 die);

@@ -17,7 +17,9 @@ TagDataList::TagDataList(QWidget* parent)
     setObjectName(QStringLiteral("lstTagData"));
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setUniformItemSizes(true);
+    // Every line as wide as its own text, so a long one scrolls sideways instead of being
+    // cut with an ellipsis (lines of one size would all take the width of one of them).
+    setTextElideMode(Qt::ElideNone);
 }
 
 QString TagDataList::Display(const QByteArray& bytes)

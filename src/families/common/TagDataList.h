@@ -1,7 +1,8 @@
 #pragma once
 // The reply list of the tag windows (`lstTagData`): a plain list in a fixed-pitch font
 // holding the newest 100 lines. A line added becomes the selected one, so the list
-// scrolls along; the oldest line goes when a 101st arrives.
+// scrolls along; the oldest line goes when a 101st arrives. A line wider than the list
+// is shown whole: the list scrolls sideways.
 //
 // Device bytes are shown the way the traffic monitor shows them (control codes and the
 // codes without a printable form by name, see CharNames), and each line keeps the bytes

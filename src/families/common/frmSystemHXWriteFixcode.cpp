@@ -44,7 +44,7 @@ frmSystemHXWriteFixcode::frmSystemHXWriteFixcode(AppContext& ctx, QWidget* paren
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setProperty("langTag", QStringLiteral("NOLANG"));
     auto* rl = new QHBoxLayout(Frame1);
-    const DataBox box = addDataBox(frameData, dl, Frame1, rl, 24, false, ByteTextEdit::FilterTyping);
+    const DataBox box = addDataBox(frameData, dl, Frame1, rl, 24, ByteTextEdit::FilterTyping);
     txtData = box.box;
     rdDataMode = box.options;
     data_ = box.edit;

@@ -47,7 +47,7 @@ frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setProperty("langTag", QStringLiteral("NOLANG"));
     auto* rl = new QHBoxLayout(Frame1);
-    const DataBox box = addDataBox(frameData, dl, Frame1, rl, 48, true, ByteTextEdit::FilterTyping);
+    const DataBox box = addDataBox(frameData, dl, Frame1, rl, 48, ByteTextEdit::FilterTyping);
     txtData = box.box;
     rdDataMode = box.options;
     data_ = box.edit;

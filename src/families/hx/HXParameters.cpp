@@ -6,18 +6,19 @@
 
 namespace orvid::hx {
 
-namespace {
-QByteArray word(int value)
+QByteArray WordBytes(int value)
 {
     QByteArray b;
     b.append(static_cast<char>((value >> 8) & 0xFF)).append(static_cast<char>(value & 0xFF));
     return b;
 }
 
-int wordAt(const QByteArray& b, int at)
+int WordAt(const QByteArray& b, int at)
 {
     return static_cast<uchar>(b.at(at)) << 8 | static_cast<uchar>(b.at(at + 1));
 }
+
+namespace {
 
 QString firstByte(const QByteArray& b)
 {
@@ -111,7 +112,7 @@ const HXProfile* ProfileOf(const ParameterList& params, const HXHeadType& head)
     const QByteArray v = ValueBytes(*rc);
     if (v.size() < 2)
         return nullptr;
-    const int id = wordAt(v, 0);
+    const int id = WordAt(v, 0);
     if (id <= 0)
         return nullptr;
     for (const HXProfile& profile : *head.profiles)
@@ -144,7 +145,7 @@ VNBForm FillVNBForm(const ParameterList& params, const HXHeadType& head)
     const QByteArray pt = value("PT");
     const int n = std::min<int>(static_cast<int>(pt.size() / 2), 10);
     for (int k = 0; k < n; ++k)
-        f.pt[k] = QString::number(wordAt(pt, 2 * k));
+        f.pt[k] = QString::number(WordAt(pt, 2 * k));
 
     f.cdItems.append(0);
     if (f.profile)
@@ -170,7 +171,7 @@ VNBForm FillVNBForm(const ParameterList& params, const HXHeadType& head)
     const QByteArray info = value("IF");
     f.info = !info.isEmpty() && static_cast<uchar>(info.at(0)) == 1 ? 1 : 0;
     const QByteArray sm = value("SM");
-    f.sm = sm.size() == 2 ? QString::number(wordAt(sm, 0)) : QStringLiteral("0");
+    f.sm = sm.size() == 2 ? QString::number(WordAt(sm, 0)) : QStringLiteral("0");
 
     for (const char* name : {"AP", "PT", "CD", "NC", "TA", "E5", "MB", "QV", "IF", "QW", "NT", "SM"})
         f.enabled[QString::fromLatin1(name)] = available(name);
@@ -223,7 +224,7 @@ std::optional<VNBRangeFault> ComposeVNBForm(const VNBForm& f, const HXHeadType& 
             const qint64 v = number(f.pt[k]);
             if (v < min || v > max)
                 return VNBRangeFault{QStringLiteral("PT"), min, max, k};
-            pt += word(static_cast<int>(v));
+            pt += WordBytes(static_cast<int>(v));
         }
         // An empty power list would leave the head without a transmit power.
         if (pt.isEmpty())
@@ -256,7 +257,7 @@ std::optional<VNBRangeFault> ComposeVNBForm(const VNBForm& f, const HXHeadType& 
         const qint64 v = number(f.sm);
         if (v < 0 || v > 65535)
             return VNBRangeFault{QStringLiteral("SM"), 0, 65535, 0};
-        set("SM", word(static_cast<int>(v)));
+        set("SM", WordBytes(static_cast<int>(v)));
     }
     return std::nullopt;
 }

@@ -28,6 +28,9 @@ ParameterList NewParameters(bool withCountryProfile);
 clsParameter* FindParameter(ParameterList& list, const QString& name);
 const clsParameter* FindParameter(const ParameterList& list, const QString& name);
 QByteArray ValueBytes(const clsParameter& p);
+// A word as the heads take it: high byte, low byte; and the word at byte at of b.
+QByteArray WordBytes(int value);
+int WordAt(const QByteArray& b, int at);
 void SetValueBytes(clsParameter& p, const QByteArray& bytes);
 
 // One parameter over the window's link.

@@ -1,9 +1,10 @@
 #include "HXProtocol.h"
 
 #include "families/common/DataItems.h"
+#include "families/common/FamilySettings.h"
 #include "families/common/KRConfigWord.h"
 #include "families/common/TagStateBlock.h"
-#include "families/kr/KRProtocol.h"
+#include "families/common/TagPassword.h"
 #include "foundations/AppContext.h"
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"
@@ -13,7 +14,6 @@
 #include "link/Ports.h"
 
 #include <QCoreApplication>
-#include <QDir>
 
 namespace orvid {
 
@@ -38,6 +38,22 @@ const char* const kCommandList[] = {
     "EX Enhanced buffered write fixcode (QTX11)", "SS Single read special fixcode (QTX11)",
     "ES Enhanced read special fixcode (QTX11)", "SP Single read special fixcode (ZKX-..-1K)",
     "EP Enhanced read special fixcode (ZKX-..-1K)",
+};
+
+// The lines of the refusals, in the order of HXProtocol::Refusal: language key, German text.
+const char* const kRefusals[][2] = {
+    {"NoCommand", "Fehler: Betriebsart ohne Befehl."},
+    {"TooManyWords", "Fehler: Höchstens 255 Wörter (1020 Bytes) in einem Telegramm."},
+    {"TooManyWordsNet", "Fehler: Über Ethernet höchstens 15 Wörter (60 Bytes) in einem Telegramm."},
+    {"NoFixcodeNet", "Fehler: Fixcodes können über Ethernet nicht geschrieben werden."},
+    {"BadTelegram", "Fehler: Ungültige Telegrammdaten."},
+    {"WholeBlocks", "Fehler: Ohne Rücklesen nur ganze Blöcke schreiben (Adresse und Länge in Blöcken zu %s Bytes)."},
+    {nullptr, nullptr},   // PasswordInvalid: the text both password families show
+    {"SpecialFixcodeInvalid", "Fehler: Der Fixcode muss aus höchstens 6 Hexadezimalziffern bestehen (0 bis FFFFFF)."},
+    {"VNBCodeTooLong", "Fehler: Der Code ist länger als 14 Bytes."},
+    {"WTXCodeTooLong", "Fehler: Der Fixcode ist länger als 4 Bytes."},
+    {"NCXCodeInvalid", "Fehler: Der Chipcode muss aus 7 Hexadezimalziffern bestehen."},
+    {"NoReply", "Fehler: Keine Antwort."},
 };
 
 QByteArray hexWordData(int startWord, int count)
@@ -87,9 +103,13 @@ void HXProtocol::Init(bool ethernet)
         for (const char* text : kCommandList)
             commandList_.Add(id++, QString::fromLatin1(text));
     }
-    if (headFile_.Path().isEmpty())
-        headFile_ = hx::HXHeadFile(hx::HXHeadFile::FindFile(QCoreApplication::applicationDirPath()));
+    if (headFile_.Path().isEmpty()) {
+        // The head-type file lies next to the program, like the layout and language files.
+        const QString folder = ctx_.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : ctx_.programDir;
+        headFile_ = hx::HXHeadFile(hx::HXHeadFile::FindFile(folder));
+    }
     ChannelBusy.fill(false);
+    repeatLength_.fill(0);
 }
 
 bool HXProtocol::Check()
@@ -112,7 +132,8 @@ bool HXProtocol::Check()
 
     auto lookUpModel = [this](const QString& model) {
         if (const auto unit = headFile_.UnitModel(model)) {
-            ChannelCount = std::clamp(unit->headCount, 1, 4);
+            // A model section without TYPE=HEAD (or a count the unit cannot have) gives 4.
+            ChannelCount = (unit->headCount < 1 || unit->headCount > 4) ? 4 : unit->headCount;
             UnitPicture = unit->picturePath;
             ProtocolType = unit->protocolType;
         }
@@ -192,21 +213,12 @@ void HXProtocol::countryProfiles()
         if (!head || !head->profiles || head->profiles->isEmpty())
             continue;
         QByteArray channel = QByteArray::number(i);
-        const QByteArray pad = EthernetMode ? QByteArray(1, '\0') : QByteArray();
         QByteArray reply;
         bool ok = false;
-        const int16_t n = HXRead(HXCommand::RP, channel, pad + "URC" + QByteArray(2, '\0'), reply, false, ok);
-        if (n < 2 || reply.size() < 2 || (static_cast<uchar>(reply.at(0)) << 8 | static_cast<uchar>(reply.at(1))) != 0)
+        const int16_t n = HXRead(HXCommand::RP, channel, parameterData("RC"), reply, false, ok);
+        if (n < 2 || reply.size() < 2 || hx::WordAt(reply, 0) != 0)
             continue;
-        const int position = chooseProfile ? chooseProfile(i, *head) : 0;
-        if (position <= 0 || position > head->profiles->size())
-            continue;
-        const qint32 id = head->profiles->at(position - 1).id;
-        QByteArray data = pad + "URC" + QByteArray("\x00\x02", 2);
-        data.append(static_cast<char>((id >> 8) & 0xFF)).append(static_cast<char>(id & 0xFF));
-        const int16_t w = HXRead(HXCommand::WP, channel, data, reply, false, ok);
-        if (w < 0)
-            FailWrite(QString(), reply);
+        chooseCountryProfile(i, *head);
     }
 }
 
@@ -333,6 +345,24 @@ int16_t HXProtocol::WriteData(const QByteArray& command, const QByteArray& suffi
 
 // ---- telegram layer -------------------------------------------------------------------------
 
+HXProtocol::SerialTimeout::SerialTimeout(HXProtocol& p) : p_(p)
+{
+    if (!p_.EthernetMode && p_.ctx_.ports)
+        previous_ = p_.ctx_.ports->GetTimeout();
+}
+
+HXProtocol::SerialTimeout::~SerialTimeout()
+{
+    if (previous_ > 0 && p_.ctx_.ports)
+        p_.ctx_.ports->SetTimeout(previous_);
+}
+
+void HXProtocol::SerialTimeout::set(int16_t ms)
+{
+    if (ms > 0 && previous_ > 0)
+        p_.ctx_.ports->SetTimeout(ms);
+}
+
 bool HXProtocol::connectionLost()
 {
     if (!ctx_.network || ctx_.network->NetIsConnected())
@@ -361,19 +391,13 @@ bool HXProtocol::HXWrite(HXCommand command, QByteArray& channel, const QByteArra
     case hx::FrameRefusal::NoCode:
         // Buffered and Auto have no frame on Ethernet: said so, rather than a read that
         // silently never starts.
-        ShowLine(Translate(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl.")));
-        return false;
+        return refuse(Refusal::NoCommand);
     case hx::FrameRefusal::WordCount:
-        ShowLine(Translate(QStringLiteral("TooManyWordsNet"),
-                           QStringLiteral("Fehler: Über Ethernet höchstens 15 Wörter (60 Bytes) in einem Telegramm.")));
-        return false;
+        return refuse(Refusal::TooManyWordsNet);
     case hx::FrameRefusal::Fixcode:
-        ShowLine(Translate(QStringLiteral("NoFixcodeNet"),
-                           QStringLiteral("Fehler: Fixcodes können über Ethernet nicht geschrieben werden.")));
-        return false;
+        return refuse(Refusal::NoFixcodeNet);
     case hx::FrameRefusal::BadData:
-        ShowLine(Translate(QStringLiteral("BadTelegram"), QStringLiteral("Fehler: Ungültige Telegrammdaten.")));
-        return false;
+        return refuse(Refusal::BadTelegram);
     }
     if (!ctx_.network || connectionLost())
         return false;
@@ -384,12 +408,17 @@ bool HXProtocol::HXWrite(HXCommand command, QByteArray& channel, const QByteArra
 int16_t HXProtocol::receiveReply(QByteArray& reply, int expected, const QVariant& logOption)
 {
     const int16_t n = receive(reply, logOption);
-    if (EthernetMode || expected <= 0 || n <= 0 || reply.isEmpty() || reply.at(0) != '0')
+    if (EthernetMode || n <= 0 || reply.isEmpty() || reply.at(0) != '0')
         return n;
+    const int header = hx::HeaderLength(ProtocolType);
+    if (expected == kByChannel) {
+        const int position = hx::ChannelPosition(ProtocolType);
+        const int ch = reply.size() > position ? reply.at(position) - '0' : 0;
+        expected = (ch >= 1 && ch <= 4) ? repeatLength_[ch] : 0;
+    }
     // A good reply shorter than its known length ended at a "#" CR inside its data: the
     // rest follows at once.
-    const int header = hx::HeaderLength(ProtocolType);
-    while (reply.size() - header < expected) {
+    while (expected > 0 && reply.size() - header < expected) {
         QByteArray piece;
         if (receive(piece, logOption) <= 0)
             break;
@@ -442,12 +471,8 @@ int16_t HXProtocol::HXRead(HXCommand command, QByteArray& channel, const QByteAr
             return 0;
         }
     }
-    if (channel == "x" && readAll) {
-        QByteArray scratch;
-        for (int i = 1; i < ChannelCount; ++i)
-            if (receive(scratch, QVariant(false)) <= 0)
-                break;
-    }
+    if (readAll)
+        drainReplies(channel, false);
     return result;
 }
 
@@ -472,13 +497,45 @@ QString HXProtocol::GetError(const QByteArray& reply, bool withPrefix) const
            + channel + QStringLiteral(": ") + code + QStringLiteral(" - ") + text;
 }
 
-void HXProtocol::showError(const QByteArray& reply, int status)
+void HXProtocol::showError(const QByteArray& reply, int status, bool multiTagRule)
 {
     QByteArray shown = reply;
     // Multi-tag heads answer "F" where a single head says "no tag".
-    if (MultiTag && status == 15 && !shown.isEmpty())
+    if (multiTagRule && MultiTag && status == 15 && !shown.isEmpty())
         shown[0] = '5';
     ShowLine(GetError(shown));
+}
+
+bool HXProtocol::drainReplies(const QByteArray& channel, bool report)
+{
+    if (channel != "x")
+        return true;
+    bool good = true;
+    for (int i = 1; i < ChannelCount; ++i) {
+        QByteArray more;
+        if (receive(more, QVariant(false)) <= 0)
+            break;
+        const int status = hx::SerialStatus(more);
+        if (report && status != 0) {
+            showError(more, status);
+            good = false;
+        }
+    }
+    return good;
+}
+
+QString HXProtocol::refusalText(Refusal refusal) const
+{
+    if (refusal == Refusal::PasswordInvalid)
+        return Translate(QString::fromLatin1(PasswordInvalidKey()), PasswordInvalidText());
+    const auto& entry = kRefusals[static_cast<int>(refusal)];
+    return Translate(QString::fromLatin1(entry[0]), QString::fromUtf8(entry[1]));
+}
+
+bool HXProtocol::refuse(Refusal refusal)
+{
+    ShowLine(refusalText(refusal));
+    return false;
 }
 
 // ---- tag operations ------------------------------------------------------------------------
@@ -491,11 +548,8 @@ bool HXProtocol::sendPasswordMode(const QByteArray& channel)
     bool ok = false;
     if (TagType == 3 && view_ && view_->PasswordChecked()) {
         quint32 value = 0;
-        if (!KRProtocol::ParsePassword(view_->PasswordText(), value)) {
-            ShowLine(Translate(QStringLiteral("PasswordInvalid"),
-                               QStringLiteral("Fehler: Das Passwort muss aus 1 bis 8 Hexadezimalziffern bestehen.")));
-            return false;
-        }
+        if (!ParsePassword(view_->PasswordText(), value))
+            return refuse(Refusal::PasswordInvalid);
         HXRead(HXCommand::PM, ch, "1", reply, false, ok);
         HXRead(HXCommand::PS, ch, MKL(static_cast<qint32>(value)), reply, false, ok);
     } else {
@@ -509,21 +563,20 @@ void HXProtocol::CheckMultitagMode()
 {
     MultiTag = false;
     MultiTagChannel.fill(false);
-    if (!HasFamily(QStringLiteral("VNB"), QStringLiteral("x")))
-        return;
-    const QByteArray pad = EthernetMode ? QByteArray(1, '\0') : QByteArray();
-    auto readQV = [&](const QByteArray& channelText) {
-        QByteArray channel = channelText, reply;
+    // Only VNB heads have the parameter: the others would answer status 4 to every read.
+    auto readQV = [this](int ch) {
+        if (ch < 1 || ch > 4 || HeadFamily[ch - 1] != QLatin1String("VNB"))
+            return false;
+        QByteArray channel = QByteArray::number(ch), reply;
         bool ok = false;
-        const int16_t n = HXRead(HXCommand::RP, channel, pad + "UQV" + QByteArray(2, '\0'), reply, false, ok);
+        const int16_t n = HXRead(HXCommand::RP, channel, parameterData("QV"), reply, false, ok);
         return n > 0 && reply.startsWith('M');
     };
     if (Channel == QLatin1String("x")) {
         for (int i = 1; i <= ChannelCount; ++i)
-            MultiTagChannel[i] = readQV(QByteArray::number(i));
+            MultiTagChannel[i] = readQV(i);
     } else {
-        // The unit answers for the channel the head parameter is read on.
-        MultiTag = readQV(Channel.toLatin1());
+        MultiTag = readQV(slot());
         MultiTagChannel[slot()] = MultiTag;
     }
 }
@@ -534,13 +587,11 @@ void HXProtocol::ChangeTag(int tagType)
         return;
     if (tagType < 0)
         tagType = TagType;
-    const int16_t previous = (!EthernetMode && ctx_.ports) ? ctx_.ports->SetTimeout(3000) : 0;
+    SerialTimeout timeout(*this, 3000);
     QByteArray channel = Channel.toLatin1(), reply;
     bool ok = false;
     HXRead(HXCommand::CT, channel, QByteArray::number(tagType).rightJustified(2, '0'), reply, false, ok, true);
     TagTypePending = false;
-    if (previous > 0 && ctx_.ports)
-        ctx_.ports->SetTimeout(previous);
 }
 
 void HXProtocol::SetTrigger(int sensor, int source, int mode)
@@ -558,9 +609,34 @@ void HXProtocol::SetMultiplexed(bool on)
     HXRead(HXCommand::MM, channel, on ? "1" : "0", reply, false, ok);
 }
 
+bool HXProtocol::TriggerShown(int sensor, int channelCount)
+{
+    return sensor < 2 ? channelCount == 2 : channelCount >= 3;
+}
+
 bool HXProtocol::triggered(int sensor, const QString& channel) const
 {
     return view_ && view_->TriggerMode(sensor) > 0 && QString::number(view_->TriggerSource(sensor)) == channel;
+}
+
+void HXProtocol::continuousCheck(int mode, int length)
+{
+    bool trigger = false;
+    for (int sensor = 0; sensor < 4; ++sensor)
+        trigger = trigger || (TriggerShown(sensor, ChannelCount) && triggered(sensor, Channel));
+    if (mode != 1 && mode != 3 && !trigger)
+        return;
+    SetChannelBusy(true, false);
+    if (Channel == QLatin1String("x"))
+        repeatLength_.fill(length);
+    else
+        repeatLength_[slot()] = length;
+}
+
+void HXProtocol::stopAllIfBusy()
+{
+    if (AnyChannelBusy())
+        StopBuffered(true, true);
 }
 
 void HXProtocol::SetChannelBusy(bool state, bool allChannels)
@@ -571,6 +647,10 @@ void HXProtocol::SetChannelBusy(bool state, bool allChannels)
     } else if (slot() >= 1) {
         ChannelBusy[slot() - 1] = state;
     }
+    // A read that ends takes the length of its replies along.
+    for (int i = 0; i < 4; ++i)
+        if (!ChannelBusy[i])
+            repeatLength_[i + 1] = 0;
     if (!ctx_.lk)
         return;
     if (state || !AnyChannelBusy())
@@ -582,91 +662,109 @@ bool HXProtocol::AnyChannelBusy() const
     return std::any_of(ChannelBusy.begin(), ChannelBusy.end(), [](bool b) { return b; });
 }
 
+bool HXProtocol::readRefused(bool dataWords, int16_t mode, int count)
+{
+    HXCommand command{};
+    if (!hx::ReadCommand(mode, !dataWords, command))
+        return !refuse(Refusal::NoCommand);
+    if (dataWords && count > (EthernetMode ? hx::kMaxEthernetWords : hx::kMaxSerialWords))
+        return !refuse(EthernetMode ? Refusal::TooManyWordsNet : Refusal::TooManyWords);
+    return false;
+}
+
+bool HXProtocol::ReadDataExt(bool dataWords, int16_t mode, int startWord, int count, QByteArray& channel,
+                             int16_t tagType)
+{
+    HXCommand command{};
+    if (readRefused(dataWords, mode, count) || !hx::ReadCommand(mode, !dataWords, command))
+        return false;
+    // The kind of read decides how its replies are shown: on "x" for every head.
+    if (channel == "x")
+        FixcodeRead.fill(!dataWords);
+    else
+        FixcodeRead[std::clamp(channel.toInt(), 0, 4)] = !dataWords;
+    if (!sendPasswordMode(channel))
+        return false;
+    ChangeTag(tagType);
+    return HXWrite(command, channel, dataWords ? hexWordData(startWord, count) : QByteArray(), false);
+}
+
 void HXProtocol::ReadData(bool words)
 {
     SetBusy(true);
+    const int count = TagType == 10 ? 0 : WordCount;
     if (words && TagType == 2) {
         ShowMessage(40);
     } else if (!words && TagType == 1) {
         ShowMessage(41);
-    } else {
-        const int count = TagType == 10 ? 0 : WordCount;
-        const int limit = EthernetMode ? hx::kMaxEthernetWords : hx::kMaxSerialWords;
-        HXCommand command{};
-        if (!hx::ReadCommand(OperationMode, !words, command)) {
-            ShowLine(Translate(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl.")));
-        } else if (words && count > limit) {
-            ShowLine(EthernetMode ? Translate(QStringLiteral("TooManyWordsNet"),
-                                              QStringLiteral("Fehler: Über Ethernet höchstens 15 Wörter (60 Bytes) in einem Telegramm."))
-                                  : Translate(QStringLiteral("TooManyWords"),
-                                              QStringLiteral("Fehler: Höchstens 255 Wörter (1020 Bytes) in einem Telegramm.")));
-        } else if (sendPasswordMode(Channel.toLatin1())) {
-            CheckMultitagMode();
-            ChangeTag(-1);
-            // The kind of read decides how its replies are shown: on "x" for every head.
-            if (Channel == QLatin1String("x"))
-                FixcodeRead.fill(!words);
-            else
-                FixcodeRead[slot()] = !words;
-            expected_ = words ? (count == 0 ? 12 : count * 4) : 0;
-            QByteArray channel = Channel.toLatin1();
-            if (HXWrite(command, channel, words ? hexWordData(StartWord, count) : QByteArray(), false)) {
-                const int16_t previous = (!EthernetMode && OperationMode != 3 && ctx_.ports) ? ctx_.ports->SetTimeout(5000) : 0;
-                const int calls = Channel == QLatin1String("x") ? ChannelCount : 1;
-                for (int i = 0; i < calls; ++i) {
-                    LastReply.clear();
-                    Poll(true, true);
-                    if (LastReply.isEmpty())
-                        break;
-                }
-                if (previous > 0 && ctx_.ports)
-                    ctx_.ports->SetTimeout(previous);
-                // The sensors shown for the unit's channel count decide whether a trigger
-                // keeps the channel reading.
-                const int first = ChannelCount >= 3 ? 2 : 0;
-                if (OperationMode == 1 || OperationMode == 3 || triggered(first, Channel) || triggered(first + 1, Channel))
-                    SetChannelBusy(true, false);
+    } else if (!readRefused(words, OperationMode, count)) {
+        CheckMultitagMode();
+        QByteArray channel = Channel.toLatin1();
+        if (ReadDataExt(words, OperationMode, StartWord, count, channel)) {
+            SerialTimeout timeout(*this, OperationMode != 3 ? 5000 : 0);
+            // A QTX10 read names no count: the unit answers its three words. Multi-tag
+            // records have no length of their own.
+            const bool multi = std::any_of(MultiTagChannel.begin(), MultiTagChannel.end(), [](bool m) { return m; });
+            const int expected = words && !multi ? (count == 0 ? 12 : count * 4) : 0;
+            const int calls = Channel == QLatin1String("x") ? ChannelCount : 1;
+            for (int i = 0; i < calls; ++i) {
+                Poll(true, true, expected);
+                if (LastReply.isEmpty())
+                    break;
             }
+            continuousCheck(OperationMode, expected);
         }
     }
     SetBusy(false);
 }
 
-QByteArray HXProtocol::Poll(bool show, bool wait)
+QByteArray HXProtocol::Poll(bool show, bool wait, int expected)
 {
+    LastReply.clear();
     if (merge_ && !wait)
         return QByteArray();
+    // The timer takes what has come; a reply that never comes is not waited for.
+    // Through the link, as every receive here goes.
+    const auto dataWaiting = [this] { return ctx_.lk ? ctx_.lk->LkDataAvailable() : DataAvailable(); };
+    if (!wait && !dataWaiting())
+        return QByteArray();
     QByteArray collected;
+    const int header = hx::HeaderLength(ProtocolType);
+    const int position = hx::ChannelPosition(ProtocolType);
     for (;;) {
         QByteArray reply;
-        int16_t n = receiveReply(reply, expected_, QVariant(!wait));
+        const int16_t n = receiveReply(reply, wait ? expected : kByChannel, QVariant(!wait));
         LastReply = n > 0 ? reply : QByteArray();
-        const int header = hx::HeaderLength(ProtocolType);
-        const int position = hx::ChannelPosition(ProtocolType);
+        if (n <= 0)
+            break;
         int ch = reply.size() > position ? reply.at(position) - '0' : 0;
         if (ch < 0 || ch > 4)
             ch = 0;
-        const int status = EthernetMode && n > 0 ? lastStatus_ : hx::SerialStatus(reply);
-        if (n <= 0)
-            break;
+        const bool multi = MultiTag || MultiTagChannel[ch];
+        // The reply waited for ends the loop, except that a multi-tag head's further
+        // records and its count follow a little later (bounded by the time-out); the timer
+        // takes every reply that is there.
+        const auto goOn = [&] { return wait ? show && multi && OperationMode != 3 : dataWaiting(); };
+        const int status = hx::SerialStatus(reply);
         if (reply.at(0) == kSYN || reply.size() <= header) {
             if (ReadHeadError() && show && reply.at(0) != kSYN && status != 0)
                 showError(reply, status);
-            if (wait || !DataAvailable())
+            if (!goOn())
                 break;
             continue;
         }
-        if (reply.at(0) == 'F' && reply.size() == header + 4 && (MultiTag || MultiTagChannel[ch])) {
+        const QByteArray headPrefix = ToCp1252(Translate(QStringLiteral("Head"), QStringLiteral("Kopf"))) + ' '
+                                      + QByteArray(1, reply.at(position)) + ": ";
+        if (reply.at(0) == 'F' && reply.size() == header + 4 && multi) {
             if (show)
-                ShowLine(Translate(QStringLiteral("Head"), QStringLiteral("Kopf")) + QLatin1Char(' ') + QChar(reply.at(position))
-                         + QStringLiteral(": Tags found: ") + QString::number(reply.mid(header, 4).toInt(nullptr, 16)));
+                ShowLine(QString::fromLatin1(headPrefix) + QStringLiteral("Tags found: ")
+                         + QString::number(reply.mid(header, 4).toInt(nullptr, 16)));
             break;
         }
         if (reply.at(0) == 'B' && reply.size() >= 3) {
             if (show)
-                ShowLine(Translate(QStringLiteral("Head"), QStringLiteral("Kopf")) + QLatin1Char(' ') + QChar(reply.at(position))
-                         + QStringLiteral(": Diag: ") + QString::fromLatin1(reply.mid(header).trimmed()));
-            if (wait || !DataAvailable())
+                ShowLine(QString::fromLatin1(headPrefix) + QStringLiteral("Diag: ") + QString::fromLatin1(reply.mid(header).trimmed()));
+            if (!goOn())
                 break;
             continue;
         }
@@ -676,49 +774,44 @@ QByteArray HXProtocol::Poll(bool show, bool wait)
             break;
         }
         const QByteArray data = reply.mid(header);
-        const QByteArray headPrefix = ToCp1252(Translate(QStringLiteral("Head"), QStringLiteral("Kopf"))) + ' '
-                                      + QByteArray(1, reply.at(position)) + ": ";
-        if (MultiTag || MultiTagChannel[ch]) {
+        if (multi) {
             // One tag of a multi-tag head: UII length (2 bytes), UII, 2 bytes, then TID or data.
-            const int n = data.size() >= 2 ? (static_cast<uchar>(data.at(0)) << 8 | static_cast<uchar>(data.at(1))) : 0;
+            const int uii = data.size() >= 2 ? (static_cast<uchar>(data.at(0)) << 8 | static_cast<uchar>(data.at(1))) : 0;
             QByteArray prefix = headPrefix;
             QByteArray rest;
-            if (data.size() >= 2 && n <= data.size() - 2) {
-                prefix += "UII: " + data.mid(2, n).toHex(' ').toUpper() + ' ';
-                if (data.size() - 2 > n) {
+            if (data.size() >= 2 && uii <= data.size() - 2) {
+                prefix += "UII: " + data.mid(2, uii).toHex(' ').toUpper() + ' ';
+                if (data.size() - 2 > uii) {
                     const bool fixcodeRead = LastCommand.size() == 2 && LastCommand.at(1) == 'F';
                     prefix += fixcodeRead ? "TID: " : "DATA: ";
                 }
-                rest = data.mid(2 + n + 2);
+                rest = data.mid(2 + uii + 2);
             }
             if (show && View())
                 View()->ShowData(2, prefix, rest);
             else if (!show)
                 collected += rest;
-            if (wait && !(show && OperationMode != 3))
-                break;
-            if (!DataAvailable())
-                break;
-            continue;
-        }
-        const Record& rec = Records[ch];
-        const qint32 address = ch == 0 ? DisplayAddress : rec.address;
-        const int length = ch == 0 ? DisplayLength : rec.length;
-        const int block = BlockSizeOf(ch == 0 ? TagType : rec.tagType);
-        const bool fixcode = FixcodeRead[ch];
-        const int offset = fixcode ? 0 : static_cast<int>(address % block);
-        QByteArray shown = data.mid(offset);
-        if (!fixcode && (length > 0 || (TagType != 0 && TagType != 3)))
-            shown = shown.left(length);
-        if (show) {
-            if (!fixcode && ctx_.lk)
-                ctx_.lk->LkPutData(LinkItem::LastData, shown);   // exactly the bytes shown
-            if (View())
-                View()->ShowData(2, headPrefix, shown);
         } else {
-            collected += shown;
+            const Record& rec = Records[ch];
+            const qint32 address = ch == 0 ? DisplayAddress : rec.address;
+            const int length = ch == 0 ? DisplayLength : rec.length;
+            const int block = BlockSizeOf(ch == 0 ? TagType : rec.tagType);
+            const bool fixcode = FixcodeRead[ch];
+            const int offset = fixcode ? 0 : static_cast<int>(address % block);
+            QByteArray shown = data.mid(offset);
+            if (!fixcode && (length > 0 || (TagType != 0 && TagType != 3)))
+                shown = shown.left(length);
+            if (show) {
+                if (!fixcode && ctx_.lk)
+                    ctx_.lk->LkPutData(LinkItem::LastData, shown);   // exactly the bytes shown
+                if (View())
+                    View()->ShowData(2, headPrefix, shown);
+            } else {
+                collected += shown;
+            }
         }
-        break;
+        if (!goOn())
+            break;
     }
     return collected;
 }
@@ -729,11 +822,10 @@ bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t a
     const bool fixcodeWrite = fixcode && tagType == 10;
     HXCommand command{};
     if (!hx::WriteCommand(mode, fixcodeWrite, command))
-        return FailWrite(Translate(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl.")), QByteArray());
+        return FailWrite(refusalText(Refusal::NoCommand), QByteArray());
     if (address < 0 || address > 0xFFFF || length <= 0)
         return FailWrite(QString(), QByteArray());
-    if (AnyChannelBusy())
-        StopBuffered(true, true);
+    stopAllIfBusy();
 
     QByteArray bytes = data.left(length);
     bytes.append(QByteArray(length - bytes.size(), '\0'));
@@ -744,29 +836,18 @@ bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t a
         count = 3;
     const int limit = EthernetMode ? hx::kMaxEthernetWords : hx::kMaxSerialWords;
     if (!fixcodeWrite && count > limit)
-        return FailWrite(EthernetMode ? Translate(QStringLiteral("TooManyWordsNet"),
-                                                  QStringLiteral("Fehler: Über Ethernet höchstens 15 Wörter (60 Bytes) in einem Telegramm."))
-                                      : Translate(QStringLiteral("TooManyWords"),
-                                                  QStringLiteral("Fehler: Höchstens 255 Wörter (1020 Bytes) in einem Telegramm.")),
-                         QByteArray());
+        return FailWrite(refusalText(EthernetMode ? Refusal::TooManyWordsNet : Refusal::TooManyWords), QByteArray());
     if (fixcodeWrite && EthernetMode)
-        return FailWrite(Translate(QStringLiteral("NoFixcodeNet"),
-                                   QStringLiteral("Fehler: Fixcodes können über Ethernet nicht geschrieben werden.")),
-                         QByteArray());
+        return FailWrite(refusalText(Refusal::NoFixcodeNet), QByteArray());
 
     const bool noReadBack = channelIn == "x" || tagType == 60;
     if (!fixcodeWrite && noReadBack && (address % block != 0 || length % block != 0))
         // Nothing is read back here: the rest of a block would be overwritten with filler.
-        return FailWrite(Translate(QStringLiteral("WholeBlocks"),
-                                   QStringLiteral("Fehler: Ohne Rücklesen nur ganze Blöcke schreiben (Adresse und Länge in Blöcken zu %s Bytes).")
-                                       .replace(QLatin1String("%s"), QString::number(block))),
-                         QByteArray());
+        return FailWrite(FormatArgs(refusalText(Refusal::WholeBlocks), QString::number(block)), QByteArray());
 
     SetBusy(true);
-    const int16_t previous = (!EthernetMode && ctx_.ports) ? ctx_.ports->GetTimeout() : 0;
+    SerialTimeout timeout(*this);
     auto finish = [&](bool result) {
-        if (previous > 0 && ctx_.ports)
-            ctx_.ports->SetTimeout(previous);
         SetBusy(false);
         return result;
     };
@@ -776,27 +857,21 @@ bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t a
     CheckMultitagMode();
     QByteArray image = bytes;
     if (!fixcodeWrite && !noReadBack) {
+        // The blocks are read first, so the bytes around the data stay the tag's own.
         merge_ = true;
-        HXCommand read{};
-        hx::ReadCommand(mode, false, read);
         QByteArray channel = channelIn;
-        sendPasswordMode(channel);
-        ChangeTag(tagType);
         const int savedSlot = slot();
         const Record savedRec = Records[savedSlot];
         const bool savedFix = FixcodeRead[savedSlot];
         Records[savedSlot] = Record{tagType, mode, startWord * 4, count * 4};
-        FixcodeRead[savedSlot] = false;
         const qint32 savedAddress = DisplayAddress;
         const int savedLength = DisplayLength;
         DisplayAddress = startWord * 4;
         DisplayLength = count * 4;
-        expected_ = count * 4;
         QByteArray old;
-        if (HXWrite(read, channel, hexWordData(startWord, count), false)) {
-            if (!EthernetMode && ctx_.ports)
-                ctx_.ports->SetTimeout(2000);
-            old = Poll(false, true);
+        if (ReadDataExt(true, mode, startWord, count, channel, tagType)) {
+            timeout.set(2000);
+            old = Poll(false, true, count * 4);
         }
         Records[savedSlot] = savedRec;
         FixcodeRead[savedSlot] = savedFix;
@@ -835,58 +910,11 @@ bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t a
     bool good = ok && n >= 0;
     if (!good)
         FailWrite(QString(), n < 0 ? reply : QByteArray());
-    if (channel == "x") {
-        // Every head answers; each refusal is reported.
-        for (int i = 1; i < ChannelCount; ++i) {
-            QByteArray more;
-            const int16_t m = receive(more, QVariant(false));
-            if (m <= 0)
-                break;
-            if (hx::SerialStatus(more) != 0) {
-                showError(more, hx::SerialStatus(more));
-                good = false;
-            }
-        }
-    }
-    const int first = ChannelCount >= 3 ? 2 : 0;
-    if (mode == 1 || mode == 3 || triggered(first, Channel) || triggered(first + 1, Channel))
-        SetChannelBusy(true, false);
+    // Every head answers on "x"; each refusal is reported.
+    good = drainReplies(channel, true) && good;
+    continuousCheck(mode, 0);
     Channel = savedChannel;
     return finish(good);
-}
-
-bool HXProtocol::WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteArray& fixcode)
-{
-    HXCommand command{};
-    // Single, Buffered and Auto all write with "SX" here; only Enhanced differs.
-    if (mode < 0 || mode > 3)
-        return FailWrite(Translate(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl.")), QByteArray());
-    command = mode == 3 ? HXCommand::EX : HXCommand::SX;
-    if (EthernetMode)
-        return FailWrite(Translate(QStringLiteral("NoFixcodeNet"),
-                                   QStringLiteral("Fehler: Fixcodes können über Ethernet nicht geschrieben werden.")),
-                         QByteArray());
-    SetBusy(true);
-    QByteArray channel = Channel.toLatin1(), reply;
-    bool ok = false;
-    const QByteArray code = (fixcode + QByteArray(5, '\0')).left(5);
-    const int16_t n = HXRead(command, channel, QByteArray(writeProtect ? "02" : "11") + "05" + code, reply, false, ok);
-    bool good = ok && n >= 0;
-    if (!good)
-        FailWrite(QString(), n < 0 ? reply : QByteArray());
-    if (channel == "x") {
-        for (int i = 1; i < ChannelCount; ++i) {
-            QByteArray more;
-            if (receive(more, QVariant(false)) <= 0)
-                break;
-            if (hx::SerialStatus(more) != 0) {
-                showError(more, hx::SerialStatus(more));
-                good = false;
-            }
-        }
-    }
-    SetBusy(false);
-    return good;
 }
 
 void HXProtocol::StopBuffered(bool force, bool allChannels)
@@ -913,6 +941,15 @@ void HXProtocol::StopBuffered(bool force, bool allChannels)
         SetChannelBusy(false, true);
 }
 
+void HXProtocol::StopChannel(const QString& channel)
+{
+    const QString current = Channel;
+    Channel = channel;
+    StopBuffered(true, false);
+    SetChannelBusy(false, false);
+    Channel = current;
+}
+
 bool HXProtocol::ReadConfiguration(const QByteArray& channelIn, QByteArray& control, QByteArray& protection)
 {
     control.clear();
@@ -932,6 +969,58 @@ bool HXProtocol::ReadConfiguration(const QByteArray& channelIn, QByteArray& cont
     else if (n < 0 && ReadHeadError())
         ShowLine(GetError(reply));
     return !control.isEmpty() || !protection.isEmpty();
+}
+
+bool HXProtocol::prepareConfiguration()
+{
+    StopBuffered(false, false);
+    if (!sendPasswordMode(Channel.toLatin1()))
+        return false;
+    ChangeTag(-1);
+    return true;
+}
+
+QList<QByteArray> HXProtocol::channelsOfCurrent() const
+{
+    if (ChannelIsSingle())
+        return {Channel.toLatin1()};
+    QList<QByteArray> channels;
+    for (int ch = 1; ch <= ChannelCount; ++ch)
+        channels.append(QByteArray::number(ch));
+    return channels;
+}
+
+void HXProtocol::ListConfiguration(const krconfig::LineTexts& texts)
+{
+    if (!prepareConfiguration())
+        return;
+    const QString head = Translate(QStringLiteral("Head"), QStringLiteral("Kopf"));
+    for (const QByteArray& ch : channelsOfCurrent()) {
+        QByteArray control, protection;
+        ReadConfiguration(ch, control, protection);
+        for (QString line : krconfig::ConfigurationLines(control, protection, texts)) {
+            // Each block's header names the head it belongs to.
+            if (line == texts.control.value(0) || line == texts.protection.value(0))
+                line = head + QLatin1Char(' ') + QString::fromLatin1(ch) + QStringLiteral(": ") + line;
+            ShowLine(line);
+        }
+    }
+}
+
+bool HXProtocol::ConfigurationForDialog(QByteArray& control, QByteArray& protection)
+{
+    control.clear();
+    protection.clear();
+    if (!prepareConfiguration())
+        return false;
+    for (const QByteArray& ch : channelsOfCurrent()) {
+        QByteArray c, p;
+        if (ReadConfiguration(ch, c, p) && control.isEmpty() && protection.isEmpty()) {
+            control = c;
+            protection = p;
+        }
+    }
+    return true;
 }
 
 bool HXProtocol::WriteConfiguration(const QByteArray& control, const QByteArray& protection)
@@ -965,11 +1054,8 @@ bool HXProtocol::WriteConfiguration(const QByteArray& control, const QByteArray&
 bool HXProtocol::ChangePassword(const QString& oldText, const QString& newText)
 {
     quint32 oldValue = 0, newValue = 0;
-    if (!KRProtocol::ParsePassword(oldText, oldValue) || !KRProtocol::ParsePassword(newText, newValue)) {
-        ShowLine(Translate(QStringLiteral("PasswordInvalid"),
-                           QStringLiteral("Fehler: Das Passwort muss aus 1 bis 8 Hexadezimalziffern bestehen.")));
-        return false;
-    }
+    if (!ParsePassword(oldText, oldValue) || !ParsePassword(newText, newValue))
+        return refuse(Refusal::PasswordInvalid);
     StopBuffered(true, false);
     ChangeTag(-1);
     QByteArray channel = Channel.toLatin1(), reply;
@@ -1012,6 +1098,35 @@ void HXProtocol::GetTagState(ITagStateView& view)
 }
 
 // ---- data items ------------------------------------------------------------------------------
+
+void HXProtocol::LoadSettings(const char* section)
+{
+    SettingsSection s(ctx_, section);
+    const int tag = static_cast<int>(s.Number("Tagcode", "99"));
+    const int length = static_cast<int>(s.Number("DataLength", "12"));
+    Record r;
+    r.tagType = static_cast<int16_t>(tag == 0 ? 99 : tag);
+    r.mode = static_cast<int16_t>(s.Number("OperationMode", "0"));
+    r.address = static_cast<qint32>(s.Number("StartAddress", "0")) & 0xFFFF;
+    r.length = length == 0 ? 12 : length;
+    Records.fill(r);
+    DataRepresentation = static_cast<int16_t>(s.Number("DataRepresentation", "0"));
+    PasswordFlag = s.Number("PasswordFlag", "0") != 0;
+    PutData(KRItem::HeadNumber, s.Read("HeadNumber", QStringLiteral("1")).trimmed());
+}
+
+void HXProtocol::SaveSettings(const char* section) const
+{
+    SettingsSection s(ctx_, section);
+    s.Write("Tagcode", TagType);
+    s.Write("OperationMode", OperationMode);
+    s.Write("StartAddress", DisplayAddress);
+    s.Write("DataLength", DisplayLength);
+    s.Write("DataRepresentation", DataRepresentation);
+    s.Write("PasswordFlag", PasswordFlag ? -1 : 0);
+    if (!Channel.isEmpty())
+        s.Write("HeadNumber", Channel);
+}
 
 void HXProtocol::recalc()
 {
@@ -1096,255 +1211,6 @@ bool HXProtocol::GetData(int16_t id, QVariant& value) const
     case KRItem::RMB2Head: value = HasFamily(QStringLiteral("RMB2"), Channel); return true;
     default: return false;
     }
-}
-
-// ---- code writers of special tag types ------------------------------------------------------
-
-bool HXProtocol::refuseCode(const QString& key, const QString& text)
-{
-    ShowLine(Translate(key, text));
-    return false;
-}
-
-bool HXProtocol::writeCode(HXCommand command, const QByteArray& data, bool continuousCheck, int16_t serialTimeout)
-{
-    if (EthernetMode && command != HXCommand::SP && command != HXCommand::EP)
-        return refuseCode(QStringLiteral("NoFixcodeNet"),
-                          QStringLiteral("Fehler: Fixcodes können über Ethernet nicht geschrieben werden."));
-    SetBusy(true);
-    // A continuous command on any channel would answer in between: end them all first.
-    if (std::any_of(ChannelBusy.begin(), ChannelBusy.begin() + std::clamp(ChannelCount, 0, 4), [](bool b) { return b; }))
-        StopBuffered(true, true);
-    QByteArray channel = Channel.toLatin1(), reply;
-    if (!sendPasswordMode(channel)) {
-        SetBusy(false);
-        return false;
-    }
-    ChangeTag(-1);
-    CheckMultitagMode();
-    const int16_t previous = (serialTimeout > 0 && !EthernetMode && ctx_.ports) ? ctx_.ports->SetTimeout(serialTimeout) : 0;
-    bool ok = false;
-    const int16_t n = HXRead(command, channel, data, reply, false, ok);
-    bool good = ok && n >= 0;
-    // Failures are listed whatever the read-error option says: the dialog stays open.
-    if (n < 0)
-        showError(reply, hx::SerialStatus(reply) != 0 ? hx::SerialStatus(reply) : -n);
-    else if (!ok)
-        ShowLine(Translate(QStringLiteral("NoReply"), QStringLiteral("Fehler: Keine Antwort.")));
-    if (channel == "x") {
-        for (int i = 1; i < ChannelCount; ++i) {
-            QByteArray more;
-            if (receive(more, QVariant(false)) <= 0)
-                break;
-            const int status = hx::SerialStatus(more);
-            if (status != 0) {
-                showError(more, status);
-                good = false;
-            }
-        }
-    }
-    if (previous > 0 && ctx_.ports)
-        ctx_.ports->SetTimeout(previous);
-    if (continuousCheck) {
-        const int first = ChannelCount >= 3 ? 2 : 0;
-        const int16_t mode = command == HXCommand::AX || command == HXCommand::EX || command == HXCommand::EP ? 3 : 0;
-        if (mode == 3 || triggered(first, Channel) || triggered(first + 1, Channel))
-            SetChannelBusy(true, false);
-    }
-    SetBusy(false);
-    return good;
-}
-
-bool HXProtocol::WriteSpecialFixcode(int16_t mode, const QByteArray& code)
-{
-    // Six hex digits at most: a longer or non-hex code would be cut or sent as garbage.
-    static const QByteArray hexDigits("0123456789ABCDEFabcdef");
-    const bool hex = std::all_of(code.begin(), code.end(), [](char c) { return hexDigits.contains(c); });
-    if (code.size() > 6 || !hex)
-        return refuseCode(QStringLiteral("SpecialFixcodeInvalid"),
-                          QStringLiteral("Fehler: Der Fixcode muss aus höchstens 6 Hexadezimalziffern bestehen (0 bis FFFFFF)."));
-    if (mode != 0 && mode != 3)
-        return refuseCode(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl."));
-    return writeCode(mode == 3 ? HXCommand::EP : HXCommand::SP, "6" + code.leftJustified(6, '0'), true, 0);
-}
-
-bool HXProtocol::WriteVNBFixcode(const QByteArray& code)
-{
-    if (code.size() > 14)
-        return refuseCode(QStringLiteral("VNBCodeTooLong"), QStringLiteral("Fehler: Der Code ist länger als 14 Bytes."));
-    return writeCode(HXCommand::SP, "E" + code.leftJustified(14, '\0'), false, 5000);
-}
-
-bool HXProtocol::WriteWTXFixcode(int16_t mode, const QByteArray& code)
-{
-    if (code.size() > 4)
-        return refuseCode(QStringLiteral("WTXCodeTooLong"), QStringLiteral("Fehler: Der Fixcode ist länger als 4 Bytes."));
-    // Buffered sends "AX" and Auto "BX", as the fixcode write of WriteTag does.
-    static const HXCommand commands[] = {HXCommand::SX, HXCommand::AX, HXCommand::BX, HXCommand::EX};
-    if (mode < 0 || mode > 3)
-        return refuseCode(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl."));
-    return writeCode(commands[mode], "6004" + code.leftJustified(4, '\0'), true, 0);
-}
-
-bool HXProtocol::WriteNCXTag(int16_t mode, const QByteArray& code)
-{
-    static const QByteArray hexDigits("0123456789ABCDEFabcdef");
-    const bool hex = std::all_of(code.begin(), code.end(), [](char c) { return hexDigits.contains(c); });
-    if (code.size() != 7 || !hex)
-        return refuseCode(QStringLiteral("NCXCodeInvalid"),
-                          QStringLiteral("Fehler: Der Chipcode muss aus 7 Hexadezimalziffern bestehen."));
-    static const HXCommand commands[] = {HXCommand::SX, HXCommand::AX, HXCommand::BX, HXCommand::EX};
-    if (mode < 0 || mode > 3)
-        return refuseCode(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl."));
-    return writeCode(commands[mode], "5207" + code, true, 0);
-}
-
-void HXProtocol::ReadSpecialFixcode()
-{
-    if (OperationMode != 0 && OperationMode != 3) {
-        ShowLine(Translate(QStringLiteral("NoCommand"), QStringLiteral("Fehler: Betriebsart ohne Befehl.")));
-        return;
-    }
-    SetBusy(true);
-    if (std::any_of(ChannelBusy.begin(), ChannelBusy.begin() + std::clamp(ChannelCount, 0, 4), [](bool b) { return b; }))
-        StopBuffered(true, true);
-    QByteArray channel = Channel.toLatin1();
-    if (!sendPasswordMode(channel)) {
-        SetBusy(false);
-        return;
-    }
-    ChangeTag(-1);
-    CheckMultitagMode();
-    QString family;
-    if (Channel == QLatin1String("x")) {
-        for (const QString& f : HeadFamily)
-            if (!f.trimmed().isEmpty()) {
-                family = f.trimmed();
-                break;
-            }
-    } else {
-        family = HeadFamily[std::clamp(slot(), 1, 4) - 1];
-    }
-    const QByteArray data = family == QLatin1String("VNB") ? "0" : "6";
-    if (!HXWrite(OperationMode == 3 ? HXCommand::ES : HXCommand::SS, channel, data, false)) {
-        SetBusy(false);
-        return;
-    }
-    const int16_t previous = (!EthernetMode && OperationMode != 3 && ctx_.ports) ? ctx_.ports->SetTimeout(5000) : 0;
-    FixcodeRead[slot()] = true;
-    const bool all = Channel == QLatin1String("x");
-    for (int calls = 0; calls < (all ? ChannelCount : 1); ++calls) {
-        Poll(true, true);
-        if (LastReply.isEmpty())
-            break;
-    }
-    if (previous > 0 && ctx_.ports)
-        ctx_.ports->SetTimeout(previous);
-    const int first = ChannelCount >= 3 ? 2 : 0;
-    if (OperationMode == 3 || triggered(first, Channel) || triggered(first + 1, Channel))
-        SetChannelBusy(true, false);
-    SetBusy(false);
-}
-
-// ---- VNB head parameters ------------------------------------------------------------------------
-
-int16_t HXProtocol::ReadCmd(clsParameter& p, bool asDefault, const QByteArray& channelIn, bool* replied)
-{
-    QByteArray channel = channelIn.isEmpty() ? Channel.toLatin1() : channelIn, reply;
-    const QByteArray pad = EthernetMode ? QByteArray(1, '\0') : QByteArray();
-    bool ok = false;
-    const int16_t r = HXRead(HXCommand::RP, channel, pad + "U" + p.Name().toLatin1() + QByteArray(2, '\0'), reply, false, ok);
-    if (replied)
-        *replied = ok && r >= 0;
-    if (r >= 0 && ok && !reply.isEmpty()) {
-        if (asDefault)
-            p.DefaultValue(QString::fromLatin1(reply));
-        else
-            p.setValue(QString::fromLatin1(reply));
-    }
-    return r;
-}
-
-int16_t HXProtocol::WriteCmd(clsParameter& p)
-{
-    // The head stores parameters slowly, and a factory reset takes longer still.
-    const int16_t previous = (!EthernetMode && ctx_.ports)
-        ? ctx_.ports->SetTimeout(p.Name() == QLatin1String("RD") ? 15000 : 5000) : 0;
-    const QByteArray value = hx::ValueBytes(p);
-    QByteArray data = EthernetMode ? QByteArray(1, '\0') : QByteArray();
-    data += "U" + p.Name().toLatin1();
-    data.append(static_cast<char>((value.size() >> 8) & 0xFF)).append(static_cast<char>(value.size() & 0xFF));
-    data += value;
-    QByteArray channel = Channel.toLatin1(), reply;
-    bool ok = false;
-    int16_t r = HXRead(HXCommand::WP, channel, data, reply, false, ok);
-    if (r == 0 && ok)
-        r = 1;
-    if (previous > 0 && ctx_.ports)
-        ctx_.ports->SetTimeout(previous);
-    return r;
-}
-
-QString HXProtocol::ParameterError(const QString& name, int16_t result) const
-{
-    const QString code = QString::number(-result, 16).toUpper();
-    QString text = Translate(QStringLiteral("ERROR_QTB_") + code, QString());
-    if (text.isEmpty())
-        text = hx::BuiltInStatusText(code.toLatin1());
-    if (text.isEmpty() || result == 0)
-        text = Translate(QStringLiteral("ERROR_QTB"), QStringLiteral("Unbekannter Fehler."));
-    return Translate(QStringLiteral("ErrorStr"), QStringLiteral("STATUS:")) + QLatin1Char(' ')
-           + Translate(QStringLiteral("Head"), QStringLiteral("Kopf")) + QLatin1Char(' ') + Channel + QStringLiteral(": ")
-           + name + QStringLiteral(": ") + code + QStringLiteral(" - ") + text;
-}
-
-void HXProtocol::EditParameters(int channelNumber)
-{
-    if (channelNumber < 1 || channelNumber > 4)
-        return;
-    const hx::HXHeadType* head = headFile_.HeadType(HeadTypeName[channelNumber - 1]);
-    if (!head)
-        return;
-    Channel = QString::number(channelNumber);
-    const bool withProfile = head->profiles && !head->profiles->isEmpty();
-    hx::ParameterList params = hx::NewParameters(withProfile);
-    if (withProfile) {
-        clsParameter rc;
-        rc.Init(QStringLiteral("RC"), QString());
-        bool replied = false;
-        const int16_t r = ReadCmd(rc, true, QByteArray(), &replied);
-        const QByteArray id = hx::ValueBytes(rc);
-        if (r >= 0 && replied && id == QByteArray(2, '\0')) {
-            const int position = chooseProfile ? chooseProfile(channelNumber, *head) : 0;
-            if (position <= 0 || position > head->profiles->size())
-                return;
-            const qint32 chosen = head->profiles->at(position - 1).id;
-            QByteArray value;
-            value.append(static_cast<char>((chosen >> 8) & 0xFF)).append(static_cast<char>(chosen & 0xFF));
-            rc.Init(QStringLiteral("RC"), QString::fromLatin1(value));
-            const int16_t w = WriteCmd(rc);
-            if (w < 1)
-                ShowLine(ParameterError(rc.Name(), w));
-        }
-    }
-    QString failed;
-    const int16_t r = hx::ReadAllParameters(*this, params, &failed);
-    if (r < 0) {
-        // The head refused a read: the action ends, but says why.
-        ShowLine(ParameterError(failed, r));
-        return;
-    }
-    if (!parameterDialog || !parameterDialog(*head, params))
-        return;
-    SetBusy(true);
-    for (clsParameter& p : params) {
-        if (!p.Changed() || !p.Available())
-            continue;
-        const int16_t w = WriteCmd(p);
-        if (w < 1)
-            ShowLine(ParameterError(p.Name(), w));
-    }
-    SetBusy(false);
 }
 
 } // namespace orvid

@@ -8,17 +8,21 @@
 // link sends goes out framed here through Ports; on Ethernet, the frames go through
 // Network and the command window reaches nothing (ReadData sends nothing).
 //
-// Refusals before anything is sent (each with a line in the data list): word counts a
-// telegram cannot carry (255 serial, 15 Ethernet), fixcode writes on Ethernet (the word
-// rule would put code bytes into the count and address), a mode without a command, a
-// write whose read-back failed or came back short, and writes that are not whole blocks
-// where nothing is read back ("x", tag type 60).
+// Refusals before anything is sent (each with a line in the data list, texts from one
+// table): word counts a telegram cannot carry (255 serial, 15 Ethernet), fixcode writes on
+// Ethernet (the word rule would put code bytes into the count and address), a mode without
+// a command, a write whose read-back failed or came back short, and writes that are not
+// whole blocks where nothing is read back ("x", tag type 60).
+//
+// The code writers of special tag types are in HXCodeWriters.cpp, the VNB head parameters
+// in HXHeadParameters.cpp.
 
 #include "HXCodeWriter.h"
 #include "HXHeadFile.h"
 #include "HXParameters.h"
 #include "HXTelegram.h"
 #include "families/common/FamilyProtocol.h"
+#include "families/common/KRConfigWord.h"
 #include "families/common/TagStateView.h"
 #include "link/LinkInterfaces.h"
 
@@ -35,8 +39,8 @@ class IHXView : public virtual IFamilyView {
 public:
     virtual bool PasswordChecked() const = 0;
     virtual QString PasswordText() const = 0;
-    // Trigger sensor k (0..3): the channel it serves (ItemData of cmbTrigger) and its mode
-    // (0 off, 1 on, 2 inverted).
+    // Trigger sensor k (0..3, "Triggersensor" k + 1): the channel it serves (ItemData of
+    // cmbTrigger(k)) and its mode (ItemData of cmbTriggerMode(k): 0 off, 1 on, 2 inverted).
     virtual int TriggerSource(int sensor) const = 0;
     virtual int TriggerMode(int sensor) const = 0;
     // Recognition found (or lost) the unit: lay out the unit and channel panel.
@@ -95,6 +99,12 @@ public:
 
     // ---- tag operations ----------------------------------------------------------------
     void ReadData(bool words);
+    // Starts a read on channel without waiting for its reply (Poll takes it): records the
+    // kind of read, sends the password mode and the tag type (tagType; -1 the window's) when
+    // due, then SR/BR/AR/ER with the start word and count, or SF/BF/AF/EF. False when
+    // nothing went out (refused, with a line).
+    bool ReadDataExt(bool dataWords, int16_t mode, int startWord, int count, QByteArray& channel,
+                     int16_t tagType = -1);
     bool WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t address, int length,
                   const QByteArray& data, const QByteArray& channel);
     bool WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteArray& fixcode);
@@ -117,17 +127,41 @@ public:
     void EditParameters(int channel);
     std::function<bool(const hx::HXHeadType&, hx::ParameterList&)> parameterDialog;
     void StopBuffered(bool force, bool allChannels);
-    // Takes one reply and lists it (show) or returns its data (show false).
-    QByteArray Poll(bool show, bool wait);
+    // The stop button's action for channel (the current one when it was asked for, even
+    // when it runs later): "QU" there, the channel idle.
+    void StopChannel(const QString& channel);
+    // Takes the replies that have come and lists them (show) or returns their data (show
+    // false). wait: the caller waits for the reply of its own read, whose data is expected
+    // bytes long when it is a word read (0: unknown), so "#" CR inside it does not cut it;
+    // the poll timer (wait false) takes only what is there, the length of each channel's
+    // continuing word read known from its start.
+    QByteArray Poll(bool show, bool wait, int expected = 0);
+    // The two configuration words of one channel (SG 2, SG 1); a word not answered stays
+    // empty. True when one came.
     bool ReadConfiguration(const QByteArray& channel, QByteArray& control, QByteArray& protection);
+    // Konfig Lesen: the words of the current channel, or of every channel for "x", listed
+    // with a heading per block. The running command stops first; the password mode and the
+    // tag type go out when due.
+    void ListConfiguration(const krconfig::LineTexts& texts);
+    // Konfig Schreiben's first half: the same preparation, then the words to edit (those of
+    // the first channel that answered). False when the password text was refused.
+    bool ConfigurationForDialog(QByteArray& control, QByteArray& protection);
     bool WriteConfiguration(const QByteArray& control, const QByteArray& protection);
     bool ChangePassword(const QString& oldText, const QString& newText);
     void GetTagState(ITagStateView& view);
     void ChangeTag(int tagType);
-    // Reads the head parameter QV of the VNB heads: "M" means the head reports every tag.
+    // Reads the head parameter QV of the current channel's head, or of each channel's for
+    // "x", where it is a VNB head (no other head has it): "M" means the head reports every
+    // tag it finds.
     void CheckMultitagMode();
     void SetTrigger(int sensor, int source, int mode);
     void SetMultiplexed(bool on);
+
+    // The window's settings (section): the selection every channel's record starts with,
+    // the representation, the password flag and the current channel; 0 tag type and 0
+    // length read as "Standard" and 12.
+    void LoadSettings(const char* section);
+    void SaveSettings(const char* section) const;
 
     // ---- recognition and state ---------------------------------------------------------
     const hx::HXHeadFile& HeadFile() const { return headFile_; }
@@ -138,6 +172,9 @@ public:
     bool ChannelIsSingle() const { return Channel != QLatin1String("x"); }
     void SetChannelBusy(bool state, bool allChannels);
     bool AnyChannelBusy() const;
+    // The trigger sensors a unit shows: 1 and 2 with two channels, 3 and 4 with three or
+    // four, none with one (sensor 0..3).
+    static bool TriggerShown(int sensor, int channelCount);
 
     // The country-profile chooser: position (1-based) of the chosen profile, 0 cancelled.
     std::function<int(int channel, const hx::HXHeadType& head)> chooseProfile;
@@ -185,23 +222,80 @@ public:
     static int BlockSizeOf(int tagType) { return (tagType == 40 || tagType == 42 || tagType == 43) ? 16 : 4; }
 
 private:
+    // Lines shown when an operation is refused, from one table (key, German text).
+    enum class Refusal {
+        NoCommand, TooManyWords, TooManyWordsNet, NoFixcodeNet, BadTelegram, WholeBlocks, PasswordInvalid,
+        SpecialFixcodeInvalid, VNBCodeTooLong, WTXCodeTooLong, NCXCodeInvalid, NoReply,
+    };
+    QString refusalText(Refusal refusal) const;
+    // Lists the refusal's line; false.
+    bool refuse(Refusal refusal);
+    // A code written by the writers' common frame (HXCodeWriters.cpp).
+    struct CodeWrite {
+        hx::HXCommand command;
+        QByteArray data;
+        int mode = -1;            // decides the continuous check; -1: none
+        bool prepare = true;      // password mode, tag type, multi-tag mode first
+        int16_t serialTimeout = 0;
+        bool message = false;     // a failure also shows message 4
+    };
+    bool writeCode(const CodeWrite& write);
+    // The serial reply time-out of one operation: set(ms) changes it (when ms > 0, never
+    // on Ethernet), and it is back as it was when the scope ends.
+    class SerialTimeout {
+    public:
+        explicit SerialTimeout(HXProtocol& p);
+        SerialTimeout(HXProtocol& p, int16_t ms) : SerialTimeout(p) { set(ms); }
+        ~SerialTimeout();
+        SerialTimeout(const SerialTimeout&) = delete;
+        SerialTimeout& operator=(const SerialTimeout&) = delete;
+        void set(int16_t ms);
+
+    private:
+        HXProtocol& p_;
+        int16_t previous_ = 0;
+    };
+
     int slot() const { return Channel == QLatin1String("x") ? 0 : std::clamp(Channel.toInt(), 0, 4); }
     void recalc();
     bool sendPasswordMode(const QByteArray& channel);
+    // True when a read cannot go out (listed): no command for the mode, too many words.
+    bool readRefused(bool dataWords, int16_t mode, int count);
+    // One reply; a good reply shorter than expected bytes of data ended at a "#" CR inside
+    // it and is read on. expected kByChannel: the length of the reply's channel's
+    // continuing word read.
+    static constexpr int kByChannel = -1;
     int16_t receiveReply(QByteArray& reply, int expected, const QVariant& logOption);
     int16_t netReadFrame(QByteArray& reply, const QVariant& logOption);
     bool triggered(int sensor, const QString& channel) const;
-    void showError(const QByteArray& reply, int status);
+    // A read or write that goes on by itself (mode Buffered or Enhanced, or a trigger
+    // sensor shown for the unit that serves the channel) keeps the channel polled; length:
+    // the data length of each further reply of a word read (0 none or unknown).
+    void continuousCheck(int mode, int length);
+    // Every continuous command ends first ("QU" to all) when one runs.
+    void stopAllIfBusy();
+    // On "x" every head answers: the replies after the first are taken. report: each
+    // failure is listed; false when one failed.
+    bool drainReplies(const QByteArray& channel, bool report);
+    void showError(const QByteArray& reply, int status, bool multiTagRule = true);
     bool connectionLost();
-    bool writeCode(hx::HXCommand command, const QByteArray& data, bool continuousCheck, int16_t serialTimeout);
-    bool refuseCode(const QString& key, const QString& text);
+    bool prepareConfiguration();
+    QList<QByteArray> channelsOfCurrent() const;
+    // A head parameter's data text: RP (no value) or WP with the value.
+    QByteArray parameterData(const QByteArray& name, const QByteArray* value = nullptr) const;
+    int16_t writeParameter(const QByteArray& channel, const QString& name, const QByteArray& value);
+    // Recognition asks each head with a country-profile group and none set for one.
     void countryProfiles();
+    // The chooser for the head on channel (1..4); a choice is written as RC (a failed
+    // write listed). False when the user chose none.
+    bool chooseCountryProfile(int channel, const hx::HXHeadType& head);
 
     IHXView* view_ = nullptr;
     hx::HXHeadFile headFile_;
     Menues commandList_;
     int lastStatus_ = 0;
-    int expected_ = 0;
+    // The data length of the word read continuing on each channel (0 "x", 1..4).
+    std::array<int, 5> repeatLength_{};
     bool merge_ = false;
 };
 

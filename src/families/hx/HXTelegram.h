@@ -93,7 +93,8 @@ inline int HeaderLength(int protocolType) { return protocolType != 0 ? 8 : 2; }
 // Position (from 0) of the channel character.
 inline int ChannelPosition(int protocolType) { return protocolType != 0 ? 4 : 1; }
 
-// The status of a serial reply's first character (16 when it is no hex digit).
+// The status of a reply in either transport's text form, by its first character (16 when
+// it is no hex digit: an unknown Ethernet status "?", a second further-frame mark "^").
 int SerialStatus(const QByteArray& reply);
 
 // The link's result rule: length 0 or less is returned unchanged. A failed status gives

@@ -4,22 +4,18 @@
 #include "frmSystemHXParameterVNB.h"
 #include "frmSystemHXSetLanguage.h"
 #include "families/common/DataItems.h"
-#include "families/common/FamilySettings.h"
 #include "families/common/FormControls.h"
 #include "families/common/KRTagTypes.h"
 #include "families/common/frmConfigKR.h"
 #include "families/common/frmSystemHXWriteFixcode.h"
 #include "families/common/frmSystemKRWrite.h"
 #include "families/common/frmSystemWDTagState.h"
-#include "families/kr/KRProtocol.h"
+#include "families/common/TagPassword.h"
 #include "foundations/ControlUtils.h"
-#include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "foundations/Utils.h"
 #include "link/LK.h"
 #include "shell/ByteTextEdit.h"
-#include "shell/PopupMenu.h"
-#include "shell/frmLKInfo.h"
 #include "shell/ctrlList.h"
 
 #include <QCheckBox>
@@ -27,11 +23,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QIcon>
 #include <QLabel>
-#include <QLinearGradient>
-#include <QPainter>
-#include <QPixmap>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -41,44 +33,16 @@ namespace orvid {
 
 namespace {
 const char* const kHexChars = "0123456789abcdefABCDEF";
-const QSize kUnitPictureSize(72, 44);
-
-// The unit when its model brings no picture: a grey housing with a status lamp and four
-// head sockets along its lower edge.
-QPixmap DrawUnitPicture(const QSize& size, qreal ratio)
-{
-    QPixmap pm(size * ratio);
-    pm.setDevicePixelRatio(ratio);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF body(2, 2, size.width() - 4, size.height() - 12);
-    QLinearGradient shade(body.topLeft(), body.bottomLeft());
-    shade.setColorAt(0, QColor(0xd8, 0xdc, 0xe0));
-    shade.setColorAt(1, QColor(0x9a, 0xa2, 0xab));
-    p.setPen(QPen(QColor(0x3c, 0x44, 0x4c), 1.2));
-    p.setBrush(shade);
-    p.drawRoundedRect(body, 4, 4);
-    p.setBrush(QColor(0x2e, 0xa0, 0x4c));
-    p.drawEllipse(QPointF(body.left() + 8, body.top() + 8), 3, 3);
-    p.setBrush(QColor(0x3c, 0x44, 0x4c));
-    const qreal step = body.width() / 4;
-    for (int i = 0; i < 4; ++i)
-        p.drawRect(QRectF(body.left() + step * i + step / 2 - 3, body.bottom(), 6, 8));
-    return pm;
-}
 
 template <class T>
 T* named(QWidget* parent, const char* name, int index = -1)
 {
     return NamedControl<T>(parent, name, index);
 }
-QPushButton* button(QWidget* parent, QLayout* into, const char* name, const QString& text, int index = -1)
+QPushButton* button(QWidget* parent, const char* name, const QString& text, int index = -1)
 {
     auto* b = named<QPushButton>(parent, name, index);
     b->setText(text);
-    if (into)
-        into->addWidget(b);
     return b;
 }
 } // namespace
@@ -106,93 +70,23 @@ void frmSystemHX::buildControls()
     outer->setContentsMargins(4, 4, 4, 4);
 
     // The unit and its channels.
-    frameModule = named<QGroupBox>(this, "frameModule");
-    frameModule->setTitle(QStringLiteral("LESEKOPF"));
-    frameModule->setProperty("langTag", QStringLiteral("NOLANG"));
-    auto* module = new QGridLayout(frameModule);
-    btOrvidSystem = button(frameModule, nullptr, "btOrvidSystem", QString());
-    btOrvidSystem->setProperty("langTag", QStringLiteral("NOLANG"));
-    btOrvidSystem->setMinimumSize(64, 48);
-    module->addWidget(btOrvidSystem, 0, 0, 1, 4);
-    // The heads hang off the unit: per channel a stretch of the vertical line and a line to
-    // the head, the selected head's line drawn over in the highlight colour. No spacing
-    // between the rows, so the vertical line runs through.
-    auto* heads = new QGridLayout;
-    heads->setVerticalSpacing(0);
-    heads->setHorizontalSpacing(0);
-    heads->setColumnMinimumWidth(0, 18);
-    module->addLayout(heads, 1, 0, 5, 4);
-    auto line = [this](const char* name, int index, QFrame::Shape shape, int width, QPalette::ColorRole role) {
-        auto* f = named<QFrame>(frameModule, name, index);
-        f->setFrameShape(shape);
-        f->setFrameShadow(QFrame::Plain);
-        f->setLineWidth(width);
-        f->setForegroundRole(role);
-        return f;
-    };
-    for (int i = 0; i < 5; ++i) {
-        auto* r = named<QRadioButton>(frameModule, "rdHead", i);
-        r->setText(i == 4 ? QStringLiteral("alle Köpfe") : QString());
-        r->setIconSize(QSize(32, 32));
-        if (i < 4)
-            r->setProperty("langTag", QStringLiteral("NOLANG"));
-        rdHead.append(r);
-        heads->addWidget(r, i, 1);
-        if (i == 4)
-            break;
-        linVert.append(line("linVert", i, QFrame::VLine, 2, QPalette::WindowText));
-        linVert[i]->setFixedWidth(2);
-        heads->addWidget(linVert[i], i, 0, Qt::AlignLeft);
-        linHead.append(line("linHead", i, QFrame::HLine, 1, QPalette::WindowText));
-        heads->addWidget(linHead[i], i, 0);
-        btHead.append(button(frameModule, nullptr, "btHead", QStringLiteral("..."), i));
-        btInfo.append(button(frameModule, nullptr, "btInfo", QStringLiteral("?"), i));
-        btParameter.append(button(frameModule, nullptr, "btParameter", QStringLiteral("P"), i));
-        btHead[i]->setProperty("langTag", QStringLiteral("NOLANG"));
-        btInfo[i]->setProperty("langTag", QStringLiteral("NOLANG"));
-        btParameter[i]->setProperty("langTag", QStringLiteral("NOLANG"));
-        btParameter[i]->setToolTip(QStringLiteral("Lesekopf-Parameter bearbeiten"));
-        btParameter[i]->setEnabled(false);
-        heads->addWidget(btHead[i], i, 2);
-        heads->addWidget(btInfo[i], i, 3);
-        heads->addWidget(btParameter[i], i, 4);
-    }
-    linSelHead = line("linSelHead", -1, QFrame::HLine, 3, QPalette::Highlight);
-    linSelHead->hide();
-    heads->addWidget(linSelHead, 0, 0);
-    headLines_ = heads;
-    frameStationMode = named<QGroupBox>(frameModule, "frameStationMode");
-    frameStationMode->setTitle(QStringLiteral("Modus"));
-    auto* sm = new QHBoxLayout(frameStationMode);
-    const char* const modeTexts[] = {"&Parallel", "&Multiplexed"};
-    for (int i = 0; i < 2; ++i) {
-        auto* r = named<QRadioButton>(frameStationMode, "rdMode", i);
-        r->setText(QString::fromLatin1(modeTexts[i]));
-        sm->addWidget(r);
-        rdMode.append(r);
-    }
-    module->addWidget(frameStationMode, 6, 0, 1, 4);
-    // Element k holds the sensor shown as "Triggersensor": frames 2, 3 are sensors 1, 2.
-    const int sensorOf[] = {3, 4, 1, 2};
-    for (int k = 0; k < 4; ++k) {
-        auto* f = named<QGroupBox>(frameModule, "frameTrigger", k);
-        f->setTitle(QStringLiteral("Triggersensor %1").arg(sensorOf[k]));
-        auto* l = new QHBoxLayout(f);
-        auto* source = named<QComboBox>(f, "cmbTrigger", k);
-        auto* mode = named<QComboBox>(f, "cmbTriggerMode", k);
-        source->setProperty("langTag", QStringLiteral("NOLANG"));
-        AddComboItem(mode, QStringLiteral("aus"), 0);
-        AddComboItem(mode, QStringLiteral("an"), 1);
-        AddComboItem(mode, QStringLiteral("invertiert"), 2);
-        l->addWidget(source);
-        l->addWidget(mode);
-        frameTrigger.append(f);
-        cmbTrigger.append(source);
-        cmbTriggerMode.append(mode);
-        module->addWidget(f, 7 + k, 0, 1, 4);
-    }
-    module->setRowStretch(11, 1);
-    outer->addWidget(frameModule);
+    panel = new HXUnitPanel(ctx_, *proto_, this);
+    outer->addWidget(panel);
+    frameModule = panel->frameModule;
+    frameStation = panel->frameStation;
+    frameStationMode = panel->frameStationMode;
+    btOrvidSystem = panel->btOrvidSystem;
+    rdHead = panel->rdHead;
+    rdMode = panel->rdMode;
+    btHead = panel->btHead;
+    btInfo = panel->btInfo;
+    btParameter = panel->btParameter;
+    linHead = panel->linHead;
+    linVert = panel->linVert;
+    linSelHead = panel->linSelHead;
+    frameTrigger = panel->frameTrigger;
+    cmbTrigger = panel->cmbTrigger;
+    cmbTriggerMode = panel->cmbTriggerMode;
 
     // The head frame: selections, data list, buttons, password.
     frameHead = named<QGroupBox>(this, "frameHead");
@@ -223,42 +117,7 @@ void frmSystemHX::buildControls()
     grid->addWidget(frameTagData, 0, 1);
     grid->setColumnStretch(1, 1);
 
-    auto* right = new QGridLayout;
-    int row = 0;
-    auto pair = [&](QLabel*& label, const char* labelName, const QString& text, QPushButton*& a, const char* aName,
-                    const QString& aText, QPushButton*& b, const char* bName, const QString& bText) {
-        label = named<QLabel>(frameHead, labelName);
-        label->setText(text);
-        a = button(frameHead, nullptr, aName, aText);
-        b = button(frameHead, nullptr, bName, bText);
-        right->addWidget(label, row, 0);
-        right->addWidget(a, row, 1);
-        right->addWidget(b, row, 2);
-        ++row;
-    };
-    pair(lblTagData, "lblTagData", QStringLiteral("Daten"), btRead, "btRead", QStringLiteral("&Lesen"), btWrite, "btWrite",
-         QStringLiteral("&Schreiben"));
-    pair(lblTagFixcode, "lblTagFixcode", QStringLiteral("Fixcode"), btFixcode, "btFixcode", QStringLiteral("Le&sen"),
-         btWriteFixcode, "btWriteFixcode", QStringLiteral("&Schreiben"));
-    pair(lblTagSpecialFixcode, "lblTagSpecialFixcode", QStringLiteral("Spezial"), btSpecialFixCode, "btSpecialFixCode",
-         QStringLiteral("Le&sen"), btWriteSpecialFixcode, "btWriteSpecialFixcode", QStringLiteral("&Schreiben"));
-    lblConfig = named<QLabel>(frameHead, "lblConfig");
-    lblConfig->setText(QStringLiteral("Konfig"));
-    right->addWidget(lblConfig, row, 0);
-    btConfig.append(button(frameHead, nullptr, "btConfig", QStringLiteral("L&esen"), 0));
-    btConfig.append(button(frameHead, nullptr, "btConfig", QStringLiteral("Sch&reiben"), 1));
-    right->addWidget(btConfig[0], row, 1);
-    right->addWidget(btConfig[1], row++, 2);
-    btStop = button(frameHead, nullptr, "btStop", QStringLiteral("S&top"));
-    btBattery = button(frameHead, nullptr, "btBattery", QStringLiteral("&Batterie"));
-    btMakeNCX = button(frameHead, nullptr, "btMakeNCX", QStringLiteral("&NCX Tag erzeugen"));
-    btClear = button(frameHead, nullptr, "btClear", QStringLiteral("L&öschen"));
-    right->addWidget(btStop, row, 1);
-    right->addWidget(btBattery, row++, 2);
-    right->addWidget(btMakeNCX, row, 1);
-    right->addWidget(btClear, row++, 2);
-    right->setRowStretch(row, 1);
-    grid->addLayout(right, 0, 2);
+    buildButtons(grid);
 
     framePassword = named<QGroupBox>(frameHead, "framePassword");
     framePassword->setTitle(QStringLiteral("Passwort"));
@@ -281,9 +140,49 @@ void frmSystemHX::buildControls()
         pw->addWidget(l, 1, 2 * i);
         pw->addWidget(t, 1, 2 * i + 1);
     }
-    btTagPassword = button(framePassword, nullptr, "btTagPassword", QStringLiteral("Tag-Passwort setzen"));
+    btTagPassword = button(framePassword, "btTagPassword", QStringLiteral("Tag-Passwort setzen"));
     pw->addWidget(btTagPassword, 1, 6);
     grid->addWidget(framePassword, 1, 0, 1, 3);
+}
+
+void frmSystemHX::buildButtons(QGridLayout* grid)
+{
+    auto* right = new QGridLayout;
+    int row = 0;
+    auto pair = [&](QLabel*& label, const char* labelName, const QString& text, QPushButton*& a, const char* aName,
+                    const QString& aText, QPushButton*& b, const char* bName, const QString& bText) {
+        label = named<QLabel>(frameHead, labelName);
+        label->setText(text);
+        a = button(frameHead, aName, aText);
+        b = button(frameHead, bName, bText);
+        right->addWidget(label, row, 0);
+        right->addWidget(a, row, 1);
+        right->addWidget(b, row, 2);
+        ++row;
+    };
+    pair(lblTagData, "lblTagData", QStringLiteral("Daten"), btRead, "btRead", QStringLiteral("&Lesen"), btWrite, "btWrite",
+         QStringLiteral("&Schreiben"));
+    pair(lblTagFixcode, "lblTagFixcode", QStringLiteral("Fixcode"), btFixcode, "btFixcode", QStringLiteral("Le&sen"),
+         btWriteFixcode, "btWriteFixcode", QStringLiteral("&Schreiben"));
+    pair(lblTagSpecialFixcode, "lblTagSpecialFixcode", QStringLiteral("Spezial"), btSpecialFixCode, "btSpecialFixCode",
+         QStringLiteral("Le&sen"), btWriteSpecialFixcode, "btWriteSpecialFixcode", QStringLiteral("&Schreiben"));
+    lblConfig = named<QLabel>(frameHead, "lblConfig");
+    lblConfig->setText(QStringLiteral("Konfig"));
+    right->addWidget(lblConfig, row, 0);
+    btConfig.append(button(frameHead, "btConfig", QStringLiteral("L&esen"), 0));
+    btConfig.append(button(frameHead, "btConfig", QStringLiteral("Sch&reiben"), 1));
+    right->addWidget(btConfig[0], row, 1);
+    right->addWidget(btConfig[1], row++, 2);
+    btStop = button(frameHead, "btStop", QStringLiteral("S&top"));
+    btBattery = button(frameHead, "btBattery", QStringLiteral("&Batterie"));
+    btMakeNCX = button(frameHead, "btMakeNCX", QStringLiteral("&NCX Tag erzeugen"));
+    btClear = button(frameHead, "btClear", QStringLiteral("L&öschen"));
+    right->addWidget(btStop, row, 1);
+    right->addWidget(btBattery, row++, 2);
+    right->addWidget(btMakeNCX, row, 1);
+    right->addWidget(btClear, row++, 2);
+    right->setRowStretch(row, 1);
+    grid->addLayout(right, 0, 2);
 }
 
 void frmSystemHX::connectControls()
@@ -296,14 +195,7 @@ void frmSystemHX::connectControls()
     for (const auto& [b, handler] : clicks)
         connect(b, &QPushButton::clicked, this, handler);
     connect(btClear, &QPushButton::clicked, this, [this] { ctrlList->Clear(); });
-    connect(btOrvidSystem, &QPushButton::clicked, this,
-            [this] { frmLKInfo::ShowDialog(ctx_, this, QString(), QString(), QString()); });
-    for (int i = 0; i < 4; ++i) {
-        connect(btHead[i], &QPushButton::clicked, this, [this, i] { btHead_Click(i); });
-        connect(btInfo[i], &QPushButton::clicked, this, [this, i] {
-            frmLKInfo::ShowDialog(ctx_, this, QString(), proto_->HeadTypeName[i], proto_->HeadText[i]);
-        });
-    }
+    connect(panel, &HXUnitPanel::headTypeChosen, this, &frmSystemHX::FillUnitPanel);
     for (int i = 0; i < 2; ++i)
         connect(btConfig[i], &QPushButton::clicked, this, [this, i] { btConfig_Click(i); });
     for (int i = 0; i < 5; ++i)
@@ -326,17 +218,13 @@ void frmSystemHX::connectControls()
             if (scope)
                 proto_->SetMultiplexed(i == 1);
         });
-    for (int k = 0; k < 4; ++k) {
-        auto send = [this, k] {
-            if (filling_)
-                return;
-            ExchangeScope scope(proto_->Exchanges());
-            if (scope)
-                proto_->SetTrigger(k, TriggerSource(k), TriggerMode(k));
-        };
-        connect(cmbTrigger[k], QOverload<int>::of(&QComboBox::activated), this, send);
-        connect(cmbTriggerMode[k], QOverload<int>::of(&QComboBox::activated), this, send);
-    }
+    connect(panel, &HXUnitPanel::triggerChosen, this, [this](int sensor) {
+        if (filling_)
+            return;
+        ExchangeScope scope(proto_->Exchanges());
+        if (scope)
+            proto_->SetTrigger(sensor, TriggerSource(sensor), TriggerMode(sensor));
+    });
     connect(cmbCode, QOverload<int>::of(&QComboBox::activated), this, [this] { cmbCode_Click(); });
     connect(cmbMode, QOverload<int>::of(&QComboBox::activated), this,
             [this] { putItem(KRItem::OperationMode, cmbMode->currentData().toInt()); });
@@ -349,7 +237,8 @@ void frmSystemHX::connectControls()
             HexKeyFilter(t, QString::fromLatin1(kHexChars));
             proto_->PasswordPending = true;
         });
-    for (QLineEdit* box : {txtAddress, txtLength})
+    // Each box selects its text when it gets the focus.
+    for (QLineEdit* box : QList<QLineEdit*>{txtAddress, txtLength} + txtPasswort)
         box->installEventFilter(this);
 }
 
@@ -383,25 +272,14 @@ void frmSystemHX::txtLength_LostFocus()
 
 void frmSystemHX::OnLoad()
 {
-    SettingsSection s(ctx_, kSettings);
-    const int tag = static_cast<int>(s.Number("Tagcode", "99"));
-    const int length = static_cast<int>(s.Number("DataLength", "12"));
-    HXProtocol::Record r;
-    r.tagType = static_cast<int16_t>(tag == 0 ? 99 : tag);
-    r.mode = static_cast<int16_t>(s.Number("OperationMode", "0"));
-    r.address = static_cast<qint32>(s.Number("StartAddress", "0")) & 0xFFFF;
-    r.length = length == 0 ? 12 : length;
-    proto_->Records.fill(r);
-    proto_->DataRepresentation = static_cast<int16_t>(s.Number("DataRepresentation", "0"));
-    proto_->PasswordFlag = s.Number("PasswordFlag", "0") != 0;
-    proto_->PutData(KRItem::HeadNumber, s.Read("HeadNumber", QStringLiteral("1")).trimmed());
+    proto_->LoadSettings(kSettings);
     SetLanguage();
     filling_ = true;
     rdDataMode[std::clamp<int>(proto_->DataRepresentation, 0, 2)]->setChecked(true);
     ctrlList->Format(std::clamp<int>(proto_->DataRepresentation, 0, 2) + 1);
     chkPasswort->setChecked(proto_->PasswordFlag);
     filling_ = false;
-    fillTriggerLists();
+    panel->FillTriggerLists(proto_->Translate(QStringLiteral("Head"), QStringLiteral("Kopf")));
     loadingPanel_ = true;
     FillUnitPanel();
     loadingPanel_ = false;
@@ -410,15 +288,7 @@ void frmSystemHX::OnLoad()
 void frmSystemHX::OnUnload()
 {
     btStop_Click();
-    SettingsSection s(ctx_, kSettings);
-    s.Write("Tagcode", proto_->TagType);
-    s.Write("OperationMode", proto_->OperationMode);
-    s.Write("StartAddress", proto_->DisplayAddress);
-    s.Write("DataLength", proto_->DisplayLength);
-    s.Write("DataRepresentation", proto_->DataRepresentation);
-    s.Write("PasswordFlag", proto_->PasswordFlag ? -1 : 0);
-    if (!proto_->Channel.isEmpty())
-        s.Write("HeadNumber", proto_->Channel);
+    proto_->SaveSettings(kSettings);
 }
 
 void frmSystemHX::SetLanguage()
@@ -432,26 +302,8 @@ void frmSystemHX::SetLanguage()
 
 void frmSystemHX::SetRWFrameTitle(const QString& title)
 {
-    const QString text = title.isEmpty() ? proto_->Translate(QStringLiteral("NoHead"), QStringLiteral("Keine Station vorhanden")) : title;
-    frameModule->setTitle(text);
-}
-
-void frmSystemHX::fillTriggerLists()
-{
-    filling_ = true;
-    const QString head = proto_->Translate(QStringLiteral("Head"), QStringLiteral("Kopf"));
-    // Elements 2, 3 are sensors 1, 2 (heads 1, 2); elements 0, 1 sensors 3, 4 (heads 1..4).
-    const int sensorOf[] = {3, 4, 1, 2};
-    for (int k = 0; k < 4; ++k) {
-        cmbTrigger[k]->clear();
-        const int heads = sensorOf[k] <= 2 ? 2 : 4;
-        for (int h = 1; h <= heads; ++h)
-            if (h != sensorOf[k])
-                AddComboItem(cmbTrigger[k], head + QLatin1Char(' ') + QString::number(h), h);
-        SelectComboItem(cmbTrigger[k], 0, 0);
-        SelectComboItem(cmbTriggerMode[k], 0, 0);
-    }
-    filling_ = false;
+    panel->SetTitle(title.isEmpty() ? proto_->Translate(QStringLiteral("NoHead"), QStringLiteral("Keine Station vorhanden"))
+                                    : title);
 }
 
 // ---- the unit panel -------------------------------------------------------------------------
@@ -459,59 +311,7 @@ void frmSystemHX::fillTriggerLists()
 void frmSystemHX::FillUnitPanel()
 {
     filling_ = true;
-    // The model's picture, read afresh; without one, the drawn stand-in.
-    QPixmap unit(proto_->UnitPicture);
-    if (unit.isNull())
-        unit = DrawUnitPicture(kUnitPictureSize, devicePixelRatioF());
-    btOrvidSystem->setIcon(QIcon(unit));
-    btOrvidSystem->setIconSize(unit.deviceIndependentSize().toSize().boundedTo(QSize(160, 96)));
-    const int count = proto_->ChannelCount;
-    int firstKnown = -1;
-    for (int i = 0; i < 4; ++i) {
-        const bool present = i < count;
-        rdHead[i]->setVisible(present);
-        rdHead[i]->setIcon(present ? headPicture(i + 1) : QIcon());
-        linHead[i]->setVisible(present);
-        linVert[i]->setVisible(present);
-        btHead[i]->setVisible(present);
-        btInfo[i]->setVisible(present);
-        btParameter[i]->setVisible(present);
-        const QString family = proto_->HeadFamily[i];
-        const bool known = present && proto_->HeadFile().HeadType(proto_->HeadTypeName[i]) != nullptr;
-        rdHead[i]->setEnabled(present && !family.isEmpty());
-        rdHead[i]->setText(proto_->HeadTypeName[i].isEmpty() ? proto_->Translate(QStringLiteral("Empty"), QStringLiteral("Leer"))
-                                                              : proto_->HeadTypeName[i]);
-        btInfo[i]->setEnabled(known);
-        btParameter[i]->setEnabled(present && family == QLatin1String("VNB"));
-        if (known && firstKnown < 0)
-            firstKnown = i;
-    }
-    // Sensors 3 and 4 for three or four channels, 1 and 2 for two, none for one.
-    for (int k = 0; k < 4; ++k)
-        frameTrigger[k]->setVisible(k < 2 ? count >= 3 : count == 2);
-
-    int option = 4;
-    if (proto_->Channel != QLatin1String("x")) {
-        option = std::clamp(proto_->Channel.toInt() - 1, 0, 3);
-        if (!rdHead[option]->isEnabled())
-            option = firstKnown >= 0 ? firstKnown : 4;
-    }
-    // Trigger settings the unit reported.
-    const QString state = QString::fromLatin1(proto_->UnitStateText);
-    auto field = [&state](const QString& key) {
-        const qsizetype at = state.indexOf(key);
-        return at < 0 ? QString() : state.mid(at + key.size()).section(QLatin1Char(' '), 0, 0);
-    };
-    if (count >= 2) {
-        const int mm = static_cast<int>(Val(field(QStringLiteral("MM:"))));
-        rdMode[mm == 1 ? 1 : 0]->setChecked(true);
-        const int elementOf[] = {2, 3, 0, 1};   // sensor 1..4 -> element
-        for (int sensor = (count == 2 ? 1 : 3); sensor <= (count == 2 ? 2 : 4); ++sensor) {
-            const QString v = field(QStringLiteral("TM%1:").arg(sensor)) + QStringLiteral("00");
-            SelectComboItem(cmbTrigger[elementOf[sensor - 1]], static_cast<int16_t>(v.mid(0, 1).toInt()), -1, false);
-            SelectComboItem(cmbTriggerMode[elementOf[sensor - 1]], static_cast<int16_t>(v.mid(1, 1).toInt()), -1, false);
-        }
-    }
+    const int option = panel->Fill();
     filling_ = false;
     rdHead[option]->setChecked(true);
     rdHead_Click(option);
@@ -525,11 +325,16 @@ void frmSystemHX::rdHead_Click(int index)
     btStop_Click();
     const QString channel = index == 4 ? QStringLiteral("x") : QString::number(index + 1);
     putItem(KRItem::HeadNumber, channel);
-    showSelectionLine(index);
-    const int16_t wanted = index == 4 ? int16_t(99) : proto_->Records[index + 1].tagType;
+    panel->ShowSelectionLine(index);
     frameHead->setTitle(index == 4 ? rdHead[4]->text()
                                    : proto_->Translate(QStringLiteral("Head"), QStringLiteral("Kopf")) + QLatin1Char(' ')
                                          + QString::number(index + 1) + QStringLiteral(": ") + rdHead[index]->text());
+    fillCodeList(channel, index == 4 ? int16_t(99) : proto_->Records[index + 1].tagType);
+    cmbCode_Click();
+}
+
+void frmSystemHX::fillCodeList(const QString& channel, int16_t wanted)
+{
     HeadFamilies f;
     f.inductive = proto_->HasFamily(QStringLiteral("I"), channel);
     f.microwave = proto_->HasFamily(QStringLiteral("M"), channel);
@@ -548,50 +353,11 @@ void frmSystemHX::rdHead_Click(int index)
     // Two entries are a choice too ("Standard" and "WTX60").
     cmbCode->setEnabled(cmbCode->count() >= 2);
     filling_ = false;
-    cmbCode_Click();
-}
-
-// The picture of the channel's head type; for an empty channel the program's EMPTY.GIF.
-// A missing or unreadable file shows none.
-QIcon frmSystemHX::headPicture(int channel) const
-{
-    const QString& name = proto_->HeadTypeName[channel - 1];
-    QString path;
-    if (name.isEmpty()) {
-        path = proto_->HeadFile().PicturePath(QStringLiteral("EMPTY.GIF"));
-    } else if (const hx::HXHeadType* head = proto_->HeadFile().HeadType(name)) {
-        path = head->picturePath;
-    }
-    const QPixmap picture(path);
-    return picture.isNull() ? QIcon() : QIcon(picture);
-}
-
-void frmSystemHX::showSelectionLine(int index)
-{
-    // "All heads" has no line of its own.
-    if (index < 0 || index >= linHead.size()) {
-        linSelHead->hide();
-        return;
-    }
-    headLines_->removeWidget(linSelHead);
-    headLines_->addWidget(linSelHead, index, 0);
-    linSelHead->show();
-    linSelHead->raise();
 }
 
 void frmSystemHX::btHead_Click(int index)
 {
-    // The head type chosen by hand, for a head the unit cannot name.
-    Menues menu;
-    menu.Add(1, proto_->Translate(QStringLiteral("Empty"), QStringLiteral("Leer")));
-    const QList<hx::HXHeadType>& heads = proto_->HeadFile().HeadTypes();
-    for (int i = 0; i < heads.size(); ++i)
-        menu.Add(i + 2, heads[i].name);
-    const int chosen = ShowPopupMenu(menu, this, btHead[index]->mapToGlobal(QPoint(0, btHead[index]->height())));
-    if (chosen <= 0)
-        return;
-    proto_->SetHeadInfo(index + 1, chosen == 1 ? QString() : heads[chosen - 2].name, QString());
-    FillUnitPanel();
+    panel->btHead_Click(index);
 }
 
 void frmSystemHX::cmbCode_Click()
@@ -622,11 +388,16 @@ void frmSystemHX::PutData(int16_t id, const QVariant& value)
 void frmSystemHX::refreshModeControls()
 {
     filling_ = true;
-    SelectComboItem(cmbCode, proto_->TagType, -1, false);
+    // The tag type set from elsewhere shows too (when the head's list has it).
+    if (const int16_t code = SelectComboItem(cmbCode, proto_->TagType, -1, false); code >= 0)
+        cmbCode->setCurrentIndex(code);
     SelectComboItem(cmbMode, proto_->OperationMode, 0);
     txtAddress->setText(QString::fromLatin1(HexString(proto_->DisplayAddress, "0000")));
     txtLength->setText(QString::number(proto_->DisplayLength).rightJustified(3, QLatin1Char('0')));
     filling_ = false;
+    // What is shown is what is sent: a stored mode the list lacks becomes its first entry.
+    if (GetComboItemData(cmbMode) != proto_->OperationMode)
+        putItem(KRItem::OperationMode, GetComboItemData(cmbMode));
 }
 
 void frmSystemHX::updateBatteryButton()
@@ -652,8 +423,8 @@ void frmSystemHX::adaptToTagType()
         proto_->PutData(KRItem::StartAddress, 0);
         proto_->PutData(KRItem::DataLength, 12);
     }
-    for (QWidget* w : {static_cast<QWidget*>(frameAddress), static_cast<QWidget*>(frameLength)})
-        w->setEnabled(address);
+    frameAddress->setEnabled(address);
+    frameLength->setEnabled(address);
     btRead->setEnabled(words);
     btWrite->setEnabled(words);
     btFixcode->setEnabled(true);
@@ -661,17 +432,13 @@ void frmSystemHX::adaptToTagType()
     btSpecialFixCode->setEnabled(special);
     btWriteSpecialFixcode->setEnabled(special);
     btMakeNCX->setEnabled(ncx);
-    for (QWidget* w : {static_cast<QWidget*>(framePassword), static_cast<QWidget*>(lblConfig),
-                       static_cast<QWidget*>(btConfig[0]), static_cast<QWidget*>(chkPasswort), static_cast<QWidget*>(lblPActive),
-                       static_cast<QWidget*>(lblPassword[0]), static_cast<QWidget*>(txtPasswort[0])})
+    for (QWidget* w : QWidgetList{framePassword, lblConfig, btConfig[0], chkPasswort, lblPActive, lblPassword[0], txtPasswort[0]})
         w->setEnabled(password);
     updateBatteryButton();
     if (password)
         chkPasswort_Click();
     else
-        for (QWidget* w : {static_cast<QWidget*>(btConfig[1]), static_cast<QWidget*>(lblPassword[1]),
-                           static_cast<QWidget*>(lblPassword[2]), static_cast<QWidget*>(txtPasswort[1]),
-                           static_cast<QWidget*>(txtPasswort[2]), static_cast<QWidget*>(btTagPassword)})
+        for (QWidget* w : QWidgetList{btConfig[1], lblPassword[1], lblPassword[2], txtPasswort[1], txtPasswort[2], btTagPassword})
             w->setEnabled(false);
     refreshModeControls();
 }
@@ -682,12 +449,12 @@ void frmSystemHX::chkPasswort_Click()
         return;
     const bool on = chkPasswort->isChecked();
     proto_->PutData(KRItem::PasswordFlag, on);
-    for (QWidget* w : {static_cast<QWidget*>(lblPassword[1]), static_cast<QWidget*>(lblPassword[2]),
-                       static_cast<QWidget*>(txtPasswort[1]), static_cast<QWidget*>(txtPasswort[2]),
-                       static_cast<QWidget*>(btTagPassword), static_cast<QWidget*>(btConfig[1])})
+    for (QWidget* w : QWidgetList{lblPassword[1], lblPassword[2], txtPasswort[1], txtPasswort[2], btTagPassword, btConfig[1]})
         w->setEnabled(on);
     txtPasswort[1]->clear();
     txtPasswort[2]->clear();
+    if (on)
+        txtPasswort[0]->setFocus();
 }
 
 // ---- IHXView ---------------------------------------------------------------------------------
@@ -704,15 +471,12 @@ QString frmSystemHX::PasswordText() const
 
 int frmSystemHX::TriggerSource(int sensor) const
 {
-    // sensor 0..3 is "Triggersensor" 1..4, held by elements 2, 3, 0, 1.
-    const int elementOf[] = {2, 3, 0, 1};
-    return cmbTrigger[elementOf[sensor]]->currentData().toInt();
+    return panel->TriggerSource(sensor);
 }
 
 int frmSystemHX::TriggerMode(int sensor) const
 {
-    const int elementOf[] = {2, 3, 0, 1};
-    return cmbTriggerMode[elementOf[sensor]]->currentData().toInt();
+    return panel->TriggerMode(sensor);
 }
 
 // ---- buttons ---------------------------------------------------------------------------------
@@ -741,10 +505,11 @@ void frmSystemHX::btFixcode_Click()
 
 void frmSystemHX::btStop_Click()
 {
-    proto_->Exchanges().RequestStop([this] {
-        proto_->StopBuffered(true, false);
-        proto_->SetChannelBusy(false, false);
-    }, [this] { return ctx_.lk && ctx_.lk->CurrentWindow() == this; });
+    // A stop that waits for the link goes to the head it was asked for, even when another
+    // head has been chosen by then.
+    const QString channel = proto_->Channel;
+    proto_->Exchanges().RequestStop([this, channel] { proto_->StopChannel(channel); },
+                                    [this] { return ctx_.lk && ctx_.lk->CurrentWindow() == this; });
 }
 
 void frmSystemHX::StopBuffered()
@@ -795,27 +560,13 @@ void frmSystemHX::btConfig_Click(int index)
     ExchangeScope scope(proto_->Exchanges());
     if (!scope)
         return;
-    const QString head = proto_->Translate(QStringLiteral("Head"), QStringLiteral("Kopf"));
     if (index == 0) {
-        proto_->StopBuffered(false, false);
-        proto_->ChangeTag(-1);
-        const int first = proto_->ChannelIsSingle() ? proto_->Channel.toInt() : 1;
-        const int last = proto_->ChannelIsSingle() ? first : proto_->ChannelCount;
-        for (int ch = first; ch <= last; ++ch) {
-            QByteArray control, protection;
-            proto_->ReadConfiguration(QByteArray::number(ch), control, protection);
-            const QStringList lines = krconfig::ConfigurationLines(control, protection, lineTexts_);
-            for (QString line : lines) {
-                // Each block's header names the head it belongs to.
-                if (line == lineTexts_.control.value(0) || line == lineTexts_.protection.value(0))
-                    line = head + QLatin1Char(' ') + QString::number(ch) + QStringLiteral(": ") + line;
-                proto_->ShowLine(line);
-            }
-        }
+        proto_->ListConfiguration(lineTexts_);
         return;
     }
     QByteArray control, protection;
-    proto_->ReadConfiguration(proto_->Channel.toLatin1(), control, protection);
+    if (!proto_->ConfigurationForDialog(control, protection))
+        return;
     const bool write = configDialog ? configDialog(control, protection) : frmConfigKR::ShowDialog(ctx_, control, protection, this);
     if (write && !(control.isEmpty() && protection.isEmpty()))
         proto_->WriteConfiguration(control, protection);
@@ -832,7 +583,7 @@ void frmSystemHX::btTagPassword_Click()
         return;
     if (proto_->ChangePassword(txtPasswort[0]->text(), txtPasswort[1]->text())) {
         quint32 value = 0;
-        KRProtocol::ParsePassword(txtPasswort[1]->text(), value);
+        ParsePassword(txtPasswort[1]->text(), value);
         txtPasswort[0]->setText(QString::number(value, 16).toUpper());
     }
 }
@@ -842,29 +593,43 @@ void frmSystemHX::btTagPassword_Click()
 bool frmSystemHX::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t address, int length,
                            const QByteArray& data, const QByteArray& head)
 {
-    ExchangeScope scope(proto_->Exchanges());
-    if (!scope)
-        return false;
-    return proto_->WriteTag(tagCode, mode, fixcode, address, length, data, head);
+    return scoped([&] { return proto_->WriteTag(tagCode, mode, fixcode, address, length, data, head); });
 }
 
 bool frmSystemHX::WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteArray& fixcode)
 {
-    ExchangeScope scope(proto_->Exchanges());
-    if (!scope)
-        return false;
-    return proto_->WriteQTX11Fixcode(mode, writeProtect, fixcode);
+    return scoped([&] { return proto_->WriteQTX11Fixcode(mode, writeProtect, fixcode); });
 }
 
 void frmSystemHX::GetTagState(ITagStateView& view)
 {
-    ExchangeScope scope(proto_->Exchanges());
-    if (!scope)
-        return;
-    proto_->GetTagState(view);
+    scoped([&] {
+        proto_->GetTagState(view);
+        return true;
+    });
 }
 
-// ---- code writers of special tag types -------------------------------------------------------
+bool frmSystemHX::WriteSpecialFixcode(int16_t mode, const QByteArray& code)
+{
+    return scoped([&] { return proto_->WriteSpecialFixcode(mode, code); });
+}
+
+bool frmSystemHX::WriteVNBFixcode(const QByteArray& code)
+{
+    return scoped([&] { return proto_->WriteVNBFixcode(code); });
+}
+
+bool frmSystemHX::WriteWTXFixcode(int16_t mode, const QByteArray& code)
+{
+    return scoped([&] { return proto_->WriteWTXFixcode(mode, code); });
+}
+
+bool frmSystemHX::WriteNCXTag(int16_t mode, const QByteArray& code)
+{
+    return scoped([&] { return proto_->WriteNCXTag(mode, code); });
+}
+
+// ---- code buttons ---------------------------------------------------------------------------
 
 void frmSystemHX::connectCodeButtons()
 {
@@ -884,11 +649,10 @@ void frmSystemHX::btParameter_Click(int index)
     if (parameterBusy_ || index < 0 || index >= 4)
         return;
     parameterBusy_ = true;
-    // Choosing the head's channel also stops a running read there.
+    // The head's channel becomes the current one, and a read running there ends.
     if (!rdHead[index]->isChecked())
         rdHead[index]->setChecked(true);
-    else
-        btStop_Click();
+    btStop_Click();
     {
         ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
         if (scope)
@@ -927,30 +691,6 @@ void frmSystemHX::btWriteSpecialFixcode_Click()
 void frmSystemHX::btMakeNCX_Click()
 {
     openCodeDialog(QStringLiteral("frmSystemHXMakeNCX"));
-}
-
-bool frmSystemHX::WriteSpecialFixcode(int16_t mode, const QByteArray& code)
-{
-    ExchangeScope scope(proto_->Exchanges());
-    return scope && proto_->WriteSpecialFixcode(mode, code);
-}
-
-bool frmSystemHX::WriteVNBFixcode(const QByteArray& code)
-{
-    ExchangeScope scope(proto_->Exchanges());
-    return scope && proto_->WriteVNBFixcode(code);
-}
-
-bool frmSystemHX::WriteWTXFixcode(int16_t mode, const QByteArray& code)
-{
-    ExchangeScope scope(proto_->Exchanges());
-    return scope && proto_->WriteWTXFixcode(mode, code);
-}
-
-bool frmSystemHX::WriteNCXTag(int16_t mode, const QByteArray& code)
-{
-    ExchangeScope scope(proto_->Exchanges());
-    return scope && proto_->WriteNCXTag(mode, code);
 }
 
 } // namespace orvid

@@ -1,18 +1,18 @@
 #pragma once
 // The window of the interface units (system entries 1 serial, 10 Ethernet): the unit and
-// its channels with their heads on the left, tag type, mode, address, length and
+// its channels on the left (HXUnitPanel), tag type, mode, address, length and
 // representation beside them, the data list in the middle, the buttons on the right, the
 // tag password below. Telegrams and exchanges are HXProtocol's; this class is the
 // controls, the view the layer writes to, the click handlers, and the writers the shared
 // dialogs find on the current window.
 
 #include "HXProtocol.h"
+#include "HXUnitPanel.h"
 #include "families/common/FamilyForm.h"
 #include "families/common/KRConfigWord.h"
 #include "families/common/TagStateView.h"
 #include "families/common/TagWriters.h"
 
-#include <QIcon>
 #include <QList>
 #include <functional>
 
@@ -95,16 +95,14 @@ public:
     // The code dialogs by name ("frmSystemHXWriteFixcodeSpecial" ...).
     std::function<void(const QString&)> codeDialog;
 
-    // Controls
-    QGroupBox* frameModule = nullptr;
+    // Controls; those of the unit and its channels are the panel's.
+    HXUnitPanel* panel = nullptr;
+    QGroupBox *frameModule = nullptr, *frameStation = nullptr, *frameStationMode = nullptr;
     QPushButton* btOrvidSystem = nullptr;
-    QList<QRadioButton*> rdHead;
+    QList<QRadioButton*> rdHead, rdMode;
     QList<QPushButton*> btHead, btInfo, btParameter;
-    // The lines from the unit to its heads, and the one drawn over the selected head's.
     QList<QFrame*> linHead, linVert;
     QFrame* linSelHead = nullptr;
-    QGroupBox* frameStationMode = nullptr;
-    QList<QRadioButton*> rdMode;
     QList<QGroupBox*> frameTrigger;
     QList<QComboBox*> cmbTrigger, cmbTriggerMode;
     QGroupBox* frameHead = nullptr;
@@ -137,19 +135,24 @@ protected:
 
 private:
     void buildControls();
+    void buildButtons(QGridLayout* grid);
     void connectCodeButtons();
     void openCodeDialog(const QString& name);
     void connectControls();
     void adaptToTagType();
     void refreshModeControls();
     void updateBatteryButton();
-    void fillTriggerLists();
+    void fillCodeList(const QString& channel, int16_t wanted);
     void txtAddress_LostFocus();
     void txtLength_LostFocus();
-    QIcon headPicture(int channel) const;
-    void showSelectionLine(int index);
+    // An action the shared dialogs start: refused (false) while another exchange runs.
+    template <class Action>
+    bool scoped(Action action)
+    {
+        ExchangeScope scope(proto_->Exchanges());
+        return scope && action();
+    }
 
-    QGridLayout* headLines_ = nullptr;
     HXProtocol* proto_ = nullptr;
     bool filling_ = false;
     bool loadingPanel_ = false;

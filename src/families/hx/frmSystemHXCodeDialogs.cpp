@@ -29,7 +29,7 @@ constexpr auto kDecimalDigits = "~0123456789";
 QLineEdit* numberBox(QWidget* parent, const char* name, int maxLength, int index, QObject* filter)
 {
     auto* box = NamedControl<QLineEdit>(parent, name, index);
-    box->setMaxLength(maxLength);
+    LimitTyping(box, maxLength);
     box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     box->installEventFilter(filter);
     return box;
@@ -231,7 +231,7 @@ void frmSystemHXMakeNCX::UpdateW(QLineEdit* source, qint64 value)
     updating_ = true;
     wafer_ = value;
     if (source != txtHex[0])
-        txtHex[0]->setText(value >= 0 ? ncx::WaferHex(value) : QString());
+        txtHex[0]->setText(ncx::WaferHex(value));
     if (source != txtDEZ[0])
         txtDEZ[0]->setText(ncx::WaferDecimal(value));
     updating_ = false;
@@ -244,7 +244,7 @@ void frmSystemHXMakeNCX::UpdateDie(QLineEdit* source, qint64 value)
     updating_ = true;
     die_ = value;
     if (source != txtHex[1])
-        txtHex[1]->setText(value >= 0 ? ncx::DieHex(value) : QString());
+        txtHex[1]->setText(ncx::DieHex(value));
     if (source != txtDEZ[1])
         txtDEZ[1]->setText(ncx::DieDecimal(value));
     updating_ = false;
@@ -295,7 +295,7 @@ HXByteCodeDialog::HXByteCodeDialog(AppContext& ctx, const char* name, const QStr
     Frame1 = NamedControl<QGroupBox>(this, "Frame1");
     Frame1->setProperty("langTag", QStringLiteral("NOLANG"));
     auto* rl = new QHBoxLayout(Frame1);
-    const DataBox box = addDataBox(frameData, dl, Frame1, rl, 3 * maxBytes, true, ByteTextEdit::FilterTyping);
+    const DataBox box = addDataBox(frameData, dl, Frame1, rl, 3 * maxBytes, ByteTextEdit::FilterTyping);
     txtData = box.box;
     rdDataMode = box.options;
     data_ = box.edit;

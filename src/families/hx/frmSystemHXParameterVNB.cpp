@@ -1,5 +1,7 @@
 #include "frmSystemHXParameterVNB.h"
 
+#include "frmSystemHXSetLanguage.h"
+
 #include "families/common/FormControls.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
@@ -203,7 +205,7 @@ void frmSystemHXParameterVNB::FillForm()
     form_ = hx::FillVNBForm(params_, head_);
     setWindowTitle(form_.profile ? baseCaption_ + QLatin1Char(' ')
                                        + FormatArgs(text(QStringLiteral("CountryVersion"), QStringLiteral("(Länderkennung %s)")),
-                                                    form_.profile->name)
+                                                    frmSystemHXSetLanguage::Description(ctx_, *form_.profile))
                                  : baseCaption_);
     cmbPolarisation->clear();
     for (int d : form_.apItems)

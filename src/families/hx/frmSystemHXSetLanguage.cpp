@@ -31,8 +31,7 @@ frmSystemHXSetLanguage::frmSystemHXSetLanguage(AppContext& ctx, int channel, con
     if (head.profiles) {
         int position = 1;
         for (const hx::HXProfile& p : *head.profiles) {
-            const QString text = ctx_.language ? ctx_.language->Translate(QStringLiteral("OrvidHX"), p.section, p.name) : p.name;
-            AddComboItem(cmbLaenderkennung, text, position++);
+            AddComboItem(cmbLaenderkennung, Description(ctx_, p), position++);
         }
     }
     cmbLaenderkennung->setCurrentIndex(0);
@@ -63,6 +62,11 @@ void frmSystemHXSetLanguage::SetLanguage()
         ctx_.language->ApplyWindowLanguage(this);
     if (!message_.isEmpty())
         lblMessage->setText(lblMessage->text().replace(QLatin1String("%s"), message_));
+}
+
+QString frmSystemHXSetLanguage::Description(AppContext& ctx, const hx::HXProfile& profile)
+{
+    return ctx.language ? ctx.language->Translate(QStringLiteral("OrvidHX"), profile.section, profile.name) : profile.name;
 }
 
 int frmSystemHXSetLanguage::ShowDialog(AppContext& ctx, int channel, const hx::HXHeadType& head, QWidget* parent)

@@ -22,6 +22,9 @@ public:
 
     // 0 when the group has no profile: there is nothing to choose.
     static int ShowDialog(AppContext& ctx, int channel, const hx::HXHeadType& head, QWidget* parent = nullptr);
+    // A profile as the user sees it: the language file's text for its section (section
+    // "OrvidHX"), else its Name.
+    static QString Description(AppContext& ctx, const hx::HXProfile& profile);
     void SetLanguage();
     int Result() const { return result_; }
 

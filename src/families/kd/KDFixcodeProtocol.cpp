@@ -134,11 +134,11 @@ void KDFixcodeProtocol::Poll(bool show, bool)
     const QString head = LastHead == 4 ? QStringLiteral("X") : QString::number(LastHead + 1);
     if (AutoRepeat) {
         // The Auto read is armed again before the line is shown, as the unit expects; the
-        // re-arm's sends discard lines that arrived meanwhile.
-        const int stops = Exchanges().StopCount();
-        const bool repeating = ReadDataExt(OperationMode, HeadNumber, DataFormat, DoubleSided);
-        if (ctx_.lk && Exchanges().StopCount() == stops)
-            ctx_.lk->EnablePolling(repeating);
+        // re-arm's sends discard lines that arrived meanwhile. It is armed with the window's
+        // mode as it is now, and leaves polling alone: a read the user switched to Single
+        // meanwhile still has its reply taken by the next poll step. Only the read button
+        // and Stop switch polling.
+        ReadDataExt(OperationMode, HeadNumber, DataFormat, DoubleSided);
     }
     if (!show || !View())
         return;

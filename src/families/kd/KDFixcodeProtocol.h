@@ -78,7 +78,6 @@ public:
     int16_t LastHead = 0;
     bool AutoRepeat = false;
     QByteArray LastCommand;
-    QString NoHeadText = QStringLiteral("Kein Schreib/Lesekopf vorhanden");
     QString HeadLabel = QStringLiteral("KOPF");
     QString StatusLabel = QStringLiteral("STATUS: ");
 };

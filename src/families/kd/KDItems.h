@@ -2,7 +2,10 @@
 // The data items of both inductive system D windows (fixcode, entry 4; read/write, entry 5)
 // and of the read/write window's dialogs, which read them through the link.
 
+#include "foundations/Utils.h"
+
 #include <QByteArray>
+#include <QString>
 #include <cstdint>
 
 namespace orvid {
@@ -29,6 +32,18 @@ inline QByteArray HeadText(int head)
 inline int ListIndex(int value, int count)
 {
     return value < 0 || value >= count ? 0 : value;
+}
+// A start address as its boxes show it: four upper-case hex digits.
+inline QString AddressText(quint16 address)
+{
+    return QString::number(address, 16).toUpper().rightJustified(4, QLatin1Char('0'));
+}
+// A start address box's text: its hex digits as a 16-bit address (empty: 0).
+inline quint16 ParseAddress(const QString& text)
+{
+    quint32 value = 0;
+    ParseHexDigits(text.toLatin1(), value);
+    return static_cast<quint16>(value);
 }
 } // namespace kd
 

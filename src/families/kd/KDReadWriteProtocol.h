@@ -108,7 +108,6 @@ public:
     bool WritePending = false;
     int SilentPolls = 0;
     QByteArray LastCommand;
-    QString NoHeadText = QStringLiteral("Kein Schreib/Lesekopf vorhanden");
     QString HeadLabel = QStringLiteral("KOPF");
     QString StatusLabel = QStringLiteral("STATUS:");
     QString WriteLabel = QStringLiteral("SCHREIBEN:");

@@ -5,18 +5,14 @@
 // calls are the family base's.
 
 #include "KDFixcodeProtocol.h"
-#include "families/common/FamilyForm.h"
+#include "KDWindow.h"
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
-class QPushButton;
 
 namespace orvid {
 
-class TagDataList;
-
-class frmSystemKDFixcode : public FamilyForm {
+class frmSystemKDFixcode : public KDWindow {
     Q_OBJECT
 public:
     explicit frmSystemKDFixcode(AppContext& ctx, QWidget* parent = nullptr);
@@ -24,17 +20,13 @@ public:
     KDFixcodeProtocol& Protocol() { return *proto_; }
 
     void SetLanguage() override;
+    // An Auto read is not armed again; "RST" goes out once the link is free.
     void StopBuffered() override;
-    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override;
 
     void Fill();
-    void SetRWFrameTitle(const QString& title);
 
     void btFixcode_Click();
-    void btStop_Click();
-    void btClear_Click();
 
-    QGroupBox* frameHead = nullptr;
     QGroupBox* frameHeadNumber = nullptr;
     QComboBox* cmbHeadNumber = nullptr;
     QGroupBox* frameMode = nullptr;
@@ -42,15 +34,10 @@ public:
     QCheckBox* chkDoubleSided = nullptr;
     QGroupBox* frameDataFormat = nullptr;
     QComboBox* cmbDataFormat = nullptr;
-    QGroupBox* frameTagData = nullptr;
-    TagDataList* lstTagData = nullptr;
     QPushButton* btFixcode = nullptr;
-    QPushButton* btStop = nullptr;
-    QPushButton* btClear = nullptr;
 
 protected:
     void OnLoad() override;
-    void OnPlaced() override;
     void OnUnload() override;
 
 private:

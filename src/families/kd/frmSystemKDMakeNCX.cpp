@@ -19,20 +19,18 @@
 namespace orvid {
 
 namespace {
-const QString kNoLang = QStringLiteral("NOLANG");
-
 QLabel* label(QWidget* parent, const char* name, const QString& text, int index = -1, bool translated = true)
 {
     auto* l = NamedControl<QLabel>(parent, name, index);
     l->setText(text);
     if (!translated)
-        l->setProperty("langTag", kNoLang);
+        l->setProperty("langTag", kd::kNoLang);
     return l;
 }
 } // namespace
 
 frmSystemKDMakeNCX::frmSystemKDMakeNCX(AppContext& ctx, QWidget* parent)
-    : FamilyDialog(ctx, "frmSystemKDMakeNCX", QStringLiteral("NCX Tag erzeugen"), parent)
+    : KDWriteDialog(ctx, "frmSystemKDMakeNCX", QStringLiteral("NCX Tag erzeugen"), parent)
 {
     auto* top = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -55,7 +53,7 @@ frmSystemKDMakeNCX::frmSystemKDMakeNCX(AppContext& ctx, QWidget* parent)
         grid->addWidget(label(this, row.labelName, QString::fromLatin1(row.text)), r, 0);
         for (int i = 0; i < 2; ++i) {
             auto* box = NamedControl<QLineEdit>(this, row.boxName, i);
-            box->setMaxLength(row.maxLength[i]);
+            LimitTyping(box, row.maxLength[i]);
             box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
             box->installEventFilter(this);
             connect(box, &QLineEdit::textChanged, this, [this, box] { boxChanged(box); });
@@ -87,25 +85,9 @@ frmSystemKDMakeNCX::frmSystemKDMakeNCX(AppContext& ctx, QWidget* parent)
     top->addLayout(code);
 
     auto* options = new QHBoxLayout;
-    cmbMode = FramedControl<QComboBox>(this, options, frameMode, "frameMode", QStringLiteral("Betriebsart"), "cmbMode");
-    cmbMode->addItems({QStringLiteral("Single"), QStringLiteral("Auto")});
-    chkDoubleSided = NamedControl<QCheckBox>(frameMode, "chkDoubleSided");
-    chkDoubleSided->setText(QStringLiteral("Doppelseitiges Schreiben"));
-    frameMode->layout()->addWidget(chkDoubleSided);
-    cmbCode = FramedControl<QComboBox>(this, options, frameCode, "frameCode", QStringLiteral("Code/Datentr\xE4ger"),
-                                       "cmbCode");
-    kd::AddWritableCodeItems(cmbCode);
-    cmbHeadNumber = FramedControl<QComboBox>(this, options, frameHeadNumber, "frameHeadNumber",
-                                             QStringLiteral("Kopfnummer"), "cmbHeadNumber");
-    kd::AddHeadItems(cmbHeadNumber);
+    addOptionFrames(options);
     top->addLayout(options);
-    buttons = addButtonRow(top, "btOk", QStringLiteral("&Ok"), kHelpContext);
-    connect(buttons.ok, &QPushButton::clicked, this, [this] { btOk_Click(); });
-}
-
-IKDWriteTarget* frmSystemKDMakeNCX::target() const
-{
-    return target_ ? target_ : currentAs<IKDWriteTarget>();
+    addButtons(top, kHelpContext);
 }
 
 bool frmSystemKDMakeNCX::eventFilter(QObject* watched, QEvent* event)
@@ -114,7 +96,7 @@ bool frmSystemKDMakeNCX::eventFilter(QObject* watched, QEvent* event)
         if (auto* box = qobject_cast<QLineEdit*>(watched))
             SelectAllTextBox(box);
     }
-    return FamilyDialog::eventFilter(watched, event);
+    return KDWriteDialog::eventFilter(watched, event);
 }
 
 void frmSystemKDMakeNCX::boxChanged(QLineEdit* box)
@@ -183,17 +165,6 @@ QString frmSystemKDMakeNCX::CodeText() const
     return s;
 }
 
-void frmSystemKDMakeNCX::FillDialog()
-{
-    IKDWriteTarget* t = target();
-    if (!t)
-        return;
-    cmbHeadNumber->setCurrentIndex(kd::ListIndex(t->Item(KDItem::HeadNumber).toInt(), cmbHeadNumber->count()));
-    SelectComboItem(cmbCode, CInt16(t->Item(KDItem::Tagcode).toInt()), 0);
-    cmbMode->setCurrentIndex(kd::ListIndex(t->Item(KDItem::OperationMode).toInt(), cmbMode->count()));
-    SetCheck(chkDoubleSided, t->Item(KDItem::DoubleSided).toInt() != 0);
-}
-
 void frmSystemKDMakeNCX::Load()
 {
     SetLanguage();
@@ -207,19 +178,7 @@ void frmSystemKDMakeNCX::btOk_Click()
 {
     if (!ncx::InRange(wafer_, die_))
         return;
-    const QByteArray block = ncx::Block(ncx::Compose(static_cast<int>(wafer_), static_cast<int>(die_)));
-    if (IKDWriteTarget* t = target())
-        t->WriteTag(cmbMode->currentIndex(), cmbHeadNumber->currentIndex(), 0, GetComboItemData(cmbCode),
-                    GetCheck(chkDoubleSided) != 0 ? 1 : 0, block);
-    accept();
-}
-
-void frmSystemKDMakeNCX::ShowDialog(AppContext& ctx, QWidget* parent, IKDWriteTarget* target)
-{
-    frmSystemKDMakeNCX dialog(ctx, parent);
-    dialog.setTarget(target);
-    dialog.Load();
-    dialog.exec();
+    write(0, ncx::Block(ncx::Compose(static_cast<int>(wafer_), static_cast<int>(die_))));
 }
 
 } // namespace orvid

@@ -5,22 +5,18 @@
 // the write and chip-code dialogs reach the window as IKDWriteTarget.
 
 #include "KDReadWriteProtocol.h"
+#include "KDWindow.h"
 #include "KDWriteTarget.h"
-#include "families/common/FamilyForm.h"
 
 #include <functional>
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLineEdit;
-class QPushButton;
 
 namespace orvid {
 
-class TagDataList;
-
-class frmSystemKDReadWrite : public FamilyForm, public IKDWriteTarget {
+class frmSystemKDReadWrite : public KDWindow, public IKDWriteTarget {
     Q_OBJECT
 public:
     explicit frmSystemKDReadWrite(AppContext& ctx, QWidget* parent = nullptr);
@@ -29,7 +25,6 @@ public:
 
     void SetLanguage() override;
     void StopBuffered() override;
-    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override;
 
     // IKDWriteTarget
     QVariant Item(int16_t id) const override { return getItem(id); }
@@ -39,19 +34,15 @@ public:
                   const QByteArray& data) override;
 
     void Fill();
-    void SetRWFrameTitle(const QString& title);
 
     void btRead_Click();
     void btWrite_Click();
     void btMakeNCX_Click();
-    void btStop_Click();
-    void btClear_Click();
 
     // The dialogs the buttons open (tests replace them so no modal loop runs).
     std::function<void()> writeDialog;
     std::function<void()> makeNCXDialog;
 
-    QGroupBox* frameHead = nullptr;
     QGroupBox* frameHeadNumber = nullptr;
     QComboBox* cmbHeadNumber = nullptr;
     QGroupBox* frameCode = nullptr;
@@ -63,17 +54,12 @@ public:
     QLineEdit* txtAddress = nullptr;
     QGroupBox* frameLength = nullptr;
     QLineEdit* txtLength = nullptr;
-    QGroupBox* frameTagData = nullptr;
-    TagDataList* lstTagData = nullptr;
     QPushButton* btRead = nullptr;
     QPushButton* btWrite = nullptr;
     QPushButton* btMakeNCX = nullptr;
-    QPushButton* btStop = nullptr;
-    QPushButton* btClear = nullptr;
 
 protected:
     void OnLoad() override;
-    void OnPlaced() override;
     void OnUnload() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

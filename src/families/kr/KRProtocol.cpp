@@ -4,6 +4,7 @@
 #include "families/common/HashCrWire.h"
 
 #include "families/common/KRTagTypes.h"
+#include "families/common/TagPassword.h"
 #include "foundations/AppContext.h"
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"
@@ -74,21 +75,12 @@ KRProtocol::KRProtocol(AppContext& ctx, IKRView* view) : FamilyProtocol(ctx, kSe
 
 QByteArray KRProtocol::SetLKString(const QByteArray& command, const QByteArray& parameter)
 {
-    return command + parameter + kTerminator;
+    return HashCrTelegram(command, parameter);
 }
 
 int16_t KRProtocol::GetLKResult(QByteArray& reply, int16_t length, const QVariant&)
 {
-    if (length <= 0)
-        return length;
-    int status = 0;
-    if (!reply.isEmpty() && reply.at(0) >= '0' && reply.at(0) <= '9')
-        status = reply.at(0) - '0';
-    if (status == 0) {
-        reply.remove(0, 1);
-        return static_cast<int16_t>(length - 1);
-    }
-    return static_cast<int16_t>(-status);
+    return HashCrResult(reply, length);
 }
 
 // ---- what the link calls ---------------------------------------------------------------
@@ -108,20 +100,6 @@ QByteArray KRProtocol::BuildTelegram(const QByteArray& command, const QByteArray
 int16_t KRProtocol::ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption)
 {
     return GetLKResult(reply, length, logOption);
-}
-
-bool KRProtocol::ParsePassword(const QString& text, quint32& value)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.size() > 8)
-        return false;
-    bool ok = false;
-    const uint v = t.toUInt(&ok, 16);
-    // toUInt accepts a "0x" prefix; a password box holds digits only.
-    if (!ok || t.contains(QLatin1Char('x'), Qt::CaseInsensitive))
-        return false;
-    value = v;
-    return true;
 }
 
 // ---- link operations --------------------------------------------------------------------
@@ -296,8 +274,7 @@ bool KRProtocol::SetPasswordMode(bool logFlag, const QByteArray& head)
         quint32 value = 0;
         if (!ParsePassword(view_->PasswordText(), value)) {
             // A typing slip must not become the password sent to the tag.
-            ShowLine(Translate(QStringLiteral("PasswordInvalid"),
-                               QStringLiteral("Fehler: Das Passwort muss aus 1 bis 8 Hexadezimalziffern bestehen.")));
+            ShowLine(Translate(QString::fromLatin1(PasswordInvalidKey()), PasswordInvalidText()));
             return false;
         }
         sendCommand(cmd_.PasswordMode + head + "1", log);

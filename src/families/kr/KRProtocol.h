@@ -164,8 +164,6 @@ public:
     // running when Stop came must not switch polling or the automatic read on again.
     void NoteStop() { Exchanges().NoteStop(); }
     int StopCount() const { return Exchanges().StopCount(); }
-    // The 32-bit value of a password text: 1..8 hex digits, blanks around allowed.
-    static bool ParsePassword(const QString& text, quint32& value);
     // Data items OperationMode..HeadNumber (KRItem); false for any other id (value
     // untouched).
     bool PutData(int16_t id, const QVariant& value) override;

@@ -3,6 +3,7 @@
 #include "families/common/DataItems.h"
 #include "families/common/FormControls.h"
 #include "families/common/KRTagTypes.h"
+#include "families/common/TagPassword.h"
 #include "families/common/frmConfigKR.h"
 #include "families/common/frmSystemHXWriteFixcode.h"
 #include "families/common/frmSystemKRWrite.h"
@@ -593,9 +594,9 @@ void frmSystemKR::btTagPassword_Click()
     if (!scope || !ctx_.lk)
         return;
     quint32 oldValue = 0, newValue = 0;
-    // Both passwords must be numbers the user meant: 1 to 8 hex digits.
+    // Both passwords must be numbers the user meant: up to 8 hex digits.
     for (int i = 0; i < 2; ++i) {
-        if (!KRProtocol::ParsePassword(txtPasswort[i]->text(), i == 0 ? oldValue : newValue)) {
+        if (!ParsePassword(txtPasswort[i]->text(), i == 0 ? oldValue : newValue)) {
             QApplication::beep();
             txtPasswort[i]->setFocus();
             return;

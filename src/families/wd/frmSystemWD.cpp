@@ -1,6 +1,6 @@
 #include "frmSystemWD.h"
 
-#include "WDLamp.h"
+#include "families/common/Lamp.h"
 #include "WDFields.h"
 #include "frmSystemWDIO.h"
 #include "frmSystemWDState.h"
@@ -149,7 +149,7 @@ void frmSystemWD::buildControls()
         chk->setChecked(true);
         auto* box = makeBox(frameTagScan, "txtScan", QString(), 8);
         box->setProperty("ctrlIndex", i);
-        auto* lamp = new WDLamp(frameTagScan);
+        auto* lamp = new Lamp(frameTagScan);
         lamp->setObjectName(QStringLiteral("cirScan"));
         lamp->setProperty("ctrlIndex", i);
         sl->addWidget(chk, i, 0);

@@ -29,7 +29,7 @@ class QRadioButton;
 namespace orvid {
 
 class ctrlList;
-class WDLamp;
+class Lamp;
 class frmSystemWDState;
 class frmSystemWDIO;
 
@@ -105,7 +105,7 @@ public:
     QGroupBox* frameTagScan = nullptr;
     QList<QCheckBox*> chkScan;
     QList<QLineEdit*> txtScan;
-    QList<WDLamp*> cirScan;
+    QList<Lamp*> cirScan;
     QPushButton* btScanStart = nullptr;
     QPushButton* btScanPause = nullptr;
 

@@ -1,6 +1,6 @@
 #include "frmSystemWDIO.h"
 
-#include "WDLamp.h"
+#include "families/common/Lamp.h"
 #include "WDSettings.h"
 
 #include <QCheckBox>
@@ -20,7 +20,7 @@ frmSystemWDIO::frmSystemWDIO(AppContext& ctx, QWidget* parent)
         box->setObjectName(QStringLiteral("chkOutput"));
         box->setProperty("ctrlIndex", i);
         box->setProperty("langTag", QStringLiteral("NOLANG"));
-        auto* lamp = new WDLamp(frameOutput, QColor(230, 40, 40));
+        auto* lamp = new Lamp(frameOutput, QColor(230, 40, 40));
         lamp->setObjectName(QStringLiteral("cirOutput"));
         lamp->setProperty("ctrlIndex", i);
         grid->addWidget(box, 0, i, Qt::AlignHCenter);

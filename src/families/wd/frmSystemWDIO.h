@@ -3,14 +3,14 @@
 // D window's OutputSet on request (btSet) or at once when a box changes while chkAuto is
 // ticked. A lamp lights only when the unit confirmed the outputs.
 
-#include "WDLampWindow.h"
+#include "WDUnitLampWindow.h"
 #include "WDProtocol.h"
 
 #include <QList>
 
 namespace orvid {
 
-class WDLamp;
+class Lamp;
 
 class frmSystemWDIO : public WDUnitLampWindow, public IWDOutputsView {
     Q_OBJECT
@@ -28,7 +28,7 @@ public:
 
     QGroupBox* frameOutput = nullptr;
     QList<QCheckBox*> chkOutput;
-    QList<WDLamp*> cirOutput;
+    QList<Lamp*> cirOutput;
 
 protected:
     using WDUnitLampWindow::refresh;

@@ -1,6 +1,6 @@
 #include "frmSystemWDState.h"
 
-#include "WDLamp.h"
+#include "families/common/Lamp.h"
 #include "WDSettings.h"
 #include "link/LK.h"
 
@@ -24,7 +24,7 @@ frmSystemWDState::frmSystemWDState(AppContext& ctx, QWidget* parent)
     frameState->setObjectName(QStringLiteral("frameState"));
     auto* grid = new QGridLayout(frameState);
     for (int i = 0; i < kStates; ++i) {
-        auto* lamp = new WDLamp(frameState);
+        auto* lamp = new Lamp(frameState);
         lamp->setObjectName(QStringLiteral("cirState"));
         lamp->setProperty("ctrlIndex", i);
         auto* label = new QLabel(QString::fromUtf8(kStateTexts[i]), frameState);
@@ -54,7 +54,7 @@ void frmSystemWDState::refresh(IWDUnitTarget& target)
     target.GetState();
 }
 
-void frmSystemWDState::loading()
+void frmSystemWDState::loadingLamps()
 {
     // The automatic refresh rides on the poll step.
     if (ctx_.lk)

@@ -3,7 +3,7 @@
 // reports, lit by the system D window's GetState on request (btSet) or on every poll step
 // while chkAuto is ticked.
 
-#include "WDLampWindow.h"
+#include "WDUnitLampWindow.h"
 #include "WDProtocol.h"
 
 #include <QList>
@@ -12,7 +12,7 @@ class QLabel;
 
 namespace orvid {
 
-class WDLamp;
+class Lamp;
 
 class frmSystemWDState : public WDUnitLampWindow, public IWDStateView {
     Q_OBJECT
@@ -22,25 +22,21 @@ public:
     explicit frmSystemWDState(AppContext& ctx, QWidget* parent = nullptr);
 
     // IToolWindow and IWDStateView both ask for Loaded.
-    bool Loaded() const override { return WDLampWindow::Loaded(); }
+    bool Loaded() const override { return LampWindow::Loaded(); }
     // IWDStateView
-    bool AutoMode() const override { return autoMode_; }
+    bool AutoMode() const override { return AutoRefresh(); }
     void SetStateLamp(int index, bool lit) override;
 
     bool lampLit(int index) const;
 
     QGroupBox* frameState = nullptr;
-    QList<WDLamp*> cirState;
+    QList<Lamp*> cirState;
     QList<QLabel*> lblState;
 
 protected:
     using WDUnitLampWindow::refresh;
     void refresh(IWDUnitTarget& target) override;
-    void autoChanged(bool on) override { autoMode_ = on; }
-    void loading() override;
-
-private:
-    bool autoMode_ = false;
+    void loadingLamps() override;
 };
 
 } // namespace orvid

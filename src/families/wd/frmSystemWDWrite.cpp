@@ -131,7 +131,7 @@ frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent)
     auto* rl = new QHBoxLayout;
     // Typing is not held to the representation here: a wrong character is shown by
     // message 20 on OK or on a switch, with the character selected.
-    const DataBox box = addDataBox(frameData, dl, frameData, rl, 48, true, ByteTextEdit::AnyTyping);
+    const DataBox box = addDataBox(frameData, dl, frameData, rl, 48, ByteTextEdit::AnyTyping);
     txtData = box.box;
     rdDataMode = box.options;
     data_ = box.edit;

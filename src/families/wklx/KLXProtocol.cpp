@@ -1,5 +1,6 @@
 #include "KLXProtocol.h"
 
+#include "families/common/MicrowaveWrite.h"
 #include "foundations/AppContext.h"
 #include "foundations/Cp1252.h"
 #include "foundations/GeneralClasses.h"
@@ -248,7 +249,7 @@ QByteArray KLXProtocol::WriteTagCommand(int memorySize, int dataSpeed, int inter
     } else if (memorySize == 0) {
         // The reader takes 14 bits; anything else would be sent as a different number.
         const double value = Val(data);
-        if (!(value >= 0 && value <= 16383))
+        if (!(value >= 0 && value <= kMiniMax))
             return QByteArray();
         payload = MakeReaderInteger(value * 4);
     }
@@ -307,18 +308,6 @@ void KLXProtocol::LinkError(const QString& text)
 }
 
 // ---- decoding ----------------------------------------------------------------------------
-
-QByteArray KLXProtocol::MakeReaderInteger(double value)
-{
-    double v = value;
-    if (v < 0)
-        v += 32768;
-    const long long n = qBound(0LL, roundEven(v), 65535LL);
-    QByteArray out(2, '\0');
-    out[0] = static_cast<char>(n / 256);
-    out[1] = static_cast<char>(n % 256);
-    return out;
-}
 
 QByteArray KLXProtocol::ParseTagReport(const QByteArray& text)
 {

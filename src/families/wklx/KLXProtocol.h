@@ -118,7 +118,6 @@ public:
     void LinkError(const QString& text);
 
     // ---- decoding --------------------------------------------------------------------
-    static QByteArray MakeReaderInteger(double value);
     static QByteArray ParseTagReport(const QByteArray& text);
 
 private:

@@ -3,7 +3,7 @@
 #include "KLXParameters.h"
 #include "frmSystemWKLX9000Parameter.h"
 #include "families/common/TagDataList.h"
-#include "families/wl/frmSystemWLWrite.h"
+#include "families/common/frmSystemWLWrite.h"
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "link/LK.h"

@@ -1,15 +1,10 @@
 #include "frmSystemWKLX9000IO.h"
 
-#include "foundations/Language.h"
-#include "foundations/MainFrame.h"
-#include "foundations/WindowPlacement.h"
 #include "link/LK.h"
 
-#include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -42,10 +37,9 @@ QLabel* stateLabel(QGroupBox* frame, QBoxLayout* layout, const char* name)
 
 } // namespace
 
-frmSystemWKLX9000IO::frmSystemWKLX9000IO(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx)
+frmSystemWKLX9000IO::frmSystemWKLX9000IO(AppContext& ctx, QWidget* parent)
+    : SmallWindow(ctx, "frmSystemWKLX9000IO", QStringLiteral("Ausgänge"), MenuEntry::IO, parent)
 {
-    setObjectName(QStringLiteral("frmSystemWKLX9000IO"));
-    setWindowTitle(QStringLiteral("Ausgänge"));
     auto* top = new QVBoxLayout(this);
     const auto frame = [this, top](const char* name, const QString& title) {
         auto* box = new QGroupBox(title, this);
@@ -150,77 +144,24 @@ void frmSystemWKLX9000IO::btSet_Click()
     refresh(*t, relay_, lblRelay);
 }
 
-void frmSystemWKLX9000IO::SetLanguage()
+void frmSystemWKLX9000IO::loading()
 {
-    if (ctx_.language)
-        ctx_.language->ApplyWindowLanguage(this);
-}
-
-void frmSystemWKLX9000IO::load()
-{
-    SetLanguage();
     lblBuzzer->setText(QStringLiteral("OFF"));
     lblLED->setText(QStringLiteral("OFF"));
     lblRelay->setText(QStringLiteral("OFF"));
     buzzer_.Init(QStringLiteral("BUZZER"), QStringLiteral("OFF"));
     led_.Init(QStringLiteral("LED"), QStringLiteral("OFF"));
     relay_.Init(QStringLiteral("RELAY"), QStringLiteral("OFF"));
-    loaded_ = true;
     btSet_Click();
-    adjustSize();
-    if (ctx_.placement)
-        ctx_.placement->RestoreWindowPos(this, false);
 }
 
-void frmSystemWKLX9000IO::Show()
-{
-    if (!loaded_)
-        load();
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
-        sub->setWindowFlags(sub->windowFlags() & ~Qt::WindowMaximizeButtonHint);
-        sub->showNormal();
-        show();
-        sub->adjustSize();
-    } else {
-        showNormal();
-    }
-}
-
-void frmSystemWKLX9000IO::closeHandling()
+void frmSystemWKLX9000IO::closing()
 {
     // A Beep whose end is still due: the buzzer must not stay on with its window gone.
     if (timBuzzer.isActive()) {
         timBuzzer.stop();
         buzzerTick();
     }
-    if (ctx_.frame)
-        ctx_.frame->setMenuChecked(MenuEntry::IO, false);
-    if (ctx_.placement)
-        ctx_.placement->SaveWindowPos(this);
-    loaded_ = false;
-}
-
-void frmSystemWKLX9000IO::Unload()
-{
-    if (loaded_)
-        closeHandling();
-    hide();
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->hide();
-}
-
-void frmSystemWKLX9000IO::closeEvent(QCloseEvent* event)
-{
-    if (loaded_)
-        closeHandling();
-    event->accept();
-}
-
-void frmSystemWKLX9000IO::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized))
-        setWindowState(windowState() & ~Qt::WindowMaximized);
-    QWidget::changeEvent(event);
 }
 
 } // namespace orvid

@@ -4,20 +4,18 @@
 // window (IKLXParameterTarget on the link's current window).
 
 #include "KLXProtocol.h"
-#include "foundations/AppContext.h"
+#include "families/common/SmallWindow.h"
 #include "foundations/GeneralClasses.h"
-#include "link/LinkInterfaces.h"
 
 #include <QList>
 #include <QTimer>
-#include <QWidget>
 
 class QLabel;
 class QPushButton;
 
 namespace orvid {
 
-class frmSystemWKLX9000IO : public QWidget, public IToolWindow {
+class frmSystemWKLX9000IO : public SmallWindow {
     Q_OBJECT
 public:
     static constexpr int kBeepMs = 500;
@@ -29,26 +27,17 @@ public:
     // The reader window that serves the buttons (null: the link's current window).
     void setTarget(IKLXParameterTarget* target) { target_ = target; }
 
-    // IToolWindow
-    QString Name() const override { return objectName(); }
-    bool Loaded() const override { return loaded_; }
-    void Show() override;
-    void Unload() override;
-    void SetLanguage() override;
-
     QList<QPushButton*> btBuzzer, btIndicatorLED, btRelay;
     QPushButton* btSet = nullptr;
     QLabel *lblBuzzer = nullptr, *lblLED = nullptr, *lblRelay = nullptr;
     QTimer timBuzzer;
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void loading() override;
+    void closing() override;
 
 private:
     IKLXParameterTarget* target() const;
-    void load();
-    void closeHandling();
     // Sets name to value, then reads it back into its label; false when refused.
     bool setOutput(clsParameter& parameter, QLabel* label, const QString& value);
     void refresh(IKLXParameterTarget& t, clsParameter& parameter, QLabel* label);
@@ -56,10 +45,8 @@ private:
     void buzzerTick();
     void btSet_Click();
 
-    AppContext& ctx_;
     IKLXParameterTarget* target_ = nullptr;
     clsParameter buzzer_, led_, relay_;
-    bool loaded_ = false;
 };
 
 } // namespace orvid

@@ -1,5 +1,6 @@
 #include "frmSystemWKLX9000Parameter.h"
 
+#include "foundations/ControlUtils.h"
 #include "foundations/Utils.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -71,6 +73,19 @@ frmSystemWKLX9000Parameter::frmSystemWKLX9000Parameter(AppContext& ctx, clsColle
         l->setObjectName(QString::fromLatin1(label));
         form->addRow(l, w);
     };
+    // A row whose control has its unit beside it, in a label of its own.
+    const auto unitRow = [](QGroupBox* box, QFormLayout* form, const char* label, const QString& text, QWidget* w,
+                            const char* unitLabel, const QString& unit) {
+        auto* l = new QLabel(text, box);
+        l->setObjectName(QString::fromLatin1(label));
+        auto* u = new QLabel(unit, box);
+        u->setObjectName(QString::fromLatin1(unitLabel));
+        u->setProperty("langTag", QStringLiteral("NOLANG"));
+        auto* field = new QHBoxLayout;
+        field->addWidget(w, 1);
+        field->addWidget(u);
+        form->addRow(l, field);
+    };
 
     auto* radio = frame("frameRadio", QStringLiteral("Radio Interface"));
     auto* f1 = new QFormLayout(radio);
@@ -83,7 +98,8 @@ frmSystemWKLX9000Parameter::frmSystemWKLX9000Parameter(AppContext& ctx, clsColle
     row(radio, f1, "lblCarrier", QStringLiteral("Träger"), cmbCarrier);
     row(radio, f1, "lblFhssMode", QStringLiteral("Frequenz Hopping"), cmbFhssMode);
     row(radio, f1, "lblFhssBand", QStringLiteral("Frequenz Band"), txtFhssBand);
-    row(radio, f1, "lblFrequency", QStringLiteral("Träger Frequenz (MHz)"), cmbFrequency);
+    unitRow(radio, f1, "lblFrequency", QStringLiteral("Träger Frequenz"), cmbFrequency, "lblFrequencyUnit",
+            QStringLiteral("MHz"));
     row(radio, f1, "lblReadRange", QStringLiteral("Lesebereich"), cmbReadRange);
     grid->addWidget(radio, 0, 0);
 
@@ -100,7 +116,8 @@ frmSystemWKLX9000Parameter::frmSystemWKLX9000Parameter(AppContext& ctx, clsColle
     cmbTagDataCrc = combo(idTag, "cmbTagDataCrc", crc);
     row(idTag, f2, "lblTagBitrate", QStringLiteral("Tag Bitrate"), cmbTagBitrate);
     row(idTag, f2, "lblFilterType", QStringLiteral("Filtertyp"), cmbFilterType);
-    row(idTag, f2, "lblFilterTimeout", QStringLiteral("Filter Timeout (ms)"), txtFilterTimeout);
+    unitRow(idTag, f2, "lblFilterTimeout", QStringLiteral("Filter Timeout"), txtFilterTimeout, "lblFilterTimeoutUnit",
+            QStringLiteral("ms"));
     row(idTag, f2, "lblReadBeep", QStringLiteral("Lese BEEP"), cmbReadBeep);
     row(idTag, f2, "lblTagCrc", QStringLiteral("TAG CRC Fehler"), cmbTagCrc);
     row(idTag, f2, "lblTagDataCrc", QStringLiteral("Daten CRC Fehler"), cmbTagDataCrc);
@@ -116,7 +133,8 @@ frmSystemWKLX9000Parameter::frmSystemWKLX9000Parameter(AppContext& ctx, clsColle
     cmbAposOutput = combo(apos, "cmbAposOutput", {{QStringLiteral("inaktiv"), 0}, {QStringLiteral("Pulse"), 1}});
     row(apos, f3, "lblAposMode", QStringLiteral("Präzise Postionierung"), cmbAposMode);
     row(apos, f3, "lblAposThreshold", QStringLiteral("Schwelle"), txtAposThreshold);
-    row(apos, f3, "lblAposTimeout", QStringLiteral("Timeout (ms)"), txtAposTimeout);
+    unitRow(apos, f3, "lblAposTimeout", QStringLiteral("Timeout"), txtAposTimeout, "lblAposTimeoutUnit",
+            QStringLiteral("ms"));
     row(apos, f3, "lblAposOutput", QStringLiteral("Ausgang 1"), cmbAposOutput);
     grid->addWidget(apos, 1, 0);
 
@@ -131,8 +149,10 @@ frmSystemWKLX9000Parameter::frmSystemWKLX9000Parameter(AppContext& ctx, clsColle
     const ButtonRow buttons = addButtonRow(top, "btOk", QStringLiteral("&OK"), 0);
     connect(buttons.ok, &QPushButton::clicked, this, [this] { btOk_Click(); });
 
-    // The frequency list in 0.1 MHz steps, shown in the user's own decimal form.
-    const QLocale locale = QLocale::system();
+    // The frequency list in 0.1 MHz steps, shown with the user's decimal separator and no
+    // grouping ("2436,0" on a German system).
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     for (int n = 24360; n <= 24641; ++n)
         cmbFrequency->addItem(locale.toString(n / 10.0, 'f', 1), n);
     for (int n = 1; n <= 4; ++n)
@@ -153,6 +173,16 @@ frmSystemWKLX9000Parameter::frmSystemWKLX9000Parameter(AppContext& ctx, clsColle
         {"RS485_FULL", Kind::OnOff, cmbRS485, nullptr, -1, {}},
     };
     fill();
+    for (QLineEdit* box : {txtFhssBand, txtFilterTimeout, txtAposThreshold, txtAposTimeout})
+        box->installEventFilter(this);
+}
+
+bool frmSystemWKLX9000Parameter::eventFilter(QObject* watched, QEvent* event)
+{
+    // A box selects its whole text when it gets the focus.
+    if (event->type() == QEvent::FocusIn)
+        SelectAllTextBox(qobject_cast<QLineEdit*>(watched));
+    return FamilyDialog::eventFilter(watched, event);
 }
 
 int frmSystemWKLX9000Parameter::DataFor(Kind kind, const QString& value)

@@ -35,6 +35,9 @@ public:
         *cmbReadBeep, *cmbTagCrc, *cmbTagDataCrc, *cmbAposMode, *cmbAposOutput, *cmbRS485, *cmbFanOutput;
     QLineEdit *txtFhssBand, *txtFilterTimeout, *txtAposThreshold, *txtAposTimeout;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct Binding {
         const char* name;

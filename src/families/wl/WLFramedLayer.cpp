@@ -1,8 +1,9 @@
 #include "WLFramedLayer.h"
 
 #include "WLParameterString.h"
-#include "frmSystemWLWrite.h"
 #include "families/common/DataItems.h"
+#include "families/common/FamilySettings.h"
+#include "families/common/MicrowaveWrite.h"
 #include "foundations/AppContext.h"
 #include "foundations/MainFrame.h"
 #include "foundations/Utils.h"
@@ -121,15 +122,16 @@ bool WLFramedProtocol::Check()
     QByteArray reply;
     Drain(101, [&] { return LKRead(kNextLine, reply); });
     LKRead(QByteArray("$\x04\x01S", 4), reply);
-    QByteArray found;
     Drain(201, [&] {
         const int n = LKRead(kNextLine, reply);
-        // The last parameter line wins; motion reports of the same length are no parameters.
+        // Each parameter line applies at once (the next request goes to the bus address it
+        // names), a later one replacing it; motion reports of the same length are none.
         if (n == kParameterLine && reply.startsWith('$') && !reply.startsWith("$Mov"))
-            found = reply.mid(1);
+            applyParameters(reply.mid(1));
         return n;
     });
-    applyParameters(found);
+    if (ReaderParameters.isEmpty())
+        applyParameters(QByteArray());
 
     QByteArray type, version;
     if (LKRead("QA", reply) < 1 || !ParseReaderInfo(reply, type, version)) {
@@ -211,7 +213,8 @@ void WLFramedProtocol::ScanEnable(bool flag)
 void WLFramedProtocol::updatePolling()
 {
     if (ctx_.lk)
-        ctx_.lk->EnablePolling(Polling || ScanActive || WriteProgress > 0 || NormalMode);
+        ctx_.lk->EnablePolling(Polling || ScanActive || WriteProgress > 0 || NormalMode
+                               || (view_ && view_->AutoRefresh()));
 }
 
 void WLFramedProtocol::ReadData(bool fixcode)
@@ -252,16 +255,48 @@ void WLFramedProtocol::CloseLK()
 {
     // The next system is not polled unasked.
     ScanActive = false;
+    DbCodeMode = false;
     WriteProgress = 0;
     Polling = false;
     NormalMode = false;
     if (ctx_.lk)
         ctx_.lk->EnablePolling(false);
+    StopReading();
     QByteArray r;
     for (char handle : InputHandles)
         if (handle != '\0')
             LKRead("KB" + QByteArray(1, handle), r);
     InputHandles = {};
+    if (ctx_.settings) {
+        SettingsSection s(ctx_, kSettings);
+        s.Write("OperationMode", QString::number(OperationMode));
+        s.Write("StartAddress", QString::number(StartAddress));
+        s.Write("DataLength", QString::number(DataLength));
+    }
+}
+
+bool WLFramedProtocol::PutData(int16_t id, const QVariant& value)
+{
+    int16_t* item = id == WLFramedItem::OperationMode ? &OperationMode
+                    : id == WLFramedItem::FourthValue  ? &FourthValue
+                    : id == WLFramedItem::StartAddress ? &StartAddress
+                    : id == WLFramedItem::DataLength   ? &DataLength
+                                                       : nullptr;
+    if (!item)
+        return false;
+    *item = CInt16(value.toDouble());
+    return true;
+}
+
+bool WLFramedProtocol::GetData(int16_t id, QVariant& value) const
+{
+    switch (id) {
+    case WLFramedItem::OperationMode: value = static_cast<int>(OperationMode); return true;
+    case WLFramedItem::FourthValue: value = static_cast<int>(FourthValue); return true;
+    case WLFramedItem::StartAddress: value = static_cast<int>(StartAddress); return true;
+    case WLFramedItem::DataLength: value = static_cast<int>(DataLength); return true;
+    default: return false;
+    }
 }
 
 QString WLFramedProtocol::PollStep(const QVariant&, const QVariant&)
@@ -296,13 +331,16 @@ void WLFramedProtocol::Poll()
             LKRead("CM", reply);
         updatePolling();
     }
+    if (view_)
+        view_->RefreshSmallWindows();
     const bool loaded = view_ && view_->Loaded();
     if (loaded && NormalMode) {
         if (LKRead(kNextLine, reply) > 1) {
             QByteArray line = reply.mid(1);
             if (line.size() == 29 && line.at(8) == ' ' && Val(line) > 0)
                 line = line.left(27) + MiniText(line.mid(27, 2)).toLatin1();
-            ShowLine(QString::fromLatin1(line));
+            if (view_ && !line.isEmpty())
+                view_->ShowData(2, QByteArray(), line);
         }
     }
     if (loaded && (ScanActive || DbCodeMode)) {
@@ -383,7 +421,9 @@ std::optional<QList<quint32>> WLFramedProtocol::ReadDatabase()
 {
     QList<quint32> ids;
     QByteArray reply;
-    if (LKRead("FE", reply) < 1 && LKRead("FE", reply) < 1)
+    // A reply with the error flag is no data, whatever it carries.
+    const auto first = [&] { return LKRead("FE", reply) >= 1 && !ReadErrorFlag; };
+    if (!first() && !first())
         return std::nullopt;
     // An entry is 01 and the ID; anything else ends the list.
     while (reply.size() >= 5 && reply.at(0) == '\x01' && !ReadErrorFlag) {

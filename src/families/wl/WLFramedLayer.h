@@ -21,6 +21,17 @@ namespace orvid {
 
 struct WLWriteValues;
 
+// The data items of entry 8: whole numbers kept for the link, with no effect on the
+// telegrams; CloseLK writes three of them to the settings.
+namespace WLFramedItem {
+enum : int16_t {
+    OperationMode = 200,
+    FourthValue = 202, // stored only
+    StartAddress = 203,
+    DataLength = 204,
+};
+} // namespace WLFramedItem
+
 // What the layer needs of its window besides the data list.
 class IWLFramedView : public virtual IFamilyView {
 public:
@@ -32,11 +43,17 @@ public:
     virtual void SetWriteRunning(bool running) = 0;
     // The ID of a reading taken for the database box.
     virtual void ShowDbCode(const QString& id) = 0;
+    // The input/output or the state window is loaded and refreshes automatically: the poll
+    // timer has to run for it.
+    virtual bool AutoRefresh() const = 0;
+    // Refreshes the small windows set to refresh automatically (inside a poll step).
+    virtual void RefreshSmallWindows() = 0;
 };
 
 class WLFramedProtocol : public FamilyProtocol {
 public:
     static constexpr const char* kSection = "frmSystemWL";
+    static constexpr const char* kSettings = "OrvidWL";
     static constexpr int16_t kSystemEntry = 8;
     static constexpr int kMaxDatabase = 10000; // a guess at the reader's capacity
     static constexpr int kWriteTicks = 20;      // poll steps a write's progress lasts at most
@@ -56,7 +73,11 @@ public:
     // The reply as it came (the command window shows its header).
     int16_t ReplyResult(QByteArray&, int16_t length, const QVariant&) override { return length; }
     void StopBuffered() override;
+    // Stops reading, releases the inputs and writes items 200, 203 and 204 to the settings;
+    // the poll timer stays off for the next system.
     void CloseLK() override;
+    bool PutData(int16_t id, const QVariant& value) override;
+    bool GetData(int16_t id, QVariant& value) const override;
 
     // ---- exchanges -----------------------------------------------------------------------
     // One transaction: two rounds of two tries with a resync between them. Returns the
@@ -67,15 +88,16 @@ public:
     // Applies a parameter string; with write, sends it to the current bus address first and
     // applies it only when the reader answered without error. False when the write failed.
     bool SetReaderVariables(const QByteArray& parameters, bool write);
-    // Keeps the poll timer running while flag, a continuous read, a write's progress or
-    // mode Normal needs it.
+    // Keeps the poll timer running while flag, a continuous read, a write's progress, mode
+    // Normal or a small window's automatic refresh needs it.
     void ScanEnable(bool flag);
     // Starts a continuous read of IDs (fixcode) or data.
     void ReadData(bool fixcode);
     // Ends a continuous read ("CN", "DB").
     void StopReading();
-    // One poll step: a write's progress, a reading, or the parameter channel's lines in
-    // mode Normal. Nothing while another exchange waits.
+    // One poll step: a write's progress (nothing else while it runs), the small windows'
+    // automatic refresh, the parameter channel's lines in mode Normal, a reading. Nothing
+    // while another exchange waits.
     void Poll();
     // "CP" with the dialog's values; false, with a line in the list, when refused.
     bool WriteTag(const WLWriteValues& values);
@@ -84,9 +106,9 @@ public:
     void OutputSet(bool output1, bool output2);
     // "CO": error and state byte; nothing without a good reply.
     std::optional<wlframed::Status> StatusSet();
-    // The reader's ID-code database: "FE" (once more when silent), then "FF" while an
-    // entry comes, until an ID already listed or kMaxDatabase entries. Nothing when "FE"
-    // brought no data twice.
+    // The reader's ID-code database: "FE" (once more when it brings no data or an error
+    // reply), then "FF" while an entry comes, until an ID already listed or kMaxDatabase
+    // entries. Nothing when "FE" brought no data twice.
     std::optional<QList<quint32>> ReadDatabase();
     bool AddDatabase(quint32 id);
     bool DeleteDatabase(quint32 id);
@@ -105,6 +127,8 @@ public:
     bool Polling = false;
     std::array<char, 3> InputHandles{};
     std::array<char, 2> OutputHandles{};
+    // The data items (WLFramedItem), 16-bit.
+    int16_t OperationMode = 0, FourthValue = 0, StartAddress = 0, DataLength = 0;
     // Reader settings sent with a read (value bytes).
     char Power = 1, Sensitivity = 1, Bit = 1;
     int Frequency = 50;

@@ -1,5 +1,6 @@
 #include "families/wl/WLFramedProtocol.h"
 
+#include "families/common/MicrowaveWrite.h"
 #include "foundations/Utils.h"
 
 #include <QList>
@@ -95,17 +96,6 @@ QByteArray MakeLong(quint32 value)
     return out;
 }
 
-QByteArray MakeReaderInteger(double value)
-{
-    int v = CInt16(value);
-    if (v < 0)
-        v += 32768;
-    QByteArray out;
-    out.append(static_cast<char>((v >> 8) & 0xFF));
-    out.append(static_cast<char>(v & 0xFF));
-    return out;
-}
-
 int MakeIntelInteger(const QByteArray& text)
 {
     return Code(text, 0) * 256 + Code(text, 1);
@@ -125,7 +115,10 @@ bool ParseReaderInfo(const QByteArray& data, QByteArray& typeText, QByteArray& v
 
 QString MiniText(const QByteArray& twoBytes)
 {
-    return QString::number(MakeIntelInteger(twoBytes) / 4.0);
+    // Quarters: every digit of the whole part, and only the decimals the quarter needs.
+    static const char* const kQuarters[] = {"", ".25", ".5", ".75"};
+    const int v = MakeIntelInteger(twoBytes);
+    return QString::number(v / 4) + QLatin1String(kQuarters[v % 4]);
 }
 
 Reading DecodeReading(const QByteArray& data)
@@ -198,7 +191,7 @@ QByteArray WriteBlock(const WriteRequest& request)
     switch (request.memory) {
     case 0:
         block.append('\0');
-        block += MakeReaderInteger(std::nearbyint(Val(request.data) * 4));
+        block += MakeReaderInteger(Val(request.data) * 4);
         break;
     case 1:
         block.append('\x01');

@@ -46,10 +46,10 @@ Reply StripHeader(const QByteArray& reply, int n);
 QByteArray Unescape(const QByteArray& data);
 
 // Byte orders: most significant byte first. IDs are unsigned 32-bit numbers; missing bytes
-// of a short text count as 0.
+// of a short text count as 0. The reader's two-byte number is MakeReaderInteger
+// (MicrowaveWrite.h), shared with the KLX9000 reader.
 quint32 MakeIntelLong(const QByteArray& text);
 QByteArray MakeLong(quint32 value);
-QByteArray MakeReaderInteger(double value);
 int MakeIntelInteger(const QByteArray& text);
 
 // "QA": the texts between the first five "\" give the type and version texts; false when
@@ -65,7 +65,8 @@ struct Reading {
     QString dataLine;      // prefix and shown data
 };
 Reading DecodeReading(const QByteArray& data);
-// The number a two-byte Mini value shows: value / 4 ("1.25").
+// The number a two-byte Mini value shows: value / 4 in decimal with a point, as many
+// decimals as needed ("1.25", "10000.25", "1000").
 QString MiniText(const QByteArray& twoBytes);
 
 // "CO": error and state byte; both 0 without two data characters or on an error reply.

@@ -41,8 +41,8 @@ class IWLTextWriter {
 public:
     virtual ~IWLTextWriter() = default;
     // The write sequence with the interval type (0 constant, 1 random) and length index
-    // (0..3: 0, 4, 8, 16); false when refused before anything was written or refused by
-    // the unit (the window has reported why).
+    // (0..3: 0, 4, 8, 16); false when refused before anything was sent (the window has
+    // reported why). A write the unit refuses went out: the window lists the failure.
     virtual bool WriteTag(int16_t intervalType, int16_t intervalLength, const QByteArray& data) = 0;
 };
 

@@ -1,7 +1,6 @@
 #include "WLProtocol.h"
 
 #include "families/common/DataItems.h"
-#include "families/kr/KRProtocol.h"
 #include "foundations/AppContext.h"
 #include "foundations/Utils.h"
 #include "link/LK.h"
@@ -29,16 +28,6 @@ WLProtocol::WLProtocol(AppContext& ctx, IWLView* view) : FamilyProtocol(ctx, kSe
 
 // ---- framing ----------------------------------------------------------------------------
 
-QByteArray WLProtocol::SetLKString(const QByteArray& command, const QByteArray& parameter)
-{
-    return KRProtocol::SetLKString(command, parameter);
-}
-
-int16_t WLProtocol::GetLKResult(QByteArray& reply, int16_t length)
-{
-    return KRProtocol::GetLKResult(reply, length);
-}
-
 QString WLProtocol::GetError(const QByteArray& reply, bool withPrefix) const
 {
     return HashCrStatusLine(*this, reply, StatusPrefix, withPrefix, [](char code) {
@@ -53,12 +42,12 @@ QString WLProtocol::GetError(const QByteArray& reply, bool withPrefix) const
 QByteArray WLProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
 {
     replies_.Drop();
-    return SetLKString(command, suffix);
+    return HashCrTelegram(command, suffix);
 }
 
 int16_t WLProtocol::ReplyResult(QByteArray& reply, int16_t length, const QVariant&)
 {
-    return GetLKResult(reply, length);
+    return HashCrResult(reply, length);
 }
 
 // ---- link operations --------------------------------------------------------------------
@@ -116,15 +105,17 @@ void WLProtocol::CloseLK()
 
 // ---- exchanges --------------------------------------------------------------------------
 
-int16_t WLProtocol::LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption)
+int16_t WLProtocol::LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption, bool* answered)
 {
     int16_t result = 0;
     int tries = 0;
+    bool ok = false;
     do {
-        bool ok = false;
         result = sendCommand(command, reply, logOption, ok);
         ++tries;
     } while (tries < MaxRetries && result < 0);
+    if (answered)
+        *answered = ok;
     return result;
 }
 
@@ -214,7 +205,6 @@ QByteArray WLProtocol::Poll(bool show, bool wait)
         if (view_)
             view_->SetWriteRunning(false);
         ScanEnable(false, false);
-        return QByteArray();
     }
 
     QByteArray last;
@@ -231,14 +221,15 @@ QByteArray WLProtocol::Poll(bool show, bool wait)
                 FormatData(data, StartAddress & 3, DataLength, FixcodeMode, rep, view_ ? view_->LineWidth() : 80);
             if (show && view_) {
                 for (const QByteArray& line : lines)
-                    view_->ShowData(1, QByteArray(), line);
+                    view_->ShowData(2, QByteArray(), line);
             }
             if (!lines.isEmpty())
                 last = lines.last();
         }
     }
     // The inputs last: their "GI" flushes the input, which would lose a waiting tag reply.
-    if (!wait && view_ && view_->IOAutoRefresh())
+    // Every step refreshes them, the read's own waited step included.
+    if (view_ && view_->IOAutoRefresh())
         view_->RefreshInputs();
     return wait ? last : QByteArray();
 }
@@ -304,7 +295,7 @@ bool WLProtocol::WriteTag(int16_t intervalType, int16_t intervalLength, QByteArr
         writeFailed(reply);
         if (view_)
             view_->SetWriteRunning(false);
-        return false;
+        return true;
     }
     WriteProgress = 1;
     ScanEnable(true, true);
@@ -321,21 +312,23 @@ void WLProtocol::ListConfiguration()
         ctx_.ports->SetTimeout(kListingTimeout);
         ctx_.ports->SetLinkProtocol(kListingTerminator);
     }
-    const int16_t n = LKRead("LS", reply);
+    bool answered = false;
+    const int16_t n = LKRead("LS", reply, QVariant(), &answered);
     if (n < 0) {
         if (ReadHeadError())
             ShowLine(GetError(reply));
         reply.clear();
     }
-    if (n > 0 && view_)
-        view_->ShowData(1, QByteArray(), reply);
+    // The first line came with the status: a bare "0" is an empty line of the listing.
+    if (n >= 0 && answered && view_)
+        view_->ShowData(2, QByteArray(), reply);
     // A unit that never stops talking ends the listing after so many lines.
     for (int lines = 0; lines < kMaxListingLines; ++lines) {
         QByteArray line;
         if (receive(line, QVariant()) <= 0)
             break;
         if (view_)
-            view_->ShowData(1, QByteArray(), line);
+            view_->ShowData(2, QByteArray(), line);
     }
     if (ctx_.ports) {
         ctx_.ports->SetTimeout(timeout);

@@ -80,11 +80,12 @@ public:
     }
 
     // ---- framing and status --------------------------------------------------------------
-    // command & parameter & "#" & CR
-    static QByteArray SetLKString(const QByteArray& command, const QByteArray& parameter);
-    // As system R: "0" stripped (length - 1), another digit d gives -d, a first byte that
-    // is no digit counts as "0"; length <= 0 passes unchanged.
-    static int16_t GetLKResult(QByteArray& reply, int16_t length);
+    // The "#" CR wire's framing and reply result, as system R's.
+    static QByteArray SetLKString(const QByteArray& command, const QByteArray& parameter)
+    {
+        return HashCrTelegram(command, parameter);
+    }
+    static int16_t GetLKResult(QByteArray& reply, int16_t length) { return HashCrResult(reply, length); }
     // "STATUS: 5 - Lese-/Schreibfehler"; "ERROR_QTB_<code>" of section frmSystemL first.
     QString GetError(const QByteArray& reply, bool withPrefix = true) const;
 
@@ -103,8 +104,9 @@ public:
     // ---- exchanges -----------------------------------------------------------------------
     // One command with repetition: an error status is sent again until MaxRetries
     // telegrams went out; data, a bare "0" and silence end it at once. Returns the
-    // GetLKResult value of the last reply (0 also for no reply).
-    int16_t LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant());
+    // GetLKResult value of the last reply (0 also for no reply); answered: a reply came.
+    int16_t LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant(),
+                   bool* answered = nullptr);
     int16_t LKRead(const QByteArray& command) { QByteArray r; return LKRead(command, r); }
     // "QU", "CM", "MI", "TC030,<rate>,C00".
     void SetTagConfig(const QVariant& logOption = QVariant());
@@ -120,7 +122,7 @@ public:
     QByteArray Poll(bool show = true, bool wait = false);
     // Configuration and "SW" with data padded to whole words; the poll timer then shows
     // the progress. False, and nothing sent, when the data does not fit one telegram or
-    // holds "#" CR; false when the unit refuses "SW".
+    // holds "#" CR; a "SW" the unit refuses is listed as a failed write (true: it went out).
     bool WriteTag(int16_t intervalType, int16_t intervalLength, QByteArray data);
     // The reader's configuration listing: "LS", then every further line until the unit
     // stays silent for a second (CR LF lines; protocol and time-out restored after).

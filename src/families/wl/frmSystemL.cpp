@@ -4,6 +4,8 @@
 #include "frmSystemWLIO.h"
 #include "families/common/DataItems.h"
 #include "families/common/FormControls.h"
+#include "families/common/TagDataList.h"
+#include "foundations/Cp1252.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
 #include "foundations/Utils.h"
@@ -12,7 +14,6 @@
 
 #include <QComboBox>
 #include <QEvent>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -89,8 +90,7 @@ void frmSystemL::buildControls()
     left->addStretch(1);
     grid->addLayout(left, 1, 0);
 
-    lstTagData = FramedControl<QListWidget>(frameHead, nullptr, frameTagData, "frameTagData", QStringLiteral("Daten"), "lstTagData");
-    lstTagData->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    lstTagData = FramedControl<TagDataList>(frameHead, nullptr, frameTagData, "frameTagData", QStringLiteral("Daten"), "lstTagData");
     lstTagData->setMinimumSize(360, 200);
     grid->addWidget(frameTagData, 1, 1);
     grid->setColumnStretch(1, 1);
@@ -160,6 +160,11 @@ void frmSystemL::OnLoad()
 void frmSystemL::OnUnload()
 {
     btStop_Click();
+    // A write's progress (and its hourglass) does not outlive the window.
+    if (writeRunning_) {
+        proto_->WriteProgress = 0;
+        SetWriteRunning(false);
+    }
     proto_->SaveSettings();
 }
 
@@ -211,18 +216,23 @@ void frmSystemL::Fill()
 
 // ---- view -------------------------------------------------------------------------------
 
-void frmSystemL::ShowData(int, const QByteArray& caption, const QByteArray& data)
+void frmSystemL::ShowData(int kind, const QByteArray& caption, const QByteArray& data)
 {
-    lstTagData->addItem(QString::fromLatin1(caption + data));
-    while (lstTagData->count() > kMaxLines)
-        delete lstTagData->takeItem(0);
-    lstTagData->setCurrentRow(lstTagData->count() - 1);
+    if (kind == 1)
+        lstTagData->AddText(FromCp1252(caption + data));
+    else
+        lstTagData->AddLine(FromCp1252(caption), data);
 }
 
 void frmSystemL::AppendToLastLine(const QByteArray& text)
 {
-    if (QListWidgetItem* last = lstTagData->item(lstTagData->count() - 1))
-        last->setText(last->text() + QString::fromLatin1(text));
+    // The write's progress line: it goes and comes back longer, as the newest line.
+    const int last = lstTagData->count() - 1;
+    if (last < 0)
+        return;
+    const QString line = lstTagData->LineText(last) + FromCp1252(text);
+    delete lstTagData->takeItem(last);
+    lstTagData->AddText(line);
 }
 
 void frmSystemL::SetWriteRunning(bool running)
@@ -231,6 +241,11 @@ void frmSystemL::SetWriteRunning(bool running)
     // started meanwhile would have its data taken as a progress tick and lost.
     for (QPushButton* button : {btWrite, btStop, btRead, btFixcode, btConfig})
         button->setEnabled(!running);
+    // The hourglass from the write dialog's OK until the progress ends.
+    if (running != writeRunning_) {
+        writeRunning_ = running;
+        SetBusy(running);
+    }
 }
 
 int frmSystemL::LineWidth() const

@@ -15,19 +15,17 @@
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QRadioButton;
 
 namespace orvid {
 
+class TagDataList;
 class frmSystemWLIO;
 
 class frmSystemL : public FamilyForm, public IWLView, public IWLIOHost, public IWLTextWriter {
     Q_OBJECT
 public:
-    static constexpr int kMaxLines = 100;
-
     explicit frmSystemL(AppContext& ctx, QWidget* parent = nullptr);
     ~frmSystemL() override;
 
@@ -83,7 +81,7 @@ public:
     QGroupBox* frameConfig = nullptr;
     QPushButton* btConfig = nullptr;
     QGroupBox* frameTagData = nullptr;
-    QListWidget* lstTagData = nullptr;
+    TagDataList* lstTagData = nullptr;
     QGroupBox* Frame1 = nullptr;
     QList<QRadioButton*> rdDataMode;
     QGroupBox* frameLength = nullptr;
@@ -111,6 +109,7 @@ private:
 
     WLProtocol* proto_ = nullptr;   // owned by the family base
     bool filling_ = false;
+    bool writeRunning_ = false;
 };
 
 } // namespace orvid

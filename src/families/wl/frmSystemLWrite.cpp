@@ -44,7 +44,7 @@ frmSystemLWrite::frmSystemLWrite(AppContext& ctx, QWidget* parent)
     frameData = new QGroupBox(QStringLiteral("Daten"), this);
     frameData->setObjectName(QStringLiteral("frameData"));
     auto* dataLayout = new QHBoxLayout(frameData);
-    const DataBox box = addDataBox(frameData, dataLayout, Frame1, optionsLayout, 40, true, ByteTextEdit::FilterTyping);
+    const DataBox box = addDataBox(frameData, dataLayout, Frame1, optionsLayout, 40, ByteTextEdit::FilterTyping);
     txtData = box.box;
     rdDataMode = box.options;
     data_ = box.edit;
@@ -81,7 +81,8 @@ void frmSystemLWrite::btOk_Click()
             ctx_.language->ShowMessage(4);
         return;
     }
-    // A write the window refused keeps the dialog open with the user's entries.
+    // A write refused before anything went out keeps the dialog open with the user's
+    // entries; once sent, the dialog closes whatever the unit answers.
     if (writer->WriteTag(static_cast<int16_t>(checkedIndex(rdIntervalType)),
                          static_cast<int16_t>(checkedIndex(rdIntervalLength)), bytes))
         accept();

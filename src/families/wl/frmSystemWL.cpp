@@ -3,11 +3,13 @@
 #include "frmSystemWLIO.h"
 #include "frmSystemWLParameter.h"
 #include "frmSystemWLState.h"
-#include "frmSystemWLWrite.h"
 #include "families/common/DataItems.h"
 #include "families/common/FamilySettings.h"
 #include "families/common/FormControls.h"
+#include "families/common/TagDataList.h"
+#include "families/common/frmSystemWLWrite.h"
 #include "foundations/ControlUtils.h"
+#include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "foundations/MessagePresenter.h"
 #include "foundations/Utils.h"
@@ -82,9 +84,8 @@ void frmSystemWL::buildControls()
     top->addStretch(1);
     grid->addLayout(top, 0, 0, 1, 2);
 
-    lstTagData = FramedControl<QListWidget>(frameHead, nullptr, frameTagData, "frameTagData", QStringLiteral("Daten"),
+    lstTagData = FramedControl<TagDataList>(frameHead, nullptr, frameTagData, "frameTagData", QStringLiteral("Daten"),
                                             "lstTagData");
-    lstTagData->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     lstTagData->setMinimumSize(360, 200);
     grid->addWidget(frameTagData, 1, 0);
 
@@ -202,15 +203,15 @@ void frmSystemWL::SetLanguage()
 
 // ---- view -------------------------------------------------------------------------------
 
-void frmSystemWL::ShowData(int, const QByteArray& caption, const QByteArray& data)
+void frmSystemWL::ShowData(int kind, const QByteArray& caption, const QByteArray& data)
 {
-    const QByteArray line = caption + data;
-    if (line.isEmpty())
+    // An empty line is not added.
+    if (caption.isEmpty() && data.isEmpty())
         return;
-    lstTagData->addItem(QString::fromLatin1(line));
-    while (lstTagData->count() > kMaxLines)
-        delete lstTagData->takeItem(0);
-    lstTagData->setCurrentRow(lstTagData->count() - 1);
+    if (kind == 1)
+        lstTagData->AddText(FromCp1252(caption + data));
+    else
+        lstTagData->AddLine(FromCp1252(caption), data);
 }
 
 void frmSystemWL::ModeChanged(bool normalMode)
@@ -259,9 +260,24 @@ void frmSystemWL::ScanEnable(bool flag)
         showTagList();
     if (btDBCode->text() != dbCodeCaption_)
         btDBCode->setText(dbCodeCaption_);
+    proto_->ScanEnable(flag);
+}
+
+bool frmSystemWL::AutoRefresh() const
+{
     const frmSystemWLIO* io = ioWindow ? ioWindow() : nullptr;
     const frmSystemWLState* state = stateWindow ? stateWindow() : nullptr;
-    proto_->ScanEnable(flag || (io && io->AutoRefresh()) || (state && state->AutoRefresh()));
+    return (io && io->AutoRefresh()) || (state && state->AutoRefresh());
+}
+
+void frmSystemWL::RefreshSmallWindows()
+{
+    const frmSystemWLIO* io = ioWindow ? ioWindow() : nullptr;
+    const frmSystemWLState* state = stateWindow ? stateWindow() : nullptr;
+    if (io && io->AutoRefresh())
+        readInputs();
+    if (state && state->AutoRefresh())
+        readStatus();
 }
 
 void frmSystemWL::OutputSet()
@@ -276,11 +292,15 @@ void frmSystemWL::OutputSet()
 
 void frmSystemWL::InputSet()
 {
+    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Keep);
+    if (scope)
+        readInputs();
+}
+
+void frmSystemWL::readInputs()
+{
     frmSystemWLIO* io = ioWindow ? ioWindow() : nullptr;
     if (!io)
-        return;
-    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Keep);
-    if (!scope)
         return;
     const auto lit = proto_->InputSet();
     if (!lit) {
@@ -292,11 +312,15 @@ void frmSystemWL::InputSet()
 
 void frmSystemWL::StatusSet(const QString&)
 {
+    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Keep);
+    if (scope)
+        readStatus();
+}
+
+void frmSystemWL::readStatus()
+{
     frmSystemWLState* state = stateWindow ? stateWindow() : nullptr;
     if (!state)
-        return;
-    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Keep);
-    if (!scope)
         return;
     const wlframed::Status s = proto_->StatusSet().value_or(wlframed::Status{});
     state->SetStateLamp(0, s.state & 0x40);
@@ -304,20 +328,6 @@ void frmSystemWL::StatusSet(const QString&)
     const int errorBits[] = {0, 1, 2, 3, 5, 6, 7};
     for (int i = 0; i < 7; ++i)
         state->SetErrorLamp(i, s.error & (1 << errorBits[i]));
-}
-
-QString frmSystemWL::Poll(const QVariant& a, const QVariant& b)
-{
-    if (proto_->Exchanges().Depth() > 0)
-        return QString();
-    FamilyForm::Poll(a, b);
-    frmSystemWLIO* io = ioWindow ? ioWindow() : nullptr;
-    frmSystemWLState* state = stateWindow ? stateWindow() : nullptr;
-    if (io && io->AutoRefresh() && proto_->WriteProgress == 0)
-        InputSet();
-    if (state && state->AutoRefresh() && proto_->WriteProgress == 0)
-        StatusSet(QString());
-    return QString();
 }
 
 // ---- handlers ---------------------------------------------------------------------------

@@ -21,14 +21,14 @@ class QPushButton;
 
 namespace orvid {
 
+class TagDataList;
 class frmSystemWLIO;
 class frmSystemWLState;
 
 class frmSystemWL : public FamilyForm, public IWLFramedView, public IWLIOHost, public IWLStateHost {
     Q_OBJECT
 public:
-    static constexpr int kMaxLines = 100;
-    static constexpr const char* kSettings = "OrvidWL";
+    static constexpr const char* kSettings = WLFramedProtocol::kSettings;
 
     explicit frmSystemWL(AppContext& ctx, QWidget* parent = nullptr);
     ~frmSystemWL() override;
@@ -42,6 +42,8 @@ public:
     void SetParameterEnabled(bool enabled) override;
     void SetWriteRunning(bool running) override;
     void ShowDbCode(const QString& id) override;
+    bool AutoRefresh() const override;
+    void RefreshSmallWindows() override;
 
     // IWLIOHost / IWLStateHost
     void ScanEnable(bool flag) override;
@@ -49,8 +51,6 @@ public:
     void InputSet() override;
     void StatusSet(const QString& text) override;
     void StopBuffered() override;
-    // The poll step, then the small windows set to refresh themselves.
-    QString Poll(const QVariant& a = QVariant(), const QVariant& b = QVariant()) override;
 
     // Handlers (public so tests run them as a click would).
     void btRead_Click();
@@ -91,7 +91,7 @@ public:
     QPushButton* btDatabase = nullptr;
     QPushButton* btClear = nullptr;
     QGroupBox* frameTagData = nullptr;
-    QListWidget* lstTagData = nullptr;
+    TagDataList* lstTagData = nullptr;
     QGroupBox* frameDatabase = nullptr;
     QListWidget* lstDatabase = nullptr;
     QLineEdit* txtDBIdcode = nullptr;
@@ -109,6 +109,9 @@ private:
     void connectControls();
     void applyReaderSettings();
     void showTagList();
+    // The exchanges of InputSet and StatusSet, without a scope of their own (a poll step).
+    void readInputs();
+    void readStatus();
 
     WLFramedProtocol* proto_ = nullptr; // owned by the family base
     QString dbCodeCaption_;

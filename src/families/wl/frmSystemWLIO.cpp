@@ -2,7 +2,7 @@
 
 #include "WLHosts.h"
 #include "WLSettings.h"
-#include "families/wd/WDLamp.h"
+#include "families/common/Lamp.h"
 #include "link/LK.h"
 
 #include <QCheckBox>
@@ -14,7 +14,7 @@
 namespace orvid {
 
 frmSystemWLIO::frmSystemWLIO(AppContext& ctx, QWidget* parent)
-    : WDLampWindow(ctx, "frmSystemWLIO", QStringLiteral("Ein/Ausgänge"), WLSettings::kSmallWindows,
+    : LampWindow(ctx, "frmSystemWLIO", QStringLiteral("Ein/Ausgänge"), WLSettings::kSmallWindows,
                    WLSettings::Key::IOAutoMode, MenuEntry::IO, parent)
 {
     auto* frames = new QWidget(this);
@@ -24,7 +24,7 @@ frmSystemWLIO::frmSystemWLIO(AppContext& ctx, QWidget* parent)
     frameInput->setObjectName(QStringLiteral("frameInput"));
     auto* in = new QGridLayout(frameInput);
     for (int i = 0; i < 3; ++i) {
-        auto* lamp = new WDLamp(frameInput);
+        auto* lamp = new Lamp(frameInput);
         lamp->setObjectName(QStringLiteral("cirInput"));
         lamp->setProperty("ctrlIndex", i);
         auto* label = new QLabel(QString::number(i + 1), frameInput);
@@ -44,7 +44,7 @@ frmSystemWLIO::frmSystemWLIO(AppContext& ctx, QWidget* parent)
         box->setObjectName(QStringLiteral("chkOutput"));
         box->setProperty("ctrlIndex", i);
         box->setProperty("langTag", QStringLiteral("NOLANG"));
-        auto* lamp = new WDLamp(frameOutput, QColor(230, 40, 40));
+        auto* lamp = new Lamp(frameOutput, QColor(230, 40, 40));
         lamp->setObjectName(QStringLiteral("cirOutput"));
         lamp->setProperty("ctrlIndex", i);
         out->addWidget(box, 0, i, Qt::AlignHCenter);
@@ -101,12 +101,11 @@ void frmSystemWLIO::refresh()
 
 void frmSystemWLIO::autoChanged(bool on)
 {
-    autoRefresh_ = on;
     if (IWLIOHost* h = host())
         h->ScanEnable(on);
 }
 
-void frmSystemWLIO::loading()
+void frmSystemWLIO::loadingLamps()
 {
     IWLIOHost* h = host();
     if (!h)
@@ -121,8 +120,6 @@ void frmSystemWLIO::loading()
 
 void frmSystemWLIO::closed()
 {
-    // Off before the host is told, or its poll step would go on refreshing a closed window.
-    autoRefresh_ = false;
     if (IWLIOHost* h = host())
         h->ScanEnable(false);
 }

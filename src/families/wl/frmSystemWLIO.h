@@ -3,7 +3,7 @@
 // output boxes with the lamps of their read-back state. It talks to the unit only through
 // the current system window's IWLIOHost; that window sets the lamps.
 
-#include "families/wd/WDLampWindow.h"
+#include "families/common/SmallWindow.h"
 
 #include <QList>
 #include <array>
@@ -14,15 +14,13 @@ class QLabel;
 namespace orvid {
 
 class IWLIOHost;
-class WDLamp;
+class Lamp;
 
-class frmSystemWLIO : public WDLampWindow {
+class frmSystemWLIO : public LampWindow {
     Q_OBJECT
 public:
     explicit frmSystemWLIO(AppContext& ctx, QWidget* parent = nullptr);
 
-    // Loaded and automatic refresh on.
-    bool AutoRefresh() const { return Loaded() && autoRefresh_; }
     bool OutputChecked(int index) const;
     // Lights the lamps; without a state every lamp goes dark.
     void SetLamps(const std::array<bool, 3>& inputs, const std::array<bool, 2>& outputs);
@@ -32,22 +30,20 @@ public:
 
     QGroupBox* frameInput = nullptr;
     QGroupBox* frameOutput = nullptr;
-    QList<WDLamp*> cirInput;
+    QList<Lamp*> cirInput;
     QList<QLabel*> lblInput;
     QList<QCheckBox*> chkOutput;
-    QList<WDLamp*> cirOutput;
+    QList<Lamp*> cirOutput;
 
 protected:
     void refresh() override;
     void autoChanged(bool on) override;
-    void loading() override;
+    void loadingLamps() override;
     void closed() override;
 
 private:
     IWLIOHost* host() const;
     void chkOutput_Click();
-
-    bool autoRefresh_ = false;
 };
 
 } // namespace orvid

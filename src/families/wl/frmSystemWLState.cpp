@@ -2,7 +2,7 @@
 
 #include "WLHosts.h"
 #include "WLSettings.h"
-#include "families/wd/WDLamp.h"
+#include "families/common/Lamp.h"
 #include "link/LK.h"
 
 #include <QGridLayout>
@@ -18,12 +18,12 @@ const char* const kErrorTexts[frmSystemWLState::kErrors] = {
     "Checksummenfehler", "Bitfehler", "Schreibfehler"};
 const char* const kStateTexts[frmSystemWLState::kStates] = {"Tag lesen", "Tag schreiben"};
 
-void addLamps(QGroupBox* frame, const char* const* texts, int count, QList<WDLamp*>& lamps,
+void addLamps(QGroupBox* frame, const char* const* texts, int count, QList<Lamp*>& lamps,
               QList<QLabel*>& labels, const char* lampName, const char* labelName, QColor colour)
 {
     auto* grid = new QGridLayout(frame);
     for (int i = 0; i < count; ++i) {
-        auto* lamp = new WDLamp(frame, colour);
+        auto* lamp = new Lamp(frame, colour);
         lamp->setObjectName(QString::fromLatin1(lampName));
         lamp->setProperty("ctrlIndex", i);
         auto* label = new QLabel(QString::fromUtf8(texts[i]), frame);
@@ -38,7 +38,7 @@ void addLamps(QGroupBox* frame, const char* const* texts, int count, QList<WDLam
 } // namespace
 
 frmSystemWLState::frmSystemWLState(AppContext& ctx, QWidget* parent)
-    : WDLampWindow(ctx, "frmSystemWLState", QStringLiteral("Status"), WLSettings::kSmallWindows,
+    : LampWindow(ctx, "frmSystemWLState", QStringLiteral("Status"), WLSettings::kSmallWindows,
                    WLSettings::Key::StateAutoMode, MenuEntry::State, parent)
 {
     auto* frames = new QWidget(this);
@@ -90,20 +90,17 @@ void frmSystemWLState::refresh()
 
 void frmSystemWLState::autoChanged(bool on)
 {
-    autoRefresh_ = on;
     if (IWLStateHost* h = host())
         h->ScanEnable(on);
 }
 
-void frmSystemWLState::loading()
+void frmSystemWLState::loadingLamps()
 {
     refresh();
 }
 
 void frmSystemWLState::closed()
 {
-    // Off before the host is told, or polling would stay on for a closed window.
-    autoRefresh_ = false;
     if (IWLStateHost* h = host())
         h->ScanEnable(false);
 }

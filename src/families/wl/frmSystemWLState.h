@@ -3,7 +3,7 @@
 // the current system window's IWLStateHost on request or on its poll steps while the
 // window refreshes automatically.
 
-#include "families/wd/WDLampWindow.h"
+#include "families/common/SmallWindow.h"
 
 #include <QList>
 
@@ -12,9 +12,9 @@ class QLabel;
 namespace orvid {
 
 class IWLStateHost;
-class WDLamp;
+class Lamp;
 
-class frmSystemWLState : public WDLampWindow {
+class frmSystemWLState : public LampWindow {
     Q_OBJECT
 public:
     static constexpr int kErrors = 7;
@@ -22,7 +22,6 @@ public:
 
     explicit frmSystemWLState(AppContext& ctx, QWidget* parent = nullptr);
 
-    bool AutoRefresh() const { return Loaded() && autoRefresh_; }
     void SetErrorLamp(int index, bool lit);
     void SetStateLamp(int index, bool lit);
     bool ErrorLit(int index) const;
@@ -30,20 +29,19 @@ public:
 
     QGroupBox* frameError = nullptr;
     QGroupBox* frameState = nullptr;
-    QList<WDLamp*> cirError;
+    QList<Lamp*> cirError;
     QList<QLabel*> lblError;
-    QList<WDLamp*> cirState;
+    QList<Lamp*> cirState;
     QList<QLabel*> lblState;
 
 protected:
     void refresh() override;
     void autoChanged(bool on) override;
-    void loading() override;
+    void loadingLamps() override;
     void closed() override;
 
 private:
     IWLStateHost* host() const;
-    bool autoRefresh_ = false;
 };
 
 } // namespace orvid

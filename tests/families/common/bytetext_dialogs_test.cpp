@@ -1,8 +1,9 @@
 // The write dialogs that take tag bytes in three views (system R data, QTX11/QTX14
-// fixcode, system D data) send exactly the bytes of the shared table, whichever view the
-// bytes were shown in first and however the views were switched; a name typed in the text
-// view goes out as its control character. The dialogs run offscreen against recording
-// stand-ins for the current system window.
+// fixcode, microwave system D data) and the inductive system D write dialog (text view
+// only) send exactly the bytes of the shared table, whichever view the bytes were shown in
+// first and however the views were switched; a name typed in the text view goes out as its
+// control character, and no dialog cuts a long text of names. The dialogs run offscreen
+// against recording stand-ins for the current system window.
 
 #include "support/ByteTextCases.h"
 #include "support/FakeSystems.h"
@@ -12,6 +13,8 @@
 #include "families/common/TagWriters.h"
 #include "families/common/frmSystemHXWriteFixcode.h"
 #include "families/common/frmSystemKRWrite.h"
+#include "families/common/TagDataList.h"
+#include "families/kd/frmSystemKDWrite.h"
 #include "families/wd/frmSystemWDWrite.h"
 #include "families/wd/frmSystemWDWriteIDCode.h"
 #include "link/LK.h"
@@ -59,6 +62,20 @@ public:
         return true;
     }
     WDEntries entries;
+    QList<QByteArray> written;
+};
+
+class KDTarget : public IKDWriteTarget {
+public:
+    QVariant Item(int16_t) const override { return 0; }
+    QString HeadLabel() const override { return QStringLiteral("KOPF"); }
+    const TagDataList* ReplyList() const override { return &list; }
+    bool WriteTag(int, int, quint16, int, int, const QByteArray& data) override
+    {
+        written.append(data);
+        return true;
+    }
+    TagDataList list;
     QList<QByteArray> written;
 };
 
@@ -117,6 +134,19 @@ protected:
         dialog.btOk->click();
         return target.written.value(0, "<nothing written>");
     }
+    // Inductive system D: the bytes as the reply line the dialog starts from.
+    QByteArray viaKDWrite(const QByteArray& bytes, const QString* typed = nullptr)
+    {
+        KDTarget target;
+        target.list.AddLine(QStringLiteral("KOPF 1: "), bytes);
+        frmSystemKDWrite dialog(tc.ctx);
+        dialog.setTarget(&target);
+        dialog.Load();
+        if (typed)
+            enter(dialog.txtData, {}, 0, typed);
+        QTest::mouseClick(dialog.buttons.ok, Qt::LeftButton);
+        return target.written.value(0, "<nothing written>");
+    }
     // The views switched through, or the text typed where a keyboard has the
     // characters and pasted otherwise.
     static void enter(QLineEdit* box, const QList<QRadioButton*>& views, int first, const QString* typed)
@@ -141,25 +171,38 @@ protected:
 
 TEST_F(ByteTextDialogs, EveryDialogSendsTheBytesOfTheTable)
 {
-    // The fixcode takes five bytes at most (longer ones are refused, not cut).
+    // The fixcode takes five bytes at most, an inductive system D write 255 (longer ones
+    // are refused, not cut).
     const auto fits = [](const QByteArray& b) { return b.size() <= frmSystemHXWriteFixcode::kFixcodeBytes; };
-    for (const ByteTextCase& c : ByteTextShownCases()) {
+    const auto fitsKD = [](const QByteArray& b) { return b.size() <= 255; };
+    // 255 bytes that the text view all names: 1,275 characters, none of them cut.
+    const ByteTextCase named{"255 named bytes", QByteArray(255, '\0'), QStringLiteral("<NUL>").repeated(255)};
+    const QList<ByteTextCase> shown = ByteTextShownCases() << named;
+    for (const ByteTextCase& c : shown) {
         SCOPED_TRACE(c.what);
         for (int first : {0, 1, 2}) {
             EXPECT_EQ(viaKRWrite(c.bytes, first), c.bytes) << "system R, first view " << first;
             EXPECT_EQ(viaWDWrite(c.bytes, first), c.bytes) << "system D, first view " << first;
-            if (fits(c.bytes))
+            if (fits(c.bytes)) {
                 EXPECT_EQ(viaFixcode(c.bytes, first), c.bytes) << "fixcode, first view " << first;
+            }
+        }
+        if (fitsKD(c.bytes)) {
+            EXPECT_EQ(viaKDWrite(c.bytes), c.bytes) << "inductive system D";
         }
     }
-    for (const ByteTextCase& c : ByteTextTypedCases() + ByteTextShownCases()) {
+    for (const ByteTextCase& c : ByteTextTypedCases() + shown) {
         SCOPED_TRACE(c.what);
         if (c.view.isEmpty() && !c.bytes.isEmpty())
             continue; // no view given for this case
         EXPECT_EQ(viaKRWrite({}, 0, &c.view), c.bytes) << "system R";
         EXPECT_EQ(viaWDWrite({}, 0, &c.view), c.bytes) << "system D";
-        if (fits(c.bytes))
+        if (fits(c.bytes)) {
             EXPECT_EQ(viaFixcode({}, 0, &c.view), c.bytes) << "fixcode";
+        }
+        if (fitsKD(c.bytes)) {
+            EXPECT_EQ(viaKDWrite({}, &c.view), c.bytes) << "inductive system D";
+        }
     }
     EXPECT_TRUE(tc.presenter.requests.isEmpty());
 }

@@ -1,6 +1,7 @@
 // The one exchange policy of the families: a scope refuses while another exchange runs,
 // pauses the poll timer and restores it unless Stop came; a Stop requested while the link
-// waits runs once the link is idle, never inside the wait.
+// waits runs once the link is idle, never inside the wait; the user's input during a poll
+// step waits for its end, while a click during the user's own exchange is refused.
 
 #include "support/FakeSystems.h"
 #include "support/TestContext.h"
@@ -9,6 +10,8 @@
 #include "link/LK.h"
 
 #include <QCoreApplication>
+#include <QDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -137,6 +140,52 @@ TEST_F(ExchangePolicy, AStopDuringAnExchangeRunsOnceTheLinkIsIdle)
     insidePoll([&] { gate.RequestStop(stop, [] { return false; }); });
     EXPECT_TRUE(QTest::qWaitFor([&] { return !gate.StopPending(); }, 1000));
     EXPECT_EQ(stops, 2);
+}
+
+// A click that comes while a poll step waits is not refused: it reaches its button once
+// the step has ended, with the link free. A click during the user's own exchange comes at
+// once, and the scope it opens is refused.
+TEST_F(ExchangePolicy, AClickDuringAPollStepRunsAfterIt)
+{
+    QPushButton button(QStringLiteral("OK"));
+    button.show();
+    QList<bool> refusedAtClick;
+    QObject::connect(&button, &QPushButton::clicked, [&] {
+        ExchangeScope scope(gate, ExchangeScope::Polling::SuspendAndRestore, false);
+        refusedAtClick.append(!scope);
+    });
+    insidePoll([&] {
+        PollStepScope step;
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QTest::keyClick(&button, Qt::Key_Space);
+        EXPECT_TRUE(refusedAtClick.isEmpty());
+        EXPECT_EQ(PollStepScope::HeldInput(), 4);   // press, release, key press, release
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return refusedAtClick.size() == 2; }, 1000));
+    EXPECT_EQ(refusedAtClick, (QList<bool>{false, false}));
+    EXPECT_EQ(PollStepScope::HeldInput(), 0);
+
+    // A window the step opens itself (a message) is answered while the step waits.
+    insidePoll([&] {
+        PollStepScope step;
+        QDialog message;
+        message.setModal(true);
+        QPushButton ok(QStringLiteral("OK"), &message);
+        int answered = 0;
+        QObject::connect(&ok, &QPushButton::clicked, [&] { ++answered; });
+        message.show();
+        QTest::mouseClick(&ok, Qt::LeftButton);
+        EXPECT_EQ(answered, 1);
+        EXPECT_EQ(PollStepScope::HeldInput(), 0);
+    });
+
+    // Input while the user's own exchange waits: delivered at once and refused there.
+    {
+        ExchangeScope own(gate);
+        ASSERT_TRUE(own);
+        QTest::mouseClick(&button, Qt::LeftButton);
+    }
+    EXPECT_EQ(refusedAtClick, (QList<bool>{false, false, true}));
 }
 
 TEST_F(ExchangePolicy, TheLinkSaysWhenItBecomesIdle)

@@ -1,8 +1,10 @@
 // The shared reply list: newest line selected, at most 100 lines, device bytes shown by
-// name and kept as they came.
+// name and kept as they came, long lines shown whole.
 
 #include "families/common/TagDataList.h"
 
+#include <QCoreApplication>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 namespace orvid::test {
@@ -39,6 +41,17 @@ TEST(TagDataListTest, KeepsNewestHundredLinesWithTheirBytes)
 
     list.clear();
     EXPECT_EQ(list.SelectedOrLastRow(), -1);
+
+    // A line wider than the list, followed by a short one, is shown whole: the list
+    // scrolls sideways to it.
+    list.resize(200, 120);
+    list.show();
+    const QString wide = QStringLiteral("STATUS:0A - Schreib/Lesekopf ist nicht ansprechbar");
+    list.AddText(wide);
+    list.AddText(QStringLiteral("KOPF 1: AB"));
+    QCoreApplication::processEvents();
+    EXPECT_GE(list.visualItemRect(list.item(0)).width(), list.fontMetrics().horizontalAdvance(wide));
+    EXPECT_GT(list.horizontalScrollBar()->maximum(), 0);
 }
 
 } // namespace

@@ -142,6 +142,25 @@ TEST_F(HXCodeDialogs, ChipCodeRowsAndTheirRanges)
     EXPECT_EQ(dialog.txtDEZ[0]->text(), QStringLiteral("0005"));
     dialog.txtDEZ[1]->setText(QStringLiteral("65535"));
     EXPECT_EQ(dialog.txtHex[1]->text(), QStringLiteral("FFFF"));
+
+    // Typed out of a row's range, the hex box shows the chip-code arithmetic's digits,
+    // whole: the wafer's hex form (of the number's 32 bits), the die's last four.
+    const struct {
+        int row;
+        const char* typed;
+        const char* hexShows;
+    } outOfRange[] = {
+        {0, "4096", "1000"},
+        {0, "-1", "FFFFFFFF"},
+        {1, "65536", "0000"},
+        {1, "70000", "1170"},
+        {1, "-1", "FFFF"},
+    };
+    for (const auto& c : outOfRange) {
+        dialog.txtDEZ[c.row]->clear();
+        QTest::keyClicks(dialog.txtDEZ[c.row], QString::fromLatin1(c.typed));
+        EXPECT_EQ(dialog.txtHex[c.row]->text(), QString::fromLatin1(c.hexShows)) << c.typed;
+    }
 }
 
 TEST_F(HXCodeDialogs, ByteCodesTheirLimitsAndModes)

@@ -92,7 +92,7 @@ TEST_F(HXContinuous, MultiTagHeadSaysHowManyTagsItFound)
         view.shown.clear();
         view.lines.clear();
         read("3", 0, 0, 4);
-        EXPECT_TRUE(QTest::qWaitFor([&] { hx.Poll(true, false); return view.lines.contains(line); }, 3000))
+        EXPECT_TRUE(QTest::qWaitFor([&, line = line] { hx.Poll(true, false); return view.lines.contains(line); }, 3000))
             << view.lines.join('|').toStdString();
         EXPECT_EQ(view.shown.count("Kopf 3: UII: 55 49 49 31 DATA: abcd"), found);
         EXPECT_EQ(view.shown.size(), found);
@@ -122,6 +122,27 @@ TEST_F(HXContinuous, QTX11FixcodeOnAllHeadsTakesEveryReply)
     view.shown.clear();
     read("4", 0, 4, 4);
     EXPECT_EQ(view.shown, QList<QByteArray>{"Kopf 4: efgh"});
+}
+
+// After an Enhanced write the unit's late acknowledgement is a reply of its own: it is not
+// joined to the next one.
+TEST_F(HXContinuous, LateAcknowledgementIsNotJoinedToTheNextReply)
+{
+    sim.setRepeatInterval(80);
+    ASSERT_TRUE(select(1));
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
+    sim.delayNext("EW", 300);
+    ASSERT_TRUE(hx.WriteTag(3, 3, false, 0, 4, "WXYZ", "1"));
+    EXPECT_TRUE(lk->PollingEnabled());
+    view.shown.clear();
+    // The acknowledgement comes among the read's repeats: every reply there is taken.
+    QTest::qWait(700);
+    for (int polls = 0; polls < 50 && hx.DataAvailable(); ++polls)
+        hx.Poll(true, false);
+    EXPECT_GE(view.shown.size(), 4);
+    for (const QByteArray& s : view.shown)
+        EXPECT_EQ(s, "Kopf 1: WXYZ");
+    hx.StopBuffered(true, true);
 }
 
 } // namespace

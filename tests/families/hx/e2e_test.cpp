@@ -6,6 +6,11 @@
 
 #include "HXUnitFixture.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 namespace orvid::test {
 namespace {
 using namespace hxfixture;
@@ -50,6 +55,33 @@ TEST_F(HXE2E, RecognitionOfModelsAndHeads)
     form.GetData(KRItem::RMB2Head, v);
     EXPECT_FALSE(v.toBool());
     EXPECT_EQ(hx.CommandList().count(), 27);
+
+    // A model section without TYPE=HEAD names no head count: four channels, as for a model
+    // the file does not know.
+    QTemporaryDir dir;
+    QFile shipped(hx.HeadFile().Path()), file(dir.filePath(QStringLiteral("ORVIDHX.INI")));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly) && file.open(QIODevice::WriteOnly));
+    file.write(shipped.readAll() + "\r\n[HX-LM7]\r\nPICTURE=unit7.png\r\n");
+    file.close();
+    hx.SetHeadFile(file.fileName());
+    sim.setModel("HX-LM7", 4);
+    ASSERT_TRUE(select(1));
+    EXPECT_EQ(hx.ChannelCount, 4);
+    EXPECT_EQ(hx.HeadTypeName[3], QString());
+    EXPECT_EQ(hx.HeadTypeName[2], QStringLiteral("UHF-A"));
+}
+
+TEST_F(HXE2E, HeadFileIsTakenFromTheProgramFolder)
+{
+    // Without a file set, the unit's head types come from the program folder the
+    // application was given, as the layout and language files do.
+    QFile shipped(QStringLiteral(ORVID_SHIPPED_DATA_DIR "/ORVIDHX.INI"));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const QString path = tc.writeProgramFile(QStringLiteral("ORVIDHX.INI"), shipped.readAll());
+    HXProtocol fresh{tc.ctx, &view};
+    fresh.Init();
+    EXPECT_EQ(QFileInfo(fresh.HeadFile().Path()).canonicalFilePath(), QFileInfo(path).canonicalFilePath());
+    EXPECT_NE(fresh.HeadFile().HeadType(QStringLiteral("UHF-A")), nullptr);
 }
 
 TEST_F(HXE2E, CountryProfileChooserWritesTheChosenId)
@@ -102,6 +134,17 @@ TEST_F(HXE2E, ReadsOnAHeadAndOnAll)
     hx.PutData(KRItem::DataLength, 1);
     hx.ReadData(true);
     EXPECT_EQ(view.shown.last(), "Kopf 1: c");
+
+    // The special fixcode after a data read of 12 bytes: its six characters are the whole
+    // reply, shown at once, not waited on for the read's length.
+    hx.PutData(KRItem::DataLength, 12);
+    hx.ReadData(true);
+    sim.withTag(1, [](SimHX::Tag& t) { t.special = "12AB00"; });
+    QElapsedTimer clock;
+    clock.start();
+    hx.ReadSpecialFixcode();
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(view.shown.last(), "Kopf 1: 12AB00");
 
     // A word count no serial telegram carries: refused, nothing sent.
     sim.clearTranscript();
@@ -176,22 +219,69 @@ TEST_F(HXE2E, WritesThatCannotBeDoneSendNothing)
     EXPECT_FALSE(hx.WriteQTX11Fixcode(0, false, "ABCDE"));
 }
 
+// Only a VNB head has the multi-tag parameter: a read on another head asks none.
+TEST_F(HXE2E, MultiTagModeIsAskedOfVNBHeadsOnly)
+{
+    selectUnit();
+    hx.PutData(KRItem::DataLength, 4);
+    const struct {
+        const char* channel;
+        QList<QByteArray> asked;
+    } cases[] = {
+        {"1", {}},
+        {"2", {}},
+        {"3", {T(QByteArray("RP3UQV\0\0", 8))}},
+        {"x", {T(QByteArray("RP3UQV\0\0", 8))}},
+    };
+    for (const auto& c : cases) {
+        hx.PutData(KRItem::HeadNumber, QString::fromLatin1(c.channel));
+        for (bool write : {false, true}) {
+            sim.clearTranscript();
+            if (write)
+                hx.WriteTag(3, 0, false, 0, 4, "ABCD", c.channel);
+            else
+                hx.ReadData(true);
+            QList<QByteArray> asked;
+            for (const QByteArray& t : sim.received())
+                if (t.startsWith("RP"))
+                    asked.append(t);
+            EXPECT_EQ(asked, c.asked) << c.channel << (write ? " write" : " read");
+        }
+    }
+}
+
 TEST_F(HXE2E, MultiTagHeadReportsFAsNoTag)
 {
     selectUnit();
     tc.state.ReadHeadError = false;
-    sim.withTag(3, [](SimHX::Tag& t) { t.qv = 'M'; });
+    sim.withTag(3, [](SimHX::Tag& t) {
+        t.qv = 'M';
+        t.found = 1;
+    });
     sim.failNext("SW", 'F');
     EXPECT_FALSE(hx.WriteTag(80, 0, false, 0, 4, "ABCD", "3"));
     EXPECT_TRUE(sim.received().contains(T(QByteArray("RP3UQV\0\0", 8))));
     EXPECT_TRUE(view.lines.contains("STATUS: Kopf 3: 5 - Kein Tag im Lesebereich"));
 
-    // A read lists the tag's UII before its data.
+    // A read lists the tag's UII before its data. A single read waits for records that
+    // come a little later, up to the count of tags found.
     hx.PutData(KRItem::HeadNumber, QStringLiteral("3"));
     hx.PutData(KRItem::DataLength, 4);
-    hx.ReadData(true);
-    ASSERT_FALSE(view.shown.isEmpty());
-    EXPECT_EQ(view.shown.last(), "Kopf 3: UII: 55 49 49 31 DATA: abcd");
+    const struct {
+        int found, secondBurstMs;
+    } reads[] = {{1, 0}, {4, 400}, {1, 400}};
+    for (const auto& r : reads) {
+        sim.withTag(3, [&r](SimHX::Tag& t) {
+            t.found = r.found;
+            t.secondBurstMs = r.secondBurstMs;
+        });
+        view.shown.clear();
+        view.lines.clear();
+        hx.ReadData(true);
+        EXPECT_EQ(view.shown, QList<QByteArray>(r.found, "Kopf 3: UII: 55 49 49 31 DATA: abcd")) << r.found;
+        EXPECT_EQ(view.lines, QList<QByteArray>{"Kopf 3: Tags found: " + QByteArray::number(r.found)});
+        EXPECT_FALSE(hx.DataAvailable());
+    }
 }
 
 TEST_F(HXE2E, FixcodeConfigurationAndPassword)
@@ -212,9 +302,9 @@ TEST_F(HXE2E, FixcodeConfigurationAndPassword)
     EXPECT_TRUE(hx.WriteConfiguration(QByteArray("\x00\x00\x00\x09", 4), "ABCD"));
     EXPECT_EQ(sim.tag(1).control, QByteArray("\x00\x00\x00\x09", 4));
 
-    // "8000" is 00 80 00 00 on the wire; bad text is refused.
+    // "8000" is 00 80 00 00 on the wire; an empty box is the password 0; bad text is refused.
     sim.clearTranscript();
-    EXPECT_TRUE(hx.ChangePassword(QStringLiteral("0"), QStringLiteral("8000")));
+    EXPECT_TRUE(hx.ChangePassword(QString(), QStringLiteral("8000")));
     EXPECT_EQ(sim.tag(1).password, 0x8000u);
     EXPECT_TRUE(sim.received().contains(T(QByteArray("PC1\0\0\0\0\0\x80\0\0", 11))));
     EXPECT_FALSE(hx.ChangePassword(QStringLiteral("0"), QStringLiteral("12G")));

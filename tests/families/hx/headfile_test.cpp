@@ -133,7 +133,11 @@ TEST_F(HeadFile, MissingFileAndShippedSample)
     for (const char* head : {"IND-A", "MW-A", "UHF-A", "UHF-C"})
         EXPECT_NE(shipped.HeadType(QString::fromLatin1(head)), nullptr) << head;
     ASSERT_TRUE(shipped.HeadType(QStringLiteral("UHF-A"))->profiles);
-    EXPECT_EQ(shipped.HeadType(QStringLiteral("UHF-A"))->profiles->size(), 2);
+    // The country profiles are offered by name, in the program's language.
+    const QList<HXProfile>& profiles = *shipped.HeadType(QStringLiteral("UHF-A"))->profiles;
+    ASSERT_EQ(profiles.size(), 2);
+    EXPECT_EQ(profiles[0].name, QStringLiteral("Europa"));
+    EXPECT_EQ(profiles[1].name, QStringLiteral("Nordamerika"));
 }
 
 TEST(HeadFileNumbers, LeadingNumbersAndRounding)

@@ -101,6 +101,19 @@ TEST_F(HXParameterDialog, UnavailableDisabledOkComposesAndRangeFaultsStayOpen)
     EXPECT_EQ(value("E5"), QByteArray("\x05", 1));   // unavailable: untouched
     EXPECT_FALSE(hx::FindParameter(params, QStringLiteral("E5"))->Changed());
     EXPECT_FALSE(hx::FindParameter(params, QStringLiteral("TA"))->Changed());
+
+    // A head under a country profile: the caption names the profile as the language file
+    // describes it, not by its name in the head-type file.
+    tc.writeProgramFile(QStringLiteral("ORVILANG.ENG"),
+                        "[ORVID]\r\nLanguage=English\r\n[OrvidHX]\r\nUHF_LANGUAGE_A_2=Europe (EU)\r\n");
+    tc.language->LoadLanguageList();
+    QString english = QStringLiteral("English");
+    tc.language->SelectLanguageByCode(english);
+    hx::ParameterList profiled = hx::NewParameters(true);
+    hx::SetValueBytes(*hx::FindParameter(profiled, QStringLiteral("RC")), QByteArray("\x01\x05", 2));   // ID 261
+    frmSystemHXParameterVNB underProfile(tc.ctx, head(), link, profiled);
+    underProfile.Load();
+    EXPECT_EQ(underProfile.windowTitle(), QStringLiteral("<UHF-A> Parameter (Länderkennung Europe (EU))"));
 }
 
 TEST_F(HXParameterDialog, FactoryResetReadsTheDefaults)

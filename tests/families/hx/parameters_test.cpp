@@ -278,6 +278,15 @@ TEST_F(HXParameterAction, FailedAndSilentReads)
     EXPECT_TRUE(hx::FindParameter(seen, QStringLiteral("PT"))->Available());
     EXPECT_EQ(hx::FindParameter(seen, QStringLiteral("RC")), nullptr);
     EXPECT_TRUE(writes().isEmpty());
+
+    // A head that sends no transmit channels: the value read is empty, not the channels a
+    // fresh head would have.
+    sim.withTag(4, [](SimHX::Tag& t) { t.params["CD"] = QByteArray(); });
+    edit = nullptr;
+    hx.EditParameters(4);
+    ASSERT_EQ(dialogs, 2);
+    EXPECT_TRUE(hx::FindParameter(seen, QStringLiteral("CD"))->Available());
+    EXPECT_EQ(valueOf(seen, "CD"), QByteArray());
 }
 
 TEST_F(HXParameterAction, CountryProfileChooserAndFactoryReset)

@@ -91,8 +91,9 @@ TEST(HXTelegram, EthernetFramesRefusedWithNothingBuilt)
         QByteArray channel = "1";
         QByteArray frame = "untouched";
         EXPECT_EQ(EthernetFrame(c.command, channel, c.data, frame), c.refusal) << c.data.constData();
-        if (c.refusal != FrameRefusal::None)
+        if (c.refusal != FrameRefusal::None) {
             EXPECT_EQ(frame, "untouched");
+        }
     }
 }
 

@@ -15,8 +15,11 @@
 #include "shell/PopupMenu.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QFocusEvent>
 #include <QMenu>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -119,6 +122,9 @@ TEST_F(HXWindow, PanelListsEnablingAndRecords)
         EXPECT_EQ(w.btTagPassword->isEnabled() || w.txtPasswort[0]->isEnabled(), e.password) << e.type;
     }
     EXPECT_EQ(w.txtLength->text(), QStringLiteral("012"));
+    // A tag type set through the link shows in the list too.
+    w.PutData(KRItem::Tagcode, 12);
+    EXPECT_EQ(w.cmbCode->currentData().toInt(), 12);
 
     // Head records: 1, 2 and back to 1 restores head 1's selection.
     w.cmbCode->setCurrentIndex(w.cmbCode->findData(3));
@@ -146,6 +152,91 @@ TEST_F(HXWindow, PanelListsEnablingAndRecords)
     w.Unload();
     EXPECT_EQ(tc.settings->read(QStringLiteral("OrvidHX"), QStringLiteral("Tagcode"), QString()).trimmed(), QStringLiteral("3"));
     EXPECT_EQ(tc.settings->read(QStringLiteral("OrvidHX"), QStringLiteral("HeadNumber"), QString()), QStringLiteral("1"));
+}
+
+// Each trigger frame shows the head and mode the unit reported for its own sensor, and a
+// change there sends that sensor with its own head and mode.
+TEST_F(HXWindow, TriggerSensorsShowAndSendTheirOwnSettings)
+{
+    struct Case {
+        QByteArray model;
+        int channels;
+        int sensor;          // 1..4
+        QString shownHead;   // as GS reported it
+        QByteArray sent;     // after choosing "an"
+    };
+    const Case cases[] = {
+        {"HX-LM4", 4, 3, QStringLiteral("Kopf 2"), "TM321#\r"},
+        {"HX-LM4", 4, 4, QStringLiteral("Kopf 3"), "TM431#\r"},
+        {"HX-LM2", 2, 1, QStringLiteral("Kopf 2"), "TM121#\r"},
+        {"HX-LM2", 2, 2, QStringLiteral("Kopf 1"), "TM211#\r"},
+    };
+    sim.setTrigger(1, "20");
+    sim.setTrigger(2, "10");
+    sim.setTrigger(3, "20");
+    sim.setTrigger(4, "30");
+    window->Show();
+    for (const Case& c : cases) {
+        sim.setModel(c.model, c.channels);
+        ASSERT_TRUE(select(1)) << c.model.constData();
+        QGroupBox* frame = nullptr;
+        for (QGroupBox* f : window->frameTrigger)
+            if (f->title() == QStringLiteral("Triggersensor %1").arg(c.sensor))
+                frame = f;
+        ASSERT_NE(frame, nullptr);
+        EXPECT_TRUE(frame->isVisibleTo(window.get())) << c.sensor;
+        auto* head = frame->findChild<QComboBox*>(QStringLiteral("cmbTrigger"));
+        auto* mode = frame->findChild<QComboBox*>(QStringLiteral("cmbTriggerMode"));
+        ASSERT_TRUE(head && mode);
+        EXPECT_EQ(head->currentText(), c.shownHead) << c.sensor;
+        EXPECT_EQ(mode->currentText(), QStringLiteral("aus")) << c.sensor;
+        sim.clearTranscript();
+        mode->setCurrentIndex(mode->findData(1));
+        emit mode->activated(mode->currentIndex());
+        EXPECT_EQ(sim.received(), QList<QByteArray>{c.sent}) << c.sensor;
+    }
+}
+
+// Konfig sends the password mode first, as every tag command does, and reads all heads one
+// by one; the password boxes behave as the address and length boxes do.
+TEST_F(HXWindow, ConfigurationWordsWithThePasswordMode)
+{
+    window->Show();
+    ASSERT_TRUE(select(1));
+    frmSystemHX& w = *window;
+    // The station's frame carries the unit's title too.
+    auto* station = w.findChild<QGroupBox*>(QStringLiteral("frameStation"));
+    EXPECT_TRUE(station && station->title() == QStringLiteral("HX-LM4"));
+
+    w.rdHead[0]->setChecked(true);
+    w.cmbCode->setCurrentIndex(w.cmbCode->findData(3));
+    w.cmbCode_Click();
+    w.chkPasswort->setChecked(true);
+    w.chkPasswort_Click();
+    EXPECT_EQ(w.focusWidget(), w.txtPasswort[0]);
+    w.txtPasswort[0]->setText(QStringLiteral("1A2B"));
+    QFocusEvent focusIn(QEvent::FocusIn);
+    QCoreApplication::sendEvent(w.txtPasswort[0], &focusIn);
+    EXPECT_EQ(w.txtPasswort[0]->selectedText(), QStringLiteral("1A2B"));
+
+    sim.clearTranscript();
+    w.btConfig_Click(0);
+    const QList<QByteArray> read = sim.received();
+    const qsizetype pm = read.indexOf(QByteArray("PM11#\r"));
+    EXPECT_GE(pm, 0);
+    EXPECT_LT(pm, read.indexOf(QByteArray("SG12#\r")));
+    EXPECT_TRUE(read.contains(QByteArray("PS1\x2B\x1A\0\0#\r", 9)));
+
+    // Konfig Schreiben on all heads: the words head by head, never one "SG" to "x".
+    w.rdHead[4]->setChecked(true);
+    int dialogs = 0;
+    w.configDialog = [&](QByteArray&, QByteArray&) { return ++dialogs < 0; };
+    sim.clearTranscript();
+    w.btConfig_Click(1);
+    EXPECT_EQ(dialogs, 1);
+    for (const char* t : {"SG12#\r", "SG22#\r", "SG32#\r"})
+        EXPECT_TRUE(sim.received().contains(QByteArray(t))) << t;
+    EXPECT_FALSE(sim.received().contains(QByteArray("SGx2#\r")));
 }
 
 TEST_F(HXWindow, WTX60StateInTheTagStateWindow)
@@ -180,9 +271,13 @@ TEST_F(HXWindow, StoredSettingsLoad)
     tc.settings->write(QStringLiteral("OrvidHX"), QStringLiteral("Tagcode"), QStringLiteral("0"));
     tc.settings->write(QStringLiteral("OrvidHX"), QStringLiteral("DataLength"), QStringLiteral("0"));
     tc.settings->write(QStringLiteral("OrvidHX"), QStringLiteral("HeadNumber"), QStringLiteral("2"));
+    tc.settings->write(QStringLiteral("OrvidHX"), QStringLiteral("OperationMode"), QStringLiteral("1"));
     window->Show();
     EXPECT_EQ(window->Protocol().DisplayLength, 12);
     EXPECT_EQ(window->Protocol().TagType, 99);
+    // Buffered is not in the list: the list's first entry is shown and is what reads send.
+    EXPECT_EQ(window->cmbMode->currentText(), QStringLiteral("Single"));
+    EXPECT_EQ(window->Protocol().OperationMode, 0);
     // Without a unit no head can be selected: the panel shows all heads.
     EXPECT_EQ(window->Protocol().Channel, QStringLiteral("x"));
 }
@@ -196,7 +291,10 @@ TEST_F(HXWindow, EnglishAndBack)
 
     hx::HXHeadType head;
     head.name = QStringLiteral("UHF-A");
-    head.profiles = std::make_shared<QList<hx::HXProfile>>(QList<hx::HXProfile>{hx::HXProfile{1, QStringLiteral("One")}});
+    hx::HXProfile one;
+    one.id = 1;
+    one.name = QStringLiteral("One");
+    head.profiles = std::make_shared<QList<hx::HXProfile>>(QList<hx::HXProfile>{one});
     frmSystemHXSetLanguage dialog(tc.ctx, 3, head);
     LanguageRoundTrip(*tc.language, &dialog, [&] { dialog.SetLanguage(); }, {});
     EXPECT_TRUE(dialog.lblMessage->text().contains(QStringLiteral("3: UHF-A")));

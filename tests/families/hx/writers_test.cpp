@@ -81,6 +81,17 @@ TEST_F(HXE2E, WritersStopContinuousChannelsAndListEveryFailure)
     EXPECT_EQ(sim.received().first(), T("QUx"));
     EXPECT_FALSE(hx.AnyChannelBusy());
 
+    // The QTX11 fixcode has the same frame: the stop first, and an Enhanced write leaves
+    // its channel polled.
+    hx.ChannelBusy[3] = true;
+    sim.clearTranscript();
+    ASSERT_TRUE(hx.WriteQTX11Fixcode(3, false, "ABCDE"));
+    EXPECT_EQ(sim.received(), (QList<QByteArray>{T("QUx"), T("EX21105ABCDE")}));
+    EXPECT_TRUE(hx.ChannelBusy[1]);
+    EXPECT_FALSE(hx.ChannelBusy[3]);
+    EXPECT_TRUE(lk->PollingEnabled());
+    hx.StopBuffered(true, true);
+
     // "x": the first reply through the read, three more taken; only failures are listed
     // (channel 1 refused by request, channel 4 has no head).
     hx.PutData(KRItem::HeadNumber, QStringLiteral("x"));

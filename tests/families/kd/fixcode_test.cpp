@@ -136,6 +136,29 @@ TEST_F(KDFixcodeEndToEnd, ReadsInEveryModeFromOneAndAllHeads)
         EXPECT_EQ(sent().last(), QByteArray("RST"));
     }
 
+    // The user chooses Single while an Auto read runs: the next line arms the read with
+    // Single and leaves polling on, so the next poll step lists the Single read's reply.
+    lk->LkPutData(KDItem::OperationMode, 1);
+    lk->LkPutData(KDItem::HeadNumber, 0);
+    lk->LkPutData(KDItem::DataFormat, 0);
+    lk->LkPutData(KDItem::DoubleSided, 0);
+    w->Fill();
+    w->btClear_Click();
+    w->btFixcode_Click();
+    ASSERT_TRUE(lk->PollingEnabled());
+    EXPECT_EQ(sent().last(), QByteArray("AR1,10"));
+    sim.clearCommands();
+    w->cmbMode->setCurrentIndex(0);
+    emit w->cmbMode->activated(0);
+    lk->LkPoll();
+    EXPECT_EQ(sent(), (QList<QByteArray>{"RST", "R1,10"}));
+    EXPECT_TRUE(lk->PollingEnabled());
+    EXPECT_FALSE(p.AutoRepeat);
+    lk->LkPoll();
+    EXPECT_EQ(lines(w), QStringList(3, QStringLiteral("KOPF 1: 12317767")));
+    w->btStop_Click();
+    EXPECT_EQ(sent().last(), QByteArray("RST"));
+
     // Status lines: shown only when the user wants the heads' errors.
     sim.removeTag(0);
     lk->LkPutData(KDItem::OperationMode, 0);

@@ -311,6 +311,49 @@ TEST_F(KDReadWriteEndToEnd, DialogsWriteThroughTheWindow)
     const QByteArray block = QByteArray::fromHex("C0CCCACF180E0510");
     EXPECT_TRUE(sim.transcript().contains(SimKDReadWrite::Frame("k2000008" + block)));
     EXPECT_EQ(sim.memory(1, 0, 8), block);
+
+    // 255 bytes whose text view names every one (five characters a byte): a read line of
+    // them pre-fills whole and OK writes them all, as do 255 typed names; a 256th byte is
+    // refused at OK (message 20), nothing is sent and the dialog stays open.
+    const QByteArray nuls(255, '\0');
+    const QByteArray other(255, 'x');
+    sim.writeMemory(0, 0, nuls);
+    put(KDItem::Tagcode, 1);
+    put(KDItem::HeadNumber, 0);
+    put(KDItem::StartAddress, 0);
+    put(KDItem::DataLength, 255);
+    w->Fill();
+    w->btRead_Click();
+    ASSERT_EQ(w->lstTagData->RawBytes(w->lstTagData->count() - 1), "KOPF 1: " + nuls);
+    QString names;
+    for (int i = 0; i < 255; ++i)
+        names += QStringLiteral("<NUL>");
+    for (const QString& typed : {QString(), names}) {
+        sim.writeMemory(0, 0, other);
+        whenModal<frmSystemKDWrite>([typed](frmSystemKDWrite* d) {
+            if (!typed.isEmpty()) {
+                d->txtData->clear();
+                QTest::keyClicks(d->txtData, typed);
+            }
+            QTest::mouseClick(d->buttons.ok, Qt::LeftButton);
+        });
+        w->btWrite->click();
+        EXPECT_EQ(sim.memory(0, 0, 255), nuls) << (typed.isEmpty() ? "pre-filled" : "typed");
+    }
+    tc.presenter.requests.clear();
+    sim.clearCommands();
+    bool stayedOpen = false;
+    whenModal<frmSystemKDWrite>([&](frmSystemKDWrite* d) {
+        d->txtData->clear();
+        QTest::keyClicks(d->txtData, names + QStringLiteral("<NUL>"));
+        QTest::mouseClick(d->buttons.ok, Qt::LeftButton);
+        stayedOpen = d->isVisible();
+        QTest::mouseClick(d->buttons.cancel, Qt::LeftButton);
+    });
+    w->btWrite->click();
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{20});
+    EXPECT_TRUE(sent().isEmpty());
 }
 
 } // namespace

@@ -55,11 +55,12 @@ public:
     bool WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided, const QByteArray& data) override
     {
         calls.append({mode, head, address, tagCode, doubleSided, data});
-        return true;
+        return result;
     }
     QMap<int, QVariant> items;
     TagDataList list;
     QList<WriteCall> calls;
+    bool result = true;   // false: the window refused the write
 };
 
 class KDWindows : public ::testing::Test {
@@ -169,8 +170,15 @@ TEST_F(KDWindows, WriteDialogStartsFromTheLineItsBytesAndTheItems)
     frmSystemKDWrite d(tc.ctx);
     d.setTarget(&target);
     d.Load();
+    // A write the window refuses keeps the dialog open; the one it takes closes it.
+    target.result = false;
     d.btOk_Click();
-    ASSERT_EQ(target.calls.size(), 1);
+    EXPECT_NE(d.result(), QDialog::Accepted);
+    target.result = true;
+    d.btOk_Click();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    ASSERT_EQ(target.calls.size(), 2);
+    target.calls.removeFirst();
     EXPECT_EQ(target.calls[0].data, bin);
     EXPECT_EQ(target.calls[0].head, 4);
     EXPECT_EQ(target.calls[0].address, 0xFFFF);
@@ -215,6 +223,24 @@ TEST_F(KDWindows, ChipCodeComposition)
     EXPECT_EQ(ncx::DieFromEntry(-1), 0xFFFF);
     EXPECT_FALSE(ncx::InRange(4096, 0));
     EXPECT_FALSE(ncx::InRange(0, 65536));
+
+    // Display forms out of range: the hex form is that of the number's 32 bits; a wafer
+    // keeps all its digits, a die shows the last four.
+    const struct {
+        qint64 value;
+        const char *waferHex, *waferDec, *dieHex;
+    } forms[] = {
+        {5, "005", "0005", "0005"},
+        {4096, "1000", "4096", "1000"},
+        {65536, "10000", "65536", "0000"},
+        {70000, "11170", "70000", "1170"},
+        {-1, "FFFFFFFF", "-0001", "FFFF"},
+    };
+    for (const auto& f : forms) {
+        EXPECT_EQ(ncx::WaferHex(f.value), QString::fromLatin1(f.waferHex)) << f.value;
+        EXPECT_EQ(ncx::WaferDecimal(f.value), QString::fromLatin1(f.waferDec)) << f.value;
+        EXPECT_EQ(ncx::DieHex(f.value), QString::fromLatin1(f.dieHex)) << f.value;
+    }
 }
 
 TEST_F(KDWindows, ChipCodeDialogKeepsItsBoxesInStep)
@@ -247,12 +273,24 @@ TEST_F(KDWindows, ChipCodeDialogKeepsItsBoxesInStep)
     EXPECT_EQ(d.txtDEZ[0]->text(), QStringLiteral("0000"));
     EXPECT_EQ(d.txt10[0]->text(), QStringLiteral("000"));
 
-    // Out of range: OK is off; back in range it is on again.
+    // Out of range: the boxes show the number's digits, whole; OK is off; back in range
+    // it is on again. Typing stays limited to the box's width.
+    type(d.txtDEZ[0], QStringLiteral("4096"));
+    EXPECT_EQ(d.txtHex[0]->text(), QStringLiteral("1000"));
+    EXPECT_EQ(d.txt10[0]->text(), QStringLiteral("1000"));
+    type(d.txtDEZ[0], QStringLiteral("-1"));
+    EXPECT_EQ(d.txtHex[0]->text(), QStringLiteral("FFFFFFFF"));
+    EXPECT_EQ(d.txt10[0]->text(), QStringLiteral("FFFFFFFF"));
+    EXPECT_EQ(d.txt28[0]->text(), QStringLiteral("-0001"));
+    EXPECT_FALSE(d.buttons.ok->isEnabled());
+    type(d.txtHex[0], QStringLiteral("12345"));
+    EXPECT_EQ(d.txtHex[0]->text(), QStringLiteral("123"));
     type(d.txtDEZ[0], QStringLiteral("5000"));
     EXPECT_FALSE(d.buttons.ok->isEnabled());
     type(d.txtDEZ[0], QStringLiteral("291"));
     EXPECT_TRUE(d.buttons.ok->isEnabled());
     type(d.txtDEZ[1], QStringLiteral("70000"));
+    EXPECT_EQ(d.txtHex[1]->text(), QStringLiteral("1170"));
     EXPECT_FALSE(d.buttons.ok->isEnabled());
     type(d.txtHex[1], QStringLiteral("4567"));
     EXPECT_TRUE(d.buttons.ok->isEnabled());

@@ -343,9 +343,17 @@ TEST_F(KRProtocolTest, PasswordBlockSendsTheHexValueLeastSignificantByteFirst)
     kr.ReadData(true);
     EXPECT_EQ(form.sent[1], T("PM0"));
 
-    // A password that is not plain hex is not guessed at: nothing goes out.
+    // An empty box is the password 0.
     kr.PutData(104, TagCode::QTX03);
-    for (const char* bad : {"12G4", "", "123456789", "0x12"}) {
+    form.sent.clear();
+    view.passwordText = QStringLiteral("  ");
+    kr.ReadData(true);
+    ASSERT_GE(form.sent.size(), 3);
+    EXPECT_EQ(form.sent[1], T("PM1"));
+    EXPECT_EQ(form.sent[2], T(QByteArray("PS\0\0\0\0", 6)));
+
+    // A password that is not plain hex is not guessed at: nothing goes out.
+    for (const char* bad : {"12G4", "123456789", "0x12", "+12", "1 2"}) {
         form.sent.clear();
         view.lines.clear();
         view.passwordText = QString::fromLatin1(bad);

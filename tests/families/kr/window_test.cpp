@@ -493,7 +493,7 @@ TEST_F(KRWindowSim, StopEndsARepeatedReadEvenWhileAnExchangeWaits)
     // Nothing arrives any more once the answer to "QU" is in (longer than a repetition).
     auto quiet = [this] {
         auto data = [this] { return ports->PortDataAvailable(); };
-        QTest::qWaitFor(data, 100);
+        [[maybe_unused]] const bool arrived = QTest::qWaitFor(data, 100);
         ports->FlushInput();
         return !QTest::qWaitFor(data, 450);
     };

@@ -4,7 +4,7 @@
 #include "support/FakeShell.h"
 #include "support/TestContext.h"
 
-#include "families/wd/WDLamp.h"
+#include "families/common/Lamp.h"
 #include "families/wd/frmSystemWDIO.h"
 #include "families/wd/frmSystemWDState.h"
 #include "families/wd/frmSystemWDWrite.h"

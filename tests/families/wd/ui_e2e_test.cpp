@@ -9,7 +9,7 @@
 #include "support/WhenModal.h"
 
 #include "families/wd/RegisterWD.h"
-#include "families/wd/WDLamp.h"
+#include "families/common/Lamp.h"
 #include "families/wd/frmSystemWD.h"
 #include "families/wd/frmSystemWDIO.h"
 #include "families/wd/frmSystemWDState.h"
@@ -177,7 +177,7 @@ TEST_F(WDEndToEnd, ScanFillsSlotsOnceAndFollowsTheTagsInTheField)
 
     w->btStop->click();
     EXPECT_FALSE(w->protocol().ScanMode);
-    for (WDLamp* lamp : w->cirScan)
+    for (Lamp* lamp : w->cirScan)
         EXPECT_FALSE(lamp->lit());
 }
 

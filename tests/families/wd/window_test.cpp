@@ -8,7 +8,7 @@
 #include "support/PortDrain.h"
 
 #include "families/wd/RegisterWD.h"
-#include "families/wd/WDLamp.h"
+#include "families/common/Lamp.h"
 #include "families/wd/frmSystemWD.h"
 #include "families/wd/frmSystemWDIO.h"
 #include "families/wd/frmSystemWDState.h"

@@ -4,7 +4,7 @@
 #include "KLXFixture.h"
 
 #include "families/common/TagDataList.h"
-#include "families/wl/frmSystemWLWrite.h"
+#include "families/common/frmSystemWLWrite.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -93,8 +93,9 @@ TEST_F(KLXEndToEnd, StatusTable)
             QByteArray reply;
             bool ok = false;
             EXPECT_EQ(lk->SendCommand(c.command, reply, QVariant(true), ok), c.count);
-            if (c.count > 0)
+            if (c.count > 0) {
                 EXPECT_TRUE(reply.startsWith("LED=")) << reply.constData();
+            }
             EXPECT_EQ(lines().value(0), headErrors ? c.listLine : QByteArray());
             sim.faults().clear();
             sim.waitIdle();
@@ -258,9 +259,9 @@ TEST(KLXReport, DecodingTable)
         SCOPED_TRACE(c.text.toHex().constData());
         EXPECT_EQ(KLXProtocol::ParseTagReport(c.text), c.line);
     }
-    EXPECT_EQ(KLXProtocol::MakeReaderInteger(4), bytes({0, 4}));
-    EXPECT_EQ(KLXProtocol::MakeReaderInteger(4000), bytes({15, 160}));
-    EXPECT_EQ(KLXProtocol::MakeReaderInteger(-4), bytes({127, 252}));
+    EXPECT_EQ(MakeReaderInteger(4), bytes({0, 4}));
+    EXPECT_EQ(MakeReaderInteger(4000), bytes({15, 160}));
+    EXPECT_EQ(MakeReaderInteger(-4), bytes({127, 252}));
 }
 
 TEST(KLXWrite, CommandTable)

@@ -5,10 +5,12 @@
 
 #include "families/wklx/KLXParameters.h"
 #include "families/wklx/frmSystemWKLX9000Parameter.h"
-#include "families/wl/frmSystemWLWrite.h"
+#include "families/common/frmSystemWLWrite.h"
 #include "support/LanguageWalk.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -57,7 +59,35 @@ TEST_F(KLXWindows, ParameterCycle)
 {
     ready();
     const auto untouched = [](Param*) {};
-    cycle(untouched);
+    // The frequencies in the user's decimal form without grouping; the captions stand
+    // apart from their units; a box selects its whole text when it gets the focus.
+    const QLocale locale;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    cycle([](Param* d) {
+        EXPECT_EQ(d->cmbFrequency->count(), 3 + 282);
+        EXPECT_EQ(d->cmbFrequency->itemText(3), QStringLiteral("2436,0"));
+        EXPECT_EQ(d->cmbFrequency->findText(QStringLiteral("2450,0")), d->cmbFrequency->findData(24500));
+        EXPECT_EQ(d->cmbFrequency->itemText(d->cmbFrequency->count() - 1), QStringLiteral("2464,1"));
+        const std::pair<const char*, const char*> captions[] = {
+            {"lblFrequency", "Träger Frequenz"}, {"lblFrequencyUnit", "MHz"},
+            {"lblFilterTimeout", "Filter Timeout"}, {"lblFilterTimeoutUnit", "ms"},
+            {"lblAposTimeout", "Timeout"}, {"lblAposTimeoutUnit", "ms"}};
+        for (const auto& [name, text] : captions) {
+            const auto* label = d->findChild<QLabel*>(QString::fromLatin1(name));
+            ASSERT_NE(label, nullptr) << name;
+            EXPECT_EQ(label->text(), QString::fromUtf8(text));
+        }
+        for (QLineEdit* box : {d->txtFhssBand, d->txtFilterTimeout, d->txtAposThreshold, d->txtAposTimeout}) {
+            const QString kept = box->text();
+            box->setText(box == d->txtFhssBand ? QStringLiteral("AB") : QStringLiteral("12"));
+            box->deselect();
+            QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
+            QCoreApplication::sendEvent(box, &in);
+            EXPECT_EQ(box->selectedText(), box->text()) << box->objectName().toStdString();
+            box->setText(kept);
+        }
+    });
+    QLocale::setDefault(locale);
     QList<QByteArray> expected{"PUSHTAG STOP"};
     for (const char* name : {"CARRIER", "FHSS_MODE", "FHSS_BANDS", "FREQUENCY", "READ_RANGE", "TAG_BITRATE",
                              "FILTER_TYPE", "FILTER_TIMEOUT", "READ_BEEP", "TAG_CRC", "TAG_DATACRC", "RS485_FULL"})

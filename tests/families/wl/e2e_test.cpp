@@ -237,7 +237,8 @@ TEST_F(WLE2ETest, WritesPadToWordsAndReportTheOutcome)
     const Case cases[] = {
         {"five bytes", "ABCDE", "SW000002ABCDE   ", nothing, nothing, true, "Tag erfolgreich beschrieben"},
         {"eight bytes", "12345678", "SW00000212345678", nothing, nothing, true, "Tag erfolgreich beschrieben"},
-        {"refused", "WXYZ", "SW000001WXYZ", [this] { sim.failNext("SW", '5', 2); }, nothing, false,
+        // Refused by the unit: the write went out (the dialog closes), its failure is listed.
+        {"refused", "WXYZ", "SW000001WXYZ", [this] { sim.failNext("SW", '5', 2); }, nothing, true,
          "Tag Schreibfehler"},
         // The unit took the write, then reports an error status while the progress runs.
         {"late error", "WXYZ", "SW000001WXYZ", nothing, [this] { sim.send(QByteArray("5#\r")); }, true,
@@ -286,6 +287,7 @@ TEST_F(WLE2ETest, ListingRestoresProtocolAndTimeout)
         {"normal", [] {}, {"CHANNEL 50", "RANGE 4", "BITRATE 2"}},
         {"error", [this] { sim.failNext("LS", '4', 2); }, {"STATUS: 4 - Falscher oder ungültiger Befehl"}},
         {"silent", [this] { sim.silenceNext("LS"); }, {}},
+        {"bare status", [this] { sim.truncateNext("LS", 0); }, {""}}, // an empty listing line
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -326,15 +328,18 @@ TEST_F(WLE2ETest, PollTakesTheTagReplyBeforeTheInputsRefresh)
     selectL();
     setRange(0, 4);
     wl.OperationMode = 1;
-    wl.ReadData(true);
     view.ioAuto = true;
+    wl.ReadData(true);
+    // The read's own waited step refreshes the inputs too, after its reply.
+    EXPECT_EQ(view.lines, QList<QByteArray>{"abcd"});
+    EXPECT_EQ(view.inputRefreshes, 1);
     view.lines.clear();
     sim.setTagPresent(false);
     sim.setTagPresent(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ports->PortDataAvailable(); }, 1000));
     wl.Poll();
     EXPECT_EQ(view.lines, QList<QByteArray>{"abcd"});
-    EXPECT_EQ(view.inputRefreshes, 1);
+    EXPECT_EQ(view.inputRefreshes, 2);
     wl.StopBuffered();
 }
 

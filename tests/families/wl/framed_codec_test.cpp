@@ -2,6 +2,7 @@
 // acceptance and unescaping, byte orders, reading and status decoding, the write block,
 // and the parameter string through parse and compose.
 
+#include "families/common/MicrowaveWrite.h"
 #include "families/wl/WLFramedProtocol.h"
 #include "families/wl/WLParameterString.h"
 
@@ -86,8 +87,11 @@ TEST(WLFramed, ByteOrdersAndReaderInfo)
     for (quint32 v : values)
         EXPECT_EQ(MakeIntelLong(MakeLong(v)), v);
     EXPECT_EQ(MakeIntelLong(B({1})), 0x01000000u); // missing bytes count as 0
-    EXPECT_EQ(MakeReaderInteger(-1).toHex(), "7fff");
-    EXPECT_EQ(MakeReaderInteger(4000).toHex(), "0fa0");
+    // The reader's two bytes: negative values count from 32768, a Mini value x 4 uses all 16 bits.
+    const std::pair<double, const char*> readerIntegers[] = {
+        {-1, "7fff"}, {4000, "0fa0"}, {-4, "7ffc"}, {32768, "8000"}, {40000, "9c40"}, {65532, "fffc"}, {2.5, "0002"}};
+    for (const auto& [value, hex] : readerIntegers)
+        EXPECT_EQ(MakeReaderInteger(value).toHex(), hex) << value;
     EXPECT_EQ(MakeIntelInteger(B({1, 2})), 258);
 
     QByteArray type, version;
@@ -122,6 +126,9 @@ TEST(WLFramed, ReadingsStatusAndWriteBlock)
         {reading({0xFF, 0xFF, 0xFF, 0xFC}, -1, {}), "1073741823", false, {}}, // 30 bits at most
         {reading({0, 0, 0, 0}, 0, B({0, 5})), "00000000", true, "Mini: 1.25"},
         {reading({0, 0, 0, 0}, 0, B({0x0F, 0xA0})), "00000000", true, "Mini: 1000"},
+        {reading({0, 0, 0, 0}, 0, B({0x9C, 0x41})), "00000000", true, "Mini: 10000.25"}, // every digit
+        {reading({0, 0, 0, 0}, 0, B({0xFF, 0xFE})), "00000000", true, "Mini: 16383.5"},
+        {reading({0, 0, 0, 0}, 0, B({0x00, 0x02})), "00000000", true, "Mini: 0.5"},
         {reading({0, 0, 0, 0}, 1, QByteArray(20, 'q')), "00000000", true, "Quarter: " + QString(20, 'q')},
         {reading({0, 0, 0, 0}, 1, "short"), "00000000", true, "Quarter: short"}, // not past the end
         {reading({0, 0, 0, 0}, 3, "xx"), "00000000", false, {}},
@@ -149,6 +156,11 @@ TEST(WLFramed, ReadingsStatusAndWriteBlock)
               (B({1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xB2, 0, 1}) + "ABC" + QByteArray(17, ' ')).toHex());
     WriteRequest mini{"000012345", 1, 1, 0, 2, "1000"};
     EXPECT_EQ(WriteBlock(mini).toHex(), (B({0}) + "000012345" + B({0x64, 0, 0, 0x0F, 0xA0})).toHex());
+    // Mini values above 8191 keep their top bit: 8192 is 80 00, 16383 is FF FC.
+    const std::pair<const char*, const char*> minis[] = {{"1000", "0fa0"}, {"8191", "7ffc"}, {"8192", "8000"},
+                                                         {"10000", "9c40"}, {"16383", "fffc"}};
+    for (const auto& [data, hex] : minis)
+        EXPECT_EQ(WriteBlock({{}, 0, 0, 0, 0, QString::fromLatin1(data)}).right(2).toHex(), hex) << data;
     WriteRequest full{{}, 1, 0, 2, 0, QString(80, 'f')};
     EXPECT_EQ(WriteBlock(full).size(), 10 + 2 + 73);
 }

@@ -9,7 +9,7 @@
 
 #include "families/common/DataItems.h"
 #include "families/wl/WLFramedLayer.h"
-#include "families/wl/frmSystemWLWrite.h"
+#include "families/common/MicrowaveWrite.h"
 #include "link/LK.h"
 
 #include <QTimer>
@@ -27,6 +27,8 @@ public:
     void SetParameterEnabled(bool) override {}
     void SetWriteRunning(bool on) override { writeRunning = on; }
     void ShowDbCode(const QString& id) override { dbCode = id; }
+    bool AutoRefresh() const override { return false; }
+    void RefreshSmallWindows() override {}
 
     QList<QByteArray> lines;
     QList<bool> modes;
@@ -111,6 +113,19 @@ TEST_F(WLFramedE2E, RecognitionModesAndReaderInformation)
         sim.setInfo("ORVID\\System L\\FW 3.1\\Rev 7\\123456\\");
     }
 
+    // Each parameter line is applied as it comes: the "$" 05 after it already goes to the
+    // bus address the line names.
+    sim.setParameters(kMorsek.left(12) + "02" + kMorsek.mid(14));
+    sim.clearBodies();
+    selectWL();
+    QList<int> lineAddresses;
+    for (const QByteArray& body : sim.bodies())
+        if (body.mid(1, 2) == "$\x05")
+            lineAddresses.append(static_cast<quint8>(body.at(0)) & 0x7F);
+    ASSERT_FALSE(lineAddresses.isEmpty());
+    EXPECT_EQ(lineAddresses.last(), 2);
+    EXPECT_EQ(wl.BusAddress, 2);
+
     // No parameter line at all: mode Normal with bus address 0 (the reader answers it).
     sim.setBusAddress(1);
     sim.setParameters({});
@@ -154,8 +169,9 @@ TEST_F(WLFramedE2E, TransactionTriesResyncAndErrors)
         sim.faults().setSplit(0);
         EXPECT_EQ(n, c.result);
         EXPECT_EQ(wl.ReadErrorFlag, c.error);
-        if (c.result == 5)
+        if (c.result == 5) {
             EXPECT_EQ(reply.toHex(), "0103100302");
+        }
         EXPECT_EQ(count(QByteArray(1, '\x16')), c.resyncs);
         EXPECT_EQ(sim.bodies().size(), c.telegrams);
         // The transaction after it is in step again.
@@ -258,8 +274,25 @@ TEST_F(WLFramedE2E, NormalModeShowsTheReadersLines)
     EXPECT_EQ(view.lines[view.lines.size() - 3], motion.mid(1, 27) + "2");
     EXPECT_EQ(view.lines[view.lines.size() - 2], "reader line");
     EXPECT_EQ(view.lines.last(), "00000012 too short" + QByteArray("\x00\x08", 2));
-    // Leaving the system leaves the poll timer off for the next one.
+    // The link's data items of this window are whole numbers it stores; leaving the system
+    // stops the reader, releases the inputs, keeps three items in the settings and leaves
+    // the poll timer off for the next system.
+    const std::pair<int16_t, int> items[] = {{200, 1}, {202, 7}, {203, 16}, {204, 32}};
+    for (const auto& [id, value] : items)
+        lk->LkPutData(id, value);
+    lk->LkPutData(201, 9); // no item of this window
+    for (const auto& [id, value] : items)
+        EXPECT_EQ(item(id).toInt(), value) << id;
+    QVariant untouched(QStringLiteral("x"));
+    lk->LkGetData(201, untouched);
+    EXPECT_EQ(untouched.toString(), "x");
+    sim.clearBodies();
     wl.CloseLK();
+    EXPECT_EQ(commands(), (QList<QByteArray>{"CN", "DB", "KB", "KB", "KB"}));
+    const std::pair<const char*, const char*> stored[] = {
+        {"OperationMode", "1"}, {"StartAddress", "16"}, {"DataLength", "32"}};
+    for (const auto& [key, value] : stored)
+        EXPECT_EQ(tc.settings->read(QStringLiteral("OrvidWL"), QString::fromLatin1(key), QString()), value) << key;
     EXPECT_FALSE(lk->PollTimerEnabled());
 }
 
@@ -280,6 +313,9 @@ TEST_F(WLFramedE2E, DatabaseListsAddsAndDeletes)
     EXPECT_EQ(wl.ReadDatabase(), sets[2]);
     sim.faults().add({SimFault::Silence, "FE", {}, 0, 8});
     EXPECT_FALSE(wl.ReadDatabase().has_value());
+    // An error reply is no data, whatever it carries: "FE" is asked again.
+    sim.faults().add({SimFault::Status, "FE", QByteArray("\x01\x00\x00\x00\x07", 5), 0, 1});
+    EXPECT_EQ(wl.ReadDatabase(), sets[2]);
 
     EXPECT_TRUE(wl.AddDatabase(12345));
     EXPECT_TRUE(wl.DeleteDatabase(1));

@@ -7,6 +7,7 @@
 #include "support/LanguageWalk.h"
 #include "support/TestContext.h"
 
+#include "families/common/TagDataList.h"
 #include "families/wl/RegisterWL.h"
 #include "families/wl/RegisterWLFramed.h"
 #include "families/wl/frmSystemWL.h"
@@ -16,6 +17,7 @@
 #include "foundations/MessagePresenter.h"
 #include "link/LK.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -132,11 +134,25 @@ TEST_F(WLFramedWindowTest, DatabaseViewAddsAndDeletes)
     EXPECT_EQ(tc.presenter.numbers(), (QList<int>{53, 52, 52}));
     EXPECT_EQ(entries(w->lstDatabase), QStringList{"4294967295"});
 
+    // Opening the small windows with their boxes as stored neither ends "Code lesen" nor
+    // leaves the database view.
+    w->btDBCode_Click();
+    lk->entry(8).io()->Show();
+    lk->entry(8).state()->Show();
+    EXPECT_FALSE(w->frameDatabase->isHidden());
+    EXPECT_TRUE(w->Protocol().DbCodeMode);
+    EXPECT_EQ(w->btDBCode->text(), w->btStop->text());
+    w->btDBCode_Click();
+
     // A reader that stays silent: the list says so.
     sim.setSilent(true);
     w->ShowDatabase();
     EXPECT_EQ(entries(w->lstDatabase), QStringList{"Allgemeiner Lesefehler"});
     sim.setSilent(false);
+    // So does one that answers twice with the error flag: that is no list, empty or not.
+    sim.faults().add({SimFault::Status, "FE", QByteArray(1, '\0'), 0, 2});
+    w->ShowDatabase();
+    EXPECT_EQ(entries(w->lstDatabase), QStringList{"Allgemeiner Lesefehler"});
     // Any scan shows the tag list again.
     w->ScanEnable(false);
     EXPECT_TRUE(w->frameDatabase->isHidden());
@@ -169,6 +185,35 @@ TEST_F(WLFramedWindowTest, StateAndIOLamps)
     w->InputSet();
     EXPECT_FALSE(io->InputLit(0));
     EXPECT_TRUE(io->InputLit(1));
+
+    // Automatic refresh rides on the poll steps: inputs and outputs, then the state, then
+    // the reading; a parameter write in mode Morsek leaves it on.
+    const auto step = [&] {
+        sim.clearBodies();
+        lk->LkPoll();
+        QByteArray letters;
+        for (const QByteArray& b : sim.bodies())
+            if (b.size() > 2) // not a resync still on its way from the last exchange
+                letters += b.mid(1, 2) + ' ';
+        return letters;
+    };
+    io->chkAuto->click();
+    state->chkAuto->click();
+    ASSERT_TRUE(lk->PollingEnabled());
+    sim.setInputs(true, false, false);
+    EXPECT_EQ(step(), "KC KC KC JC JC CO ");
+    EXPECT_TRUE(io->InputLit(0));
+    sim.setTag(true, 4711);
+    w->btFixcode_Click();
+    EXPECT_EQ(step(), "KC KC KC JC JC CO PA ");
+    w->btStop_Click();
+    w->parameterDialog = [w] { w->Protocol().SetReaderVariables(kMorsek, true); };
+    w->btParameter_Click();
+    EXPECT_TRUE(lk->PollingEnabled());
+    EXPECT_EQ(step(), "KC KC KC JC JC CO ");
+    io->chkAuto->click();
+    state->chkAuto->click();
+    EXPECT_FALSE(lk->PollingEnabled());
 }
 
 TEST_F(WLFramedWindowTest, ParameterDialogShowsAndComposes)

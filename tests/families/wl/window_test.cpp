@@ -6,6 +6,7 @@
 #include "support/LanguageWalk.h"
 #include "support/ProtocolForm.h"
 
+#include "families/common/TagDataList.h"
 #include "families/wl/RegisterWL.h"
 #include "families/wl/WLProtocol.h"
 #include "families/wl/frmSystemL.h"
@@ -15,6 +16,7 @@
 #include "foundations/Language.h"
 #include "link/LK.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -147,6 +149,32 @@ TEST_F(WLWindowTest, ANewUserRecognisesReadsWritesListsAndSwitchesOutputs)
     for (QPushButton* b : {w->btWrite, w->btRead, w->btFixcode, w->btConfig})
         EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
     EXPECT_EQ(sim.readMemory(0, 4), "NEW ");
+
+    // Through the dialog: OK closes it once the write went out, whatever the unit answers,
+    // and the hourglass stays until the write's progress has ended.
+    sim.failNext("SW", '5', 2);
+    {
+        frmSystemLWrite d(tc.ctx);
+        d.rdDataMode[1]->click();
+        d.txtData->setText(QStringLiteral("41 42 43"));
+        d.btOk_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(lines().last(), QStringLiteral("Tag Schreibfehler"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    {
+        frmSystemLWrite d(tc.ctx);
+        d.txtData->setText(QStringLiteral("OK"));
+        d.btOk_Click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    }
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    ports->SetTimeout(20);
+    for (int i = 0; i < 25 && w->Protocol().WriteProgress > 0; ++i)
+        lk->LkPoll();
+    ports->SetTimeout(previous);
+    EXPECT_EQ(lines().last(), QStringLiteral("Tag erfolgreich beschrieben"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     w->btClear->click();
     w->btConfig->click();
@@ -310,11 +338,12 @@ TEST_F(WLSmallWindowTest, StateWindowAsksTheHostAndClearsItsFlagBeforeStopping)
 {
     ASSERT_TRUE(select(7));
     state.Show();
-    EXPECT_EQ(host.calls, (QStringList{"ScanEnable(0,0,0)", "StatusSet()"}));
+    // The stored mode leaves the box unticked: nothing but the state is asked for.
+    EXPECT_EQ(host.calls, (QStringList{"StatusSet()"}));
     EXPECT_TRUE(state.btSet->isEnabled());
     state.btSet->click();
     state.chkAuto->click();
-    EXPECT_EQ(host.calls.mid(2), (QStringList{"StatusSet()", "ScanEnable(1,0,1)"}));
+    EXPECT_EQ(host.calls.mid(1), (QStringList{"StatusSet()", "ScanEnable(1,0,1)"}));
     host.calls.clear();
     state.close();
     EXPECT_EQ(stored("StateAutoMode"), QStringLiteral("1"));

@@ -1,16 +1,17 @@
 #pragma once
-// The round lamps of the system D windows (scan slots, unit state, outputs): a circle that
-// is filled when lit (fill style solid) and only outlined when dark (transparent).
+// The round lamps of the small state and input/output windows (system D's scan slots, unit
+// state and outputs; system L's inputs, outputs and reader state): a circle that is filled
+// when lit (fill style solid) and only outlined when dark (transparent).
 
 #include <QColor>
 #include <QWidget>
 
 namespace orvid {
 
-class WDLamp : public QWidget {
+class Lamp : public QWidget {
     Q_OBJECT
 public:
-    explicit WDLamp(QWidget* parent = nullptr, QColor colour = QColor(0, 200, 0));
+    explicit Lamp(QWidget* parent = nullptr, QColor colour = QColor(0, 200, 0));
 
     bool lit() const { return lit_; }
     // Repaints at once when the state changes (a scan tick may wait right after it).

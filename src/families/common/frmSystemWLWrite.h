@@ -3,7 +3,8 @@
 // reader KLX9000): ID code of the tag to write (or any tag), memory model, data speed,
 // interval type and length, and the data. It only collects and checks; it sends nothing.
 
-#include "families/common/FamilyDialog.h"
+#include "FamilyDialog.h"
+#include "MicrowaveWrite.h"
 
 #include <QList>
 #include <QString>
@@ -15,20 +16,10 @@ class QLabel;
 
 namespace orvid {
 
-struct WLWriteValues {
-    int memorySize = 0;      // 0 Mini, 1 Quarter, 2 Full
-    int dataSpeed = 0;       // 0 high, 1 low
-    int intervalType = 0;    // 0 constant, 1 random
-    int intervalLength = 2;  // 0 "0", 1 "4", 2 "8", 3 "16"
-    QString idCode;          // empty: any tag, else 9 digits
-    QByteArray data;
-};
-
 class frmSystemWLWrite : public FamilyDialog {
     Q_OBJECT
 public:
     static constexpr int kHelpContext = 3100;
-    static constexpr int kMiniMax = 16383;
 
     explicit frmSystemWLWrite(AppContext& ctx, QWidget* parent = nullptr);
 

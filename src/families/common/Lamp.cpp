@@ -1,16 +1,16 @@
-#include "WDLamp.h"
+#include "Lamp.h"
 
 #include <QPainter>
 
 namespace orvid {
 
-WDLamp::WDLamp(QWidget* parent, QColor colour) : QWidget(parent), colour_(colour)
+Lamp::Lamp(QWidget* parent, QColor colour) : QWidget(parent), colour_(colour)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFixedSize(sizeHint());
 }
 
-void WDLamp::setLit(bool on)
+void Lamp::setLit(bool on)
 {
     if (lit_ == on)
         return;
@@ -18,7 +18,7 @@ void WDLamp::setLit(bool on)
     repaint();
 }
 
-void WDLamp::paintEvent(QPaintEvent*)
+void Lamp::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);

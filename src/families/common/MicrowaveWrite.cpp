@@ -1,0 +1,22 @@
+#include "MicrowaveWrite.h"
+
+#include <QtGlobal>
+
+#include <cmath>
+
+namespace orvid {
+
+QByteArray MakeReaderInteger(double value)
+{
+    double v = value;
+    if (v < 0)
+        v += 32768;
+    const double n = std::isfinite(v) ? qBound(0.0, std::nearbyint(v), 65535.0) : 0.0;
+    const int whole = static_cast<int>(n);
+    QByteArray out(2, '\0');
+    out[0] = static_cast<char>(whole / 256);
+    out[1] = static_cast<char>(whole % 256);
+    return out;
+}
+
+} // namespace orvid
