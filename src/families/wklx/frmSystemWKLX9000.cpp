@@ -91,16 +91,8 @@ void frmSystemWKLX9000::flushList()
     listTimer_.stop();
     if (pendingLines_.isEmpty())
         return;
-    // One paint for the whole batch.
-    lstTagData->setUpdatesEnabled(false);
-    for (const QByteArray& line : std::as_const(pendingLines_))
-        lstTagData->AddLine(line);
+    lstTagData->AddLines(pendingLines_);
     pendingLines_.clear();
-    // Each line added pushed the oldest one out after scrolling to itself, and the view
-    // lays itself out again only later: a paint before that would show the list empty.
-    // Scrolling to the newest line once more lays it out now.
-    lstTagData->scrollToItem(lstTagData->item(lstTagData->count() - 1));
-    lstTagData->setUpdatesEnabled(true);
 }
 
 QList<QByteArray> frmSystemWKLX9000::ListLines() const
