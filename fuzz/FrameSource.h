@@ -4,6 +4,11 @@
 // nowhere. Everything else a system window does is left empty, so a target overrides only
 // the framing it checks (SetLKString, GetLKResult) and, where a command's reply matters,
 // ReadData.
+//
+// The source lives as long as the fuzzing run (a target's static link holds it) while it
+// serves millions of inputs: each input starts with load() and ends with clear(), and
+// nothing of one input stays for the next. The frames handed out are noted only for a
+// target that asks (keepReceived) and checks what it was given against them.
 
 #include "link/LinkInterfaces.h"
 
@@ -11,6 +16,8 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+
+#include <utility>
 
 namespace orvid::fuzz {
 
@@ -47,16 +54,31 @@ public:
     }
     int16_t WriteData(const QByteArray&, const QByteArray&, bool) override { return -1; }
 
-    // The next frame (empty when none is left), noted in received.
+    // Starts an input: its frames, none of the input before.
+    void load(QList<QByteArray> inputFrames)
+    {
+        frames = std::move(inputFrames);
+        received.clear();
+    }
+    // Ends an input.
+    void clear()
+    {
+        frames.clear();
+        received.clear();
+    }
+
+    // The next frame (empty when none is left), noted in received when keepReceived is set.
     int16_t next(QByteArray& reply)
     {
         reply = frames.isEmpty() ? QByteArray() : frames.takeFirst();
-        received.append(reply);
+        if (keepReceived)
+            received.append(reply);
         return static_cast<int16_t>(reply.size());
     }
 
     QList<QByteArray> frames;
-    QList<QByteArray> received;
+    bool keepReceived = false;
+    QList<QByteArray> received; // this input's frames handed out so far
 
 private:
     QString name_;

@@ -48,7 +48,7 @@ namespace {
 // frames brought into the same text form as the window's own route does it.
 class Unit : public fuzz::FrameSource {
 public:
-    Unit() : fuzz::FrameSource(QStringLiteral("frmSystemHX")) {}
+    Unit() : fuzz::FrameSource(QStringLiteral("frmSystemHX")) { keepReceived = true; }
     int16_t DirectRead(QByteArray& reply, int16_t&, const QVariant&, bool, bool) override
     {
         if (!ethernet)
@@ -214,8 +214,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     link.state.CurrentSystem = ethernet ? 10 : 1;
     link.unit.ethernet = ethernet;
     link.unit.protocolType = protocolType;
-    link.unit.frames = frames;
-    link.unit.received.clear();
+    link.unit.load(frames);
     View view;
     HXProtocol p(link.ctx, &view);
     p.EthernetMode = ethernet;
@@ -294,6 +293,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     checkTimerPoll(p, view, link.unit, header, p.MultiTag || multi
                                                    || std::any_of(p.MultiTagChannel.begin(), p.MultiTagChannel.end(),
                                                                   [](bool m) { return m; }));
-    link.unit.frames.clear();
+    link.unit.clear();
     return 0;
 }

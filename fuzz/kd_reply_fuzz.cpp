@@ -99,14 +99,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         p.LastHead = static_cast<int16_t>(head);
         if (!frames.isEmpty()) {
             // The version's second line.
-            link.source.frames = frames.mid(1, 1);
+            link.source.load(frames.mid(1, 1));
             QByteArray reply = frames.first();
             p.BuildTelegram("ver", QByteArray());
             const int16_t n = p.ReplyResult(reply, static_cast<int16_t>(frames.first().size()), QVariant());
             if (!reply.startsWith(frames.first() + "\r\n") || n != qMin<qsizetype>(reply.size(), 32767))
                 fail("the version is both lines joined");
         }
-        link.source.frames = frames;
+        link.source.load(frames);
         for (const QByteArray& f : frames) {
             view.shown.clear();
             p.Poll(true, false);
@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         p.WritePending = pending;
         p.OperationMode = autoMode ? 1 : 0;
         for (const QByteArray& f : frames) {
-            link.source.frames = {f};
+            link.source.load({f});
             view.shown.clear();
             p.WritePending = pending;
             const bool all = p.LastHead == 4;
@@ -141,6 +141,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             }
         }
     }
-    link.source.frames.clear();
+    link.source.clear();
     return 0;
 }

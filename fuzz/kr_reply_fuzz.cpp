@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const QByteArray& f : frames)
         checkResult(f);
 
-    link.source.frames = frames;
+    link.source.load(frames);
     KRProtocol kr(link.ctx);
     kr.Init();
     if (replies) {
@@ -133,6 +133,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (kr.DataLength > 0 && shown.size() > kr.DataLength)
             fail("a read hands out more than asked for");
     }
-    link.source.frames.clear();
+    link.source.clear();
     return 0;
 }

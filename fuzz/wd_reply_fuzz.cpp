@@ -55,7 +55,7 @@ class FrameSource : public fuzz::FrameSource,
                     public IWDOutputsView,
                     public ITagStateView {
 public:
-    FrameSource() : fuzz::FrameSource(QStringLiteral("frmSystemWD")) {}
+    FrameSource() : fuzz::FrameSource(QStringLiteral("frmSystemWD")) { keepReceived = true; }
     bool Loaded() const override { return true; }
     QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return WDProtocol::Wrap(c, 0, 0, s); }
     int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant&) override { return WDProtocol::GetLKResultExt(r, n); }
@@ -167,8 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         checkFrame(f);
 
     FrameSource& source = link.source;
-    source.frames = frames;
-    source.received.clear();
+    source.load(frames);
     source.lamps.fill(false);
     source.display = TagStateDisplay();
     WDProtocol wd(link.ctx);
@@ -231,6 +230,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     }
     }
-    source.frames.clear();
+    source.clear();
     return 0;
 }

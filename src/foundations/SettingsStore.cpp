@@ -1,13 +1,13 @@
 #include "SettingsStore.h"
 
 #include "Cp1252.h"
+#include "SaveFile.h"
 #include "Utils.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -889,16 +889,10 @@ bool SettingsStore::RegWriteString(const QString& path, const QString& section,
         return true;
     QByteArray bytes = applyEdit(m->bytes, edit);
 
-    QSaveFile out(path_);
-    if (!out.open(QIODevice::WriteOnly))
-        return writeFailed(out.errorString());
-    if (out.write(bytes) != bytes.size()) {
-        error = out.errorString();
-        out.cancelWriting();
-        return writeFailed(error);
-    }
-    if (!out.commit())
-        return writeFailed(out.errorString());
+    // On a failure the file on disk and the values kept here stay as they were.
+    const SaveFileResult saved = SaveFileAtomically(path_, bytes);
+    if (!saved.ok())
+        return writeFailed(saved.errorString);
     failureReported_ = false;
 
     const qint64 writtenAt = nowNs();

@@ -2,7 +2,7 @@
 // Per-user settings store: one INI-style file ($XDG_CONFIG_HOME/Valdrecht/Zarvento.conf)
 // in place of the registry key "Software\Valdrecht\Zarvento". One file section per
 // registry section; value names match without regard to case; every write is atomic
-// (QSaveFile) and nothing is ever deleted. A file that does not parse never stops the
+// (SaveFileAtomically: a failed write keeps the old file) and nothing is ever deleted. A file that does not parse never stops the
 // program: what parses is used and kept by later writes, the rest reads as defaults.
 //
 // File form (UTF-8): "[section]" lines and "name=value" lines; ";" and "#" start comment

@@ -54,8 +54,12 @@ DeviceWait::Outcome DeviceWait::waitUntil(const std::function<bool()>& done, int
 {
     QElapsedTimer sinceProgress;
     sinceProgress.start();
-    QElapsedTimer total;
-    total.start();
+    // The deadline is for input that keeps coming, so it counts from the first arrival this
+    // wait sees: bytes that piled up while the program was held up (busy elsewhere, or
+    // running an exchange nested in this wait) and are taken in one go are no drip.
+    QElapsedTimer sinceArrival;
+    if (!options.progress)
+        sinceArrival.start();
     qint64 seen = options.progress ? options.progress() : 0;
     bool latePassDone = !options.latePass;
     for (;;) {
@@ -66,6 +70,8 @@ DeviceWait::Outcome DeviceWait::waitUntil(const std::function<bool()>& done, int
             if (now != seen) {
                 seen = now;
                 sinceProgress.restart();
+                if (!sinceArrival.isValid())
+                    sinceArrival.start();
             }
         }
         // Silence for the whole time-out is a time-out, even when the deadline has passed
@@ -79,8 +85,8 @@ DeviceWait::Outcome DeviceWait::waitUntil(const std::function<bool()>& done, int
             wait(0);
             continue;
         }
-        if (options.deadlineMs > 0) {
-            const qint64 deadlineLeft = qint64(options.deadlineMs) - total.elapsed();
+        if (options.deadlineMs > 0 && sinceArrival.isValid()) {
+            const qint64 deadlineLeft = qint64(options.deadlineMs) - sinceArrival.elapsed();
             if (deadlineLeft < 0)
                 return Outcome::DeadlinePassed;
             limit = qMin(limit, deadlineLeft);

@@ -31,8 +31,9 @@ public:
         // A value that grows as input arrives: each change starts the time-out again, so
         // the time-out limits the pause between two arrivals, not the whole wait.
         std::function<qint64()> progress;
-        // Hard limit of the whole wait in ms (0: none). It holds even while progress
-        // keeps changing, so a peer that drips bytes cannot hold the wait for ever.
+        // Hard limit in ms (0: none) from the first arrival the wait sees (from its start
+        // without a progress value). It holds even while progress keeps changing, so a
+        // peer that drips bytes cannot hold the wait for ever.
         int deadlineMs = 0;
         // One more pass over the events before a time-out is final: input that reached
         // the driver while the program was busy elsewhere is still taken.

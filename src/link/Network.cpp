@@ -91,8 +91,15 @@ struct Network::Impl {
     // once and nothing grows past one longest line (the socket holds the rest back).
     QByteArray input;
     qint64 consumed = 0;        // bytes ever taken off the head of input
+    qint64 pulled = 0;          // bytes ever taken off the socket
     qsizetype eventScanned = 0; // head bytes the event check found no terminator in
     qint64 eventScanConsumed = 0;
+
+    // The head of the input is the rest of a line that ran past the longest line (or past a
+    // receive's deadline): it was reported once and goes, up to and including its
+    // terminator, as it arrives; the lines behind it are read as usual.
+    bool skipping = false;
+    qint64 skipped = 0; // bytes of that line dropped so far
 
     // Moves at most maxBytes from the socket to input; returns how many.
     qint64 pull(qint64 maxBytes)
@@ -101,7 +108,39 @@ struct Network::Impl {
             return 0;
         const QByteArray piece = socket->read(maxBytes);
         input += piece;
+        pulled += piece.size();
         return piece.size();
+    }
+    void drop(qsizetype n)
+    {
+        input.remove(0, n);
+        consumed += n;
+        skipped += n;
+    }
+    void startSkipping()
+    {
+        skipping = true;
+        skipped = 0;
+    }
+    // Drops the line being skipped up to and including its terminator, taking what the
+    // socket holds in bounded pieces. True once it has gone, false while its end has not
+    // arrived yet.
+    bool skipLine(const QByteArray& term)
+    {
+        while (skipping && !term.isEmpty()) {
+            const qsizetype pos = input.indexOf(term);
+            if (pos >= 0) {
+                drop(pos + term.size());
+                skipping = false;
+                qWarning("orvid: TCP line of %lld bytes discarded", static_cast<long long>(skipped));
+                break;
+            }
+            // The terminator may be cut between two pieces: its first bytes stay.
+            drop(std::max<qsizetype>(input.size() - (term.size() - 1), 0));
+            if (pull(64 * 1024) == 0)
+                return false;
+        }
+        return true;
     }
     // Fills input up to `size` bytes while the socket has some.
     void fill(qsizetype size)
@@ -128,6 +167,7 @@ struct Network::Impl {
         socket->abort();
         consumed += input.size();
         input.clear();
+        skipping = false;
     }
 
     void log(const QByteArray& prefix, const QByteArray& data, const QVariant& flag) const
@@ -211,6 +251,9 @@ QString Network::GetNetAddress() const
 
 void Network::SetNetTerminator(const QByteArray& terminator)
 {
+    // A line being skipped ended with the old terminator.
+    if (terminator != d->terminator)
+        d->skipping = false;
     d->terminator = terminator;
 }
 
@@ -365,13 +408,18 @@ int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& lo
     const qsizetype longest = kMaxLineLength + term.size();
     qsizetype searched = 0; // head bytes of the input known to hold no terminator
     qint64 consumedSeen = d->consumed;
-    qint64 arrived = 0;
+    const qint64 pulledBefore = d->pulled;
 
     auto done = [&]() -> bool {
         for (;;) {
             // Without a terminator no line can be cut (binary frames use NetReceiveBytes).
             if (term.isEmpty())
                 return lost = !d->connected;
+            if (!d->skipLine(term)) {
+                if (!d->connected)
+                    return lost = true;
+                return false;
+            }
             if (d->consumed != consumedSeen) {
                 // Something else took input (the event lines, a nested receive).
                 consumedSeen = d->consumed;
@@ -393,6 +441,13 @@ int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& lo
             }
             searched = d->input.size();
             if (d->input.size() >= longest) {
+                if (d->input.startsWith(kEventTag)) {
+                    // An event line that long is the event check's to report and skip;
+                    // the reply may still come behind it.
+                    CheckNetEvents();
+                    continue;
+                }
+                // A line longer than any reply came in its place.
                 overlong = true;
                 return true;
             }
@@ -400,37 +455,40 @@ int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& lo
                 lost = true;
                 return true;
             }
-            const qint64 n = d->pull(std::min<qint64>(longest - d->input.size(), 64 * 1024));
-            if (n == 0)
+            if (d->pull(std::min<qint64>(longest - d->input.size(), 64 * 1024)) == 0)
                 return false;
-            arrived += n;
         }
     };
 
     DeviceWait::UntilOptions options;
     // The time-out counts from the last growth of the input, not from the start.
-    options.progress = [&arrived] { return arrived; };
+    options.progress = [this] { return d->pulled; };
     options.deadlineMs = std::max(d->timeoutMs, 1) * kDeadlineTimeouts;
     const DeviceWait::Outcome outcome = DeviceWait::waitUntil(done, d->timeoutMs, options);
     if (lost) {
         NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
         return -1;
     }
-    if (outcome == DeviceWait::Outcome::DeadlinePassed)
+    // A line that keeps dripping past the deadline is no reply either. (Input that is
+    // still becoming an event line, or the rest of a line already reported, is left to
+    // the event check: the receive has simply not had its reply.)
+    if (!got && !overlong && outcome == DeviceWait::Outcome::DeadlinePassed && !d->skipping
+        && !d->input.isEmpty() && !kEventTag.startsWith(d->input.left(kEventTag.size())))
         overlong = true;
     const bool timedOut = !got && !overlong;
     if (overlong) {
-        // A line longer than any reply, or one that keeps dripping past the deadline, is
-        // no reply: it goes, with what waits behind it, reported once.
-        const QByteArray dropped = d->takeAll();
-        qWarning("orvid: TCP receive ended without a line after %lld bytes (%s); %lld bytes discarded",
-                 static_cast<long long>(arrived),
-                 outcome == DeviceWait::Outcome::DeadlinePassed ? "deadline passed" : "line too long",
-                 static_cast<long long>(dropped.size()));
+        // Reported once; the line goes up to and including its terminator, now or as it
+        // arrives, and the line behind it is the next one read.
+        qWarning("orvid: TCP receive ended without a line after %lld bytes (%s)",
+                 static_cast<long long>(d->pulled - pulledBefore),
+                 outcome == DeviceWait::Outcome::DeadlinePassed ? "deadline passed" : "line too long");
+        d->startSkipping();
+        d->skipLine(term);
     }
 
-    // Event lines behind the reply are handled once this receive has returned.
-    if (got && d->hasInput())
+    // Event lines behind the reply (and the rest of a line being skipped) are handled once
+    // this receive has returned.
+    if (d->hasInput())
         postEventCheck();
 
     if (log) {
@@ -564,9 +622,12 @@ bool Network::CheckNetEvents()
     };
     // Every complete event line at the head of the input is taken, also several that came
     // in one piece; an event line is read before it is handed on, so it is never seen twice.
+    const qsizetype longest = kMaxLineLength + term.size();
     while (!term.isEmpty()) {
+        if (!d->skipLine(term))
+            break;
         // Enough to hold one longest line; the socket keeps the rest back.
-        d->fill(kMaxLineLength + term.size());
+        d->fill(longest);
         if (!d->input.startsWith(kEventTag))
             break;
         if (d->eventScanConsumed != d->consumed) {
@@ -574,6 +635,15 @@ bool Network::CheckNetEvents()
             d->eventScanned = 0;
         }
         const qsizetype pos = d->input.indexOf(term, std::max<qsizetype>(d->eventScanned - term.size() + 1, 0));
+        if (pos < 0 && d->input.size() >= longest) {
+            // An event line longer than any the unit sends: reported once and skipped to its
+            // end, so the lines behind it still come through.
+            qWarning("orvid: TCP event line longer than %lld bytes", static_cast<long long>(longest));
+            d->log(QByteArrayLiteral("R: "), QByteArray(kProtocolError), true);
+            d->startSkipping();
+            took = true;
+            continue;
+        }
         if (pos < 0) {
             d->eventScanned = d->input.size();
             break;
@@ -605,6 +675,9 @@ void Network::NetFlushInput()
     if (!d->connected || !d->hasInput())
         return;
     const QByteArray data = d->takeAll();
+    // The line being skipped may have ended among the bytes discarded.
+    if (d->skipping && data.contains(d->terminator))
+        d->skipping = false;
     d->log(QByteArrayLiteral("F: "), data, false);
 }
 

@@ -25,7 +25,9 @@ public:
     static constexpr const char* kDefaultAddress = "169.254.1.1";
     // The longest text line a reply can come in: a reply's length travels as a 16-bit
     // number (at most 32767 characters) and each character takes at most three on the
-    // line ("%0A"). Input that runs past it without a terminator is no line of the unit.
+    // line ("%0A"). Input that runs past it without a terminator is no line of the unit:
+    // it is reported once (kProtocolError in the monitor) and skipped up to and including
+    // its terminator, however long it runs on, and the line behind it is read as usual.
     static constexpr int kMaxLineLength = 3 * 32767;
     // A receive that keeps getting bytes ends at the latest after this many time-outs, so a
     // peer that drips bytes cannot hold the program in a receive.

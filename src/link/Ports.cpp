@@ -504,6 +504,7 @@ int Ports::CutReply(QByteArray& buffer, int count, const QByteArray& mode, const
 int16_t Ports::ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant& logOption, bool log,
                                bool noCheck)
 {
+    lastReplyTaken_ = false;
     if (!portOpenFlag_)
         return 0;
     // Nesting deeper than the slots provide is refused: no reply, nothing waited for.
@@ -526,10 +527,10 @@ int16_t Ports::ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant
     qint64 arrived = 0;
 
     auto complete = [&]() -> bool {
-        QByteArray& slot = pendingReplies_[level];
-        if (!slot.isEmpty()) {
-            reply = slot;
-            slot.clear();
+        std::optional<QByteArray>& slot = pendingReplies_[level];
+        if (slot) {
+            reply = std::move(*slot);
+            slot.reset();
             result = static_cast<int>(reply.size());
             return true;
         }
@@ -601,6 +602,7 @@ int16_t Ports::ReceiveTelegram(QByteArray& reply, int16_t& count, const QVariant
     }
 
     portTimeoutFlag_ = 1;
+    lastReplyTaken_ = !timedOut && !overlong;
     if (log) {
         if (result > 0) {
             this->log("R: ", reply + tail, logOption);
@@ -632,12 +634,13 @@ void Ports::FlushInput()
     if (!portOpenFlag_)
         return;
     const int level = receiveDepth_;
-    if (level > 0 && level <= kMaxDepth && pendingReplies_[level].isEmpty()) {
+    if (level > 0 && level <= kMaxDepth && !pendingReplies_[level]) {
         // A receive further out is waiting: keep its reply, if it comes, for it.
-        QByteArray& slot = pendingReplies_[level];
+        QByteArray slot;
         int16_t count = requests_[level].count;
         ReceiveTelegram(slot, count, QVariant(), false, requests_[level].noCheck);
-        if (!slot.isEmpty()) {
+        if (lastReplyTaken_) {
+            pendingReplies_[level] = slot;
             log(("F" + QByteArray::number(level) + ": ").constData(), slot, QVariant());
             // Let that receive see its reply as soon as it runs again, without waiting
             // for more input.

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <array>
+#include <optional>
 #include <cstdint>
 
 namespace orvid {
@@ -172,7 +173,10 @@ private:
     QByteArray receiveBuffer_;
     ReplyScan scan_;
     int16_t receiveDepth_ = 0;
-    std::array<QByteArray, kMaxDepth + 1> pendingReplies_;
+    // Replies a flush set aside for the receive waiting at each level (an empty reply, a
+    // bare terminator, is a reply too).
+    std::array<std::optional<QByteArray>, kMaxDepth + 1> pendingReplies_;
+    bool lastReplyTaken_ = false; // the last receive ended with a reply, maybe an empty one
     // What the receive at each level asked for, so a reply set aside for it is cut the way
     // it would have cut it itself (a fixed count, the check of its check character).
     struct Request {

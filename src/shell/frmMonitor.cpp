@@ -5,6 +5,7 @@
 #include "foundations/Language.h"
 #include "foundations/MainFrame.h"
 #include "foundations/Options.h"
+#include "foundations/SaveFile.h"
 #include "foundations/SettingsStore.h"
 #include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
@@ -23,7 +24,6 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -482,14 +482,12 @@ bool frmMonitor::SaveTo(const QString& path)
         bytes.append("\r\n", 2);
     }
 
-    // Written through a temporary file so a failed save never leaves a truncated log.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    // A failed save never leaves a truncated log: the old file stays as it was.
+    const SaveFileResult saved = SaveFileAtomically(path, bytes);
+    if (saved.ok())
         return true;
-    const int error = int(file.error());
-    QString description = file.errorString();
-    if (file.isOpen())
-        file.cancelWriting();
+    const int error = int(saved.error);
+    QString description = saved.errorString;
     // "|" separates message arguments: keep the description one argument.
     description.replace(QLatin1Char('|'), QLatin1Char('/'));
     if (ctx_.language)

@@ -1,6 +1,7 @@
 // The per-user settings store on real files in a temporary folder.
 #include "foundations/SettingsStore.h"
 #include "shell/Application.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 using namespace orvid;
@@ -595,6 +598,47 @@ TEST_F(SettingsFile, FailedWriteIsReportedOnceUntilAWriteSucceeds)
     app.mainWindow()->ShowStatus(QString());
     EXPECT_FALSE(app.context().settings->write("Settings", "Language", "GER"));
     EXPECT_TRUE(app.mainWindow()->MessageText().isEmpty());
+}
+
+// A full disk (here: a file-size limit, which makes writes fail the same way) must neither
+// empty the file nor pass for success: the write reports false once, the file keeps every
+// byte, the values in memory stay, and the next write that fits keeps them all.
+TEST_F(SettingsFile, WriteThatDoesNotFitKeepsTheOldFileByteForByte)
+{
+    const QByteArray old = "; kept by hand\n[Settings]\nLanguage=ENG\nOrvidSystem=3\n\n[Port]\nName=/dev/ttyUSB0\n";
+    writeRaw(old);
+    SettingsStore s(path());
+    QStringList reports;
+    s.setWriteFailureHandler([&](const QString& reason) { reports << reason; });
+    const QDir folder = QFileInfo(path()).absoluteDir();
+    {
+        test::FileSizeLimit full(old.size() / 2);
+        ASSERT_TRUE(full.active());
+        EXPECT_FALSE(s.write("Settings", "AutoDetect", "-1"));
+        EXPECT_FALSE(s.write("Windows", "frmCommand", "200x100+0+0"));
+    }
+    EXPECT_EQ(readRaw(), old);
+    EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden), QStringList{"Zarvento.conf"});
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << qPrintable(reports[0]);
+    EXPECT_EQ(s.read("Settings", "AutoDetect", "0"), QStringLiteral("0"));
+    EXPECT_EQ(s.read("Port", "Name", ""), QStringLiteral("/dev/ttyUSB0"));
+
+    ASSERT_TRUE(s.write("Settings", "AutoDetect", "-1"));
+    EXPECT_TRUE(readRaw().startsWith(old.left(old.indexOf("\n\n[Port]")))) << readRaw().constData();
+    EXPECT_EQ(SettingsStore(path()).RegEnumValues(kRoot + "\\Settings").size(), 3);
+    EXPECT_EQ(SettingsStore(path()).read("Port", "Name", ""), QStringLiteral("/dev/ttyUSB0"));
+
+    // The first write of a new file: no file at all rather than a cut one.
+    ASSERT_TRUE(QFile::remove(path()));
+    SettingsStore fresh(path());
+    {
+        test::FileSizeLimit full(8);
+        ASSERT_TRUE(full.active());
+        EXPECT_FALSE(fresh.write("Settings", "Language", "ENG"));
+    }
+    EXPECT_TRUE(folder.entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_EQ(fresh.read("Settings", "Language", "GER"), QStringLiteral("GER"));
 }
 
 TEST_F(SettingsFile, FileChangedBehindTheStoresBackIsReadAgain)

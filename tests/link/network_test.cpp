@@ -12,7 +12,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 using namespace orvid;
 using namespace orvid::test;
@@ -579,6 +581,90 @@ TEST_F(NetworkTest, EndlessOrDrippingLineEndsAsOneProtocolError)
         EXPECT_LE(net->socket()->bytesAvailable(), Network::kReadBufferSize);
         net->NetDisconnect();
     }
+}
+
+// A line longer than any the unit sends is reported once and skipped up to and including
+// its terminator, however long it runs on; the lines behind it are read as usual, whether
+// it comes while nothing waits, while a reply is awaited, or in place of the reply.
+TEST_F(NetworkTest, OverlongLineIsSkippedToItsEndAndTheNextLinesAreRead)
+{
+    const QByteArray body(200 * 1024, 'x');
+    ASSERT_TRUE(connectToPeer());
+    const auto protocolErrors = [this] {
+        return linesWithPrefix("R: ").count(QByteArray(Network::kProtocolError));
+    };
+
+    // An event line while idle, in one piece and in pieces, then events behind it.
+    const TcpScript idleCases[] = {
+        {TcpStep::send("EVNT" + body + "\nEVNT a\nEVNT b\n")},
+        {TcpStep::send("EVNT" + body.left(70000)), TcpStep::pause(30), TcpStep::send(body.left(90000)),
+         TcpStep::pause(30), TcpStep::send(body + "\nEV"), TcpStep::pause(30), TcpStep::send("NT a\nEVNT b\n")},
+    };
+    for (const TcpScript& script : idleCases) {
+        callback.events.clear();
+        monitor.lines.clear();
+        peer.play(script);
+        ASSERT_TRUE(waitFor([&] { return callback.events.size() == 2; }));
+        EXPECT_EQ(callback.events, (QList<QByteArray>{" a", " b"}));
+        EXPECT_EQ(protocolErrors(), 1);
+        EXPECT_FALSE(net->NetDataAvailable());
+    }
+
+    // An event line while a reply is awaited: the reply behind it is still the reply.
+    callback.events.clear();
+    monitor.lines.clear();
+    peer.setHandler([&](const QByteArray& request) {
+        if (request == "Q\n")
+            return TcpScript{TcpStep::send("EVNT" + body + "\nRPLYX\nEVNT c\n")};
+        if (request == "L\n")
+            return TcpScript{TcpStep::send("R" + body), TcpStep::pause(30), TcpStep::send(body + "\nNEXT\n")};
+        return TcpScript{};
+    });
+    QByteArray reply;
+    bool log = true;
+    ASSERT_TRUE(net->NetSend("Q", false));
+    EXPECT_EQ(net->NetReceiveLine(reply, log), 5);
+    EXPECT_EQ(reply, QByteArray("RPLYX"));
+    EXPECT_TRUE(waitFor([&] { return callback.events.size() == 1; }));
+    EXPECT_EQ(callback.events, QList<QByteArray>{" c"});
+    EXPECT_EQ(protocolErrors(), 1);
+
+    // A reply line that long is the failed reply; its rest does not become the next one.
+    monitor.lines.clear();
+    ASSERT_TRUE(net->NetSend("L", false));
+    EXPECT_EQ(net->NetReceiveLine(reply, log), 0);
+    EXPECT_EQ(protocolErrors(), 1);
+    EXPECT_EQ(net->NetReceiveLine(reply, log), 4);
+    EXPECT_EQ(reply, QByteArray("NEXT"));
+    EXPECT_EQ(protocolErrors(), 1);
+
+    // The longest line itself is still a line.
+    peer.setHandler([&](const QByteArray&) {
+        return TcpScript{TcpStep::send(QByteArray(Network::kMaxLineLength, 'y') + "\nEVNT d\n")};
+    });
+    ASSERT_TRUE(net->NetSend("M", false));
+    EXPECT_EQ(net->NetReceiveLine(reply, log), 32767);
+    EXPECT_EQ(reply.size(), Network::kMaxLineLength);
+    EXPECT_TRUE(waitFor([&] { return callback.events.size() == 2; }));
+    EXPECT_EQ(protocolErrors(), 1);
+}
+
+// A receive held up longer than its deadline (here by a window busy with an event) that
+// then finds half a reply waiting has seen no drip: it ends as a time-out.
+TEST_F(NetworkTest, ReceiveHeldUpPastItsDeadlineFindingHalfAReplyTimesOut)
+{
+    net->SetNetTimeout(100);
+    peer.setHandler([](const QByteArray&) { return TcpScript{TcpStep::send("EVNT x\nPART")}; });
+    ASSERT_TRUE(connectToPeer());
+    callback.onEvent = [](const QByteArray&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100 * Network::kDeadlineTimeouts + 200));
+    };
+    ASSERT_TRUE(net->NetSend("Q", false));
+    QByteArray reply;
+    bool log = true;
+    EXPECT_EQ(net->NetReceiveLine(reply, log), 0);
+    EXPECT_EQ(callback.events, QList<QByteArray>{" x"});
+    EXPECT_EQ(linesWithPrefix("R: ").last(), QByteArray("<TIMEOUT>"));
 }
 
 TEST_F(NetworkTest, TimedOutFrameIsDiscardedAndTheNextStandsAlone)

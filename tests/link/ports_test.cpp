@@ -889,7 +889,8 @@ TEST_F(PortsOnPty, FlushRacingTheReadNotificationKeepsThePortOpen)
 }
 
 // A flush inside a fixed-count receive sets the reply aside as that receive would have
-// taken it: the whole count, a terminator inside it being data.
+// taken it: the whole count, a terminator inside it being data. An empty reply (a bare
+// terminator) set aside is a reply too, not lost to a time-out.
 TEST_F(PortsOnPty, ReplySetAsideForAFixedCountKeepsItsCount)
 {
     ports->SetLinkProtocol("\r");
@@ -902,4 +903,13 @@ TEST_F(PortsOnPty, ReplySetAsideForAFixedCountKeepsItsCount)
     EXPECT_EQ(receive(outer, 5), 5);
     EXPECT_EQ(outer, "ab\rcd");
     EXPECT_EQ(ports->ReceiveDepth(), 0);
+
+    pty.expect("EMPTY\r", {PtyHarness::Pause(100), PtyHarness::Send("\r")});
+    QTimer::singleShot(20, [&] { ports->FlushInput(); });
+    ports->SendTelegram("EMPTY", 5);
+    QElapsedTimer watch;
+    watch.start();
+    EXPECT_EQ(receive(outer), 1);
+    EXPECT_EQ(outer, " ");
+    EXPECT_LT(watch.elapsed(), 900);
 }

@@ -4,10 +4,12 @@
 #include "shell/CharNames.h"
 #include "shell/frmMonitor.h"
 #include "support/FakeShell.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestContext.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QListView>
 #include <QMdiArea>
@@ -17,6 +19,9 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace orvid;
 
@@ -390,6 +395,44 @@ TEST_F(MonitorWindow, SaveFailureShowsMessageSixWithNumberAndDescription)
     EXPECT_TRUE(r.text.contains("Fehler beim Schreiben der Logdatei!")) << r.text.toStdString();
     EXPECT_TRUE(r.text.contains(r.args)) << r.text.toStdString();
     EXPECT_EQ(monitor->entryCount(), 1);  // the list is unchanged
+}
+
+// A save onto a full disk (here: a file-size limit) keeps the earlier log byte for byte
+// and says why, whether the list is short or holds a full thousand entries.
+TEST_F(MonitorWindow, SaveThatDoesNotFitKeepsTheOldLogByteForByte)
+{
+    monitor->Show();
+    const QString path = t.dir.filePath("traffic.LOG");
+    QByteArray old;
+    for (int i = 0; i < 40; ++i)
+        old += "R: an earlier session " + QByteArray::number(i) + "\r\n";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(old), old.size());
+    }
+    for (const int lines : {10, 1000}) {
+        SCOPED_TRACE(lines);
+        monitor->findChild<QPushButton*>("btClear")->click();
+        for (int i = 0; i < lines; ++i)
+            monitor->Add("W: ", "TELEGRAM " + QByteArray::number(i));
+        ASSERT_EQ(monitor->entryCount(), lines);
+        t.presenter.requests.clear();
+        {
+            test::FileSizeLimit full(64); // less than either list takes
+            ASSERT_TRUE(full.active());
+            EXPECT_FALSE(monitor->SaveTo(path));
+        }
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), old);
+        EXPECT_EQ(QDir(t.dir.path()).entryList({"traffic.LOG*"}, QDir::Files | QDir::Hidden),
+                  QStringList{"traffic.LOG"});
+        ASSERT_EQ(t.presenter.numbers(), QList<int>{6});
+        EXPECT_TRUE(t.presenter.requests.first().args.endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))))
+            << t.presenter.requests.first().args.toStdString();
+        EXPECT_EQ(monitor->entryCount(), lines);
+    }
 }
 
 TEST_F(MonitorWindow, InsideTheMainWindowClosingTheFrameUnloadsTheMonitor)

@@ -4,6 +4,9 @@
 #include "shell/CharNames.h"
 
 #include <QFontDatabase>
+#include <QStyleOptionViewItem>
+
+#include <algorithm>
 
 namespace orvid {
 
@@ -47,15 +50,43 @@ void TagDataList::AddText(const QString& text)
     append(text, ToCp1252(text));
 }
 
+void TagDataList::AddLines(const QList<QByteArray>& lines)
+{
+    // Only the newest MaxLines would stay.
+    QListWidgetItem* newest = nullptr;
+    for (qsizetype i = std::max<qsizetype>(lines.size() - MaxLines, 0); i < lines.size(); ++i)
+        newest = addRaw(Display(lines[i]), lines[i]);
+    if (newest)
+        showNewest(newest);
+}
+
 void TagDataList::append(const QString& shown, const QByteArray& raw)
+{
+    showNewest(addRaw(shown, raw));
+}
+
+QListWidgetItem* TagDataList::addRaw(const QString& shown, const QByteArray& raw)
 {
     auto* it = new QListWidgetItem(shown);
     it->setData(RawRole, raw);
     addItem(it);
-    setCurrentItem(it);
-    scrollToItem(it);
+    // Lines differ in width, so the view asks every line for its size whenever it lays
+    // itself out, and measuring a line means laying out its text: the size is measured
+    // once here and kept with the line.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    it->setSizeHint(itemDelegate()->sizeHint(option, indexFromItem(it)));
+    return it;
+}
+
+void TagDataList::showNewest(QListWidgetItem* newest)
+{
+    // The oldest lines go before the view scrolls, so it lays itself out for what stays:
+    // scrolled first, it would be painted empty until its next layout.
     while (count() > MaxLines)
         delete takeItem(0);
+    setCurrentItem(newest);
+    scrollToItem(newest);
 }
 
 QByteArray TagDataList::RawBytes(int row) const

@@ -29,6 +29,9 @@ public:
     void AddLine(const QString& text, const QByteArray& bytes);
     // Adds a program text alone.
     void AddText(const QString& text);
+    // Adds bytes as lines, oldest first, and scrolls once: for lines that come faster
+    // than a list can be laid out for each.
+    void AddLines(const QList<QByteArray>& lines);
 
     // The bytes line row was made of (empty for a row that does not exist).
     QByteArray RawBytes(int row) const;
@@ -42,6 +45,8 @@ public:
 
 private:
     void append(const QString& shown, const QByteArray& raw);
+    QListWidgetItem* addRaw(const QString& shown, const QByteArray& raw);
+    void showNewest(QListWidgetItem* newest);
 };
 
 } // namespace orvid

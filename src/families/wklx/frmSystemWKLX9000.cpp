@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace orvid {
 
 namespace {
@@ -61,6 +63,10 @@ frmSystemWKLX9000::frmSystemWKLX9000(AppContext& ctx, QWidget* parent)
     head->addWidget(frameTagData, 1);
     head->addLayout(buttons);
 
+    listTimer_.setSingleShot(true);
+    listTimer_.setInterval(ListUpdateMs);
+    connect(&listTimer_, &QTimer::timeout, this, &frmSystemWKLX9000::flushList);
+
     connect(btRead, &QPushButton::clicked, this, [this] { btRead_Click(); });
     connect(btStop, &QPushButton::clicked, this, [this] { btStop_Click(); });
     connect(btWrite, &QPushButton::clicked, this, [this] { btWrite_Click(); });
@@ -70,8 +76,23 @@ frmSystemWKLX9000::frmSystemWKLX9000(AppContext& ctx, QWidget* parent)
 
 void frmSystemWKLX9000::ShowData(int, const QByteArray&, const QByteArray& data)
 {
-    if (!data.isEmpty())
-        lstTagData->AddLine(data);
+    if (data.isEmpty())
+        return;
+    // Lines beyond what the list keeps would only pass through it.
+    pendingLines_.append(data);
+    if (pendingLines_.size() > TagDataList::MaxLines)
+        pendingLines_.removeFirst();
+    if (!listTimer_.isActive())
+        listTimer_.start();
+}
+
+void frmSystemWKLX9000::flushList()
+{
+    listTimer_.stop();
+    if (pendingLines_.isEmpty())
+        return;
+    lstTagData->AddLines(pendingLines_);
+    pendingLines_.clear();
 }
 
 QList<QByteArray> frmSystemWKLX9000::ListLines() const
@@ -79,7 +100,8 @@ QList<QByteArray> frmSystemWKLX9000::ListLines() const
     QList<QByteArray> lines;
     for (int row = 0; row < lstTagData->count(); ++row)
         lines.append(lstTagData->RawBytes(row));
-    return lines;
+    lines.append(pendingLines_);
+    return lines.mid(std::max<qsizetype>(lines.size() - TagDataList::MaxLines, 0));
 }
 
 void frmSystemWKLX9000::SetRWFrameTitle(const QString& title)
@@ -131,6 +153,8 @@ void frmSystemWKLX9000::btStop_Click()
 
 void frmSystemWKLX9000::btClear_Click()
 {
+    pendingLines_.clear();
+    listTimer_.stop();
     lstTagData->clear();
 }
 

@@ -23,6 +23,10 @@ class frmSystemWKLX9000 : public DirectFamilyForm,
                           public IKLXParameterTarget {
     Q_OBJECT
 public:
+    // Lines reach the list in batches, at most this often: a reader pushes hundreds of
+    // reports a second, and laying out and painting the list for each one would keep the
+    // program busy with the list alone.
+    static constexpr int ListUpdateMs = 40;
 
     explicit frmSystemWKLX9000(AppContext& ctx, QWidget* parent = nullptr);
 
@@ -48,8 +52,11 @@ public:
     bool LastExchangeOk() const override { return klx_->LastOutcome() == KLXProtocol::Outcome::Good; }
     ExchangeGate& ParameterExchanges() override { return klx_->Exchanges(); }
 
-    // The raw bytes of each list line, oldest first.
+    // The raw bytes of each list line, oldest first (lines still on their way to the list
+    // included).
     QList<QByteArray> ListLines() const;
+    // Hands the lines on their way to the list over now.
+    void flushList();
 
     QGroupBox* frameHead = nullptr;
     QGroupBox* frameTagData = nullptr;
@@ -72,6 +79,8 @@ private:
     void btClear_Click();
 
     KLXProtocol* klx_ = nullptr;
+    QList<QByteArray> pendingLines_; // the newest lines not yet in the list, oldest first
+    QTimer listTimer_;
     QString noHeadTitle_ = QStringLiteral("Kein Schreib/Lesekopf vorhanden");
     QString lastWriteId_;
     bool writeBusy_ = false;

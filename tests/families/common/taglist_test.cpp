@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <gtest/gtest.h>
 
 namespace orvid::test {
@@ -52,6 +53,52 @@ TEST(TagDataListTest, KeepsNewestHundredLinesWithTheirBytes)
     QCoreApplication::processEvents();
     EXPECT_GE(list.visualItemRect(list.item(0)).width(), list.fontMetrics().horizontalAdvance(wide));
     EXPECT_GT(list.horizontalScrollBar()->maximum(), 0);
+}
+
+// Lines that come faster than the list can be laid out for each arrive as a batch: only the
+// newest hundred stay, the newest is selected, and the view is laid out for them at once, so
+// a paint before the next event-loop pass shows lines, not an empty list.
+// Notes the rows a paint of the list draws.
+class RowPainter : public QStyledItemDelegate {
+public:
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        painted << index.row();
+        QStyledItemDelegate::paint(p, option, index);
+    }
+    mutable QList<int> painted;
+};
+
+TEST(TagDataListTest, ABatchOfLinesIsShownAtOnce)
+{
+    TagDataList list;
+    RowPainter painter;
+    list.setItemDelegate(&painter);
+    list.resize(300, 200);
+    list.show();
+    for (int i = 0; i < TagDataList::MaxLines; ++i)
+        list.AddText(QStringLiteral("line %1").arg(i));
+    QCoreApplication::processEvents();
+
+    QList<QByteArray> batch;
+    for (int i = 0; i < 150; ++i)
+        batch << "IDCODE: " + QByteArray::number(i).rightJustified(8, '0') + " MINI: \x01";
+    batch[149] = QByteArray("\x02" "end", 4);
+    list.AddLines(batch);
+    ASSERT_EQ(list.count(), TagDataList::MaxLines);
+    EXPECT_EQ(list.RawBytes(0), batch[50]);
+    EXPECT_EQ(list.RawBytes(98), batch[148]);
+    EXPECT_EQ(list.LineText(99), QStringLiteral("<STX>end"));
+    EXPECT_EQ(list.currentRow(), 99);
+    // Painted now, before the next pass of the event loop.
+    painter.painted.clear();
+    list.viewport()->repaint();
+    EXPECT_TRUE(painter.painted.contains(99));
+    EXPECT_GT(painter.painted.size(), 3);
+
+    list.AddLines({});
+    EXPECT_EQ(list.count(), TagDataList::MaxLines);
+    EXPECT_EQ(list.RawBytes(99), batch[149]);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // command window's route.
 #include "KLXFixture.h"
 
+#include "families/common/TagDataList.h"
 #include "families/common/frmSystemWLWrite.h"
 
 #include <QComboBox>
@@ -171,6 +172,64 @@ TEST_F(KLXEndToEnd, TagReportsOnlyWhileReading)
     sim.pushReports();
     DeviceWait::wait(100);
     EXPECT_EQ(lines().size(), 4);
+}
+
+QByteArray miniReport(int i)
+{
+    return SimKLX::reportLine({quint32(i), SimKLX::Mini, i % 16384, {}, true});
+}
+
+QByteArray miniLine(int i)
+{
+    return "IDCODE: " + QByteArray::number(i).rightJustified(8, '0') + " MINI: " + QByteArray::number(i % 16384);
+}
+
+// A report line far longer than any the reader sends is reported once and skipped to its
+// end; the reports behind it are listed, and the reader still answers.
+TEST_F(KLXEndToEnd, ReportsAfterAnOverlongEventLineAreListed)
+{
+    ready();
+    window->btRead->click();
+    QByteArray reports;
+    QList<QByteArray> expected;
+    for (int i = 0; i < 50; ++i) {
+        reports += miniReport(i);
+        expected << miniLine(i);
+    }
+    monitor.lines.clear();
+    sim.play({TcpStep::send("EVNTTAG " + QByteArray(200 * 1024, 'x') + "\n" + reports)});
+    ASSERT_TRUE(waitFor([this] { return lines().size() == 50; }));
+    EXPECT_EQ(lines(), expected);
+    EXPECT_EQ(monitor.lines.count("R: " + QByteArray(Network::kProtocolError)), 1);
+
+    window->btStop->click();
+    EXPECT_TRUE(waitFor([this] { return sent().contains("PUSHTAG STOP"); }));
+    EXPECT_TRUE(waitFor([this] { return monitor.lines.contains("R: RPLYPUSH00\n"); }));
+    EXPECT_EQ(monitor.lines.count("R: " + QByteArray(Network::kProtocolError)), 1);
+}
+
+// A burst of reports reaches the list in a few batches, not one list update per report,
+// and the list ends with the newest reports it keeps, in order.
+TEST_F(KLXEndToEnd, ReportBurstIsListedInBatches)
+{
+    ready();
+    window->btRead->click();
+    constexpr int kReports = 1000;
+    int inserts = 0;
+    QObject::connect(window->lstTagData->model(), &QAbstractItemModel::rowsInserted,
+                     [&inserts] { ++inserts; });
+    QByteArray burst;
+    for (int i = 0; i < kReports; ++i)
+        burst += miniReport(i);
+    sim.play({TcpStep::send(burst)});
+    ASSERT_TRUE(waitFor([this] { return window->lstTagData->count() > 0
+                                        && window->lstTagData->RawBytes(window->lstTagData->count() - 1) == miniLine(kReports - 1); },
+                        10000));
+    QList<QByteArray> newest;
+    for (int i = kReports - TagDataList::MaxLines; i < kReports; ++i)
+        newest << miniLine(i);
+    EXPECT_EQ(lines(), newest);
+    EXPECT_LE(inserts, kReports / 5);
 }
 
 // The report decoding on lines the reader could send but the simulator does not build:
