@@ -10,6 +10,9 @@
 // nothing of one input stays for the next. The frames handed out are noted only for a
 // target that asks (keepReceived) and checks what it was given against them.
 
+#include "foundations/AppContext.h"
+#include "foundations/Options.h"
+#include "link/LK.h"
 #include "link/LinkInterfaces.h"
 
 #include <QByteArray>
@@ -17,6 +20,9 @@
 #include <QString>
 #include <QVariant>
 
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <utility>
 
 namespace orvid::fuzz {
@@ -82,6 +88,43 @@ public:
 
 private:
     QString name_;
+};
+
+// The input from byte `from` on as frames, each a length byte followed by its bytes. Empty
+// frames are left out, and so is a frame the input ends inside.
+inline QList<QByteArray> SplitFrames(const uint8_t* data, size_t size, size_t from)
+{
+    QList<QByteArray> frames;
+    for (size_t i = from; i < size;) {
+        const size_t n = data[i++];
+        if (i + n > size)
+            break;
+        if (n > 0)
+            frames.append(QByteArray(reinterpret_cast<const char*>(data + i), static_cast<qsizetype>(n)));
+        i += n;
+    }
+    return frames;
+}
+
+// The link with a target's source as the window of the system entries given (the first is
+// the current system), built once for the whole run.
+template <class Source>
+struct SourceLink {
+    SourceLink(std::initializer_list<int> entries, bool readHeadError = false)
+    {
+        state.CurrentSystem = static_cast<int16_t>(*entries.begin());
+        state.ReadHeadError = readHeadError;
+        ctx.state = &state;
+        lk = std::make_unique<LK>(ctx);
+        ctx.lk = lk.get();
+        lk->InitSystems();
+        for (int entry : entries)
+            lk->RegisterSystem(entry, [this] { return &source; });
+    }
+    AppState state;
+    AppContext ctx;
+    Source source;
+    std::unique_ptr<LK> lk;
 };
 
 } // namespace orvid::fuzz

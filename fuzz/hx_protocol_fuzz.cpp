@@ -102,24 +102,6 @@ public:
     TagStateDisplay last;
 };
 
-struct Link {
-    Link()
-    {
-        state.CurrentSystem = 1;
-        state.ReadHeadError = true;
-        ctx.state = &state;
-        lk = std::make_unique<LK>(ctx);
-        ctx.lk = lk.get();
-        lk->InitSystems();
-        lk->RegisterSystem(1, [this] { return &unit; });
-        lk->RegisterSystem(10, [this] { return &unit; });
-    }
-    AppState state;
-    AppContext ctx;
-    Unit unit;
-    std::unique_ptr<LK> lk;
-};
-
 // The replies of one poll-timer step: every line from one reply, labelled with a head.
 void checkTimerPoll(HXProtocol& p, View& view, Unit& unit, int header, bool multi)
 {
@@ -187,7 +169,7 @@ void checkHeadFile(const QByteArray& contents)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Link link;
+    static fuzz::SourceLink<Unit> link({1, 10}, true);
     if (size < 2)
         return 0;
     const int op = data[0] >> 5;
@@ -201,20 +183,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString channel = QString::fromLatin1(channels[(data[0] >> 2) & 3]);
     const bool multi = (data[0] & 16) != 0;
     const int expected = data[1];
-    QList<QByteArray> frames;
-    for (size_t i = 2; i < size;) {
-        const size_t n = data[i++];
-        if (i + n > size)
-            break;
-        if (n > 0)
-            frames.append(QByteArray(reinterpret_cast<const char*>(data + i), static_cast<qsizetype>(n)));
-        i += n;
-    }
+    const QList<QByteArray> frames = fuzz::SplitFrames(data, size, 2);
 
     link.state.CurrentSystem = ethernet ? 10 : 1;
-    link.unit.ethernet = ethernet;
-    link.unit.protocolType = protocolType;
-    link.unit.load(frames);
+    link.source.ethernet = ethernet;
+    link.source.protocolType = protocolType;
+    link.source.load(frames);
     View view;
     HXProtocol p(link.ctx, &view);
     p.EthernetMode = ethernet;
@@ -271,7 +245,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 continue;
             const QByteArray value = hx::ValueBytes(param);
             bool fromReply = false;
-            for (const QByteArray& r : link.unit.received)
+            for (const QByteArray& r : link.source.received)
                 fromReply = fromReply || r.endsWith(value);
             if (!fromReply)
                 fail("a parameter value that no reply held");
@@ -290,9 +264,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     }
     // Whatever is left: the poll timer's.
-    checkTimerPoll(p, view, link.unit, header, p.MultiTag || multi
+    checkTimerPoll(p, view, link.source, header, p.MultiTag || multi
                                                    || std::any_of(p.MultiTagChannel.begin(), p.MultiTagChannel.end(),
                                                                   [](bool m) { return m; }));
-    link.unit.clear();
+    link.source.clear();
     return 0;
 }

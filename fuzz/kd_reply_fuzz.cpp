@@ -55,44 +55,18 @@ public:
     QList<Line> shown;
 };
 
-struct Link {
-    Link()
-    {
-        state.CurrentSystem = 5;
-        state.ReadHeadError = true;
-        ctx.state = &state;
-        lk = std::make_unique<LK>(ctx);
-        ctx.lk = lk.get();
-        lk->InitSystems();
-        lk->RegisterSystem(4, [this] { return &source; });
-        lk->RegisterSystem(5, [this] { return &source; });
-    }
-    AppState state;
-    AppContext ctx;
-    FrameSource source;
-    std::unique_ptr<LK> lk;
-};
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Link link;
+    static fuzz::SourceLink<FrameSource> link({5, 4}, true);
     if (size < 1)
         return 0;
     const int head = (data[0] & 7) % 5;
     const bool pending = (data[0] & 8) != 0;
     const bool autoMode = (data[0] & 16) != 0;
     const bool fixcode = (data[0] & 32) != 0;
-    QList<QByteArray> frames;
-    for (size_t i = 1; i < size;) {
-        const size_t n = data[i++];
-        if (i + n > size)
-            break;
-        if (n > 0)
-            frames.append(QByteArray(reinterpret_cast<const char*>(data + i), static_cast<qsizetype>(n)));
-        i += n;
-    }
+    const QList<QByteArray> frames = fuzz::SplitFrames(data, size, 1);
     View view;
     if (fixcode) {
         KDFixcodeProtocol p(link.ctx, &view);

@@ -40,22 +40,6 @@ public:
     int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant& o) override { return KRProtocol::GetLKResult(r, n, o); }
 };
 
-struct Link {
-    Link()
-    {
-        state.CurrentSystem = 2;
-        ctx.state = &state;
-        lk = std::make_unique<LK>(ctx);
-        ctx.lk = lk.get();
-        lk->InitSystems();
-        lk->RegisterSystem(2, [this] { return &source; });
-    }
-    AppState state;
-    AppContext ctx;
-    FrameSource source;
-    std::unique_ptr<LK> lk;
-};
-
 void checkResult(const QByteArray& raw)
 {
     for (int16_t length : {int16_t(-3), int16_t(0), static_cast<int16_t>(raw.size())}) {
@@ -80,21 +64,13 @@ void checkResult(const QByteArray& raw)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Link link;
+    static fuzz::SourceLink<FrameSource> link({2});
     if (size < 2)
         return 0;
     const int expected = data[0];
     const bool replies = (data[1] & 1) != 0;
     const int address = data[1] >> 1;
-    QList<QByteArray> frames;
-    for (size_t i = 2; i < size;) {
-        const size_t n = data[i++];
-        if (i + n > size)
-            break;
-        if (n > 0)
-            frames.append(QByteArray(reinterpret_cast<const char*>(data + i), static_cast<qsizetype>(n)));
-        i += n;
-    }
+    const QList<QByteArray> frames = fuzz::SplitFrames(data, size, 2);
     for (const QByteArray& f : frames)
         checkResult(f);
 

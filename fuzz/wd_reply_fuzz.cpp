@@ -88,22 +88,6 @@ public:
     TagStateDisplay display;
 };
 
-struct Link {
-    Link()
-    {
-        state.CurrentSystem = WDProtocol::kSystemEntry;
-        ctx.state = &state;
-        lk = std::make_unique<LK>(ctx);
-        ctx.lk = lk.get();
-        lk->InitSystems();
-        lk->RegisterSystem(WDProtocol::kSystemEntry, [this] { return &source; });
-    }
-    AppState state;
-    AppContext ctx;
-    FrameSource source;
-    std::unique_ptr<LK> lk;
-};
-
 void checkFrame(const QByteArray& raw)
 {
     for (int16_t length : {int16_t(-2), int16_t(6), static_cast<int16_t>(qMin<qsizetype>(raw.size(), 32767))}) {
@@ -149,20 +133,12 @@ bool receivedHolds(const QList<QByteArray>& received, const QByteArray& part)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Link link;
+    static fuzz::SourceLink<FrameSource> link({WDProtocol::kSystemEntry});
     if (size < 2)
         return 0;
     const int path = data[0] % 6;
     const int length = data[1];
-    QList<QByteArray> frames;
-    for (size_t i = 2; i < size;) {
-        const size_t n = data[i++];
-        if (i + n > size)
-            break;
-        if (n > 0)
-            frames.append(QByteArray(reinterpret_cast<const char*>(data + i), static_cast<qsizetype>(n)));
-        i += n;
-    }
+    const QList<QByteArray> frames = fuzz::SplitFrames(data, size, 2);
     for (const QByteArray& f : frames)
         checkFrame(f);
 

@@ -64,22 +64,6 @@ public:
     int width = 80;
 };
 
-struct Link {
-    Link()
-    {
-        state.CurrentSystem = 7;
-        ctx.state = &state;
-        lk = std::make_unique<LK>(ctx);
-        ctx.lk = lk.get();
-        lk->InitSystems();
-        lk->RegisterSystem(7, [this] { return &source; });
-    }
-    AppState state;
-    AppContext ctx;
-    FrameSource source;
-    std::unique_ptr<LK> lk;
-};
-
 void checkResult(const QByteArray& raw)
 {
     QByteArray reply = raw;
@@ -115,7 +99,7 @@ void checkFormat(const QByteArray& data, int skip, int length, bool fixcode, int
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Link link;
+    static fuzz::SourceLink<FrameSource> link({7});
     if (size < 3)
         return 0;
     const int expected = data[0];
@@ -123,15 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool fixcode = (data[1] & 4) != 0;
     const int address = data[1] >> 3;
     const int width = data[2];
-    QList<QByteArray> frames;
-    for (size_t i = 3; i < size;) {
-        const size_t n = data[i++];
-        if (i + n > size)
-            break;
-        if (n > 0)
-            frames.append(QByteArray(reinterpret_cast<const char*>(data + i), static_cast<qsizetype>(n)));
-        i += n;
-    }
+    const QList<QByteArray> frames = fuzz::SplitFrames(data, size, 3);
     for (const QByteArray& f : frames) {
         checkResult(f);
         checkFormat(f, address & 3, expected, fixcode, rep, width);
