@@ -6,6 +6,7 @@
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
@@ -22,14 +23,29 @@ T* NamedControl(QWidget* parent, const char* name, int index = -1)
     return w;
 }
 
+// A titled frame (group box) named name.
+inline QGroupBox* NamedFrame(QWidget* parent, const char* name, const QString& title)
+{
+    auto* frame = NamedControl<QGroupBox>(parent, name);
+    frame->setTitle(title);
+    return frame;
+}
+
+// A button named name with its text.
+inline QPushButton* NamedButton(QWidget* parent, const char* name, const QString& text, int index = -1)
+{
+    auto* button = NamedControl<QPushButton>(parent, name, index);
+    button->setText(text);
+    return button;
+}
+
 // A titled frame named frameName in parent, added to into, holding one control of type T
 // named name; frame receives the frame.
 template <class T>
 T* FramedControl(QWidget* parent, QBoxLayout* into, QGroupBox*& frame, const char* frameName,
                  const QString& title, const char* name)
 {
-    frame = NamedControl<QGroupBox>(parent, frameName);
-    frame->setTitle(title);
+    frame = NamedFrame(parent, frameName, title);
     auto* control = NamedControl<T>(frame, name);
     (new QHBoxLayout(frame))->addWidget(control);
     if (into)

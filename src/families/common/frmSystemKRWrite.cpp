@@ -27,13 +27,6 @@ namespace {
 constexpr int kHelpContext = 1090;
 const char* const kSection = "frmSystemKRWrite";
 const char* const kHexChars = "0123456789abcdefABCDEF";
-
-QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
-{
-    auto* f = new QGroupBox(text, parent);
-    f->setObjectName(QString::fromLatin1(name));
-    return f;
-}
 } // namespace
 
 frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
@@ -41,7 +34,7 @@ frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
 {
     auto* top = new QVBoxLayout(this);
 
-    frameData = makeFrame(this, "frameData", QStringLiteral("Daten"));
+    frameData = NamedFrame(this, "frameData", QStringLiteral("Daten"));
     auto* dl = new QVBoxLayout(frameData);
     Frame1 = new QGroupBox(frameData);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -56,7 +49,7 @@ frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
     top->addWidget(frameData);
 
     auto* grid = new QGridLayout;
-    frameCode = makeFrame(this, "frameCode", QStringLiteral("Code/Datenträger"));
+    frameCode = NamedFrame(this, "frameCode", QStringLiteral("Code/Datenträger"));
     cmbCode = new QComboBox(frameCode);
     cmbCode->setObjectName(QStringLiteral("cmbCode"));
     for (const TagType& t : KRWriteDesignTagTypes())
@@ -65,7 +58,7 @@ frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
     connect(cmbCode, qOverload<int>(&QComboBox::activated), this, [this] { cmbCode_Click(); });
     grid->addWidget(frameCode, 0, 0);
 
-    frameMode = makeFrame(this, "frameMode", QStringLiteral("Betriebsart"));
+    frameMode = NamedFrame(this, "frameMode", QStringLiteral("Betriebsart"));
     auto* ml = new QHBoxLayout(frameMode);
     cmbMode = new QComboBox(frameMode);
     cmbMode->setObjectName(QStringLiteral("cmbMode"));
@@ -81,14 +74,14 @@ frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
     cmbModeQTI->hide();
     grid->addWidget(frameMode, 0, 1);
 
-    frameHeadNumber = makeFrame(this, "frameHeadNumber", QStringLiteral("Kopfnummer"));
+    frameHeadNumber = NamedFrame(this, "frameHeadNumber", QStringLiteral("Kopfnummer"));
     cmbHeadNumber = new QComboBox(frameHeadNumber);
     cmbHeadNumber->setObjectName(QStringLiteral("cmbHeadNumber"));
     cmbHeadNumber->setProperty("langTag", QStringLiteral("NOLANG"));
     (new QHBoxLayout(frameHeadNumber))->addWidget(cmbHeadNumber);
     grid->addWidget(frameHeadNumber, 0, 2);
 
-    frameAddress = makeFrame(this, "frameAddress", QStringLiteral("Adresse (Hex.)"));
+    frameAddress = NamedFrame(this, "frameAddress", QStringLiteral("Adresse (Hex.)"));
     txtAddress = new QLineEdit(QStringLiteral("0000"), frameAddress);
     txtAddress->setObjectName(QStringLiteral("txtAddress"));
     txtAddress->setMaxLength(4);
@@ -98,7 +91,7 @@ frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
             [this] { FilterTextBox(txtAddress, QString::fromLatin1(kHexChars)); });
     grid->addWidget(frameAddress, 1, 0);
 
-    frameFixcode = makeFrame(this, "frameFixcode", QStringLiteral("Fixcode"));
+    frameFixcode = NamedFrame(this, "frameFixcode", QStringLiteral("Fixcode"));
     chkFixcode = new QCheckBox(QStringLiteral("&aktivieren"), frameFixcode);
     chkFixcode->setObjectName(QStringLiteral("chkFixcode"));
     (new QHBoxLayout(frameFixcode))->addWidget(chkFixcode);

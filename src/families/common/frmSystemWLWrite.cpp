@@ -4,6 +4,8 @@
 #include "foundations/Language.h"
 #include "foundations/Utils.h"
 
+#include "families/common/FormControls.h"
+
 #include <QComboBox>
 #include <QFont>
 #include <QGroupBox>
@@ -17,23 +19,12 @@
 
 namespace orvid {
 
-namespace {
-
-QGroupBox* frame(QWidget* parent, const char* name, const QString& title)
-{
-    auto* box = new QGroupBox(title, parent);
-    box->setObjectName(QString::fromLatin1(name));
-    return box;
-}
-
-} // namespace
-
 frmSystemWLWrite::frmSystemWLWrite(AppContext& ctx, QWidget* parent)
     : FamilyDialog(ctx, "frmSystemWLWrite", QStringLiteral("Daten schreiben"), parent)
 {
     auto* top = new QVBoxLayout(this);
 
-    auto* frameId = frame(this, "Frame1", QStringLiteral("ID-Code"));
+    auto* frameId = NamedFrame(this, "Frame1", QStringLiteral("ID-Code"));
     auto* idLayout = new QVBoxLayout(frameId);
     cmbIDCode = new QComboBox(frameId);
     cmbIDCode->setObjectName(QStringLiteral("cmbIDCode"));
@@ -53,7 +44,7 @@ frmSystemWLWrite::frmSystemWLWrite(AppContext& ctx, QWidget* parent)
     top->addWidget(frameId);
 
     auto* row = new QHBoxLayout;
-    auto* frameMemory = frame(this, "frameMemorySize", QStringLiteral("Speichermodell"));
+    auto* frameMemory = NamedFrame(this, "frameMemorySize", QStringLiteral("Speichermodell"));
     auto* memLayout = new QVBoxLayout(frameMemory);
     auto* hints = new QStackedLayout;
     const QStringList hintTexts = {QStringLiteral("numerische Daten, max. 1 Zeichen (0-16383)"),
@@ -74,7 +65,7 @@ frmSystemWLWrite::frmSystemWLWrite(AppContext& ctx, QWidget* parent)
     memLayout->addLayout(hints);
     row->addWidget(frameMemory);
 
-    auto* frameSpeed = frame(this, "frameDataSpeed", QStringLiteral("Bitrate"));
+    auto* frameSpeed = NamedFrame(this, "frameDataSpeed", QStringLiteral("Bitrate"));
     auto* speedLayout = new QVBoxLayout(frameSpeed);
     rdDataSpeed = CreateOptionArray(frameSpeed, speedLayout, QStringLiteral("rdDataSpeed"),
                                     {QStringLiteral("Hoch (16 kbps)"), QStringLiteral("Niedrig (4 kbps)")}, true);
@@ -82,14 +73,14 @@ frmSystemWLWrite::frmSystemWLWrite(AppContext& ctx, QWidget* parent)
     rdDataSpeed[1]->setEnabled(false);
     row->addWidget(frameSpeed);
 
-    auto* frameType = frame(this, "frameIntervalType", QStringLiteral("Intervaltyp"));
+    auto* frameType = NamedFrame(this, "frameIntervalType", QStringLiteral("Intervaltyp"));
     auto* typeLayout = new QVBoxLayout(frameType);
     rdIntervalType = CreateOptionArray(frameType, typeLayout, QStringLiteral("rdIntervalType"),
                                        {QStringLiteral("Constant"), QStringLiteral("Random")}, true);
     rdIntervalType[0]->setChecked(true);
     row->addWidget(frameType);
 
-    auto* frameLength = frame(this, "frameIntervalLength", QStringLiteral("Intervall Länge"));
+    auto* frameLength = NamedFrame(this, "frameIntervalLength", QStringLiteral("Intervall Länge"));
     auto* lengthLayout = new QVBoxLayout(frameLength);
     rdIntervalLength = CreateOptionArray(frameLength, lengthLayout, QStringLiteral("rdIntervalLength"),
                                          {QStringLiteral("0"), QStringLiteral("4"), QStringLiteral("8"),
@@ -99,7 +90,7 @@ frmSystemWLWrite::frmSystemWLWrite(AppContext& ctx, QWidget* parent)
     row->addWidget(frameLength);
     top->addLayout(row);
 
-    auto* frameData = frame(this, "frameData", QStringLiteral("Daten"));
+    auto* frameData = NamedFrame(this, "frameData", QStringLiteral("Daten"));
     auto* dataLayout = new QVBoxLayout(frameData);
     txtData = new QLineEdit(frameData);
     txtData->setObjectName(QStringLiteral("txtData"));

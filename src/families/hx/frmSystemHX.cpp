@@ -33,18 +33,6 @@ namespace orvid {
 
 namespace {
 const char* const kHexChars = "0123456789abcdefABCDEF";
-
-template <class T>
-T* named(QWidget* parent, const char* name, int index = -1)
-{
-    return NamedControl<T>(parent, name, index);
-}
-QPushButton* button(QWidget* parent, const char* name, const QString& text, int index = -1)
-{
-    auto* b = named<QPushButton>(parent, name, index);
-    b->setText(text);
-    return b;
-}
 } // namespace
 
 frmSystemHX::frmSystemHX(AppContext& ctx, QWidget* parent) : DirectFamilyForm(ctx, QStringLiteral("frmSystemHX"), parent)
@@ -89,7 +77,7 @@ void frmSystemHX::buildControls()
     cmbTriggerMode = panel->cmbTriggerMode;
 
     // The head frame: selections, data list, buttons, password.
-    frameHead = named<QGroupBox>(this, "frameHead");
+    frameHead = NamedControl<QGroupBox>(this, "frameHead");
     frameHead->setProperty("langTag", QStringLiteral("NOLANG"));
     outer->addWidget(frameHead, 1);
     auto* grid = new QGridLayout(frameHead);
@@ -103,7 +91,7 @@ void frmSystemHX::buildControls()
     txtLength = FramedControl<QLineEdit>(frameHead, left, frameLength, "frameLength", QStringLiteral("Länge"), "txtLength");
     txtLength->setText(QStringLiteral("000"));
     txtLength->setMaxLength(3);
-    auto* repr = named<QGroupBox>(frameHead, "frameDataMode");
+    auto* repr = NamedControl<QGroupBox>(frameHead, "frameDataMode");
     repr->setProperty("langTag", QStringLiteral("NOLANG"));
     rdDataMode = ByteTextEdit::CreateOptions(repr, new QVBoxLayout(repr));
     rdDataMode[0]->setChecked(true);
@@ -119,20 +107,20 @@ void frmSystemHX::buildControls()
 
     buildButtons(grid);
 
-    framePassword = named<QGroupBox>(frameHead, "framePassword");
+    framePassword = NamedControl<QGroupBox>(frameHead, "framePassword");
     framePassword->setTitle(QStringLiteral("Passwort"));
     auto* pw = new QGridLayout(framePassword);
-    chkPasswort = named<QCheckBox>(framePassword, "chkPasswort");
+    chkPasswort = NamedControl<QCheckBox>(framePassword, "chkPasswort");
     chkPasswort->setProperty("langTag", QStringLiteral("NOLANG"));
-    lblPActive = named<QLabel>(framePassword, "lblPActive");
+    lblPActive = NamedControl<QLabel>(framePassword, "lblPActive");
     lblPActive->setText(QStringLiteral("Aktivieren"));
     pw->addWidget(chkPasswort, 0, 0);
     pw->addWidget(lblPActive, 0, 1);
     const char* const pwTexts[] = {"Passwort (Hex.)", "Neues Passwort", "Passwort wiederh."};
     for (int i = 0; i < 3; ++i) {
-        auto* l = named<QLabel>(framePassword, "lblPassword", i);
+        auto* l = NamedControl<QLabel>(framePassword, "lblPassword", i);
         l->setText(QString::fromLatin1(pwTexts[i]));
-        auto* t = named<QLineEdit>(framePassword, "txtPasswort", i);
+        auto* t = NamedControl<QLineEdit>(framePassword, "txtPasswort", i);
         t->setEchoMode(QLineEdit::Password);
         t->setMaxLength(8);
         lblPassword.append(l);
@@ -140,7 +128,7 @@ void frmSystemHX::buildControls()
         pw->addWidget(l, 1, 2 * i);
         pw->addWidget(t, 1, 2 * i + 1);
     }
-    btTagPassword = button(framePassword, "btTagPassword", QStringLiteral("Tag-Passwort setzen"));
+    btTagPassword = NamedButton(framePassword, "btTagPassword", QStringLiteral("Tag-Passwort setzen"));
     pw->addWidget(btTagPassword, 1, 6);
     grid->addWidget(framePassword, 1, 0, 1, 3);
 }
@@ -151,10 +139,10 @@ void frmSystemHX::buildButtons(QGridLayout* grid)
     int row = 0;
     auto pair = [&](QLabel*& label, const char* labelName, const QString& text, QPushButton*& a, const char* aName,
                     const QString& aText, QPushButton*& b, const char* bName, const QString& bText) {
-        label = named<QLabel>(frameHead, labelName);
+        label = NamedControl<QLabel>(frameHead, labelName);
         label->setText(text);
-        a = button(frameHead, aName, aText);
-        b = button(frameHead, bName, bText);
+        a = NamedButton(frameHead, aName, aText);
+        b = NamedButton(frameHead, bName, bText);
         right->addWidget(label, row, 0);
         right->addWidget(a, row, 1);
         right->addWidget(b, row, 2);
@@ -166,17 +154,17 @@ void frmSystemHX::buildButtons(QGridLayout* grid)
          btWriteFixcode, "btWriteFixcode", QStringLiteral("&Schreiben"));
     pair(lblTagSpecialFixcode, "lblTagSpecialFixcode", QStringLiteral("Spezial"), btSpecialFixCode, "btSpecialFixCode",
          QStringLiteral("Le&sen"), btWriteSpecialFixcode, "btWriteSpecialFixcode", QStringLiteral("&Schreiben"));
-    lblConfig = named<QLabel>(frameHead, "lblConfig");
+    lblConfig = NamedControl<QLabel>(frameHead, "lblConfig");
     lblConfig->setText(QStringLiteral("Konfig"));
     right->addWidget(lblConfig, row, 0);
-    btConfig.append(button(frameHead, "btConfig", QStringLiteral("L&esen"), 0));
-    btConfig.append(button(frameHead, "btConfig", QStringLiteral("Sch&reiben"), 1));
+    btConfig.append(NamedButton(frameHead, "btConfig", QStringLiteral("L&esen"), 0));
+    btConfig.append(NamedButton(frameHead, "btConfig", QStringLiteral("Sch&reiben"), 1));
     right->addWidget(btConfig[0], row, 1);
     right->addWidget(btConfig[1], row++, 2);
-    btStop = button(frameHead, "btStop", QStringLiteral("S&top"));
-    btBattery = button(frameHead, "btBattery", QStringLiteral("&Batterie"));
-    btMakeNCX = button(frameHead, "btMakeNCX", QStringLiteral("&NCX Tag erzeugen"));
-    btClear = button(frameHead, "btClear", QStringLiteral("L&öschen"));
+    btStop = NamedButton(frameHead, "btStop", QStringLiteral("S&top"));
+    btBattery = NamedButton(frameHead, "btBattery", QStringLiteral("&Batterie"));
+    btMakeNCX = NamedButton(frameHead, "btMakeNCX", QStringLiteral("&NCX Tag erzeugen"));
+    btClear = NamedButton(frameHead, "btClear", QStringLiteral("L&öschen"));
     right->addWidget(btStop, row, 1);
     right->addWidget(btBattery, row++, 2);
     right->addWidget(btMakeNCX, row, 1);

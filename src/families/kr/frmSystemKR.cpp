@@ -32,11 +32,6 @@ namespace orvid {
 
 namespace {
 const char* const kHexChars = "0123456789abcdefABCDEF";
-template <class T>
-T* named(QWidget* parent, const char* name, int index = -1)
-{
-    return NamedControl<T>(parent, name, index);
-}
 } // namespace
 
 frmSystemKR::frmSystemKR(AppContext& ctx, QWidget* parent)
@@ -57,7 +52,7 @@ void frmSystemKR::buildControls()
 {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(4, 4, 4, 4);
-    frameHead = named<QGroupBox>(this, "frameHead");
+    frameHead = NamedControl<QGroupBox>(this, "frameHead");
     frameHead->setTitle(QStringLiteral("LESEKOPF"));
     // Its caption is the head type (SetRWFrameTitle), not a translated text.
     frameHead->setProperty("langTag", QStringLiteral("NOLANG"));
@@ -79,7 +74,7 @@ void frmSystemKR::buildControls()
 
     cmbMode = FramedControl<QComboBox>(frameHead, left, frameMode, "frameMode", QStringLiteral("Betriebsart"), "cmbMode");
     AddModeItems(cmbMode);
-    cmbModeQTI = named<QComboBox>(frameMode, "cmbModeQTI");
+    cmbModeQTI = NamedControl<QComboBox>(frameMode, "cmbModeQTI");
     cmbModeQTI->setProperty("langTag", QStringLiteral("NOLANG"));
     AddModeItems(cmbModeQTI, false);
     frameMode->layout()->addWidget(cmbModeQTI);
@@ -93,7 +88,7 @@ void frmSystemKR::buildControls()
     txtLength->setText(QStringLiteral("000"));
     txtLength->setMaxLength(3);
 
-    Frame1 = named<QGroupBox>(frameHead, "Frame1");
+    Frame1 = NamedControl<QGroupBox>(frameHead, "Frame1");
     Frame1->setProperty("langTag", QStringLiteral("NOLANG"));
     // The names of the representations read the same in every language.
     rdDataMode = ByteTextEdit::CreateOptions(Frame1, new QVBoxLayout(Frame1));
@@ -118,16 +113,16 @@ void frmSystemKR::buildControls()
         {&btStop, "btStop", "S&top"},        {&btClear, "btClear", "L&öschen"},
     };
     for (const auto& b : buttons) {
-        *b.button = named<QPushButton>(frameHead, b.name);
+        *b.button = NamedControl<QPushButton>(frameHead, b.name);
         (*b.button)->setText(QString::fromUtf8(b.text));
         right->addWidget(*b.button);
     }
-    frameConfig = named<QGroupBox>(frameHead, "frameConfig");
+    frameConfig = NamedControl<QGroupBox>(frameHead, "frameConfig");
     frameConfig->setTitle(QStringLiteral("Konfig"));
     auto* configLayout = new QVBoxLayout(frameConfig);
     const char* const configTexts[] = {"L&esen", "Sch&reiben"};
     for (int i = 0; i < 2; ++i) {
-        auto* b = named<QPushButton>(frameConfig, "btConfig", i);
+        auto* b = NamedControl<QPushButton>(frameConfig, "btConfig", i);
         b->setText(QString::fromLatin1(configTexts[i]));
         configLayout->addWidget(b);
         btConfig.append(b);
@@ -137,12 +132,12 @@ void frmSystemKR::buildControls()
     grid->addLayout(right, 0, 2);
 
     // Bottom: the tag password.
-    framePassword = named<QGroupBox>(frameHead, "framePassword");
+    framePassword = NamedControl<QGroupBox>(frameHead, "framePassword");
     framePassword->setTitle(QStringLiteral("Passwort"));
     auto* pw = new QGridLayout(framePassword);
-    chkPasswort = named<QCheckBox>(framePassword, "chkPasswort");
+    chkPasswort = NamedControl<QCheckBox>(framePassword, "chkPasswort");
     chkPasswort->setProperty("langTag", QStringLiteral("NOLANG"));
-    lblPActive = named<QLabel>(framePassword, "lblPActive");
+    lblPActive = NamedControl<QLabel>(framePassword, "lblPActive");
     lblPActive->setText(QStringLiteral("Aktivieren"));
     auto* activeRow = new QHBoxLayout;
     activeRow->addWidget(chkPasswort);
@@ -150,14 +145,14 @@ void frmSystemKR::buildControls()
     activeRow->addStretch(1);
     pw->addLayout(activeRow, 0, 0, 1, 2);
     const char* const pwTexts[] = {"Passwort (Hex.)", "Neues Passwort", "Passwort wiederh."};
-    Frame2 = named<QGroupBox>(framePassword, "Frame2");
+    Frame2 = NamedControl<QGroupBox>(framePassword, "Frame2");
     Frame2->setProperty("langTag", QStringLiteral("NOLANG"));
     auto* f2 = new QGridLayout(Frame2);
     for (int i = 0; i < 3; ++i) {
         QWidget* host = i == 0 ? static_cast<QWidget*>(framePassword) : Frame2;
-        auto* l = named<QLabel>(host, "lblPassword", i);
+        auto* l = NamedControl<QLabel>(host, "lblPassword", i);
         l->setText(QString::fromLatin1(pwTexts[i]));
-        auto* t = named<QLineEdit>(host, "txtPasswort", i);
+        auto* t = NamedControl<QLineEdit>(host, "txtPasswort", i);
         t->setEchoMode(QLineEdit::Password);
         t->setMaxLength(8);
         t->setMinimumWidth(t->fontMetrics().horizontalAdvance(QStringLiteral("DDDDDDDDDD")));
@@ -173,7 +168,7 @@ void frmSystemKR::buildControls()
             f2->addWidget(t, 0, 2 * (i - 1) + 1);
         }
     }
-    btTagPassword = named<QPushButton>(Frame2, "btTagPassword");
+    btTagPassword = NamedControl<QPushButton>(Frame2, "btTagPassword");
     btTagPassword->setText(QStringLiteral("Tag-Passwort setzen"));
     btTagPassword->setEnabled(false);
     f2->addWidget(btTagPassword, 0, 4);

@@ -14,6 +14,8 @@
 #include "shell/ByteTextEdit.h"
 #include "shell/ctrlList.h"
 
+#include "families/common/FormControls.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,13 +36,6 @@ namespace {
 using WDFields::kDigits;
 using WDFields::kHexChars;
 const QString kNoLang = QStringLiteral("NOLANG");
-
-QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
-{
-    auto* f = new QGroupBox(text, parent);
-    f->setObjectName(QString::fromLatin1(name));
-    return f;
-}
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text)
 {
@@ -80,14 +75,14 @@ void frmSystemWD::buildControls()
     auto* top = new QVBoxLayout(this);
     // The window never gets smaller than the head frame with its entries and buttons.
     top->setSizeConstraint(QLayout::SetMinimumSize);
-    frameHead = makeFrame(this, "frameHead", QStringLiteral("LESEKOPF"));
+    frameHead = NamedFrame(this, "frameHead", QStringLiteral("LESEKOPF"));
     frameHead->setProperty("langTag", kNoLang);
     top->addWidget(frameHead);
     auto* head = new QHBoxLayout(frameHead);
 
     // Left column: the entries of a tag access.
     auto* left = new QVBoxLayout;
-    frameAntenna = makeFrame(frameHead, "frameAntenna", QStringLiteral("Antenne"));
+    frameAntenna = NamedFrame(frameHead, "frameAntenna", QStringLiteral("Antenne"));
     cmbHeadNumber = new QComboBox(frameAntenna);
     cmbHeadNumber->setObjectName(QStringLiteral("cmbHeadNumber"));
     cmbHeadNumber->setProperty("langTag", kNoLang);
@@ -95,7 +90,7 @@ void frmSystemWD::buildControls()
     (new QHBoxLayout(frameAntenna))->addWidget(cmbHeadNumber);
     left->addWidget(frameAntenna);
 
-    frameAccessType = makeFrame(frameHead, "frameAccessType", QStringLiteral("Zugriffsart"));
+    frameAccessType = NamedFrame(frameHead, "frameAccessType", QStringLiteral("Zugriffsart"));
     auto* al = new QVBoxLayout(frameAccessType);
     rdIDCode = CreateOptionArray(frameAccessType, al, QStringLiteral("rdIDCode"), WDFields::AccessTypeTexts(), true,
                                  [this](int i) { rdIDCode_Click(i); });
@@ -109,10 +104,10 @@ void frmSystemWD::buildControls()
     left->addWidget(frameAccessType);
 
     auto* addrRow = new QHBoxLayout;
-    frameAddress = makeFrame(frameHead, "frameAddress", QStringLiteral("Adresse (Hex.)"));
+    frameAddress = NamedFrame(frameHead, "frameAddress", QStringLiteral("Adresse (Hex.)"));
     txtAddress = makeBox(frameAddress, "txtAddress", QStringLiteral("0000"), 4);
     (new QHBoxLayout(frameAddress))->addWidget(txtAddress);
-    frameLength = makeFrame(frameHead, "frameLength", QStringLiteral("Länge"));
+    frameLength = NamedFrame(frameHead, "frameLength", QStringLiteral("Länge"));
     txtLength = makeBox(frameLength, "txtLength", QStringLiteral("000"), 3);
     (new QHBoxLayout(frameLength))->addWidget(txtLength);
     addrRow->addWidget(frameAddress);
@@ -123,7 +118,7 @@ void frmSystemWD::buildControls()
 
     // Middle: the data list, or in its place the scan slots.
     auto* middle = new QVBoxLayout;
-    frameTagData = makeFrame(frameHead, "frameTagData", QStringLiteral("Daten"));
+    frameTagData = NamedFrame(frameHead, "frameTagData", QStringLiteral("Daten"));
     auto* dl = new QVBoxLayout(frameTagData);
     list = new ctrlList(frameTagData);
     list->setObjectName(QStringLiteral("ctrlList"));
@@ -139,7 +134,7 @@ void frmSystemWD::buildControls()
     dl->addWidget(picButtons);
     middle->addWidget(frameTagData, 1);
 
-    frameTagScan = makeFrame(frameHead, "frameTagScan", QStringLiteral("ID-Code Scan"));
+    frameTagScan = NamedFrame(frameHead, "frameTagScan", QStringLiteral("ID-Code Scan"));
     auto* sl = new QGridLayout(frameTagScan);
     for (int i = 0; i < WDProtocol::kScanSlots; ++i) {
         auto* chk = new QCheckBox(frameTagScan);
@@ -180,7 +175,7 @@ void frmSystemWD::buildControls()
 
     // Right column: the buttons.
     auto* right = new QVBoxLayout;
-    frameIdCode = makeFrame(frameHead, "frameIdCode", QStringLiteral("ID Code"));
+    frameIdCode = NamedFrame(frameHead, "frameIdCode", QStringLiteral("ID Code"));
     auto* il = new QVBoxLayout(frameIdCode);
     btIdCodeRead = makeButton(frameIdCode, "btIdCodeRead", QStringLiteral("&Lesen"));
     btIdCodeWrite = makeButton(frameIdCode, "btIdCodeWrite", QStringLiteral("&Schreiben"));
@@ -189,7 +184,7 @@ void frmSystemWD::buildControls()
     il->addWidget(btIdCodeWrite);
     il->addWidget(btCodeScan);
     right->addWidget(frameIdCode);
-    frameText = makeFrame(frameHead, "frameText", QStringLiteral("Daten"));
+    frameText = NamedFrame(frameHead, "frameText", QStringLiteral("Daten"));
     auto* tl = new QVBoxLayout(frameText);
     btRead = makeButton(frameText, "btRead", QStringLiteral("L&esen"));
     btWrite = makeButton(frameText, "btWrite", QStringLiteral("Schrei&ben"));

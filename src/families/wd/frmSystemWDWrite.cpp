@@ -7,6 +7,8 @@
 #include "foundations/Utils.h"
 #include "shell/ByteTextEdit.h"
 
+#include "families/common/FormControls.h"
+
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -24,13 +26,6 @@ namespace {
 constexpr int kHelpContext = 2550;
 using WDFields::kHexChars;
 constexpr int kTagMemory = WDProtocol::kAddressSpace;
-
-QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& text)
-{
-    auto* f = new QGroupBox(text, parent);
-    f->setObjectName(QString::fromLatin1(name));
-    return f;
-}
 } // namespace
 
 WDAccessDialog::WDAccessDialog(AppContext& ctx, const char* name, const QString& title, QWidget* parent)
@@ -40,7 +35,7 @@ WDAccessDialog::WDAccessDialog(AppContext& ctx, const char* name, const QString&
 
 QGroupBox* WDAccessDialog::buildHead(const QStringList& heads)
 {
-    frameHeadNumber = makeFrame(this, "frameHeadNumber", QStringLiteral("Antenne"));
+    frameHeadNumber = NamedFrame(this, "frameHeadNumber", QStringLiteral("Antenne"));
     cmbHeadNumber = new QComboBox(frameHeadNumber);
     cmbHeadNumber->setObjectName(QStringLiteral("cmbHeadNumber"));
     cmbHeadNumber->setProperty("langTag", QStringLiteral("NOLANG"));
@@ -51,7 +46,7 @@ QGroupBox* WDAccessDialog::buildHead(const QStringList& heads)
 
 QGroupBox* WDAccessDialog::buildAccess(const QString& title, const QStringList& options)
 {
-    frameAccessType = makeFrame(this, "frameAccessType", title);
+    frameAccessType = NamedFrame(this, "frameAccessType", title);
     auto* al = new QVBoxLayout(frameAccessType);
     rdIDCode = CreateOptionArray(frameAccessType, al, QStringLiteral("rdIDCode"), options, true,
                                  [this](int i) { rdIDCode_Click(i); });
@@ -116,7 +111,7 @@ frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent)
 
     grid->addWidget(buildHead({QStringLiteral("0"), QStringLiteral("1")}), 0, 0);
 
-    frameAddress = makeFrame(this, "frameAddress", QStringLiteral("Adresse (Hex.)"));
+    frameAddress = NamedFrame(this, "frameAddress", QStringLiteral("Adresse (Hex.)"));
     txtAddress = new QLineEdit(QStringLiteral("0000"), frameAddress);
     txtAddress->setObjectName(QStringLiteral("txtAddress"));
     txtAddress->setMaxLength(4);
@@ -126,7 +121,7 @@ frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent)
     grid->addWidget(buildAccess(QStringLiteral("Zugriffsart"), WDFields::AccessTypeTexts()), 0, 1, 2, 1);
     top->addLayout(grid);
 
-    frameData = makeFrame(this, "frameData", QStringLiteral("Daten"));
+    frameData = NamedFrame(this, "frameData", QStringLiteral("Daten"));
     auto* dl = new QVBoxLayout(frameData);
     auto* rl = new QHBoxLayout;
     // Typing is not held to the representation here: a wrong character is shown by

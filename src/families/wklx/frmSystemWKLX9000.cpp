@@ -9,6 +9,8 @@
 #include "link/LK.h"
 #include "link/Network.h"
 
+#include "families/common/FormControls.h"
+
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -17,17 +19,6 @@
 #include <algorithm>
 
 namespace orvid {
-
-namespace {
-
-QPushButton* button(QWidget* parent, const char* name, const QString& text)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
-} // namespace
 
 frmSystemWKLX9000::frmSystemWKLX9000(AppContext& ctx, QWidget* parent)
     : DirectFamilyForm(ctx, QString::fromLatin1(KLXProtocol::kSection), parent)
@@ -43,12 +34,12 @@ frmSystemWKLX9000::frmSystemWKLX9000(AppContext& ctx, QWidget* parent)
     top->addWidget(frameHead);
     auto* head = new QHBoxLayout(frameHead);
     auto* buttons = new QVBoxLayout;
-    btRead = button(frameHead, "btRead", QStringLiteral("&Lesen"));
-    btParameter = button(frameHead, "btParameter", QStringLiteral("&Parameter"));
+    btRead = NamedButton(frameHead, "btRead", QStringLiteral("&Lesen"));
+    btParameter = NamedButton(frameHead, "btParameter", QStringLiteral("&Parameter"));
     btParameter->setEnabled(false);
-    btWrite = button(frameHead, "btWrite", QStringLiteral("&Schreiben"));
-    btClear = button(frameHead, "btClear", QStringLiteral("L&öschen"));
-    btStop = button(frameHead, "btStop", QStringLiteral("S&top"));
+    btWrite = NamedButton(frameHead, "btWrite", QStringLiteral("&Schreiben"));
+    btClear = NamedButton(frameHead, "btClear", QStringLiteral("L&öschen"));
+    btStop = NamedButton(frameHead, "btStop", QStringLiteral("S&top"));
     btRead->setProperty("langTag", QStringLiteral("NOLANG"));
     for (QPushButton* b : {btRead, btParameter, btWrite, btClear, btStop})
         buttons->addWidget(b);
