@@ -9,6 +9,8 @@
 #include "foundations/SettingsStore.h"
 #include "foundations/Utils.h"
 
+#include <QApplication>
+
 #include <algorithm>
 #include <functional>
 #include <limits>
@@ -169,7 +171,78 @@ void LK::emitIdleWhenFree()
     if (!idleWanted_ || Busy())
         return;
     idleWanted_ = false;
-    emit Idle();
+    if (actions_.empty())
+        emit Idle();
+    else
+        runWaitingAction();
+}
+
+bool LK::UserAction(const void* key, const QObject* guard, std::function<void()> action)
+{
+    if (!pollBusy_) {
+        runWaitingActionsNow();
+        if (actions_.empty()) {
+            action();
+            return true;
+        }
+    }
+    if (ActionWaiting(key)) {
+        QApplication::beep();
+        return false;
+    }
+    enqueue(key, guard, std::move(action));
+    return true;
+}
+
+void LK::WhenIdle(const void* key, const QObject* guard, std::function<void()> action)
+{
+    runWaitingActionsNow();
+    if (!Busy() && actions_.empty()) {
+        action();
+        return;
+    }
+    for (WaitingAction& waiting : actions_) {
+        if (waiting.key == key) {
+            waiting.guard = guard;
+            waiting.run = std::move(action);
+            return;
+        }
+    }
+    enqueue(key, guard, std::move(action));
+}
+
+bool LK::ActionWaiting(const void* key) const
+{
+    return std::any_of(actions_.begin(), actions_.end(), [key](const WaitingAction& a) { return a.key == key; });
+}
+
+void LK::enqueue(const void* key, const QObject* guard, std::function<void()> action)
+{
+    actions_.push_back({key, guard, std::move(action)});
+    RequestIdleNotice();
+}
+
+void LK::runWaitingActionsNow()
+{
+    // The link is free now: what was asked for before goes first, in order, before the
+    // event loop would have come to it.
+    while (!actions_.empty() && !Busy()) {
+        WaitingAction next = std::move(actions_.front());
+        actions_.pop_front();
+        if (next.guard)
+            next.run();
+    }
+}
+
+void LK::runWaitingAction()
+{
+    // One action a turn: it may start exchanges of its own (or a modal dialog), and what
+    // waits behind it - the next action, or the Idle notice - comes once those have ended.
+    WaitingAction next = std::move(actions_.front());
+    actions_.pop_front();
+    RequestIdleNotice();
+    if (next.guard)   // else its window or dialog has gone meanwhile
+        next.run();
 }
 
 void LK::InitSystems()
@@ -622,7 +695,8 @@ bool LK::EnablePolling(bool on, bool temporary)
 QString LK::LkPoll(const QVariant& a, const QVariant& b)
 {
     QString result;
-    if (CurrentSystemIndex() <= 0 || pollBusy_)
+    // The user's actions waiting for the link go first.
+    if (CurrentSystemIndex() <= 0 || pollBusy_ || !actions_.empty())
         return result;
     FlagGuard busy(pollBusy_, [this] { noteExchangeEnded(); });
     if (ctx_.command)

@@ -7,10 +7,12 @@
 #include "LinkInterfaces.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 
 namespace orvid {
@@ -95,6 +97,27 @@ public:
     // by then; otherwise it waits for the next end. Repeated requests emit once.
     void RequestIdleNotice();
 
+    // True while a poll step runs (the timer's LkPoll).
+    bool PollStepRunning() const { return pollBusy_; }
+
+    // A user action that needs the device (a button, a dialog's OK, a menu's selection).
+    // A poll step is not the user's and must not refuse it; but the step may be waiting for
+    // the device further down the stack, and an action started inside that wait would take
+    // the step's reply. So while a step runs - or actions asked for before still wait for
+    // a busy link - the action is queued and runs once the link is idle, at most one poll
+    // step later (no step starts while actions wait), and the caller returns at once. Nothing of the user's input is
+    // held meanwhile: typing, focus, dialogs and message boxes get it as it comes.
+    // The same action (key) asked for again while it waits is refused with a beep (false).
+    // Otherwise the action runs now. It is dropped when guard is gone by its turn.
+    bool UserAction(const void* key, const QObject* guard, std::function<void()> action);
+    // Runs action once the link is idle: now when it is and nothing waits, else in turn
+    // after what was queued before it. Asked again while it waits, the newer action
+    // replaces the waiting one and keeps its turn (a stop asked twice runs once).
+    void WhenIdle(const void* key, const QObject* guard, std::function<void()> action);
+    // Whether an action with this key waits for its turn; how many wait.
+    bool ActionWaiting(const void* key) const;
+    int ActionsWaiting() const { return static_cast<int>(actions_.size()); }
+
 signals:
     // The link has become idle after RequestIdleNotice (see there).
     void Idle();
@@ -104,6 +127,9 @@ private:
     // Called whenever an exchange, a poll step, a selection or a device wait has ended.
     void noteExchangeEnded();
     void emitIdleWhenFree();
+    void enqueue(const void* key, const QObject* guard, std::function<void()> action);
+    void runWaitingAction();
+    void runWaitingActionsNow();
     ISystemForm* window(int index) const;
     IToolWindow* ioWindow(int index) const;
     IToolWindow* stateWindow(int index) const;
@@ -120,9 +146,15 @@ private:
     int pollInterval_ = 1000;
     bool selecting_ = false;
     int exchangeDepth_ = 0;
-    int16_t ownCurrentSystem_ = 0;
+    int16_t ownCurrentSystem_ = 0;   // used only when the context has no program state
     bool idleWanted_ = false;
-    bool idleQueued_ = false;   // used only when the context has no program state
+    bool idleQueued_ = false;
+    struct WaitingAction {
+        const void* key;
+        QPointer<const QObject> guard;
+        std::function<void()> run;
+    };
+    std::deque<WaitingAction> actions_;
     QTimer timSensorPoll_;
 };
 

@@ -140,10 +140,18 @@ frmCommand::frmCommand(AppContext& ctx, QWidget* parent)
     setMaximumHeight(fixedHeight_);
     resize(minimumWidth() + 100, fixedHeight_);
 
-    connect(btSend_, &QPushButton::clicked, this, &frmCommand::send);
+    // Send is the user's device action: asked for while a poll step waits for the device,
+    // it goes out once the step has ended.
+    const auto sendAction = [this] {
+        if (ctx_.lk)
+            ctx_.lk->UserAction(btSend_, this, [this] { send(); });
+        else
+            send();
+    };
+    connect(btSend_, &QPushButton::clicked, this, sendAction);
     connect(btStop_, &QPushButton::clicked, this, &frmCommand::stop);
     connect(btCommand_, &QPushButton::clicked, this, &frmCommand::chooseCommand);
-    connect(cmbCommand_->lineEdit(), &QLineEdit::returnPressed, this, &frmCommand::send);
+    connect(cmbCommand_->lineEdit(), &QLineEdit::returnPressed, this, sendAction);
 }
 
 // ---- history ---------------------------------------------------------------------------

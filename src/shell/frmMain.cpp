@@ -209,10 +209,13 @@ void frmMain::buildMenus()
     QMenu* options = addMenu(nullptr, "mnOptions", QStringLiteral("&Optionen"), 300);
     connect(addEntry(options, "mnProgOptions", QStringLiteral("&Programm"), 300),
             &QAction::triggered, this, &frmMain::ProgramOptions);
-    connect(addEntry(options, "mnPortOptions", QStringLiteral("&Serielle Schnittstelle"), 300),
-            &QAction::triggered, this, [this] { runDialog(QStringLiteral("frmPortOptions")); });
-    connect(addEntry(options, "mnNetwork", QStringLiteral("&Netzwerk Verbindung"), kNoHelp),
-            &QAction::triggered, this, [this] { runDialog(QStringLiteral("frmNetworkOptions")); });
+    // The port and network dialogs reopen the link: never inside a poll step's wait.
+    QAction* port = addEntry(options, "mnPortOptions", QStringLiteral("&Serielle Schnittstelle"), 300);
+    connect(port, &QAction::triggered, this,
+            [this, port] { runDeviceAction(port, [this] { runDialog(QStringLiteral("frmPortOptions")); }); });
+    QAction* network = addEntry(options, "mnNetwork", QStringLiteral("&Netzwerk Verbindung"), kNoHelp);
+    connect(network, &QAction::triggered, this,
+            [this, network] { runDeviceAction(network, [this] { runDialog(QStringLiteral("frmNetworkOptions")); }); });
 
     QMenu* window = addMenu(nullptr, "mnWindow", QStringLiteral("&Fenster"), 400);
     const struct {
@@ -556,21 +559,34 @@ void frmMain::SetLanguage()
 // ---------------------------------------------------------------------------------------
 // Menu handlers
 
-void frmMain::runSelection(const std::function<void()>& selection)
+void frmMain::runSelection(std::function<void()> selection)
 {
     // Recognition waits with window events running; a second selection started from a
     // menu or the toolbar meanwhile would re-open the port and overwrite the current
     // system in the middle of the scan, so it is refused.
     if (selecting_)
         return;
-    selecting_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{selecting_};
-    selection();
-    if (closePending_)
-        QTimer::singleShot(0, this, &frmMain::retryPendingClose);
+    // A selection asked for while a poll step waits for the device runs once it has ended.
+    runDeviceAction(&selecting_, [this, selection = std::move(selection)] {
+        if (selecting_)
+            return;
+        selecting_ = true;
+        struct Reset {
+            bool& flag;
+            ~Reset() { flag = false; }
+        } reset{selecting_};
+        selection();
+        if (closePending_)
+            QTimer::singleShot(0, this, &frmMain::retryPendingClose);
+    });
+}
+
+void frmMain::runDeviceAction(const void* key, std::function<void()> action)
+{
+    if (ctx_.lk)
+        ctx_.lk->UserAction(key, this, std::move(action));
+    else
+        action();
 }
 
 void frmMain::SelectFamily(int system, bool hourglass)
@@ -603,13 +619,11 @@ void frmMain::Info()
 {
     if (!ctx_.lk || !ctx_.state || selecting_)
         return;
-    bool found = false;
-    runSelection([this, &found] {
+    runSelection([this] {
         bool askRetry = true;
-        found = ctx_.lk->SelectSystem(ctx_.state->CurrentSystem, askRetry);
+        if (ctx_.lk->SelectSystem(ctx_.state->CurrentSystem, askRetry))
+            runDialog(QStringLiteral("frmLKInfo"));
     });
-    if (found)
-        runDialog(QStringLiteral("frmLKInfo"));
 }
 
 void frmMain::ShowSystemWindow(MenuEntry entry)

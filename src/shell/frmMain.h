@@ -123,7 +123,10 @@ private:
     bool runDialog(const QString& name);
     void popUnder(int buttonIndex, QMenu* menu);
     void retryPendingClose();
-    void runSelection(const std::function<void()>& selection);
+    void runSelection(std::function<void()> selection);
+    // A user action that needs the device: at once, or after a poll step that is running
+    // (LK::UserAction); key names it.
+    void runDeviceAction(const void* key, std::function<void()> action);
 
     AppContext& ctx_;
     QMdiArea* mdiArea_ = nullptr;

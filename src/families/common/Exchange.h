@@ -13,20 +13,23 @@
 //
 // Stop is the one action that may come at any time: RequestStop counts it (an exchange
 // that was running then does not switch polling or an automatic read on again) and runs
-// the family's stop at once when the link is free, else as soon as the link says it is
-// idle (LK::Idle) - never inside another exchange's wait, where its telegram would flush
-// the awaited reply away.
+// the family's stop at once when the link is free, else as soon as the link is idle, in
+// turn with the user's actions queued before it (LK::WhenIdle) - never inside another
+// exchange's wait, where its telegram would flush the awaited reply away.
 //
 // A poll step (a tick of the poll timer taking the replies of a continuous read) is not
-// the user's: it must not refuse what the user does meanwhile. While one runs
-// (PollStepScope, which the family window's Poll opens), the user's clicks and keys wait
-// and reach their controls, in the order they came, once the step has ended - the action
-// they start then finds the link free. Only an action of the user's own that still waits
-// for the device refuses a second one, with the beep.
+// the user's: it must not refuse what the user does meanwhile. A control's device action is
+// connected with ConnectAction: while a poll step has the link, the action is queued and
+// runs once the step has ended (LK::UserAction) - nothing of the input itself is held. Only
+// an action of the user's own that still waits for the device refuses a second one, with
+// the beep, and so does the same action asked for again while it is queued.
 
 #include <QMetaObject>
 #include <QObject>
+#include <cstddef>
 #include <functional>
+#include <type_traits>
+#include <utility>
 
 namespace orvid {
 
@@ -36,7 +39,6 @@ class ExchangeGate : public QObject {
     Q_OBJECT
 public:
     explicit ExchangeGate(AppContext& ctx);
-    ~ExchangeGate() override;
 
     // True while one of this family's scopes runs or the link waits for the device.
     bool Running() const;
@@ -50,18 +52,14 @@ public:
     // only while stillWanted() says so, e.g. the family is still the current system).
     // Repeated requests while one waits run it once.
     void RequestStop(std::function<void()> stop, std::function<bool()> stillWanted = {});
-    bool StopPending() const { return pendingStop_ != nullptr; }
+    bool StopPending() const;
 
 private:
     friend class ExchangeScope;
-    void linkIdle();
 
     AppContext& ctx_;
     int depth_ = 0;
     int stops_ = 0;
-    std::function<void()> pendingStop_;
-    std::function<bool()> stillWanted_;
-    QMetaObject::Connection idleConnection_;
 };
 
 class ExchangeScope {
@@ -93,18 +91,32 @@ private:
     int stops_ = 0;
 };
 
-// Holds the user's input while a poll step runs (see above); nests. Input held when the
-// outermost scope ends is delivered from the event loop, once no wait for the device runs.
-// A window the step itself opens (a message) gets its input at once.
-class PollStepScope {
-public:
-    PollStepScope();
-    ~PollStepScope();
-    PollStepScope(const PollStepScope&) = delete;
-    PollStepScope& operator=(const PollStepScope&) = delete;
+// Runs a user action that needs the device now, or queues it while a poll step has the
+// link (LK::UserAction); key names the action (its control). False when refused.
+bool RunUserAction(AppContext& ctx, const void* key, const QObject* guard, std::function<void()> action);
 
-    // Input events waiting to be delivered now.
-    static int HeldInput();
-};
+// Connects a control's signal to a device action of receiver (a member function without
+// arguments, or a callable): the action runs through RunUserAction, keyed by the control.
+template <class Control, class Signal, class Receiver, class Handler>
+QMetaObject::Connection ConnectAction(AppContext& ctx, Control* control, Signal signal, Receiver* receiver,
+                                      Handler handler)
+{
+    return QObject::connect(control, signal, receiver, [&ctx, control, receiver, handler] {
+        RunUserAction(ctx, control, receiver, [receiver, handler] {
+            if constexpr (std::is_member_function_pointer_v<Handler>)
+                (receiver->*handler)();
+            else
+                handler();
+        });
+    });
+}
+
+// ConnectAction for a table of buttons and their handlers.
+template <class Receiver, class Button, std::size_t N>
+void ConnectActions(AppContext& ctx, Receiver* receiver, const std::pair<Button*, void (Receiver::*)()> (&table)[N])
+{
+    for (const auto& [button, handler] : table)
+        ConnectAction(ctx, button, &Button::clicked, receiver, handler);
+}
 
 } // namespace orvid

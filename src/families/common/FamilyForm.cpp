@@ -133,8 +133,6 @@ QString FamilyForm::Poll(const QVariant& a, const QVariant& b)
     // reading the same reply.
     if (protocol_->Exchanges().Depth() > 0)
         return QString();
-    // What the user does meanwhile waits for the step's end instead of being refused.
-    PollStepScope hold;
     return protocol_->PollStep(a, b);
 }
 

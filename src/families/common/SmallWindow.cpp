@@ -1,6 +1,7 @@
 #include "SmallWindow.h"
 
 #include "FamilySettings.h"
+#include "families/common/Exchange.h"
 #include "foundations/Language.h"
 #include "foundations/WindowPlacement.h"
 
@@ -107,7 +108,7 @@ void LampWindow::setLampFrame(QWidget* frame)
     btSet = new QPushButton(QStringLiteral("A&ktualisieren"), this);
     btSet->setObjectName(QStringLiteral("btSet"));
     connect(chkAuto, &QCheckBox::toggled, this, [this] { chkAuto_Click(); });
-    connect(btSet, &QPushButton::clicked, this, [this] { btSet_Click(); });
+    ConnectAction(ctx_, btSet, &QPushButton::clicked, this, [this] { btSet_Click(); });
     auto* row = new QHBoxLayout;
     row->addWidget(chkAuto);
     row->addStretch(1);

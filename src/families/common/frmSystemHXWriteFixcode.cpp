@@ -3,6 +3,7 @@
 #include "DataItems.h"
 #include "TagWriters.h"
 #include "FormControls.h"
+#include "families/common/Exchange.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
 #include "foundations/MessagePresenter.h"
@@ -71,7 +72,7 @@ frmSystemHXWriteFixcode::frmSystemHXWriteFixcode(AppContext& ctx, QWidget* paren
     btOk = row.ok;
     btCancel = row.cancel;
     btHelp = row.help;
-    connect(btOk, &QPushButton::clicked, this, &frmSystemHXWriteFixcode::btOk_Click);
+    ConnectAction(ctx_, btOk, &QPushButton::clicked, this, &frmSystemHXWriteFixcode::btOk_Click);
 }
 
 void frmSystemHXWriteFixcode::Load()

@@ -4,6 +4,7 @@
 #include "TagWriters.h"
 #include "KRTagTypes.h"
 #include "FormControls.h"
+#include "families/common/Exchange.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
 #include "foundations/MessagePresenter.h"
@@ -102,7 +103,7 @@ frmSystemKRWrite::frmSystemKRWrite(AppContext& ctx, QWidget* parent)
     btOK = row.ok;
     btCancel = row.cancel;
     btHelp = row.help;
-    connect(btOK, &QPushButton::clicked, this, &frmSystemKRWrite::btOK_Click);
+    ConnectAction(ctx_, btOK, &QPushButton::clicked, this, &frmSystemKRWrite::btOK_Click);
 }
 
 WriterOffer frmSystemKRWrite::offer() const

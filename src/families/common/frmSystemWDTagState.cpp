@@ -1,5 +1,7 @@
 #include "frmSystemWDTagState.h"
 
+#include "families/common/Exchange.h"
+
 
 #include <QApplication>
 #include <QFrame>
@@ -89,7 +91,7 @@ frmSystemWDTagState::frmSystemWDTagState(AppContext& ctx, QWidget* parent)
     buttons->addWidget(btOk);
     top->addLayout(buttons);
 
-    connect(btReload, &QPushButton::clicked, this, &frmSystemWDTagState::Reload);
+    ConnectAction(ctx_, btReload, &QPushButton::clicked, this, &frmSystemWDTagState::Reload);
     connect(btOk, &QPushButton::clicked, this, &QDialog::accept);
 }
 

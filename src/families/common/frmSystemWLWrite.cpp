@@ -1,5 +1,6 @@
 #include "frmSystemWLWrite.h"
 
+#include "families/common/Exchange.h"
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "foundations/Utils.h"
@@ -99,7 +100,7 @@ frmSystemWLWrite::frmSystemWLWrite(AppContext& ctx, QWidget* parent)
     top->addWidget(frameData);
 
     const ButtonRow buttons = addButtonRow(top, "btOk", QStringLiteral("&Ok"), kHelpContext);
-    connect(buttons.ok, &QPushButton::clicked, this, [this] { btOk_Click(); });
+    ConnectAction(ctx_, buttons.ok, &QPushButton::clicked, this, [this] { btOk_Click(); });
 }
 
 int frmSystemWLWrite::selected(const QList<QRadioButton*>& group)

@@ -1,5 +1,6 @@
 #include "frmSystemHX.h"
 
+#include "families/common/Exchange.h"
 #include "frmSystemHXCodeDialogs.h"
 #include "frmSystemHXParameterVNB.h"
 #include "frmSystemHXSetLanguage.h"
@@ -175,17 +176,17 @@ void frmSystemHX::buildButtons(QGridLayout* grid)
 
 void frmSystemHX::connectControls()
 {
-    const std::pair<QPushButton*, void (frmSystemHX::*)()> clicks[] = {
+    // Stop counts at once; the other buttons talk to the device or open a dialog.
+    const std::pair<QPushButton*, void (frmSystemHX::*)()> actions[] = {
         {btRead, &frmSystemHX::btRead_Click},       {btFixcode, &frmSystemHX::btFixcode_Click},
-        {btStop, &frmSystemHX::btStop_Click},       {btWrite, &frmSystemHX::btWrite_Click},
-        {btWriteFixcode, &frmSystemHX::btWriteFixcode_Click}, {btBattery, &frmSystemHX::btBattery_Click},
-        {btTagPassword, &frmSystemHX::btTagPassword_Click}};
-    for (const auto& [b, handler] : clicks)
-        connect(b, &QPushButton::clicked, this, handler);
+        {btWrite, &frmSystemHX::btWrite_Click},     {btWriteFixcode, &frmSystemHX::btWriteFixcode_Click},
+        {btBattery, &frmSystemHX::btBattery_Click}, {btTagPassword, &frmSystemHX::btTagPassword_Click}};
+    ConnectActions(ctx_, this, actions);
+    connect(btStop, &QPushButton::clicked, this, &frmSystemHX::btStop_Click);
     connect(btClear, &QPushButton::clicked, this, [this] { ctrlList->Clear(); });
     connect(panel, &HXUnitPanel::headTypeChosen, this, &frmSystemHX::FillUnitPanel);
     for (int i = 0; i < 2; ++i)
-        connect(btConfig[i], &QPushButton::clicked, this, [this, i] { btConfig_Click(i); });
+        ConnectAction(ctx_, btConfig[i], &QPushButton::clicked, this, [this, i] { btConfig_Click(i); });
     for (int i = 0; i < 5; ++i)
         connect(rdHead[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on && !filling_)
@@ -202,16 +203,20 @@ void frmSystemHX::connectControls()
         connect(rdMode[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (!on || filling_)
                 return;
-            ExchangeScope scope(proto_->Exchanges());
-            if (scope)
-                proto_->SetMultiplexed(i == 1);
+            RunUserAction(ctx_, rdMode[i], this, [this, i] {
+                ExchangeScope scope(proto_->Exchanges());
+                if (scope)
+                    proto_->SetMultiplexed(i == 1);
+            });
         });
     connect(panel, &HXUnitPanel::triggerChosen, this, [this](int sensor) {
         if (filling_)
             return;
-        ExchangeScope scope(proto_->Exchanges());
-        if (scope)
-            proto_->SetTrigger(sensor, TriggerSource(sensor), TriggerMode(sensor));
+        RunUserAction(ctx_, panel->cmbTrigger[sensor], this, [this, sensor] {
+            ExchangeScope scope(proto_->Exchanges());
+            if (scope)
+                proto_->SetTrigger(sensor, TriggerSource(sensor), TriggerMode(sensor));
+        });
     });
     connect(cmbCode, QOverload<int>::of(&QComboBox::activated), this, [this] { cmbCode_Click(); });
     connect(cmbMode, QOverload<int>::of(&QComboBox::activated), this,
@@ -621,11 +626,13 @@ bool frmSystemHX::WriteNCXTag(int16_t mode, const QByteArray& code)
 
 void frmSystemHX::connectCodeButtons()
 {
-    connect(btSpecialFixCode, &QPushButton::clicked, this, &frmSystemHX::btSpecialFixCode_Click);
-    connect(btWriteSpecialFixcode, &QPushButton::clicked, this, &frmSystemHX::btWriteSpecialFixcode_Click);
-    connect(btMakeNCX, &QPushButton::clicked, this, &frmSystemHX::btMakeNCX_Click);
+    const std::pair<QPushButton*, void (frmSystemHX::*)()> actions[] = {
+        {btSpecialFixCode, &frmSystemHX::btSpecialFixCode_Click},
+        {btWriteSpecialFixcode, &frmSystemHX::btWriteSpecialFixcode_Click},
+        {btMakeNCX, &frmSystemHX::btMakeNCX_Click}};
+    ConnectActions(ctx_, this, actions);
     for (int i = 0; i < btParameter.size(); ++i)
-        connect(btParameter[i], &QPushButton::clicked, this, [this, i] { btParameter_Click(i); });
+        ConnectAction(ctx_, btParameter[i], &QPushButton::clicked, this, [this, i] { btParameter_Click(i); });
     proto_->parameterDialog = [this](const hx::HXHeadType& head, hx::ParameterList& params) {
         return frmSystemHXParameterVNB::ShowDialog(ctx_, this, head, *proto_, params);
     };

@@ -1,6 +1,7 @@
 #include "frmSystemHXCodeDialogs.h"
 
 #include "families/common/DataItems.h"
+#include "families/common/Exchange.h"
 #include "families/common/FormControls.h"
 #include "families/common/NCXCode.h"
 #include "foundations/ControlUtils.h"
@@ -67,7 +68,7 @@ void HXCodeDialog::addModeFrame(QBoxLayout* into)
 void HXCodeDialog::addButtons(QBoxLayout* top, int helpContext)
 {
     btOk = addButtonRow(top, "btOk", QStringLiteral("&Ok"), helpContext).ok;
-    connect(btOk, &QPushButton::clicked, this, [this] { btOk_Click(); });
+    ConnectAction(ctx_, btOk, &QPushButton::clicked, this, [this] { btOk_Click(); });
 }
 
 void HXCodeDialog::Load()

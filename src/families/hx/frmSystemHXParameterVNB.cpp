@@ -1,5 +1,6 @@
 #include "frmSystemHXParameterVNB.h"
 
+#include "families/common/Exchange.h"
 #include "frmSystemHXSetLanguage.h"
 
 #include "families/common/FormControls.h"
@@ -145,9 +146,9 @@ frmSystemHXParameterVNB::frmSystemHXParameterVNB(AppContext& ctx, const hx::HXHe
     buttons->addWidget(btCancel);
     buttons->addWidget(btOK);
     top->addLayout(buttons);
-    connect(btOK, &QPushButton::clicked, this, &frmSystemHXParameterVNB::btOK_Click);
+    ConnectAction(ctx_, btOK, &QPushButton::clicked, this, &frmSystemHXParameterVNB::btOK_Click);
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btFactorySettings, &QPushButton::clicked, this, &frmSystemHXParameterVNB::btFactorySettings_Click);
+    ConnectAction(ctx_, btFactorySettings, &QPushButton::clicked, this, &frmSystemHXParameterVNB::btFactorySettings_Click);
 }
 
 QString frmSystemHXParameterVNB::text(const QString& key, const QString& fallback) const

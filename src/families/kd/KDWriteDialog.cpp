@@ -1,6 +1,7 @@
 #include "KDWriteDialog.h"
 
 #include "KDControls.h"
+#include "families/common/Exchange.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
 
@@ -27,7 +28,7 @@ void KDWriteDialog::addOptionFrames(QBoxLayout* into)
 void KDWriteDialog::addButtons(QBoxLayout* top, int helpContext)
 {
     buttons = addButtonRow(top, "btOk", QStringLiteral("&Ok"), helpContext);
-    connect(buttons.ok, &QPushButton::clicked, this, [this] { btOk_Click(); });
+    ConnectAction(ctx_, buttons.ok, &QPushButton::clicked, this, [this] { btOk_Click(); });
 }
 
 IKDWriteTarget* KDWriteDialog::target() const

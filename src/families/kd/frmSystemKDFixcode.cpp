@@ -2,6 +2,7 @@
 
 #include "KDControls.h"
 #include "KDItems.h"
+#include "families/common/Exchange.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -35,7 +36,7 @@ void frmSystemKDFixcode::buildControls()
         },
         [this](QVBoxLayout* right) { btFixcode = kd::Button(frameHead, right, "btFixcode", QStringLiteral("&Fixcode")); });
 
-    connect(btFixcode, &QPushButton::clicked, this, [this] { btFixcode_Click(); });
+    ConnectAction(ctx_, btFixcode, &QPushButton::clicked, this, &frmSystemKDFixcode::btFixcode_Click);
     // User choices only (activated): Fill setting the same lists stores nothing.
     connect(cmbHeadNumber, &QComboBox::activated, this, [this](int i) { putItem(KDItem::HeadNumber, i); });
     connect(cmbMode, &QComboBox::activated, this, [this](int i) { putItem(KDItem::OperationMode, i); });

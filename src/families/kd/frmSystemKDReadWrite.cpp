@@ -2,6 +2,7 @@
 
 #include "KDControls.h"
 #include "KDItems.h"
+#include "families/common/Exchange.h"
 #include "frmSystemKDMakeNCX.h"
 #include "frmSystemKDWrite.h"
 #include "foundations/ControlUtils.h"
@@ -60,9 +61,11 @@ void frmSystemKDReadWrite::buildControls()
             btMakeNCX = kd::Button(frameHead, right, "btMakeNCX", QStringLiteral("&NCX Tag erzeugen"));
         });
 
-    connect(btRead, &QPushButton::clicked, this, [this] { btRead_Click(); });
-    connect(btWrite, &QPushButton::clicked, this, [this] { btWrite_Click(); });
-    connect(btMakeNCX, &QPushButton::clicked, this, [this] { btMakeNCX_Click(); });
+    const std::pair<QPushButton*, void (frmSystemKDReadWrite::*)()> actions[] = {
+        {btRead, &frmSystemKDReadWrite::btRead_Click},
+        {btWrite, &frmSystemKDReadWrite::btWrite_Click},
+        {btMakeNCX, &frmSystemKDReadWrite::btMakeNCX_Click}};
+    ConnectActions(ctx_, this, actions);
     // User choices only (activated): Fill setting the lists neither stores nor stops.
     connect(cmbCode, &QComboBox::activated, this, [this] { cmbCode_Click(); });
     connect(cmbHeadNumber, &QComboBox::activated, this, [this](int i) { cmbHeadNumber_Click(i); });

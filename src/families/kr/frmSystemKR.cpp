@@ -1,6 +1,7 @@
 #include "frmSystemKR.h"
 
 #include "families/common/DataItems.h"
+#include "families/common/Exchange.h"
 #include "families/common/FormControls.h"
 #include "families/common/KRTagTypes.h"
 #include "families/common/TagPassword.h"
@@ -180,13 +181,15 @@ void frmSystemKR::buildControls()
 void frmSystemKR::connectControls()
 {
     // Handlers. Combo boxes react to the user's choice; Fill runs the handlers itself.
-    const std::pair<QPushButton*, void (frmSystemKR::*)()> clicks[] = {
+    // The buttons that talk to the device or open a dialog are the user's device actions;
+    // Stop counts at once, and Auto and Clear only switch the window's own state.
+    const std::pair<QPushButton*, void (frmSystemKR::*)()> actions[] = {
         {btRead, &frmSystemKR::btRead_Click}, {btFixcode, &frmSystemKR::btFixcode_Click},
-        {btAutoRead, &frmSystemKR::btAutoRead_Click}, {btStop, &frmSystemKR::btStop_Click},
-        {btClear, &frmSystemKR::btClear_Click}, {btWrite, &frmSystemKR::btWrite_Click},
-        {btTagPassword, &frmSystemKR::btTagPassword_Click}};
-    for (const auto& [button, handler] : clicks)
-        connect(button, &QPushButton::clicked, this, handler);
+        {btWrite, &frmSystemKR::btWrite_Click}, {btTagPassword, &frmSystemKR::btTagPassword_Click}};
+    ConnectActions(ctx_, this, actions);
+    connect(btAutoRead, &QPushButton::clicked, this, &frmSystemKR::btAutoRead_Click);
+    connect(btStop, &QPushButton::clicked, this, &frmSystemKR::btStop_Click);
+    connect(btClear, &QPushButton::clicked, this, &frmSystemKR::btClear_Click);
     for (int i = 0; i < 3; ++i) {
         connect(rdDataMode[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on && !filling_)
@@ -194,7 +197,7 @@ void frmSystemKR::connectControls()
         });
     }
     for (int i = 0; i < 2; ++i)
-        connect(btConfig[i], &QPushButton::clicked, this, [this, i] { btConfig_Click(i); });
+        ConnectAction(ctx_, btConfig[i], &QPushButton::clicked, this, [this, i] { btConfig_Click(i); });
     connect(chkPasswort, &QCheckBox::clicked, this, &frmSystemKR::chkPasswort_Click);
     connect(cmbCode, qOverload<int>(&QComboBox::activated), this, [this] { cmbCode_Click(); });
     connect(cmbMode, qOverload<int>(&QComboBox::activated), this, [this] { cmbMode_Click(cmbMode); });

@@ -1,5 +1,6 @@
 #include "frmSystemWD.h"
 
+#include "families/common/Exchange.h"
 #include "families/common/Lamp.h"
 #include "WDFields.h"
 #include "frmSystemWDIO.h"
@@ -205,12 +206,14 @@ void frmSystemWD::buildControls()
     head->addLayout(right);
     btClear = {clear0, clear1};
 
-    connect(btRead, &QPushButton::clicked, this, [this] { btRead_Click(); });
-    connect(btWrite, &QPushButton::clicked, this, [this] { btWrite_Click(); });
-    connect(btIdCodeRead, &QPushButton::clicked, this, [this] { btIdCodeRead_Click(); });
-    connect(btIdCodeWrite, &QPushButton::clicked, this, [this] { btIdCodeWrite_Click(); });
+    // Stop counts at once; the buttons that talk to the unit or open a dialog are the
+    // user's device actions; the scan's buttons only switch what the poll steps do.
+    const std::pair<QPushButton*, void (frmSystemWD::*)()> actions[] = {
+        {btRead, &frmSystemWD::btRead_Click},             {btWrite, &frmSystemWD::btWrite_Click},
+        {btIdCodeRead, &frmSystemWD::btIdCodeRead_Click}, {btIdCodeWrite, &frmSystemWD::btIdCodeWrite_Click},
+        {btTagInfo, &frmSystemWD::btTagInfo_Click}};
+    ConnectActions(ctx_, this, actions);
     connect(btCodeScan, &QPushButton::clicked, this, [this] { btCodeScan_Click(); });
-    connect(btTagInfo, &QPushButton::clicked, this, [this] { btTagInfo_Click(); });
     connect(btStop, &QPushButton::clicked, this, [this] { btStop_Click(); });
     for (QPushButton* b : btClear)
         connect(b, &QPushButton::clicked, this, [this] { btClear_Click(); });

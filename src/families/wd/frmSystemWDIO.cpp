@@ -1,5 +1,6 @@
 #include "frmSystemWDIO.h"
 
+#include "families/common/Exchange.h"
 #include "families/common/Lamp.h"
 #include "WDSettings.h"
 
@@ -27,7 +28,7 @@ frmSystemWDIO::frmSystemWDIO(AppContext& ctx, QWidget* parent)
         grid->addWidget(lamp, 1, i, Qt::AlignHCenter);
         chkOutput.append(box);
         cirOutput.append(lamp);
-        connect(box, &QCheckBox::clicked, this, [this] { chkOutput_Click(); });
+        ConnectAction(ctx_, box, &QCheckBox::clicked, this, [this] { chkOutput_Click(); });
     }
     setLampFrame(frameOutput);
 }

@@ -2,6 +2,7 @@
 
 #include "WDFields.h"
 #include "WDProtocol.h"
+#include "families/common/Exchange.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
 #include "foundations/Utils.h"
@@ -142,7 +143,7 @@ frmSystemWDWrite::frmSystemWDWrite(AppContext& ctx, QWidget* parent)
             [this] { FilterTextBox(txtAddress, QString::fromLatin1(kHexChars)); });
     for (QLineEdit* e : {txtAddress, txtData})
         e->installEventFilter(this);
-    connect(btOk, &QPushButton::clicked, this, &frmSystemWDWrite::btOk_Click);
+    ConnectAction(ctx_, btOk, &QPushButton::clicked, this, &frmSystemWDWrite::btOk_Click);
 }
 
 void frmSystemWDWrite::Load()

@@ -2,6 +2,7 @@
 
 #include "WDProtocol.h"
 #include "WDFields.h"
+#include "families/common/Exchange.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
 
@@ -55,7 +56,7 @@ frmSystemWDWriteIDCode::frmSystemWDWriteIDCode(AppContext& ctx, QWidget* parent)
     connect(txtIDCodeWrite, &QLineEdit::textChanged, this,
             [this] { FilterTextBox(txtIDCodeWrite, QString::fromLatin1(kHexChars)); });
     txtIDCodeWrite->installEventFilter(this);
-    connect(btOk, &QPushButton::clicked, this, &frmSystemWDWriteIDCode::btOk_Click);
+    ConnectAction(ctx_, btOk, &QPushButton::clicked, this, &frmSystemWDWriteIDCode::btOk_Click);
 }
 
 void frmSystemWDWriteIDCode::Load()

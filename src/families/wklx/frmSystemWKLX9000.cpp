@@ -1,6 +1,7 @@
 #include "frmSystemWKLX9000.h"
 
 #include "KLXParameters.h"
+#include "families/common/Exchange.h"
 #include "frmSystemWKLX9000Parameter.h"
 #include "families/common/TagDataList.h"
 #include "families/common/frmSystemWLWrite.h"
@@ -58,10 +59,13 @@ frmSystemWKLX9000::frmSystemWKLX9000(AppContext& ctx, QWidget* parent)
     listTimer_.setInterval(ListUpdateMs);
     connect(&listTimer_, &QTimer::timeout, this, &frmSystemWKLX9000::flushList);
 
-    connect(btRead, &QPushButton::clicked, this, [this] { btRead_Click(); });
+    // Stop counts at once; the other buttons talk to the reader or open a dialog.
+    const std::pair<QPushButton*, void (frmSystemWKLX9000::*)()> actions[] = {
+        {btRead, &frmSystemWKLX9000::btRead_Click},
+        {btWrite, &frmSystemWKLX9000::btWrite_Click},
+        {btParameter, &frmSystemWKLX9000::btParameter_Click}};
+    ConnectActions(ctx_, this, actions);
     connect(btStop, &QPushButton::clicked, this, [this] { btStop_Click(); });
-    connect(btWrite, &QPushButton::clicked, this, [this] { btWrite_Click(); });
-    connect(btParameter, &QPushButton::clicked, this, [this] { btParameter_Click(); });
     connect(btClear, &QPushButton::clicked, this, [this] { btClear_Click(); });
 }
 

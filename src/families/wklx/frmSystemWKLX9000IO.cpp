@@ -1,5 +1,6 @@
 #include "frmSystemWKLX9000IO.h"
 
+#include "families/common/Exchange.h"
 #include "link/LK.h"
 
 #include <QGroupBox>
@@ -70,15 +71,15 @@ frmSystemWKLX9000IO::frmSystemWKLX9000IO(AppContext& ctx, QWidget* parent)
     timBuzzer.setInterval(kBeepMs);
     connect(&timBuzzer, &QTimer::timeout, this, [this] { buzzerTick(); });
     for (int i = 0; i < btBuzzer.size(); ++i)
-        connect(btBuzzer[i], &QPushButton::clicked, this, [this, i] { buzzerClick(i); });
+        ConnectAction(ctx_, btBuzzer[i], &QPushButton::clicked, this, [this, i] { buzzerClick(i); });
     static const char* const kLed[] = {"OFF", "RED", "GREEN", "YELLOW"};
     for (int i = 0; i < btIndicatorLED.size(); ++i)
-        connect(btIndicatorLED[i], &QPushButton::clicked, this,
-                [this, i] { setOutput(led_, lblLED, QString::fromLatin1(kLed[i])); });
+        ConnectAction(ctx_, btIndicatorLED[i], &QPushButton::clicked, this,
+                      [this, i] { setOutput(led_, lblLED, QString::fromLatin1(kLed[i])); });
     for (int i = 0; i < btRelay.size(); ++i)
-        connect(btRelay[i], &QPushButton::clicked, this,
-                [this, i] { setOutput(relay_, lblRelay, i == 0 ? QStringLiteral("OFF") : QStringLiteral("ON")); });
-    connect(btSet, &QPushButton::clicked, this, [this] { btSet_Click(); });
+        ConnectAction(ctx_, btRelay[i], &QPushButton::clicked, this,
+                      [this, i] { setOutput(relay_, lblRelay, i == 0 ? QStringLiteral("OFF") : QStringLiteral("ON")); });
+    ConnectAction(ctx_, btSet, &QPushButton::clicked, this, [this] { btSet_Click(); });
 }
 
 IKLXParameterTarget* frmSystemWKLX9000IO::target() const

@@ -1,5 +1,6 @@
 #include "frmSystemWKLX9000Parameter.h"
 
+#include "families/common/Exchange.h"
 #include "foundations/ControlUtils.h"
 #include "foundations/Utils.h"
 
@@ -147,7 +148,7 @@ frmSystemWKLX9000Parameter::frmSystemWKLX9000Parameter(AppContext& ctx, clsColle
     grid->addWidget(periph, 1, 1);
 
     const ButtonRow buttons = addButtonRow(top, "btOk", QStringLiteral("&OK"), 0);
-    connect(buttons.ok, &QPushButton::clicked, this, [this] { btOk_Click(); });
+    ConnectAction(ctx_, buttons.ok, &QPushButton::clicked, this, [this] { btOk_Click(); });
 
     // The frequency list in 0.1 MHz steps, shown with the user's decimal separator and no
     // grouping ("2436,0" on a German system).

@@ -1,5 +1,6 @@
 #include "frmSystemL.h"
 
+#include "families/common/Exchange.h"
 #include "frmSystemLWrite.h"
 #include "frmSystemWLIO.h"
 #include "families/common/DataItems.h"
@@ -113,12 +114,13 @@ void frmSystemL::buildControls()
 
 void frmSystemL::connectControls()
 {
-    const std::pair<QPushButton*, void (frmSystemL::*)()> clicks[] = {
-        {btRead, &frmSystemL::btRead_Click},   {btFixcode, &frmSystemL::btFixcode_Click},
-        {btStop, &frmSystemL::btStop_Click},   {btClear, &frmSystemL::btClear_Click},
+    // Stop counts at once; the other buttons talk to the reader or open a dialog.
+    const std::pair<QPushButton*, void (frmSystemL::*)()> actions[] = {
+        {btRead, &frmSystemL::btRead_Click}, {btFixcode, &frmSystemL::btFixcode_Click},
         {btWrite, &frmSystemL::btWrite_Click}, {btConfig, &frmSystemL::btConfig_Click}};
-    for (const auto& [button, handler] : clicks)
-        connect(button, &QPushButton::clicked, this, handler);
+    ConnectActions(ctx_, this, actions);
+    connect(btStop, &QPushButton::clicked, this, &frmSystemL::btStop_Click);
+    connect(btClear, &QPushButton::clicked, this, &frmSystemL::btClear_Click);
     for (int i = 0; i < 3; ++i) {
         connect(rdDataMode[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on && !filling_)

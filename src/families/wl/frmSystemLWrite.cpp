@@ -1,6 +1,7 @@
 #include "frmSystemLWrite.h"
 
 #include "WLHosts.h"
+#include "families/common/Exchange.h"
 #include "foundations/Language.h"
 #include "link/LK.h"
 
@@ -54,7 +55,7 @@ frmSystemLWrite::frmSystemLWrite(AppContext& ctx, QWidget* parent)
     btOk = buttons.ok;
     btCancel = buttons.cancel;
     btHelp = buttons.help;
-    connect(btOk, &QPushButton::clicked, this, &frmSystemLWrite::btOk_Click);
+    ConnectAction(ctx_, btOk, &QPushButton::clicked, this, &frmSystemLWrite::btOk_Click);
 }
 
 int frmSystemLWrite::checkedIndex(const QList<QRadioButton*>& options)

@@ -1,5 +1,6 @@
 #include "frmSystemWL.h"
 
+#include "families/common/Exchange.h"
 #include "frmSystemWLIO.h"
 #include "frmSystemWLParameter.h"
 #include "frmSystemWLState.h"
@@ -134,14 +135,15 @@ void frmSystemWL::buildControls()
 
 void frmSystemWL::connectControls()
 {
-    const std::pair<QPushButton*, void (frmSystemWL::*)()> clicks[] = {
+    // Stop counts at once; the other buttons talk to the reader or open a dialog.
+    const std::pair<QPushButton*, void (frmSystemWL::*)()> actions[] = {
         {btRead, &frmSystemWL::btRead_Click},           {btFixcode, &frmSystemWL::btFixcode_Click},
-        {btStop, &frmSystemWL::btStop_Click},           {btWrite, &frmSystemWL::btWrite_Click},
-        {btClear, &frmSystemWL::btClear_Click},         {btParameter, &frmSystemWL::btParameter_Click},
+        {btWrite, &frmSystemWL::btWrite_Click},         {btParameter, &frmSystemWL::btParameter_Click},
         {btDatabase, &frmSystemWL::btDatabase_Click},   {btDBCode, &frmSystemWL::btDBCode_Click},
         {btNew, &frmSystemWL::btNew_Click},             {btDBDelete, &frmSystemWL::btDBDelete_Click}};
-    for (const auto& [button, handler] : clicks)
-        connect(button, &QPushButton::clicked, this, handler);
+    ConnectActions(ctx_, this, actions);
+    connect(btStop, &QPushButton::clicked, this, &frmSystemWL::btStop_Click);
+    connect(btClear, &QPushButton::clicked, this, &frmSystemWL::btClear_Click);
     connect(txtFrequency, &QLineEdit::textChanged, this, [this] { HexKeyFilter(txtFrequency, kDigits); });
     connect(txtDBIdcode, &QLineEdit::textChanged, this, [this] { HexKeyFilter(txtDBIdcode, kDigits); });
     for (QComboBox* box : {cmbPower, cmbSensitivity, cmbBit})

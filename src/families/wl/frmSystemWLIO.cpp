@@ -2,6 +2,7 @@
 
 #include "WLHosts.h"
 #include "WLSettings.h"
+#include "families/common/Exchange.h"
 #include "families/common/Lamp.h"
 #include "link/LK.h"
 
@@ -51,7 +52,7 @@ frmSystemWLIO::frmSystemWLIO(AppContext& ctx, QWidget* parent)
         out->addWidget(lamp, 1, i, Qt::AlignHCenter);
         chkOutput.append(box);
         cirOutput.append(lamp);
-        connect(box, &QCheckBox::clicked, this, [this] { chkOutput_Click(); });
+        ConnectAction(ctx_, box, &QCheckBox::clicked, this, [this] { chkOutput_Click(); });
     }
     row->addWidget(frameInput);
     row->addWidget(frameOutput);

@@ -1,17 +1,19 @@
 // The one exchange policy of the families: a scope refuses while another exchange runs,
 // pauses the poll timer and restores it unless Stop came; a Stop requested while the link
-// waits runs once the link is idle, never inside the wait; the user's input during a poll
-// step waits for its end, while a click during the user's own exchange is refused.
+// waits runs once the link is idle, never inside the wait; an action the user asks for
+// during a poll step runs once after it, while one during the user's own exchange is refused.
 
 #include "support/FakeSystems.h"
+#include "support/RealInput.h"
 #include "support/TestContext.h"
 
 #include "families/common/Exchange.h"
 #include "link/LK.h"
 
 #include <QCoreApplication>
-#include <QDialog>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -142,50 +144,74 @@ TEST_F(ExchangePolicy, AStopDuringAnExchangeRunsOnceTheLinkIsIdle)
     EXPECT_EQ(stops, 2);
 }
 
-// A click that comes while a poll step waits is not refused: it reaches its button once
-// the step has ended, with the link free. A click during the user's own exchange comes at
-// once, and the scope it opens is refused.
-TEST_F(ExchangePolicy, AClickDuringAPollStepRunsAfterIt)
+// A device action asked for while a poll step waits is not refused and does not run inside
+// the step's wait: it is queued and runs once after the step, with the link free; asked
+// again while it waits, it is refused. The input itself is never held: typing during the
+// step reaches its box at once. No poll step starts while an action waits, and an action
+// whose window has gone is dropped. A Stop keeps its turn behind an action asked before it.
+TEST_F(ExchangePolicy, AnActionAskedForDuringAPollStepRunsOnceAfterIt)
 {
-    QPushButton button(QStringLiteral("OK"));
-    button.show();
-    QList<bool> refusedAtClick;
-    QObject::connect(&button, &QPushButton::clicked, [&] {
+    QWidget top;
+    auto* layout = new QVBoxLayout(&top);
+    auto* button = new QPushButton(QStringLiteral("Lesen"));
+    auto* box = new QLineEdit;
+    layout->addWidget(button);
+    layout->addWidget(box);
+    QList<bool> entered;
+    ConnectAction(tc.ctx, button, &QPushButton::clicked, &top, [&] {
         ExchangeScope scope(gate, ExchangeScope::Polling::SuspendAndRestore, false);
-        refusedAtClick.append(!scope);
+        entered.append(static_cast<bool>(scope));
     });
-    insidePoll([&] {
-        PollStepScope step;
-        QTest::mouseClick(&button, Qt::LeftButton);
-        QTest::keyClick(&button, Qt::Key_Space);
-        EXPECT_TRUE(refusedAtClick.isEmpty());
-        EXPECT_EQ(PollStepScope::HeldInput(), 4);   // press, release, key press, release
-    });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return refusedAtClick.size() == 2; }, 1000));
-    EXPECT_EQ(refusedAtClick, (QList<bool>{false, false}));
-    EXPECT_EQ(PollStepScope::HeldInput(), 0);
+    ASSERT_TRUE(activate(&top));
 
-    // A window the step opens itself (a message) is answered while the step waits.
+    int waiting = 0;
     insidePoll([&] {
-        PollStepScope step;
-        QDialog message;
-        message.setModal(true);
-        QPushButton ok(QStringLiteral("OK"), &message);
-        int answered = 0;
-        QObject::connect(&ok, &QPushButton::clicked, [&] { ++answered; });
-        message.show();
-        QTest::mouseClick(&ok, Qt::LeftButton);
-        EXPECT_EQ(answered, 1);
-        EXPECT_EQ(PollStepScope::HeldInput(), 0);
+        clickOn(button);
+        clickOn(button);   // the same action again while it waits: refused
+        clickOn(box);
+        typeKeys(QStringLiteral("ab"));
+        EXPECT_EQ(box->text(), QStringLiteral("ab"));
+        EXPECT_TRUE(entered.isEmpty());
+        waiting = lk->ActionsWaiting();
     });
+    EXPECT_EQ(waiting, 1);
+    // The poll tick that comes first lets the action go before it.
+    journal.clear();
+    insidePoll([] {});
+    EXPECT_FALSE(journal.lines.join(' ').contains(QStringLiteral("Poll(")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !entered.isEmpty(); }, 1000));
+    QTest::qWait(20);
+    EXPECT_EQ(entered, QList<bool>{true});
+    EXPECT_EQ(lk->ActionsWaiting(), 0);
 
-    // Input while the user's own exchange waits: delivered at once and refused there.
+    // Asked for, then Stop, in one step: the action first, then the stop, once each.
+    QStringList order;
+    insidePoll([&] {
+        RunUserAction(tc.ctx, button, &top, [&] { order << QStringLiteral("action"); });
+        gate.RequestStop([&] { order << QStringLiteral("stop"); });
+        gate.RequestStop([&] { order << QStringLiteral("stop"); });
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return order.size() == 2; }, 1000));
+    QTest::qWait(20);
+    EXPECT_EQ(order, (QStringList{QStringLiteral("action"), QStringLiteral("stop")}));
+
+    // The window asking has gone by its turn: nothing runs.
+    bool ran = false;
+    {
+        QObject gone;
+        insidePoll([&] { RunUserAction(tc.ctx, &gone, &gone, [&] { ran = true; }); });
+    }
+    QTest::qWait(50);
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(lk->ActionsWaiting(), 0);
+
+    // Input while the user's own exchange waits: at once, and refused there.
     {
         ExchangeScope own(gate);
         ASSERT_TRUE(own);
-        QTest::mouseClick(&button, Qt::LeftButton);
+        clickOn(button);
     }
-    EXPECT_EQ(refusedAtClick, (QList<bool>{false, false, true}));
+    EXPECT_EQ(entered, (QList<bool>{true, false}));
 }
 
 TEST_F(ExchangePolicy, TheLinkSaysWhenItBecomesIdle)

@@ -179,6 +179,7 @@ TEST_F(HXWindow, TriggerSensorsShowAndSendTheirOwnSettings)
     for (const Case& c : cases) {
         sim.setModel(c.model, c.channels);
         ASSERT_TRUE(select(1)) << c.model.constData();
+        QCoreApplication::processEvents();   // the selection's stop goes out once the link is idle
         QGroupBox* frame = nullptr;
         for (QGroupBox* f : window->frameTrigger)
             if (f->title() == QStringLiteral("Triggersensor %1").arg(c.sensor))
