@@ -139,19 +139,19 @@ void KDReadWriteProtocol::ReadData()
     SetBusy(false);
 }
 
-bool KDReadWriteProtocol::WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided,
-                                   const QByteArray& data)
+KDWriteResult KDReadWriteProtocol::WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided,
+                                            const QByteArray& data)
 {
     // A telegram whose fields do not fit would put the data somewhere else on the tag.
     if (!AddressFits(address, tagCode) || data.size() > kMaxWriteLength) {
         ShowMessage(20);
-        return false;
+        return KDWriteResult::Refused;
     }
     const int16_t kept = ctx_.ports ? ctx_.ports->GetTimeout() : 0;
     enablePolling(false);
     const int stops = Exchanges().StopCount();
     if (!preamble(tagCode, doubleSided, QVariant()))
-        return false;
+        return KDWriteResult::NotWritten;   // stopped
     LastHead = static_cast<int16_t>(head >= 0 && head <= 3 ? head : 4);
     ExpectedReplies = LastHead == 4 ? 4 : 1;
     if (mode == 1)
@@ -167,14 +167,14 @@ bool KDReadWriteProtocol::WriteTag(int mode, int head, quint16 address, int tagC
     if (single) {
         if (first == Received::Nothing || first == Received::Status) {
             ShowMessage(4);
-            return false;
+            return KDWriteResult::NotWritten;
         }
-        return true;
+        return KDWriteResult::Written;
     }
     // The other heads' replies, or the Auto write's, come later: polling takes them.
     if (ExpectedReplies != 0 && Exchanges().StopCount() == stops)
         enablePolling(true);
-    return true;
+    return KDWriteResult::Written;
 }
 
 QString KDReadWriteProtocol::PollStep(const QVariant& show, const QVariant& forced)

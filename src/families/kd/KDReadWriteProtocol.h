@@ -18,6 +18,7 @@
 //   read or write whose preamble waits when Stop comes sends nothing more.
 // - StartAddress is unsigned: 8000..FFFF are ordinary addresses (a stored -1 is FFFF).
 
+#include "KDWriteTarget.h"
 #include "families/common/FamilyProtocol.h"
 
 #include <QByteArray>
@@ -75,9 +76,8 @@ public:
     // does not fit its field or the data exceed kMaxWriteLength. The first reply is
     // received at once (listed whatever ReadHeadError says); further replies of a write
     // to all heads or an Auto write are collected by polling. A single-head Single write
-    // answered with an error status or not at all is reported (message 4). True when the
-    // write went out and was not reported as failed.
-    bool WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided, const QByteArray& data);
+    // answered with an error status or not at all is reported (message 4).
+    KDWriteResult WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided, const QByteArray& data);
 
     enum class Received { Nothing, Data, Status, WriteOk };
     // One receive step (see the window's polling).

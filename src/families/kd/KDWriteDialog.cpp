@@ -56,8 +56,11 @@ void KDWriteDialog::write(quint16 address, const QByteArray& data)
             ctx_.language->ShowMessage(4);
         return;
     }
+    // Once the write has gone out the dialog closes, whatever the unit answered (the window
+    // lists it); only a write refused before anything was sent keeps the user's entries.
     if (t->WriteTag(cmbMode->currentIndex(), cmbHeadNumber->currentIndex(), address, GetComboItemData(cmbCode),
-                    GetCheck(chkDoubleSided) != 0 ? 1 : 0, data))
+                    GetCheck(chkDoubleSided) != 0 ? 1 : 0, data)
+        != KDWriteResult::Refused)
         accept();
 }
 

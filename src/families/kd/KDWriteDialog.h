@@ -2,7 +2,7 @@
 // What the two dialogs of the read/write window (data and chip code) share: the write
 // options (head, carrier type, mode, double-sided writing) started from the window's data
 // items, the window they write through (IKDWriteTarget), and the write on OK. A write the
-// window refuses or reports as failed keeps the dialog open; the window has said why.
+// window refuses before sending anything keeps the dialog open; the window has said why.
 
 #include "KDWriteTarget.h"
 #include "families/common/FamilyDialog.h"
@@ -51,7 +51,7 @@ protected:
     void addOptionFrames(QBoxLayout* into);
     // OK (its click is btOk_Click), Cancel and Help.
     void addButtons(QBoxLayout* top, int helpContext);
-    // data at address with the options chosen; the dialog closes when the window took it.
+    // data at address with the options chosen; the dialog closes unless the window refused it.
     void write(quint16 address, const QByteArray& data);
     IKDWriteTarget* target() const;
 

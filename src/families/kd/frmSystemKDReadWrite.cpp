@@ -180,11 +180,13 @@ void frmSystemKDReadWrite::btRead_Click()
     readBusy_ = false;
 }
 
-bool frmSystemKDReadWrite::WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided,
-                                    const QByteArray& data)
+KDWriteResult frmSystemKDReadWrite::WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided,
+                                             const QByteArray& data)
 {
     ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
-    return scope && proto_->WriteTag(mode, head, address, tagCode, doubleSided, data);
+    if (!scope)
+        return KDWriteResult::Refused;
+    return proto_->WriteTag(mode, head, address, tagCode, doubleSided, data);
 }
 
 void frmSystemKDReadWrite::btWrite_Click()

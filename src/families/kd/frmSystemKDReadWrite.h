@@ -30,8 +30,8 @@ public:
     QVariant Item(int16_t id) const override { return getItem(id); }
     QString HeadLabel() const override { return proto_->HeadLabel; }
     const TagDataList* ReplyList() const override { return lstTagData; }
-    bool WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided,
-                  const QByteArray& data) override;
+    KDWriteResult WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided,
+                           const QByteArray& data) override;
 
     void Fill();
 

@@ -70,10 +70,10 @@ public:
     QVariant Item(int16_t) const override { return 0; }
     QString HeadLabel() const override { return QStringLiteral("KOPF"); }
     const TagDataList* ReplyList() const override { return &list; }
-    bool WriteTag(int, int, quint16, int, int, const QByteArray& data) override
+    KDWriteResult WriteTag(int, int, quint16, int, int, const QByteArray& data) override
     {
         written.append(data);
-        return true;
+        return KDWriteResult::Written;
     }
     TagDataList list;
     QList<QByteArray> written;

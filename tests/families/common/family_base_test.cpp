@@ -4,14 +4,20 @@
 // steps once, poll ticks wait for the family's own exchanges, and Stop is deferred.
 
 #include "support/FakeShell.h"
+#include "support/RealInput.h"
 #include "support/TestContext.h"
 
+#include "families/common/Exchange.h"
 #include "families/common/FamilyForm.h"
 #include "foundations/SettingsStore.h"
+#include "link/DeviceWait.h"
 #include "link/LK.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -35,6 +41,8 @@ public:
     QString PollStep(const QVariant&, const QVariant&) override
     {
         ++polls;
+        if (pollHook)
+            pollHook();
         return QStringLiteral("polled");
     }
     void CloseLK() override {}
@@ -68,7 +76,8 @@ public:
     QList<bool> inits;
     QList<QByteArray> sent;
     int polls = 0;
-    std::function<void()> hook;   // runs inside an exchange
+    std::function<void()> hook;       // runs inside an exchange
+    std::function<void()> pollHook;   // runs inside a poll step
 };
 
 class frmSystemTCP : public DirectFamilyForm {
@@ -181,6 +190,54 @@ TEST_F(FamilyBase, PollTicksAndStopWaitForTheFamilysExchanges)
     EXPECT_EQ(window.proto->sent, QList<QByteArray>{"RD\n"});
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.proto->sent.size() == 2; }, 1000));
     EXPECT_EQ(window.proto->sent.last(), "STOP");
+}
+
+// A poll step runs inside a wait the family does not own (a command sent by hand waits
+// for its reply). A click on a device button during the step is queued; a message box that
+// opens while the outer wait goes on takes the user's click at once; the action runs once,
+// after the outer exchange has ended.
+TEST_F(FamilyBase, AMessageBoxDuringAnOuterWaitTakesItsInputAndTheActionRunsAfterIt)
+{
+    bool askRetry = false;
+    ASSERT_TRUE(lk->SelectSystem(10, askRetry));
+    auto* button = new QPushButton(QStringLiteral("Lesen"), &window);
+    QList<bool> entered;
+    ConnectAction(tc.ctx, button, &QPushButton::clicked, &window, [&] {
+        ExchangeScope scope(window.protocol().Exchanges());
+        entered.append(static_cast<bool>(scope));
+    });
+    window.Show();
+    ASSERT_TRUE(activate(&window));
+    lk->EnablePolling(true);
+    window.proto->pollHook = [&] { clickOn(button); };
+
+    int answer = -1;
+    int ranInsideTheOuterWait = -1;
+    window.proto->hook = [&] {
+        bool replied = false;
+        QTimer::singleShot(0, &window, [&] {
+            lk->LkPoll();
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Orvid"), QStringLiteral("Verbindung getrennt"),
+                            QMessageBox::Ok | QMessageBox::Cancel, &window);
+            QTimer::singleShot(30, &box, [&box] { clickOn(box.button(QMessageBox::Ok)); });
+            QTimer::singleShot(2000, &box, [&box] { box.reject(); });   // a held click never comes
+            answer = box.exec();
+            ranInsideTheOuterWait = static_cast<int>(entered.size());
+            replied = true;
+            DeviceWait::wake();
+        });
+        DeviceWait::waitUntil([&] { return replied; }, 5000);
+    };
+    QByteArray reply;
+    bool ok = false;
+    lk->SendCommand("RD", reply, QVariant(), ok);
+    window.proto->hook = nullptr;
+    window.proto->pollHook = nullptr;
+    EXPECT_EQ(answer, QMessageBox::Ok);
+    EXPECT_EQ(ranInsideTheOuterWait, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !entered.isEmpty(); }, 1000));
+    QTest::qWait(20);
+    EXPECT_EQ(entered, QList<bool>{true});
 }
 
 } // namespace

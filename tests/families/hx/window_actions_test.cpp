@@ -6,6 +6,7 @@
 
 #include "sim/SimHX.h"
 #include "support/FamilyFixture.h"
+#include "support/RealInput.h"
 
 #include "families/common/DataItems.h"
 #include "families/hx/frmSystemHX.h"
@@ -144,7 +145,7 @@ TEST_F(HXWindowActions, OkDuringAPollTickWritesAfterIt)
     bool clickedInsideTick = false;
     QTimer::singleShot(40, [&] {
         clickedInsideTick = lk->Busy();
-        QTest::mouseClick(dialog.btOk, Qt::LeftButton);
+        clickOn(dialog.btOk);
     });
     sim.clearTranscript();
     lk->LkPoll();

@@ -5,6 +5,7 @@
 #include "sim/SimKDFixcode.h"
 #include "support/FamilyFixture.h"
 #include "support/PortDrain.h"
+#include "support/RealInput.h"
 
 #include "families/Families.h"
 #include "families/common/DataItems.h"
@@ -13,6 +14,7 @@
 #include "families/kd/frmSystemKDFixcode.h"
 
 #include <QComboBox>
+#include <QPushButton>
 #include <QGroupBox>
 #include <QTest>
 #include <QTimer>
@@ -185,27 +187,45 @@ TEST_F(KDFixcodeEndToEnd, ReadsInEveryModeFromOneAndAllHeads)
     w->btStop_Click();
 }
 
+// Stop, clicked or typed (Alt+T, whose click comes a moment later), while the Auto
+// re-arm of a poll step waits for the unit: nothing goes out after the re-arm's "RST" but
+// the stop's own.
 TEST_F(KDFixcodeEndToEnd, StopDuringAnAutoReArmSendsNothingMore)
 {
     ASSERT_TRUE(select(4));
     frmSystemKDFixcode* w = window();
     ASSERT_TRUE(w);
-    sim.removeTag(0);
-    lk->LkPutData(KDItem::OperationMode, 1);
-    w->btFixcode_Click();
-    ASSERT_TRUE(lk->PollingEnabled());
-    sim.clearCommands();
-    // The tag arrives; the re-arm's "RST" is answered late, and Stop comes in that wait.
-    sim.delayNext("RST", kTimeout / 2);
-    sim.setTag(0, 0x123, 17767);
-    QTest::qWait(30);
-    QTimer::singleShot(kTimeout / 4, w, [w] { w->btStop_Click(); });
-    lk->LkPoll();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commands().size() >= 2; }, 2000));
-    EXPECT_EQ(sent(), (QList<QByteArray>{"RST", "RST"}));
-    EXPECT_FALSE(lk->PollingEnabled());
-    EXPECT_FALSE(w->Protocol().AutoRepeat);
-    EXPECT_EQ(w->lstTagData->LineText(0), QStringLiteral("KOPF 1: 12317767"));
+    ASSERT_TRUE(activate(w));
+    const struct {
+        const char* how;
+        int rstDelay;   // ms the unit takes to answer the re-arm's "RST"
+        std::function<void()> stop;
+    } ways[] = {
+        {"click", kTimeout / 2, [w] { clickOn(w->btStop); }},
+        {"Alt+T", 3 * kTimeout, [] { pressKey(Qt::Key_T, Qt::AltModifier); }},
+    };
+    for (const auto& way : ways) {
+        sim.removeTag(0);
+        lk->LkPutData(KDItem::OperationMode, 1);
+        clickOn(w->btFixcode);
+        ASSERT_TRUE(lk->PollingEnabled()) << way.how;
+        ports->SetTimeout(static_cast<int16_t>(way.rstDelay + kTimeout));
+        w->lstTagData->clear();
+        ASSERT_TRUE(Drained(sim, ports->comm()));
+        sim.clearCommands();
+        // The tag arrives; the re-arm's "RST" is answered late, and Stop comes in that wait.
+        sim.delayNext("RST", way.rstDelay);
+        sim.setTag(0, 0x123, 17767);
+        QTest::qWait(30);
+        QTimer::singleShot(kTimeout / 4, w, way.stop);
+        lk->LkPoll();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commands().size() >= 2; }, 2000)) << way.how;
+        QTest::qWait(2 * kTimeout);
+        EXPECT_EQ(sent(), (QList<QByteArray>{"RST", "RST"})) << way.how;
+        EXPECT_FALSE(lk->PollingEnabled()) << way.how;
+        EXPECT_FALSE(w->Protocol().AutoRepeat) << way.how;
+        EXPECT_EQ(w->lstTagData->LineText(0), QStringLiteral("KOPF 1: 12317767")) << way.how;
+    }
 }
 
 // The sweep over all entries finds the unit behind its own entry; the other families'

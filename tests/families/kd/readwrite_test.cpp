@@ -6,6 +6,7 @@
 #include "sim/SimKDReadWrite.h"
 #include "support/FamilyFixture.h"
 #include "support/PortDrain.h"
+#include "support/RealInput.h"
 #include "support/WhenModal.h"
 
 #include "families/Families.h"
@@ -194,7 +195,7 @@ TEST_F(KDReadWriteEndToEnd, WritesAreConfirmedAndRefusedAsTheyShould)
     EXPECT_EQ(KDReadWriteProtocol::WriteTimeout(200, 255), 32767);
     const QByteArray data("0123456789");
     sim.delayNext("k", kTimeout * 4);
-    EXPECT_TRUE(w->WriteTag(0, 0, 0x20, 1, 0, data));
+    EXPECT_EQ(KDWriteResult::Written, w->WriteTag(0, 0, 0x20, 1, 0, data));
     EXPECT_EQ(ports->GetTimeout(), kTimeout);
     EXPECT_EQ(lines(w), QStringList{ok});
     EXPECT_EQ(sim.memory(0, 0x20, 10), data);
@@ -204,7 +205,7 @@ TEST_F(KDReadWriteEndToEnd, WritesAreConfirmedAndRefusedAsTheyShould)
     for (int h = 1; h < 4; ++h)
         sim.setCarrier(h, 1);
     w->btClear_Click();
-    EXPECT_TRUE(w->WriteTag(0, 4, 0x30, 1, 0, "Z"));
+    EXPECT_EQ(KDWriteResult::Written, w->WriteTag(0, 4, 0x30, 1, 0, "Z"));
     EXPECT_TRUE(lk->PollingEnabled());
     for (int i = 0; i < 3; ++i)
         lk->LkPoll();
@@ -217,7 +218,7 @@ TEST_F(KDReadWriteEndToEnd, WritesAreConfirmedAndRefusedAsTheyShould)
     put(KDItem::Tagcode, 1);
     w->btClear_Click();
     sim.clearCommands();
-    EXPECT_TRUE(w->WriteTag(0, 0, 0x40, 1, 0, "Q"));
+    EXPECT_EQ(KDWriteResult::Written, w->WriteTag(0, 0, 0x40, 1, 0, "Q"));
     EXPECT_EQ(lines(w).value(0), ok);
     EXPECT_TRUE(sent().contains("W10000"));
     EXPECT_TRUE(lk->PollingEnabled());
@@ -227,17 +228,17 @@ TEST_F(KDReadWriteEndToEnd, WritesAreConfirmedAndRefusedAsTheyShould)
     // Refused before anything goes out: address beyond a 2-digit field, data over 255.
     sim.clearCommands();
     tc.presenter.requests.clear();
-    EXPECT_FALSE(w->WriteTag(0, 0, 0x100, 1, 0, "A"));
-    EXPECT_FALSE(w->WriteTag(0, 0, 0, 3, 0, QByteArray(256, 'A')));
+    EXPECT_EQ(KDWriteResult::Refused, w->WriteTag(0, 0, 0x100, 1, 0, "A"));
+    EXPECT_EQ(KDWriteResult::Refused, w->WriteTag(0, 0, 0, 3, 0, QByteArray(256, 'A')));
     EXPECT_TRUE(sent().isEmpty());
     EXPECT_EQ(tc.presenter.numbers(), (QList<int>{20, 20}));
 
     // A single-head Single write with an error status or no reply: message 4.
     tc.presenter.requests.clear();
     sim.failNext("k", "04");
-    EXPECT_FALSE(w->WriteTag(0, 0, 0, 1, 0, "A"));
+    EXPECT_EQ(KDWriteResult::NotWritten, w->WriteTag(0, 0, 0, 1, 0, "A"));
     sim.silenceNext("k");
-    EXPECT_FALSE(w->WriteTag(0, 0, 0, 1, 0, "A"));
+    EXPECT_EQ(KDWriteResult::NotWritten, w->WriteTag(0, 0, 0, 1, 0, "A"));
     EXPECT_EQ(tc.presenter.numbers(), (QList<int>{4, 4}));
     EXPECT_EQ(lines(w).last(), QStringLiteral("STATUS:04 - Schreibfehler"));
 
@@ -245,31 +246,47 @@ TEST_F(KDReadWriteEndToEnd, WritesAreConfirmedAndRefusedAsTheyShould)
     // corrupted; the stop's reply is taken unchecked anyway).
     sim.corruptCheckNext(4);
     tc.presenter.requests.clear();
-    EXPECT_FALSE(w->WriteTag(0, 0, 0, 1, 0, "B"));
+    EXPECT_EQ(KDWriteResult::NotWritten, w->WriteTag(0, 0, 0, 1, 0, "B"));
     EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
 }
 
-// Stop pressed while the Auto re-arm waits for the unit: nothing more goes out but the
-// stop itself, once the link is free.
+// Stop, clicked or typed (Alt+T, whose click comes a moment later), while the Auto re-arm
+// of a poll step waits for the unit: nothing more goes out but the stop itself, once the
+// link is free.
 TEST_F(KDReadWriteEndToEnd, StopDuringAnAutoReArmSendsNothingMore)
 {
     frmSystemKDReadWrite* w = selectWindow();
     ASSERT_TRUE(w);
-    put(KDItem::Tagcode, 1);
-    put(KDItem::OperationMode, 1);
-    sim.removeCarrier(0);
-    w->btRead_Click();
-    ASSERT_TRUE(lk->PollingEnabled());
-    sim.clearCommands();
-    sim.delayNext("o", kTimeout / 2);
-    sim.setCarrier(0, 1);
-    QTest::qWait(60);
-    QTimer::singleShot(kTimeout / 3, w, [w] { w->btStop_Click(); });
-    lk->LkPoll();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commands().count("q") >= 2; }, 2000));
-    const QList<QByteArray> got = sent();
-    EXPECT_EQ(got.mid(got.indexOf("q")), (QList<QByteArray>{"q", "o", "q"}));
-    EXPECT_FALSE(lk->PollingEnabled());
+    ASSERT_TRUE(activate(w));
+    const struct {
+        const char* how;
+        int delay;   // ms the unit takes to answer the re-arm's "o"
+        std::function<void()> stop;
+    } ways[] = {
+        {"click", kTimeout / 2, [w] { clickOn(w->btStop); }},
+        {"Alt+T", 300, [] { pressKey(Qt::Key_T, Qt::AltModifier); }},
+    };
+    for (const auto& way : ways) {
+        put(KDItem::Tagcode, 1);
+        put(KDItem::OperationMode, 1);
+        w->Fill();
+        sim.removeCarrier(0);
+        clickOn(w->btRead);
+        ASSERT_TRUE(lk->PollingEnabled()) << way.how;
+        ports->SetTimeout(static_cast<int16_t>(way.delay + kTimeout));
+        ASSERT_TRUE(Drained(sim, ports->comm()));
+        sim.clearCommands();
+        sim.delayNext("o", way.delay);
+        sim.setCarrier(0, 1);
+        QTest::qWait(60);
+        QTimer::singleShot(kTimeout / 3, w, way.stop);
+        lk->LkPoll();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commands().count("q") >= 2; }, 2000)) << way.how;
+        QTest::qWait(3 * kTimeout);
+        const QList<QByteArray> got = sent();
+        EXPECT_EQ(got.mid(got.indexOf("q")), (QList<QByteArray>{"q", "o", "q"})) << way.how;
+        EXPECT_FALSE(lk->PollingEnabled()) << way.how;
+    }
 }
 
 // Through the real modal dialogs: the write dialog starts from the line just read and
@@ -346,14 +363,35 @@ TEST_F(KDReadWriteEndToEnd, DialogsWriteThroughTheWindow)
     whenModal<frmSystemKDWrite>([&](frmSystemKDWrite* d) {
         d->txtData->clear();
         QTest::keyClicks(d->txtData, names + QStringLiteral("<NUL>"));
-        QTest::mouseClick(d->buttons.ok, Qt::LeftButton);
+        clickOn(d->buttons.ok);
         stayedOpen = d->isVisible();
-        QTest::mouseClick(d->buttons.cancel, Qt::LeftButton);
+        clickOn(d->buttons.cancel);
     });
-    w->btWrite->click();
+    clickOn(w->btWrite);
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(tc.presenter.numbers(), QList<int>{20});
     EXPECT_TRUE(sent().isEmpty());
+
+    // A write that went out closes the dialog whatever came back: an error status, or
+    // nothing at all (message 4 both times, the status listed).
+    for (const char* fault : {"status 04", "no reply"}) {
+        tc.presenter.requests.clear();
+        if (QByteArray(fault) == "no reply")
+            sim.silenceNext("k");
+        else
+            sim.failNext("k", "04");
+        stayedOpen = true;
+        whenModal<frmSystemKDWrite>([&](frmSystemKDWrite* d) {
+            d->txtData->setText(QStringLiteral("AB"));
+            clickOn(d->buttons.ok);
+            stayedOpen = d->isVisible();
+            if (stayedOpen)
+                clickOn(d->buttons.cancel);
+        });
+        clickOn(w->btWrite);
+        EXPECT_FALSE(stayedOpen) << fault;
+        EXPECT_EQ(tc.presenter.numbers(), QList<int>{4}) << fault;
+    }
 }
 
 } // namespace

@@ -52,7 +52,8 @@ public:
     QVariant Item(int16_t id) const override { return items.value(id); }
     QString HeadLabel() const override { return QStringLiteral("KOPF"); }
     const TagDataList* ReplyList() const override { return &list; }
-    bool WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided, const QByteArray& data) override
+    KDWriteResult WriteTag(int mode, int head, quint16 address, int tagCode, int doubleSided,
+                           const QByteArray& data) override
     {
         calls.append({mode, head, address, tagCode, doubleSided, data});
         return result;
@@ -60,7 +61,7 @@ public:
     QMap<int, QVariant> items;
     TagDataList list;
     QList<WriteCall> calls;
-    bool result = true;   // false: the window refused the write
+    KDWriteResult result = KDWriteResult::Written;
 };
 
 class KDWindows : public ::testing::Test {
@@ -170,11 +171,11 @@ TEST_F(KDWindows, WriteDialogStartsFromTheLineItsBytesAndTheItems)
     frmSystemKDWrite d(tc.ctx);
     d.setTarget(&target);
     d.Load();
-    // A write the window refuses keeps the dialog open; the one it takes closes it.
-    target.result = false;
+    // A write the window refuses keeps the dialog open; one that went out closes it.
+    target.result = KDWriteResult::Refused;
     d.btOk_Click();
     EXPECT_NE(d.result(), QDialog::Accepted);
-    target.result = true;
+    target.result = KDWriteResult::NotWritten;
     d.btOk_Click();
     EXPECT_EQ(d.result(), QDialog::Accepted);
     ASSERT_EQ(target.calls.size(), 2);

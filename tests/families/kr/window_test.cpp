@@ -7,6 +7,7 @@
 #include "support/FakeShell.h"
 #include "support/FakeSystems.h"
 #include "support/FamilyFixture.h"
+#include "support/RealInput.h"
 #include "support/TestContext.h"
 
 #include "families/Families.h"
@@ -596,19 +597,17 @@ TEST_F(KRWindowSim, ASecondActionWhileAnExchangeWaitsIsRefused)
     sim.delayNext("SR", 300);
     bool dialogStayedOpen = false;
     QTimer::singleShot(60, [&] {
-        w->btRead_Click();
-        w->btConfig_Click(0);
-        w->btFixcode_Click();
-        w->btWrite_Click();
+        for (QPushButton* b : {w->btRead, w->btConfig[0], w->btFixcode, w->btWrite})
+            clickOn(b);
         // A write dialog left open from before: its OK waits for the exchange to end.
         frmSystemKRWrite d(tc.ctx);
         d.Load(4);
         d.show();
         d.txtData->setText(QStringLiteral("AB"));
-        QTest::mouseClick(d.btOK, Qt::LeftButton);
+        clickOn(d.btOK);
         dialogStayedOpen = d.isVisible();
     });
-    w->btRead_Click();
+    clickOn(w->btRead);
     EXPECT_EQ(sim.receivedStartingWith("SR").size(), 1);
     EXPECT_TRUE(sim.receivedStartingWith("SG").isEmpty());
     EXPECT_TRUE(sim.receivedStartingWith("SF").isEmpty());
@@ -617,6 +616,57 @@ TEST_F(KRWindowSim, ASecondActionWhileAnExchangeWaitsIsRefused)
     EXPECT_TRUE(dialogStayedOpen);
     w->btWrite_Click();
     EXPECT_TRUE(dialogOpened);
+}
+
+// An automatic read's poll step waits for the unit; meanwhile the user double-clicks
+// Schreiben, then clicks into a box and types. The typing reaches the box at once. The
+// write dialog opens once, after the step, and what is typed into it stays there; nothing
+// typed during the step turns up anywhere later.
+TEST_F(KRWindowSim, InputDuringAPollStepIsNotHeldAndTheWriteDialogOpensOnce)
+{
+    frmSystemKR* w = select(2);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(activate(w));
+    ASSERT_TRUE(clickOn(w->btAutoRead));
+    ASSERT_TRUE(lk->PollingEnabled());
+
+    int opened = 0;
+    QString typedInDialog;
+    QTimer watcher;
+    watcher.setInterval(5);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<frmSystemKRWrite*>(QApplication::activeModalWidget());
+        if (!d || d->property("seen").toBool())
+            return;
+        d->setProperty("seen", true);
+        ++opened;
+        clickOn(d->txtData);
+        typeKeys(QStringLiteral("xy"));
+        typedInDialog = d->txtData->text();
+        clickOn(d->btCancel);
+    });
+    watcher.start();
+
+    QString typedDuringStep;
+    bool insideStep = false;
+    QTimer::singleShot(100, w, [&] {
+        insideStep = lk->PollStepRunning();
+        clickOn(w->btWrite);
+        clickOn(w->btWrite);
+        clickOn(w->txtLength);
+        pressKey(Qt::Key_A, Qt::ControlModifier);
+        typeKeys(QStringLiteral("12"));
+        typedDuringStep = w->txtLength->text();
+    });
+    lk->LkPoll();   // nothing is pending: the step waits for the unit's time-out
+    EXPECT_TRUE(insideStep);
+    EXPECT_EQ(typedDuringStep, QStringLiteral("12"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return opened > 0 && !QApplication::activeModalWidget(); }, 3000));
+    QTest::qWait(300);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(typedInDialog, QStringLiteral("xy"));
+    EXPECT_EQ(w->txtLength->text(), QStringLiteral("012"));   // formatted when the focus left it
+    clickOn(w->btStop);
 }
 
 TEST_F(KRWindowSim, TagPasswordChangesOnlyWhenTheTagTookIt)
