@@ -1,6 +1,7 @@
 // The main window inside the whole program object: start-up order, menus and toolbar
 // against scripted system windows, language, closing and restarting.
 #include "support/FakeSystems.h"
+#include "support/RealInput.h"
 #include "support/RecordingPresenter.h"
 
 #include "foundations/Language.h"
@@ -36,6 +37,8 @@ using namespace orvid;
 using orvid::test::FakeSystemForm;
 using orvid::test::Journal;
 using orvid::test::RecordingPresenter;
+using orvid::test::activate;
+using orvid::test::clickOn;
 
 namespace {
 
@@ -550,6 +553,32 @@ TEST_F(MainWindowTest, PollTickRunsOnlyWhenReadyAndNeverNests)
     main().PollTick();
     EXPECT_EQ(polls, 1);
     EXPECT_TRUE(state().PollReady);
+}
+
+// A toolbar click while a poll step waits for the device: the selection it asks for runs
+// once, after the step, not inside its wait and not refused.
+TEST_F(MainWindowTest, ASelectionAskedForDuringAPollStepRunsAfterIt)
+{
+    start();
+    fakes[2]->checkResult = true;
+    fakes[6]->checkResult = true;
+    main().arrayAction(QStringLiteral("mnOrvidSystemKR"), 3)->trigger();
+    ASSERT_EQ(state().CurrentSystem, 2);
+    ASSERT_TRUE(activate(&main()));
+    app->context().lk->EnablePolling(true);
+    int systemInsideTheStep = -1;
+    fakes[2]->pollHook = [&] {
+        clickOn(button(4));
+        clickOn(button(4));
+        systemInsideTheStep = state().CurrentSystem;
+    };
+    journal.clear();
+    main().PollTick();
+    fakes[2]->pollHook = nullptr;
+    EXPECT_EQ(systemInsideTheStep, 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state().CurrentSystem == 6; }, 1000));
+    QTest::qWait(20);
+    EXPECT_EQ(journal.ending(QStringLiteral(".Check")), QStringList{QStringLiteral("sys6.Check")});
 }
 
 TEST_F(MainWindowTest, DefaultPositionsStoreAClosedWindowsPlaceWithoutOpeningIt)

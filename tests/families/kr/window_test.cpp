@@ -618,17 +618,14 @@ TEST_F(KRWindowSim, ASecondActionWhileAnExchangeWaitsIsRefused)
     EXPECT_TRUE(dialogOpened);
 }
 
-// An automatic read's poll step waits for the unit; meanwhile the user double-clicks
-// Schreiben, then clicks into a box and types. The typing reaches the box at once. The
-// write dialog opens once, after the step, and what is typed into it stays there; nothing
-// typed during the step turns up anywhere later.
+// An automatic read's poll step waits for the unit. Meanwhile the user double-clicks
+// Schreiben; or clicks it once, then clicks into a box and types. Either way the write
+// dialog opens once, after the step, and what is typed into it stays there; the typing
+// during the step reaches its box at once, and nothing typed then turns up later.
 TEST_F(KRWindowSim, InputDuringAPollStepIsNotHeldAndTheWriteDialogOpensOnce)
 {
     frmSystemKR* w = select(2);
     ASSERT_NE(w, nullptr);
-    ASSERT_TRUE(activate(w));
-    ASSERT_TRUE(clickOn(w->btAutoRead));
-    ASSERT_TRUE(lk->PollingEnabled());
 
     int opened = 0;
     QString typedInDialog;
@@ -647,26 +644,40 @@ TEST_F(KRWindowSim, InputDuringAPollStepIsNotHeldAndTheWriteDialogOpensOnce)
     });
     watcher.start();
 
-    QString typedDuringStep;
-    bool insideStep = false;
-    QTimer::singleShot(100, w, [&] {
-        insideStep = lk->PollStepRunning();
-        clickOn(w->btWrite);
-        clickOn(w->btWrite);
-        clickOn(w->txtLength);
-        pressKey(Qt::Key_A, Qt::ControlModifier);
-        typeKeys(QStringLiteral("12"));
-        typedDuringStep = w->txtLength->text();
-    });
-    lk->LkPoll();   // nothing is pending: the step waits for the unit's time-out
-    EXPECT_TRUE(insideStep);
-    EXPECT_EQ(typedDuringStep, QStringLiteral("12"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return opened > 0 && !QApplication::activeModalWidget(); }, 3000));
-    QTest::qWait(300);
-    EXPECT_EQ(opened, 1);
-    EXPECT_EQ(typedInDialog, QStringLiteral("xy"));
-    EXPECT_EQ(w->txtLength->text(), QStringLiteral("012"));   // formatted when the focus left it
-    clickOn(w->btStop);
+    for (const bool typeDuringStep : {false, true}) {
+        SCOPED_TRACE(typeDuringStep ? "click and type" : "double click");
+        ASSERT_TRUE(activate(w));   // as the desktop gives it back after a dialog
+        ASSERT_TRUE(clickOn(w->btAutoRead));
+        ASSERT_TRUE(lk->PollingEnabled());
+        opened = 0;
+        typedInDialog.clear();
+        w->txtLength->setText(QStringLiteral("000"));
+        QString typedDuringStep;
+        bool insideStep = false;
+        QTimer::singleShot(100, w, [&] {
+            insideStep = lk->PollStepRunning();
+            clickOn(w->btWrite);
+            if (!typeDuringStep) {
+                clickOn(w->btWrite);
+                return;
+            }
+            clickOn(w->txtLength);
+            pressKey(Qt::Key_A, Qt::ControlModifier);
+            typeKeys(QStringLiteral("12"));
+            typedDuringStep = w->txtLength->text();
+        });
+        lk->LkPoll();   // nothing is pending: the step waits for the unit's time-out
+        EXPECT_TRUE(insideStep);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return opened > 0 && !QApplication::activeModalWidget(); }, 3000));
+        QTest::qWait(300);
+        EXPECT_EQ(opened, 1);
+        EXPECT_EQ(typedInDialog, QStringLiteral("xy"));
+        if (typeDuringStep) {
+            EXPECT_EQ(typedDuringStep, QStringLiteral("12"));
+            EXPECT_EQ(w->txtLength->text(), QStringLiteral("012"));   // formatted when the focus left it
+        }
+        clickOn(w->btStop);
+    }
 }
 
 TEST_F(KRWindowSim, TagPasswordChangesOnlyWhenTheTagTookIt)
