@@ -973,7 +973,6 @@ bool HXProtocol::ReadConfiguration(const QByteArray& channelIn, QByteArray& cont
 
 bool HXProtocol::prepareConfiguration()
 {
-    StopBuffered(false, false);
     if (!sendPasswordMode(Channel.toLatin1()))
         return false;
     ChangeTag(-1);
@@ -1029,7 +1028,6 @@ bool HXProtocol::WriteConfiguration(const QByteArray& control, const QByteArray&
         ShowMessage(61);
         return false;
     }
-    StopBuffered(false, false);
     if (!sendPasswordMode(Channel.toLatin1()))
         return false;
     ChangeTag(-1);
@@ -1056,7 +1054,10 @@ bool HXProtocol::ChangePassword(const QString& oldText, const QString& newText)
     quint32 oldValue = 0, newValue = 0;
     if (!ParsePassword(oldText, oldValue) || !ParsePassword(newText, newValue))
         return refuse(Refusal::PasswordInvalid);
-    StopBuffered(true, false);
+    // The stop button's action first: the channel's read ends and stays ended, as after
+    // Stop (counted as one, so the action's scope does not switch polling on again).
+    Exchanges().NoteStop();
+    StopChannel(Channel);
     ChangeTag(-1);
     QByteArray channel = Channel.toLatin1(), reply;
     bool ok = false;

@@ -140,13 +140,16 @@ public:
     // empty. True when one came.
     bool ReadConfiguration(const QByteArray& channel, QByteArray& control, QByteArray& protection);
     // Konfig Lesen: the words of the current channel, or of every channel for "x", listed
-    // with a heading per block. The running command stops first; the password mode and the
-    // tag type go out when due.
+    // with a heading per block. The password mode and the tag type go out when due; a read
+    // still running on the channel is the caller's to stop first (it knows whether polling
+    // was on before its exchange switched it off).
     void ListConfiguration(const krconfig::LineTexts& texts);
     // Konfig Schreiben's first half: the same preparation, then the words to edit (those of
     // the first channel that answered). False when the password text was refused.
     bool ConfigurationForDialog(QByteArray& control, QByteArray& protection);
     bool WriteConfiguration(const QByteArray& control, const QByteArray& protection);
+    // The stop button's action, then "PC" with both passwords (texts refused with a line
+    // before anything is sent).
     bool ChangePassword(const QString& oldText, const QString& newText);
     void GetTagState(ITagStateView& view);
     void ChangeTag(int tagType);
