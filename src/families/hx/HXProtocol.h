@@ -175,6 +175,8 @@ public:
     bool ChannelIsSingle() const { return Channel != QLatin1String("x"); }
     void SetChannelBusy(bool state, bool allChannels);
     bool AnyChannelBusy() const;
+    // Records whether the read started on channel is a fixcode read (for "x" on each head).
+    void SetFixcodeMode(const QByteArray& channel, bool state);
     // The trigger sensors a unit shows: 1 and 2 with two channels, 3 and 4 with three or
     // four, none with one (sensor 0..3).
     static bool TriggerShown(int sensor, int channelCount);
