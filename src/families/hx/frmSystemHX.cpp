@@ -183,7 +183,6 @@ void frmSystemHX::connectControls()
     for (const auto& [b, handler] : clicks)
         connect(b, &QPushButton::clicked, this, handler);
     connect(btClear, &QPushButton::clicked, this, [this] { ctrlList->Clear(); });
-    connect(panel, &HXUnitPanel::headTypeChosen, this, &frmSystemHX::FillUnitPanel);
     for (int i = 0; i < 2; ++i)
         connect(btConfig[i], &QPushButton::clicked, this, [this, i] { btConfig_Click(i); });
     for (int i = 0; i < 5; ++i)
