@@ -141,7 +141,7 @@ void HXProtocol::ReadSpecialFixcode()
         SetBusy(false);
         return;
     }
-    FixcodeRead[slot()] = true;
+    SetFixcodeMode(channel, true);
     {
         SerialTimeout timeout(*this, OperationMode != 3 ? 5000 : 0);
         const int calls = Channel == QLatin1String("x") ? ChannelCount : 1;

@@ -657,6 +657,16 @@ void HXProtocol::SetChannelBusy(bool state, bool allChannels)
         ctx_.lk->EnablePolling(state);
 }
 
+void HXProtocol::SetFixcodeMode(const QByteArray& channel, bool state)
+{
+    // The kind of read decides how its replies are shown: on "x" for every head, since
+    // each answers with its own channel.
+    if (channel == "x")
+        FixcodeRead.fill(state);
+    else
+        FixcodeRead[std::clamp(channel.toInt(), 0, 4)] = state;
+}
+
 bool HXProtocol::AnyChannelBusy() const
 {
     return std::any_of(ChannelBusy.begin(), ChannelBusy.end(), [](bool b) { return b; });
@@ -678,11 +688,7 @@ bool HXProtocol::ReadDataExt(bool dataWords, int16_t mode, int startWord, int co
     HXCommand command{};
     if (readRefused(dataWords, mode, count) || !hx::ReadCommand(mode, !dataWords, command))
         return false;
-    // The kind of read decides how its replies are shown: on "x" for every head.
-    if (channel == "x")
-        FixcodeRead.fill(!dataWords);
-    else
-        FixcodeRead[std::clamp(channel.toInt(), 0, 4)] = !dataWords;
+    SetFixcodeMode(channel, !dataWords);
     if (!sendPasswordMode(channel))
         return false;
     ChangeTag(tagType);
@@ -768,11 +774,9 @@ QByteArray HXProtocol::Poll(bool show, bool wait, int expected)
                 break;
             continue;
         }
-        if (status != 0) {
-            if (ReadHeadError() && show)
-                showError(reply, status);
+        // A failure that carries data is not listed (one without data is, above).
+        if (status != 0)
             break;
-        }
         const QByteArray data = reply.mid(header);
         if (multi) {
             // One tag of a multi-tag head: UII length (2 bytes), UII, 2 bytes, then TID or data.
@@ -792,14 +796,16 @@ QByteArray HXProtocol::Poll(bool show, bool wait, int expected)
             else if (!show)
                 collected += rest;
         } else {
+            // The reply's own channel decides the cut: its read, its tag type.
             const Record& rec = Records[ch];
             const qint32 address = ch == 0 ? DisplayAddress : rec.address;
             const int length = ch == 0 ? DisplayLength : rec.length;
-            const int block = BlockSizeOf(ch == 0 ? TagType : rec.tagType);
+            const int tagType = ch == 0 ? TagType : rec.tagType;
+            const int block = BlockSizeOf(tagType);
             const bool fixcode = FixcodeRead[ch];
             const int offset = fixcode ? 0 : static_cast<int>(address % block);
             QByteArray shown = data.mid(offset);
-            if (!fixcode && (length > 0 || (TagType != 0 && TagType != 3)))
+            if (!fixcode && (length > 0 || (tagType != 0 && tagType != 3)))
                 shown = shown.left(length);
             if (show) {
                 if (!fixcode && ctx_.lk)
@@ -973,7 +979,6 @@ bool HXProtocol::ReadConfiguration(const QByteArray& channelIn, QByteArray& cont
 
 bool HXProtocol::prepareConfiguration()
 {
-    StopBuffered(false, false);
     if (!sendPasswordMode(Channel.toLatin1()))
         return false;
     ChangeTag(-1);
@@ -1029,7 +1034,6 @@ bool HXProtocol::WriteConfiguration(const QByteArray& control, const QByteArray&
         ShowMessage(61);
         return false;
     }
-    StopBuffered(false, false);
     if (!sendPasswordMode(Channel.toLatin1()))
         return false;
     ChangeTag(-1);
@@ -1056,7 +1060,10 @@ bool HXProtocol::ChangePassword(const QString& oldText, const QString& newText)
     quint32 oldValue = 0, newValue = 0;
     if (!ParsePassword(oldText, oldValue) || !ParsePassword(newText, newValue))
         return refuse(Refusal::PasswordInvalid);
-    StopBuffered(true, false);
+    // The stop button's action first: the channel's read ends and stays ended, as after
+    // Stop (counted as one, so the action's scope does not switch polling on again).
+    Exchanges().NoteStop();
+    StopChannel(Channel);
     ChangeTag(-1);
     QByteArray channel = Channel.toLatin1(), reply;
     bool ok = false;

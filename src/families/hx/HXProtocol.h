@@ -140,13 +140,16 @@ public:
     // empty. True when one came.
     bool ReadConfiguration(const QByteArray& channel, QByteArray& control, QByteArray& protection);
     // Konfig Lesen: the words of the current channel, or of every channel for "x", listed
-    // with a heading per block. The running command stops first; the password mode and the
-    // tag type go out when due.
+    // with a heading per block. The password mode and the tag type go out when due; a read
+    // still running on the channel is the caller's to stop first (it knows whether polling
+    // was on before its exchange switched it off).
     void ListConfiguration(const krconfig::LineTexts& texts);
     // Konfig Schreiben's first half: the same preparation, then the words to edit (those of
     // the first channel that answered). False when the password text was refused.
     bool ConfigurationForDialog(QByteArray& control, QByteArray& protection);
     bool WriteConfiguration(const QByteArray& control, const QByteArray& protection);
+    // The stop button's action, then "PC" with both passwords (texts refused with a line
+    // before anything is sent).
     bool ChangePassword(const QString& oldText, const QString& newText);
     void GetTagState(ITagStateView& view);
     void ChangeTag(int tagType);
@@ -172,6 +175,8 @@ public:
     bool ChannelIsSingle() const { return Channel != QLatin1String("x"); }
     void SetChannelBusy(bool state, bool allChannels);
     bool AnyChannelBusy() const;
+    // Records whether the read started on channel is a fixcode read (for "x" on each head).
+    void SetFixcodeMode(const QByteArray& channel, bool state);
     // The trigger sensors a unit shows: 1 and 2 with two channels, 3 and 4 with three or
     // four, none with one (sensor 0..3).
     static bool TriggerShown(int sensor, int channelCount);

@@ -108,8 +108,28 @@ void HXUnitPanel::btHead_Click(int index)
     const int chosen = ShowPopupMenu(menu, this, btHead[index]->mapToGlobal(QPoint(0, btHead[index]->height())));
     if (chosen <= 0)
         return;
+    // Only this head changes: nothing is sent, the other heads and the trigger settings
+    // stay as they are.
     unit_.SetHeadInfo(index + 1, chosen == 1 ? QString() : heads[chosen - 2].name, QString());
-    emit headTypeChosen();
+    showHead(index, true);
+    // Its option is cleared: choosing it again loads the tag types of the new head.
+    QRadioButton* option = rdHead[index];
+    if (option->isChecked()) {
+        option->setAutoExclusive(false);
+        option->setChecked(false);
+        option->setAutoExclusive(true);
+    }
+}
+
+void HXUnitPanel::showHead(int i, bool present)
+{
+    const HXProtocol& unit = unit_;
+    const QString& family = unit.HeadFamily[i];
+    rdHead[i]->setIcon(present ? headPicture(unit, i + 1) : QIcon());
+    rdHead[i]->setEnabled(present && !family.isEmpty());
+    rdHead[i]->setText(unit.HeadTypeName[i].isEmpty() ? emptyText() : unit.HeadTypeName[i]);
+    btInfo[i]->setEnabled(present && unit.HeadFile().HeadType(unit.HeadTypeName[i]) != nullptr);
+    btParameter[i]->setEnabled(present && family == QLatin1String("VNB"));
 }
 
 void HXUnitPanel::buildModule()
@@ -240,14 +260,8 @@ int HXUnitPanel::Fill()
                            static_cast<QWidget*>(linVert[i]), static_cast<QWidget*>(btHead[i]),
                            static_cast<QWidget*>(btInfo[i]), static_cast<QWidget*>(btParameter[i])})
             w->setVisible(present);
-        rdHead[i]->setIcon(present ? headPicture(unit, i + 1) : QIcon());
-        const QString& family = unit.HeadFamily[i];
-        const bool known = present && unit.HeadFile().HeadType(unit.HeadTypeName[i]) != nullptr;
-        rdHead[i]->setEnabled(present && !family.isEmpty());
-        rdHead[i]->setText(unit.HeadTypeName[i].isEmpty() ? emptyText() : unit.HeadTypeName[i]);
-        btInfo[i]->setEnabled(known);
-        btParameter[i]->setEnabled(present && family == QLatin1String("VNB"));
-        if (known && firstKnown < 0)
+        showHead(i, present);
+        if (btInfo[i]->isEnabled() && firstKnown < 0)
             firstKnown = i;
     }
     int option = 4;
@@ -264,8 +278,9 @@ int HXUnitPanel::Fill()
         const qsizetype at = state.indexOf(key);
         return at < 0 ? QString() : state.mid(at + key.size()).section(QLatin1Char(' '), 0, 0);
     };
-    if (count >= 2)
-        rdMode[static_cast<int>(Val(field(QStringLiteral("MM:")))) == 1 ? 1 : 0]->setChecked(true);
+    // A one-channel unit reports no mode: it shows parallel.
+    const int multiplexed = count >= 2 ? static_cast<int>(Val(field(QStringLiteral("MM:")))) : 0;
+    rdMode[multiplexed == 1 ? 1 : 0]->setChecked(true);
     for (int sensor = 0; sensor < 4; ++sensor) {
         const bool shown = HXProtocol::TriggerShown(sensor, count);
         frameTrigger[TriggerFrame(sensor)]->setVisible(shown);

@@ -39,7 +39,7 @@ public:
     // reported. Returns the head option to select (0..3, 4 for all heads).
     int Fill();
     // The head type of channel index + 1 chosen by hand from the head-type file's list
-    // ("Leer" first), for a head the unit cannot name; headTypeChosen follows.
+    // ("Leer" first), for a head the unit cannot name: shown on that channel alone.
     void btHead_Click(int index);
     // The unit's title on the module and station frames.
     void SetTitle(const QString& title);
@@ -66,11 +66,12 @@ public:
 signals:
     // The user chose a trigger sensor's head or mode (sensor 0..3).
     void triggerChosen(int sensor);
-    // A head type was chosen by hand: the panel wants filling again.
-    void headTypeChosen();
 
 private:
     QString emptyText() const;
+    // Channel i + 1's head as recorded (caption, picture, the buttons it enables); an
+    // absent channel (beyond the unit's count) shows none.
+    void showHead(int i, bool present);
 
     void buildModule();
     void buildStation();

@@ -184,7 +184,6 @@ void frmSystemHX::connectControls()
     ConnectActions(ctx_, this, actions);
     connect(btStop, &QPushButton::clicked, this, &frmSystemHX::btStop_Click);
     connect(btClear, &QPushButton::clicked, this, [this] { ctrlList->Clear(); });
-    connect(panel, &HXUnitPanel::headTypeChosen, this, &frmSystemHX::FillUnitPanel);
     for (int i = 0; i < 2; ++i)
         ConnectAction(ctx_, btConfig[i], &QPushButton::clicked, this, [this, i] { btConfig_Click(i); });
     for (int i = 0; i < 5; ++i)
@@ -224,12 +223,13 @@ void frmSystemHX::connectControls()
     connect(chkPasswort, &QCheckBox::clicked, this, [this] { chkPasswort_Click(); });
     connect(txtAddress, &QLineEdit::textEdited, this, [this] { HexKeyFilter(txtAddress, QString::fromLatin1(kHexChars)); });
     connect(txtLength, &QLineEdit::textEdited, this, [this] { HexKeyFilter(txtLength, QStringLiteral("0123456789")); });
-    // Password boxes take hexadecimal digits only.
-    for (QLineEdit* t : txtPasswort)
-        connect(t, &QLineEdit::textEdited, this, [this, t] {
-            HexKeyFilter(t, QString::fromLatin1(kHexChars));
-            proto_->PasswordPending = true;
-        });
+    // Password boxes take hexadecimal digits only. Every change, typed or set here (the new
+    // password after "Tag-Passwort setzen"), sends the password mode again before the next
+    // tag command.
+    for (QLineEdit* t : txtPasswort) {
+        connect(t, &QLineEdit::textEdited, this, [t] { HexKeyFilter(t, QString::fromLatin1(kHexChars)); });
+        connect(t, &QLineEdit::textChanged, this, [this] { proto_->PasswordPending = true; });
+    }
     // Each box selects its text when it gets the focus.
     for (QLineEdit* box : QList<QLineEdit*>{txtAddress, txtLength} + txtPasswort)
         box->installEventFilter(this);
@@ -516,8 +516,10 @@ void frmSystemHX::btWrite_Click()
         ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
         if (!scope)
             return;
-        proto_->StopBuffered(false, false);
-        proto_->SetChannelBusy(false, false);
+        // The read being polled ends before the dialog: its repeats would otherwise be
+        // taken for the write's read-back. (The scope has switched polling off already,
+        // so the stop must not ask whether polling is on.)
+        proto_->StopChannel(proto_->Channel);
     }
     if (writeDialog)
         writeDialog();
@@ -553,6 +555,9 @@ void frmSystemHX::btConfig_Click(int index)
     ExchangeScope scope(proto_->Exchanges());
     if (!scope)
         return;
+    // A read polled until now ends first, or its repeats would be taken for the words.
+    if (scope.WasPolling())
+        proto_->StopBuffered(true, false);
     if (index == 0) {
         proto_->ListConfiguration(lineTexts_);
         return;

@@ -124,8 +124,9 @@ frmSystemHXWriteFixcodeSpecial::frmSystemHXWriteFixcodeSpecial(AppContext& ctx, 
     auto* grid = new QGridLayout;
     lblHex = label(this, "lblHex", QStringLiteral("HEX"));
     lblDez = label(this, "lblDez", QStringLiteral("DEZ"));
-    // Seven places: the largest decimal entry (99999999) shows in full before OK refuses it.
-    txtHex = numberBox(this, "txtHex", 7, -1, this);
+    // Six hex digits typed at most; a larger decimal entry (99999999) still shows in full
+    // there before OK refuses it.
+    txtHex = numberBox(this, "txtHex", 6, -1, this);
     txtDEZ = numberBox(this, "txtDEZ", 8, -1, this);
     grid->addWidget(lblHex, 0, 0);
     grid->addWidget(txtHex, 0, 1);

@@ -6,6 +6,7 @@
 
 #include "support/FakeSystems.h"
 #include "support/LanguageWalk.h"
+#include "support/RealInput.h"
 #include "support/TestContext.h"
 
 #include "families/common/DataItems.h"
@@ -78,6 +79,7 @@ TEST_F(HXCodeDialogs, SpecialFixcodeNumbersInStepAndRange)
         {"dec", QStringLiteral("16777216"), QStringLiteral("1000000"), {}},
         {"dec", QStringLiteral("99999999"), QStringLiteral("5F5E0FF"), {}},
         {"hex", QStringLiteral("1G2"), QStringLiteral("00000018"), "special 3 " + hex("000012")},   // G filtered out
+        {"hex", QStringLiteral("1234567"), QStringLiteral("01193046"), "special 3 " + hex("123456")},   // six digits
     };
     for (const Case& c : cases) {
         unit.calls.clear();
@@ -87,10 +89,12 @@ TEST_F(HXCodeDialogs, SpecialFixcodeNumbersInStepAndRange)
         EXPECT_EQ(dialog.cmbMode->currentText(), QStringLiteral("Enhanced"));
         QLineEdit* box = QByteArray(c.box) == "hex" ? dialog.txtHex : dialog.txtDEZ;
         QLineEdit* other = box == dialog.txtHex ? dialog.txtDEZ : dialog.txtHex;
+        ASSERT_TRUE(activate(&dialog));
+        box->setFocus();
         box->clear();
-        QTest::keyClicks(box, c.typed);
+        typeKeys(c.typed);
         EXPECT_EQ(other->text(), c.otherShows) << c.typed.toStdString();
-        dialog.btOk->click();
+        ASSERT_TRUE(clickOn(dialog.btOk));
         if (c.sent.isEmpty()) {
             EXPECT_TRUE(unit.calls.isEmpty());
             EXPECT_EQ(tc.presenter.numbers(), QList<int>{81});

@@ -145,6 +145,17 @@ TEST_F(HXE2E, ReadsOnAHeadAndOnAll)
     hx.ReadSpecialFixcode();
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_EQ(view.shown.last(), "Kopf 1: 12AB00");
+    // The same on all heads after a word read there at address 2, length 3: every head's
+    // whole code.
+    for (int ch = 2; ch <= 3; ++ch)
+        sim.withTag(ch, [](SimHX::Tag& t) { t.special = "12AB00"; });
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("x"));
+    hx.PutData(KRItem::StartAddress, 2);
+    hx.PutData(KRItem::DataLength, 3);
+    hx.ReadData(true);
+    view.shown.clear();
+    hx.ReadSpecialFixcode();
+    EXPECT_EQ(view.shown, (QList<QByteArray>{"Kopf 1: 12AB00", "Kopf 2: 12AB00", "Kopf 3: 12AB00"}));
 
     // A word count no serial telegram carries: refused, nothing sent.
     sim.clearTranscript();
@@ -325,6 +336,33 @@ TEST_F(HXE2E, EnhancedReadPolledAndStopped)
     hx.StopBuffered(true, true);
     EXPECT_FALSE(lk->PollingEnabled());
     EXPECT_FALSE(sim.repeating());
+
+    // Each repeat is cut by its own head's read, whichever head is chosen meanwhile: head
+    // 2 reads a QTX03 tag from byte 1 with length 0 (the rest of the word), head 1 is on
+    // "Standard", which would cut to nothing.
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("2"));
+    hx.PutData(KRItem::Tagcode, 3);
+    hx.PutData(KRItem::OperationMode, 3);
+    hx.PutData(KRItem::StartAddress, 1);
+    hx.PutData(KRItem::DataLength, 0);
+    hx.ReadData(true);
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
+    hx.PutData(KRItem::Tagcode, 99);
+    view.shown.clear();
+    ASSERT_TRUE(QTest::qWaitFor([&] { hx.Poll(true, false); return view.shown.size() >= 2; }, 3000));
+    for (const QByteArray& s : view.shown)
+        EXPECT_EQ(s, "Kopf 2: bcd");
+    hx.StopBuffered(true, true);
+
+    // A failure that carries data is not listed, even with the read errors shown.
+    view.lines.clear();
+    view.shown.clear();
+    ASSERT_TRUE(sim.send(T("A1abcd")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hx.DataAvailable(); }, 2000));
+    hx.Poll(true, false);
+    EXPECT_FALSE(hx.DataAvailable());
+    EXPECT_TRUE(view.lines.isEmpty()) << view.lines.join('|').toStdString();
+    EXPECT_TRUE(view.shown.isEmpty());
 }
 
 TEST_F(HXE2E, TriggeredAndContinuousChannelsAreMarkedBusy)

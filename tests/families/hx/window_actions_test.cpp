@@ -1,8 +1,9 @@
 // The interface-unit window's code and parameter buttons offscreen against the simulated
 // unit: which dialog each button opens for the channel's head and the tag type, the
 // special fixcode read into the list, the parameter button running the action for its
-// channel with the dialog replaced, stops that reach the head they were asked for, and a
-// dialog's OK clicked while a poll tick waits.
+// channel with the dialog replaced, stops that reach the head they were asked for, a
+// dialog's OK clicked while a poll tick waits, and buttons clicked while a continuous read
+// runs.
 
 #include "sim/SimHX.h"
 #include "support/FamilyFixture.h"
@@ -12,7 +13,9 @@
 #include "families/hx/frmSystemHX.h"
 #include "families/hx/frmSystemHXCodeDialogs.h"
 #include "link/LK.h"
+#include "shell/ctrlList.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,6 +23,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace orvid::test {
 namespace {
@@ -155,6 +160,92 @@ TEST_F(HXWindowActions, OkDuringAPollTickWritesAfterIt)
     EXPECT_LT(sent.indexOf(QByteArray("QUx#\r")), sent.indexOf(QByteArray("EP160012AB#\r")));
     EXPECT_FALSE(dialog.isVisible());
     sim.setSplit(0);
+}
+
+// An Enhanced read repeats on head 1 (a locked tag, its password known). Each button
+// clicked meanwhile stops the read before anything else goes out, so the action reads its
+// own replies: the write merges into the tag's own word, the configuration words are the
+// tag's. Schreiben and the password change leave the head idle; after a new password the
+// next read opens the tag with it.
+TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
+{
+    sim.setRepeatInterval(40);
+    window->Show();
+    ASSERT_TRUE(select(1));
+    frmSystemHX& w = *window;
+    ASSERT_TRUE(activate(&w));
+    w.rdHead[0]->setChecked(true);
+    w.PutData(KRItem::Tagcode, 3);
+    w.PutData(KRItem::StartAddress, 0);
+    w.PutData(KRItem::DataLength, 4);
+    w.chkPasswort->setChecked(true);
+    w.chkPasswort_Click();
+    w.writeDialog = [&] { EXPECT_TRUE(w.WriteTag(3, 0, false, 5, 1, "Z", "1")); };
+    w.configDialog = [](QByteArray& control, QByteArray& protection) {
+        control = QByteArray("\x00\x01\x00\x07", 4);
+        protection = "PROT";
+        return true;
+    };
+
+    struct Case {
+        const char* name;
+        QPushButton* button;
+        bool idleAfter;
+        std::function<void()> check;
+    };
+    const Case cases[] = {
+        {"Schreiben", w.btWrite, true, [&] { EXPECT_EQ(sim.memory(1, 0, 8), "abcdeZgh"); }},
+        {"Konfig Lesen", w.btConfig[0], false,
+         [&] { EXPECT_TRUE(w.ctrlList->text().contains(QStringLiteral("Erstes lesegeschütztes Wort    : 01"))); }},
+        {"Konfig Schreiben", w.btConfig[1], false, [&] {
+             EXPECT_EQ(sim.tag(1).protection, "PROT");
+             EXPECT_EQ(sim.tag(1).control, QByteArray("\x00\x01\x00\x07", 4));
+         }},
+        {"Passwort", w.btTagPassword, true, [&] {
+             EXPECT_EQ(sim.tag(1).password, 0x5678u);
+             // The next read sends the password mode with the new password first.
+             w.ctrlList->Clear();
+             sim.clearTranscript();
+             ASSERT_TRUE(clickOn(w.btRead));
+             const QList<QByteArray> sent = sim.received();
+             const qsizetype ps = sent.indexOf(QByteArray("PS1\x78\x56\0\0#\r", 9));
+             EXPECT_GE(ps, 0);
+             EXPECT_LT(ps, sent.indexOf(QByteArray("SR1000001#\r")));
+             EXPECT_TRUE(w.ctrlList->text().contains(QStringLiteral("Kopf 1: abcd")));
+         }},
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            sim.withTag(1, [](SimHX::Tag& t) {
+                t.memory.replace(0, 8, "abcdefgh");
+                t.password = 0;
+                t.control = QByteArray("\x00\x01\x00\x00", 4);   // password protection on
+                t.protection = QByteArray("\x04\x03\x02\x01", 4);
+            });
+            w.txtPasswort[0]->clear();
+            w.txtPasswort[1]->setText(QStringLiteral("5678"));
+            w.txtPasswort[2]->setText(QStringLiteral("5678"));
+            w.PutData(KRItem::OperationMode, 3);
+            ASSERT_TRUE(clickOn(w.btRead));
+            ASSERT_TRUE(lk->PollingEnabled());
+            ASSERT_TRUE(sim.repeating());
+            QTest::qWait(100);   // repeats on their way
+            w.ctrlList->Clear();
+            sim.clearTranscript();
+            w.PutData(KRItem::OperationMode, 0);
+            ASSERT_TRUE(clickOn(c.button));
+            ASSERT_FALSE(sim.received().isEmpty());
+            EXPECT_EQ(sim.received().first(), QByteArray("QU1#\r"));
+            EXPECT_FALSE(sim.repeating());
+            if (c.idleAfter) {
+                EXPECT_FALSE(lk->PollingEnabled());
+                EXPECT_FALSE(w.Protocol().ChannelBusy[0]);
+            }
+            c.check();
+            ASSERT_TRUE(clickOn(w.btStop));
+        }
+    }
 }
 
 } // namespace

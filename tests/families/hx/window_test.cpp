@@ -5,6 +5,7 @@
 #include "sim/SimHX.h"
 #include "support/FamilyFixture.h"
 #include "support/LanguageWalk.h"
+#include "support/RealInput.h"
 
 #include "families/common/DataItems.h"
 #include "families/hx/frmSystemHX.h"
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFocusEvent>
 #include <QMenu>
 
@@ -26,6 +28,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace orvid::test {
@@ -86,15 +89,22 @@ TEST_F(HXWindow, PanelListsEnablingAndRecords)
         EXPECT_EQ(w.cmbCode->isEnabled(), c.enabled) << c.head;
     }
 
-    // A head type chosen by hand for the empty channel 4.
+    // A head type chosen by hand for the empty channel 4 changes that channel alone: nothing
+    // is sent, and trigger sensor 3, switched on since recognition, stays on.
+    w.cmbTriggerMode[2]->setCurrentIndex(w.cmbTriggerMode[2]->findData(1));
+    emit w.cmbTriggerMode[2]->activated(w.cmbTriggerMode[2]->currentIndex());
     SetPopupMenuRunner([](QMenu& menu, const QPoint&) -> QAction* {
         for (QAction* a : menu.actions())
             if (a->text() == QStringLiteral("ZL-A"))
                 return a;
         return nullptr;
     });
-    w.btHead_Click(3);
+    sim.clearTranscript();
+    ASSERT_TRUE(activate(&w));
+    ASSERT_TRUE(clickOn(w.btHead[3]));
     SetPopupMenuRunner({});
+    EXPECT_TRUE(sim.received().isEmpty());
+    EXPECT_EQ(w.cmbTriggerMode[2]->currentData().toInt(), 1);
     EXPECT_EQ(w.rdHead[3]->text(), QStringLiteral("ZL-A"));
     ASSERT_TRUE(w.rdHead[3]->isEnabled());
     w.rdHead[3]->setChecked(true);
@@ -196,6 +206,21 @@ TEST_F(HXWindow, TriggerSensorsShowAndSendTheirOwnSettings)
         emit mode->activated(mode->currentIndex());
         EXPECT_EQ(sim.received(), QList<QByteArray>{c.sent}) << c.sensor;
     }
+
+    // A one-channel unit shows no sensor and reports no mode: parallel is selected, also
+    // after a multiplexed unit.
+    window->rdMode[1]->setChecked(true);
+    QTemporaryDir dir;
+    QFile shipped(window->Protocol().HeadFile().Path()), file(dir.filePath(QStringLiteral("ORVIDHX.INI")));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly) && file.open(QIODevice::WriteOnly));
+    file.write(shipped.readAll() + "\r\n[HX-LM1]\r\nTYPE=HEAD\r\nHEADCOUNT=1\r\n");
+    file.close();
+    window->Protocol().SetHeadFile(file.fileName());
+    sim.setModel("HX-LM1", 1);
+    ASSERT_TRUE(select(1));
+    for (QGroupBox* f : window->frameTrigger)
+        EXPECT_FALSE(f->isVisibleTo(window.get()));
+    EXPECT_TRUE(window->rdMode[0]->isChecked());
 }
 
 // Konfig sends the password mode first, as every tag command does, and reads all heads one
