@@ -122,6 +122,13 @@ bool WindowPlacement::RestoreWindowPos(QWidget* window, bool resize, bool* fromD
 
     const ParsedPlacement p = ParsePlacement(stored);
     if (p.maximized) {
+        // Only a window manager maximises a top-level window (there may be none: a bare X
+        // server, a kiosk, some remote desktops). The screen's free area as its normal
+        // geometry fills the screen either way.
+        if (c->isWindow() && !c->isMaximized()) {
+            if (const QScreen* screen = c->screen())
+                c->setGeometry(screen->availableGeometry());
+        }
         c->setWindowState((c->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
         return p.flag;
     }

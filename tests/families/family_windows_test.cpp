@@ -141,11 +141,15 @@ TEST(FamilyWindows, RegisteredFamiliesShareAndSplitTheirWindowsAsTheirEntriesNee
     EXPECT_EQ(state->Name(), QStringLiteral("frmSystemWDState"));
 }
 
-// Every screen class of the shipped layout file: the main window fills a screen of that
-// class, and each system's windows (its main window with its outputs and state windows)
-// lie side by side in the main window's client area, none covering another.
+// Every screen class W*H of the shipped layout file: each system's windows (its main window
+// with its outputs and state windows) lie side by side, none covering another, inside the
+// area the places are made for, (W - 48) x (H - 176); and the main window, maximised on a
+// screen of the class whose desktop takes 72 pixels of height for the window manager's
+// title bar and a panel, keeps at least that area with this machine's fonts.
 TEST(FamilyWindows, ShippedDefaultPlacesKeepEachSystemsWindowsApartInsideTheMainWindow)
 {
+    constexpr QSize kDesktop(0, 72);
+    constexpr QSize kPlacesMargin(48, 176);
     TestContext tc;
     auto main = std::make_unique<frmMain>(tc.ctx);
     main->show();
@@ -162,6 +166,8 @@ TEST(FamilyWindows, ShippedDefaultPlacesKeepEachSystemsWindowsApartInsideTheMain
                 names << small()->Name();
         systems << names;
     }
+    // And the command window beside the monitor.
+    systems << QStringList{QStringLiteral("frmCommand"), QStringLiteral("frmMonitor")};
 
     const QString file = QDir(QStringLiteral(ORVID_SHIPPED_DATA_DIR)).filePath(QStringLiteral("ORVID.DEF"));
     const QStringList sections = ReadIni(file, QString(), QString(), QString()).split(QChar(0), Qt::SkipEmptyParts);
@@ -169,16 +175,17 @@ TEST(FamilyWindows, ShippedDefaultPlacesKeepEachSystemsWindowsApartInsideTheMain
     static const QRegularExpression screenSize(QStringLiteral("^(\\d+)\\*(\\d+)"));
     for (const QString& section : sections) {
         SCOPED_TRACE(section.toStdString());
-        const auto screen = screenSize.match(section);
-        ASSERT_TRUE(screen.hasMatch());
-        const ParsedPlacement mainPlace = ParsePlacement(ReadIni(file, section, QStringLiteral("frmMain"), QString()));
-        ASSERT_TRUE(mainPlace.maximized || mainPlace.geometryValid);
+        const auto match = screenSize.match(section);
+        ASSERT_TRUE(match.hasMatch());
+        const QSize screen(match.captured(1).toInt(), match.captured(2).toInt());
         // A main window that uses the screen it is on, whatever its size.
-        EXPECT_TRUE(mainPlace.maximized);
-        main->resize(mainPlace.maximized ? QSize(screen.captured(1).toInt(), screen.captured(2).toInt())
-                                         : QSize(mainPlace.width, mainPlace.height));
+        EXPECT_TRUE(ParsePlacement(ReadIni(file, section, QStringLiteral("frmMain"), QString())).maximized);
+        main->resize(screen - kDesktop);
         QCoreApplication::processEvents();
-        const QRect area(QPoint(0, 0), main->mdiArea()->viewport()->size());
+        const QRect area(QPoint(0, 0), screen - kPlacesMargin);
+        const QSize client = main->mdiArea()->viewport()->size();
+        EXPECT_TRUE(QRect(QPoint(0, 0), client).contains(area))
+            << "client area " << client.width() << "x" << client.height() << " with these fonts";
 
         for (const QStringList& names : systems) {
             QList<QRect> places;
@@ -186,7 +193,7 @@ TEST(FamilyWindows, ShippedDefaultPlacesKeepEachSystemsWindowsApartInsideTheMain
                 const ParsedPlacement p = ParsePlacement(ReadIni(file, section, name, QString()));
                 ASSERT_TRUE(p.geometryValid) << name.toStdString();
                 places << QRect(p.left, p.top, p.width, p.height);
-                EXPECT_TRUE(area.contains(places.last())) << name.toStdString() << " outside the client area";
+                EXPECT_TRUE(area.contains(places.last())) << name.toStdString() << " outside the places' area";
             }
             for (qsizetype i = 0; i < places.size(); ++i)
                 for (qsizetype j = i + 1; j < places.size(); ++j)

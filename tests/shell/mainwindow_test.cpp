@@ -467,6 +467,18 @@ TEST_F(MainWindowTest, CloseSavesStateBeforeChildrenCloseAndRestartRestoresIt)
     EXPECT_EQ(main().size(), QSize(700, 520));
 }
 
+// Stored maximised: maximised, and where no window manager maximises it, its normal
+// geometry (where such a desktop shows it) is the screen's free area, not 640x480.
+TEST_F(MainWindowTest, AMaximisedMainWindowFillsTheScreenWithOrWithoutAWindowManager)
+{
+    setting(QStringLiteral("Windows"), QStringLiteral("frmMain"), QStringLiteral("MAXIMIZEDx"));
+    start();
+    EXPECT_TRUE(main().isMaximized());
+    EXPECT_EQ(main().normalGeometry(), main().screen()->availableGeometry());
+    EXPECT_TRUE(main().close());
+    EXPECT_EQ(stored(QStringLiteral("Windows"), QStringLiteral("frmMain")), QStringLiteral("MAXIMIZEDx"));
+}
+
 TEST_F(MainWindowTest, ToolWindowsKeepTheirStoredPlaceAtStartup)
 {
     // Stored places inside the screen, each with its own top; the command window's
