@@ -4,6 +4,7 @@
 #include "support/FakeShell.h"
 #include "support/FakeSystems.h"
 #include "support/PtyHarness.h"
+#include "support/RealInput.h"
 #include "support/TestContext.h"
 
 #include "link/LK.h"
@@ -331,6 +332,26 @@ TEST_F(CommandDirectTest, SendConvertsEscapesAndShowsTheReply)
     EXPECT_EQ(form.readCommands.size(), 2);
     EXPECT_EQ(form.readCommands.last(), QByteArray());
     EXPECT_EQ(window->history().size(), 1);
+}
+
+// Send pressed (twice) while a poll step of the system window waits: the command goes
+// out once, after the step, not inside its wait.
+TEST_F(CommandDirectTest, SendAskedForDuringAPollStepGoesOutOnceAfterIt)
+{
+    type(QStringLiteral("RD"));
+    lk->EnablePolling(true);
+    qsizetype sentInsideTheStep = -1;
+    form.pollHook = [&] {
+        clickOn(button("btSend"));
+        clickOn(button("btSend"));
+        sentInsideTheStep = form.readCommands.size();
+    };
+    lk->LkPoll();
+    form.pollHook = nullptr;
+    EXPECT_EQ(sentInsideTheStep, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.readCommands.isEmpty(); }, 1000));
+    QTest::qWait(20);
+    EXPECT_EQ(form.readCommands, QList<QByteArray>{"RD"});
 }
 
 TEST_F(CommandDirectTest, MultiReplyModeCollectsFurtherRepliesUntilStop)
