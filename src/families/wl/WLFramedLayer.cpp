@@ -36,7 +36,10 @@ void Drain(int max, F call)
 } // namespace
 
 WLFramedProtocol::WLFramedProtocol(AppContext& ctx, IWLFramedView* view)
-    : FamilyProtocol(ctx, kSection, view), view_(view)
+    : FamilyProtocol(ctx, kSection, view), view_(view), link_(ctx, LinkWatch::Transport::Serial, [this] {
+          if (WriteProgress > 0)
+              finishWrite("WriteError", WriteErrorText);
+      })
 {
 }
 
@@ -312,24 +315,24 @@ void WLFramedProtocol::Poll()
         return;
     QByteArray reply;
     if (WriteProgress > 0) {
+        // A port that is gone answers nothing: no "CO" could ever report the write.
+        if (!link_.Up()) {
+            finishWrite("WriteError", WriteErrorText);
+            return;
+        }
         if (WriteProgress == 1)
             ShowLine(Translate(QStringLiteral("WriteActive"), WriteActiveText));
         ++WriteProgress;
         const int n = LKRead("CO", reply);
-        if (n >= 2 && !ReadErrorFlag && reply.at(0) == '\0' && reply.at(1) == '\0') {
-            WriteProgress = 0;
-            ShowLine(Translate(QStringLiteral("WriteDone"), WriteDoneText));
-        } else if (WriteProgress > kWriteTicks) {
-            WriteProgress = 0;
-            ShowLine(Translate(QStringLiteral("WriteError"), WriteErrorText));
-        }
-        if (WriteProgress != 0)
+        // The port failed during the exchange: the write has been ended there.
+        if (WriteProgress == 0)
             return;
-        if (view_)
-            view_->SetWriteRunning(false);
-        if (NormalMode)
-            LKRead("CM", reply);
-        updatePolling();
+        if (n >= 2 && !ReadErrorFlag && reply.at(0) == '\0' && reply.at(1) == '\0')
+            finishWrite("WriteDone", WriteDoneText);
+        else if (WriteProgress > kWriteTicks)
+            finishWrite("WriteError", WriteErrorText);
+        else
+            return;
     }
     if (view_)
         view_->RefreshSmallWindows();
@@ -375,10 +378,26 @@ bool WLFramedProtocol::WriteTag(const WLWriteValues& values)
     LKRead("CO", reply);
     if (view_)
         view_->SetWriteRunning(true);
+    link_.Watch();
     LKRead("CP" + WriteBlock(request), reply);
     WriteProgress = 1;
     updatePolling();
+    // The port failed under the write telegram: nothing will ever report the write.
+    if (!link_.Up())
+        finishWrite("WriteError", WriteErrorText);
     return true;
+}
+
+void WLFramedProtocol::finishWrite(const char* key, const QString& text)
+{
+    WriteProgress = 0;
+    ShowLine(Translate(QString::fromLatin1(key), text));
+    if (view_)
+        view_->SetWriteRunning(false);
+    QByteArray reply;
+    if (NormalMode && link_.Up())
+        LKRead("CM", reply);
+    updatePolling();
 }
 
 std::optional<std::array<bool, 5>> WLFramedProtocol::InputSet()

@@ -10,6 +10,7 @@
 
 #include "WLFramedProtocol.h"
 #include "families/common/FamilyProtocol.h"
+#include "families/common/LinkWatch.h"
 
 #include <QByteArray>
 #include <QList>
@@ -143,9 +144,12 @@ private:
     // Stores a parameter string and takes its mode and bus address (no telegram).
     void applyParameters(const QByteArray& parameters);
     void updatePolling();
+    // Ends a running write's progress with the text of key (buttons on, polling as needed).
+    void finishWrite(const char* key, const QString& text);
 
     IWLFramedView* view_ = nullptr;
     int lkDepth_ = 0;
+    LinkWatch link_;
 };
 
 } // namespace orvid

@@ -24,7 +24,10 @@ const char* const kReadCommands[] = {"SR", "BR", "AR"};
 const char* const kFixcodeCommands[] = {"SF", "BF", "AF"};
 } // namespace
 
-WLProtocol::WLProtocol(AppContext& ctx, IWLView* view) : FamilyProtocol(ctx, kSection, view), view_(view) {}
+WLProtocol::WLProtocol(AppContext& ctx, IWLView* view)
+    : FamilyProtocol(ctx, kSection, view), view_(view), link_(ctx, LinkWatch::Transport::Serial, [this] { linkLost(); })
+{
+}
 
 // ---- framing ----------------------------------------------------------------------------
 
@@ -181,30 +184,47 @@ void WLProtocol::writeFailed(const QByteArray& statusReply)
         ShowLine(GetError(statusReply));
 }
 
+void WLProtocol::finishWrite()
+{
+    WriteProgress = 0;
+    if (view_)
+        view_->SetWriteRunning(false);
+    ScanEnable(false, false);
+}
+
+void WLProtocol::linkLost()
+{
+    if (WriteProgress == 0)
+        return;
+    writeFailed(QByteArray());
+    finishWrite();
+}
+
 QByteArray WLProtocol::Poll(bool show, bool wait)
 {
     if (WriteProgress > 0) {
+        // A port that is gone answers nothing, which the count below would take for success.
+        if (!link_.Up()) {
+            linkLost();
+            return QByteArray();
+        }
         if (WriteProgress == 1 && show)
             ShowLine(WriteActiveText);
         QByteArray reply;
         const int16_t n = receive(reply, QVariant(!wait));
-        bool failed = false;
+        // The port failed during the wait: the write has been ended there.
+        if (WriteProgress == 0)
+            return QByteArray();
         if (n > 0 && !reply.isEmpty() && reply.at(0) >= '1' && reply.at(0) <= '9') {
             writeFailed(reply);
-            failed = true;
-        }
-        WriteProgress = failed ? 0 : static_cast<int16_t>(WriteProgress + 1);
-        if (WriteProgress > 0 && WriteProgress < kWriteTicks) {
+        } else if (++WriteProgress < kWriteTicks) {
             if (view_)
                 view_->AppendToLastLine(".");
             return QByteArray();
-        }
-        if (WriteProgress == kWriteTicks)
+        } else {
             ShowLine(WriteDoneText);
-        WriteProgress = 0;
-        if (view_)
-            view_->SetWriteRunning(false);
-        ScanEnable(false, false);
+        }
+        finishWrite();
     }
 
     QByteArray last;
@@ -288,11 +308,12 @@ bool WLProtocol::WriteTag(int16_t intervalType, int16_t intervalLength, QByteArr
 
     if (view_)
         view_->SetWriteRunning(true);
+    link_.Watch();
     data.append(QByteArray(words * 4 - data.size(), ' '));
     const QByteArray count = QByteArray::number(words).rightJustified(2, '0');
     const int16_t n = LKRead("SW0000" + count + data, reply);
-    if (n < 0) {
-        writeFailed(reply);
+    if (n < 0 || !link_.Up()) {
+        writeFailed(n < 0 ? reply : QByteArray());
         if (view_)
             view_->SetWriteRunning(false);
         return true;

@@ -349,6 +349,10 @@ TEST_F(KLXEndToEnd, WriteThroughDialog)
     sim.faults().add({SimFault::Silence, "PUSHTAG *", {}, 0, 1});
     EXPECT_TRUE(window->klx().WriteTag(0, 0, 0, 0, {}, "5"));
     EXPECT_TRUE(window->klx().WritePending);
+    // ... until the connection ends: then nothing can report it any more.
+    sim.play({TcpStep::close()});
+    EXPECT_TRUE(waitFor([this] { return !window->klx().WritePending; }));
+    EXPECT_EQ(last(), "Tag schreiben fehlgeschlagen");
 }
 
 } // namespace

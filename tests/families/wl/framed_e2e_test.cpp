@@ -12,6 +12,7 @@
 #include "families/common/MicrowaveWrite.h"
 #include "link/LK.h"
 
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -256,6 +257,24 @@ TEST_F(WLFramedE2E, ReadingWritingAndState)
     const auto lit = wl.InputSet();
     ASSERT_TRUE(lit.has_value());
     EXPECT_EQ(*lit, (std::array<bool, 5>{true, false, true, true, false}));
+}
+
+TEST_F(WLFramedE2E, APortThatHangsUpWhileTheWriteRunsFailsItAtOnce)
+{
+    sim.setParameters(kMorsek);
+    ASSERT_TRUE(selectWL());
+    sim.setStatus(0x00, 0x20); // the reader keeps reporting a write as running
+    WLWriteValues values;
+    values.data = "7";
+    ASSERT_TRUE(wl.WriteTag(values));
+    wl.Poll();
+    wl.Poll();
+    ASSERT_GT(wl.WriteProgress, 0);
+    sim.hangUp();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return wl.WriteProgress == 0; }, 3000));
+    EXPECT_EQ(view.lines.last(), "Tag Schreibfehler");
+    EXPECT_FALSE(view.writeRunning);
+    EXPECT_FALSE(lk->PollTimerEnabled());
 }
 
 TEST_F(WLFramedE2E, NormalModeShowsTheReadersLines)
