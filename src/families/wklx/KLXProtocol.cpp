@@ -257,10 +257,10 @@ QByteArray KLXProtocol::WriteTagCommand(int memorySize, int dataSpeed, int inter
         payload = data.left(72).leftJustified(72, ' ');
     } else if (memorySize == 0) {
         // The reader takes 14 bits; anything else would be sent as a different number.
-        const double value = Val(data);
-        if (!(value >= 0 && value <= kMiniMax))
+        const std::optional<double> value = MiniValue(QString::fromLatin1(data));
+        if (!value)
             return QByteArray();
-        payload = MakeReaderInteger(value * 4);
+        payload = MakeReaderInteger(*value * 4);
     }
     const QByteArray target = idCode.isEmpty() ? QByteArray("*") : idCode.toLatin1();
     return "PUSHTAG " + target + ';' + format + ';' + Network::UrlEncode(payload);
