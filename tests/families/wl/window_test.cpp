@@ -410,11 +410,14 @@ TEST(WLLanguage, FourWindowsSwitchToEnglishAndBack)
 {
     TestContext tc;
     ASSERT_FALSE(InstallShippedLanguage(tc).isEmpty());
-    const QSet<QString> brand{kWindowTitleKey, QStringLiteral("btFixcode")};
+    // The operating modes keep their names in English.
+    const QSet<QString> brand{kWindowTitleKey, QStringLiteral("btFixcode"), QStringLiteral("cmbMode[0]"),
+                              QStringLiteral("cmbMode[1]"), QStringLiteral("cmbMode[2]")};
     {
         frmSystemL w(tc.ctx);
         const auto german = LanguageRoundTrip(*tc.language, &w, [&] { w.SetLanguage(); }, brand, {true});
         EXPECT_TRUE(german.contains(QStringLiteral("cmbBitrate[1]")));
+        EXPECT_TRUE(german.contains(QStringLiteral("cmbMode[1]")));
         QString english = QStringLiteral("English");
         tc.language->SelectLanguageByCode(english);
         ASSERT_EQ(tc.language->LanguageName(), english);
