@@ -108,7 +108,7 @@ void WLProtocol::CloseLK()
 
 // ---- exchanges --------------------------------------------------------------------------
 
-int16_t WLProtocol::LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption, bool* answered)
+int16_t WLProtocol::LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption)
 {
     int16_t result = 0;
     int tries = 0;
@@ -117,8 +117,6 @@ int16_t WLProtocol::LKRead(const QByteArray& command, QByteArray& reply, const Q
         result = sendCommand(command, reply, logOption, ok);
         ++tries;
     } while (tries < MaxRetries && result < 0);
-    if (answered)
-        *answered = ok;
     return result;
 }
 
@@ -333,15 +331,15 @@ void WLProtocol::ListConfiguration()
         ctx_.ports->SetTimeout(kListingTimeout);
         ctx_.ports->SetLinkProtocol(kListingTerminator);
     }
-    bool answered = false;
-    const int16_t n = LKRead("LS", reply, QVariant(), &answered);
+    const int16_t n = LKRead("LS", reply);
     if (n < 0) {
         if (ReadHeadError())
             ShowLine(GetError(reply));
         reply.clear();
     }
-    // The first line came with the status: a bare "0" is an empty line of the listing.
-    if (n >= 0 && answered && view_)
+    // The first line came with the status (a bare "0" is an empty line); after an error or
+    // no reply it is the empty line that opens the listing all the same.
+    if (view_)
         view_->ShowData(2, QByteArray(), reply);
     // A unit that never stops talking ends the listing after so many lines.
     for (int lines = 0; lines < kMaxListingLines; ++lines) {

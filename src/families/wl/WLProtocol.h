@@ -105,9 +105,8 @@ public:
     // ---- exchanges -----------------------------------------------------------------------
     // One command with repetition: an error status is sent again until MaxRetries
     // telegrams went out; data, a bare "0" and silence end it at once. Returns the
-    // GetLKResult value of the last reply (0 also for no reply); answered: a reply came.
-    int16_t LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant(),
-                   bool* answered = nullptr);
+    // GetLKResult value of the last reply (0 also for no reply).
+    int16_t LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant());
     int16_t LKRead(const QByteArray& command) { QByteArray r; return LKRead(command, r); }
     // "QU", "CM", "MI", "TC030,<rate>,C00".
     void SetTagConfig(const QVariant& logOption = QVariant());

@@ -318,8 +318,9 @@ TEST_F(WLE2ETest, ListingRestoresProtocolAndTimeout)
     };
     const Case cases[] = {
         {"normal", [] {}, {"CHANNEL 50", "RANGE 4", "BITRATE 2"}},
-        {"error", [this] { sim.failNext("LS", '4', 2); }, {"STATUS: 4 - Falscher oder ungültiger Befehl"}},
-        {"silent", [this] { sim.silenceNext("LS"); }, {}},
+        // The reply is listed whatever came: after an error or silence it is empty.
+        {"error", [this] { sim.failNext("LS", '4', 2); }, {"STATUS: 4 - Falscher oder ungültiger Befehl", ""}},
+        {"silent", [this] { sim.silenceNext("LS"); }, {""}},
         {"bare status", [this] { sim.truncateNext("LS", 0); }, {""}}, // an empty listing line
     };
     for (const Case& c : cases) {
