@@ -148,16 +148,19 @@ bool WLFramedProtocol::Check()
         ctx_.lk->LkPutData(LinkItem::HeadType, type);
         ctx_.lk->LkPutData(LinkItem::VersionText, version);
     }
-    for (int k = 0; k < 3; ++k) {
-        LKRead(kCreateInput[k], reply);
-        InputHandles[k] = reply.isEmpty() ? '\0' : reply.at(0);
-    }
-    for (int k = 0; k < 2; ++k) {
-        LKRead(kCreateOutput[k], reply);
-        OutputHandles[k] = reply.isEmpty() ? '\0' : reply.at(0);
-    }
+    // A handle is the first byte of a good reply, 00 included; no reply gives none.
+    const auto handle = [&](const QByteArray& create) -> std::optional<char> {
+        if (LKRead(create, reply) >= 1 && !ReadErrorFlag)
+            return reply.at(0);
+        return std::nullopt;
+    };
+    for (int k = 0; k < 3; ++k)
+        InputHandles[k] = handle(kCreateInput[k]);
     for (int k = 0; k < 2; ++k)
-        LKRead("JB" + QByteArray(1, OutputHandles[k]) + '\x01', reply);
+        OutputHandles[k] = handle(kCreateOutput[k]);
+    for (const std::optional<char>& output : OutputHandles)
+        if (output)
+            LKRead("JB" + QByteArray(1, *output) + '\x01', reply);
     if (NormalMode) {
         Drain(11, [&] { return LKRead(kNextLine, reply); });
         LKRead("CM", reply);
@@ -266,9 +269,9 @@ void WLFramedProtocol::CloseLK()
         ctx_.lk->EnablePolling(false);
     StopReading();
     QByteArray r;
-    for (char handle : InputHandles)
-        if (handle != '\0')
-            LKRead("KB" + QByteArray(1, handle), r);
+    for (const std::optional<char>& input : InputHandles)
+        if (input)
+            LKRead("KB" + QByteArray(1, *input), r);
     InputHandles = {};
     if (ctx_.settings) {
         SettingsSection s(ctx_, kSettings);
@@ -406,9 +409,10 @@ std::optional<std::array<bool, 5>> WLFramedProtocol::InputSet()
     bool any = false;
     QByteArray reply;
     for (int k = 0; k < 5; ++k) {
-        const QByteArray command = k < 3 ? "KC" + QByteArray(1, InputHandles[k])
-                                         : "JC" + QByteArray(1, OutputHandles[k - 3]);
-        const int n = LKRead(command, reply);
+        const std::optional<char> handle = k < 3 ? InputHandles[k] : OutputHandles[k - 3];
+        if (!handle)
+            continue;
+        const int n = LKRead((k < 3 ? "KC" : "JC") + QByteArray(1, *handle), reply);
         // Lit on 00; a failed read stays dark.
         lit[k] = n >= 1 && !ReadErrorFlag && reply.at(0) == '\0';
         any = any || (n >= 1 && !ReadErrorFlag);
@@ -423,7 +427,8 @@ void WLFramedProtocol::OutputSet(bool output1, bool output2)
     QByteArray reply;
     const bool on[2] = {output1, output2};
     for (int k = 0; k < 2; ++k)
-        LKRead("JB" + QByteArray(1, OutputHandles[k]) + (on[k] ? '\0' : '\x01'), reply);
+        if (OutputHandles[k])
+            LKRead("JB" + QByteArray(1, *OutputHandles[k]) + (on[k] ? '\0' : '\x01'), reply);
 }
 
 std::optional<Status> WLFramedProtocol::StatusSet()

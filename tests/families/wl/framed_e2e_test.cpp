@@ -277,6 +277,29 @@ TEST_F(WLFramedE2E, APortThatHangsUpWhileTheWriteRunsFailsItAtOnce)
     EXPECT_FALSE(lk->PollTimerEnabled());
 }
 
+// "KA" that brings no handle is not handle 00: that input is never asked, while a reader's
+// handle 00 is released like any other.
+TEST_F(WLFramedE2E, InputHandleZeroIsAHandleAndNoReplyIsNone)
+{
+    sim.setParameters(kMorsek);
+    sim.faults().add({SimFault::Truncate, "KA", {}, 0, 1}); // input 1: no data
+    ASSERT_TRUE(selectWL());
+    sim.clearBodies();
+    const auto lit = wl.InputSet();
+    ASSERT_TRUE(lit.has_value());
+    EXPECT_FALSE((*lit)[0]);
+    EXPECT_EQ(commands(), (QList<QByteArray>{"KC", "KC", "JC", "JC"}));
+
+    wl.InputHandles[0] = '\0';
+    sim.clearBodies();
+    wl.CloseLK();
+    QList<QByteArray> released;
+    for (const QByteArray& b : sim.bodies())
+        if (b.mid(1, 2) == "KB")
+            released.append(b.mid(3));
+    EXPECT_EQ(released, (QList<QByteArray>{QByteArray(1, '\0'), "\x22", "\x23"}));
+}
+
 TEST_F(WLFramedE2E, NormalModeShowsTheReadersLines)
 {
     sim.setParameters("On" + kMorsek.mid(2));
