@@ -6,6 +6,16 @@
 
 namespace orvid {
 
+std::optional<double> MiniValue(const QString& text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    // Below 0 the reader's number counts from 32768: -0.4 would put 8191.5 on the tag.
+    if (!ok || !std::isfinite(value) || value < 0 || std::nearbyint(value) > kMiniMax)
+        return std::nullopt;
+    return value;
+}
+
 QByteArray MakeReaderInteger(double value)
 {
     double v = value;

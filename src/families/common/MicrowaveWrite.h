@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace orvid {
 
 struct WLWriteValues {
@@ -19,6 +21,12 @@ struct WLWriteValues {
 
 // The largest Mini value a tag holds (14 bits).
 constexpr int kMiniMax = 16383;
+
+// Mini data as the write dialog and the writers take it: a number (blanks around it
+// allowed, a point for decimals: "1.5"), not below 0, whose whole value (halves to the
+// even neighbour) is at most kMiniMax. Nothing for any other text. The tag holds quarters:
+// the value goes out as MakeReaderInteger(value x 4).
+std::optional<double> MiniValue(const QString& text);
 
 // Two bytes, high byte first, of value rounded to a whole number (halves to the even
 // neighbour); a negative value counts from 32768. A Mini value goes out as value x 4, so

@@ -4,6 +4,7 @@
 #include "families/common/Exchange.h"
 #include "foundations/Language.h"
 #include "foundations/WindowPlacement.h"
+#include "link/LK.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -31,12 +32,27 @@ void SmallWindow::SetLanguage()
 
 void SmallWindow::load()
 {
+    ++loads_;
     loading();
     loaded_ = true;
     SetLanguage();
     adjustSize();
     if (ctx_.placement)
         ctx_.placement->RestoreWindowPos(this, false);
+}
+
+void SmallWindow::whenLinkFree(std::function<void()> exchange)
+{
+    LK* lk = ctx_.lk;
+    if (!lk || !lk->Busy()) {
+        exchange();
+        return;
+    }
+    connect(lk, &LK::Idle, this, [this, load = loads_, exchange = std::move(exchange)] {
+        if (loaded_ && load == loads_)
+            whenLinkFree(exchange);
+    }, Qt::SingleShotConnection);
+    lk->RequestIdleNotice();
 }
 
 void SmallWindow::Show()

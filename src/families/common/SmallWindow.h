@@ -14,6 +14,7 @@
 #include "link/LinkInterfaces.h"
 
 #include <QWidget>
+#include <functional>
 
 class QCheckBox;
 class QGroupBox;
@@ -42,6 +43,13 @@ protected:
     // After closing has saved the placement (Loaded is false).
     virtual void closed() {}
 
+    // The window's first look at the device when it loads: now when the link is free,
+    // else as soon as it is idle again. A window that a selection of the system shows
+    // loads while the link still selects, when the main window refuses any exchange; the
+    // exchange then runs once the selection has ended. Dropped when the window is closed
+    // first.
+    void whenLinkFree(std::function<void()> exchange);
+
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -53,6 +61,7 @@ private:
 
     const MenuEntry menu_;
     bool loaded_ = false;
+    int loads_ = 0;   // an exchange waiting for the link belongs to the load it counts
 };
 
 class LampWindow : public SmallWindow {

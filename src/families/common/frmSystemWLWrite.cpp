@@ -119,10 +119,9 @@ bool frmSystemWLWrite::dataValid(int m, const QString& data)
             text.chop(1);
         return text.size() <= (m == 1 ? 19 : 71);
     }
-    // Mini: a whole number the tag's 14 bits hold; a text without a number is no data.
-    bool ok = false;
-    const int value = data.trimmed().toInt(&ok);
-    return ok && value >= 0 && value <= kMiniMax;
+    // Mini: a number whose whole value the tag's 14 bits hold; a text without a number is
+    // no data.
+    return MiniValue(data).has_value();
 }
 
 QString frmSystemWLWrite::idCodeFor(const QString& text, const QString& previous) const

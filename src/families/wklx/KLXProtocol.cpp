@@ -32,7 +32,8 @@ long long roundEven(double v)
 } // namespace
 
 KLXProtocol::KLXProtocol(AppContext& ctx, IKLXView* view, IEventCallback* events)
-    : FamilyProtocol(ctx, kSection, view), view_(view), events_(events)
+    : FamilyProtocol(ctx, kSection, view), view_(view), events_(events),
+      link_(ctx, LinkWatch::Transport::Network, [this] { failPendingWrite(); })
 {
 }
 
@@ -54,6 +55,14 @@ void KLXProtocol::addLine(const QByteArray& line)
 void KLXProtocol::addLine(const QString& line)
 {
     addLine(ToCp1252(line));
+}
+
+void KLXProtocol::failPendingWrite()
+{
+    if (!WritePending)
+        return;
+    WritePending = false;
+    addLine(WriteFailedText);
 }
 
 // ---- the link ----------------------------------------------------------------------------
@@ -248,10 +257,10 @@ QByteArray KLXProtocol::WriteTagCommand(int memorySize, int dataSpeed, int inter
         payload = data.left(72).leftJustified(72, ' ');
     } else if (memorySize == 0) {
         // The reader takes 14 bits; anything else would be sent as a different number.
-        const double value = Val(data);
-        if (!(value >= 0 && value <= kMiniMax))
+        const std::optional<double> value = MiniValue(QString::fromLatin1(data));
+        if (!value)
             return QByteArray();
-        payload = MakeReaderInteger(value * 4);
+        payload = MakeReaderInteger(*value * 4);
     }
     const QByteArray target = idCode.isEmpty() ? QByteArray("*") : idCode.toLatin1();
     return "PUSHTAG " + target + ';' + format + ';' + Network::UrlEncode(payload);
@@ -268,16 +277,17 @@ bool KLXProtocol::WriteTag(int memorySize, int dataSpeed, int intervalType, int 
     Stop();
     addLine(WriteStartText);
     WritePending = true;
+    link_.Watch();
     QByteArray reply;
     bool ok = false;
     outcome_ = Outcome::NoReply;
     sendCommand(command, reply, QVariant(false), ok);
-    // A refused write will never report WRIT; a reply that did not come may still.
-    if (WritePending && (outcome_ == Outcome::BadStatus || outcome_ == Outcome::Short)) {
-        WritePending = false;
+    // A refused write will never report WRIT; a reply that did not come may still, unless
+    // the connection is gone.
+    if (WritePending && (outcome_ == Outcome::BadStatus || outcome_ == Outcome::Short))
         ListLastFailure();
-        addLine(WriteFailedText);
-    }
+    if (outcome_ == Outcome::BadStatus || outcome_ == Outcome::Short || !link_.Up())
+        failPendingWrite();
     return true;
 }
 

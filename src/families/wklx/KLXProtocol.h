@@ -19,6 +19,7 @@
 // - Lines for the list go to ShowData(1, {}, bytes), raw bytes, one per character.
 
 #include "families/common/FamilyProtocol.h"
+#include "families/common/LinkWatch.h"
 #include "link/LinkInterfaces.h"
 
 #include <QByteArray>
@@ -105,8 +106,10 @@ public:
     void Stop();
     // Read: reports are shown from now on while connected.
     void StartReading();
-    // One tag write with the write dialog's six values; false when refused (a Mini value
-    // outside 0..16383), then nothing is sent.
+    // One tag write with the write dialog's six values; false when refused (Mini data that
+    // is no number 0..16383), then nothing is sent. The write stays pending until the
+    // reader reports it done; a refused write, or a connection that ends meanwhile, ends
+    // it as failed.
     bool WriteTag(int memorySize, int dataSpeed, int intervalType, int intervalLength,
                   const QString& idCode, const QByteArray& data);
     // The PUSHTAG line WriteTag sends (empty when refused).
@@ -124,12 +127,15 @@ private:
     IKLXView* klxView() const { return view_; }
     void addLine(const QByteArray& line);
     void addLine(const QString& line);
+    // A pending write that can no longer be reported ends as failed.
+    void failPendingWrite();
 
     IKLXView* view_;
     IEventCallback* events_;
     Outcome outcome_ = Outcome::Good;
     QByteArray failureLine_;      // why the last exchange failed
     bool failureListed_ = false;  // that line is in the list already
+    LinkWatch link_;
 };
 
 } // namespace orvid

@@ -153,7 +153,7 @@ void frmSystemWKLX9000IO::loading()
     buzzer_.Init(QStringLiteral("BUZZER"), QStringLiteral("OFF"));
     led_.Init(QStringLiteral("LED"), QStringLiteral("OFF"));
     relay_.Init(QStringLiteral("RELAY"), QStringLiteral("OFF"));
-    btSet_Click();
+    whenLinkFree([this] { btSet_Click(); });
 }
 
 void frmSystemWKLX9000IO::closing()

@@ -36,7 +36,10 @@ void Drain(int max, F call)
 } // namespace
 
 WLFramedProtocol::WLFramedProtocol(AppContext& ctx, IWLFramedView* view)
-    : FamilyProtocol(ctx, kSection, view), view_(view)
+    : FamilyProtocol(ctx, kSection, view), view_(view), link_(ctx, LinkWatch::Transport::Serial, [this] {
+          if (WriteProgress > 0)
+              finishWrite("WriteError", WriteErrorText);
+      })
 {
 }
 
@@ -145,16 +148,19 @@ bool WLFramedProtocol::Check()
         ctx_.lk->LkPutData(LinkItem::HeadType, type);
         ctx_.lk->LkPutData(LinkItem::VersionText, version);
     }
-    for (int k = 0; k < 3; ++k) {
-        LKRead(kCreateInput[k], reply);
-        InputHandles[k] = reply.isEmpty() ? '\0' : reply.at(0);
-    }
-    for (int k = 0; k < 2; ++k) {
-        LKRead(kCreateOutput[k], reply);
-        OutputHandles[k] = reply.isEmpty() ? '\0' : reply.at(0);
-    }
+    // A handle is the first byte of a good reply, 00 included; no reply gives none.
+    const auto handle = [&](const QByteArray& create) -> std::optional<char> {
+        if (LKRead(create, reply) >= 1 && !ReadErrorFlag)
+            return reply.at(0);
+        return std::nullopt;
+    };
+    for (int k = 0; k < 3; ++k)
+        InputHandles[k] = handle(kCreateInput[k]);
     for (int k = 0; k < 2; ++k)
-        LKRead("JB" + QByteArray(1, OutputHandles[k]) + '\x01', reply);
+        OutputHandles[k] = handle(kCreateOutput[k]);
+    for (const std::optional<char>& output : OutputHandles)
+        if (output)
+            LKRead("JB" + QByteArray(1, *output) + '\x01', reply);
     if (NormalMode) {
         Drain(11, [&] { return LKRead(kNextLine, reply); });
         LKRead("CM", reply);
@@ -263,9 +269,9 @@ void WLFramedProtocol::CloseLK()
         ctx_.lk->EnablePolling(false);
     StopReading();
     QByteArray r;
-    for (char handle : InputHandles)
-        if (handle != '\0')
-            LKRead("KB" + QByteArray(1, handle), r);
+    for (const std::optional<char>& input : InputHandles)
+        if (input)
+            LKRead("KB" + QByteArray(1, *input), r);
     InputHandles = {};
     if (ctx_.settings) {
         SettingsSection s(ctx_, kSettings);
@@ -312,24 +318,24 @@ void WLFramedProtocol::Poll()
         return;
     QByteArray reply;
     if (WriteProgress > 0) {
+        // A port that is gone answers nothing: no "CO" could ever report the write.
+        if (!link_.Up()) {
+            finishWrite("WriteError", WriteErrorText);
+            return;
+        }
         if (WriteProgress == 1)
             ShowLine(Translate(QStringLiteral("WriteActive"), WriteActiveText));
         ++WriteProgress;
         const int n = LKRead("CO", reply);
-        if (n >= 2 && !ReadErrorFlag && reply.at(0) == '\0' && reply.at(1) == '\0') {
-            WriteProgress = 0;
-            ShowLine(Translate(QStringLiteral("WriteDone"), WriteDoneText));
-        } else if (WriteProgress > kWriteTicks) {
-            WriteProgress = 0;
-            ShowLine(Translate(QStringLiteral("WriteError"), WriteErrorText));
-        }
-        if (WriteProgress != 0)
+        // The port failed during the exchange: the write has been ended there.
+        if (WriteProgress == 0)
             return;
-        if (view_)
-            view_->SetWriteRunning(false);
-        if (NormalMode)
-            LKRead("CM", reply);
-        updatePolling();
+        if (n >= 2 && !ReadErrorFlag && reply.at(0) == '\0' && reply.at(1) == '\0')
+            finishWrite("WriteDone", WriteDoneText);
+        else if (WriteProgress > kWriteTicks)
+            finishWrite("WriteError", WriteErrorText);
+        else
+            return;
     }
     if (view_)
         view_->RefreshSmallWindows();
@@ -375,10 +381,26 @@ bool WLFramedProtocol::WriteTag(const WLWriteValues& values)
     LKRead("CO", reply);
     if (view_)
         view_->SetWriteRunning(true);
+    link_.Watch();
     LKRead("CP" + WriteBlock(request), reply);
     WriteProgress = 1;
     updatePolling();
+    // The port failed under the write telegram: nothing will ever report the write.
+    if (!link_.Up())
+        finishWrite("WriteError", WriteErrorText);
     return true;
+}
+
+void WLFramedProtocol::finishWrite(const char* key, const QString& text)
+{
+    WriteProgress = 0;
+    ShowLine(Translate(QString::fromLatin1(key), text));
+    if (view_)
+        view_->SetWriteRunning(false);
+    QByteArray reply;
+    if (NormalMode && link_.Up())
+        LKRead("CM", reply);
+    updatePolling();
 }
 
 std::optional<std::array<bool, 5>> WLFramedProtocol::InputSet()
@@ -387,9 +409,10 @@ std::optional<std::array<bool, 5>> WLFramedProtocol::InputSet()
     bool any = false;
     QByteArray reply;
     for (int k = 0; k < 5; ++k) {
-        const QByteArray command = k < 3 ? "KC" + QByteArray(1, InputHandles[k])
-                                         : "JC" + QByteArray(1, OutputHandles[k - 3]);
-        const int n = LKRead(command, reply);
+        const std::optional<char> handle = k < 3 ? InputHandles[k] : OutputHandles[k - 3];
+        if (!handle)
+            continue;
+        const int n = LKRead((k < 3 ? "KC" : "JC") + QByteArray(1, *handle), reply);
         // Lit on 00; a failed read stays dark.
         lit[k] = n >= 1 && !ReadErrorFlag && reply.at(0) == '\0';
         any = any || (n >= 1 && !ReadErrorFlag);
@@ -404,7 +427,8 @@ void WLFramedProtocol::OutputSet(bool output1, bool output2)
     QByteArray reply;
     const bool on[2] = {output1, output2};
     for (int k = 0; k < 2; ++k)
-        LKRead("JB" + QByteArray(1, OutputHandles[k]) + (on[k] ? '\0' : '\x01'), reply);
+        if (OutputHandles[k])
+            LKRead("JB" + QByteArray(1, *OutputHandles[k]) + (on[k] ? '\0' : '\x01'), reply);
 }
 
 std::optional<Status> WLFramedProtocol::StatusSet()

@@ -10,6 +10,7 @@
 
 #include "WLFramedProtocol.h"
 #include "families/common/FamilyProtocol.h"
+#include "families/common/LinkWatch.h"
 
 #include <QByteArray>
 #include <QList>
@@ -99,9 +100,12 @@ public:
     // automatic refresh, the parameter channel's lines in mode Normal, a reading. Nothing
     // while another exchange waits.
     void Poll();
-    // "CP" with the dialog's values; false, with a line in the list, when refused.
+    // "CP" with the dialog's values; false, with a line in the list, when refused. The
+    // poll steps then ask "CO" until the reader reports the write done or 20 steps went
+    // by; a port that fails or closes meanwhile ends the write at once as failed.
     bool WriteTag(const WLWriteValues& values);
-    // Inputs 1..3 then outputs 1..2, lit on 00; nothing without good replies.
+    // Inputs 1..3 then outputs 1..2, lit on 00; nothing without good replies. An input or
+    // output without a handle is not asked and stays dark.
     std::optional<std::array<bool, 5>> InputSet();
     void OutputSet(bool output1, bool output2);
     // "CO": error and state byte; nothing without a good reply.
@@ -125,8 +129,10 @@ public:
     bool DbCodeMode = false;
     int WriteProgress = 0;
     bool Polling = false;
-    std::array<char, 3> InputHandles{};
-    std::array<char, 2> OutputHandles{};
+    // The handles "KA" and "JA" gave; none where they brought no good reply (00 is a
+    // handle like any other).
+    std::array<std::optional<char>, 3> InputHandles{};
+    std::array<std::optional<char>, 2> OutputHandles{};
     // The data items (WLFramedItem), 16-bit.
     int16_t OperationMode = 0, FourthValue = 0, StartAddress = 0, DataLength = 0;
     // Reader settings sent with a read (value bytes).
@@ -143,9 +149,12 @@ private:
     // Stores a parameter string and takes its mode and bus address (no telegram).
     void applyParameters(const QByteArray& parameters);
     void updatePolling();
+    // Ends a running write's progress with the text of key (buttons on, polling as needed).
+    void finishWrite(const char* key, const QString& text);
 
     IWLFramedView* view_ = nullptr;
     int lkDepth_ = 0;
+    LinkWatch link_;
 };
 
 } // namespace orvid

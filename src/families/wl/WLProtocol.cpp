@@ -24,7 +24,10 @@ const char* const kReadCommands[] = {"SR", "BR", "AR"};
 const char* const kFixcodeCommands[] = {"SF", "BF", "AF"};
 } // namespace
 
-WLProtocol::WLProtocol(AppContext& ctx, IWLView* view) : FamilyProtocol(ctx, kSection, view), view_(view) {}
+WLProtocol::WLProtocol(AppContext& ctx, IWLView* view)
+    : FamilyProtocol(ctx, kSection, view), view_(view), link_(ctx, LinkWatch::Transport::Serial, [this] { linkLost(); })
+{
+}
 
 // ---- framing ----------------------------------------------------------------------------
 
@@ -105,7 +108,7 @@ void WLProtocol::CloseLK()
 
 // ---- exchanges --------------------------------------------------------------------------
 
-int16_t WLProtocol::LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption, bool* answered)
+int16_t WLProtocol::LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption)
 {
     int16_t result = 0;
     int tries = 0;
@@ -114,8 +117,6 @@ int16_t WLProtocol::LKRead(const QByteArray& command, QByteArray& reply, const Q
         result = sendCommand(command, reply, logOption, ok);
         ++tries;
     } while (tries < MaxRetries && result < 0);
-    if (answered)
-        *answered = ok;
     return result;
 }
 
@@ -181,30 +182,47 @@ void WLProtocol::writeFailed(const QByteArray& statusReply)
         ShowLine(GetError(statusReply));
 }
 
+void WLProtocol::finishWrite()
+{
+    WriteProgress = 0;
+    if (view_)
+        view_->SetWriteRunning(false);
+    ScanEnable(false, false);
+}
+
+void WLProtocol::linkLost()
+{
+    if (WriteProgress == 0)
+        return;
+    writeFailed(QByteArray());
+    finishWrite();
+}
+
 QByteArray WLProtocol::Poll(bool show, bool wait)
 {
     if (WriteProgress > 0) {
+        // A port that is gone answers nothing, which the count below would take for success.
+        if (!link_.Up()) {
+            linkLost();
+            return QByteArray();
+        }
         if (WriteProgress == 1 && show)
             ShowLine(WriteActiveText);
         QByteArray reply;
         const int16_t n = receive(reply, QVariant(!wait));
-        bool failed = false;
+        // The port failed during the wait: the write has been ended there.
+        if (WriteProgress == 0)
+            return QByteArray();
         if (n > 0 && !reply.isEmpty() && reply.at(0) >= '1' && reply.at(0) <= '9') {
             writeFailed(reply);
-            failed = true;
-        }
-        WriteProgress = failed ? 0 : static_cast<int16_t>(WriteProgress + 1);
-        if (WriteProgress > 0 && WriteProgress < kWriteTicks) {
+        } else if (++WriteProgress < kWriteTicks) {
             if (view_)
                 view_->AppendToLastLine(".");
             return QByteArray();
-        }
-        if (WriteProgress == kWriteTicks)
+        } else {
             ShowLine(WriteDoneText);
-        WriteProgress = 0;
-        if (view_)
-            view_->SetWriteRunning(false);
-        ScanEnable(false, false);
+        }
+        finishWrite();
     }
 
     QByteArray last;
@@ -288,11 +306,12 @@ bool WLProtocol::WriteTag(int16_t intervalType, int16_t intervalLength, QByteArr
 
     if (view_)
         view_->SetWriteRunning(true);
+    link_.Watch();
     data.append(QByteArray(words * 4 - data.size(), ' '));
     const QByteArray count = QByteArray::number(words).rightJustified(2, '0');
     const int16_t n = LKRead("SW0000" + count + data, reply);
-    if (n < 0) {
-        writeFailed(reply);
+    if (n < 0 || !link_.Up()) {
+        writeFailed(n < 0 ? reply : QByteArray());
         if (view_)
             view_->SetWriteRunning(false);
         return true;
@@ -312,15 +331,15 @@ void WLProtocol::ListConfiguration()
         ctx_.ports->SetTimeout(kListingTimeout);
         ctx_.ports->SetLinkProtocol(kListingTerminator);
     }
-    bool answered = false;
-    const int16_t n = LKRead("LS", reply, QVariant(), &answered);
+    const int16_t n = LKRead("LS", reply);
     if (n < 0) {
         if (ReadHeadError())
             ShowLine(GetError(reply));
         reply.clear();
     }
-    // The first line came with the status: a bare "0" is an empty line of the listing.
-    if (n >= 0 && answered && view_)
+    // The first line came with the status (a bare "0" is an empty line); after an error or
+    // no reply it is the empty line that opens the listing all the same.
+    if (view_)
         view_->ShowData(2, QByteArray(), reply);
     // A unit that never stops talking ends the listing after so many lines.
     for (int lines = 0; lines < kMaxListingLines; ++lines) {

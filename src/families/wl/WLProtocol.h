@@ -18,6 +18,7 @@
 #include "WLSettings.h"
 #include "families/common/FamilyProtocol.h"
 #include "families/common/HashCrWire.h"
+#include "families/common/LinkWatch.h"
 
 #include <QByteArray>
 #include <QList>
@@ -104,9 +105,8 @@ public:
     // ---- exchanges -----------------------------------------------------------------------
     // One command with repetition: an error status is sent again until MaxRetries
     // telegrams went out; data, a bare "0" and silence end it at once. Returns the
-    // GetLKResult value of the last reply (0 also for no reply); answered: a reply came.
-    int16_t LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant(),
-                   bool* answered = nullptr);
+    // GetLKResult value of the last reply (0 also for no reply).
+    int16_t LKRead(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant());
     int16_t LKRead(const QByteArray& command) { QByteArray r; return LKRead(command, r); }
     // "QU", "CM", "MI", "TC030,<rate>,C00".
     void SetTagConfig(const QVariant& logOption = QVariant());
@@ -118,7 +118,9 @@ public:
     void ReadData(bool dataRead);
     // One poll step: a running write's progress, a continuous read's reply, then the
     // inputs of the I/O window. wait: called by ReadData for the first reply. Returns the
-    // last line shown when wait is set.
+    // last line shown when wait is set. A write's progress counts 19 ticks without an
+    // error reply as success - only while the port is open: a port that fails or closes
+    // meanwhile ends it at once as a failed write.
     QByteArray Poll(bool show = true, bool wait = false);
     // Configuration and "SW" with data padded to whole words; the poll timer then shows
     // the progress. False, and nothing sent, when the data does not fit one telegram or
@@ -174,11 +176,16 @@ protected:
 private:
     int16_t receiveReply(QByteArray& reply, int expectedData, const QVariant& logOption);
     void writeFailed(const QByteArray& statusReply);
+    // Ends a running write's progress: buttons on again, the poll timer as others need it.
+    void finishWrite();
+    // The port failed under a running write: nothing the unit says can reach the program.
+    void linkLost();
     QByteArray configTelegramCM() const;
 
     IWLView* view_ = nullptr;
     HashCrReplies replies_;
     int expectedReply_ = 0;
+    LinkWatch link_;
 };
 
 } // namespace orvid

@@ -75,7 +75,6 @@ void frmSystemL::buildControls()
     auto* left = new QVBoxLayout;
     cmbMode = FramedControl<QComboBox>(frameHead, left, frameMode, "frameMode", QStringLiteral("Betriebsart"), "cmbMode");
     cmbMode->addItems({QStringLiteral("Single"), QStringLiteral("Buffered"), QStringLiteral("Auto")});
-    cmbMode->setProperty("langTag", QStringLiteral("NOLANG"));
     txtAddress = FramedControl<QLineEdit>(frameHead, left, frameAddress, "frameAddress", QStringLiteral("Adresse (Hex.)"), "txtAddress");
     txtAddress->setText(QStringLiteral("0000"));
     txtAddress->setMaxLength(4);

@@ -108,10 +108,20 @@ void frmSystemWLIO::autoChanged(bool on)
 
 void frmSystemWLIO::loadingLamps()
 {
-    IWLIOHost* h = host();
-    if (!h)
-        return;
-    h->InputSet();
+    // Nothing shows as on until the unit has said so: not what another unit (the window
+    // serves both entries) or an earlier showing said.
+    ClearLamps();
+    mirrorOutputs();
+    whenLinkFree([this] {
+        if (IWLIOHost* h = host()) {
+            h->InputSet();
+            mirrorOutputs();
+        }
+    });
+}
+
+void frmSystemWLIO::mirrorOutputs()
+{
     // The boxes show what the unit has; mirroring them sends nothing.
     for (int i = 0; i < 2; ++i) {
         const QSignalBlocker block(chkOutput[i]);

@@ -44,6 +44,8 @@ protected:
 private:
     IWLIOHost* host() const;
     void chkOutput_Click();
+    // Each output box ticked when its read-back lamp is lit.
+    void mirrorOutputs();
 };
 
 } // namespace orvid

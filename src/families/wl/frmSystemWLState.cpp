@@ -96,7 +96,10 @@ void frmSystemWLState::autoChanged(bool on)
 
 void frmSystemWLState::loadingLamps()
 {
-    refresh();
+    // Dark until the reader has told its state (not what an earlier showing was told).
+    for (Lamp* lamp : cirError + cirState)
+        lamp->setLit(false);
+    whenLinkFree([this] { refresh(); });
 }
 
 void frmSystemWLState::closed()

@@ -285,6 +285,7 @@ TEST(KLXWrite, CommandTable)
         {0, {}, "16383", QByteArray("PUSHTAG *;MC0H;") + char(255) + char(252)},
         {0, {}, "16384", {}},
         {0, {}, "-1", {}},
+        {0, {}, "1.5", QByteArray("PUSHTAG *;MC0H;%00") + char(6)}, // the tag holds quarters
         {1, {}, "a;b%", "PUSHTAG *;QC0H;a%3Bb%25" + QByteArray(16, ' ')},
         {1, {}, QByteArray(25, 'q'), "PUSHTAG *;QC0H;" + QByteArray(20, 'q')},
         {2, {}, "x=y", "PUSHTAG *;FC0H;x%3Dy" + QByteArray(69, ' ')},
@@ -349,6 +350,10 @@ TEST_F(KLXEndToEnd, WriteThroughDialog)
     sim.faults().add({SimFault::Silence, "PUSHTAG *", {}, 0, 1});
     EXPECT_TRUE(window->klx().WriteTag(0, 0, 0, 0, {}, "5"));
     EXPECT_TRUE(window->klx().WritePending);
+    // ... until the connection ends: then nothing can report it any more.
+    sim.play({TcpStep::close()});
+    EXPECT_TRUE(waitFor([this] { return !window->klx().WritePending; }));
+    EXPECT_EQ(last(), "Tag schreiben fehlgeschlagen");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "families/wklx/frmSystemWKLX9000Parameter.h"
 #include "families/common/frmSystemWLWrite.h"
 #include "support/LanguageWalk.h"
+#include "support/RealInput.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -157,14 +158,19 @@ TEST(KLXParameterMapping, BothWays)
 
 TEST_F(KLXWindows, OutputsWindow)
 {
-    ready();
+    // Shown by the selection, as the window menu's mark asks: its reads go out once the
+    // selection has ended.
+    frame.setMenuChecked(MenuEntry::IO, true);
     sim.setParameter("BUZZER", "on");
     sim.faults().add({SimFault::Status, "GET LED", "12", 0, 1});
+    ASSERT_TRUE(select());
     auto* io = static_cast<frmSystemWKLX9000IO*>(lk->entry(9).io());
-    io->Show();
-    EXPECT_EQ(sent().mid(0, 3), (QList<QByteArray>{"GET BUZZER", "GET LED", "GET RELAY"}));
-    EXPECT_EQ(io->lblBuzzer->text(), QStringLiteral("ON"));
+    ASSERT_TRUE(io->Loaded());
+    EXPECT_TRUE(waitFor([&] { return io->lblBuzzer->text() == QStringLiteral("ON"); }));
+    EXPECT_TRUE(sim.transcript().endsWith("GET BUZZER\nGET LED\nGET RELAY\n"));
     EXPECT_EQ(io->lblLED->text(), QStringLiteral("OFF"));   // failed GET: unchanged
+    window->Show();
+    sim.waitIdle();
 
     sim.clearTranscript();
     io->btIndicatorLED[2]->click();
@@ -209,7 +215,9 @@ TEST_F(KLXWindows, WriteDialogChecks)
         bool ok;
     } data[] = {
         {0, "16383", true}, {0, "0", true},       {0, "16384", false}, {0, "-1", false},
-        {0, "abc", false},  {0, "", false},       {1, QString(19, 'x') + "   ", true},
+        {0, "abc", false},  {0, "", false},       {0, " 1.5 ", true}, {0, "16383.4", true},
+        {0, "16383.5", false}, {0, "-0.4", false}, {0, "1,5", false},
+        {1, QString(19, 'x') + "   ", true},
         {1, QString(20, 'x'), false},             {2, QString(71, 'x'), true}, {2, QString(72, 'x'), false},
     };
     for (const Data& c : data)
@@ -236,6 +244,18 @@ TEST_F(KLXWindows, WriteDialogChecks)
     EXPECT_EQ((QList<int>{d.values.memorySize, d.values.dataSpeed, d.values.intervalType, d.values.intervalLength}),
               (QList<int>{0, 0, 0, 2}));
     EXPECT_EQ(d.values.idCode, QStringLiteral("000001234"));
+
+    // A Mini value with decimals, typed and confirmed as a user does: taken, no message.
+    d.setResult(QDialog::Rejected);
+    d.txtData->clear();
+    ASSERT_TRUE(activate(&d));
+    ASSERT_TRUE(clickOn(d.txtData));
+    typeKeys(QStringLiteral("1.5"));
+    const qsizetype messages = tc.presenter.numbers().size();
+    ASSERT_TRUE(clickOn(d.findChild<QPushButton*>(QStringLiteral("btOk"))));
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(d.values.data, "1.5");
+    EXPECT_EQ(tc.presenter.numbers().size(), messages);
 }
 
 TEST_F(KLXWindows, EnglishAndGerman)

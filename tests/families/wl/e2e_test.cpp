@@ -274,6 +274,39 @@ TEST_F(WLE2ETest, WritesPadToWordsAndReportTheOutcome)
     }
 }
 
+TEST_F(WLE2ETest, APortThatFailsOrClosesDuringTheProgressEndsTheWriteAsFailed)
+{
+    selectL();
+    tc.state.ReadHeadError = false;
+    struct Case {
+        const char* name;
+        std::function<void()> loseLink;
+        int ticks; // poll steps after the loss
+    };
+    const Case cases[] = {
+        {"closed", [this] { ports->SavePortSettings(); }, 1},
+        {"hung up", [this] { sim.hangUp(); }, 0}, // the failure itself ends it, no tick needed
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(select(7));
+        view.lines.clear();
+        ASSERT_TRUE(wl.WriteTag(0, 2, "ABCD"));
+        const int16_t previous = ports->SetTimeout(20);
+        wl.Poll();
+        wl.Poll();
+        ports->SetTimeout(previous);
+        ASSERT_GT(wl.WriteProgress, 0);
+        c.loseLink();
+        for (int i = 0; i < c.ticks; ++i)
+            wl.Poll();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return wl.WriteProgress == 0; }, 3000));
+        EXPECT_EQ(view.lines.value(view.lines.size() - 1), "Tag Schreibfehler");
+        EXPECT_FALSE(view.writeRunning);
+        EXPECT_FALSE(lk->PollingEnabled());
+    }
+}
+
 TEST_F(WLE2ETest, ListingRestoresProtocolAndTimeout)
 {
     selectL();
@@ -285,8 +318,9 @@ TEST_F(WLE2ETest, ListingRestoresProtocolAndTimeout)
     };
     const Case cases[] = {
         {"normal", [] {}, {"CHANNEL 50", "RANGE 4", "BITRATE 2"}},
-        {"error", [this] { sim.failNext("LS", '4', 2); }, {"STATUS: 4 - Falscher oder ungültiger Befehl"}},
-        {"silent", [this] { sim.silenceNext("LS"); }, {}},
+        // The reply is listed whatever came: after an error or silence it is empty.
+        {"error", [this] { sim.failNext("LS", '4', 2); }, {"STATUS: 4 - Falscher oder ungültiger Befehl", ""}},
+        {"silent", [this] { sim.silenceNext("LS"); }, {""}},
         {"bare status", [this] { sim.truncateNext("LS", 0); }, {""}}, // an empty listing line
     };
     for (const Case& c : cases) {

@@ -12,6 +12,7 @@
 #include "families/common/MicrowaveWrite.h"
 #include "link/LK.h"
 
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -256,6 +257,47 @@ TEST_F(WLFramedE2E, ReadingWritingAndState)
     const auto lit = wl.InputSet();
     ASSERT_TRUE(lit.has_value());
     EXPECT_EQ(*lit, (std::array<bool, 5>{true, false, true, true, false}));
+}
+
+TEST_F(WLFramedE2E, APortThatHangsUpWhileTheWriteRunsFailsItAtOnce)
+{
+    sim.setParameters(kMorsek);
+    ASSERT_TRUE(selectWL());
+    sim.setStatus(0x00, 0x20); // the reader keeps reporting a write as running
+    WLWriteValues values;
+    values.data = "7";
+    ASSERT_TRUE(wl.WriteTag(values));
+    wl.Poll();
+    wl.Poll();
+    ASSERT_GT(wl.WriteProgress, 0);
+    sim.hangUp();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return wl.WriteProgress == 0; }, 3000));
+    EXPECT_EQ(view.lines.last(), "Tag Schreibfehler");
+    EXPECT_FALSE(view.writeRunning);
+    EXPECT_FALSE(lk->PollTimerEnabled());
+}
+
+// "KA" that brings no handle is not handle 00: that input is never asked, while a reader's
+// handle 00 is released like any other.
+TEST_F(WLFramedE2E, InputHandleZeroIsAHandleAndNoReplyIsNone)
+{
+    sim.setParameters(kMorsek);
+    sim.faults().add({SimFault::Truncate, "KA", {}, 0, 1}); // input 1: no data
+    ASSERT_TRUE(selectWL());
+    sim.clearBodies();
+    const auto lit = wl.InputSet();
+    ASSERT_TRUE(lit.has_value());
+    EXPECT_FALSE((*lit)[0]);
+    EXPECT_EQ(commands(), (QList<QByteArray>{"KC", "KC", "JC", "JC"}));
+
+    wl.InputHandles[0] = '\0';
+    sim.clearBodies();
+    wl.CloseLK();
+    QList<QByteArray> released;
+    for (const QByteArray& b : sim.bodies())
+        if (b.mid(1, 2) == "KB")
+            released.append(b.mid(3));
+    EXPECT_EQ(released, (QList<QByteArray>{QByteArray(1, '\0'), "\x22", "\x23"}));
 }
 
 TEST_F(WLFramedE2E, NormalModeShowsTheReadersLines)

@@ -26,6 +26,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace orvid::test {
@@ -160,15 +161,21 @@ TEST_F(WLFramedWindowTest, DatabaseViewAddsAndDeletes)
 
 TEST_F(WLFramedWindowTest, StateAndIOLamps)
 {
+    // Both small windows shown by the selection (their menu marks set): they ask the reader
+    // once the selection has ended.
+    frame.setMenuChecked(MenuEntry::IO, true);
+    frame.setMenuChecked(MenuEntry::State, true);
     sim.setParameters(kMorsek);
+    sim.setStatus(0x00, 0x20);
+    sim.setInputs(false, false, true);
     ASSERT_TRUE(select(8));
     frmSystemWL* w = window();
     w->Show();
     auto* state = dynamic_cast<frmSystemWLState*>(lk->entry(8).state());
     auto* io = dynamic_cast<frmSystemWLIO*>(lk->entry(8).io());
     ASSERT_TRUE(state && io);
-    state->Show();
-    io->Show();
+    ASSERT_TRUE(state->Loaded() && io->Loaded());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state->StateLit(1) && io->InputLit(2); }, 3000));
     sim.setStatus(0x81, 0x40);
     w->StatusSet(QString());
     EXPECT_TRUE(state->StateLit(0));

@@ -5,6 +5,7 @@
 #include "support/FamilyFixture.h"
 #include "support/LanguageWalk.h"
 #include "support/ProtocolForm.h"
+#include "support/RealInput.h"
 
 #include "families/common/TagDataList.h"
 #include "families/wl/RegisterWL.h"
@@ -26,6 +27,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace orvid::test {
@@ -196,6 +198,44 @@ TEST_F(WLWindowTest, ANewUserRecognisesReadsWritesListsAndSwitchesOutputs)
     EXPECT_TRUE(io->InputLit(0));
     io->close();
     EXPECT_FALSE(lk->PollingEnabled());
+}
+
+// The I/O window that a selection shows (its menu mark set) loads while the link still
+// selects: its read of the unit goes out once the selection has ended. Until then it shows
+// nothing as on - not the state of the unit it showed before, on the other entry it serves.
+TEST_F(WLWindowTest, TheIOWindowShownByASelectionShowsTheNewUnitOnly)
+{
+    // The second entry of the shared window is here a second unit of the same protocol
+    // (this simulator speaks no other).
+    frmSystemL other(tc.ctx);
+    other.ioWindow = [this] { return dynamic_cast<frmSystemWLIO*>(lk->entry(7).io()); };
+    lk->RegisterSystem(8, [&] { return &other; }, lk->entry(7).io);
+    frame.setMenuChecked(MenuEntry::IO, true);
+    sim.setInputs(false, true, false);
+    ASSERT_TRUE(select(7));
+    auto* io = dynamic_cast<frmSystemWLIO*>(lk->entry(7).io());
+    ASSERT_TRUE(io && io->Loaded());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return io->InputLit(1); }, 2000));
+    // Output 2 on, by the user.
+    ASSERT_TRUE(clickOn(io->chkOutput[1]));
+    ASSERT_TRUE(clickOn(io->btSet));
+    ASSERT_TRUE(io->OutputLit(1));
+
+    sim.setInputs(true, false, true);
+    ASSERT_TRUE(select(8));
+    ASSERT_TRUE(io->Loaded());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(io->InputLit(i)) << i;
+    EXPECT_FALSE(io->OutputLit(1));
+    EXPECT_FALSE(io->chkOutput[1]->isChecked());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return io->InputLit(0); }, 2000));
+    EXPECT_FALSE(io->InputLit(1));
+    EXPECT_TRUE(io->InputLit(2));
+    EXPECT_TRUE(io->OutputLit(1)); // the unit kept its output
+    EXPECT_TRUE(io->chkOutput[1]->isChecked());
+    // The link goes before the second window it holds.
+    lk.reset();
+    tc.ctx.lk = nullptr;
 }
 
 TEST_F(WLWindowTest, FrequencyOutsideOneToNinetyNineBringsMessage70)
@@ -370,11 +410,14 @@ TEST(WLLanguage, FourWindowsSwitchToEnglishAndBack)
 {
     TestContext tc;
     ASSERT_FALSE(InstallShippedLanguage(tc).isEmpty());
-    const QSet<QString> brand{kWindowTitleKey, QStringLiteral("btFixcode")};
+    // The operating modes keep their names in English.
+    const QSet<QString> brand{kWindowTitleKey, QStringLiteral("btFixcode"), QStringLiteral("cmbMode[0]"),
+                              QStringLiteral("cmbMode[1]"), QStringLiteral("cmbMode[2]")};
     {
         frmSystemL w(tc.ctx);
         const auto german = LanguageRoundTrip(*tc.language, &w, [&] { w.SetLanguage(); }, brand, {true});
         EXPECT_TRUE(german.contains(QStringLiteral("cmbBitrate[1]")));
+        EXPECT_TRUE(german.contains(QStringLiteral("cmbMode[1]")));
         QString english = QStringLiteral("English");
         tc.language->SelectLanguageByCode(english);
         ASSERT_EQ(tc.language->LanguageName(), english);
