@@ -32,7 +32,7 @@ void SmallWindow::SetLanguage()
 
 void SmallWindow::load()
 {
-    ++loads_;
+    ++generation_;
     loading();
     loaded_ = true;
     SetLanguage();
@@ -43,16 +43,14 @@ void SmallWindow::load()
 
 void SmallWindow::whenLinkFree(std::function<void()> exchange)
 {
-    LK* lk = ctx_.lk;
-    if (!lk || !lk->Busy()) {
+    if (!ctx_.lk) {
         exchange();
         return;
     }
-    connect(lk, &LK::Idle, this, [this, load = loads_, exchange = std::move(exchange)] {
-        if (loaded_ && load == loads_)
-            whenLinkFree(exchange);
-    }, Qt::SingleShotConnection);
-    lk->RequestIdleNotice();
+    ctx_.lk->WhenIdle(this, this, [this, asked = generation_, exchange = std::move(exchange)] {
+        if (asked == generation_)
+            exchange();
+    });
 }
 
 void SmallWindow::Show()
@@ -79,6 +77,7 @@ void SmallWindow::closeHandling()
     if (ctx_.placement)
         ctx_.placement->SaveWindowPos(this);
     loaded_ = false;
+    ++generation_;
     closed();
 }
 

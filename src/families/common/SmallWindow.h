@@ -61,7 +61,9 @@ private:
 
     const MenuEntry menu_;
     bool loaded_ = false;
-    int loads_ = 0;   // an exchange waiting for the link belongs to the load it counts
+    // Counts loads and closes: an exchange waiting for the link belongs to the load it was
+    // asked in, until the window closes.
+    int generation_ = 0;
 };
 
 class LampWindow : public SmallWindow {

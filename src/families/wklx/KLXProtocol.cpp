@@ -116,6 +116,8 @@ void KLXProtocol::Init(bool)
 
 void KLXProtocol::CloseLK()
 {
+    // The user leaves the reader: a write still pending is cancelled, not failed.
+    cancelPendingWrite();
     if (ctx_.network)
         ctx_.network->NetDisconnect();
     if (ctx_.lk)
@@ -225,13 +227,18 @@ int16_t KLXProtocol::WriteCmd(clsParameter& parameter)
                        QVariant(false), ok);
 }
 
+void KLXProtocol::cancelPendingWrite()
+{
+    if (!WritePending)
+        return;
+    WritePending = false;
+    addLine(WriteCancelText);
+}
+
 void KLXProtocol::Stop()
 {
     Reading = false;
-    if (WritePending) {
-        WritePending = false;
-        addLine(WriteCancelText);
-    }
+    cancelPendingWrite();
     QByteArray reply;
     int status = -1;
     SendReaderCommand(kStop, reply, false, false, status);

@@ -127,8 +127,10 @@ private:
     IKLXView* klxView() const { return view_; }
     void addLine(const QByteArray& line);
     void addLine(const QString& line);
-    // A pending write that can no longer be reported ends as failed.
+    // A pending write that can no longer be reported ends as failed; one the user stops or
+    // leaves ends as cancelled.
     void failPendingWrite();
+    void cancelPendingWrite();
 
     IKLXView* view_;
     IEventCallback* events_;
