@@ -356,7 +356,8 @@ void WLFramedProtocol::Poll()
         } else if (FixcodeMode) {
             ShowLine(QStringLiteral("Fixcode: ") + reading.idText);
         } else if (reading.hasData) {
-            ShowLine(reading.dataLine);
+            // The tag's bytes go to the list as they came: it names those without a printable form.
+            view_->ShowData(2, reading.prefix, reading.data);
         }
     }
 }

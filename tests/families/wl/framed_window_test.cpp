@@ -84,6 +84,14 @@ TEST_F(WLFramedWindowTest, ModeSettingsAndFrequency)
     w->Poll();
     EXPECT_EQ(w->lstTagData->item(w->lstTagData->count() - 1)->text(), "Fixcode: 00004711");
     w->btStop_Click();
+    // Data bytes read as in the other lists: by their names where they have no printable
+    // form.
+    sim.setTag(true, 4711, 1, QByteArray("A\x80\x9F\x03\x01", 5) + QByteArray(15, 'q'));
+    clickOn(w->btRead);
+    w->Poll();
+    EXPECT_EQ(w->lstTagData->item(w->lstTagData->count() - 1)->text(),
+              "Quarter: A<128><159><ETX><1>" + QString(15, 'q'));
+    clickOn(w->btStop);
 
     // Mode Normal from the parameter dialog's string, and back.
     w->parameterDialog = [w] { w->Protocol().SetReaderVariables("On" + kMorsek.mid(2), true); };
