@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fail("unescaping lost a byte");
 
     const Reading reading = DecodeReading(r.data);
-    if (reading.valid && reading.dataLine.size() > 9 + 255)
+    if (reading.valid && reading.prefix.size() + reading.data.size() > 9 + 255)
         fail("reading line longer than any class");
     if (reading.valid && reading.idText.size() < 8)
         fail("ID with fewer than eight digits");

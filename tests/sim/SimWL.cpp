@@ -140,7 +140,12 @@ QList<quint32> SimWL::database() const { std::lock_guard<std::mutex> l(m_); retu
 void SimWL::setEndlessNext(bool on) { std::lock_guard<std::mutex> l(m_); endless_ = on; }
 void SimWL::setInfo(const QByteArray& info) { std::lock_guard<std::mutex> l(m_); info_ = info; }
 void SimWL::addLine(const QByteArray& line) { std::lock_guard<std::mutex> l(m_); lines_.append(line); }
-void SimWL::wrongToggleNext() { std::lock_guard<std::mutex> l(m_); wrongToggle_ = true; }
+void SimWL::wrongToggleNext(int replies, const QByteArray& command)
+{
+    std::lock_guard<std::mutex> l(m_);
+    wrongToggle_ = replies;
+    wrongToggleCommand_ = command;
+}
 void SimWL::badCheckNext() { std::lock_guard<std::mutex> l(m_); badCheck_ = true; }
 void SimWL::staleReplyNext() { std::lock_guard<std::mutex> l(m_); stale_ = true; }
 QList<QByteArray> SimWL::bodies() const { std::lock_guard<std::mutex> l(m_); return bodies_; }
@@ -262,10 +267,8 @@ qsizetype SimWL::onBytes(const QByteArray& buffer)
             lastToggle_ = -1; // resync: the next toggle is taken as new
             return consumed;
         }
-        if (toggle == lastToggle_ && !lastReply_.isEmpty()) {
-            reply = lastReply_;
-        } else {
-            const QByteArray command = rest.startsWith('$') ? QByteArray("$") : rest.left(2);
+        const QByteArray command = rest.startsWith('$') ? QByteArray("$") : rest.left(2);
+        if (toggle != lastToggle_ || !last_) {
             const QByteArray parameter = rest.mid(command.size());
             split = faults_.split();
             const std::optional<SimFault> fault = faults_.takeFirst(command);
@@ -281,22 +284,22 @@ qsizetype SimWL::onBytes(const QByteArray& buffer)
                 data = data.left(fault->value);
             if (fault && fault->kind == SimFault::Delay)
                 delayMs = fault->value;
-            const quint8 replyAddress = static_cast<quint8>((address & 0x7F) + 128 * toggle);
-            reply = Reply(replyAddress, rest.left(2), error, data);
+            last_ = Sent{static_cast<quint8>((address & 0x7F) + 128 * toggle), rest.left(2), error, data};
             lastToggle_ = toggle;
-            lastReply_ = reply;
-            if (wrongToggle_) {
-                reply = Reply(static_cast<quint8>(replyAddress ^ 0x80), rest.left(2), error, data);
-                wrongToggle_ = false;
-            }
-            if (badCheck_) {
-                reply[reply.size() - 2] = static_cast<char>(reply.at(reply.size() - 2) ^ 0x40);
-                badCheck_ = false;
-            }
             if (stale_) {
                 stale = Reply(static_cast<quint8>((address & 0x7F) + 128 * (toggle ^ 1)), "ST", false, "stale");
                 stale_ = false;
             }
+        }
+        // A repeated toggle gets the last reply again, unexecuted.
+        const bool otherToggle = wrongToggle_ > 0 && (wrongToggleCommand_.isEmpty() || wrongToggleCommand_ == command);
+        if (otherToggle)
+            --wrongToggle_;
+        reply = Reply(static_cast<quint8>(last_->address ^ (otherToggle ? 0x80 : 0)), last_->header, last_->error,
+                      last_->data);
+        if (badCheck_) {
+            reply[reply.size() - 2] = static_cast<char>(reply.at(reply.size() - 2) ^ 0x40);
+            badCheck_ = false;
         }
     }
     if (delayMs > 0 && !pause(delayMs))

@@ -26,8 +26,9 @@
 //   4 bytes + 00 00: add; "FC" + 4 bytes: delete. "QF": nothing. Anything else: 7F FF.
 // Faults (SimFaults.h, key: the command's two letters; "$" commands "$"): status (7F FF,
 // carrying the fault's status bytes as data),
-// silence, delay, truncation, split; besides: a wrong toggle or a bad check on the next
-// reply, a stale reply before the next, and an endless "FF" that repeats one ID.
+// silence, delay, truncation, split; besides: a wrong toggle on the next replies (a repeat
+// included, so a request can be done while both its replies are lost), a bad check on the
+// next reply, a stale reply before the next, and an endless "FF" that repeats one ID.
 
 #include "SimFaults.h"
 #include "support/PtyHarness.h"
@@ -36,6 +37,7 @@
 #include <QList>
 #include <array>
 #include <mutex>
+#include <optional>
 
 namespace orvid::test {
 
@@ -68,8 +70,9 @@ public:
     void setInfo(const QByteArray& info);
     // A line for the next "$" 05 (as the reader reports in mode Normal).
     void addLine(const QByteArray& line);
-    // The next reply carries the other toggle / a wrong check; a stale reply goes first.
-    void wrongToggleNext();
+    // The next replies (to command only, when given; a repeat counts) carry the other
+    // toggle; the next reply carries a wrong check; a stale reply goes first.
+    void wrongToggleNext(int replies = 1, const QByteArray& command = {});
     void badCheckNext();
     void staleReplyNext();
     SimFaultTable& faults() { return faults_; }
@@ -91,7 +94,14 @@ private:
     QList<QByteArray> lines_;
     bool silent_ = false;
     int lastToggle_ = -1;
-    QByteArray lastReply_;
+    // The last reply's parts, sent again for a repeated toggle.
+    struct Sent {
+        quint8 address = 0;
+        QByteArray header;
+        bool error = false;
+        QByteArray data;
+    };
+    std::optional<Sent> last_;
     bool tagPresent_ = false;
     quint32 tagId_ = 0;
     int tagClass_ = 0;
@@ -105,7 +115,9 @@ private:
     qsizetype dbNext_ = 0;
     bool endless_ = false;
     QByteArray info_ = "ORVID\\System L\\FW 3.1\\Rev 7\\123456\\";
-    bool wrongToggle_ = false, badCheck_ = false, stale_ = false;
+    int wrongToggle_ = 0;
+    QByteArray wrongToggleCommand_;
+    bool badCheck_ = false, stale_ = false;
     QList<QByteArray> bodies_;
     SimFaultTable faults_;
 };

@@ -86,6 +86,7 @@ int WLFramedProtocol::transaction(const QByteArray& command, QByteArray& reply, 
             ToggleBit = 0;
             resync(logOption);
             ToggleBit = 1;
+            ++resyncs_;
         }
     }
     return 0;
@@ -361,7 +362,8 @@ void WLFramedProtocol::Poll()
         } else if (FixcodeMode) {
             ShowLine(QStringLiteral("Fixcode: ") + reading.idText);
         } else if (reading.hasData) {
-            ShowLine(reading.dataLine);
+            // The tag's bytes go to the list as they came: it names those without a printable form.
+            view_->ShowData(2, reading.prefix, reading.data);
         }
     }
 }
@@ -443,12 +445,29 @@ std::optional<Status> WLFramedProtocol::StatusSet()
 
 std::optional<QList<quint32>> WLFramedProtocol::ReadDatabase()
 {
+    // A resync during the walk leaves it open whether the reader stepped on: when a
+    // request was done but both its replies were lost, the request after the resync goes
+    // out with the other toggle and the reader takes it as a new one, skipping an entry.
+    // The walk then starts over from "FE", once.
+    for (int walk = 0; walk < 2; ++walk) {
+        bool resynced = false;
+        std::optional<QList<quint32>> ids = walkDatabase(resynced);
+        if (!resynced)
+            return ids;
+    }
+    return std::nullopt;
+}
+
+std::optional<QList<quint32>> WLFramedProtocol::walkDatabase(bool& resynced)
+{
     QList<quint32> ids;
     QByteArray reply;
     // A reply with the error flag is no data, whatever it carries.
     const auto first = [&] { return LKRead("FE", reply) >= 1 && !ReadErrorFlag; };
     if (!first() && !first())
         return std::nullopt;
+    // A resync during "FE" loses nothing: "FE" starts at the first entry whatever came before.
+    const int resyncs = resyncs_;
     // An entry is 01 and the ID; anything else ends the list.
     while (reply.size() >= 5 && reply.at(0) == '\x01' && !ReadErrorFlag) {
         const quint32 id = MakeIntelLong(reply.mid(1, 4));
@@ -459,6 +478,7 @@ std::optional<QList<quint32>> WLFramedProtocol::ReadDatabase()
         if (ids.size() >= kMaxDatabase || LKRead("FF", reply) < 1)
             break;
     }
+    resynced = resyncs_ != resyncs;
     return ids;
 }
 

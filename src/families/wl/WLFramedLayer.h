@@ -112,7 +112,8 @@ public:
     std::optional<wlframed::Status> StatusSet();
     // The reader's ID-code database: "FE" (once more when it brings no data or an error
     // reply), then "FF" while an entry comes, until an ID already listed or kMaxDatabase
-    // entries. Nothing when "FE" brought no data twice.
+    // entries. After a resync during the "FF" walk the walk starts over, once. Nothing when
+    // "FE" brought no data twice, or the walk needed a resync twice.
     std::optional<QList<quint32>> ReadDatabase();
     bool AddDatabase(quint32 id);
     bool DeleteDatabase(quint32 id);
@@ -151,9 +152,12 @@ private:
     void updatePolling();
     // Ends a running write's progress with the text of key (buttons on, polling as needed).
     void finishWrite(const char* key, const QString& text);
+    // One walk through the database; resynced: a resync happened during its "FF" requests.
+    std::optional<QList<quint32>> walkDatabase(bool& resynced);
 
     IWLFramedView* view_ = nullptr;
     int lkDepth_ = 0;
+    int resyncs_ = 0; // resyncs inside transactions so far
     LinkWatch link_;
 };
 

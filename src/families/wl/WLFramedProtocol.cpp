@@ -136,18 +136,17 @@ Reading DecodeReading(const QByteArray& data)
         return r;
     const int cls = Code(data, 12);
     int count = 0;
-    QString prefix;
     switch (cls) {
-    case 0: count = 2; prefix = QStringLiteral("Mini: "); break;
-    case 1: count = 20; prefix = QStringLiteral("Quarter: "); break;
-    case 2: count = 72; prefix = QStringLiteral("Full: "); break;
+    case 0: count = 2; r.prefix = "Mini: "; break;
+    case 1: count = 20; r.prefix = "Quarter: "; break;
+    case 2: count = 72; r.prefix = "Full: "; break;
     case 3: case 4: return r;
     default: count = cls - 4; break;
     }
     // Never past the reply's end: a short reply shows what it holds.
     const QByteArray shown = data.mid(13, count);
     r.hasData = true;
-    r.dataLine = prefix + (shown.size() == 2 ? MiniText(shown) : QString::fromLatin1(shown));
+    r.data = shown.size() == 2 ? MiniText(shown).toLatin1() : shown;
     return r;
 }
 

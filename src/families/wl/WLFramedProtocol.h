@@ -62,7 +62,8 @@ struct Reading {
     quint32 id = 0;        // c3 x 2^22 + c4 x 2^14 + c5 x 64 + c6 / 4, halves to even
     QString idText;        // at least eight digits
     bool hasData = false;  // a data class with a line to show
-    QString dataLine;      // prefix and shown data
+    QByteArray prefix;     // "Mini: ", "Quarter: ", "Full: " or none
+    QByteArray data;       // the tag's bytes as they came, or a Mini value's number
 };
 Reading DecodeReading(const QByteArray& data);
 // The number a two-byte Mini value shows: value / 4 in decimal with a point, as many
@@ -76,8 +77,8 @@ struct Status {
 };
 Status DecodeStatus(const QByteArray& data, bool readError);
 
-// The block sent after "CP". speed: 0 "Hoch"; intervalType 1 "Constant"; memory 0 Mini,
-// 1 Quarter, 2 Full; intervalLength 0..3.
+// The block sent after "CP". speed: 0 "Hoch"; intervalType 0 "Constant", 1 "Random";
+// memory 0 Mini, 1 Quarter, 2 Full; intervalLength 0..3.
 struct WriteRequest {
     QByteArray id; // decimal digits of the ID, empty for any tag
     int speed = 0;

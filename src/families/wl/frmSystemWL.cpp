@@ -342,10 +342,15 @@ void frmSystemWL::txtFrequency_LostFocus()
     proto_->Frequency = channel;
 }
 
-void frmSystemWL::btStop_Click()
+void frmSystemWL::endReading()
 {
     proto_->ScanActive = false;
     ScanEnable(false);
+}
+
+void frmSystemWL::btStop_Click()
+{
+    endReading();
     requestStop();
 }
 
@@ -383,7 +388,9 @@ void frmSystemWL::btWrite_Click()
         ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
         if (!scope)
             return;
-        proto_->ScanActive = false;
+        // Stop as the stop button does: the tag list comes back for the write's progress
+        // and "Code lesen" ends, so no later reading lands in the database box.
+        endReading();
         proto_->StopReading();
     }
     const bool ok = writeDialog ? writeDialog(values) : frmSystemWLWrite::ShowDialog(ctx_, values, lastId_);

@@ -109,6 +109,9 @@ private:
     void connectControls();
     void applyReaderSettings();
     void showTagList();
+    // The stop button's action without its telegrams: no continuous read, the tag list
+    // shown, "Code lesen" ended, polling only as the small windows or mode Normal need.
+    void endReading();
     // The exchanges of InputSet and StatusSet, without a scope of their own (a poll step).
     void readInputs();
     void readStatus();

@@ -116,7 +116,7 @@ TEST(WLFramed, ReadingsStatusAndWriteBlock)
         QByteArray reply;
         QString idText;
         bool hasData;
-        QString line;
+        QByteArray line;
     } cases[] = {
         {reading({0, 0, 0, 2}, -1, {}), "00000000", false, {}}, // 0.5 rounds to even
         {reading({0, 0, 0, 3}, -1, {}), "00000001", false, {}},
@@ -129,7 +129,7 @@ TEST(WLFramed, ReadingsStatusAndWriteBlock)
         {reading({0, 0, 0, 0}, 0, B({0x9C, 0x41})), "00000000", true, "Mini: 10000.25"}, // every digit
         {reading({0, 0, 0, 0}, 0, B({0xFF, 0xFE})), "00000000", true, "Mini: 16383.5"},
         {reading({0, 0, 0, 0}, 0, B({0x00, 0x02})), "00000000", true, "Mini: 0.5"},
-        {reading({0, 0, 0, 0}, 1, QByteArray(20, 'q')), "00000000", true, "Quarter: " + QString(20, 'q')},
+        {reading({0, 0, 0, 0}, 1, QByteArray(20, 'q')), "00000000", true, "Quarter: " + QByteArray(20, 'q')},
         {reading({0, 0, 0, 0}, 1, "short"), "00000000", true, "Quarter: short"}, // not past the end
         {reading({0, 0, 0, 0}, 3, "xx"), "00000000", false, {}},
         {reading({0, 0, 0, 0}, 5, "Zq"), "00000000", true, "Z"},       // one character as itself
@@ -141,7 +141,7 @@ TEST(WLFramed, ReadingsStatusAndWriteBlock)
         EXPECT_TRUE(r.valid);
         EXPECT_EQ(r.idText, c.idText);
         EXPECT_EQ(r.hasData, c.hasData);
-        EXPECT_EQ(r.dataLine, c.line);
+        EXPECT_EQ(r.prefix + r.data, c.line);
     }
     EXPECT_FALSE(DecodeReading(B({4, 0, 1})).valid);
     EXPECT_FALSE(DecodeReading({}).valid);

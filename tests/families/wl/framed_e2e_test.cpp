@@ -358,6 +358,12 @@ TEST_F(WLFramedE2E, DatabaseListsAddsAndDeletes)
     // An error reply is no data, whatever it carries: "FE" is asked again.
     sim.faults().add({SimFault::Status, "FE", QByteArray("\x01\x00\x00\x00\x07", 5), 0, 1});
     EXPECT_EQ(wl.ReadDatabase(), sets[2]);
+    // An "FF" done by the reader whose reply is lost twice: after the resync the next "FF"
+    // is a new request and the reader steps past an entry. The walk starts over, once.
+    sim.wrongToggleNext(2, "FF");
+    EXPECT_EQ(wl.ReadDatabase(), sets[2]);
+    sim.wrongToggleNext(6, "FF"); // four lost in the first walk, two in the second
+    EXPECT_FALSE(wl.ReadDatabase().has_value());
 
     EXPECT_TRUE(wl.AddDatabase(12345));
     EXPECT_TRUE(wl.DeleteDatabase(1));

@@ -5,9 +5,12 @@
 #include "sim/SimWL.h"
 #include "support/FamilyFixture.h"
 #include "support/LanguageWalk.h"
+#include "support/RealInput.h"
 #include "support/TestContext.h"
+#include "support/WhenModal.h"
 
 #include "families/common/TagDataList.h"
+#include "families/common/frmSystemWLWrite.h"
 #include "families/wl/RegisterWL.h"
 #include "families/wl/RegisterWLFramed.h"
 #include "families/wl/frmSystemWL.h"
@@ -82,6 +85,14 @@ TEST_F(WLFramedWindowTest, ModeSettingsAndFrequency)
     w->Poll();
     EXPECT_EQ(w->lstTagData->item(w->lstTagData->count() - 1)->text(), "Fixcode: 00004711");
     w->btStop_Click();
+    // Data bytes read as in the other lists: by their names where they have no printable
+    // form.
+    sim.setTag(true, 4711, 1, QByteArray("A\x80\x9F\x03\x01", 5) + QByteArray(15, 'q'));
+    clickOn(w->btRead);
+    w->Poll();
+    EXPECT_EQ(w->lstTagData->item(w->lstTagData->count() - 1)->text(),
+              "Quarter: A<128><159><ETX><1>" + QString(15, 'q'));
+    clickOn(w->btStop);
 
     // Mode Normal from the parameter dialog's string, and back.
     w->parameterDialog = [w] { w->Protocol().SetReaderVariables("On" + kMorsek.mid(2), true); };
@@ -157,6 +168,52 @@ TEST_F(WLFramedWindowTest, DatabaseViewAddsAndDeletes)
     // Any scan shows the tag list again.
     w->ScanEnable(false);
     EXPECT_TRUE(w->frameDatabase->isHidden());
+}
+
+TEST_F(WLFramedWindowTest, WriteFromTheDatabaseViewStopsItFirst)
+{
+    sim.setParameters(kMorsek);
+    ASSERT_TRUE(select(8));
+    frmSystemWL* w = window();
+    w->Show();
+    ASSERT_TRUE(activate(w));
+    sim.setDatabase({7});
+    sim.setTag(true, 4711, 1, QByteArray(20, 'q'));
+    // OK on a Mini write of 1000, with the user's clicks and keys.
+    const auto write = [&] {
+        whenModal<frmSystemWLWrite>([](frmSystemWLWrite* d) {
+            clickOn(d->txtData);
+            typeKeys(QStringLiteral("1000"));
+            clickOn(d->findChild<QPushButton*>(QStringLiteral("btOk")));
+        });
+        clickOn(w->btWrite);
+        for (int i = 0; i < 10 && w->Protocol().WriteProgress > 0; ++i)
+            lk->LkPoll();
+    };
+    // The write's progress shows in the tag list, which the write brought back.
+    clickOn(w->btDatabase);
+    ASSERT_TRUE(w->frameTagData->isHidden());
+    write();
+    EXPECT_TRUE(w->frameDatabase->isHidden());
+    EXPECT_TRUE(w->lstTagData->isVisible());
+    EXPECT_EQ(sim.tagData().toHex(), "0fa0");
+    const int rows = w->lstTagData->count();
+    ASSERT_GE(rows, 2);
+    EXPECT_EQ(w->lstTagData->item(rows - 2)->text(), "Tag schreiben aktiv");
+    EXPECT_EQ(w->lstTagData->item(rows - 1)->text(), "Tag erfolgreich beschrieben");
+
+    // "Code lesen" ends with the write: its caption returns, and the next reading is the
+    // list's, not the database box's.
+    clickOn(w->btDatabase);
+    clickOn(w->btDBCode);
+    ASSERT_EQ(w->btDBCode->text(), w->btStop->text());
+    write();
+    EXPECT_FALSE(w->Protocol().DbCodeMode);
+    EXPECT_EQ(w->btDBCode->text(), "Code lesen");
+    clickOn(w->btFixcode);
+    lk->LkPoll();
+    EXPECT_TRUE(w->txtDBIdcode->text().isEmpty());
+    EXPECT_EQ(w->lstTagData->item(w->lstTagData->count() - 1)->text(), "Fixcode: 00004711");
 }
 
 TEST_F(WLFramedWindowTest, StateAndIOLamps)
