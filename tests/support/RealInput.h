@@ -6,6 +6,10 @@
 // the control, or a call of its handler.
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -13,7 +17,20 @@
 
 namespace orvid::test {
 
-// Clicks the middle of the control through its top-level window. False (and a test
+// Where a click takes: the middle of the control, or of the indicator of a check box or
+// radio button, which take clicks only on their indicator and text, however wide they are.
+inline QPoint clickPoint(QWidget* control)
+{
+    QStyleOptionButton option;
+    option.initFrom(control);
+    if (qobject_cast<QRadioButton*>(control))
+        return control->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, control).center();
+    if (qobject_cast<QCheckBox*>(control))
+        return control->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, control).center();
+    return control->rect().center();
+}
+
+// Clicks the control (see clickPoint) through its top-level window. False (and a test
 // failure) when the control is not visible or something else lies on top of that point.
 inline bool clickOn(QWidget* control, Qt::MouseButton button = Qt::LeftButton,
                     Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -23,7 +40,7 @@ inline bool clickOn(QWidget* control, Qt::MouseButton button = Qt::LeftButton,
         return false;
     }
     QWidget* top = control->window();
-    const QPoint pos = control->mapTo(top, control->rect().center());
+    const QPoint pos = control->mapTo(top, clickPoint(control));
     QWidget* hit = top->childAt(pos);
     if (hit != control && !control->isAncestorOf(hit)) {
         ADD_FAILURE() << "clickOn: " << qPrintable(control->objectName()) << " is covered by "
