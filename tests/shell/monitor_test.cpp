@@ -384,17 +384,31 @@ TEST_F(MonitorWindow, SavesEveryEntryAsWindows1252WithCrLf)
     EXPECT_TRUE(t.presenter.requests.isEmpty());
 }
 
+// The number is the system's error number, the one the description belongs to.
 TEST_F(MonitorWindow, SaveFailureShowsMessageSixWithNumberAndDescription)
 {
     monitor->Show();
     monitor->Add("W: ", "ABC");
-    EXPECT_FALSE(monitor->SaveTo(t.dir.filePath("missing/folder/traffic.LOG")));
-    ASSERT_EQ(t.presenter.numbers(), QList<int>{6});
-    const MessageRequest& r = t.presenter.requests.first();
-    EXPECT_TRUE(QRegularExpression("^[1-9][0-9]* - \\S").match(r.args).hasMatch()) << r.args.toStdString();
-    EXPECT_TRUE(r.text.contains("Fehler beim Schreiben der Logdatei!")) << r.text.toStdString();
-    EXPECT_TRUE(r.text.contains(r.args)) << r.text.toStdString();
-    EXPECT_EQ(monitor->entryCount(), 1);  // the list is unchanged
+    {
+        QFile file(t.dir.filePath("file"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    const struct {
+        QString path;
+        int error;
+    } cases[] = {{t.dir.filePath("missing/folder/traffic.LOG"), ENOENT},
+                 {t.dir.filePath("file/traffic.LOG"), ENOTDIR}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        t.presenter.requests.clear();
+        EXPECT_FALSE(monitor->SaveTo(c.path));
+        ASSERT_EQ(t.presenter.numbers(), QList<int>{6});
+        const MessageRequest& r = t.presenter.requests.first();
+        EXPECT_EQ(r.args, QString::number(c.error) + " - " + QString::fromLocal8Bit(std::strerror(c.error)));
+        EXPECT_TRUE(r.text.contains("Fehler beim Schreiben der Logdatei!")) << r.text.toStdString();
+        EXPECT_TRUE(r.text.contains(r.args)) << r.text.toStdString();
+        EXPECT_EQ(monitor->entryCount(), 1);  // the list is unchanged
+    }
 }
 
 // A save onto a full disk (here: a file-size limit) keeps the earlier log byte for byte
@@ -429,8 +443,8 @@ TEST_F(MonitorWindow, SaveThatDoesNotFitKeepsTheOldLogByteForByte)
         EXPECT_EQ(QDir(t.dir.path()).entryList({"traffic.LOG*"}, QDir::Files | QDir::Hidden),
                   QStringList{"traffic.LOG"});
         ASSERT_EQ(t.presenter.numbers(), QList<int>{6});
-        EXPECT_TRUE(t.presenter.requests.first().args.endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))))
-            << t.presenter.requests.first().args.toStdString();
+        EXPECT_EQ(t.presenter.requests.first().args,
+                  QString::number(EFBIG) + " - " + QString::fromLocal8Bit(std::strerror(EFBIG)));
         EXPECT_EQ(monitor->entryCount(), lines);
     }
 }
