@@ -413,14 +413,14 @@ void frmMain::ShowSettingsFailure(const QString& file, const QString& reason)
 
 void frmMain::fitSettingsFailure()
 {
-    const auto& [text, file, tail] = settingsFailure_;
-    const auto with = [&text](const QString& part) { return QString(text).replace(QLatin1String("%s"), part); };
+    const SettingsFailure& f = settingsFailure_;
+    const auto with = [&f](const QString& part) { return QString(f.text).replace(QLatin1String("%s"), part); };
     const QFontMetrics metrics(lblMessage_->font());
-    const int room = lblMessage_->contentsRect().width() - metrics.horizontalAdvance(with(tail));
+    const int room = lblMessage_->contentsRect().width() - metrics.horizontalAdvance(with(f.tail));
     // At least the ellipsis stands for the path when even the reason does not fit.
-    const QString shortened = metrics.elidedText(file, Qt::ElideMiddle, room);
-    lblMessage_->setText(with((shortened.isEmpty() ? QString(QChar(0x2026)) : shortened) + tail));
-    lblMessage_->setToolTip(with(file + tail));
+    const QString shortened = metrics.elidedText(f.file, Qt::ElideMiddle, room);
+    lblMessage_->setText(with((shortened.isEmpty() ? QString(QChar(0x2026)) : shortened) + f.tail));
+    lblMessage_->setToolTip(with(f.file + f.tail));
 }
 
 QString frmMain::MessageText() const
