@@ -836,7 +836,7 @@ bool SettingsStore::writeFailed(const QString& reason)
     // value into the same unwritable file.
     if (!failureReported_ && onWriteFailure_) {
         failureReported_ = true;
-        onWriteFailure_(QDir::toNativeSeparators(path_) + QLatin1String(": ") + reason);
+        onWriteFailure_(QDir::toNativeSeparators(path_), reason);
     }
     return false;
 }

@@ -44,9 +44,10 @@ public:
     SettingsStore& operator=(const SettingsStore&) = delete;
     static QString defaultFilePath();
 
-    // Told when a write does not reach the disk (the file and the reason, for the user):
-    // once, and not again before a write has succeeded. The program carries on either way.
-    using WriteFailureHandler = std::function<void(const QString& reason)>;
+    // Told when a write does not reach the disk (the file, in the system's notation, and the
+    // reason, for the user): once, and not again before a write has succeeded. The program
+    // carries on either way.
+    using WriteFailureHandler = std::function<void(const QString& file, const QString& reason)>;
     void setWriteFailureHandler(WriteFailureHandler handler);
     QString filePath() const;
 

@@ -476,6 +476,10 @@ int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& lo
         && !d->input.isEmpty() && !kEventTag.startsWith(d->input.left(kEventTag.size())))
         overlong = true;
     const bool timedOut = !got && !overlong;
+    // The unfinished line a time-out leaves goes (logged as discarded input): it must not
+    // become the head of the next request's reply.
+    if (outcome == DeviceWait::Outcome::TimedOut && !d->skipping && !term.isEmpty() && !d->input.isEmpty())
+        d->log(QByteArrayLiteral("F: "), d->take(d->input.size()), false);
     if (overlong) {
         // Reported once; the line goes up to and including its terminator, now or as it
         // arrives, and the line behind it is the next one read.
@@ -622,13 +626,17 @@ bool Network::CheckNetEvents()
     };
     // Every complete event line at the head of the input is taken, also several that came
     // in one piece; an event line is read before it is handed on, so it is never seen twice.
+    // While no receive waits, a line that is not an event is a late or stray reply: it is
+    // logged as discarded input and goes, so the events behind it are not held up. While a
+    // receive waits, such a line is that receive's.
     const qsizetype longest = kMaxLineLength + term.size();
     while (!term.isEmpty()) {
         if (!d->skipLine(term))
             break;
         // Enough to hold one longest line; the socket keeps the rest back.
         d->fill(longest);
-        if (!d->input.startsWith(kEventTag))
+        const bool event = d->input.startsWith(kEventTag);
+        if (!event && d->receiving > 0)
             break;
         if (d->eventScanConsumed != d->consumed) {
             d->eventScanConsumed = d->consumed;
@@ -636,12 +644,13 @@ bool Network::CheckNetEvents()
         }
         const qsizetype pos = d->input.indexOf(term, std::max<qsizetype>(d->eventScanned - term.size() + 1, 0));
         if (pos < 0 && d->input.size() >= longest) {
-            // An event line longer than any the unit sends: reported once and skipped to its
-            // end, so the lines behind it still come through.
-            qWarning("orvid: TCP event line longer than %lld bytes", static_cast<long long>(longest));
+            // A line longer than any the unit sends: reported once and skipped to its end,
+            // so the lines behind it still come through.
+            qWarning("orvid: TCP line longer than %lld bytes while no reply was awaited",
+                     static_cast<long long>(longest));
             d->log(QByteArrayLiteral("R: "), QByteArray(kProtocolError), true);
             d->startSkipping();
-            took = true;
+            took = took || event;
             continue;
         }
         if (pos < 0) {
@@ -649,6 +658,10 @@ bool Network::CheckNetEvents()
             break;
         }
         const QByteArray line = d->take(pos + term.size());
+        if (!event) {
+            d->log(QByteArrayLiteral("F: "), line, false);
+            continue;
+        }
         d->log(QByteArrayLiteral("R: "), line, true);
         took = true;
         if (d->pendingEvents.size() >= kMaxPendingEvents) {

@@ -46,11 +46,10 @@ Application::Application(const QString& settingsPath, const QString& programDir,
     main_ = std::make_unique<frmMain>(ctx_);
     // A settings file that cannot be written costs the values, not the session: the status
     // bar says so (the store tells once until a write succeeds) and the program goes on.
-    settings_->setWriteFailureHandler([this, window = QPointer<frmMain>(main_.get())](const QString& reason) {
+    settings_->setWriteFailureHandler([window = QPointer<frmMain>(main_.get())](const QString& file,
+                                                                               const QString& reason) {
         if (window)
-            window->ShowStatus(language_->Translate(QStringLiteral("frmMain"), QStringLiteral("SettingsFailed"),
-                                                    QStringLiteral("Einstellungen nicht gespeichert: %s"))
-                                   .replace(QLatin1String("%s"), reason));
+            window->ShowSettingsFailure(file, reason);
     });
     monitor_ = new frmMonitor(ctx_);
     ctx_.monitor = monitor_;

@@ -25,6 +25,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -288,6 +289,10 @@ void frmMain::buildStatusBar()
     lblOrvidSystem_->setMinimumWidth(200);
     lblMessage_ = new QLabel(bar);
     lblMessage_->setObjectName(QStringLiteral("lblMessage"));
+    // A long message is cut at the field's end rather than widening the window; a settings
+    // failure is fitted to the field's width instead.
+    lblMessage_->setMinimumWidth(1);
+    lblMessage_->installEventFilter(this);
     imgVD_ = new QLabel(bar);
     imgVD_->setObjectName(QStringLiteral("imgVD"));
     imgVD_->setPixmap(RenderMark(MarkStyle::Maker, QSize(86, 16), devicePixelRatioF()));
@@ -393,7 +398,32 @@ void frmMain::ShowPortFailure(const QString& reason)
 void frmMain::ShowStatus(const QString& text)
 {
     lblMessage_->setText(text);
+    lblMessage_->setToolTip(QString());
     messageIsLinkError_ = false;
+    settingsFailure_ = {};
+}
+
+void frmMain::ShowSettingsFailure(const QString& file, const QString& reason)
+{
+    const QString text = QStringLiteral("Einstellungen nicht gespeichert: %s");
+    ShowStatus(QString());
+    settingsFailure_ = {ctx_.language ? ctx_.language->Translate(QStringLiteral("frmMain"),
+                                                                 QStringLiteral("SettingsFailed"), text)
+                                      : text,
+                        file, QStringLiteral(": ") + reason};
+    fitSettingsFailure();
+}
+
+void frmMain::fitSettingsFailure()
+{
+    const SettingsFailure& f = settingsFailure_;
+    const auto with = [&f](const QString& part) { return QString(f.text).replace(QLatin1String("%s"), part); };
+    const QFontMetrics metrics(lblMessage_->font());
+    const int room = lblMessage_->contentsRect().width() - metrics.horizontalAdvance(with(f.tail));
+    // At least the ellipsis stands for the path when even the reason does not fit.
+    const QString shortened = metrics.elidedText(f.file, Qt::ElideMiddle, room);
+    lblMessage_->setText(with((shortened.isEmpty() ? QString(QChar(0x2026)) : shortened) + f.tail));
+    lblMessage_->setToolTip(with(f.file + f.tail));
 }
 
 QString frmMain::MessageText() const
@@ -848,6 +878,8 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == lblMessage_ && event->type() == QEvent::Resize && !settingsFailure_.file.isEmpty())
+        fitSettingsFailure();
     // F1 on a highlighted menu entry opens the help at that entry's context.
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1)
         if (auto* menu = qobject_cast<QMenu*>(watched)) {

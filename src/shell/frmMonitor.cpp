@@ -486,12 +486,12 @@ bool frmMonitor::SaveTo(const QString& path)
     const SaveFileResult saved = SaveFileAtomically(path, bytes);
     if (saved.ok())
         return true;
-    const int error = int(saved.error);
     QString description = saved.errorString;
     // "|" separates message arguments: keep the description one argument.
     description.replace(QLatin1Char('|'), QLatin1Char('/'));
+    // The system's error number, which the description belongs to.
     if (ctx_.language)
-        ctx_.language->ShowMessage(6, 0, 0, QString::number(error) + QStringLiteral(" - ") + description);
+        ctx_.language->ShowMessage(6, 0, 0, QString::number(saved.error) + QStringLiteral(" - ") + description);
     return false;
 }
 

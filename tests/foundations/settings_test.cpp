@@ -1,6 +1,7 @@
 // The per-user settings store on real files in a temporary folder.
 #include "foundations/SettingsStore.h"
 #include "shell/Application.h"
+#include "shell/frmMain.h"
 #include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
@@ -8,11 +9,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTest>
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace orvid;
@@ -39,6 +50,31 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 };
+
+// Runs body on a thread of its own on which files without a name (O_TMPFILE) are refused,
+// as on file systems that have none: a save there takes its named temporary file. The
+// refusal ends with the thread.
+void WithoutUnnamedFiles(const std::function<void()>& body)
+{
+    std::thread([&body] {
+        constexpr std::size_t flags = offsetof(seccomp_data, args[2])
+                                      + (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__ ? 4 : 0);
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, flags),
+            BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+        ASSERT_EQ(::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0), 0) << std::strerror(errno);
+        ASSERT_EQ(::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program), 0) << std::strerror(errno);
+        ASSERT_EQ(::open(".", O_TMPFILE | O_WRONLY, 0600), -1);
+        ASSERT_EQ(errno, EOPNOTSUPP);
+        body();
+    }).join();
+}
 
 } // namespace
 
@@ -235,24 +271,39 @@ TEST_F(SettingsFile, TwoStoresOnOneFileSeeEachOther)
     EXPECT_EQ(a.RegEnumValues(kRoot + "\\Port").size(), 51);
 }
 
+// Both ways a save goes leave nothing behind, written or failed: the temporary file without
+// a name, and the named one of file systems that have no such files.
 TEST_F(SettingsFile, NothingIsDeletedAndNoTemporaryFilesRemain)
 {
-    SettingsStore s(path());
     const QStringList sections = {"Settings", "Port", "Network", "Windows", "Command", "Monitor",
                                   "OrvidKR", "OrvidWD"};
-    for (const QString& sec : sections)
-        for (int i = 0; i < 5; ++i)
-            ASSERT_TRUE(s.write(sec, QStringLiteral("k%1").arg(i), sec + QString::number(i)));
-    for (int i = 0; i < 20; ++i)
-        ASSERT_TRUE(s.write("Port", "k0", QString::number(i)));
-    for (const QString& sec : sections)
-        for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(s.read(sec, QStringLiteral("k%1").arg(i), "gone"),
-                      sec == "Port" && i == 0 ? QStringLiteral("19") : sec + QString::number(i));
-    EXPECT_EQ(s.RegEnumKeys(kRoot), sections);
-    EXPECT_EQ(QDir(QFileInfo(path()).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden
-                                                                | QDir::NoDotAndDotDot),
-              QStringList{"Zarvento.conf"});
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary file" : "temporary file without a name");
+        QFile::remove(path());
+        SettingsStore s(path());
+        const auto writes = [&] {
+            for (const QString& sec : sections)
+                for (int i = 0; i < 5; ++i)
+                    ASSERT_TRUE(s.write(sec, QStringLiteral("k%1").arg(i), sec + QString::number(i)));
+            for (int i = 0; i < 20; ++i)
+                ASSERT_TRUE(s.write("Port", "k0", QString::number(i)));
+            test::FileSizeLimit full(64);
+            ASSERT_TRUE(full.active());
+            EXPECT_FALSE(s.write("Port", "k0", "does not fit"));
+        };
+        if (named)
+            WithoutUnnamedFiles(writes);
+        else
+            writes();
+        for (const QString& sec : sections)
+            for (int i = 0; i < 5; ++i)
+                EXPECT_EQ(s.read(sec, QStringLiteral("k%1").arg(i), "gone"),
+                          sec == "Port" && i == 0 ? QStringLiteral("19") : sec + QString::number(i));
+        EXPECT_EQ(s.RegEnumKeys(kRoot), sections);
+        EXPECT_EQ(QDir(QFileInfo(path()).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden
+                                                                    | QDir::NoDotAndDotDot),
+                  QStringList{"Zarvento.conf"});
+    }
 }
 
 TEST_F(SettingsFile, KeyPathsAndListings)
@@ -573,7 +624,7 @@ TEST_F(SettingsFile, FailedWriteIsReportedOnceUntilAWriteSucceeds)
 {
     SettingsStore s(path());
     QStringList reports;
-    s.setWriteFailureHandler([&](const QString& reason) { reports << reason; });
+    s.setWriteFailureHandler([&](const QString& file, const QString& reason) { reports << file + ": " + reason; });
     // A folder where the file should be: neither read nor replaced, also as root.
     QDir().mkpath(path());
     for (int i = 0; i < 3; ++i)
@@ -590,12 +641,33 @@ TEST_F(SettingsFile, FailedWriteIsReportedOnceUntilAWriteSucceeds)
     EXPECT_FALSE(s.write("Settings", "k1", "2"));
     EXPECT_EQ(reports.size(), 2);
 
-    // In the program the report lands in the main window's status bar.
+    // In the program the report lands in the main window's status bar: the reason whole, and
+    // the path shortened in the middle where the field is too narrow for all of it.
+    const QString whole = QStringLiteral("Einstellungen nicht gespeichert: ") + reports[0];
+    const QString tail = reports[0].mid(QDir::toNativeSeparators(path()).size());
     Application app(path(), dir.filePath(QStringLiteral("program")));
+    frmMain* window = app.mainWindow();
+    const QLabel* field = window->findChild<QLabel*>(QStringLiteral("lblMessage"));
+    ASSERT_NE(field, nullptr);
+    const QFontMetrics metrics = field->fontMetrics();
+    window->resize(640, 480);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    // Room for the reason and a part of the path.
+    const int room = metrics.horizontalAdvance(whole) - 100;
+    window->resize(window->width() - field->contentsRect().width() + room, 480);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return field->contentsRect().width() == room; }, 2000));
     EXPECT_FALSE(app.context().settings->write("Settings", "Language", "ENG"));
-    const QString shown = app.mainWindow()->MessageText();
-    EXPECT_TRUE(shown.contains(QDir::toNativeSeparators(path()))) << qPrintable(shown);
-    app.mainWindow()->ShowStatus(QString());
+    const QString shown = window->MessageText();
+    EXPECT_LE(metrics.horizontalAdvance(shown), room) << qPrintable(shown);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Einstellungen nicht gespeichert: ") + path().left(4)))
+        << qPrintable(shown);
+    EXPECT_TRUE(shown.contains(QChar(0x2026)) && shown.endsWith(tail)) << qPrintable(shown);
+    EXPECT_EQ(field->toolTip(), whole);
+    // The field grown wide enough: the whole text.
+    window->resize(window->width() + 200, 480);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->MessageText() == whole; }, 2000)) << qPrintable(window->MessageText());
+    window->ShowStatus(QString());
     EXPECT_FALSE(app.context().settings->write("Settings", "Language", "GER"));
     EXPECT_TRUE(app.mainWindow()->MessageText().isEmpty());
 }
@@ -609,7 +681,7 @@ TEST_F(SettingsFile, WriteThatDoesNotFitKeepsTheOldFileByteForByte)
     writeRaw(old);
     SettingsStore s(path());
     QStringList reports;
-    s.setWriteFailureHandler([&](const QString& reason) { reports << reason; });
+    s.setWriteFailureHandler([&](const QString&, const QString& reason) { reports << reason; });
     const QDir folder = QFileInfo(path()).absoluteDir();
     {
         test::FileSizeLimit full(old.size() / 2);

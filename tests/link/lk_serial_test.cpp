@@ -202,6 +202,7 @@ TEST_F(LkSerialTest, StaleInputIsFlushedBeforeTheCommand)
 TEST_F(LkSerialTest, RecognitionFindsTheDeviceThatAnswersItsProbe)
 {
     // Only an R-type device is attached: it answers "KV" and nothing else.
+    pty.allowDroppedInput(); // the system D probe ends in CR, which this ETX device cannot finish
     pty.setRule(QByteArray(1, kETX), [](const QByteArray& telegram) {
         if (telegram.endsWith(withSum("KV")))
             return PtyHarness::Script({PtyHarness::Send(withSum("QTR-AX"))});

@@ -382,12 +382,48 @@ TEST_F(NetworkTest, EventsArrivingWhileIdleAreAllHandled)
                TcpStep::send("EVNT d\n")});
     EXPECT_TRUE(waitFor([&] { return callback.events.size() == 4; }));
     EXPECT_EQ(callback.events, (QList<QByteArray>{" a", " b", " c", " d"}));
-    // A line that is not an event stays for a receive.
-    peer.play({TcpStep::send("PLAIN\nEVNT e\n")});
-    EXPECT_TRUE(waitFor([&] { return net->NetDataAvailable(); }));
-    DeviceWait::wait(100);
-    EXPECT_EQ(callback.events.size(), 4);
-    EXPECT_FALSE(net->CheckNetEvents());
+    // While nothing waits, a line that is not an event is a stray reply: it goes to the
+    // monitor and away, and the events behind it are not held up.
+    QByteArray reports;
+    for (int i = 0; i < 50; ++i)
+        reports += "EVNT tag" + QByteArray::number(i) + "\n";
+    peer.play({TcpStep::send("RPLYXXXX00stray\n" + reports)});
+    EXPECT_TRUE(waitFor([&] { return callback.events.size() == 54; }));
+    EXPECT_EQ(callback.events.value(53), QByteArray(" tag49"));
+    EXPECT_EQ(linesWithPrefix("F: "), QList<QByteArray>{"RPLYXXXX00stray\n"});
+    EXPECT_FALSE(net->NetDataAvailable());
+}
+
+// What a receive that timed out leaves is no reply to a later request: the unfinished line
+// goes with the time-out, and a late reply goes when it comes, with the events behind it
+// handed over at once.
+TEST_F(NetworkTest, WhatATimedOutReceiveLeavesIsNoReplyToTheNextRequest)
+{
+    net->SetNetTimeout(200);
+    peer.setHandler([](const QByteArray& request) {
+        if (request == "A\n")
+            return TcpScript{TcpStep::send("RPLYA part")};
+        if (request == "Q\n")
+            return TcpScript{TcpStep::pause(400), TcpStep::send("RPLYQ late\nEVNT x\nEVNT y\n")};
+        return TcpScript{TcpStep::send("RPLY" + request)};
+    });
+    ASSERT_TRUE(connectToPeer());
+    QByteArray reply;
+    bool log = true;
+    ASSERT_TRUE(net->NetSend("A", false));
+    EXPECT_EQ(net->NetReceiveLine(reply, log), 0);
+    ASSERT_TRUE(net->NetSend("B", false));
+    EXPECT_EQ(net->NetReceiveLine(reply, log), 5);
+    EXPECT_EQ(reply, QByteArray("RPLYB"));
+
+    ASSERT_TRUE(net->NetSend("Q", false));
+    EXPECT_EQ(net->NetReceiveLine(reply, log), 0);
+    EXPECT_TRUE(waitFor([&] { return callback.events.size() == 2; }, 1500));
+    EXPECT_EQ(callback.events, (QList<QByteArray>{" x", " y"}));
+    EXPECT_EQ(linesWithPrefix("F: "), (QList<QByteArray>{"RPLYA part", "RPLYQ late\n"}));
+    ASSERT_TRUE(net->NetSend("C", false));
+    EXPECT_EQ(net->NetReceiveLine(reply, log), 5);
+    EXPECT_EQ(reply, QByteArray("RPLYC"));
 }
 
 TEST_F(NetworkTest, CallbackMayRunAnExchangeWithoutNestedEvents)

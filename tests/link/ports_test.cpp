@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -20,8 +21,10 @@
 #include <functional>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace orvid;
 using orvid::test::PtyHarness;
@@ -34,6 +37,21 @@ QByteArray B(std::initializer_list<int> codes)
     for (int c : codes)
         b.append(static_cast<char>(c));
     return b;
+}
+
+// Stray bytes on the line, a pause longer than a unit's inter-character time-out, then a
+// telegram the device takes.
+void strayBytesThenAGoodTelegram(PtyHarness& device)
+{
+    device.setRule("\r", [](const QByteArray&) { return PtyHarness::Script(); });
+    device.start();
+    const int fd = ::open(device.slavePath().toLocal8Bit().constData(), O_WRONLY | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::write(fd, "\x01zz", 3), 3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3 * PtyHarness::kInterCharacterTimeoutMs));
+    EXPECT_EQ(::write(fd, "GOOD\r", 5), 5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return device.telegrams().contains("GOOD\r"); }, 2000));
+    ::close(fd);
 }
 
 double cpuSeconds()
@@ -609,6 +627,23 @@ protected:
 };
 
 } // namespace
+
+// A simulator forgets input it could not take once the line falls quiet, as a unit does;
+// the running test fails on those bytes, naming them, unless it expects them. So stray
+// bytes from the program in front of a good telegram do not pass unseen.
+TEST(PortsDevice, InputTheDeviceForgotFailsTheTestUnlessExpected)
+{
+    EXPECT_NONFATAL_FAILURE(
+        {
+            PtyHarness device;
+            strayBytesThenAGoodTelegram(device);
+        },
+        "3 bytes that no telegram took (forgotten once the line fell quiet): \"\\x01zz\"");
+    PtyHarness device;
+    device.allowDroppedInput();
+    strayBytesThenAGoodTelegram(device);
+    EXPECT_EQ(device.droppedInput(), QByteArray("\x01zz"));
+}
 
 TEST(PortsDevice, BlockCheckedExchangesBothWays)
 {

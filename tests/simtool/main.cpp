@@ -407,6 +407,8 @@ int runPty(QCoreApplication& app, const PtyFamily& family, QStringList args)
         std::fprintf(stderr, "orvid-sim: no pseudo-terminal available\n");
         return 1;
     }
+    // The rows are tried in any order: a recognition leaves other families' probes here.
+    sim.harness->allowDroppedInput();
     // Replace only a symlink (a stale one from an earlier run); never delete anything else.
     if (QFileInfo(link).isSymLink())
         QFile::remove(link);

@@ -1,5 +1,7 @@
 #include "PtyHarness.h"
 
+#include <gtest/gtest.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -51,6 +53,14 @@ PtyHarness::PtyHarness()
 PtyHarness::~PtyHarness()
 {
     stop();
+    if (!droppedAllowed_ && !dropped_.isEmpty()) {
+        QByteArray shown;
+        for (const char c : std::as_const(dropped_))
+            shown += c >= 0x20 && c < 0x7F && c != '\\' ? QByteArray(1, c) : "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+        ADD_FAILURE() << "the program sent " << dropped_.size()
+                      << " bytes that no telegram took (forgotten once the line fell quiet): \""
+                      << shown.constData() << '"';
+    }
     closeMaster();
     if (slaveKeep_ >= 0)
         ::close(slaveKeep_);
@@ -165,6 +175,12 @@ QByteArray PtyHarness::transcript() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return transcript_;
+}
+
+QByteArray PtyHarness::droppedInput() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return dropped_;
 }
 
 QList<QByteArray> PtyHarness::telegrams() const
@@ -299,8 +315,12 @@ void PtyHarness::loop()
             transcript_.append(chunk, n);
             changed_.notify_all();
         }
-        if (std::chrono::steady_clock::now() - lastActive > std::chrono::milliseconds(kInterCharacterTimeoutMs))
+        if (std::chrono::steady_clock::now() - lastActive > std::chrono::milliseconds(kInterCharacterTimeoutMs)
+            && !pending_.isEmpty()) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            dropped_ += pending_;
             pending_.clear();
+        }
         pending_.append(chunk, n);
         while (!pending_.isEmpty() && !stop_ && !hungUp_) {
             const qsizetype used = onBytes(pending_);
