@@ -145,35 +145,33 @@ LK::LK(AppContext& ctx, QObject* parent) : QObject(parent), ctx_(ctx)
     connect(DeviceWait::notifier(), &DeviceWait::idle, this, [this] { noteExchangeEnded(); });
 }
 
-void LK::RequestIdleNotice()
+void LK::requestTurn()
 {
-    idleWanted_ = true;
+    turnWanted_ = true;
     noteExchangeEnded();
 }
 
 void LK::noteExchangeEnded()
 {
-    if (!idleWanted_ || idleQueued_ || Busy())
+    if (!turnWanted_ || turnQueued_ || Busy())
         return;
     // Queued: the code that ended the exchange may go on with the next one at once; the
-    // notice belongs to the moment the event loop runs with nothing waiting.
-    idleQueued_ = true;
+    // turn belongs to the moment the event loop runs with nothing waiting.
+    turnQueued_ = true;
     QMetaObject::invokeMethod(this, [this] {
-        idleQueued_ = false;
-        emitIdleWhenFree();
+        turnQueued_ = false;
+        takeTurnWhenFree();
     }, Qt::QueuedConnection);
 }
 
-void LK::emitIdleWhenFree()
+void LK::takeTurnWhenFree()
 {
     // Busy again (the event loop that ran this is another exchange's wait): the next end
     // of an exchange asks again.
-    if (!idleWanted_ || Busy())
+    if (!turnWanted_ || Busy())
         return;
-    idleWanted_ = false;
-    if (actions_.empty())
-        emit Idle();
-    else
+    turnWanted_ = false;
+    if (!actions_.empty())
         runWaitingAction();
 }
 
@@ -219,7 +217,7 @@ bool LK::ActionWaiting(const void* key) const
 void LK::enqueue(const void* key, const QObject* guard, std::function<void()> action)
 {
     actions_.push_back({key, guard, std::move(action)});
-    RequestIdleNotice();
+    requestTurn();
 }
 
 void LK::runWaitingActionsNow()
@@ -236,11 +234,12 @@ void LK::runWaitingActionsNow()
 
 void LK::runWaitingAction()
 {
-    // One action a turn: it may start exchanges of its own (or a modal dialog), and what
-    // waits behind it - the next action, or the Idle notice - comes once those have ended.
+    // One action a turn: it may start exchanges of its own (or a modal dialog), and the
+    // next one comes once those have ended.
     WaitingAction next = std::move(actions_.front());
     actions_.pop_front();
-    RequestIdleNotice();
+    if (!actions_.empty())
+        requestTurn();
     if (next.guard)   // else its window or dialog has gone meanwhile
         next.run();
 }

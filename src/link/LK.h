@@ -92,23 +92,19 @@ public:
     // The current system index (the program state's, or the link's own without one).
     int16_t CurrentSystemIndex() const;
 
-    // Asks for one Idle() once the link is no longer Busy(): emitted from the event loop
-    // (never inside the exchange that ends), and only when nothing has become busy again
-    // by then; otherwise it waits for the next end. Repeated requests emit once.
-    void RequestIdleNotice();
-
     // True while a poll step runs (the timer's LkPoll).
     bool PollStepRunning() const { return pollBusy_; }
 
     // A user action that needs the device (a button, a dialog's OK, a menu's selection).
-    // A poll step is not the user's and must not refuse it; but the step may be waiting for
-    // the device further down the stack, and an action started inside that wait would take
-    // the step's reply. So while a step runs - or actions asked for before still wait for
-    // a busy link - the action is queued and runs once the link is idle, at most one poll
-    // step later (no step starts while actions wait), and the caller returns at once. Nothing of the user's input is
-    // held meanwhile: typing, focus, dialogs and message boxes get it as it comes.
-    // The same action (key) asked for again while it waits is refused with a beep (false).
-    // Otherwise the action runs now. It is dropped when guard is gone by its turn.
+    // A poll step is not the user's and must not refuse it; but the step may be waiting
+    // for the device further down the stack, and an action started inside that wait would
+    // take the step's reply. So while a step runs - or actions asked for before still wait
+    // for a busy link - the action is queued and runs once the link is idle, at most one
+    // poll step later (no step starts while actions wait), and the caller returns at once.
+    // Nothing of the user's input is held meanwhile: typing, focus, dialogs and message
+    // boxes get it as it comes. The same action (key) asked for again while it waits is
+    // refused with a beep (false). Otherwise the action runs now. It is dropped when guard
+    // is gone by its turn.
     bool UserAction(const void* key, const QObject* guard, std::function<void()> action);
     // Runs action once the link is idle: now when it is and nothing waits, else in turn
     // after what was queued before it. Asked again while it waits, the newer action
@@ -118,15 +114,15 @@ public:
     bool ActionWaiting(const void* key) const;
     int ActionsWaiting() const { return static_cast<int>(actions_.size()); }
 
-signals:
-    // The link has become idle after RequestIdleNotice (see there).
-    void Idle();
-
 private:
     void setCurrentSystem(int16_t system);
+    // The queue's next turn once the link is no longer Busy(): from the event loop (never
+    // inside the exchange that ends), and only when nothing has become busy again by then;
+    // otherwise at the next end. Repeated requests give one turn.
+    void requestTurn();
     // Called whenever an exchange, a poll step, a selection or a device wait has ended.
     void noteExchangeEnded();
-    void emitIdleWhenFree();
+    void takeTurnWhenFree();
     void enqueue(const void* key, const QObject* guard, std::function<void()> action);
     void runWaitingAction();
     void runWaitingActionsNow();
@@ -147,8 +143,8 @@ private:
     bool selecting_ = false;
     int exchangeDepth_ = 0;
     int16_t ownCurrentSystem_ = 0;   // used only when the context has no program state
-    bool idleWanted_ = false;
-    bool idleQueued_ = false;
+    bool turnWanted_ = false;
+    bool turnQueued_ = false;
     struct WaitingAction {
         const void* key;
         QPointer<const QObject> guard;

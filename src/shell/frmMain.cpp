@@ -34,6 +34,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -600,11 +601,7 @@ void frmMain::runSelection(std::function<void()> selection)
     runDeviceAction(&selecting_, [this, selection = std::move(selection)] {
         if (selecting_)
             return;
-        selecting_ = true;
-        struct Reset {
-            bool& flag;
-            ~Reset() { flag = false; }
-        } reset{selecting_};
+        const QScopedValueRollback<bool> running(selecting_, true);
         selection();
         if (closePending_)
             QTimer::singleShot(0, this, &frmMain::retryPendingClose);
@@ -788,11 +785,7 @@ void frmMain::ToolbarClick(int index)
 {
     if (toolbarBusy_)
         return;
-    toolbarBusy_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{toolbarBusy_};
+    const QScopedValueRollback<bool> running(toolbarBusy_, true);
     toolbar_->RedrawToolbar();
     switch (index) {
     case 0: Info(); break;
@@ -810,11 +803,7 @@ void frmMain::PollTick()
 {
     if (!ctx_.state || !ctx_.lk || !ctx_.state->PollReady)
         return;
-    ctx_.state->PollReady = false;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = true; }
-    } reset{ctx_.state->PollReady};
+    const QScopedValueRollback<bool> polling(ctx_.state->PollReady, false);
     ctx_.lk->LkPoll();
 }
 

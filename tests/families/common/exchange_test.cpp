@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -212,30 +211,6 @@ TEST_F(ExchangePolicy, AnActionAskedForDuringAPollStepRunsOnceAfterIt)
         clickOn(button);
     }
     EXPECT_EQ(entered, (QList<bool>{true, false}));
-}
-
-TEST_F(ExchangePolicy, TheLinkSaysWhenItBecomesIdle)
-{
-    QSignalSpy idle(lk.get(), &LK::Idle);
-    // Free now: still from the event loop, never inside the request.
-    lk->RequestIdleNotice();
-    EXPECT_EQ(idle.count(), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return idle.count() == 1; }, 1000));
-
-    // Asked inside a poll step: after it, once.
-    insidePoll([&] {
-        lk->RequestIdleNotice();
-        lk->RequestIdleNotice();
-    });
-    EXPECT_EQ(idle.count(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return idle.count() == 2; }, 1000));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(idle.count(), 2);
-
-    // Nobody asked: no notice however many exchanges end.
-    insidePoll([] {});
-    QCoreApplication::processEvents();
-    EXPECT_EQ(idle.count(), 2);
 }
 
 } // namespace
