@@ -178,8 +178,7 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
     w.PutData(KRItem::Tagcode, 3);
     w.PutData(KRItem::StartAddress, 0);
     w.PutData(KRItem::DataLength, 4);
-    w.chkPasswort->setChecked(true);
-    w.chkPasswort_Click();
+    ASSERT_TRUE(clickOn(w.chkPasswort));
     w.writeDialog = [&] { EXPECT_TRUE(w.WriteTag(3, 0, false, 5, 1, "Z", "1")); };
     w.configDialog = [](QByteArray& control, QByteArray& protection) {
         control = QByteArray("\x00\x01\x00\x07", 4);
