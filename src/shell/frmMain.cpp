@@ -411,7 +411,7 @@ void frmMain::ShowSettingsFailure(const QString& file, const QString& reason)
     settingsFailure_ = {ctx_.language ? ctx_.language->Translate(QStringLiteral("frmMain"),
                                                                  QStringLiteral("SettingsFailed"), text)
                                       : text,
-                        file, QStringLiteral(": ") + reason};
+                        file, QStringLiteral(": ") + reason, reason};
     fitSettingsFailure();
 }
 
@@ -420,11 +420,27 @@ void frmMain::fitSettingsFailure()
     const SettingsFailure& f = settingsFailure_;
     const auto with = [&f](const QString& part) { return QString(f.text).replace(QLatin1String("%s"), part); };
     const QFontMetrics metrics(lblMessage_->font());
-    const int room = lblMessage_->contentsRect().width() - metrics.horizontalAdvance(with(f.tail));
-    // At least the ellipsis stands for the path when even the reason does not fit.
-    const QString shortened = metrics.elidedText(f.file, Qt::ElideMiddle, room);
-    lblMessage_->setText(with((shortened.isEmpty() ? QString(QChar(0x2026)) : shortened) + f.tail));
+    const int width = lblMessage_->contentsRect().width();
     lblMessage_->setToolTip(with(f.file + f.tail));
+    // The reason is what the user must read; the rest gives way to it. First the path:
+    // shortened in the middle, then left out (the tooltip keeps it).
+    const QString path = metrics.elidedText(f.file, Qt::ElideMiddle, width - metrics.horizontalAdvance(with(f.tail)));
+    const QString withoutPath = with(f.reason);
+    const qsizetype at = f.text.indexOf(QLatin1String("%s"));
+    if (!path.isEmpty() || metrics.horizontalAdvance(withoutPath) <= width || at < 0) {
+        lblMessage_->setText(path.isEmpty() ? withoutPath : with(path + f.tail));
+        return;
+    }
+    // Then the words in front of the reason, shortened at their end; the separator (": ")
+    // stays with the reason.
+    const QString lead = f.text.left(at);
+    const QString after = f.text.mid(at + 2);
+    qsizetype words = lead.size();
+    while (words > 0 && (lead.at(words - 1) == QLatin1Char(':') || lead.at(words - 1).isSpace()))
+        --words;
+    const QString reason = lead.mid(words) + f.reason + after;
+    const QString kept = metrics.elidedText(lead.left(words), Qt::ElideRight, width - metrics.horizontalAdvance(reason));
+    lblMessage_->setText(kept.isEmpty() ? f.reason + after : kept + reason);
 }
 
 QString frmMain::MessageText() const

@@ -46,8 +46,9 @@ public:
     // Shows a message in the status bar's message field (until the port is next set).
     void ShowStatus(const QString& text);
     // Shows that the settings file could not be written, and why. The reason stays whole: a
-    // path too long for the field gives way, shortened in the middle, as often as the field
-    // changes its width (the tooltip holds the whole text).
+    // path too long for the field gives way, shortened in the middle or left out, and then
+    // the words in front of the reason, as often as the field changes its width (the
+    // tooltip holds the whole text).
     void ShowSettingsFailure(const QString& file, const QString& reason);
     // The text of the status bar's message field.
     QString MessageText() const;
@@ -142,7 +143,7 @@ private:
     QLabel* lblMessage_ = nullptr;
     bool messageIsLinkError_ = false;   // lblMessage_ holds a port failure
     struct SettingsFailure {
-        QString text, file, tail; // tail: ": " and the reason
+        QString text, file, tail, reason; // tail: ": " and the reason
     } settingsFailure_;                 // while lblMessage_ shows one (file not empty)
     void fitSettingsFailure();
     QLabel* imgVD_ = nullptr;

@@ -9,11 +9,14 @@
 #include "families/FamilyWindows.h"
 #include "foundations/IniFile.h"
 #include "foundations/WindowPlacement.h"
+#include "families/common/FamilyForm.h"
 #include "link/LK.h"
+#include "shell/ctrlList.h"
 #include "shell/frmMain.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -139,6 +142,36 @@ TEST(FamilyWindows, RegisteredFamiliesShareAndSplitTheirWindowsAsTheirEntriesNee
     EXPECT_NE(static_cast<void*>(lk.entry(6).main()), static_cast<void*>(lk.entry(2).main()));
     EXPECT_EQ(io->Name(), QStringLiteral("frmSystemWDIO"));
     EXPECT_EQ(state->Name(), QStringLiteral("frmSystemWDState"));
+}
+
+// Every family window forgets what it listed when it closes: shown again, it lists
+// nothing, not even the lines still on their way to its list when it closed.
+TEST(FamilyWindows, AClosedFamilyWindowComesBackWithEmptyLists)
+{
+    TestContext tc;
+    RegisteredFamilies families(tc);
+    for (int e = 1; e <= 10; ++e) {
+        SCOPED_TRACE(e);
+        auto* w = dynamic_cast<FamilyForm*>(families.lk.entry(e).main());
+        ASSERT_NE(w, nullptr);
+        const auto lines = [w] {
+            qsizetype n = 0;
+            for (const ctrlList* list : w->findChildren<ctrlList*>())
+                n += list->text().count(QLatin1Char('\n'));
+            for (const QListWidget* list : w->findChildren<QListWidget*>())
+                n += list->count();
+            return n;
+        };
+        w->Show();
+        w->ShowData(2, "Kopf 1: ", "abcd");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return lines() > 0; }, 2000));
+        w->ShowData(2, "Kopf 2: ", "efgh");
+        w->close();
+        w->Show();
+        QTest::qWait(100);
+        EXPECT_EQ(lines(), 0);
+        w->Unload();
+    }
 }
 
 // Every screen class W*H of the shipped layout file: each system's windows (its main window

@@ -667,6 +667,17 @@ TEST_F(SettingsFile, FailedWriteIsReportedOnceUntilAWriteSucceeds)
     // The field grown wide enough: the whole text.
     window->resize(window->width() + 200, 480);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->MessageText() == whole; }, 2000)) << qPrintable(window->MessageText());
+    // A main window 640 pixels wide, where not even the reason and the path's ellipsis fit:
+    // the path gives way whole, then the words in front, never a letter of the reason.
+    window->resize(640, 480);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return field->width() < 640 - 100; }, 2000));
+    window->ShowSettingsFailure(path(), QStringLiteral("No space left on device"));
+    const QString narrow = window->MessageText();
+    EXPECT_TRUE(narrow.startsWith(QStringLiteral("Einstellungen")) && narrow.endsWith(QStringLiteral(": No space left on device"))
+                && !narrow.contains(QLatin1Char('/')))
+        << qPrintable(narrow);
+    EXPECT_LE(metrics.horizontalAdvance(narrow), field->contentsRect().width()) << qPrintable(narrow);
+    EXPECT_EQ(field->toolTip(), QStringLiteral("Einstellungen nicht gespeichert: ") + path() + ": No space left on device");
     window->ShowStatus(QString());
     EXPECT_FALSE(app.context().settings->write("Settings", "Language", "GER"));
     EXPECT_TRUE(app.mainWindow()->MessageText().isEmpty());

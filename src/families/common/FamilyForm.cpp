@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QListWidget>
 #include <QMdiSubWindow>
 
 namespace orvid {
@@ -92,6 +93,12 @@ void FamilyForm::requestStop()
 void FamilyForm::unloadNow()
 {
     OnUnload();
+    // What the window listed goes with it: shown again later, old lines would read as
+    // new ones, perhaps of another unit.
+    for (orvid::ctrlList* list : findChildren<orvid::ctrlList*>())
+        list->Clear();
+    for (QListWidget* list : findChildren<QListWidget*>())
+        list->clear();
     if (ctx_.frame)
         ctx_.frame->setMenuChecked(MenuEntry::OrvidWindow, false);
     if (ctx_.placement)

@@ -4,7 +4,7 @@
 //
 //   - lifecycle: Show (load on first show, restore the placement, show in the MDI area,
 //     grow the sub-window to what the controls need), Unload and closing (the family's
-//     unload step, window-menu mark off, placement saved);
+//     unload step, its lists emptied, window-menu mark off, placement saved);
 //   - the busy cursor (nested SetBusy calls);
 //   - the data list the telegram layer writes to (ShowData);
 //   - forwarding of everything the link calls to the family's FamilyProtocol, and the

@@ -1,6 +1,7 @@
 #include "SmallWindow.h"
 
 #include "FamilySettings.h"
+#include "Lamp.h"
 #include "families/common/Exchange.h"
 #include "foundations/Language.h"
 #include "foundations/WindowPlacement.h"
@@ -164,6 +165,14 @@ void LampWindow::closing()
     const QSignalBlocker block(chkAuto);
     chkAuto->setChecked(false);
     btSet->setEnabled(true);
+    // Nor does it keep what it showed of the unit: an output box left ticked would be sent
+    // by the next Aktualisieren to a unit that never had it set.
+    for (QCheckBox* output : findChildren<QCheckBox*>(QStringLiteral("chkOutput"))) {
+        const QSignalBlocker quiet(output);
+        output->setChecked(false);
+    }
+    for (Lamp* lamp : findChildren<Lamp*>())
+        lamp->setLit(false);
 }
 
 } // namespace orvid

@@ -7,7 +7,8 @@
 // LampWindow adds what the lamp windows share: a frame of lamps, a check box "automatisch
 // aktualisieren" kept under its own settings key in the family's section, and a button
 // "Aktualisieren" for one refresh by hand. The subclass names the section and finds the
-// window it asks.
+// window it asks. Closed, a lamp window forgets what it showed: the automatic box, its
+// output boxes ("chkOutput") and its lamps start off at the next load.
 
 #include "foundations/AppContext.h"
 #include "foundations/MainFrame.h"

@@ -492,8 +492,13 @@ void frmSystemHX::btRead_Click()
 void frmSystemHX::btFixcode_Click()
 {
     ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
-    if (scope)
-        proto_->ReadData(false);
+    if (!scope)
+        return;
+    proto_->ReadData(false);
+    // A read that runs on a head is still there after a single fixcode read: its replies
+    // keep coming, and the poll timer goes on collecting them until Stop.
+    if (proto_->AnyChannelBusy() && !scope.Stopped() && ctx_.lk)
+        ctx_.lk->EnablePolling(true);
 }
 
 void frmSystemHX::btStop_Click()
@@ -512,7 +517,7 @@ void frmSystemHX::StopBuffered()
 
 void frmSystemHX::btWrite_Click()
 {
-    if (ctx_.lk && ctx_.lk->PollingEnabled()) {
+    if ((ctx_.lk && ctx_.lk->PollingEnabled()) || proto_->AnyChannelBusy()) {
         ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
         if (!scope)
             return;
@@ -555,8 +560,9 @@ void frmSystemHX::btConfig_Click(int index)
     ExchangeScope scope(proto_->Exchanges());
     if (!scope)
         return;
-    // A read polled until now ends first, or its repeats would be taken for the words.
-    if (scope.WasPolling())
+    // A read polled until now, or still running on a head, ends first, or its repeats
+    // would be taken for the words.
+    if (scope.WasPolling() || proto_->AnyChannelBusy())
         proto_->StopBuffered(true, false);
     if (index == 0) {
         proto_->ListConfiguration(lineTexts_);

@@ -129,6 +129,9 @@ void frmSystemWKLX9000::OnLoad()
 void frmSystemWKLX9000::OnUnload()
 {
     btStop_Click();
+    // Reports still on their way to the list go with it.
+    pendingLines_.clear();
+    listTimer_.stop();
 }
 
 void frmSystemWKLX9000::btRead_Click()

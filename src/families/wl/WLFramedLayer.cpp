@@ -54,8 +54,10 @@ void WLFramedProtocol::Init(bool)
         ctx_.frame->setMenuEnabled(MenuEntry::IO, true);
         ctx_.frame->setMenuEnabled(MenuEntry::State, true);
     }
-    BusAddress = 1;
-    ToggleBit = 0;
+    // The framing only: the link calls Init again after the recognition (the previous
+    // system's close-down replaced the framing), and the bus address and toggle that
+    // Check found and left must hold for the exchanges that follow it. They start afresh
+    // where the talk with the reader starts, in Check.
     if (ctx_.ports) {
         ctx_.ports->SetFramingType(6);
         ctx_.ports->SetLinkProtocol(QByteArray("^\x03"));
@@ -117,6 +119,8 @@ bool WLFramedProtocol::Check()
     } leave{lkDepth_};
     if (view_ && view_->Loaded())
         view_->SetParameterEnabled(false);
+    BusAddress = 1;
+    ToggleBit = 0;
     ReaderParameters.clear();
     InputHandles = {};
     OutputHandles = {};
@@ -263,7 +267,13 @@ void WLFramedProtocol::CloseLK()
     // The next system is not polled unasked.
     ScanActive = false;
     DbCodeMode = false;
-    WriteProgress = 0;
+    // A write still in progress is left unreported: its buttons must not stay disabled for
+    // the next time the reader is selected.
+    if (WriteProgress > 0) {
+        WriteProgress = 0;
+        if (view_)
+            view_->SetWriteRunning(false);
+    }
     Polling = false;
     NormalMode = false;
     if (ctx_.lk)

@@ -74,8 +74,9 @@ public:
     // The reply as it came (the command window shows its header).
     int16_t ReplyResult(QByteArray&, int16_t length, const QVariant&) override { return length; }
     void StopBuffered() override;
-    // Stops reading, releases the inputs and writes items 200, 203 and 204 to the settings;
-    // the poll timer stays off for the next system.
+    // Stops reading, ends a running write's progress (its buttons come back), releases the
+    // inputs and writes items 200, 203 and 204 to the settings; the poll timer stays off
+    // for the next system.
     void CloseLK() override;
     bool PutData(int16_t id, const QVariant& value) override;
     bool GetData(int16_t id, QVariant& value) const override;
@@ -120,6 +121,7 @@ public:
     bool Clear();
 
     // ---- state ---------------------------------------------------------------------------
+    // Where the talk with the reader stands: Check starts them at 1 and 0, Init keeps them.
     int BusAddress = 1;
     int ToggleBit = 0;
     bool ReadErrorFlag = false;

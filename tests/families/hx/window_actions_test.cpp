@@ -191,11 +191,16 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
         QPushButton* button;
         bool idleAfter;
         std::function<void()> check;
+        // Clicked first, in mode Single: the running read goes on, and polling with it.
+        QPushButton* before = nullptr;
     };
     const Case cases[] = {
         {"Schreiben", w.btWrite, true, [&] { EXPECT_EQ(sim.memory(1, 0, 8), "abcdeZgh"); }},
         {"Konfig Lesen", w.btConfig[0], false,
          [&] { EXPECT_TRUE(w.ctrlList->text().contains(QStringLiteral("Erstes lesegeschütztes Wort    : 01"))); }},
+        {"Fixcode, then Konfig Lesen", w.btConfig[0], false,
+         [&] { EXPECT_TRUE(w.ctrlList->text().contains(QStringLiteral("Erstes lesegeschütztes Wort    : 01"))); },
+         w.btFixcode},
         {"Konfig Schreiben", w.btConfig[1], false, [&] {
              EXPECT_EQ(sim.tag(1).protection, "PROT");
              EXPECT_EQ(sim.tag(1).control, QByteArray("\x00\x01\x00\x07", 4));
@@ -233,6 +238,17 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
             w.ctrlList->Clear();
             sim.clearTranscript();
             w.PutData(KRItem::OperationMode, 0);
+            if (c.before) {
+                ASSERT_TRUE(clickOn(c.before));
+                EXPECT_TRUE(lk->PollingEnabled());
+                ASSERT_TRUE(sim.repeating());
+                w.ctrlList->Clear();
+                QTest::qWait(100);
+                lk->LkPoll();
+                EXPECT_TRUE(w.ctrlList->text().contains(QStringLiteral("Kopf 1: abcd"))); // the repeats listed
+                w.ctrlList->Clear();
+                sim.clearTranscript();
+            }
             ASSERT_TRUE(clickOn(c.button));
             ASSERT_FALSE(sim.received().isEmpty());
             EXPECT_EQ(sim.received().first(), QByteArray("QU1#\r"));

@@ -305,6 +305,18 @@ TEST_F(KRWindowSim, RecognisesTheVariantAndReadsIntoTheList)
     tc.state.ReadHeadError = true;
     w->btRead_Click();
     EXPECT_TRUE(w->ctrlList->text().contains(QStringLiteral("STATUS: 5 - Kein Tag im Lesebereich")));
+
+    // The window open across a recognition of the same entry keeps its lines; closed by a
+    // change of system, it comes back without them.
+    frame.setMenuChecked(MenuEntry::OrvidWindow, true);
+    ASSERT_EQ(select(2), w);
+    EXPECT_TRUE(w->ctrlList->text().contains(QStringLiteral("STATUS: 5 - Kein Tag im Lesebereich")));
+    sim.allowDroppedInput(); // the other entry's telegrams
+    PtyFamilyFixture::select(4);
+    ASSERT_FALSE(w->Loaded());
+    ASSERT_EQ(select(2), w);
+    EXPECT_TRUE(w->Loaded());
+    EXPECT_TRUE(w->ctrlList->text().isEmpty()) << w->ctrlList->text().toStdString();
 }
 
 TEST_F(KRWindowSim, WritesThroughTheDataDialogAndTheFixcodeDialog)

@@ -5,6 +5,7 @@
 
 #include "sim/SimWD.h"
 #include "support/FamilyFixture.h"
+#include "support/RealInput.h"
 #include "support/PortDrain.h"
 #include "support/WhenModal.h"
 
@@ -310,6 +311,20 @@ TEST_F(WDEndToEnd, UnitStateAndOutputsWindows)
     io->btSet->click();
     for (int i = 0; i < frmSystemWDIO::kOutputs; ++i)
         EXPECT_FALSE(io->lampLit(i)) << i;
+
+    // Closed, the window forgets the boxes ticked: reopened, it sends nothing, and
+    // Aktualisieren sets only what the user ticks anew.
+    io->chkOutput[3]->click();
+    io->close();
+    const qsizetype sets = sim.commandsStartingWith("?72").size();
+    io->Show();
+    ASSERT_TRUE(activate(io));
+    for (int i = 0; i < frmSystemWDIO::kOutputs; ++i)
+        EXPECT_FALSE(io->OutputChecked(i)) << i;
+    EXPECT_EQ(sim.commandsStartingWith("?72").size(), sets);
+    ASSERT_TRUE(clickOn(io->chkOutput[1]));
+    ASSERT_TRUE(clickOn(io->btSet));
+    EXPECT_EQ(sim.outputs(), QByteArray("0100"));
     (void)w;
 }
 

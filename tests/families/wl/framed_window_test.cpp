@@ -280,6 +280,78 @@ TEST_F(WLFramedWindowTest, StateAndIOLamps)
     EXPECT_FALSE(lk->PollingEnabled());
 }
 
+// From entry 7 to entry 8 with both small windows marked: the link's second Init, after
+// the recognition, keeps the bus address and toggle that the recognition found, so the
+// windows' first reads and every read after them get their own replies - at bus address 1,
+// and at 5, where only the broadcast address reaches the reader.
+TEST_F(WLFramedWindowTest, AfterAChangeOfSystemTheReadsGoOnWithTheReaderFound)
+{
+    sim.allowDroppedInput(); // entry 7's telegrams reach this reader too
+    frame.setMenuChecked(MenuEntry::IO, true);
+    frame.setMenuChecked(MenuEntry::State, true);
+    sim.setStatus(0x00, 0x20);
+    for (const QByteArray bus : {QByteArray("01"), QByteArray("05")}) {
+        SCOPED_TRACE(bus.toStdString());
+        select(7); // no text-protocol unit answers, yet entry 7 is the current one
+        ASSERT_EQ(lk->CurrentSystemIndex(), 7);
+        sim.setParameters(kMorsek.left(12) + bus + kMorsek.mid(14));
+        sim.setBusAddress(bus.toInt());
+        sim.setInputs(true, false, true);
+        ASSERT_TRUE(select(8));
+        auto* state = dynamic_cast<frmSystemWLState*>(lk->entry(8).state());
+        auto* io = dynamic_cast<frmSystemWLIO*>(lk->entry(8).io());
+        ASSERT_TRUE(state && io && state->Loaded() && io->Loaded());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return io->InputLit(0) && state->StateLit(1); }, 3000));
+        EXPECT_FALSE(io->InputLit(1));
+        EXPECT_TRUE(io->InputLit(2));
+        sim.setInputs(false, true, false);
+        ASSERT_TRUE(clickOn(io->btSet));
+        EXPECT_FALSE(io->InputLit(0));
+        EXPECT_TRUE(io->InputLit(1));
+    }
+}
+
+// Leaving the reader while a write's progress runs does not leave Schreiben disabled: back
+// on the reader, a new write runs to its result.
+TEST_F(WLFramedWindowTest, AWriteLeftRunningByAChangeOfSystemGivesItsButtonsBack)
+{
+    sim.allowDroppedInput(); // entry 7's telegrams reach this reader too
+    frame.setMenuChecked(MenuEntry::OrvidWindow, true);
+    sim.setParameters(kMorsek);
+    ASSERT_TRUE(select(8));
+    frmSystemWL* w = window();
+    ASSERT_TRUE(w->isVisible());
+    const auto write = [&] {
+        ASSERT_TRUE(activate(w));
+        whenModal<frmSystemWLWrite>([](frmSystemWLWrite* d) {
+            clickOn(d->txtData);
+            typeKeys(QStringLiteral("1000"));
+            clickOn(d->findChild<QPushButton*>(QStringLiteral("btOk")));
+        });
+        ASSERT_TRUE(clickOn(w->btWrite));
+    };
+    sim.setTag(true, 4711, 1, QByteArray(20, 'q'));
+    sim.setWriteTicks(100);
+    write();
+    lk->LkPoll();
+    ASSERT_GT(w->Protocol().WriteProgress, 0);
+    ASSERT_FALSE(w->btWrite->isEnabled());
+
+    select(7);
+    ASSERT_TRUE(select(8));
+    ASSERT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->btWrite->isEnabled());
+    EXPECT_TRUE(w->btStop->isEnabled());
+    sim.setWriteTicks(2);
+    write();
+    for (int i = 0; i < 10 && w->Protocol().WriteProgress > 0; ++i)
+        lk->LkPoll();
+    ASSERT_GT(w->lstTagData->count(), 0);
+    EXPECT_EQ(w->lstTagData->item(w->lstTagData->count() - 1)->text(), "Tag erfolgreich beschrieben");
+    EXPECT_EQ(sim.tagData().toHex(), "0fa0");
+    EXPECT_TRUE(w->btWrite->isEnabled());
+}
+
 TEST_F(WLFramedWindowTest, ParameterDialogShowsAndComposes)
 {
     frmSystemWLParameter dialog(tc.ctx, kMorsek);
