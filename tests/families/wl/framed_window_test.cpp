@@ -49,6 +49,19 @@ class WLFramedWindowTest : public PtyFamilyFixture<SimWL> {
 protected:
     WLFramedWindowTest() { RegisterSystemWLFramed(tc.ctx, RegisterSystemL(tc.ctx)); }
     frmSystemWL* window() { return dynamic_cast<frmSystemWL*>(lk->entry(8).main()); }
+    // A Mini write of 1000 through Schreiben and the dialog, with the user's clicks and
+    // keys; polls: the poll steps to give its progress.
+    void writeThousand(frmSystemWL* w, int polls)
+    {
+        whenModal<frmSystemWLWrite>([](frmSystemWLWrite* d) {
+            clickOn(d->txtData);
+            typeKeys(QStringLiteral("1000"));
+            clickOn(d->findChild<QPushButton*>(QStringLiteral("btOk")));
+        });
+        ASSERT_TRUE(clickOn(w->btWrite));
+        for (int i = 0; i < polls && w->Protocol().WriteProgress > 0; ++i)
+            lk->LkPoll();
+    }
     QString setting(const char* key)
     {
         return tc.settings->read(QStringLiteral("OrvidWL"), QString::fromLatin1(key), QStringLiteral("<none>"));
@@ -179,17 +192,7 @@ TEST_F(WLFramedWindowTest, WriteFromTheDatabaseViewStopsItFirst)
     ASSERT_TRUE(activate(w));
     sim.setDatabase({7});
     sim.setTag(true, 4711, 1, QByteArray(20, 'q'));
-    // OK on a Mini write of 1000, with the user's clicks and keys.
-    const auto write = [&] {
-        whenModal<frmSystemWLWrite>([](frmSystemWLWrite* d) {
-            clickOn(d->txtData);
-            typeKeys(QStringLiteral("1000"));
-            clickOn(d->findChild<QPushButton*>(QStringLiteral("btOk")));
-        });
-        clickOn(w->btWrite);
-        for (int i = 0; i < 10 && w->Protocol().WriteProgress > 0; ++i)
-            lk->LkPoll();
-    };
+    const auto write = [&] { writeThousand(w, 10); };
     // The write's progress shows in the tag list, which the write brought back.
     clickOn(w->btDatabase);
     ASSERT_TRUE(w->frameTagData->isHidden());
@@ -321,19 +324,10 @@ TEST_F(WLFramedWindowTest, AWriteLeftRunningByAChangeOfSystemGivesItsButtonsBack
     ASSERT_TRUE(select(8));
     frmSystemWL* w = window();
     ASSERT_TRUE(w->isVisible());
-    const auto write = [&] {
-        ASSERT_TRUE(activate(w));
-        whenModal<frmSystemWLWrite>([](frmSystemWLWrite* d) {
-            clickOn(d->txtData);
-            typeKeys(QStringLiteral("1000"));
-            clickOn(d->findChild<QPushButton*>(QStringLiteral("btOk")));
-        });
-        ASSERT_TRUE(clickOn(w->btWrite));
-    };
+    ASSERT_TRUE(activate(w));
     sim.setTag(true, 4711, 1, QByteArray(20, 'q'));
     sim.setWriteTicks(100);
-    write();
-    lk->LkPoll();
+    writeThousand(w, 1);
     ASSERT_GT(w->Protocol().WriteProgress, 0);
     ASSERT_FALSE(w->btWrite->isEnabled());
 
@@ -343,9 +337,8 @@ TEST_F(WLFramedWindowTest, AWriteLeftRunningByAChangeOfSystemGivesItsButtonsBack
     EXPECT_TRUE(w->btWrite->isEnabled());
     EXPECT_TRUE(w->btStop->isEnabled());
     sim.setWriteTicks(2);
-    write();
-    for (int i = 0; i < 10 && w->Protocol().WriteProgress > 0; ++i)
-        lk->LkPoll();
+    ASSERT_TRUE(activate(w));
+    writeThousand(w, 10);
     ASSERT_GT(w->lstTagData->count(), 0);
     EXPECT_EQ(w->lstTagData->item(w->lstTagData->count() - 1)->text(), "Tag erfolgreich beschrieben");
     EXPECT_EQ(sim.tagData().toHex(), "0fa0");
