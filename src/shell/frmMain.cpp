@@ -411,7 +411,7 @@ void frmMain::ShowSettingsFailure(const QString& file, const QString& reason)
     settingsFailure_ = {ctx_.language ? ctx_.language->Translate(QStringLiteral("frmMain"),
                                                                  QStringLiteral("SettingsFailed"), text)
                                       : text,
-                        file, QStringLiteral(": ") + reason, reason};
+                        file, reason};
     fitSettingsFailure();
 }
 
@@ -419,16 +419,17 @@ void frmMain::fitSettingsFailure()
 {
     const SettingsFailure& f = settingsFailure_;
     const auto with = [&f](const QString& part) { return QString(f.text).replace(QLatin1String("%s"), part); };
+    const QString tail = QStringLiteral(": ") + f.reason;
     const QFontMetrics metrics(lblMessage_->font());
     const int width = lblMessage_->contentsRect().width();
-    lblMessage_->setToolTip(with(f.file + f.tail));
+    lblMessage_->setToolTip(with(f.file + tail));
     // The reason is what the user must read; the rest gives way to it. First the path:
     // shortened in the middle, then left out (the tooltip keeps it).
-    const QString path = metrics.elidedText(f.file, Qt::ElideMiddle, width - metrics.horizontalAdvance(with(f.tail)));
+    const QString path = metrics.elidedText(f.file, Qt::ElideMiddle, width - metrics.horizontalAdvance(with(tail)));
     const QString withoutPath = with(f.reason);
     const qsizetype at = f.text.indexOf(QLatin1String("%s"));
     if (!path.isEmpty() || metrics.horizontalAdvance(withoutPath) <= width || at < 0) {
-        lblMessage_->setText(path.isEmpty() ? withoutPath : with(path + f.tail));
+        lblMessage_->setText(path.isEmpty() ? withoutPath : with(path + tail));
         return;
     }
     // Then the words in front of the reason, shortened at their end; the separator (": ")

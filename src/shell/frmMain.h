@@ -143,7 +143,7 @@ private:
     QLabel* lblMessage_ = nullptr;
     bool messageIsLinkError_ = false;   // lblMessage_ holds a port failure
     struct SettingsFailure {
-        QString text, file, tail, reason; // tail: ": " and the reason
+        QString text, file, reason;
     } settingsFailure_;                 // while lblMessage_ shows one (file not empty)
     void fitSettingsFailure();
     QLabel* imgVD_ = nullptr;
