@@ -314,7 +314,9 @@ TEST_F(WDEndToEnd, UnitStateAndOutputsWindows)
 
     // Closed, the window forgets the boxes ticked: reopened, it sends nothing, and
     // Aktualisieren sets only what the user ticks anew.
-    io->chkOutput[3]->click();
+    ASSERT_TRUE(activate(io));
+    ASSERT_TRUE(clickOn(io->chkOutput[3]));
+    ASSERT_TRUE(io->OutputChecked(3));
     io->close();
     const qsizetype sets = sim.commandsStartingWith("?72").size();
     io->Show();
