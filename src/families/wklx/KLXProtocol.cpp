@@ -10,6 +10,7 @@
 #include "link/Network.h"
 
 #include <cmath>
+#include <utility>
 
 namespace orvid {
 
@@ -70,8 +71,17 @@ void KLXProtocol::failPendingWrite()
 bool KLXProtocol::Check()
 {
     Network* net = ctx_.network;
+    // Selected again: the connection is made anew, and a write the reader still holds
+    // could never be reported on the new one. It is stopped on the old one first.
+    if (WritePending && ownConnectionUp()) {
+        cancelPendingWrite();
+        sendStop();
+    }
+    connected_ = false;
+    left_ = false;
     if (!net || !net->NetConnect(events_, Port))
         return false;
+    connected_ = true;
     net->SetNetTerminator(QByteArrayLiteral("\n"));
     QByteArray reply;
     int status = -1;
@@ -116,8 +126,21 @@ void KLXProtocol::Init(bool)
 
 void KLXProtocol::CloseLK()
 {
-    // The user leaves the reader: a write still pending is cancelled, not failed.
-    cancelPendingWrite();
+    // The user leaves the reader: a write still pending is cancelled, not failed. What
+    // runs on the reader is ended there while the connection is still the reader's: the
+    // Stop action, and an output a Beep left on. The window closing later has nothing
+    // more to send.
+    const std::function<void()> step = std::exchange(closingStep_, {});
+    if (ownConnectionUp()) {
+        Stop();
+        if (step && closingOwner_)
+            step();
+    } else {
+        Reading = false;
+        cancelPendingWrite();
+    }
+    connected_ = false;
+    left_ = true;
     if (ctx_.network)
         ctx_.network->NetDisconnect();
     if (ctx_.lk)
@@ -235,13 +258,29 @@ void KLXProtocol::cancelPendingWrite()
     addLine(WriteCancelText);
 }
 
+void KLXProtocol::sendStop()
+{
+    QByteArray reply;
+    int status = -1;
+    SendReaderCommand(kStop, reply, false, false, status);
+}
+
 void KLXProtocol::Stop()
 {
     Reading = false;
     cancelPendingWrite();
-    QByteArray reply;
-    int status = -1;
-    SendReaderCommand(kStop, reply, false, false, status);
+    sendStop();
+}
+
+bool KLXProtocol::ownConnectionUp() const
+{
+    return connected_ && ctx_.network && ctx_.network->NetIsConnected();
+}
+
+void KLXProtocol::SetClosingStep(const QObject* owner, std::function<void()> step)
+{
+    closingOwner_ = owner;
+    closingStep_ = std::move(step);
 }
 
 void KLXProtocol::StartReading()

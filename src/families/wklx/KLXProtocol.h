@@ -23,7 +23,10 @@
 #include "link/LinkInterfaces.h"
 
 #include <QByteArray>
+#include <QPointer>
 #include <QString>
+
+#include <functional>
 
 namespace orvid {
 
@@ -46,6 +49,10 @@ public:
     // a good status with an empty payload is no failure.
     virtual bool LastExchangeOk() const = 0;
     virtual ExchangeGate& ParameterExchanges() = 0;
+    // An output switched on for a moment (the outputs window's Beep) must be switched off
+    // again before the reader's connection closes: step runs then, on that connection,
+    // unless it was cleared (an empty step) or owner has gone.
+    virtual void SetClosingStep(const QObject* owner, std::function<void()> step) = 0;
 };
 
 class KLXProtocol : public FamilyProtocol, public ILkDirectAccess {
@@ -104,6 +111,11 @@ public:
 
     // The Stop action: reports off, a pending write cancelled, "PUSHTAG STOP".
     void Stop();
+    // See IKLXParameterTarget::SetClosingStep.
+    void SetClosingStep(const QObject* owner, std::function<void()> step);
+    // The link has closed the reader down (CloseLK) and not checked it again since: its
+    // stops went out then, and the connection is gone or another device's.
+    bool Left() const { return left_; }
     // Read: reports are shown from now on while connected.
     void StartReading();
     // One tag write with the write dialog's six values; false when refused (Mini data that
@@ -131,6 +143,9 @@ private:
     // leaves ends as cancelled.
     void failPendingWrite();
     void cancelPendingWrite();
+    void sendStop();
+    // The connection is up and is the one Check made (not yet closed by CloseLK).
+    bool ownConnectionUp() const;
 
     IKLXView* view_;
     IEventCallback* events_;
@@ -138,6 +153,10 @@ private:
     QByteArray failureLine_;      // why the last exchange failed
     bool failureListed_ = false;  // that line is in the list already
     LinkWatch link_;
+    bool connected_ = false;      // Check connected; CloseLK has not closed it yet
+    bool left_ = false;
+    QPointer<const QObject> closingOwner_;
+    std::function<void()> closingStep_;
 };
 
 } // namespace orvid

@@ -128,7 +128,9 @@ void frmSystemWKLX9000::OnLoad()
 
 void frmSystemWKLX9000::OnUnload()
 {
-    btStop_Click();
+    // Unloaded by a change of system, the reader has been stopped by its close-down.
+    if (!klx_->Left())
+        btStop_Click();
     // Reports still on their way to the list go with it.
     pendingLines_.clear();
     listTimer_.stop();
@@ -141,12 +143,16 @@ void frmSystemWKLX9000::btRead_Click()
 
 void frmSystemWKLX9000::btStop_Click()
 {
-    // Never inside another exchange's wait: the stop line would take its reply.
-    klx_->Exchanges().RequestStop([this] {
-        ExchangeScope scope(klx_->Exchanges(), ExchangeScope::Polling::Keep, false);
-        if (scope)
-            klx_->Stop();
-    });
+    // Never inside another exchange's wait: the stop line would take its reply. A stop
+    // that waited while the reader was left is dropped: its close-down has sent the stop,
+    // and the connection is gone or another device's by then.
+    klx_->Exchanges().RequestStop(
+        [this] {
+            ExchangeScope scope(klx_->Exchanges(), ExchangeScope::Polling::Keep, false);
+            if (scope)
+                klx_->Stop();
+        },
+        [this] { return !klx_->Left() && (!ctx_.lk || ctx_.lk->CurrentWindow() == this); });
 }
 
 void frmSystemWKLX9000::btClear_Click()

@@ -51,6 +51,10 @@ public:
     int16_t WriteCmd(clsParameter& parameter) override;
     bool LastExchangeOk() const override { return klx_->LastOutcome() == KLXProtocol::Outcome::Good; }
     ExchangeGate& ParameterExchanges() override { return klx_->Exchanges(); }
+    void SetClosingStep(const QObject* owner, std::function<void()> step) override
+    {
+        klx_->SetClosingStep(owner, std::move(step));
+    }
 
     // The raw bytes of each list line, oldest first (lines still on their way to the list
     // included).

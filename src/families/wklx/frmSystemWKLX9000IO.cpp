@@ -111,8 +111,24 @@ bool frmSystemWKLX9000IO::setOutput(clsParameter& parameter, QLabel* label, cons
 
 void frmSystemWKLX9000IO::buzzerClick(int index)
 {
-    if (setOutput(buzzer_, lblBuzzer, index == 0 ? QStringLiteral("OFF") : QStringLiteral("ON")) && index == 2)
-        timBuzzer.start();
+    if (!setOutput(buzzer_, lblBuzzer, index == 0 ? QStringLiteral("OFF") : QStringLiteral("ON")) || index != 2)
+        return;
+    timBuzzer.start();
+    // The reader left before the tick: its close-down switches the buzzer off while the
+    // connection is still the reader's.
+    if (IKLXParameterTarget* t = target())
+        t->SetClosingStep(this, [this, t] {
+            timBuzzer.stop();
+            buzzerOff(*t);
+        });
+}
+
+void frmSystemWKLX9000IO::buzzerOff(IKLXParameterTarget& t)
+{
+    t.SetClosingStep(this, {});
+    buzzer_.setValue(QStringLiteral("OFF"));
+    t.WriteCmd(buzzer_);
+    refresh(t, buzzer_, lblBuzzer);
 }
 
 void frmSystemWKLX9000IO::buzzerTick()
@@ -127,9 +143,7 @@ void frmSystemWKLX9000IO::buzzerTick()
         QTimer::singleShot(kBeepRetryMs, this, [this] { buzzerTick(); });
         return;
     }
-    buzzer_.setValue(QStringLiteral("OFF"));
-    t->WriteCmd(buzzer_);
-    refresh(*t, buzzer_, lblBuzzer);
+    buzzerOff(*t);
 }
 
 void frmSystemWKLX9000IO::btSet_Click()

@@ -43,6 +43,7 @@ private:
     void refresh(IKLXParameterTarget& t, clsParameter& parameter, QLabel* label);
     void buzzerClick(int index);
     void buzzerTick();
+    void buzzerOff(IKLXParameterTarget& t);
     void btSet_Click();
 
     IKLXParameterTarget* target_ = nullptr;

@@ -1,10 +1,11 @@
 // The KLX9000 family end to end through SelectSystem(9) against SimKLX on loopback: the
-// handshake, the status handling of every exchange, tag reports, tag writes and the
-// command window's route.
+// handshake, the status handling of every exchange, tag reports, tag writes, the command
+// window's route, and selecting the reader again with a write still running.
 #include "KLXFixture.h"
 
 #include "families/common/TagDataList.h"
 #include "families/common/frmSystemWLWrite.h"
+#include "support/RealInput.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,7 +17,20 @@ using namespace orvid::test;
 
 namespace {
 
-class KLXEndToEnd : public KLXFixture {};
+class KLXEndToEnd : public KLXFixture {
+protected:
+    // A write the reader holds (no tag in the field answers it), given through the window
+    // and its dialog.
+    void writePending()
+    {
+        whenModal<frmSystemWLWrite>([](frmSystemWLWrite* d) {
+            d->txtData->setText(QStringLiteral("5"));
+            d->findChild<QPushButton*>(QStringLiteral("btOk"))->click();
+        });
+        ASSERT_TRUE(clickOn(window->btWrite));
+        ASSERT_TRUE(window->klx().WritePending);
+    }
+};
 
 TEST_F(KLXEndToEnd, HandshakeCases)
 {
@@ -354,6 +368,19 @@ TEST_F(KLXEndToEnd, WriteThroughDialog)
     sim.play({TcpStep::close()});
     EXPECT_TRUE(waitFor([this] { return !window->klx().WritePending; }));
     EXPECT_EQ(last(), "Tag schreiben fehlgeschlagen");
+}
+
+// Selected again, the reader is connected anew: a write it still holds is stopped on the
+// old connection first, not left behind it.
+TEST_F(KLXEndToEnd, ReselectionStopsAPendingWriteFirst)
+{
+    ready();
+    writePending();
+    sim.clearTranscript();
+    ASSERT_TRUE(select());
+    EXPECT_TRUE(sim.transcript().startsWith("PUSHTAG STOP\nHELO\n")) << sim.transcript().constData();
+    EXPECT_FALSE(window->klx().WritePending);
+    EXPECT_EQ(last(), "Tag schreiben abgebrochen");
 }
 
 } // namespace
