@@ -407,6 +407,19 @@ bool LK::SelectSystem(int16_t system, bool& askRetry)
         frame->setMenuEnabled(MenuEntry::State, false);
     }
 
+    // The two network entries share the one connection. Going from one to the other, the
+    // new entry's Check would replace the previous entry's connection, whose close-down
+    // would then send its stops to the other device and end the new connection with it.
+    // So here the previous entry closes down before the new one connects; its windows are
+    // unloaded afterwards as on any change.
+    const bool closedFirst = previous >= kFirstNetworkEntry && system >= kFirstNetworkEntry && system != previous;
+    if (closedFirst) {
+        if (ISystemForm* old = window(previous)) {
+            old->Init(previous == kEthernetEntry);
+            old->CloseLK();
+        }
+    }
+
     // 4.
     bool found = false;
     for (;;) {
@@ -471,8 +484,10 @@ bool LK::SelectSystem(int16_t system, bool& askRetry)
             if (ISystemForm* old = window(previous)) {
                 // Its own link mode again (the Ethernet entry included), so that it closes
                 // its own connection and sends nothing to a device of another entry.
-                old->Init(previous == kEthernetEntry);
-                old->CloseLK();
+                if (!closedFirst) {
+                    old->Init(previous == kEthernetEntry);
+                    old->CloseLK();
+                }
                 if (windowMark && old->Loaded())
                     old->Unload();
             }

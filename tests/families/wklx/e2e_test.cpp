@@ -1,10 +1,15 @@
 // The KLX9000 family end to end through SelectSystem(9) against SimKLX on loopback: the
 // handshake, the status handling of every exchange, tag reports, tag writes, the command
-// window's route, and selecting the reader again with a write still running.
+// window's route, and leaving the reader (for the interface unit on Ethernet, which shares
+// the one connection, and for a serial entry) with a write and a Beep still running.
 #include "KLXFixture.h"
 
 #include "families/common/TagDataList.h"
 #include "families/common/frmSystemWLWrite.h"
+#include "families/hx/RegisterHX.h"
+#include "families/hx/frmSystemHX.h"
+#include "shell/ctrlList.h"
+#include "sim/SimHX.h"
 #include "support/RealInput.h"
 
 #include <QComboBox>
@@ -381,6 +386,67 @@ TEST_F(KLXEndToEnd, ReselectionStopsAPendingWriteFirst)
     EXPECT_TRUE(sim.transcript().startsWith("PUSHTAG STOP\nHELO\n")) << sim.transcript().constData();
     EXPECT_FALSE(window->klx().WritePending);
     EXPECT_EQ(last(), "Tag schreiben abgebrochen");
+}
+
+// The reader and the interface unit on Ethernet share the one connection. Leaving the
+// reader with a write pending and a Beep whose end is due, its stops reach it on its own
+// connection before that closes; the system selected then works at once, the unit as the
+// reader when coming back. A serial entry takes the other order of the change.
+class KLXAndUnit : public KLXEndToEnd {
+protected:
+    KLXAndUnit()
+    {
+        RegisterSystemHX(tc.ctx);
+        hx = static_cast<frmSystemHX*>(lk->entry(10).main());
+        hx->Protocol().SetHeadFile(hx::HXHeadFile::FindFile(QStringLiteral(ORVID_SHIPPED_DATA_DIR)));
+        hx->profileDialog = [](int, const hx::HXHeadType&) { return 0; };
+        hx->Protocol().unitPort = unit.startNet();
+        hx->Protocol().pageUrl = QStringLiteral("http://127.0.0.1:%1/").arg(unit.pagePort());
+        unit.withTag(1, [](SimHX::Tag& t) { t.memory.replace(0, 4, "abcd"); });
+        frame.setMenuChecked(MenuEntry::OrvidWindow, true);
+        frame.setMenuChecked(MenuEntry::IO, true);
+    }
+    SimHX unit;
+    frmSystemHX* hx = nullptr;
+};
+
+TEST_F(KLXAndUnit, LeavingTheReaderStopsItOnItsOwnConnection)
+{
+    ASSERT_NE(hx->Protocol().unitPort, 0);
+    auto* io = static_cast<frmSystemWKLX9000IO*>(lk->entry(9).io());
+    for (const int16_t next : {10, 2, 10}) {
+        SCOPED_TRACE(next);
+        ASSERT_TRUE(select());
+        ASSERT_TRUE(waitFor([&] { return sim.transcript().endsWith("GET RELAY\n"); }));
+        writePending();
+        io->timBuzzer.setInterval(60000);
+        ASSERT_TRUE(clickOn(io->btBuzzer[2]));
+        ASSERT_EQ(sim.parameter("BUZZER"), "ON");
+        sim.clearTranscript();
+        const int connections = sim.connectionCount();
+        bool askRetry = false;
+        EXPECT_EQ(lk->SelectSystem(next, askRetry), next == 10);
+        sim.waitIdle();
+        const QByteArray heard = sim.transcript();
+        EXPECT_TRUE(heard.startsWith("PUSHTAG STOP\n")) << heard.constData();
+        EXPECT_TRUE(heard.contains("SET BUZZER=OFF\n")) << heard.constData();
+        EXPECT_EQ(sim.parameter("BUZZER"), "OFF");
+        EXPECT_EQ(sim.connectionCount(), connections);
+        EXPECT_FALSE(window->klx().WritePending);
+        EXPECT_FALSE(io->timBuzzer.isActive());
+        if (next != 10)
+            continue;
+        // The unit answers a read at once, and the reader when it is selected again.
+        EXPECT_TRUE(net->NetIsConnected());
+        hx->ctrlList->Clear();
+        ASSERT_TRUE(clickOn(hx->btRead));
+        EXPECT_TRUE(waitFor([&] { return hx->ctrlList->text().contains(QStringLiteral("Kopf 1: abcd")); }))
+            << hx->ctrlList->text().toStdString();
+        ASSERT_TRUE(select());
+        QByteArray reply;
+        bool ok = false;
+        EXPECT_GT(lk->SendCommand("GET LED", reply, QVariant(true), ok), 0);
+    }
 }
 
 } // namespace
