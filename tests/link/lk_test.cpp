@@ -361,6 +361,26 @@ TEST_F(LkTest, ChangeBetweenTheTwoEntriesOfOneWindow)
     EXPECT_EQ(journal.lines.last(), "frmCommand.RefreshForm");
 }
 
+// The two network entries share one connection: the entry left closes down before the
+// other one's Check connects; its window is unloaded afterwards as on any change.
+TEST_F(LkTest, ChangeBetweenTheNetworkEntriesClosesThePreviousFirst)
+{
+    frame.checked[int(MenuEntry::OrvidWindow)] = true;
+    hx.checkResult = klx.checkResult = true;
+    ASSERT_TRUE(select(9));
+    journal.clear();
+    ASSERT_TRUE(select(10));
+    EXPECT_EQ(journal.matching("frmSystem"),
+              QStringList({"frmSystemWKLX9000.Init(false)", "frmSystemWKLX9000.CloseLK", "frmSystemHX.Init(true)",
+                           "frmSystemHX.Check", "frmSystemWKLX9000.Unload", "frmSystemHX.Init(true)",
+                           "frmSystemHX.Show"}));
+    journal.clear();
+    ASSERT_TRUE(select(9));
+    EXPECT_EQ(journal.matching("frmSystem").mid(0, 4),
+              QStringList({"frmSystemHX.Init(true)", "frmSystemHX.CloseLK", "frmSystemWKLX9000.Init(false)",
+                           "frmSystemWKLX9000.Check"}));
+}
+
 TEST_F(LkTest, ChangeClosesThePreviousWindowsAndOpensTheNewOnesByTheirMarks)
 {
     for (MenuEntry e : {MenuEntry::OrvidWindow, MenuEntry::IO, MenuEntry::State})
