@@ -87,18 +87,31 @@ HXProtocol::HXProtocol(AppContext& ctx, IHXView* view) : FamilyProtocol(ctx, kSe
 
 // ---- what the link calls ------------------------------------------------------------------
 
+void HXProtocol::useSerialLink()
+{
+    if (!ctx_.ports)
+        return;
+    ctx_.ports->SetFramingType(0);
+    ctx_.ports->SetLinkProtocol(kTerminator);
+    ctx_.ports->SetTimeout(kSerialTimeout);
+}
+
 void HXProtocol::Init(bool ethernet)
 {
+    // Reads still running are stopped on the transport that started them before they are
+    // forgotten: they would answer on, unlisted, and a later read would take their repeats
+    // for its own reply. (Another serial system may have set the framing meanwhile.)
+    if (AnyChannelBusy()) {
+        if (!EthernetMode)
+            useSerialLink();
+        stopBusyHeads();
+    }
     EthernetMode = ethernet;
     BlockSize = BlockSizeOf(TagType);
     MultiTag = false;
     commandList_.clear();
     if (!ethernet) {
-        if (ctx_.ports) {
-            ctx_.ports->SetFramingType(0);
-            ctx_.ports->SetLinkProtocol(kTerminator);
-            ctx_.ports->SetTimeout(kSerialTimeout);
-        }
+        useSerialLink();
         int id = 1;
         for (const char* text : kCommandList)
             commandList_.Add(id++, QString::fromLatin1(text));
@@ -253,9 +266,18 @@ QString HXProtocol::PollStep(const QVariant& a, const QVariant& b)
 
 void HXProtocol::CloseLK()
 {
+    // The stops go out while the connection is still there.
+    StopBuffered();
     if (EthernetMode && ctx_.network)
         ctx_.network->NetDisconnect();
-    StopBuffered(false, false);
+}
+
+void HXProtocol::StopBuffered()
+{
+    if (AnyChannelBusy())
+        stopBusyHeads();
+    else
+        StopBuffered(false, false);
 }
 
 QByteArray HXProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
@@ -633,7 +655,7 @@ void HXProtocol::continuousCheck(int mode, int length)
         repeatLength_[slot()] = length;
 }
 
-void HXProtocol::stopAllIfBusy()
+void HXProtocol::stopBusyHeads()
 {
     if (AnyChannelBusy())
         StopBuffered(true, true);
@@ -831,7 +853,7 @@ bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t a
         return FailWrite(refusalText(Refusal::NoCommand), QByteArray());
     if (address < 0 || address > 0xFFFF || length <= 0)
         return FailWrite(QString(), QByteArray());
-    stopAllIfBusy();
+    stopBusyHeads();
 
     QByteArray bytes = data.left(length);
     bytes.append(QByteArray(length - bytes.size(), '\0'));

@@ -65,7 +65,10 @@ public:
     Menues CommandList() const override { return commandList_; }
     QString PollStep(const QVariant& a, const QVariant& b) override;
     void CloseLK() override;
-    void StopBuffered() override { StopBuffered(false, false); }
+    // The link's stop (the command window's, closing down): polling is off by then, so a
+    // head still marked busy is stopped by its mark; without one, "QU" goes only while
+    // polling is on.
+    void StopBuffered() override;
     bool PutData(int16_t id, const QVariant& value) override;
     bool GetData(int16_t id, QVariant& value) const override;
     QByteArray BuildTelegram(const QByteArray& command, const QByteArray& suffix) override;
@@ -277,8 +280,11 @@ private:
     // sensor shown for the unit that serves the channel) keeps the channel polled; length:
     // the data length of each further reply of a word read (0 none or unknown).
     void continuousCheck(int mode, int length);
-    // Every continuous command ends first ("QU" to all) when one runs.
-    void stopAllIfBusy();
+    // Every head still marked busy gets its "QU" (to all heads) and is idle afterwards:
+    // before a write, and before the unit is forgotten (Init, CloseLK).
+    void stopBusyHeads();
+    // The units' serial framing and reply time-out.
+    void useSerialLink();
     // On "x" every head answers: the replies after the first are taken. report: each
     // failure is listed; false when one failed.
     bool drainReplies(const QByteArray& channel, bool report);
