@@ -897,7 +897,8 @@ bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t a
         DisplayAddress = startWord * 4;
         DisplayLength = count * 4;
         QByteArray old;
-        if (ReadDataExt(true, mode, startWord, count, channel, tagType)) {
+        const bool readBack = ReadDataExt(true, mode, startWord, count, channel, tagType);
+        if (readBack) {
             timeout.set(2000);
             old = Poll(false, true, count * 4);
         }
@@ -909,8 +910,13 @@ bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t a
         if (old.size() != count * 4) {
             // Without the tag's own bytes around the data, the blocks would be written with
             // bytes nobody read: nothing is written.
-            Channel = savedChannel;
             const QByteArray failed = LastReply;
+            // A read-back in Buffered, Auto or Enhanced goes on by itself on the head (a
+            // unit may answer it only once a tag comes): it ends with the write, before
+            // the refusal is shown.
+            if (readBack && mode != 0)
+                StopBuffered(true, false);
+            Channel = savedChannel;
             FailWrite(QString(), hx::SerialStatus(failed) != 0 ? failed : QByteArray());
             return finish(false);
         }
