@@ -775,9 +775,11 @@ QByteArray HXProtocol::Poll(bool show, bool wait, int expected)
         const auto goOn = [&] { return wait ? show && multi && OperationMode != 3 : dataWaiting(); };
         const int status = hx::SerialStatus(reply);
         if (reply.at(0) == kSYN || reply.size() <= header) {
-            if (ReadHeadError() && show && reply.at(0) != kSYN && status != 0)
+            // An error the user has asked to see ends the read: no record follows it.
+            const bool listed = ReadHeadError() && reply.at(0) != kSYN && status != 0;
+            if (listed && show)
                 showError(reply, status);
-            if (!goOn())
+            if (listed || !goOn())
                 break;
             continue;
         }

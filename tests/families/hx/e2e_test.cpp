@@ -309,6 +309,17 @@ TEST_F(HXE2E, MultiTagHeadReportsFAsNoTag)
         EXPECT_EQ(view.lines, QList<QByteArray>{"Kopf 3: Tags found: " + QByteArray::number(r.found)});
         EXPECT_FALSE(hx.DataAvailable());
     }
+
+    // With the read errors shown, a listed error ends the read: no record follows it, so
+    // it does not wait out its 5 s time-out.
+    tc.state.ReadHeadError = true;
+    sim.failNext("SR", 'F');
+    view.lines.clear();
+    QElapsedTimer took;
+    took.start();
+    hx.ReadData(true);
+    EXPECT_LT(took.elapsed(), 3000);
+    EXPECT_EQ(view.lines, QList<QByteArray>{"STATUS: Kopf 3: 5 - Kein Tag im Lesebereich"});
 }
 
 TEST_F(HXE2E, FixcodeConfigurationAndPassword)
