@@ -661,6 +661,12 @@ void HXProtocol::stopBusyHeads()
         StopBuffered(true, true);
 }
 
+void HXProtocol::KeepBusyHeadsPolled()
+{
+    if (AnyChannelBusy() && ctx_.lk && !ctx_.lk->PollingEnabled())
+        ctx_.lk->EnablePolling(true);
+}
+
 void HXProtocol::SetChannelBusy(bool state, bool allChannels)
 {
     if (allChannels || Channel == QLatin1String("x")) {
@@ -1091,7 +1097,8 @@ bool HXProtocol::ChangePassword(const QString& oldText, const QString& newText)
     if (!ParsePassword(oldText, oldValue) || !ParsePassword(newText, newValue))
         return refuse(Refusal::PasswordInvalid);
     // The stop button's action first: the channel's read ends and stays ended, as after
-    // Stop (counted as one, so the action's scope does not switch polling on again).
+    // Stop (counted as one, so the action's scope does not switch polling on again unless
+    // another head still reads).
     Exchanges().NoteStop();
     StopChannel(Channel);
     ChangeTag(-1);

@@ -178,6 +178,9 @@ public:
     bool ChannelIsSingle() const { return Channel != QLatin1String("x"); }
     void SetChannelBusy(bool state, bool allChannels);
     bool AnyChannelBusy() const;
+    // A read still marked busy runs on the unit and answers until "QU": the poll timer
+    // goes on collecting its replies (what every action of the window leaves behind).
+    void KeepBusyHeadsPolled();
     // Records whether the read started on channel is a fixcode read (for "x" on each head).
     void SetFixcodeMode(const QByteArray& channel, bool state);
     // The trigger sensors a unit shows: 1 and 2 with two channels, 3 and 4 with three or
@@ -308,6 +311,25 @@ private:
     // The data length of the word read continuing on each channel (0 "x", 1..4).
     std::array<int, 5> repeatLength_{};
     bool merge_ = false;
+};
+
+// A device action of the interface-unit window: the family's exchange scope, and when it
+// ends, a head still marked busy is polled, whatever the action did with the poll timer
+// meanwhile. A read left running on another head is collected, never running unseen.
+class HXScope : public ExchangeScope {
+public:
+    explicit HXScope(HXProtocol& p, Polling polling = Polling::SuspendAndRestore, bool beep = true)
+        : ExchangeScope(p.Exchanges(), polling, beep), p_(p) {}
+    ~HXScope()
+    {
+        if (*this)
+            p_.KeepBusyHeadsPolled();
+    }
+    HXScope(const HXScope&) = delete;
+    HXScope& operator=(const HXScope&) = delete;
+
+private:
+    HXProtocol& p_;
 };
 
 } // namespace orvid
