@@ -210,6 +210,13 @@ SimHX::Reply SimHX::one(const QByteArray& c, int ch, const QByteArray& data, boo
     }
     if (head.name.isEmpty())
         return status("6");
+    const bool continuous = c.size() == 2 && (c.at(1) == 'R' || c.at(1) == 'F') && QByteArray("BAE").contains(c.at(0));
+    if (!t.present && t.quietWithoutTag && continuous) {
+        repeatCommand_[ch - 1] = c;
+        repeatData_[ch - 1] = data;
+        repeatNet_[ch - 1] = net;
+        return Reply{};   // no reply until the tag comes
+    }
     if (!t.present)
         return status("5");
     const bool locked = (static_cast<uchar>(t.control.at(1)) & 1) != 0;   // password bit 16
@@ -334,6 +341,8 @@ QList<SimHX::Reply> SimHX::handle(const QByteArray& c, const QByteArray& channel
     }
     auto answer = [&](int ch) {
         const Reply r = one(c, ch, data, net);
+        if (r.status.isEmpty())
+            return;
         const Tag& t = heads_[ch - 1].tag;
         const bool read = c.size() == 2 && (((c.at(1) == 'R' || c.at(1) == 'F') && QByteArray("SBAE").contains(c.at(0)))
                                             || c == "SS" || c == "ES");
@@ -464,7 +473,7 @@ void SimHX::repeatLoop()
             break;
         QByteArray out, frames;
         for (int i = 0; i < 4; ++i) {
-            if (repeatCommand_[i].isEmpty())
+            if (repeatCommand_[i].isEmpty() || (!heads_[i].tag.present && heads_[i].tag.quietWithoutTag))
                 continue;
             const QByteArray c = "S" + repeatCommand_[i].mid(1);
             const bool net = repeatNet_[i];

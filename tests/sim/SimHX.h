@@ -10,7 +10,8 @@
 //   without a tag answers "5"; unknown commands "4".
 // - Words: SR/BR/AR/ER wwww cc: "0" + 4*cc bytes; SW/BW/AW/EW wwww cc + bytes store them.
 //   B/A/E reads repeat every repeatMs until QU, on the front that started them (split like
-//   every reply when split writes are on). SF/BF/AF/EF: "0" + the fixcode.
+//   every reply when split writes are on; a head set quietWithoutTag says nothing until
+//   its tag is there). SF/BF/AF/EF: "0" + the fixcode.
 //   SX/AX/BX/EX tt ll code store the fixcode (types 11, 02, 60, 52). SP/EP n code store the
 //   special fixcode (n = 6) or the VNB code (n = E); SS/ES "6" or "0" answer them. SG1/SG2 read, SC1/SC2 + 4 bytes write the
 //   configuration words; PM, PS, CT, QU, MM, TM answer "0"; PC old new changes the password
@@ -60,6 +61,9 @@ public:
         // (with the count) comes that much later.
         int found = 0;
         int secondBurstMs = 0;
+        // A head that answers a continuous read only while a tag is in the field: without
+        // one, a B/A/E read starts and stays silent until the tag comes.
+        bool quietWithoutTag = false;
         // The head parameters besides RC and QV, in their wire forms; a name in missing
         // answers status 4 (the head lacks it). WP RD restores the defaults.
         QMap<QByteArray, QByteArray> params = DefaultParameters();

@@ -35,7 +35,7 @@ bool HXProtocol::writeCode(const CodeWrite& w)
     }
     SetBusy(true);
     // A continuous command on any channel would answer in between: end them all first.
-    stopAllIfBusy();
+    stopBusyHeads();
     QByteArray channel = Channel.toLatin1(), reply;
     if (w.prepare) {
         if (!sendPasswordMode(channel)) {
@@ -118,7 +118,7 @@ void HXProtocol::ReadSpecialFixcode()
         return;
     }
     SetBusy(true);
-    stopAllIfBusy();
+    stopBusyHeads();
     QByteArray channel = Channel.toLatin1();
     if (!sendPasswordMode(channel)) {
         SetBusy(false);

@@ -87,18 +87,31 @@ HXProtocol::HXProtocol(AppContext& ctx, IHXView* view) : FamilyProtocol(ctx, kSe
 
 // ---- what the link calls ------------------------------------------------------------------
 
+void HXProtocol::useSerialLink()
+{
+    if (!ctx_.ports)
+        return;
+    ctx_.ports->SetFramingType(0);
+    ctx_.ports->SetLinkProtocol(kTerminator);
+    ctx_.ports->SetTimeout(kSerialTimeout);
+}
+
 void HXProtocol::Init(bool ethernet)
 {
+    // Reads still running are stopped on the transport that started them before they are
+    // forgotten: they would answer on, unlisted, and a later read would take their repeats
+    // for its own reply. (Another serial system may have set the framing meanwhile.)
+    if (AnyChannelBusy()) {
+        if (!EthernetMode)
+            useSerialLink();
+        stopBusyHeads();
+    }
     EthernetMode = ethernet;
     BlockSize = BlockSizeOf(TagType);
     MultiTag = false;
     commandList_.clear();
     if (!ethernet) {
-        if (ctx_.ports) {
-            ctx_.ports->SetFramingType(0);
-            ctx_.ports->SetLinkProtocol(kTerminator);
-            ctx_.ports->SetTimeout(kSerialTimeout);
-        }
+        useSerialLink();
         int id = 1;
         for (const char* text : kCommandList)
             commandList_.Add(id++, QString::fromLatin1(text));
@@ -253,9 +266,18 @@ QString HXProtocol::PollStep(const QVariant& a, const QVariant& b)
 
 void HXProtocol::CloseLK()
 {
+    // The stops go out while the connection is still there.
+    StopBuffered();
     if (EthernetMode && ctx_.network)
         ctx_.network->NetDisconnect();
-    StopBuffered(false, false);
+}
+
+void HXProtocol::StopBuffered()
+{
+    if (AnyChannelBusy())
+        stopBusyHeads();
+    else
+        StopBuffered(false, false);
 }
 
 QByteArray HXProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
@@ -633,10 +655,16 @@ void HXProtocol::continuousCheck(int mode, int length)
         repeatLength_[slot()] = length;
 }
 
-void HXProtocol::stopAllIfBusy()
+void HXProtocol::stopBusyHeads()
 {
     if (AnyChannelBusy())
         StopBuffered(true, true);
+}
+
+void HXProtocol::KeepBusyHeadsPolled()
+{
+    if (AnyChannelBusy() && ctx_.lk && !ctx_.lk->PollingEnabled())
+        ctx_.lk->EnablePolling(true);
 }
 
 void HXProtocol::SetChannelBusy(bool state, bool allChannels)
@@ -753,9 +781,11 @@ QByteArray HXProtocol::Poll(bool show, bool wait, int expected)
         const auto goOn = [&] { return wait ? show && multi && OperationMode != 3 : dataWaiting(); };
         const int status = hx::SerialStatus(reply);
         if (reply.at(0) == kSYN || reply.size() <= header) {
-            if (ReadHeadError() && show && reply.at(0) != kSYN && status != 0)
+            // An error the user has asked to see ends the read: no record follows it.
+            const bool listed = ReadHeadError() && reply.at(0) != kSYN && status != 0;
+            if (listed && show)
                 showError(reply, status);
-            if (!goOn())
+            if (listed || !goOn())
                 break;
             continue;
         }
@@ -831,7 +861,7 @@ bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t a
         return FailWrite(refusalText(Refusal::NoCommand), QByteArray());
     if (address < 0 || address > 0xFFFF || length <= 0)
         return FailWrite(QString(), QByteArray());
-    stopAllIfBusy();
+    stopBusyHeads();
 
     QByteArray bytes = data.left(length);
     bytes.append(QByteArray(length - bytes.size(), '\0'));
@@ -875,7 +905,8 @@ bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t a
         DisplayAddress = startWord * 4;
         DisplayLength = count * 4;
         QByteArray old;
-        if (ReadDataExt(true, mode, startWord, count, channel, tagType)) {
+        const bool readBack = ReadDataExt(true, mode, startWord, count, channel, tagType);
+        if (readBack) {
             timeout.set(2000);
             old = Poll(false, true, count * 4);
         }
@@ -887,8 +918,13 @@ bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t a
         if (old.size() != count * 4) {
             // Without the tag's own bytes around the data, the blocks would be written with
             // bytes nobody read: nothing is written.
-            Channel = savedChannel;
             const QByteArray failed = LastReply;
+            // A read-back in Buffered, Auto or Enhanced goes on by itself on the head (a
+            // unit may answer it only once a tag comes): it ends with the write, before
+            // the refusal is shown.
+            if (readBack && mode != 0)
+                StopBuffered(true, false);
+            Channel = savedChannel;
             FailWrite(QString(), hx::SerialStatus(failed) != 0 ? failed : QByteArray());
             return finish(false);
         }
@@ -1061,7 +1097,8 @@ bool HXProtocol::ChangePassword(const QString& oldText, const QString& newText)
     if (!ParsePassword(oldText, oldValue) || !ParsePassword(newText, newValue))
         return refuse(Refusal::PasswordInvalid);
     // The stop button's action first: the channel's read ends and stays ended, as after
-    // Stop (counted as one, so the action's scope does not switch polling on again).
+    // Stop (counted as one, so the action's scope does not switch polling on again unless
+    // another head still reads).
     Exchanges().NoteStop();
     StopChannel(Channel);
     ChangeTag(-1);

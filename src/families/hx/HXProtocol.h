@@ -65,7 +65,10 @@ public:
     Menues CommandList() const override { return commandList_; }
     QString PollStep(const QVariant& a, const QVariant& b) override;
     void CloseLK() override;
-    void StopBuffered() override { StopBuffered(false, false); }
+    // The link's stop (the command window's, closing down): polling is off by then, so a
+    // head still marked busy is stopped by its mark; without one, "QU" goes only while
+    // polling is on.
+    void StopBuffered() override;
     bool PutData(int16_t id, const QVariant& value) override;
     bool GetData(int16_t id, QVariant& value) const override;
     QByteArray BuildTelegram(const QByteArray& command, const QByteArray& suffix) override;
@@ -175,6 +178,9 @@ public:
     bool ChannelIsSingle() const { return Channel != QLatin1String("x"); }
     void SetChannelBusy(bool state, bool allChannels);
     bool AnyChannelBusy() const;
+    // A read still marked busy runs on the unit and answers until "QU": the poll timer
+    // goes on collecting its replies (what every action of the window leaves behind).
+    void KeepBusyHeadsPolled();
     // Records whether the read started on channel is a fixcode read (for "x" on each head).
     void SetFixcodeMode(const QByteArray& channel, bool state);
     // The trigger sensors a unit shows: 1 and 2 with two channels, 3 and 4 with three or
@@ -277,8 +283,11 @@ private:
     // sensor shown for the unit that serves the channel) keeps the channel polled; length:
     // the data length of each further reply of a word read (0 none or unknown).
     void continuousCheck(int mode, int length);
-    // Every continuous command ends first ("QU" to all) when one runs.
-    void stopAllIfBusy();
+    // Every head still marked busy gets its "QU" (to all heads) and is idle afterwards:
+    // before a write, and before the unit is forgotten (Init, CloseLK).
+    void stopBusyHeads();
+    // The units' serial framing and reply time-out.
+    void useSerialLink();
     // On "x" every head answers: the replies after the first are taken. report: each
     // failure is listed; false when one failed.
     bool drainReplies(const QByteArray& channel, bool report);
@@ -302,6 +311,25 @@ private:
     // The data length of the word read continuing on each channel (0 "x", 1..4).
     std::array<int, 5> repeatLength_{};
     bool merge_ = false;
+};
+
+// A device action of the interface-unit window: the family's exchange scope, and when it
+// ends, a head still marked busy is polled, whatever the action did with the poll timer
+// meanwhile. A read left running on another head is collected, never running unseen.
+class HXScope : public ExchangeScope {
+public:
+    explicit HXScope(HXProtocol& p, Polling polling = Polling::SuspendAndRestore, bool beep = true)
+        : ExchangeScope(p.Exchanges(), polling, beep), p_(p) {}
+    ~HXScope()
+    {
+        if (*this)
+            p_.KeepBusyHeadsPolled();
+    }
+    HXScope(const HXScope&) = delete;
+    HXScope& operator=(const HXScope&) = delete;
+
+private:
+    HXProtocol& p_;
 };
 
 } // namespace orvid

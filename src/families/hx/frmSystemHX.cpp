@@ -203,7 +203,7 @@ void frmSystemHX::connectControls()
             if (!on || filling_)
                 return;
             RunUserAction(ctx_, rdMode[i], this, [this, i] {
-                ExchangeScope scope(proto_->Exchanges());
+                HXScope scope(*proto_);
                 if (scope)
                     proto_->SetMultiplexed(i == 1);
             });
@@ -212,7 +212,7 @@ void frmSystemHX::connectControls()
         if (filling_)
             return;
         RunUserAction(ctx_, panel->cmbTrigger[sensor], this, [this, sensor] {
-            ExchangeScope scope(proto_->Exchanges());
+            HXScope scope(*proto_);
             if (scope)
                 proto_->SetTrigger(sensor, TriggerSource(sensor), TriggerMode(sensor));
         });
@@ -280,7 +280,8 @@ void frmSystemHX::OnLoad()
 
 void frmSystemHX::OnUnload()
 {
-    btStop_Click();
+    // A closed window lists nothing: every head's read ends, not only the chosen head's.
+    stopHead(proto_->AnyChannelBusy() ? QStringLiteral("x") : proto_->Channel);
     proto_->SaveSettings(kSettings);
 }
 
@@ -359,7 +360,7 @@ void frmSystemHX::cmbCode_Click()
         return;
     putItem(KRItem::Tagcode, cmbCode->currentData().toInt());
     if (!loadingPanel_ && ctx_.lk && ctx_.lk->CurrentWindow() == this) {
-        ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::SuspendAndRestore, false);
+        HXScope scope(*proto_, ExchangeScope::Polling::SuspendAndRestore, false);
         if (scope)
             proto_->ChangeTag(-1);
     }
@@ -478,7 +479,7 @@ void frmSystemHX::btRead_Click()
 {
     if (reading_)
         return;
-    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
+    HXScope scope(*proto_, ExchangeScope::Polling::Suspend);
     if (!scope)
         return;
     reading_ = true;
@@ -491,21 +492,22 @@ void frmSystemHX::btRead_Click()
 
 void frmSystemHX::btFixcode_Click()
 {
-    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
-    if (!scope)
-        return;
-    proto_->ReadData(false);
     // A read that runs on a head is still there after a single fixcode read: its replies
-    // keep coming, and the poll timer goes on collecting them until Stop.
-    if (proto_->AnyChannelBusy() && !scope.Stopped() && ctx_.lk)
-        ctx_.lk->EnablePolling(true);
+    // keep coming, and the poll timer goes on collecting them (HXScope) until Stop.
+    HXScope scope(*proto_, ExchangeScope::Polling::Suspend);
+    if (scope)
+        proto_->ReadData(false);
 }
 
 void frmSystemHX::btStop_Click()
 {
+    stopHead(proto_->Channel);
+}
+
+void frmSystemHX::stopHead(const QString& channel)
+{
     // A stop that waits for the link goes to the head it was asked for, even when another
     // head has been chosen by then.
-    const QString channel = proto_->Channel;
     proto_->Exchanges().RequestStop([this, channel] { proto_->StopChannel(channel); },
                                     [this] { return ctx_.lk && ctx_.lk->CurrentWindow() == this; });
 }
@@ -518,7 +520,7 @@ void frmSystemHX::StopBuffered()
 void frmSystemHX::btWrite_Click()
 {
     if ((ctx_.lk && ctx_.lk->PollingEnabled()) || proto_->AnyChannelBusy()) {
-        ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
+        HXScope scope(*proto_, ExchangeScope::Polling::Suspend);
         if (!scope)
             return;
         // The read being polled ends before the dialog: its repeats would otherwise be
@@ -545,7 +547,7 @@ void frmSystemHX::btWriteFixcode_Click()
 void frmSystemHX::btBattery_Click()
 {
     if (proto_->AnyChannelBusy()) {
-        ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
+        HXScope scope(*proto_, ExchangeScope::Polling::Suspend);
         if (scope)
             proto_->StopBuffered(true, true);
     }
@@ -557,7 +559,7 @@ void frmSystemHX::btBattery_Click()
 
 void frmSystemHX::btConfig_Click(int index)
 {
-    ExchangeScope scope(proto_->Exchanges());
+    HXScope scope(*proto_);
     if (!scope)
         return;
     // A read polled until now, or still running on a head, ends first, or its repeats
@@ -582,7 +584,7 @@ void frmSystemHX::btTagPassword_Click()
         proto_->ShowMessage(60);
         return;
     }
-    ExchangeScope scope(proto_->Exchanges());
+    HXScope scope(*proto_);
     if (!scope)
         return;
     if (proto_->ChangePassword(txtPasswort[0]->text(), txtPasswort[1]->text())) {
@@ -660,7 +662,7 @@ void frmSystemHX::btParameter_Click(int index)
         rdHead[index]->setChecked(true);
     btStop_Click();
     {
-        ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
+        HXScope scope(*proto_, ExchangeScope::Polling::Suspend);
         if (scope)
             proto_->EditParameters(index + 1);
     }
@@ -683,7 +685,7 @@ void frmSystemHX::openCodeDialog(const QString& name)
 
 void frmSystemHX::btSpecialFixCode_Click()
 {
-    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
+    HXScope scope(*proto_, ExchangeScope::Polling::Suspend);
     if (scope)
         proto_->ReadSpecialFixcode();
 }

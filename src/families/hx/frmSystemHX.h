@@ -143,13 +143,15 @@ private:
     void refreshModeControls();
     void updateBatteryButton();
     void fillCodeList(const QString& channel, int16_t wanted);
+    // The stop button's action for channel ("x": every head).
+    void stopHead(const QString& channel);
     void txtAddress_LostFocus();
     void txtLength_LostFocus();
     // An action the shared dialogs start: refused (false) while another exchange runs.
     template <class Action>
     bool scoped(Action action)
     {
-        ExchangeScope scope(proto_->Exchanges());
+        HXScope scope(*proto_);
         return scope && action();
     }
 

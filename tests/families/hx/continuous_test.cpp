@@ -79,6 +79,32 @@ TEST_F(HXContinuous, RepeatingReadsOverTcpPolledAndStopped)
         EXPECT_NE(static_cast<uchar>(r.at(2)), 0x10) << "a read went out";
 }
 
+// Enhanced reads run on heads 1 and 2 when the entry is selected again or another entry is
+// chosen: every head gets its "QU" on the transport that started the read, before the
+// unit is forgotten (10 -> 1 before the socket closes). The link's stop (the command
+// window's, 1 -> 0 here) ends them as well.
+TEST_F(HXContinuous, RunningReadsEndWhenTheSelectionChanges)
+{
+    startNet();
+    ASSERT_NE(hx.unitPort, 0);
+    const std::pair<int16_t, int16_t> changes[] = {{1, 1}, {1, 2}, {10, 10}, {10, 1}, {1, 0}};
+    for (const auto& [from, to] : changes) {
+        SCOPED_TRACE(QStringLiteral("%1 -> %2").arg(from).arg(to).toStdString());
+        ASSERT_TRUE(select(from));
+        read("1", 3, 0, 4);
+        read("2", 3, 0, 4);
+        ASSERT_TRUE(sim.repeating());
+        sim.clearTranscript();
+        if (to == 0)
+            lk->LkStopBuffered();
+        else
+            select(to);
+        EXPECT_FALSE(sim.repeating());
+        EXPECT_EQ(sent("QU") > 0, from == 1);   // the serial line's transcript
+        EXPECT_FALSE(hx.AnyChannelBusy());
+    }
+}
+
 // A multi-tag head lists one record per tag, then how many it found (four hex digits).
 // Records still on their way when the read returns are the poll timer's to list.
 TEST_F(HXContinuous, MultiTagHeadSaysHowManyTagsItFound)

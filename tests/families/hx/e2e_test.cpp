@@ -196,6 +196,7 @@ TEST_F(HXE2E, WritesThatCannotBeDoneSendNothing)
         int address, length;
         QByteArray channel;
         const char* fault;
+        bool noTag = false;   // the head answers its Enhanced read-back only once a tag comes
     };
     const Case cases[] = {
         {3, 4, 0, 4, "1", nullptr},     // a mode without a command
@@ -203,15 +204,30 @@ TEST_F(HXE2E, WritesThatCannotBeDoneSendNothing)
         {60, 0, 0, 3, "1", nullptr},
         {3, 0, 0, 1100, "1", nullptr},  // more words than a telegram carries
         {3, 0, 5, 1, "1", "SR"},        // the read-back fails
+        {3, 3, 9, 2, "1", nullptr, true},
     };
     for (const Case& c : cases) {
         if (c.fault)
             sim.failNext(c.fault, '5');
+        sim.withTag(1, [&c](SimHX::Tag& t) {
+            t.present = !c.noTag;
+            t.quietWithoutTag = true;
+        });
         sim.clearTranscript();
         view.lines.clear();
+        tc.presenter.requests.clear();
         EXPECT_FALSE(hx.WriteTag(c.tagType, c.mode, false, c.address, c.length, QByteArray(c.length, 'Q'), c.channel));
-        EXPECT_EQ(sent("SW"), 0);
-        EXPECT_FALSE(view.lines.isEmpty());
+        EXPECT_EQ(sent("SW") + sent("EW"), 0);
+        EXPECT_TRUE(!view.lines.isEmpty() || c.noTag);
+        EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+        if (c.noTag) {
+            // The read-back the write gave up on is ended: the tag that comes now is not read.
+            EXPECT_TRUE(sim.received().contains(T("ER1000201")));
+            EXPECT_FALSE(sim.repeating());
+            sim.withTag(1, [](SimHX::Tag& t) { t.present = true; });
+            QTest::qWait(400);
+            EXPECT_FALSE(hx.DataAvailable());
+        }
     }
     EXPECT_EQ(sim.memory(1, 0, 64), before);
 
@@ -293,6 +309,17 @@ TEST_F(HXE2E, MultiTagHeadReportsFAsNoTag)
         EXPECT_EQ(view.lines, QList<QByteArray>{"Kopf 3: Tags found: " + QByteArray::number(r.found)});
         EXPECT_FALSE(hx.DataAvailable());
     }
+
+    // With the read errors shown, a listed error ends the read: no record follows it, so
+    // it does not wait out its 5 s time-out.
+    tc.state.ReadHeadError = true;
+    sim.failNext("SR", 'F');
+    view.lines.clear();
+    QElapsedTimer took;
+    took.start();
+    hx.ReadData(true);
+    EXPECT_LT(took.elapsed(), 3000);
+    EXPECT_EQ(view.lines, QList<QByteArray>{"STATUS: Kopf 3: 5 - Kein Tag im Lesebereich"});
 }
 
 TEST_F(HXE2E, FixcodeConfigurationAndPassword)

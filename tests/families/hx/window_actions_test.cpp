@@ -263,5 +263,43 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
     }
 }
 
+// An Enhanced write from the dialog on head 2 leaves its read running there while head 1
+// is chosen. Lesen on head 1, the parameter action on head 3 and a cancelled Schreiben
+// each leave that read polled: its repeats are listed after the action. Closing the
+// window ends it.
+TEST_F(HXWindowActions, AReadRunningOnAnotherHeadStaysPolled)
+{
+    sim.setRepeatInterval(40);
+    window->Show();
+    ASSERT_TRUE(select(1));
+    frmSystemHX& w = *window;
+    ASSERT_TRUE(activate(&w));
+    w.Protocol().parameterDialog = [](const hx::HXHeadType&, hx::ParameterList&) { return false; };
+    bool cancel = false;
+    w.writeDialog = [&] { EXPECT_TRUE(cancel || w.WriteTag(3, 3, false, 0, 4, "abcd", "2")); };
+    w.rdHead[0]->setChecked(true);
+    w.PutData(KRItem::Tagcode, 3);
+    w.PutData(KRItem::OperationMode, 0);
+    ASSERT_TRUE(clickOn(w.btWrite));
+    ASSERT_TRUE(w.Protocol().ChannelBusy[1]);
+    cancel = true;
+
+    const std::pair<const char*, QPushButton*> cases[] = {
+        {"Lesen", w.btRead}, {"Parameter", w.btParameter[2]}, {"Schreiben, cancelled", w.btWrite}};
+    for (const auto& [name, button] : cases) {
+        SCOPED_TRACE(name);
+        w.rdHead[0]->setChecked(true);
+        ASSERT_TRUE(clickOn(button));
+        EXPECT_TRUE(lk->PollingEnabled());
+        EXPECT_TRUE(w.Protocol().ChannelBusy[1]);
+        EXPECT_TRUE(sim.repeating());
+        w.ctrlList->Clear();
+        EXPECT_TRUE(QTest::qWaitFor([&] { lk->LkPoll(); return w.ctrlList->text().contains(QStringLiteral("Kopf 2: abcd")); }, 3000));
+    }
+    w.close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.repeating(); }, 3000));
+    EXPECT_FALSE(lk->PollingEnabled());
+}
+
 } // namespace
 } // namespace orvid::test
