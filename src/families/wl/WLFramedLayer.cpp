@@ -260,6 +260,18 @@ void WLFramedProtocol::ReadData(bool fixcode)
     SetBusy(false);
 }
 
+void WLFramedProtocol::ReadDbCode(bool on)
+{
+    if (on) {
+        ReadData(true);
+        ScanActive = false;
+    } else {
+        StopReading();
+    }
+    DbCodeMode = on;
+    updatePolling();
+}
+
 void WLFramedProtocol::StopReading()
 {
     QByteArray r;
@@ -378,6 +390,9 @@ void WLFramedProtocol::Poll()
         if (DbCodeMode) {
             DbCodeMode = false;
             view_->ShowDbCode(reading.idText);
+            // The reading ran for this one ID.
+            StopReading();
+            updatePolling();
         } else if (FixcodeMode) {
             ShowLine(QStringLiteral("Fixcode: ") + reading.idText);
         } else if (reading.hasData) {

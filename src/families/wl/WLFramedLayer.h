@@ -99,6 +99,9 @@ public:
     void ReadData(bool fixcode);
     // Ends a continuous read ("CN", "DB").
     void StopReading();
+    // "Code lesen": on starts reading for the next ID, which the poll step puts in the
+    // database box and then stops the reading; off stops it at once.
+    void ReadDbCode(bool on);
     // One poll step: a write's progress (nothing else while it runs), the small windows'
     // automatic refresh, the parameter channel's lines in mode Normal, a reading. Nothing
     // while another exchange waits.

@@ -219,6 +219,29 @@ TEST_F(WLFramedWindowTest, WriteFromTheDatabaseViewStopsItFirst)
     EXPECT_EQ(w->lstTagData->item(w->lstTagData->count() - 1)->text(), "Fixcode: 00004711");
 }
 
+// "Code lesen" reads for one ID: the reader stops reading once the ID is in the box, on the
+// second click, and when a small window's refresh changes (which ends "Code lesen").
+TEST_F(WLFramedWindowTest, CodeLesenEndsTheReadingItStarted)
+{
+    sim.setParameters(kMorsek);
+    sim.setTag(true, 4711);
+    ASSERT_TRUE(select(8));
+    frmSystemWL* w = window();
+    w->Show();
+    ASSERT_TRUE(activate(w) && clickOn(w->btDatabase));
+    auto* io = dynamic_cast<frmSystemWLIO*>(lk->entry(8).io());
+    const std::function<void()> ends[] = {[&] { lk->LkPoll(); }, [&] { clickOn(w->btDBCode); },
+                                          [&] { io->Show(); clickOn(io->chkAuto); }};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(clickOn(w->btDBCode) && sim.reading());
+        ends[i]();
+        EXPECT_FALSE(sim.reading());
+        EXPECT_EQ(lk->PollingEnabled(), io->AutoRefresh());
+    }
+    EXPECT_EQ(w->txtDBIdcode->text(), "00004711");
+}
+
 TEST_F(WLFramedWindowTest, StateAndIOLamps)
 {
     // Both small windows shown by the selection (their menu marks set): they ask the reader
