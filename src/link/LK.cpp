@@ -709,8 +709,10 @@ bool LK::EnablePolling(bool on, bool temporary)
 QString LK::LkPoll(const QVariant& a, const QVariant& b)
 {
     QString result;
-    // The user's actions waiting for the link go first.
-    if (CurrentSystemIndex() <= 0 || pollBusy_ || !actions_.empty())
+    // The user's actions waiting for the link go first. A selection sets the windows up and
+    // closes the previous one down: its Check may leave polling on for what the window
+    // needs, and the first step comes once the selection has ended.
+    if (CurrentSystemIndex() <= 0 || pollBusy_ || selecting_ || !actions_.empty())
         return result;
     FlagGuard busy(pollBusy_, [this] { noteExchangeEnded(); });
     if (ctx_.command)

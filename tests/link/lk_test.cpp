@@ -694,6 +694,12 @@ TEST_F(LkTest, PollStepIsSkippedWithoutSystemAndWhileRunning)
     // After the step a new one runs again.
     kr.pollHook = nullptr;
     EXPECT_EQ(lk->LkPoll(), "outer");
+
+    // Nor does one run while a selection sets the windows up, polling on or not.
+    inner = QStringLiteral("not run");
+    kr.checkHook = [&] { lk->EnablePolling(true); inner = lk->LkPoll(); return true; };
+    ASSERT_TRUE(select(2));
+    EXPECT_EQ(inner, QString());
 }
 
 TEST_F(LkTest, SelectionSwitchesPollingOff)

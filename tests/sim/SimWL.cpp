@@ -131,6 +131,7 @@ void SimWL::setTag(bool present, quint32 id, int dataClass, const QByteArray& da
 }
 void SimWL::setTagPresent(bool present) { std::lock_guard<std::mutex> l(m_); tagPresent_ = present; }
 QByteArray SimWL::tagData() const { std::lock_guard<std::mutex> l(m_); return tagData_; }
+bool SimWL::reading() const { std::lock_guard<std::mutex> l(m_); return reading_; }
 void SimWL::setInputs(bool a, bool b, bool c) { std::lock_guard<std::mutex> l(m_); inputs_ = {a, b, c}; }
 std::array<quint8, 2> SimWL::outputs() const { std::lock_guard<std::mutex> l(m_); return outputs_; }
 void SimWL::setStatus(quint8 e, quint8 s) { std::lock_guard<std::mutex> l(m_); error_ = e; state_ = s; }

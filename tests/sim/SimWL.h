@@ -60,6 +60,7 @@ public:
     void setTag(bool present, quint32 id = 0, int dataClass = 0, const QByteArray& data = QByteArray());
     void setTagPresent(bool present);
     QByteArray tagData() const;         // what the last "CP" stored
+    bool reading() const;               // "CM" on, "CN" or "DB" off
     void setInputs(bool in1, bool in2, bool in3);
     std::array<quint8, 2> outputs() const;
     void setStatus(quint8 error, quint8 state);

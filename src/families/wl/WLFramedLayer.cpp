@@ -147,6 +147,12 @@ bool WLFramedProtocol::Check()
             ctx_.lk->LkPutData(LinkItem::HeadType, QByteArray());
             ctx_.lk->LkPutData(LinkItem::VersionText, QByteArray());
         }
+        // No reader of this window answers, and nothing is polled after a failed
+        // recognition: what it was doing for the window can no longer be followed.
+        ScanActive = false;
+        DbCodeMode = false;
+        if (WriteProgress > 0)
+            endWrite("WriteError", WriteErrorText);
         return false;
     }
     if (ctx_.lk) {
@@ -169,10 +175,10 @@ bool WLFramedProtocol::Check()
     if (NormalMode) {
         Drain(11, [&] { return LKRead(kNextLine, reply); });
         LKRead("CM", reply);
-        // Mode Normal lives on the poll timer: it starts once the reader is recognised.
-        Polling = true;
-        updatePolling();
     }
+    // Polling starts once the reader is recognised, for whatever needs it: mode Normal, and
+    // - selected again - a read, a write's progress or the small windows' refresh.
+    updatePolling();
     return true;
 }
 
@@ -217,15 +223,19 @@ bool WLFramedProtocol::SetReaderVariables(const QByteArray& parameters, bool wri
 void WLFramedProtocol::ScanEnable(bool flag)
 {
     DbCodeMode = false;
-    Polling = flag;
-    updatePolling();
+    if (ctx_.lk)
+        ctx_.lk->EnablePolling(flag || NeedsPolling());
+}
+
+bool WLFramedProtocol::NeedsPolling() const
+{
+    return ScanActive || DbCodeMode || WriteProgress > 0 || NormalMode || (view_ && view_->AutoRefresh());
 }
 
 void WLFramedProtocol::updatePolling()
 {
     if (ctx_.lk)
-        ctx_.lk->EnablePolling(Polling || ScanActive || WriteProgress > 0 || NormalMode
-                               || (view_ && view_->AutoRefresh()));
+        ctx_.lk->EnablePolling(NeedsPolling());
 }
 
 void WLFramedProtocol::ReadData(bool fixcode)
@@ -248,6 +258,18 @@ void WLFramedProtocol::ReadData(bool fixcode)
     ScanActive = true;
     ScanEnable(true);
     SetBusy(false);
+}
+
+void WLFramedProtocol::ReadDbCode(bool on)
+{
+    if (on) {
+        ReadData(true);
+        ScanActive = false;
+    } else {
+        StopReading();
+    }
+    DbCodeMode = on;
+    updatePolling();
 }
 
 void WLFramedProtocol::StopReading()
@@ -274,7 +296,6 @@ void WLFramedProtocol::CloseLK()
         if (view_)
             view_->SetWriteRunning(false);
     }
-    Polling = false;
     NormalMode = false;
     if (ctx_.lk)
         ctx_.lk->EnablePolling(false);
@@ -369,6 +390,9 @@ void WLFramedProtocol::Poll()
         if (DbCodeMode) {
             DbCodeMode = false;
             view_->ShowDbCode(reading.idText);
+            // The reading ran for this one ID.
+            StopReading();
+            updatePolling();
         } else if (FixcodeMode) {
             ShowLine(QStringLiteral("Fixcode: ") + reading.idText);
         } else if (reading.hasData) {
@@ -403,12 +427,17 @@ bool WLFramedProtocol::WriteTag(const WLWriteValues& values)
     return true;
 }
 
-void WLFramedProtocol::finishWrite(const char* key, const QString& text)
+void WLFramedProtocol::endWrite(const char* key, const QString& text)
 {
     WriteProgress = 0;
     ShowLine(Translate(QString::fromLatin1(key), text));
     if (view_)
         view_->SetWriteRunning(false);
+}
+
+void WLFramedProtocol::finishWrite(const char* key, const QString& text)
+{
+    endWrite(key, text);
     QByteArray reply;
     if (NormalMode && link_.Up())
         LKRead("CM", reply);

@@ -90,13 +90,18 @@ public:
     // Applies a parameter string; with write, sends it to the current bus address first and
     // applies it only when the reader answered without error. False when the write failed.
     bool SetReaderVariables(const QByteArray& parameters, bool write);
-    // Keeps the poll timer running while flag, a continuous read, a write's progress, mode
-    // Normal or a small window's automatic refresh needs it.
+    // Ends "Code lesen" and keeps the poll timer running while flag or NeedsPolling().
     void ScanEnable(bool flag);
+    // The poll timer has work: a continuous read, "Code lesen", a write's progress, mode
+    // Normal's lines or a small window's automatic refresh.
+    bool NeedsPolling() const;
     // Starts a continuous read of IDs (fixcode) or data.
     void ReadData(bool fixcode);
     // Ends a continuous read ("CN", "DB").
     void StopReading();
+    // "Code lesen": on starts reading for the next ID, which the poll step puts in the
+    // database box and then stops the reading; off stops it at once.
+    void ReadDbCode(bool on);
     // One poll step: a write's progress (nothing else while it runs), the small windows'
     // automatic refresh, the parameter channel's lines in mode Normal, a reading. Nothing
     // while another exchange waits.
@@ -131,7 +136,6 @@ public:
     bool FixcodeMode = true;
     bool DbCodeMode = false;
     int WriteProgress = 0;
-    bool Polling = false;
     // The handles "KA" and "JA" gave; none where they brought no good reply (00 is a
     // handle like any other).
     std::array<std::optional<char>, 3> InputHandles{};
@@ -152,7 +156,9 @@ private:
     // Stores a parameter string and takes its mode and bus address (no telegram).
     void applyParameters(const QByteArray& parameters);
     void updatePolling();
-    // Ends a running write's progress with the text of key (buttons on, polling as needed).
+    // Ends a running write's progress with the text of key, its buttons on again.
+    void endWrite(const char* key, const QString& text);
+    // endWrite, then mode Normal's reading again, polling as needed.
     void finishWrite(const char* key, const QString& text);
     // One walk through the database; resynced: a resync happened during its "FF" requests.
     std::optional<QList<quint32>> walkDatabase(bool& resynced);

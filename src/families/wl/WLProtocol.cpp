@@ -65,6 +65,14 @@ void WLProtocol::Init(bool)
         ctx_.ports->SetTimeout(kTimeout);
         ctx_.ports->FlushInput();
     }
+    // "QU" ends whatever the unit was doing: a Buffered read sends no more replies, and a
+    // write's progress would count the silence after it as success.
+    ScanActive = false;
+    if (WriteProgress > 0) {
+        WriteProgress = 0;
+        if (view_)
+            view_->SetWriteRunning(false);
+    }
     LKRead("QU");
     // The loaded window's bit-rate list holds the user's choice: the telegrams follow what
     // it shows. Before the window loads (recognition) the low rate stands in.
@@ -88,6 +96,8 @@ bool WLProtocol::Check()
         ctx_.lk->LkPutData(LinkItem::HeadType, QByteArray("ORVID-M"));
         ctx_.lk->LkPutData(LinkItem::VersionText, upper);
     }
+    // Selected again, the I/O window's automatic refresh goes on (the selection stopped it).
+    ScanEnable(false);
     return true;
 }
 

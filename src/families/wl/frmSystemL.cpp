@@ -374,7 +374,9 @@ void frmSystemL::btWrite_Click()
         ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
         if (!scope)
             return;
-        proto_->ScanEnable(false, false);
+        // Stop as the stop button does: a read left running while the dialog is open (and
+        // after a Cancel) would answer into a window that no longer takes its replies.
+        btStop_Click();
     }
     if (writeDialog)
         writeDialog();

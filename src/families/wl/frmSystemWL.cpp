@@ -258,6 +258,15 @@ void frmSystemWL::applyReaderSettings()
 
 void frmSystemWL::ScanEnable(bool flag)
 {
+    // A small window's change of refresh ends "Code lesen", and so the reading it started.
+    const bool codeReading = proto_->DbCodeMode;
+    scanEnable(flag);
+    if (codeReading)
+        requestStop();
+}
+
+void frmSystemWL::scanEnable(bool flag)
+{
     if (Loaded())
         showTagList();
     if (btDBCode->text() != dbCodeCaption_)
@@ -345,7 +354,7 @@ void frmSystemWL::txtFrequency_LostFocus()
 void frmSystemWL::endReading()
 {
     proto_->ScanActive = false;
-    ScanEnable(false);
+    scanEnable(false);
 }
 
 void frmSystemWL::btStop_Click()
@@ -458,16 +467,8 @@ void frmSystemWL::btDBCode_Click()
     if (!scope)
         return;
     const bool on = !proto_->DbCodeMode;
-    if (on) {
-        btDBCode->setText(btStop->text());
-        proto_->ReadData(true);
-        proto_->ScanActive = false;
-    } else {
-        btDBCode->setText(dbCodeCaption_);
-    }
-    proto_->DbCodeMode = on;
-    if (ctx_.lk)
-        ctx_.lk->EnablePolling(on);
+    btDBCode->setText(on ? btStop->text() : dbCodeCaption_);
+    proto_->ReadDbCode(on);
 }
 
 void frmSystemWL::btNew_Click()

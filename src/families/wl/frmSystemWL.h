@@ -109,6 +109,8 @@ private:
     void connectControls();
     void applyReaderSettings();
     void showTagList();
+    // ScanEnable without the stop: the tag list shown, "Code lesen" ended.
+    void scanEnable(bool flag);
     // The stop button's action without its telegrams: no continuous read, the tag list
     // shown, "Code lesen" ended, polling only as the small windows or mode Normal need.
     void endReading();

@@ -219,6 +219,29 @@ TEST_F(WLFramedWindowTest, WriteFromTheDatabaseViewStopsItFirst)
     EXPECT_EQ(w->lstTagData->item(w->lstTagData->count() - 1)->text(), "Fixcode: 00004711");
 }
 
+// "Code lesen" reads for one ID: the reader stops reading once the ID is in the box, on the
+// second click, and when a small window's refresh changes (which ends "Code lesen").
+TEST_F(WLFramedWindowTest, CodeLesenEndsTheReadingItStarted)
+{
+    sim.setParameters(kMorsek);
+    sim.setTag(true, 4711);
+    ASSERT_TRUE(select(8));
+    frmSystemWL* w = window();
+    w->Show();
+    ASSERT_TRUE(activate(w) && clickOn(w->btDatabase));
+    auto* io = dynamic_cast<frmSystemWLIO*>(lk->entry(8).io());
+    const std::function<void()> ends[] = {[&] { lk->LkPoll(); }, [&] { clickOn(w->btDBCode); },
+                                          [&] { io->Show(); clickOn(io->chkAuto); }};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(clickOn(w->btDBCode) && sim.reading());
+        ends[i]();
+        EXPECT_FALSE(sim.reading());
+        EXPECT_EQ(lk->PollingEnabled(), io->AutoRefresh());
+    }
+    EXPECT_EQ(w->txtDBIdcode->text(), "00004711");
+}
+
 TEST_F(WLFramedWindowTest, StateAndIOLamps)
 {
     // Both small windows shown by the selection (their menu marks set): they ask the reader
@@ -342,6 +365,45 @@ TEST_F(WLFramedWindowTest, AWriteLeftRunningByAChangeOfSystemGivesItsButtonsBack
     ASSERT_GT(w->lstTagData->count(), 0);
     EXPECT_EQ(w->lstTagData->item(w->lstTagData->count() - 1)->text(), "Tag erfolgreich beschrieben");
     EXPECT_EQ(sim.tagData().toHex(), "0fa0");
+    EXPECT_TRUE(w->btWrite->isEnabled());
+}
+
+// Selected again while the reader reads or writes and the state window refreshes, each goes
+// on being polled to its end. A selection that recognises no reader polls nothing and ends
+// the write as failed.
+TEST_F(WLFramedWindowTest, ASelectionAgainLeavesTheReadTheWriteAndTheRefreshPolled)
+{
+    frame.setMenuChecked(MenuEntry::OrvidWindow, true);
+    frame.setMenuChecked(MenuEntry::State, true);
+    sim.setParameters(kMorsek);
+    sim.setTag(true, 4711, 1, QByteArray(20, 'q'));
+    ASSERT_TRUE(select(8));
+    frmSystemWL* w = window();
+    auto* state = dynamic_cast<frmSystemWLState*>(lk->entry(8).state());
+    const auto lastLine = [w] { return w->lstTagData->LineText(w->lstTagData->count() - 1); };
+    ASSERT_TRUE(clickOn(state->chkAuto) && activate(w) && clickOn(w->btFixcode) && clickOn(w->btClear));
+    ASSERT_TRUE(select(8));
+    sim.setStatus(0x00, 0x40);
+    lk->LkPoll();
+    EXPECT_TRUE(state->StateLit(0));
+    EXPECT_EQ(lastLine(), "Fixcode: 00004711");
+
+    sim.setStatus(0x00, 0x00);
+    ASSERT_TRUE(clickOn(w->btStop));
+    sim.setWriteTicks(3);
+    writeThousand(w, 1);
+    ASSERT_TRUE(select(8));
+    for (int i = 0; i < 10 && w->Protocol().WriteProgress > 0; ++i)
+        lk->LkPoll();
+    EXPECT_EQ(lastLine(), "Tag erfolgreich beschrieben");
+    EXPECT_TRUE(w->btWrite->isEnabled() && w->btStop->isEnabled());
+
+    sim.setWriteTicks(100);
+    writeThousand(w, 1);
+    sim.setInfo("x\\A\\B\\C\\D");
+    EXPECT_FALSE(select(8));
+    EXPECT_FALSE(lk->PollingEnabled());
+    EXPECT_EQ(lastLine(), "Tag Schreibfehler");
     EXPECT_TRUE(w->btWrite->isEnabled());
 }
 

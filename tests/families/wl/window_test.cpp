@@ -6,6 +6,7 @@
 #include "support/LanguageWalk.h"
 #include "support/ProtocolForm.h"
 #include "support/RealInput.h"
+#include "support/WhenModal.h"
 
 #include "families/common/TagDataList.h"
 #include "families/wl/RegisterWL.h"
@@ -236,6 +237,50 @@ TEST_F(WLWindowTest, TheIOWindowShownByASelectionShowsTheNewUnitOnly)
     // The link goes before the second window it holds.
     lk.reset();
     tc.ctx.lk = nullptr;
+}
+
+// What the unit was told to end is ended in the window too: a Buffered read stopped by
+// Schreiben (its dialog cancelled) or by a selection's "QU", and a write's progress, whose
+// buttons and cursor come back with no later tick reporting the write. The I/O window's
+// automatic refresh goes on after a selection.
+TEST_F(WLWindowTest, AReadOrWriteTheUnitWasToldToEndIsEndedInTheWindow)
+{
+    ASSERT_TRUE(select(7));
+    frmSystemL* w = window();
+    w->Show();
+    ASSERT_TRUE(activate(w));
+    auto* io = dynamic_cast<frmSystemWLIO*>(lk->entry(7).io());
+    io->Show();
+    w->cmbMode->setCurrentIndex(1);
+    emit w->cmbMode->activated(1);
+    ASSERT_TRUE(clickOn(w->btRead));
+    whenModal<frmSystemLWrite>([](frmSystemLWrite* d) { clickOn(d->btCancel); });
+    ASSERT_TRUE(clickOn(w->btWrite));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.repeating(); }, 2000));
+    ASSERT_TRUE(clickOn(w->btRead));
+    ASSERT_TRUE(select(7));
+    EXPECT_EQ(w->Protocol().ScanActive, sim.repeating());
+
+    whenModal<frmSystemLWrite>([](frmSystemLWrite* d) {
+        clickOn(d->txtData);
+        typeKeys(QStringLiteral("OK"));
+        clickOn(d->btOk);
+    });
+    ASSERT_TRUE(clickOn(w->btWrite));
+    ASSERT_GT(w->Protocol().WriteProgress, 0);
+    ASSERT_TRUE(select(7));
+    for (QPushButton* b : {w->btWrite, w->btStop, w->btRead, w->btFixcode, w->btConfig})
+        EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ASSERT_TRUE(clickOn(io->chkAuto));
+    ports->SetTimeout(20);
+    for (int i = 0; i < 20; ++i)
+        lk->LkPoll();
+    EXPECT_TRUE(w->lstTagData->findItems(QStringLiteral("Tag erfolgreich beschrieben"), Qt::MatchExactly).isEmpty());
+    ASSERT_TRUE(select(7));
+    sim.setInputs(true, false, false);
+    lk->LkPoll();
+    EXPECT_TRUE(io->InputLit(0));
 }
 
 TEST_F(WLWindowTest, FrequencyOutsideOneToNinetyNineBringsMessage70)
