@@ -234,9 +234,21 @@ void WDProtocol::Init(bool)
         ctx_.ports->FlushInput();
     }
     sendCommand("?70");
+    // That stop ended whatever the unit was doing: a loop or a scan that ran is over.
+    ScanPause();
     if (ctx_.frame) {
         ctx_.frame->setMenuEnabled(MenuEntry::IO, true);
         ctx_.frame->setMenuEnabled(MenuEntry::State, true);
+    }
+    // A selection switches polling off. The open window is polled (its loop and scan, and
+    // the unit-state window's automatic refresh, ride on the poll steps): once the
+    // selection is over, and system D is the current system then, it is polled again.
+    const auto polled = [this] { return (view_ && view_->Loaded()) || (stateView_ && stateView_->AutoMode()); };
+    if (ctx_.lk && polled()) {
+        ctx_.lk->WhenIdle(&stateView_, &Exchanges(), [this, polled] {
+            if (polled() && CurrentSystem() == kSystemEntry)
+                ctx_.lk->EnablePolling(true);
+        });
     }
 }
 

@@ -235,6 +235,65 @@ TEST_F(WDEndToEnd, ActionButtonsPauseARunningScanAndItsPolling)
     EXPECT_EQ(writeDialogs, 1);
 }
 
+// The system selected again while it is selected: Init's "?70" stops the unit, so a loop
+// or a scan that ran is over and the window says so; what needs the poll steps afterwards
+// (a loop read, the unit-state window's automatic refresh) has them.
+TEST_F(WDEndToEnd, ASecondSelectionEndsTheLoopAndTheScanAndPollsAgain)
+{
+    sim.addTag(0x11223344);
+    frmSystemWD* w = select();
+    ASSERT_NE(w, nullptr);
+    auto* state = dynamic_cast<frmSystemWDState*>(lk->CurrentStateWindow());
+    ASSERT_NE(state, nullptr);
+    const auto reselect = [&] {
+        ASSERT_EQ(select(), w);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return lk->PollingEnabled(); }, 2000));
+        ASSERT_TRUE(activate(w));
+    };
+    const auto readings = [&] { return w->list->text().count(QStringLiteral("ID-Code =11223344")); };
+
+    ASSERT_TRUE(activate(w));
+    ASSERT_TRUE(clickOn(w->chkLoop));
+    ASSERT_TRUE(clickOn(w->btIdCodeRead));
+    ASSERT_TRUE(w->protocol().LoopMode);
+    reselect();
+    EXPECT_FALSE(w->protocol().LoopMode);
+    const int before = readings();
+    ASSERT_TRUE(clickOn(w->btIdCodeRead));
+    lk->LkPoll();
+    lk->LkPoll();
+    EXPECT_EQ(readings(), before + 3);
+    ASSERT_TRUE(clickOn(w->btStop));
+
+    ASSERT_TRUE(clickOn(w->btCodeScan));
+    ASSERT_TRUE(clickOn(w->txtScan[0]));
+    typeKeys(QStringLiteral("11223344"));
+    ASSERT_TRUE(clickOn(w->btScanStart));
+    ASSERT_TRUE(w->protocol().ScanMode);
+    reselect();
+    EXPECT_FALSE(w->protocol().ScanMode);
+    EXPECT_FALSE(w->protocol().LoopMode);
+    EXPECT_TRUE(w->btScanStart->isEnabled());
+    EXPECT_FALSE(w->btScanPause->isEnabled());
+    EXPECT_FALSE(w->txtScan[0]->isReadOnly());
+
+    state->Show();
+    ASSERT_TRUE(activate(state));
+    ASSERT_TRUE(clickOn(state->chkAuto));
+    reselect();
+    sim.setUnitState('2');
+    lk->LkPoll();
+    EXPECT_TRUE(state->lampLit(2));
+    // Polling switched off by the link's stop: the box ticked again refreshes again.
+    lk->LkStopBuffered();
+    ASSERT_TRUE(activate(state));
+    ASSERT_TRUE(clickOn(state->chkAuto));
+    ASSERT_TRUE(clickOn(state->chkAuto));
+    sim.setUnitState('6');
+    lk->LkPoll();
+    EXPECT_TRUE(state->lampLit(6));
+}
+
 TEST_F(WDEndToEnd, TagStateWindowShowsTheStateBlock)
 {
     const int a = sim.addTag(0x00C0FFEE);
