@@ -513,8 +513,14 @@ bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const Q
     if (n > 0)
         n = ReplyResult(reply, n, true);
     const bool ok = n > 0 && reply.startsWith(ExpectedPrefix);
-    if (!ok)
+    if (!ok) {
+        // Without its result (an acknowledgement whose reply is late, or no answer at
+        // all) the unit may still hold the write and carry it out when a tag comes: a
+        // write reported as failed is stopped first. An error reply ended it on the unit.
+        if (n <= 0 || !reply.startsWith('%'))
+            sendCommand("?70");
         failWrite(n > 0 ? reply : QByteArray());
+    }
     Poll(true, true);
     return ok;
 }

@@ -145,6 +145,24 @@ TEST_F(WDEndToEnd, WritesDataAndIdCodesByIdThroughTheDialogs)
     EXPECT_TRUE(tc.presenter.numbers().contains(4));
     EXPECT_TRUE(w->list->text().contains(QStringLiteral("STATUS: 18 - Schutzfehler")));
     EXPECT_EQ(sim.readMemory(b, 0x100, 1), QByteArray("h"));
+
+    // Acknowledged, but the result comes after the time-out: reported as not written, and
+    // the unit is stopped right after the write telegram, so it cannot write later.
+    sim.setTagProtected(b, false);
+    sim.setAckDelay(1200);
+    tc.presenter.requests.clear();
+    whenModal<frmSystemWDWrite>([&](frmSystemWDWrite* d) {
+        d->txtData->setText(QStringLiteral("7A"));
+        clickOn(d->btOk);
+        clickOn(d->btCancel);
+    });
+    w->btWrite->click();
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+    ASSERT_TRUE(Drained(sim, ports->comm()));
+    const QList<QByteArray> sent = sim.commands();
+    ASSERT_GE(sent.size(), 2);
+    EXPECT_TRUE(sent.at(sent.size() - 2).startsWith("?20**1")) << sent.at(sent.size() - 2).constData();
+    EXPECT_EQ(sent.last(), QByteArray("?70"));
 }
 
 TEST_F(WDEndToEnd, ScanFillsSlotsOnceAndFollowsTheTagsInTheField)
