@@ -32,6 +32,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace orvid::test {
@@ -598,6 +599,59 @@ TEST_F(KRWindowSim, ConfigurationAndFixcodeSuspendTheAutomaticRead)
     EXPECT_TRUE(w->Protocol().AutoRead);
     w->btStop_Click();
     EXPECT_FALSE(lk->PollTimerEnabled());
+}
+
+// Schreiben while a Buffered or the automatic read runs, the dialog then cancelled: the read
+// ends on the head ("QU") and the window says so. A selection of the same entry or a Single
+// read ends the automatic read too: a Buffered read started then stays Buffered, its poll
+// steps sending nothing.
+TEST_F(KRWindowSim, SchreibenAndASecondSelectionEndTheRunningRead)
+{
+    sim.setRepeatInterval(100);
+    frmSystemKR* w = select(2);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(activate(w));
+    const auto buffered = [&] {
+        lk->LkPutData(100, 1);
+        ASSERT_TRUE(clickOn(w->btRead));
+    };
+    const auto automatic = [&] {
+        ASSERT_TRUE(clickOn(w->btAutoRead));
+        lk->LkPoll();
+    };
+    for (const auto& start : {std::function<void()>(buffered), std::function<void()>(automatic)}) {
+        start();
+        ASSERT_TRUE(lk->PollTimerEnabled());
+        sim.clearTranscript();
+        onModal<frmSystemKRWrite>([](frmSystemKRWrite* d) { clickOn(d->btCancel); });
+        ASSERT_TRUE(clickOn(w->btWrite));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.receivedStartingWith("QU").isEmpty(); }, 1000));
+        EXPECT_FALSE(sim.repeating());
+        EXPECT_FALSE(w->Protocol().AutoRead);
+        EXPECT_FALSE(lk->PollTimerEnabled());
+        ASSERT_TRUE(activate(w));
+    }
+
+    const auto reselect = [&] {
+        ASSERT_EQ(select(2), w);
+        ASSERT_TRUE(activate(w));
+    };
+    const auto single = [&] {
+        lk->LkPutData(100, 0);
+        ASSERT_TRUE(clickOn(w->btRead));
+    };
+    for (const auto& end : {std::function<void()>(reselect), std::function<void()>(single)}) {
+        automatic();
+        end();
+        EXPECT_FALSE(w->Protocol().AutoRead);
+        buffered();
+        sim.clearTranscript();
+        lk->LkPoll();
+        lk->LkPoll();
+        EXPECT_TRUE(sim.repeating());
+        EXPECT_TRUE(sim.received().isEmpty()) << sim.received().value(0).constData();
+        ASSERT_TRUE(clickOn(w->btStop));
+    }
 }
 
 TEST_F(KRWindowSim, ASecondActionWhileAnExchangeWaitsIsRefused)
