@@ -601,50 +601,40 @@ TEST_F(KRWindowSim, ConfigurationAndFixcodeSuspendTheAutomaticRead)
     EXPECT_FALSE(lk->PollTimerEnabled());
 }
 
-// Schreiben while a Buffered or the automatic read runs, the dialog then cancelled: the read
-// ends on the head ("QU") and the window says so. A selection of the same entry or a Single
-// read ends the automatic read too: a Buffered read started then stays Buffered, its poll
-// steps sending nothing.
-TEST_F(KRWindowSim, SchreibenAndASecondSelectionEndTheRunningRead)
+// A Buffered or the automatic read, then Schreiben with the dialog cancelled; the automatic
+// read, then a selection of the same entry or a Single read: each ends the read on the head
+// and in the window. A Buffered read started afterwards stays Buffered: its poll steps send
+// nothing.
+TEST_F(KRWindowSim, SchreibenASecondSelectionOrAReadEndTheRunningRead)
 {
     sim.setRepeatInterval(100);
     frmSystemKR* w = select(2);
     ASSERT_NE(w, nullptr);
     ASSERT_TRUE(activate(w));
-    const auto buffered = [&] {
-        lk->LkPutData(100, 1);
+    const auto readIn = [&](int16_t mode) {
+        lk->LkPutData(100, mode);
         ASSERT_TRUE(clickOn(w->btRead));
     };
     const auto automatic = [&] {
         ASSERT_TRUE(clickOn(w->btAutoRead));
         lk->LkPoll();
     };
-    for (const auto& start : {std::function<void()>(buffered), std::function<void()>(automatic)}) {
-        start();
-        ASSERT_TRUE(lk->PollTimerEnabled());
-        sim.clearTranscript();
+    const auto cancelledWrite = [&] {
         onModal<frmSystemKRWrite>([](frmSystemKRWrite* d) { clickOn(d->btCancel); });
         ASSERT_TRUE(clickOn(w->btWrite));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.receivedStartingWith("QU").isEmpty(); }, 1000));
-        EXPECT_FALSE(sim.repeating());
-        EXPECT_FALSE(w->Protocol().AutoRead);
-        EXPECT_FALSE(lk->PollTimerEnabled());
-        ASSERT_TRUE(activate(w));
-    }
-
-    const auto reselect = [&] {
-        ASSERT_EQ(select(2), w);
-        ASSERT_TRUE(activate(w));
     };
-    const auto single = [&] {
-        lk->LkPutData(100, 0);
-        ASSERT_TRUE(clickOn(w->btRead));
-    };
-    for (const auto& end : {std::function<void()>(reselect), std::function<void()>(single)}) {
-        automatic();
+    const std::pair<std::function<void()>, std::function<void()>> cases[] = {
+        {[&] { readIn(1); }, cancelledWrite},
+        {automatic, cancelledWrite},
+        {automatic, [&] { ASSERT_EQ(select(2), w); }},
+        {automatic, [&] { readIn(0); }}};
+    for (const auto& [start, end] : cases) {
+        start();
         end();
+        ASSERT_TRUE(activate(w));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.repeating(); }, 1000));
         EXPECT_FALSE(w->Protocol().AutoRead);
-        buffered();
+        readIn(1);
         sim.clearTranscript();
         lk->LkPoll();
         lk->LkPoll();
