@@ -189,24 +189,34 @@ KDWriteResult frmSystemKDReadWrite::WriteTag(int mode, int head, quint16 address
     return proto_->WriteTag(mode, head, address, tagCode, doubleSided, data);
 }
 
+void frmSystemKDReadWrite::stopForDialog()
+{
+    // Polling stays off while a write dialog is open and after it: a read whose replies
+    // are still expected (Auto, all heads) would go on unseen when the dialog is
+    // cancelled, so it ends as Stop ends it.
+    const bool polling = ctx_.lk && ctx_.lk->EnablePolling(false);
+    if (polling || proto_->ExpectedReplies != 0)
+        btStop_Click();
+}
+
 void frmSystemKDReadWrite::btWrite_Click()
 {
-    if (ctx_.lk)
-        ctx_.lk->EnablePolling(false);
+    stopForDialog();
     if (writeDialog)
         writeDialog();
 }
 
 void frmSystemKDReadWrite::btMakeNCX_Click()
 {
-    if (ctx_.lk)
-        ctx_.lk->EnablePolling(false);
+    stopForDialog();
     if (makeNCXDialog)
         makeNCXDialog();
 }
 
 void frmSystemKDReadWrite::StopBuffered()
 {
+    // Stopped, the unit sends no further replies: none is counted on.
+    proto_->ExpectedReplies = 0;
     requestStop();
 }
 

@@ -67,6 +67,8 @@ private:
     void buildControls();
     // Write and chip-code buttons: not for NCX carriers, which hold a fixed code.
     void applyCodeRule();
+    // Before a write dialog: a read still running is stopped.
+    void stopForDialog();
     void cmbCode_Click();
     void cmbHeadNumber_Click(int index);
     void txtAddress_LostFocus();

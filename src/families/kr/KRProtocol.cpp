@@ -134,6 +134,8 @@ void KRProtocol::Init(bool)
         ctx_.ports->FlushInput();
     if (view_ && view_->Loaded())
         view_->FillTagCodes();
+    // "QU" ends any read, the automatic one included: the next read is what it is asked to be.
+    AutoRead = false;
     sendCommand(cmd_.Quit);
     sendCommand(cmd_.DisplayMode);
 }
@@ -326,6 +328,9 @@ bool KRProtocol::ReadDataExt(bool dataRead, int16_t mode, int16_t tagCode, int s
 
 void KRProtocol::ReadData(bool dataRead)
 {
+    // A read asked for ends the automatic cycle (its "QU" ends the cycle's read on the
+    // head): the poll steps collecting this read must not bring the cycle back.
+    AutoRead = false;
     SetBusy(true);
     if (dataRead && Tagcode == TagCode::QTX02) {
         ShowMessage(40);

@@ -528,6 +528,10 @@ void frmSystemKR::btWrite_Click()
         ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
         if (!scope)
             return;
+        // Polling stays off while the dialog is open and after it: a repeated or automatic
+        // read would go on unseen (the dialog may be cancelled), so it ends as Stop ends it.
+        if (scope.WasPolling() || proto_->AutoRead)
+            btStop_Click();
     }
     if (proto_->Tagcode == TagCode::QTX11 || proto_->Tagcode == TagCode::QTX14) {
         if (fixcodeDialog)

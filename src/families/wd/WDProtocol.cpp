@@ -234,9 +234,21 @@ void WDProtocol::Init(bool)
         ctx_.ports->FlushInput();
     }
     sendCommand("?70");
+    // That stop ended whatever the unit was doing: a loop or a scan that ran is over.
+    ScanPause();
     if (ctx_.frame) {
         ctx_.frame->setMenuEnabled(MenuEntry::IO, true);
         ctx_.frame->setMenuEnabled(MenuEntry::State, true);
+    }
+    // A selection switches polling off. The open window is polled (its loop and scan, and
+    // the unit-state window's automatic refresh, ride on the poll steps): once the
+    // selection is over, and system D is the current system then, it is polled again.
+    const auto polled = [this] { return (view_ && view_->Loaded()) || (stateView_ && stateView_->AutoMode()); };
+    if (ctx_.lk && polled()) {
+        ctx_.lk->WhenIdle(&stateView_, &Exchanges(), [this, polled] {
+            if (polled() && CurrentSystem() == kSystemEntry)
+                ctx_.lk->EnablePolling(true);
+        });
     }
 }
 
@@ -501,8 +513,14 @@ bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const Q
     if (n > 0)
         n = ReplyResult(reply, n, true);
     const bool ok = n > 0 && reply.startsWith(ExpectedPrefix);
-    if (!ok)
+    if (!ok) {
+        // Without its result (an acknowledgement whose reply is late, or no answer at
+        // all) the unit may still hold the write and carry it out when a tag comes: a
+        // write reported as failed is stopped first. An error reply ended it on the unit.
+        if (n <= 0 || !reply.startsWith('%'))
+            sendCommand("?70");
         failWrite(n > 0 ? reply : QByteArray());
+    }
     Poll(true, true);
     return ok;
 }

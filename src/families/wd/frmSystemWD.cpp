@@ -318,6 +318,13 @@ void frmSystemWD::SetLanguage()
     }
 }
 
+void frmSystemWD::Init(bool ethernet)
+{
+    FamilyForm::Init(ethernet);
+    if (!wd_->ScanMode && btScanPause->isEnabled())
+        unlockScan(true);
+}
+
 void frmSystemWD::setStateWindow(frmSystemWDState* w)
 {
     wd_->setStateView(w);

@@ -48,6 +48,8 @@ public:
     void setIOWindow(frmSystemWDIO* w);
 
     void SetLanguage() override;
+    // The layer's Init stops the unit: a scan that ran gives its slots and buttons back.
+    void Init(bool ethernet = false) override;
     using FamilyForm::Loaded;
 
     // IWDView

@@ -61,4 +61,11 @@ void frmSystemWDState::loadingLamps()
         ctx_.lk->EnablePolling(true);
 }
 
+void frmSystemWDState::autoChanged(bool on)
+{
+    // Ticked again after something switched polling off, the refresh needs the steps too.
+    if (on && Loaded() && ctx_.lk)
+        ctx_.lk->EnablePolling(true);
+}
+
 } // namespace orvid

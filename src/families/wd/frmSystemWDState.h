@@ -36,6 +36,7 @@ public:
 protected:
     using WDUnitLampWindow::refresh;
     void refresh(IWDUnitTarget& target) override;
+    void autoChanged(bool on) override;
     void loadingLamps() override;
 };
 

@@ -289,6 +289,30 @@ TEST_F(KDReadWriteEndToEnd, StopDuringAnAutoReArmSendsNothingMore)
     }
 }
 
+// Schreiben or "NCX Tag erzeugen" while an Auto read runs, the dialog then cancelled: the
+// read is ended on the unit as Stop ends it ("q"), and no reply is counted on any more.
+TEST_F(KDReadWriteEndToEnd, ACancelledWriteDialogLeavesNoReadRunning)
+{
+    frmSystemKDReadWrite* w = selectWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(activate(w));
+    put(KDItem::Tagcode, 1);
+    put(KDItem::OperationMode, 1);
+    w->Fill();
+    for (QPushButton* button : {w->btWrite, w->btMakeNCX}) {
+        ASSERT_TRUE(clickOn(w->btRead));
+        ASSERT_TRUE(lk->PollingEnabled());
+        ASSERT_TRUE(Drained(sim, ports->comm()));
+        sim.clearCommands();
+        whenModal<KDWriteDialog>([](KDWriteDialog* d) { clickOn(d->buttons.cancel); });
+        ASSERT_TRUE(clickOn(button));
+        EXPECT_EQ(sent(), QList<QByteArray>{"q"}) << button->objectName().toStdString();
+        EXPECT_FALSE(lk->PollingEnabled());
+        EXPECT_EQ(w->Protocol().ExpectedReplies, 0);
+        ASSERT_TRUE(activate(w));
+    }
+}
+
 // Through the real modal dialogs: the write dialog starts from the line just read and
 // writes what the user typed; the chip-code dialog writes its block at address 0.
 TEST_F(KDReadWriteEndToEnd, DialogsWriteThroughTheWindow)

@@ -32,6 +32,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace orvid::test {
@@ -598,6 +599,49 @@ TEST_F(KRWindowSim, ConfigurationAndFixcodeSuspendTheAutomaticRead)
     EXPECT_TRUE(w->Protocol().AutoRead);
     w->btStop_Click();
     EXPECT_FALSE(lk->PollTimerEnabled());
+}
+
+// A Buffered or the automatic read, then Schreiben with the dialog cancelled; the automatic
+// read, then a selection of the same entry or a Single read: each ends the read on the head
+// and in the window. A Buffered read started afterwards stays Buffered: its poll steps send
+// nothing.
+TEST_F(KRWindowSim, SchreibenASecondSelectionOrAReadEndTheRunningRead)
+{
+    sim.setRepeatInterval(100);
+    frmSystemKR* w = select(2);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(activate(w));
+    const auto readIn = [&](int16_t mode) {
+        lk->LkPutData(100, mode);
+        ASSERT_TRUE(clickOn(w->btRead));
+    };
+    const auto automatic = [&] {
+        ASSERT_TRUE(clickOn(w->btAutoRead));
+        lk->LkPoll();
+    };
+    const auto cancelledWrite = [&] {
+        onModal<frmSystemKRWrite>([](frmSystemKRWrite* d) { clickOn(d->btCancel); });
+        ASSERT_TRUE(clickOn(w->btWrite));
+    };
+    const std::pair<std::function<void()>, std::function<void()>> cases[] = {
+        {[&] { readIn(1); }, cancelledWrite},
+        {automatic, cancelledWrite},
+        {automatic, [&] { ASSERT_EQ(select(2), w); }},
+        {automatic, [&] { readIn(0); }}};
+    for (const auto& [start, end] : cases) {
+        start();
+        end();
+        ASSERT_TRUE(activate(w));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.repeating(); }, 1000));
+        EXPECT_FALSE(w->Protocol().AutoRead);
+        readIn(1);
+        sim.clearTranscript();
+        lk->LkPoll();
+        lk->LkPoll();
+        EXPECT_TRUE(sim.repeating());
+        EXPECT_TRUE(sim.received().isEmpty()) << sim.received().value(0).constData();
+        ASSERT_TRUE(clickOn(w->btStop));
+    }
 }
 
 TEST_F(KRWindowSim, ASecondActionWhileAnExchangeWaitsIsRefused)

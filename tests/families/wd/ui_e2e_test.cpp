@@ -145,6 +145,22 @@ TEST_F(WDEndToEnd, WritesDataAndIdCodesByIdThroughTheDialogs)
     EXPECT_TRUE(tc.presenter.numbers().contains(4));
     EXPECT_TRUE(w->list->text().contains(QStringLiteral("STATUS: 18 - Schutzfehler")));
     EXPECT_EQ(sim.readMemory(b, 0x100, 1), QByteArray("h"));
+
+    // Acknowledged, the result after the time-out: not written, and the unit is stopped
+    // right after the write telegram, so it cannot write later.
+    sim.setAckDelay(1200);
+    tc.presenter.requests.clear();
+    whenModal<frmSystemWDWrite>([&](frmSystemWDWrite* d) {
+        d->txtData->setText(QStringLiteral("7A"));
+        clickOn(d->btOk);
+        clickOn(d->btCancel);
+    });
+    w->btWrite->click();
+    EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
+    ASSERT_TRUE(Drained(sim, ports->comm()));
+    const QList<QByteArray> sent = sim.commands();
+    EXPECT_TRUE(sent.at(sent.size() - 2).startsWith("?20**1"));
+    EXPECT_EQ(sent.last(), QByteArray("?70"));
 }
 
 TEST_F(WDEndToEnd, ScanFillsSlotsOnceAndFollowsTheTagsInTheField)
@@ -233,6 +249,62 @@ TEST_F(WDEndToEnd, ActionButtonsPauseARunningScanAndItsPolling)
         EXPECT_EQ(pollTraffic(), 0) << button->objectName().toStdString();
     }
     EXPECT_EQ(writeDialogs, 1);
+}
+
+// The system selected again: Init's "?70" stops the unit, so a loop or a scan that ran is
+// over, in the window too; a loop read and the unit-state window's refresh are polled again.
+TEST_F(WDEndToEnd, ASecondSelectionEndsTheLoopAndTheScanAndPollsAgain)
+{
+    sim.addTag(0x11223344);
+    frmSystemWD* w = select();
+    ASSERT_NE(w, nullptr);
+    auto* state = dynamic_cast<frmSystemWDState*>(lk->CurrentStateWindow());
+    ASSERT_NE(state, nullptr);
+    const auto reselect = [&] {
+        ASSERT_EQ(select(), w);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return lk->PollingEnabled(); }, 2000));
+        ASSERT_TRUE(activate(w));
+    };
+    const auto readings = [&] { return w->list->text().count(QStringLiteral("ID-Code =11223344")); };
+
+    ASSERT_TRUE(activate(w));
+    ASSERT_TRUE(clickOn(w->chkLoop));
+    ASSERT_TRUE(clickOn(w->btIdCodeRead));
+    ASSERT_TRUE(w->protocol().LoopMode);
+    reselect();
+    EXPECT_FALSE(w->protocol().LoopMode);
+    const int before = readings();
+    ASSERT_TRUE(clickOn(w->btIdCodeRead));
+    lk->LkPoll();
+    lk->LkPoll();
+    EXPECT_EQ(readings(), before + 3);
+    ASSERT_TRUE(clickOn(w->btStop));
+
+    ASSERT_TRUE(clickOn(w->btCodeScan));
+    ASSERT_TRUE(clickOn(w->txtScan[0]));
+    typeKeys(QStringLiteral("11223344"));
+    ASSERT_TRUE(clickOn(w->btScanStart));
+    ASSERT_TRUE(w->protocol().ScanMode);
+    reselect();
+    EXPECT_FALSE(w->protocol().ScanMode);
+    EXPECT_FALSE(w->btScanPause->isEnabled());
+    EXPECT_FALSE(w->txtScan[0]->isReadOnly());
+
+    state->Show();
+    ASSERT_TRUE(activate(state));
+    ASSERT_TRUE(clickOn(state->chkAuto));
+    reselect();
+    sim.setUnitState('2');
+    lk->LkPoll();
+    EXPECT_TRUE(state->lampLit(2));
+    // Polling off by the link's stop: the box ticked again has its poll steps.
+    lk->LkStopBuffered();
+    ASSERT_TRUE(activate(state));
+    ASSERT_TRUE(clickOn(state->chkAuto));
+    ASSERT_TRUE(clickOn(state->chkAuto));
+    sim.setUnitState('6');
+    lk->LkPoll();
+    EXPECT_TRUE(state->lampLit(6));
 }
 
 TEST_F(WDEndToEnd, TagStateWindowShowsTheStateBlock)
