@@ -480,6 +480,10 @@ bool LK::SelectSystem(int16_t system, bool& askRetry)
     if (previous > 0) {
         if (CurrentSystemIndex() != previous) {
             const int16_t next = CurrentSystemIndex();
+            // Polling is off since step 2: what is on now, the new entry's Check asked for
+            // (a mode that lives on the poll steps). The previous window's close-down and
+            // unloading switch polling off for themselves; that must not stop the new one.
+            const bool newPolling = next > 0 && PollingEnabled();
             setCurrentSystem(previous);
             if (ISystemForm* old = window(previous)) {
                 // Its own link mode again (the Ethernet entry included), so that it closes
@@ -509,6 +513,7 @@ bool LK::SelectSystem(int16_t system, bool& askRetry)
                 if (ISystemForm* form = window(next))
                     form->Init(next == kEthernetEntry);
             }
+            EnablePolling(newPolling);
         }
         SetSystemMenuItem(previous, false);
     }

@@ -381,6 +381,29 @@ TEST_F(LkTest, ChangeBetweenTheNetworkEntriesClosesThePreviousFirst)
                            "frmSystemWKLX9000.Check"}));
 }
 
+// A window whose mode lives on the poll steps switches polling on in its Check; the
+// previous window's close-down, which switches polling off for itself, runs afterwards and
+// must not leave the new one unpolled. Polling stays off when the new entry did not ask.
+TEST_F(LkTest, ThePreviousWindowsCloseDownKeepsThePollingTheNewCheckAskedFor)
+{
+    for (FakeSystemForm* old : std::initializer_list<FakeSystemForm*>{&wd, &klx}) {
+        old->checkResult = true;
+        old->closeHook = [this] { lk->EnablePolling(false); };
+    }
+    for (bool asked : {true, false}) {
+        SCOPED_TRACE(asked);
+        wl.checkHook = [this, asked] {
+            lk->EnablePolling(asked);
+            return true;
+        };
+        for (int16_t from : {6, 9}) {
+            ASSERT_TRUE(select(from));
+            ASSERT_TRUE(select(8));
+            EXPECT_EQ(lk->PollingEnabled(), asked) << "from " << from;
+        }
+    }
+}
+
 TEST_F(LkTest, ChangeClosesThePreviousWindowsAndOpensTheNewOnesByTheirMarks)
 {
     for (MenuEntry e : {MenuEntry::OrvidWindow, MenuEntry::IO, MenuEntry::State})

@@ -101,6 +101,8 @@ QString FakeSystemForm::Poll(const QVariant& a, const QVariant& b)
 void FakeSystemForm::CloseLK()
 {
     log(QStringLiteral("CloseLK"));
+    if (closeHook)
+        closeHook();
 }
 
 void FakeSystemForm::Init(bool ethernet)

@@ -93,6 +93,7 @@ public:
     bool checkResult = false;
     QList<bool> checkResults;            // consumed one per Check
     std::function<bool()> checkHook;     // runs inside Check (e.g. to start a nested action)
+    std::function<void()> closeHook;     // runs inside CloseLK
     QByteArray probeCommand;
     QByteArray probeReply;
     // Init configures the serial link when initFraming >= 0 (ctx.ports present).

@@ -81,7 +81,6 @@ bool KLXProtocol::Check()
     left_ = false;
     if (!net || !net->NetConnect(events_, Port))
         return false;
-    connected_ = true;
     net->SetNetTerminator(QByteArrayLiteral("\n"));
     QByteArray reply;
     int status = -1;
@@ -102,6 +101,7 @@ bool KLXProtocol::Check()
             }
             if (view_)
                 view_->SetParameterEnabled(true);
+            connected_ = true;
             return true;
         }
     }

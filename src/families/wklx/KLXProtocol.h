@@ -144,7 +144,8 @@ private:
     void failPendingWrite();
     void cancelPendingWrite();
     void sendStop();
-    // The connection is up and is the one Check made (not yet closed by CloseLK).
+    // The connection is up and is the one Check found the reader on (not yet closed by
+    // CloseLK): a device that failed the handshake gets no stops it would not answer.
     bool ownConnectionUp() const;
 
     IKLXView* view_;
@@ -153,7 +154,7 @@ private:
     QByteArray failureLine_;      // why the last exchange failed
     bool failureListed_ = false;  // that line is in the list already
     LinkWatch link_;
-    bool connected_ = false;      // Check connected; CloseLK has not closed it yet
+    bool connected_ = false;      // Check found the reader; CloseLK has not closed it yet
     bool left_ = false;
     QPointer<const QObject> closingOwner_;
     std::function<void()> closingStep_;

@@ -4,6 +4,7 @@
 // the one connection, and for a serial entry) with a write and a Beep still running.
 #include "KLXFixture.h"
 
+#include "families/common/DataItems.h"
 #include "families/common/TagDataList.h"
 #include "families/common/frmSystemWLWrite.h"
 #include "families/hx/RegisterHX.h"
@@ -442,7 +443,17 @@ TEST_F(KLXAndUnit, LeavingTheReaderStopsItOnItsOwnConnection)
         ASSERT_TRUE(clickOn(hx->btRead));
         EXPECT_TRUE(waitFor([&] { return hx->ctrlList->text().contains(QStringLiteral("Kopf 1: abcd")); }))
             << hx->ctrlList->text().toStdString();
+        // An Enhanced read left running on the unit ends there, on the unit's own
+        // connection, before the reader's takes its place; the reader hears none of it.
+        hx->PutData(KRItem::OperationMode, 3);
+        ASSERT_TRUE(clickOn(hx->btRead));
+        ASSERT_TRUE(waitFor([&] { return unit.repeating(); }));
+        sim.clearTranscript();
         ASSERT_TRUE(select());
+        EXPECT_FALSE(unit.repeating());
+        EXPECT_FALSE(hx->Protocol().AnyChannelBusy());
+        EXPECT_TRUE(sim.transcript().startsWith("HELO")) << sim.transcript().constData();
+        hx->PutData(KRItem::OperationMode, 0);
         QByteArray reply;
         bool ok = false;
         EXPECT_GT(lk->SendCommand("GET LED", reply, QVariant(true), ok), 0);

@@ -316,7 +316,7 @@ TEST_F(WLFramedWindowTest, AfterAChangeOfSystemTheReadsGoOnWithTheReaderFound)
     frame.setMenuChecked(MenuEntry::IO, true);
     frame.setMenuChecked(MenuEntry::State, true);
     sim.setStatus(0x00, 0x20);
-    for (const QByteArray bus : {QByteArray("01"), QByteArray("05")}) {
+    for (const QByteArray& bus : {QByteArray("01"), QByteArray("05")}) {
         SCOPED_TRACE(bus.toStdString());
         select(7); // no text-protocol unit answers, yet entry 7 is the current one
         ASSERT_EQ(lk->CurrentSystemIndex(), 7);
