@@ -1,10 +1,14 @@
 // Family windows built on first use: one instance per window however many entries share
 // it, adopted into the main window's MDI area when there is one and deleted at the end
 // when not, and a system's main window linked with its small windows in any opening order;
-// a closed family window forgets what it listed.
+// a closed family window forgets what it listed; Default Positionen leaves the current
+// system's window no smaller than its controls need.
 // The shipped default places keep a family's windows apart and inside the main window, and
 // in the large screen classes clear of each other at the size the windows really take.
 
+#include "sim/SimHX.h"
+#include "sim/SimWD.h"
+#include "support/FamilyFixture.h"
 #include "support/TestContext.h"
 
 #include "families/Families.h"
@@ -18,6 +22,7 @@
 #include "shell/frmMain.h"
 #include "shell/frmMonitor.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -178,6 +183,53 @@ TEST(FamilyWindows, AClosedFamilyWindowComesBackWithEmptyLists)
         EXPECT_EQ(lines(), 0);
         w->Unload();
     }
+}
+
+// Default Positionen puts the current system's window on its place at once. A place
+// smaller than the window's controls need (the layout file's, made for other fonts) moves
+// it but leaves it at the size it took when it was shown.
+template <class Sim, int16_t Entry>
+struct System {
+    using Device = Sim;
+    static constexpr int16_t entry = Entry;
+};
+template <class S>
+class DefaultPositionsOfTheCurrentSystem : public PtyFamilyFixture<typename S::Device> {};
+using Systems = ::testing::Types<System<SimHX, 1>, System<SimWD, 6>>;
+TYPED_TEST_SUITE(DefaultPositionsOfTheCurrentSystem, Systems);
+
+TYPED_TEST(DefaultPositionsOfTheCurrentSystem, KeepItsWindowAtTheSizeItsControlsNeed)
+{
+    TestContext& tc = this->tc;
+    // A place far smaller than the window.
+    QByteArray layout;
+    for (const char* section : {"640*480", "800*600*SmallFonts", "800*600*LargeFonts", "1024*768*SmallFonts",
+                                "1024*768*LargeFonts"})
+        layout += QByteArray("[") + section + "]\r\nfrmSystemHX=400x300+10+20\r\nfrmSystemWD=400x300+10+20\r\n";
+    tc.writeProgramFile(QStringLiteral("ORVID.DEF"), layout);
+    frmMain main(tc.ctx);
+    main.resize(1000, 700);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    RegisterFamilies(tc.ctx);
+    ASSERT_TRUE(this->select(TypeParam::entry));
+    main.menuAction(MenuEntry::OrvidWindow)->trigger();
+    auto* window = dynamic_cast<QWidget*>(this->lk->CurrentWindow());
+    QWidget* box = WindowPlacement::Container(window);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(box->pos(), QPoint(10, 20));
+    const int shownWidth = box->width();
+    ASSERT_GT(shownWidth, 400);
+
+    box->move(50, 60);
+    main.findChild<QAction*>(QStringLiteral("mnDefaultPosition"))->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(box->pos(), QPoint(10, 20));
+    EXPECT_EQ(box->width(), shownWidth);
+    const QSize needed = window->minimumSizeHint();
+    EXPECT_TRUE(window->width() >= needed.width() && window->height() >= needed.height())
+        << window->width() << "x" << window->height() << " where the controls need " << needed.width() << "x"
+        << needed.height();
 }
 
 constexpr QSize kDesktop(0, 72);
