@@ -191,7 +191,7 @@ TEST(FamilyWindows, AClosedFamilyWindowComesBackWithEmptyLists)
 
 // Default Positionen puts the current system's window on its place at once. A place
 // smaller than the window's controls need (the layout file's, made for other fonts) moves
-// it but leaves it at the size it took when it was shown.
+// it, but the window stays as wide as it was shown and no smaller than its controls need.
 template <class Sim, int16_t Entry>
 struct System {
     using Device = Sim;
