@@ -49,6 +49,9 @@ public:
     // carries on either way.
     using WriteFailureHandler = std::function<void(const QString& file, const QString& reason)>;
     void setWriteFailureHandler(WriteFailureHandler handler);
+    // The next failed write is told too, though none has succeeded since the last report
+    // (the one who was told no longer shows it).
+    void reportNextFailure() { failureReported_ = false; }
     QString filePath() const;
 
     // A value converted to text; the default when the value or section is missing.

@@ -135,8 +135,12 @@ bool WindowPlacement::RestoreWindowPos(QWidget* window, bool resize, bool* fromD
     if (!p.geometryValid)
         return p.flag;
 
+    // A place (made for other fonts, or stored by a smaller window) never makes the window
+    // smaller than its controls need: it keeps its least size, as when it is first shown.
+    // A sub-window whose window is not shown yet does not know that size; a family window
+    // grows to it when it shows.
     if (resize)
-        c->resize(p.width, p.height);
+        c->resize(QSize(p.width, p.height).expandedTo(c->minimumSizeHint()));
     int left = p.left;
     int top = p.top;
 

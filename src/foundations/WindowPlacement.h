@@ -39,8 +39,8 @@ public:
 
     void SaveWindowPos(QWidget* window, std::optional<int16_t> flag = std::nullopt);
     // True when the stored flag is non-zero; fromDefault tells whether the layout file
-    // was used. Without a flag an MDI child stored out of sight is moved back into its
-    // MDI area.
+    // was used. A place never sizes the window below its minimum size hint. Without a flag
+    // an MDI child stored out of sight is moved back into its MDI area.
     bool RestoreWindowPos(QWidget* window, bool resize = true, bool* fromDefault = nullptr);
     void LoadDefaultWindowPos(QWidget* window, const QString& windowName, bool apply);
     void CenterForm(QWidget* window);

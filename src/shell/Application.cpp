@@ -45,7 +45,8 @@ Application::Application(const QString& settingsPath, const QString& programDir,
     // The main window first: the others find it in the context (frame, centring).
     main_ = std::make_unique<frmMain>(ctx_);
     // A settings file that cannot be written costs the values, not the session: the status
-    // bar says so (the store tells once until a write succeeds) and the program goes on.
+    // bar says so (the store tells once until a write succeeds, or until another message
+    // has taken the report's place) and the program goes on.
     settings_->setWriteFailureHandler([window = QPointer<frmMain>(main_.get())](const QString& file,
                                                                                const QString& reason) {
         if (window)

@@ -14,6 +14,7 @@
 #include "foundations/Help.h"
 #include "foundations/Language.h"
 #include "foundations/Options.h"
+#include "foundations/SettingsStore.h"
 #include "foundations/Trace.h"
 #include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
@@ -401,13 +402,16 @@ void frmMain::ShowStatus(const QString& text)
     lblMessage_->setText(text);
     lblMessage_->setToolTip(QString());
     messageIsLinkError_ = false;
+    // A settings failure no longer in sight is shown again by the next write that fails.
+    if (!settingsFailure_.file.isEmpty() && ctx_.settings)
+        ctx_.settings->reportNextFailure();
     settingsFailure_ = {};
 }
 
 void frmMain::ShowSettingsFailure(const QString& file, const QString& reason)
 {
     const QString text = QStringLiteral("Einstellungen nicht gespeichert: %s");
-    ShowStatus(QString());
+    messageIsLinkError_ = false;
     settingsFailure_ = {ctx_.language ? ctx_.language->Translate(QStringLiteral("frmMain"),
                                                                  QStringLiteral("SettingsFailed"), text)
                                       : text,
@@ -441,7 +445,9 @@ void frmMain::fitSettingsFailure()
         --words;
     const QString reason = lead.mid(words) + f.reason + after;
     const QString kept = metrics.elidedText(lead.left(words), Qt::ElideRight, width - metrics.horizontalAdvance(reason));
-    lblMessage_->setText(kept.isEmpty() ? f.reason + after : kept + reason);
+    // Last, where even the reason alone is too long, its end: cut with a mark, not by the
+    // field's edge.
+    lblMessage_->setText(kept.isEmpty() ? metrics.elidedText(f.reason + after, Qt::ElideRight, width) : kept + reason);
 }
 
 QString frmMain::MessageText() const

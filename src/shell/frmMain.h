@@ -43,12 +43,14 @@ public:
     // Shows why the serial port was closed (a device unplugged or hung up), until the port
     // is next set or a system is found.
     void ShowPortFailure(const QString& reason);
-    // Shows a message in the status bar's message field (until the port is next set).
+    // Shows a message in the status bar's message field (until the port is next set). A
+    // settings failure it replaces comes back with the next write that fails.
     void ShowStatus(const QString& text);
-    // Shows that the settings file could not be written, and why. The reason stays whole: a
-    // path too long for the field gives way, shortened in the middle or left out, and then
-    // the words in front of the reason, as often as the field changes its width (the
-    // tooltip holds the whole text).
+    // Shows that the settings file could not be written, and why. The reason gives way last:
+    // a path too long for the field is shortened in the middle or left out, then the words
+    // in front of the reason are shortened, and only then the reason's end, each cut marked
+    // with an ellipsis, as often as the field changes its width (the tooltip holds the
+    // whole text).
     void ShowSettingsFailure(const QString& file, const QString& reason);
     // The text of the status bar's message field.
     QString MessageText() const;

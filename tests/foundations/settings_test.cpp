@@ -1,15 +1,24 @@
 // The per-user settings store on real files in a temporary folder.
+#include "foundations/Language.h"
 #include "foundations/SettingsStore.h"
 #include "shell/Application.h"
 #include "shell/frmMain.h"
+#include "shell/frmMonitor.h"
+#include "shell/frmPortOptions.h"
 #include "support/FileSizeLimit.h"
+#include "support/RealInput.h"
+#include "support/RecordingPresenter.h"
+#include "support/WhenModal.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -641,46 +650,72 @@ TEST_F(SettingsFile, FailedWriteIsReportedOnceUntilAWriteSucceeds)
     EXPECT_FALSE(s.write("Settings", "k1", "2"));
     EXPECT_EQ(reports.size(), 2);
 
-    // In the program the report lands in the main window's status bar: the reason whole, and
-    // the path shortened in the middle where the field is too narrow for all of it.
-    const QString whole = QStringLiteral("Einstellungen nicht gespeichert: ") + reports[0];
-    const QString tail = reports[0].mid(QDir::toNativeSeparators(path()).size());
+    // In the program the report lands in the main window's status bar, in the program's
+    // language: the reason whole, and the path shortened in the middle where the field is
+    // too narrow for all of it.
+    test::RecordingPresenter presenter;
     Application app(path(), dir.filePath(QStringLiteral("program")));
+    app.context().language->setPresenter(&presenter);
+    app.Startup();
     frmMain* window = app.mainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     const QLabel* field = window->findChild<QLabel*>(QStringLiteral("lblMessage"));
     ASSERT_NE(field, nullptr);
     const QFontMetrics metrics = field->fontMetrics();
-    window->resize(640, 480);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    const QString lead = QStringLiteral("Einstellungen nicht gespeichert: ") + QDir::toNativeSeparators(path());
+    EXPECT_FALSE(app.context().settings->write("Settings", "Language", "ENG"));
+    const QString whole = field->toolTip();
+    ASSERT_TRUE(whole.startsWith(lead + QStringLiteral(": ")) && whole.size() > lead.size() + 2) << qPrintable(whole);
+    const QString tail = whole.mid(lead.size());
+    const QString reason = tail.mid(2);
     // Room for the reason and a part of the path.
     const int room = metrics.horizontalAdvance(whole) - 100;
     window->resize(window->width() - field->contentsRect().width() + room, 480);
     ASSERT_TRUE(QTest::qWaitFor([&] { return field->contentsRect().width() == room; }, 2000));
-    EXPECT_FALSE(app.context().settings->write("Settings", "Language", "ENG"));
     const QString shown = window->MessageText();
     EXPECT_LE(metrics.horizontalAdvance(shown), room) << qPrintable(shown);
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("Einstellungen nicht gespeichert: ") + path().left(4)))
-        << qPrintable(shown);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Einstellungen nicht gespeichert: ") + path().left(4))) << qPrintable(shown);
     EXPECT_TRUE(shown.contains(QChar(0x2026)) && shown.endsWith(tail)) << qPrintable(shown);
-    EXPECT_EQ(field->toolTip(), whole);
     // The field grown wide enough: the whole text.
     window->resize(window->width() + 200, 480);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->MessageText() == whole; }, 2000)) << qPrintable(window->MessageText());
-    // A main window 640 pixels wide, where not even the reason and the path's ellipsis fit:
-    // the path gives way whole, then the words in front, never a letter of the reason.
+    // Room for the reason and a word in front: the path gives way whole, then the words'
+    // end, never a letter of the reason.
+    const int words = metrics.horizontalAdvance(QStringLiteral("Einstellungen\u2026") + tail);
+    window->resize(window->width() - field->contentsRect().width() + words, 480);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return field->contentsRect().width() == words; }, 2000));
+    const QString fewer = window->MessageText();
+    EXPECT_TRUE(fewer.startsWith(QStringLiteral("Einst")) && fewer.endsWith(QChar(0x2026) + tail)) << qPrintable(fewer);
+    EXPECT_LE(metrics.horizontalAdvance(fewer), words) << qPrintable(fewer);
+
+    // A main window 640 pixels wide, its port set in the port dialog: the port's label takes
+    // the message field, and the next write that fails brings the report back. The field
+    // is narrower than the reason (the longer port name leaves less room still): the reason's
+    // end gives way, marked; the tooltip keeps the whole text.
+    const auto setPort = [window](const QString& port) {
+        test::whenModal<frmPortOptions>([port](frmPortOptions* dialog) {
+            dialog->findChild<QComboBox*>(QStringLiteral("cmbPort"))->setEditText(port);
+            test::clickOn(dialog->findChild<QPushButton*>(QStringLiteral("btOK")));
+        });
+        window->findChild<QAction*>(QStringLiteral("mnPortOptions"))->trigger();
+    };
     window->resize(640, 480);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return field->width() < 640 - 100; }, 2000));
-    window->ShowSettingsFailure(path(), QStringLiteral("No space left on device"));
-    const QString narrow = window->MessageText();
-    EXPECT_TRUE(narrow.startsWith(QStringLiteral("Einstellungen")) && narrow.endsWith(QStringLiteral(": No space left on device"))
-                && !narrow.contains(QLatin1Char('/')))
-        << qPrintable(narrow);
-    EXPECT_LE(metrics.horizontalAdvance(narrow), field->contentsRect().width()) << qPrintable(narrow);
-    EXPECT_EQ(field->toolTip(), QStringLiteral("Einstellungen nicht gespeichert: ") + path() + ": No space left on device");
-    window->ShowStatus(QString());
-    EXPECT_FALSE(app.context().settings->write("Settings", "Language", "GER"));
-    EXPECT_TRUE(app.mainWindow()->MessageText().isEmpty());
+    for (const QString& port : {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyORVID-USB1")}) {
+        SCOPED_TRACE(port.toStdString());
+        setPort(port);
+        ASSERT_EQ(window->findChild<QLabel*>(QStringLiteral("lblPort"))->text(), port + QStringLiteral(",38400,n,8,1"));
+        EXPECT_TRUE(window->MessageText().isEmpty());
+        window->findChild<QAction*>(QStringLiteral("mnMonitor"))->trigger();
+        app.monitor()->parentWidget()->close();   // stores its place and options: another failed write
+        const QString narrow = window->MessageText();
+        const int width = field->contentsRect().width();
+        EXPECT_LE(metrics.horizontalAdvance(narrow), width) << width << " px: " << qPrintable(narrow);
+        EXPECT_TRUE(narrow.endsWith(reason)
+                    || (narrow.size() > 1 && narrow.endsWith(QChar(0x2026)) && reason.startsWith(narrow.chopped(1))))
+            << qPrintable(narrow);
+        EXPECT_EQ(field->toolTip(), whole);
+    }
+    EXPECT_GT(metrics.horizontalAdvance(reason), field->contentsRect().width());
 }
 
 // A full disk (here: a file-size limit, which makes writes fail the same way) must neither
