@@ -42,6 +42,14 @@ protected:
         tc.state.CurrentSystem = 1;
     }
     ~HXWindowActions() override { lk.reset(); }
+    // The window shown and active on entry 1, the heads repeating a continuous read every
+    // 40 ms.
+    bool showRepeating()
+    {
+        sim.setRepeatInterval(40);
+        window->Show();
+        return select(1) && activate(window.get());
+    }
     std::unique_ptr<frmSystemHX> window;
     QStringList opened;
 };
@@ -169,11 +177,8 @@ TEST_F(HXWindowActions, OkDuringAPollTickWritesAfterIt)
 // next read opens the tag with it.
 TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
 {
-    sim.setRepeatInterval(40);
-    window->Show();
-    ASSERT_TRUE(select(1));
+    ASSERT_TRUE(showRepeating());
     frmSystemHX& w = *window;
-    ASSERT_TRUE(activate(&w));
     w.rdHead[0]->setChecked(true);
     w.PutData(KRItem::Tagcode, 3);
     w.PutData(KRItem::StartAddress, 0);
@@ -269,11 +274,8 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
 // window ends it.
 TEST_F(HXWindowActions, AReadRunningOnAnotherHeadStaysPolled)
 {
-    sim.setRepeatInterval(40);
-    window->Show();
-    ASSERT_TRUE(select(1));
+    ASSERT_TRUE(showRepeating());
     frmSystemHX& w = *window;
-    ASSERT_TRUE(activate(&w));
     w.Protocol().parameterDialog = [](const hx::HXHeadType&, hx::ParameterList&) { return false; };
     bool cancel = false;
     w.writeDialog = [&] { EXPECT_TRUE(cancel || w.WriteTag(3, 3, false, 0, 4, "abcd", "2")); };

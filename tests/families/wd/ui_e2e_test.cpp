@@ -155,7 +155,7 @@ TEST_F(WDEndToEnd, WritesDataAndIdCodesByIdThroughTheDialogs)
         clickOn(d->btOk);
         clickOn(d->btCancel);
     });
-    w->btWrite->click();
+    ASSERT_TRUE(clickOn(w->btWrite));
     EXPECT_EQ(tc.presenter.numbers(), QList<int>{4});
     ASSERT_TRUE(Drained(sim, ports->comm()));
     const QList<QByteArray> sent = sim.commands();
