@@ -101,6 +101,23 @@ void FamilyProtocol::sendOnly(const QByteArray& command, const QByteArray& param
         ctx_.lk->SendOnly(command, parameter, logOption);
 }
 
+bool FamilyProtocol::sendStop(const QByteArray& command, const QByteArray& parameter,
+                              const std::function<bool(const QByteArray&)>& isAnswer)
+{
+    // A repeating read sends a reply every few hundred ms at most: a handful of them can
+    // be ahead of the answer, not an endless stream.
+    constexpr int kRepliesBeforeAnswer = 4;
+    sendOnly(command, parameter, QVariant());
+    for (int passed = 0; passed <= kRepliesBeforeAnswer; ++passed) {
+        QByteArray frame;
+        if (receive(frame, QVariant()) <= 0)
+            return false;
+        if (isAnswer(frame))
+            return true;
+    }
+    return false;
+}
+
 int16_t FamilyProtocol::receive(QByteArray& reply, const QVariant& logOption)
 {
     int16_t count = 0;

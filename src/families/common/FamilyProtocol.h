@@ -24,6 +24,7 @@
 #include <QString>
 #include <QVariant>
 #include <cstdint>
+#include <functional>
 
 namespace orvid {
 
@@ -103,6 +104,12 @@ protected:
     void sendOnly(const QByteArray& command, const QByteArray& parameter,
                   const QVariant& logOption = QVariant());
     int16_t receive(QByteArray& reply, const QVariant& logOption);
+    // Sends a stop and takes its answer off the line, past the replies a read it ended may
+    // still send first (isAnswer tells the answer by its received frame). Left there, the
+    // answer would be the next exchange's reply, or the next system's at its recognition.
+    // False when no answer came.
+    bool sendStop(const QByteArray& command, const QByteArray& parameter,
+                  const std::function<bool(const QByteArray&)>& isAnswer);
     // Runs before every telegram the helpers send (the input is flushed then: replies a
     // family kept for later are stale).
     virtual void telegramGoingOut() {}

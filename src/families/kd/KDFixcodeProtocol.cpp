@@ -189,15 +189,20 @@ QString KDFixcodeProtocol::GetError(const QByteArray& line) const
 
 // ---- stop, close, items, settings --------------------------------------------------------------
 
+void KDFixcodeProtocol::reset()
+{
+    sendStop("RST", QByteArray(), [](const QByteArray& line) { return line == "OK"; });
+}
+
 void KDFixcodeProtocol::StopBuffered()
 {
     AutoRepeat = false;
-    sendOnly("RST", QByteArray());
+    reset();
 }
 
 void KDFixcodeProtocol::CloseLK()
 {
-    sendOnly("RST", QByteArray());
+    reset();
     SaveSettings(false);
 }
 

@@ -40,7 +40,7 @@ public:
     bool Check() override;
     QString PollStep(const QVariant& show, const QVariant& forced) override;
     void CloseLK() override;
-    // "RST" without waiting: ends a running read at the unit.
+    // "RST": ends a running read at the unit.
     void StopBuffered() override;
     bool PutData(int16_t id, const QVariant& value) override;
     bool GetData(int16_t id, QVariant& value) const override;
@@ -80,6 +80,10 @@ public:
     QByteArray LastCommand;
     QString HeadLabel = QStringLiteral("KOPF");
     QString StatusLabel = QStringLiteral("STATUS: ");
+
+private:
+    // "RST", its "OK" taken off the line.
+    void reset();
 };
 
 } // namespace orvid

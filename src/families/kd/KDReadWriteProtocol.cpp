@@ -286,7 +286,7 @@ void KDReadWriteProtocol::StopBuffered()
 
 void KDReadWriteProtocol::CloseLK()
 {
-    sendOnly("o", QByteArray());
+    sendStop("o", QByteArray(), [](const QByteArray& reply) { return reply.startsWith("o00"); });
     SaveSettings(false);
 }
 

@@ -249,7 +249,9 @@ QByteArray KRProtocol::Poll(bool display, bool direct)
 
 void KRProtocol::StopBuffered()
 {
-    sendOnly(cmd_.Quit.isEmpty() ? QByteArray("QU") : cmd_.Quit, QByteArray());
+    // The answer is the bare status; the replies of a read it ended carry data.
+    sendStop(cmd_.Quit.isEmpty() ? QByteArray("QU") : cmd_.Quit, QByteArray(),
+             [](const QByteArray& reply) { return reply == "0"; });
 }
 
 void KRProtocol::CloseLK()

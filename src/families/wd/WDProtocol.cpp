@@ -233,7 +233,7 @@ void WDProtocol::Init(bool)
         ctx_.ports->SetTimeout(kReplyTimeout);
         ctx_.ports->FlushInput();
     }
-    sendCommand("?70");
+    stopUnit();
     // That stop ended whatever the unit was doing: a loop or a scan that ran is over.
     ScanPause();
     if (ctx_.frame) {
@@ -269,7 +269,7 @@ bool WDProtocol::Check()
 
 void WDProtocol::CloseLK()
 {
-    sendOnly("?70");
+    stopUnit();
     // Only what this run set (the window's entries at its close, the data items, the head
     // of the last tag access) is stored.
     Stored.Save(ctx_);
@@ -277,7 +277,15 @@ void WDProtocol::CloseLK()
 
 void WDProtocol::StopBuffered()
 {
-    sendOnly("?70");
+    stopUnit();
+}
+
+void WDProtocol::stopUnit()
+{
+    sendStop("?70", QByteArray(), [](const QByteArray& frame) {
+        QByteArray payload = frame;
+        return GetLKResultExt(payload, static_cast<int16_t>(payload.size())) > 0 && payload.startsWith("#70");
+    });
 }
 
 bool WDProtocol::PutData(int16_t id, const QVariant& value)

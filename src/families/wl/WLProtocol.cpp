@@ -108,12 +108,13 @@ QString WLProtocol::PollStep(const QVariant& a, const QVariant& b)
 
 void WLProtocol::StopBuffered()
 {
-    sendOnly("QU", QByteArray());
+    // The answer is the bare status; the replies of a read it ended carry data.
+    sendStop("QU", QByteArray(), [](const QByteArray& reply) { return reply == "0"; });
 }
 
 void WLProtocol::CloseLK()
 {
-    sendOnly("QU", QByteArray());
+    StopBuffered();
 }
 
 // ---- exchanges --------------------------------------------------------------------------

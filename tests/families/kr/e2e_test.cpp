@@ -199,6 +199,16 @@ TEST_F(KRE2ETest, RepeatedReadsAreCollectedByPollsUntilStopped)
     ports->FlushInput();
     EXPECT_FALSE(QTest::qWaitFor([&] { return ports->PortDataAvailable(); }, 400));
     EXPECT_EQ(view.shown.size(), 4);
+
+    // An answer to QU that comes late is not the next exchange's reply.
+    kr.ReadData(true);
+    sim.delayNext("QU", 150);
+    lk->LkStopBuffered();
+    sim.setConfigWords(QByteArray("\x01\x02\x03\x04"), QByteArray("\x05\x06\x07\x08"));
+    QByteArray reply;
+    bool ok = false;
+    EXPECT_EQ(kr.SendCommandExpect("SG1", reply, 4, QVariant(), ok), 4);
+    EXPECT_EQ(reply, QByteArray("\x05\x06\x07\x08"));
 }
 
 TEST_F(KRE2ETest, DataHoldingTheTerminatorIsReadWhole)

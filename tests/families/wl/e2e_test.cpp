@@ -374,7 +374,14 @@ TEST_F(WLE2ETest, PollTakesTheTagReplyBeforeTheInputsRefresh)
     wl.Poll();
     EXPECT_EQ(view.lines, QList<QByteArray>{"abcd"});
     EXPECT_EQ(view.inputRefreshes, 2);
+
+    // An answer to QU that comes late is not the next exchange's reply.
+    sim.delayNext("QU", 150);
     wl.StopBuffered();
+    sim.setInputs(false, true, false);
+    const std::optional<WLIOState> s = wl.InputSet();
+    ASSERT_TRUE(s.has_value());
+    EXPECT_EQ(s->inputs, (std::array<bool, 3>{false, true, false}));
 }
 
 } // namespace
