@@ -526,7 +526,7 @@ bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const Q
         // all) the unit may still hold the write and carry it out when a tag comes: a
         // write reported as failed is stopped first. An error reply ended it on the unit.
         if (n <= 0 || !reply.startsWith('%'))
-            sendCommand("?70");
+            stopUnit();
         failWrite(n > 0 ? reply : QByteArray());
     }
     Poll(true, true);
