@@ -15,6 +15,18 @@ QList<QEventLoop*>& runningLoops()
     static QList<QEventLoop*> loops;
     return loops;
 }
+// Waits of no time (one pass over the events) running now: no loop to end, but a device
+// wait all the same, whose caller goes on with the device once the pass is over.
+int& passesRunning()
+{
+    static int passes = 0;
+    return passes;
+}
+void noteWaitEnded()
+{
+    if (runningLoops().isEmpty() && passesRunning() == 0)
+        emit DeviceWait::notifier()->idle();
+}
 } // namespace
 
 DeviceWait* DeviceWait::notifier()
@@ -26,7 +38,10 @@ DeviceWait* DeviceWait::notifier()
 DeviceWait::Outcome DeviceWait::wait(int msec)
 {
     if (msec <= 0) {
+        ++passesRunning();
         QCoreApplication::processEvents();
+        --passesRunning();
+        noteWaitEnded();
         return Outcome::TimedOut;
     }
     QEventLoop loop;
@@ -39,9 +54,7 @@ DeviceWait::Outcome DeviceWait::wait(int msec)
     runningLoops().append(&loop);
     const int code = loop.exec();
     runningLoops().removeOne(&loop);
-
-    if (runningLoops().isEmpty())
-        emit notifier()->idle();
+    noteWaitEnded();
     switch (code) {
     case kWoken: return Outcome::Woken;
     case kAborted: return Outcome::Aborted;
@@ -110,7 +123,7 @@ void DeviceWait::abortAll()
 
 int DeviceWait::depth()
 {
-    return static_cast<int>(runningLoops().size());
+    return static_cast<int>(runningLoops().size()) + passesRunning();
 }
 
 } // namespace orvid

@@ -171,34 +171,107 @@ void LK::takeTurnWhenFree()
     if (!turnWanted_ || Busy())
         return;
     turnWanted_ = false;
-    if (!actions_.empty())
-        runWaitingAction();
+    // Nothing that may run yet (what waits comes after the action running now): the end
+    // of that action asks again.
+    const std::size_t next = nextRunnable();
+    if (next < actions_.size())
+        runEntry(next);
 }
 
-bool LK::UserAction(const void* key, const QObject* guard, std::function<void()> action)
+bool LK::mayRun(std::size_t index) const
 {
-    if (!pollBusy_) {
+    return actions_[index].depth >= actionDepth_;
+}
+
+std::size_t LK::nextRunnable() const
+{
+    std::size_t i = 0;
+    while (i < actions_.size() && !mayRun(i))
+        ++i;
+    return i;
+}
+
+bool LK::heldByTheUser() const
+{
+    // The innermost holder: a poll step or a queued step is not the user's, even inside
+    // the dialog of an action of the user's; a step an action runs itself is part of it.
+    return !holders_.empty() && holders_.back() == Holder::User;
+}
+
+void LK::runHeld(Holder kind, const std::function<void()>& action)
+{
+    const bool counts = kind != Holder::Poll;
+    holders_.push_back(kind);
+    if (counts)
+        ++actionDepth_;
+    struct Release {
+        LK* lk;
+        bool counts;
+        ~Release()
+        {
+            lk->holders_.pop_back();
+            if (counts)
+                --lk->actionDepth_;
+            // What waited for this action to end may have its turn now.
+            if (!lk->actions_.empty())
+                lk->requestTurn();
+        }
+    } release{this, counts};
+    action();
+}
+
+void LK::runEntry(std::size_t index)
+{
+    // One action a turn: it may start exchanges of its own (or a modal dialog), and the
+    // next one comes once those have ended.
+    WaitingAction next = std::move(actions_[index]);
+    actions_.erase(actions_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (!actions_.empty())
+        requestTurn();
+    if (!next.guard)   // its window or dialog has gone meanwhile
+        return;
+    if (next.forSystem && next.systemChanges != systemChanges_)
+        return;        // asked for in the window of a system that has been left since
+    runHeld(next.kind, next.run);
+}
+
+bool LK::UserAction(const void* key, const QObject* guard, std::function<void()> action, bool forSystem)
+{
+    if (closing_)
+        return false;
+    if (!Busy()) {
         runWaitingActionsNow();
-        if (actions_.empty()) {
-            action();
+        if (!Busy() && nextRunnable() == actions_.size()) {
+            runHeld(Holder::User, action);
             return true;
         }
+    } else if (heldByTheUser()) {
+        // Started now, it would run inside the wait of the user's own action and take
+        // its reply; queued, it would run after an action the user may not have wanted.
+        QApplication::beep();
+        return false;
     }
     if (ActionWaiting(key)) {
         QApplication::beep();
         return false;
     }
-    enqueue(key, guard, std::move(action));
+    enqueue(key, guard, std::move(action), Holder::User, forSystem);
     return true;
 }
 
 void LK::WhenIdle(const void* key, const QObject* guard, std::function<void()> action)
 {
-    runWaitingActionsNow();
-    if (!Busy() && actions_.empty()) {
-        action();
-        return;
+    if (!Busy()) {
+        runWaitingActionsNow();
+        if (!Busy() && nextRunnable() == actions_.size()) {
+            // Asked for by the action running now (its stop before its dialog), it is part
+            // of that action; else a step of its own.
+            runHeld(holders_.empty() ? Holder::Step : holders_.back(), action);
+            return;
+        }
     }
+    if (closing_)
+        return;
     for (WaitingAction& waiting : actions_) {
         if (waiting.key == key) {
             waiting.guard = guard;
@@ -206,7 +279,7 @@ void LK::WhenIdle(const void* key, const QObject* guard, std::function<void()> a
             return;
         }
     }
-    enqueue(key, guard, std::move(action));
+    enqueue(key, guard, std::move(action), Holder::Step, false);
 }
 
 bool LK::ActionWaiting(const void* key) const
@@ -214,9 +287,17 @@ bool LK::ActionWaiting(const void* key) const
     return std::any_of(actions_.begin(), actions_.end(), [key](const WaitingAction& a) { return a.key == key; });
 }
 
-void LK::enqueue(const void* key, const QObject* guard, std::function<void()> action)
+void LK::BeginClose()
 {
-    actions_.push_back({key, guard, std::move(action)});
+    closing_ = true;
+    actions_.clear();
+    turnWanted_ = false;
+}
+
+void LK::enqueue(const void* key, const QObject* guard, std::function<void()> action, Holder kind,
+                 bool forSystem)
+{
+    actions_.push_back({key, guard, std::move(action), kind, actionDepth_, forSystem, systemChanges_});
     requestTurn();
 }
 
@@ -224,24 +305,8 @@ void LK::runWaitingActionsNow()
 {
     // The link is free now: what was asked for before goes first, in order, before the
     // event loop would have come to it.
-    while (!actions_.empty() && !Busy()) {
-        WaitingAction next = std::move(actions_.front());
-        actions_.pop_front();
-        if (next.guard)
-            next.run();
-    }
-}
-
-void LK::runWaitingAction()
-{
-    // One action a turn: it may start exchanges of its own (or a modal dialog), and the
-    // next one comes once those have ended.
-    WaitingAction next = std::move(actions_.front());
-    actions_.pop_front();
-    if (!actions_.empty())
-        requestTurn();
-    if (next.guard)   // else its window or dialog has gone meanwhile
-        next.run();
+    for (std::size_t next = nextRunnable(); next < actions_.size() && !Busy(); next = nextRunnable())
+        runEntry(next);
 }
 
 void LK::InitSystems()
@@ -342,7 +407,7 @@ ILkDirectAccess* LK::GetDirectAccess() const
 
 bool LK::Busy() const
 {
-    return selecting_ || exchangeDepth_ > 0 || pollBusy_;
+    return selecting_ || exchangeDepth_ > 0 || pollBusy_ || DeviceWait::depth() > 0;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -565,6 +630,9 @@ bool LK::SelectSystem(int16_t system, bool& askRetry)
         }
     }
 
+    if (current != previous)
+        ++systemChanges_;
+
     // 9.
     if (ctx_.command)
         ctx_.command->RefreshForm();
@@ -714,18 +782,21 @@ bool LK::EnablePolling(bool on, bool temporary)
 QString LK::LkPoll(const QVariant& a, const QVariant& b)
 {
     QString result;
-    // The user's actions waiting for the link go first. A selection sets the windows up and
-    // closes the previous one down: its Check may leave polling on for what the window
-    // needs, and the first step comes once the selection has ended.
-    if (CurrentSystemIndex() <= 0 || pollBusy_ || selecting_ || !actions_.empty())
+    // Never inside another wait for the device (an exchange's, a selection's, a Send's):
+    // the step would take that wait's reply. The user's actions that may run go first. A
+    // selection sets the windows up and closes the previous one down: its Check may leave
+    // polling on for what the window needs, and the first step comes once it has ended.
+    if (CurrentSystemIndex() <= 0 || Busy() || nextRunnable() < actions_.size())
         return result;
     FlagGuard busy(pollBusy_, [this] { noteExchangeEnded(); });
-    if (ctx_.command)
-        ctx_.command->Poll();
-    if (pollingEnabled_) {
-        if (ISystemForm* form = CurrentWindow())
-            result = form->Poll(a, b);
-    }
+    runHeld(Holder::Poll, [&] {
+        if (ctx_.command)
+            ctx_.command->Poll();
+        if (pollingEnabled_) {
+            if (ISystemForm* form = CurrentWindow())
+                result = form->Poll(a, b);
+        }
+    });
     return result;
 }
 

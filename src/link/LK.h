@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <vector>
 
 namespace orvid {
 
@@ -84,9 +85,11 @@ public:
     bool PollTimerEnabled() const { return pollTimerEnabled_; }
     int PollInterval() const { return pollInterval_; }
 
-    // True while a selection, a command exchange or a poll step runs. Buttons and menu
-    // commands that would start a device action of their own test it and refuse, so that
-    // exchanges are not nested inside each other's waits.
+    // True while the link is in use: a selection, a command exchange, a poll step, or any
+    // wait for the device (DeviceWait) - on serial or TCP, whoever started it, the families
+    // that move their own telegrams included. Buttons and menu commands that would start a
+    // device action of their own test it and refuse, so that exchanges are not nested
+    // inside each other's waits; no poll step and no queued action runs meanwhile.
     bool Busy() const;
 
     // The current system index (the program state's, or the link's own without one).
@@ -96,16 +99,21 @@ public:
     bool PollStepRunning() const { return pollBusy_; }
 
     // A user action that needs the device (a button, a dialog's OK, a menu's selection).
-    // A poll step is not the user's and must not refuse it; but the step may be waiting
-    // for the device further down the stack, and an action started inside that wait would
-    // take the step's reply. So while a step runs - or actions asked for before still wait
-    // for a busy link - the action is queued and runs once the link is idle, at most one
-    // poll step later (no step starts while actions wait), and the caller returns at once.
-    // Nothing of the user's input is held meanwhile: typing, focus, dialogs and message
-    // boxes get it as it comes. The same action (key) asked for again while it waits is
-    // refused with a beep (false). Otherwise the action runs now. It is dropped when guard
-    // is gone by its turn.
-    bool UserAction(const void* key, const QObject* guard, std::function<void()> action);
+    // - The link is free: the action runs now, after the actions asked for before it.
+    // - The link waits for the device on behalf of an action of the user's own (an
+    //   exchange, a selection, a Send): the action is refused with a beep (false), as
+    //   starting it would nest it in that wait.
+    // - The link is held by what the user did not start (a poll step, a stop, a small
+    //   window's refresh): the action is queued and the caller returns at once. Nothing of
+    //   the user's input is held meanwhile.
+    // A queued action runs once the link is idle and the action ahead of it has ended:
+    // its handler, its exchanges and its dialog (an action asked for from inside a running
+    // action's dialog - its OK - belongs to that action and runs within it). The same
+    // action (key) asked for again while it waits is refused with a beep (false). It is
+    // dropped when guard is gone by its turn, and, when forSystem, when the current system
+    // has changed since it was asked for: it was meant for the window that was left.
+    bool UserAction(const void* key, const QObject* guard, std::function<void()> action,
+                    bool forSystem = false);
     // Runs action once the link is idle: now when it is and nothing waits, else in turn
     // after what was queued before it. Asked again while it waits, the newer action
     // replaces the waiting one and keeps its turn (a stop asked twice runs once).
@@ -113,6 +121,10 @@ public:
     // Whether an action with this key waits for its turn; how many wait.
     bool ActionWaiting(const void* key) const;
     int ActionsWaiting() const { return static_cast<int>(actions_.size()); }
+    // The program is closing: what waits is dropped, and no user action runs or queues
+    // any more; a step asked for (WhenIdle) runs only when the link is free, never later.
+    void BeginClose();
+    bool Closing() const { return closing_; }
 
 private:
     void setCurrentSystem(int16_t system);
@@ -123,9 +135,20 @@ private:
     // Called whenever an exchange, a poll step, a selection or a device wait has ended.
     void noteExchangeEnded();
     void takeTurnWhenFree();
-    void enqueue(const void* key, const QObject* guard, std::function<void()> action);
-    void runWaitingAction();
+    enum class Holder { User, Step, Poll };
+    void enqueue(const void* key, const QObject* guard, std::function<void()> action, Holder kind,
+                 bool forSystem);
+    // Whether a waiting action may run now: it was asked for at this action depth or
+    // deeper (an action's dialog), and not before the action running now.
+    bool mayRun(std::size_t index) const;
+    std::size_t nextRunnable() const;
+    // Runs the waiting actions that may run, in order, while the link stays free.
     void runWaitingActionsNow();
+    void runEntry(std::size_t index);
+    // Runs one action (or poll step) with its kind on the holder stack.
+    void runHeld(Holder kind, const std::function<void()>& action);
+    // The user's own action holds the link now (see UserAction).
+    bool heldByTheUser() const;
     ISystemForm* window(int index) const;
     IToolWindow* ioWindow(int index) const;
     IToolWindow* stateWindow(int index) const;
@@ -149,8 +172,17 @@ private:
         const void* key;
         QPointer<const QObject> guard;
         std::function<void()> run;
+        Holder kind;
+        int depth;             // actions running when it was asked for
+        bool forSystem;
+        int systemChanges;     // changes of system when it was asked for
     };
     std::deque<WaitingAction> actions_;
+    // What runs now, outermost first: the user's actions, queued steps, a poll step.
+    std::vector<Holder> holders_;
+    int actionDepth_ = 0;      // the holders that are actions (not poll steps)
+    int systemChanges_ = 0;    // selections that ended with another system than before
+    bool closing_ = false;
     QTimer timSensorPoll_;
 };
 

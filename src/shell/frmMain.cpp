@@ -852,6 +852,10 @@ void frmMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // What the user asked for before and still waits for the link (a selection, a
+    // button's action) would reopen the port after the close sequence: it goes.
+    if (ctx_.lk)
+        ctx_.lk->BeginClose();
     // A device wait (or a selection between its waits) is running below this event:
     // closing now would tear the windows down under it. Close once it has ended.
     if (DeviceWait::depth() > 0 || selecting_) {

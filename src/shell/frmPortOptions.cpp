@@ -4,6 +4,7 @@
 #include "foundations/Help.h"
 #include "foundations/Language.h"
 #include "foundations/WindowPlacement.h"
+#include "link/LK.h"
 #include "link/Ports.h"
 
 #include <QComboBox>
@@ -188,6 +189,19 @@ void frmPortOptions::updateOkButton()
 }
 
 void frmPortOptions::accept()
+{
+    if (cmbPort_->currentText().trimmed().isEmpty())
+        return;
+    // Reopening the port under an exchange that waits (a poll step goes on while the
+    // dialog is open) would throw its reply away with the old port: the change waits for
+    // the link, as any device action does.
+    if (ctx_.lk)
+        ctx_.lk->UserAction(btOK_, this, [this] { applyAndClose(); });
+    else
+        applyAndClose();
+}
+
+void frmPortOptions::applyAndClose()
 {
     QString port = cmbPort_->currentText().trimmed();
     if (port.isEmpty())

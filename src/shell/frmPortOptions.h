@@ -34,6 +34,7 @@ public slots:
     void accept() override;
 
 private:
+    void applyAndClose();
     void load();
     void setDefaults();
     void updateOkButton();

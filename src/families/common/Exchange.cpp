@@ -13,7 +13,7 @@ bool RunUserAction(AppContext& ctx, const void* key, const QObject* guard, std::
         action();
         return true;
     }
-    return ctx.lk->UserAction(key, guard, std::move(action));
+    return ctx.lk->UserAction(key, guard, std::move(action), true);
 }
 
 ExchangeGate::ExchangeGate(AppContext& ctx) : ctx_(ctx) {}

@@ -91,8 +91,9 @@ private:
     int stops_ = 0;
 };
 
-// Runs a user action that needs the device now, or queues it while a poll step has the
-// link (LK::UserAction); key names the action (its control). False when refused.
+// Runs a user action of the current system's windows that needs the device now, or queues
+// it while a poll step has the link (LK::UserAction); key names the action (its control).
+// Queued, it is dropped when another system is selected before its turn. False when refused.
 bool RunUserAction(AppContext& ctx, const void* key, const QObject* guard, std::function<void()> action);
 
 // Connects a control's signal to a device action of receiver (a member function without

@@ -175,7 +175,9 @@ int16_t FamilyForm::GetLKResult(QByteArray& reply, int16_t length, const QVarian
 
 void FamilyForm::StopBuffered()
 {
-    protocol_->StopBuffered();
+    // The link's stop (the command window's Stop, its multi-reply Send) is the Stop button's:
+    // never inside another exchange's wait.
+    requestStop();
 }
 
 void FamilyForm::putItem(int16_t id, const QVariant& value)

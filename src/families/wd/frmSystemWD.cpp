@@ -486,6 +486,11 @@ void frmSystemWD::btStop_Click()
         unlockScan(true);
 }
 
+void frmSystemWD::StopBuffered()
+{
+    btStop_Click();
+}
+
 void frmSystemWD::btClear_Click()
 {
     list->Clear();

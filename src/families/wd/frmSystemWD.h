@@ -50,6 +50,9 @@ public:
     void SetLanguage() override;
     // The layer's Init stops the unit: a scan that ran gives its slots and buttons back.
     void Init(bool ethernet = false) override;
+    // The link's stop (the command window's) is the Stop button's: the loop and the scan
+    // end with it, and its "?70" never goes out inside another exchange's wait.
+    void StopBuffered() override;
     using FamilyForm::Loaded;
 
     // IWDView

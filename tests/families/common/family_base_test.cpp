@@ -192,8 +192,8 @@ TEST_F(FamilyBase, PollTicksAndStopWaitForTheFamilysExchanges)
     EXPECT_EQ(window.proto->sent.last(), "STOP");
 }
 
-// A poll step runs inside a wait the family does not own (a command sent by hand waits
-// for its reply). A click on a device button during the step is queued; a message box that
+// A command sent by hand waits for its reply: no poll step runs inside that wait (it would
+// take the reply). A click on a device button meanwhile is queued; a message box that
 // opens while the outer wait goes on takes the user's click at once; the action runs once,
 // after the outer exchange has ended.
 TEST_F(FamilyBase, AMessageBoxDuringAnOuterWaitTakesItsInputAndTheActionRunsAfterIt)
@@ -209,7 +209,8 @@ TEST_F(FamilyBase, AMessageBoxDuringAnOuterWaitTakesItsInputAndTheActionRunsAfte
     window.Show();
     ASSERT_TRUE(activate(&window));
     lk->EnablePolling(true);
-    window.proto->pollHook = [&] { clickOn(button); };
+    int polledInside = 0;
+    window.proto->pollHook = [&] { ++polledInside; };
 
     int answer = -1;
     int ranInsideTheOuterWait = -1;
@@ -217,6 +218,7 @@ TEST_F(FamilyBase, AMessageBoxDuringAnOuterWaitTakesItsInputAndTheActionRunsAfte
         bool replied = false;
         QTimer::singleShot(0, &window, [&] {
             lk->LkPoll();
+            clickOn(button);
             QMessageBox box(QMessageBox::Warning, QStringLiteral("Orvid"), QStringLiteral("Verbindung getrennt"),
                             QMessageBox::Ok | QMessageBox::Cancel, &window);
             QTimer::singleShot(30, &box, [&box] { clickOn(box.button(QMessageBox::Ok)); });
@@ -233,6 +235,7 @@ TEST_F(FamilyBase, AMessageBoxDuringAnOuterWaitTakesItsInputAndTheActionRunsAfte
     lk->SendCommand("RD", reply, QVariant(), ok);
     window.proto->hook = nullptr;
     window.proto->pollHook = nullptr;
+    EXPECT_EQ(polledInside, 0);
     EXPECT_EQ(answer, QMessageBox::Ok);
     EXPECT_EQ(ranInsideTheOuterWait, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !entered.isEmpty(); }, 1000));
