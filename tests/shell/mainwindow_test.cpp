@@ -591,6 +591,20 @@ TEST_F(MainWindowTest, ASelectionAskedForDuringAPollStepRunsAfterIt)
     EXPECT_TRUE(QTest::qWaitFor([&] { return state().CurrentSystem == 6; }, 1000));
     QTest::qWait(20);
     EXPECT_EQ(journal.ending(QStringLiteral(".Check")), QStringList{QStringLiteral("sys6.Check")});
+
+    // Asked for in the same step as Beenden: the program closes, and the selection, which
+    // would reopen the port after the close sequence, never runs.
+    QSignalSpy closed(&main(), &frmMain::closed);
+    fakes[6]->pollHook = [&] {
+        clickOn(button(4));
+        main().findChild<QAction*>(QStringLiteral("mnExit"))->trigger();
+    };
+    app->context().lk->EnablePolling(true);
+    journal.clear();
+    main().PollTick();
+    QTest::qWait(50);
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_EQ(journal.ending(QStringLiteral(".Check")), QStringList{});
 }
 
 TEST_F(MainWindowTest, DefaultPositionsStoreAClosedWindowsPlaceWithoutOpeningIt)
