@@ -150,7 +150,7 @@ bool WLFramedProtocol::Check()
         // No reader of this window answers, and nothing is polled after a failed
         // recognition: what it was doing for the window can no longer be followed.
         ScanActive = false;
-        DbCodeMode = false;
+        setDbCodeMode(false);
         if (WriteProgress > 0)
             endWrite("WriteError", WriteErrorText);
         return false;
@@ -222,7 +222,7 @@ bool WLFramedProtocol::SetReaderVariables(const QByteArray& parameters, bool wri
 
 void WLFramedProtocol::ScanEnable(bool flag)
 {
-    DbCodeMode = false;
+    setDbCodeMode(false);
     if (ctx_.lk)
         ctx_.lk->EnablePolling(flag || NeedsPolling());
 }
@@ -236,6 +236,13 @@ void WLFramedProtocol::updatePolling()
 {
     if (ctx_.lk)
         ctx_.lk->EnablePolling(NeedsPolling());
+}
+
+void WLFramedProtocol::setDbCodeMode(bool on)
+{
+    DbCodeMode = on;
+    if (view_)
+        view_->DbCodeModeChanged(on);
 }
 
 void WLFramedProtocol::ReadData(bool fixcode)
@@ -268,7 +275,7 @@ void WLFramedProtocol::ReadDbCode(bool on)
     } else {
         StopReading();
     }
-    DbCodeMode = on;
+    setDbCodeMode(on);
     updatePolling();
 }
 
@@ -288,7 +295,7 @@ void WLFramedProtocol::CloseLK()
 {
     // The next system is not polled unasked.
     ScanActive = false;
-    DbCodeMode = false;
+    setDbCodeMode(false);
     // A write still in progress is left unreported: its buttons must not stay disabled for
     // the next time the reader is selected.
     if (WriteProgress > 0) {
@@ -388,7 +395,7 @@ void WLFramedProtocol::Poll()
         if (!reading.valid)
             return;
         if (DbCodeMode) {
-            DbCodeMode = false;
+            setDbCodeMode(false);
             view_->ShowDbCode(reading.idText);
             // The reading ran for this one ID.
             StopReading();

@@ -44,6 +44,8 @@ public:
     virtual void SetWriteRunning(bool running) = 0;
     // The ID of a reading taken for the database box.
     virtual void ShowDbCode(const QString& id) = 0;
+    // "Code lesen" began or ended, whatever ended it (its button says which).
+    virtual void DbCodeModeChanged(bool /*on*/) {}
     // The input/output or the state window is loaded and refreshes automatically: the poll
     // timer has to run for it.
     virtual bool AutoRefresh() const = 0;
@@ -156,6 +158,8 @@ private:
     // Stores a parameter string and takes its mode and bus address (no telegram).
     void applyParameters(const QByteArray& parameters);
     void updatePolling();
+    // DbCodeMode, told to the view.
+    void setDbCodeMode(bool on);
     // Ends a running write's progress with the text of key, its buttons on again.
     void endWrite(const char* key, const QString& text);
     // endWrite, then mode Normal's reading again, polling as needed.

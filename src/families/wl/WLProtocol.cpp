@@ -66,12 +66,12 @@ void WLProtocol::Init(bool)
         ctx_.ports->FlushInput();
     }
     // "QU" ends whatever the unit was doing: a Buffered read sends no more replies, and a
-    // write's progress would count the silence after it as success.
+    // write's progress would count the silence after it as success. The write ends before
+    // the unit could report it, so it is listed as failed: nothing tells it was done.
     ScanActive = false;
     if (WriteProgress > 0) {
-        WriteProgress = 0;
-        if (view_)
-            view_->SetWriteRunning(false);
+        writeFailed(QByteArray());
+        endWrite();
     }
     LKRead("QU");
     // The loaded window's bit-rate list holds the user's choice: the telegrams follow what
@@ -193,11 +193,16 @@ void WLProtocol::writeFailed(const QByteArray& statusReply)
         ShowLine(GetError(statusReply));
 }
 
-void WLProtocol::finishWrite()
+void WLProtocol::endWrite()
 {
     WriteProgress = 0;
     if (view_)
         view_->SetWriteRunning(false);
+}
+
+void WLProtocol::finishWrite()
+{
+    endWrite();
     ScanEnable(false, false);
 }
 

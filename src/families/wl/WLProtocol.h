@@ -176,7 +176,9 @@ protected:
 private:
     int16_t receiveReply(QByteArray& reply, int expectedData, const QVariant& logOption);
     void writeFailed(const QByteArray& statusReply);
-    // Ends a running write's progress: buttons on again, the poll timer as others need it.
+    // Ends a running write's progress: its buttons on again.
+    void endWrite();
+    // endWrite, and the poll timer as others need it.
     void finishWrite();
     // The port failed under a running write: nothing the unit says can reach the program.
     void linkLost();

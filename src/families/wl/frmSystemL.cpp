@@ -374,9 +374,13 @@ void frmSystemL::btWrite_Click()
         ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
         if (!scope)
             return;
-        // Stop as the stop button does: a read left running while the dialog is open (and
-        // after a Cancel) would answer into a window that no longer takes its replies.
-        btStop_Click();
+        // A continuous read is stopped as the stop button does: left running while the dialog
+        // is open (and after a Cancel) it would answer into a window that no longer takes its
+        // replies. With none running nothing goes out: the write sends its own "QU".
+        if (proto_->ScanActive)
+            btStop_Click();
+        else
+            proto_->ScanEnable(false, false);
     }
     if (writeDialog)
         writeDialog();

@@ -238,7 +238,11 @@ void frmSystemWL::SetWriteRunning(bool running)
 void frmSystemWL::ShowDbCode(const QString& id)
 {
     txtDBIdcode->setText(id);
-    btDBCode->setText(dbCodeCaption_);
+}
+
+void frmSystemWL::DbCodeModeChanged(bool on)
+{
+    btDBCode->setText(on ? btStop->text() : dbCodeCaption_);
 }
 
 void frmSystemWL::showTagList()
@@ -269,8 +273,6 @@ void frmSystemWL::scanEnable(bool flag)
 {
     if (Loaded())
         showTagList();
-    if (btDBCode->text() != dbCodeCaption_)
-        btDBCode->setText(dbCodeCaption_);
     proto_->ScanEnable(flag);
 }
 
@@ -467,7 +469,8 @@ void frmSystemWL::btDBCode_Click()
     if (!scope)
         return;
     const bool on = !proto_->DbCodeMode;
-    btDBCode->setText(on ? btStop->text() : dbCodeCaption_);
+    // The caption at once, for the exchanges that start or end it.
+    DbCodeModeChanged(on);
     proto_->ReadDbCode(on);
 }
 

@@ -42,6 +42,7 @@ public:
     void SetParameterEnabled(bool enabled) override;
     void SetWriteRunning(bool running) override;
     void ShowDbCode(const QString& id) override;
+    void DbCodeModeChanged(bool on) override;
     bool AutoRefresh() const override;
     void RefreshSmallWindows() override;
 

@@ -220,7 +220,8 @@ TEST_F(WLFramedWindowTest, WriteFromTheDatabaseViewStopsItFirst)
 }
 
 // "Code lesen" reads for one ID: the reader stops reading once the ID is in the box, on the
-// second click, and when a small window's refresh changes (which ends "Code lesen").
+// second click, and when a small window's refresh changes (which ends "Code lesen"). A
+// selection that finds no reader ends it too, and its button says so.
 TEST_F(WLFramedWindowTest, CodeLesenEndsTheReadingItStarted)
 {
     sim.setParameters(kMorsek);
@@ -240,6 +241,12 @@ TEST_F(WLFramedWindowTest, CodeLesenEndsTheReadingItStarted)
         EXPECT_EQ(lk->PollingEnabled(), io->AutoRefresh());
     }
     EXPECT_EQ(w->txtDBIdcode->text(), "00004711");
+    ASSERT_TRUE(activate(w) && clickOn(w->btDatabase) && clickOn(w->btDBCode));
+    ASSERT_EQ(w->btDBCode->text(), w->btStop->text());
+    sim.setInfo("x\\A\\B\\C\\D");
+    EXPECT_FALSE(select(8));
+    EXPECT_FALSE(w->Protocol().DbCodeMode);
+    EXPECT_EQ(w->btDBCode->text(), "Code lesen");
 }
 
 TEST_F(WLFramedWindowTest, StateAndIOLamps)

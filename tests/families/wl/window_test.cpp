@@ -240,9 +240,10 @@ TEST_F(WLWindowTest, TheIOWindowShownByASelectionShowsTheNewUnitOnly)
 }
 
 // What the unit was told to end is ended in the window too: a Buffered read stopped by
-// Schreiben (its dialog cancelled) or by a selection's "QU", and a write's progress, whose
-// buttons and cursor come back with no later tick reporting the write. The I/O window's
-// automatic refresh goes on after a selection.
+// Schreiben (its dialog cancelled) or by a selection's "QU", and a write's progress, listed
+// as failed, whose buttons and cursor come back with no later tick reporting the write.
+// With no read running, Schreiben stops nothing: its Abbruch sends nothing, its write one
+// "QU". The I/O window's automatic refresh goes on after a selection.
 TEST_F(WLWindowTest, AReadOrWriteTheUnitWasToldToEndIsEndedInTheWindow)
 {
     ASSERT_TRUE(select(7));
@@ -261,6 +262,9 @@ TEST_F(WLWindowTest, AReadOrWriteTheUnitWasToldToEndIsEndedInTheWindow)
     ASSERT_TRUE(select(7));
     EXPECT_EQ(w->Protocol().ScanActive, sim.repeating());
 
+    sim.clearTranscript();
+    whenModal<frmSystemLWrite>([](frmSystemLWrite* d) { clickOn(d->btCancel); });
+    ASSERT_TRUE(clickOn(w->btWrite));
     whenModal<frmSystemLWrite>([](frmSystemLWrite* d) {
         clickOn(d->txtData);
         typeKeys(QStringLiteral("OK"));
@@ -268,7 +272,12 @@ TEST_F(WLWindowTest, AReadOrWriteTheUnitWasToldToEndIsEndedInTheWindow)
     });
     ASSERT_TRUE(clickOn(w->btWrite));
     ASSERT_GT(w->Protocol().WriteProgress, 0);
+    EXPECT_EQ(sim.received(),
+              (QList<QByteArray>{"QU#\r", "CM50,4#\r", "MI2#\r", "TC030,2,C08#\r", "SW000001OK  #\r"}));
+    ports->SetTimeout(20);
+    lk->LkPoll();
     ASSERT_TRUE(select(7));
+    EXPECT_EQ(w->lstTagData->LineText(w->lstTagData->count() - 1), QStringLiteral("Tag Schreibfehler"));
     for (QPushButton* b : {w->btWrite, w->btStop, w->btRead, w->btFixcode, w->btConfig})
         EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
