@@ -4,6 +4,7 @@
 // steps once, poll ticks wait for the family's own exchanges, and Stop is deferred.
 
 #include "support/FakeShell.h"
+#include "support/FakeSystems.h"
 #include "support/RealInput.h"
 #include "support/TestContext.h"
 
@@ -14,6 +15,7 @@
 #include "link/LK.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -110,12 +112,16 @@ protected:
         tc.ctx.lk = lk.get();
         lk->InitSystems();
         lk->RegisterSystem(10, [this] { return &window; });
+        lk->RegisterSystem(2, [this] { return &other; });
+        other.checkResult = true;
     }
 
     TestContext tc;
     FakeMainFrame frame;
     RecordingMonitor monitor;
     frmSystemTCP window{tc.ctx};
+    Journal journal;
+    FakeSystemForm other{tc.ctx, QStringLiteral("sys2"), journal};
     std::unique_ptr<LK> lk;
 };
 
@@ -241,6 +247,54 @@ TEST_F(FamilyBase, AMessageBoxDuringAnOuterWaitTakesItsInputAndTheActionRunsAfte
     EXPECT_TRUE(QTest::qWaitFor([&] { return !entered.isEmpty(); }, 1000));
     QTest::qWait(20);
     EXPECT_EQ(entered, QList<bool>{true});
+}
+
+// Clicked during a poll step, a write (its stop, its dialog, its telegram) and then a
+// system menu entry: the selection waits for the whole write, dialog included. A button of
+// the window that was left, clicked meanwhile, does not run for the new system.
+TEST_F(FamilyBase, AQueuedActionWaitsForTheActionAheadOfItAndItsDialog)
+{
+    bool askRetry = false;
+    ASSERT_TRUE(lk->SelectSystem(10, askRetry));
+    auto* write = new QPushButton(QStringLiteral("Schreiben"), &window);
+    auto* read = new QPushButton(QStringLiteral("Lesen"), &window);
+    read->move(0, write->sizeHint().height() + 5);
+    QStringList steps;
+    ConnectAction(tc.ctx, write, &QPushButton::clicked, &window, [&] {
+        window.stop();
+        QDialog dialog(&window);
+        QTimer::singleShot(30, &dialog, &QDialog::accept);
+        steps << QStringLiteral("dialog on %1").arg(lk->CurrentSystemIndex());
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        QByteArray reply;
+        bool ok = false;
+        ExchangeScope scope(window.protocol().Exchanges());
+        lk->SendCommand("WR", reply, QVariant(), ok);
+        steps << QStringLiteral("written on %1").arg(lk->CurrentSystemIndex());
+    });
+    ConnectAction(tc.ctx, read, &QPushButton::clicked, &window, [&] { steps << QStringLiteral("read"); });
+    window.Show();
+    ASSERT_TRUE(activate(&window));
+    lk->EnablePolling(true);
+    const int menuEntry = 0;
+    window.proto->pollHook = [&] {
+        clickOn(write);
+        lk->UserAction(&menuEntry, &window, [&] {
+            bool retry = false;
+            lk->SelectSystem(2, retry);
+            steps << QStringLiteral("selected %1").arg(lk->CurrentSystemIndex());
+        });
+        clickOn(read);
+    };
+    window.proto->sent.clear();
+    lk->LkPoll();
+    window.proto->pollHook = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lk->CurrentSystemIndex() == 2; }, 2000));
+    QTest::qWait(20);
+    EXPECT_EQ(steps, (QStringList{QStringLiteral("dialog on 10"), QStringLiteral("written on 10"),
+                                  QStringLiteral("selected 2")}));
+    EXPECT_EQ(window.proto->sent, (QList<QByteArray>{"STOP", "WR\n"}));
 }
 
 } // namespace

@@ -300,6 +300,28 @@ TEST_F(KDReadWriteEndToEnd, ACancelledWriteDialogLeavesNoReadRunning)
     put(KDItem::OperationMode, 1);
     w->Fill();
     for (QPushButton* button : {w->btWrite, w->btMakeNCX}) {
+        // Clicked while Lesen waits for its reply, the dialog does not open inside that
+        // wait (where its OK would be refused): the click is refused.
+        bool openedInside = false;
+        bool clicked = false;
+        put(KDItem::OperationMode, 0);
+        w->Fill();
+        sim.delayNext("w", 300);
+        QTimer::singleShot(100, w, [&] {
+            whenModal<KDWriteDialog>([&](KDWriteDialog* d) {
+                openedInside = true;
+                clickOn(d->buttons.cancel);
+            }, 10);
+            clickOn(button);
+            clicked = true;
+        });
+        const int16_t timeout = ports->SetTimeout(1000);
+        ASSERT_TRUE(clickOn(w->btRead));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return clicked && !w->ExchangeRunning(); }, 3000));
+        EXPECT_FALSE(openedInside) << button->objectName().toStdString();
+        ports->SetTimeout(timeout);
+        put(KDItem::OperationMode, 1);
+        w->Fill();
         ASSERT_TRUE(clickOn(w->btRead));
         ASSERT_TRUE(lk->PollingEnabled());
         ASSERT_TRUE(Drained(sim, ports->comm()));
