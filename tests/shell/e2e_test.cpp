@@ -413,6 +413,23 @@ TEST_F(E2ETest, PortDialogReopensATypedDeviceAndTheStatusBarFollows)
     EXPECT_EQ(other.pendingExpectations(), 0);
     EXPECT_TRUE(device.transcript().isEmpty());
 
+    // Asked for while a command waits for its reply, the dialog does not open: its OK
+    // would reopen the port under the wait and throw the reply away with the old port.
+    other.expect(QByteArray("SLOW\r"), {PtyHarness::Pause(300), PtyHarness::Send("\x06")});
+    bool openedInside = false;
+    QTimer::singleShot(100, &main(), [&] {
+        QTimer::singleShot(0, &main(), [&] {
+            if (auto* dialog = main().findChild<frmPortOptions*>(QStringLiteral("frmPortOptions"))) {
+                openedInside = true;
+                dialog->reject();
+            }
+        });
+        action("mnPortOptions")->trigger();
+    });
+    sendTyped(QStringLiteral("SLOW"));
+    EXPECT_FALSE(openedInside);
+    EXPECT_EQ(replyBox()->text(), frmCommand::RenderReply("\x06"));
+
     // The device chosen is what the next start uses.
     quit();
     EXPECT_EQ(stored(QStringLiteral("Port"), QStringLiteral("Port")), other.slavePath());

@@ -16,6 +16,9 @@
 #include "shell/frmSplash.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QPushButton>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -605,6 +608,33 @@ TEST_F(MainWindowTest, ASelectionAskedForDuringAPollStepRunsAfterIt)
     QTest::qWait(50);
     EXPECT_EQ(closed.count(), 1);
     EXPECT_EQ(journal.ending(QStringLiteral(".Check")), QStringList{});
+}
+
+// The port dialog stays open while the current system is polled; its OK, clicked while a
+// poll step waits for the device, reopens the port once the step has ended.
+TEST_F(MainWindowTest, APortChangeConfirmedDuringAPollStepWaitsForIt)
+{
+    start();
+    fakes[2]->checkResult = true;
+    main().arrayAction(QStringLiteral("mnOrvidSystemKR"), 3)->trigger();
+    ASSERT_EQ(state().CurrentSystem, 2);
+    app->context().lk->EnablePolling(true);
+    Ports& ports = *app->context().ports;
+    const QString before = ports.PortName();
+    const QString typed = dir.filePath(QStringLiteral("other-tty"));
+    QString portInsideTheStep;
+    fakes[2]->pollHook = [&] {
+        auto* dialog = main().findChild<QDialog*>(QStringLiteral("frmPortOptions"));
+        ASSERT_TRUE(dialog);
+        dialog->findChild<QComboBox*>(QStringLiteral("cmbPort"))->setEditText(typed);
+        clickOn(dialog->findChild<QPushButton*>(QStringLiteral("btOK")));
+        portInsideTheStep = ports.PortName();
+    };
+    QTimer::singleShot(50, &main(), [this] { main().PollTick(); });
+    main().findChild<QAction*>(QStringLiteral("mnPortOptions"))->trigger();
+    fakes[2]->pollHook = nullptr;
+    EXPECT_EQ(portInsideTheStep, before);
+    EXPECT_EQ(ports.PortName(), typed);
 }
 
 TEST_F(MainWindowTest, DefaultPositionsStoreAClosedWindowsPlaceWithoutOpeningIt)
