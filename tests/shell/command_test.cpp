@@ -532,9 +532,12 @@ TEST_F(CommandSerialTest, SecondSendWhileWaitingIsRefused)
         type(QStringLiteral("XX"));
         window->send();                 // Enter or a click while the first waits
         button("btSend")->click();
+        lk->LkPoll();                   // a tick of the system's continuous read
     });
+    lk->EnablePolling(true);
     type(QStringLiteral("RD"));
     window->send();
+    EXPECT_TRUE(journal.matching(QStringLiteral("frmSerial.Poll")).isEmpty());
     EXPECT_TRUE(sendingDuringWait);
     EXPECT_EQ(timeoutDuringWait, 1000);   // a command gets a second to answer
     EXPECT_EQ(ports->GetTimeout(), 300);
