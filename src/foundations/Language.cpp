@@ -397,6 +397,10 @@ void Language::Impl::selectQtTexts()
 Language::Language(QString programDir) : d(std::make_unique<Impl>())
 {
     d->programDir = std::move(programDir);
+    // The program speaks its built-in German from the start, Qt's own texts too: a reason
+    // Qt words (a settings file that cannot be read, at start-up before the language list
+    // is loaded) reads as the ones after it do.
+    d->selectQtTexts();
 }
 
 Language::~Language() = default;

@@ -111,16 +111,16 @@ bool WindowPlacement::RestoreWindowPos(QWidget* window, bool resize, bool* fromD
     if (stored.isEmpty()) {
         if (fromDefault)
             *fromDefault = true;
-        // The default applies itself by calling back here once it is stored.
-        if (restoreDepth_ == 0) {
-            ++restoreDepth_;
-            LoadDefaultWindowPos(window, name, true);
-            --restoreDepth_;
-        }
+        LoadDefaultWindowPos(window, name, true);
         return false;
     }
+    return applyPlacement(window, stored, resize);
+}
 
-    const ParsedPlacement p = ParsePlacement(stored);
+bool WindowPlacement::applyPlacement(QWidget* window, const QString& text, bool resize)
+{
+    QWidget* c = Container(window);
+    const ParsedPlacement p = ParsePlacement(text);
     if (p.maximized) {
         // Only a window manager maximises a top-level window (there may be none: a bare X
         // server, a kiosk, some remote desktops). The screen's free area as its normal
@@ -190,14 +190,14 @@ void WindowPlacement::LoadDefaultWindowPos(QWidget* window, const QString& windo
                                  windowName, QString());
     if (text.isEmpty())
         return;
-    if (!ctx_.settings->write(kWindowsSection, windowName, text))
-        return;
+    // A settings file that cannot be written (nor read) still gets the default place: the
+    // window starts as on a first run, whether or not the place is stored for later.
+    ctx_.settings->write(kWindowsSection, windowName, text);
     if (apply && window) {
-        if (QWidget* c = Container(window))
+        if (QWidget* c = Container(window)) {
             c->setWindowState(c->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-        ++restoreDepth_;
-        RestoreWindowPos(window);
-        --restoreDepth_;
+            applyPlacement(window, text, true);
+        }
     }
 }
 

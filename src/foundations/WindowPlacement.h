@@ -52,8 +52,10 @@ public:
     static QWidget* Container(QWidget* window);
 
 private:
+    // Applies a placement text (as stored) to the window; returns its flag.
+    bool applyPlacement(QWidget* window, const QString& text, bool resize);
+
     AppContext& ctx_;
-    int restoreDepth_ = 0; // a default placement applies itself through RestoreWindowPos
 };
 
 } // namespace orvid

@@ -694,8 +694,7 @@ int16_t LK::SendCommand(const QByteArray& command, QByteArray& reply, const QVar
     }
     ISystemForm* form = CurrentWindow();
     const QByteArray telegram = form ? form->SetLKString(text, QByteArray()) : text + '\r';
-    ctx_.ports->SendTelegram(telegram, static_cast<int16_t>(qMin<qsizetype>(telegram.size(), 32767)),
-                             logOption);
+    ctx_.ports->SendTelegram(telegram, telegram.size(), logOption);
 
     int16_t count = 0;
     int16_t n = ctx_.ports->ReceiveTelegram(reply, count, logOption, true, noCheck);
@@ -720,8 +719,7 @@ int16_t LK::SendOnly(const QByteArray& command, const QByteArray& suffix, const 
     ctx_.ports->FlushInput();
     ISystemForm* form = CurrentWindow();
     const QByteArray telegram = form ? form->SetLKString(command, suffix) : command + '\r';
-    ctx_.ports->SendTelegram(telegram, static_cast<int16_t>(qMin<qsizetype>(telegram.size(), 32767)),
-                             logOption);
+    ctx_.ports->SendTelegram(telegram, telegram.size(), logOption);
     return -1;
 }
 

@@ -324,13 +324,13 @@ QByteArray Ports::FrameTelegram(int16_t framingType, const QByteArray& d, const 
     return t;
 }
 
-void Ports::SendTelegram(const QByteArray& data, int16_t count, const QVariant& logOption)
+void Ports::SendTelegram(const QByteArray& data, qsizetype count, const QVariant& logOption)
 {
     if (!portOpenFlag_)
         return;
     int16_t type = framingType_;
     QByteArray d = data;
-    int n = count;
+    qsizetype n = count;
     // A leading "~" asks for this one telegram to end with CR LF.
     if (d.startsWith('~')) {
         type = 3;

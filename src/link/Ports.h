@@ -71,7 +71,9 @@ public:
     int16_t GetTimeout() const;
 
     bool PortDataAvailable() const;
-    void SendTelegram(const QByteArray& data, int16_t count, const QVariant& logOption = QVariant());
+    // Frames the first count bytes of data and writes them, however many: a telegram is
+    // never cut before its framing (a reply's length is bounded, a telegram's is not).
+    void SendTelegram(const QByteArray& data, qsizetype count, const QVariant& logOption = QVariant());
     // count > 0: exactly count bytes; count <= 0: up to the reply terminator.
     // Returns the reply length, 0 on time-out or with the port closed. A port that fails
     // during the wait ends it at once like a time-out. Input that runs past the longest

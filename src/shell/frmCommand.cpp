@@ -192,14 +192,21 @@ void frmCommand::Save()
 
 void frmCommand::AddCommand()
 {
-    const QString c = trimBlanks(cmbCommand_->currentText());
+    const QString c = remember(cmbCommand_->currentText());
+    if (!c.isEmpty())
+        fillHistoryList(c);
+}
+
+QString frmCommand::remember(const QString& command)
+{
+    const QString c = trimBlanks(command);
     if (c.isEmpty())
-        return;
+        return c;
     history_.removeOne(c);
     history_.prepend(c);
     while (history_.size() > kHistorySize)
         history_.removeLast();
-    fillHistoryList(c);
+    return c;
 }
 
 void frmCommand::fillHistoryList(const QString& text)
@@ -309,8 +316,11 @@ void frmCommand::send()
         QApplication::beep();
         return;
     }
+    // What goes out is what the box holds now; the user may type the next command while
+    // the reply is awaited, and the history keeps what was sent.
+    const QString command = cmbCommand_->currentText();
     QByteArray typed;
-    if (!TextToBytes(cmbCommand_->currentText(), typed)) {
+    if (!TextToBytes(command, typed)) {
         QApplication::beep();
         return;
     }
@@ -355,8 +365,18 @@ void frmCommand::send()
     if (!self)
         return;
     txtSensor_->setText(multi ? QStringLiteral("<1> ") + shown : shown);
-    AddCommand();
-    cmbCommand_->lineEdit()->selectAll();
+    const QString kept = remember(command);
+    QLineEdit* edit = cmbCommand_->lineEdit();
+    if (edit->text() == command) {
+        if (!kept.isEmpty())
+            fillHistoryList(kept);
+        edit->selectAll();
+    } else {
+        // Typed meanwhile: the list follows the history, the typing stays as it is.
+        const int cursor = edit->cursorPosition();
+        fillHistoryList(edit->text());
+        edit->setCursorPosition(cursor);
+    }
     sending_ = false;
     btSend_->setEnabled(true);
 }
@@ -407,6 +427,19 @@ void frmCommand::SetBuffered(bool on)
     chkBuffered_->setChecked(on);
 }
 
+bool frmCommand::collecting() const
+{
+    return ctx_.lk && ctx_.lk->BufferedPolling();
+}
+
+void frmCommand::showWhatRuns()
+{
+    // The further replies come only while the link polls for them: once a selection (or
+    // anyone) has switched that off, nothing runs, whatever the controls said.
+    if (btStop_->isEnabled() && !collecting())
+        SetBuffered(false);
+}
+
 // ---- command list ----------------------------------------------------------------------
 
 void frmCommand::RefreshForm()
@@ -414,6 +447,7 @@ void frmCommand::RefreshForm()
     commandList_ = ctx_.lk ? ctx_.lk->LkCommandList() : Menues();
     if (loaded_)
         btCommand_->setEnabled(!commandList_.isEmpty());
+    showWhatRuns();
 }
 
 void frmCommand::chooseCommand()
@@ -493,6 +527,10 @@ void frmCommand::unloadHandling()
 {
     if (!loaded_)
         return;
+    // A multi-reply read ends with the window, by the family's stop as Stop ends it; left
+    // running, the device would go on repeating with nobody collecting its replies.
+    if (btStop_->isEnabled() && collecting())
+        stop();
     if (ctx_.frame && ctx_.frame->menuChecked(MenuEntry::Command))
         ctx_.frame->setMenuChecked(MenuEntry::Command, false);
     if (ctx_.placement)

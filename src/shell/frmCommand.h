@@ -68,6 +68,13 @@ protected:
 private:
     void load();
     void unloadHandling();
+    // Puts a command at the top of the history; returns it as kept (without the blanks
+    // around it), empty when there is nothing to keep.
+    QString remember(const QString& command);
+    // Whether the link still collects a multi-reply command's further replies.
+    bool collecting() const;
+    // Leaves the multi-reply controls when their read no longer runs.
+    void showWhatRuns();
     void fillHistoryList(const QString& text);
     void layoutControls();
     QWidget* container() const;

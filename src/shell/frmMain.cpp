@@ -427,27 +427,21 @@ void frmMain::fitSettingsFailure()
     const QFontMetrics metrics(lblMessage_->font());
     const int width = lblMessage_->contentsRect().width();
     lblMessage_->setToolTip(with(f.file + tail));
-    // The reason is what the user must read; the rest gives way to it. First the path:
-    // shortened in the middle, then left out (the tooltip keeps it).
+    // The path gives way first: shortened in the middle, then left out (the tooltip keeps
+    // it).
     const QString path = metrics.elidedText(f.file, Qt::ElideMiddle, width - metrics.horizontalAdvance(with(tail)));
-    const QString withoutPath = with(f.reason);
-    const qsizetype at = f.text.indexOf(QLatin1String("%s"));
-    if (!path.isEmpty() || metrics.horizontalAdvance(withoutPath) <= width || at < 0) {
-        lblMessage_->setText(path.isEmpty() ? withoutPath : with(path + tail));
+    if (!path.isEmpty()) {
+        lblMessage_->setText(with(path + tail));
         return;
     }
-    // Then the words in front of the reason, shortened at their end; the separator (": ")
-    // stays with the reason.
-    const QString lead = f.text.left(at);
-    const QString after = f.text.mid(at + 2);
-    qsizetype words = lead.size();
-    while (words > 0 && (lead.at(words - 1) == QLatin1Char(':') || lead.at(words - 1).isSpace()))
-        --words;
-    const QString reason = lead.mid(words) + f.reason + after;
-    const QString kept = metrics.elidedText(lead.left(words), Qt::ElideRight, width - metrics.horizontalAdvance(reason));
-    // Last, where even the reason alone is too long, its end: cut with a mark, not by the
-    // field's edge.
-    lblMessage_->setText(kept.isEmpty() ? metrics.elidedText(f.reason + after, Qt::ElideRight, width) : kept + reason);
+    // Then the reason's end, marked; the subject in front of it stays whole, as without it
+    // the reason would not say what failed. Only a field too narrow for the subject cuts
+    // that.
+    const QString withoutPath = with(f.reason);
+    const QString subject = f.text.left(qMax<qsizetype>(0, f.text.indexOf(QLatin1String("%s"))));
+    const int room = width - metrics.horizontalAdvance(subject);
+    lblMessage_->setText(room > 0 ? subject + metrics.elidedText(withoutPath.mid(subject.size()), Qt::ElideRight, room)
+                                  : metrics.elidedText(withoutPath, Qt::ElideRight, width));
 }
 
 QString frmMain::MessageText() const

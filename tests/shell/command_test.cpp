@@ -398,6 +398,24 @@ TEST_F(CommandDirectTest, MultiReplyModeCollectsFurtherRepliesUntilStop)
     lk->EnablePolling(true);
     EXPECT_FALSE(button("btStop")->isEnabled());
     EXPECT_FALSE(buffered()->isChecked());
+
+    // A selection switches the polling for it off: the window shows that nothing runs.
+    buffered()->setChecked(true);
+    button("btSend")->click();
+    form.checkResult = true;
+    bool retry = false;
+    ASSERT_TRUE(lk->SelectSystem(9, retry));
+    EXPECT_FALSE(button("btStop")->isEnabled());
+    EXPECT_FALSE(buffered()->isChecked());
+
+    // Closing the window while a read runs ends it with the family's stop, as Stop does.
+    buffered()->setChecked(true);
+    button("btSend")->click();
+    const int stops = journal.count(QStringLiteral("frmDirect.StopBuffered"));
+    window->close();
+    EXPECT_EQ(journal.count(QStringLiteral("frmDirect.StopBuffered")), stops + 1);
+    EXPECT_FALSE(lk->BufferedPolling());
+    EXPECT_FALSE(lk->PollTimerEnabled());
 }
 
 TEST_F(CommandDirectTest, UnloadedWindowLeavesItsControlsAlone)
@@ -543,6 +561,9 @@ TEST_F(CommandSerialTest, SecondSendWhileWaitingIsRefused)
     EXPECT_EQ(ports->GetTimeout(), 300);
     EXPECT_EQ(reply()->text(), QStringLiteral("OK"));
     EXPECT_EQ(pty.telegrams(), QList<QByteArray>{QByteArray("RD\r")});
+    // The history holds what was sent; what was typed meanwhile stays in the box.
+    EXPECT_EQ(window->history(), QStringList{QStringLiteral("RD")});
+    EXPECT_EQ(combo()->currentText(), QStringLiteral("XX"));
     EXPECT_FALSE(window->sending());
     EXPECT_TRUE(button("btSend")->isEnabled());
 }

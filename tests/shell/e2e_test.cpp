@@ -539,6 +539,10 @@ TEST_F(E2ETest, ShippedProgramRecognisesASystemRHeadFromTheMenuAndSendsThroughIt
     EXPECT_EQ(app->monitor()->entry(before), QStringLiteral("W: VE#<CR>"));
     EXPECT_TRUE(app->monitor()->entry(before + 1).startsWith(QStringLiteral("R: 0ORVID-I")));
     EXPECT_TRUE(presenter.requests.isEmpty());
+    // A line as long as the box takes goes out whole, with the family's framing.
+    const QString line = QStringLiteral("VE") + QString(32765, QLatin1Char('x'));
+    sendTyped(line);
+    EXPECT_EQ(head.received().last(), line.toLatin1() + "#\r");
 
     quit();
     EXPECT_EQ(stored(QStringLiteral("Settings"), QStringLiteral("OrvidSystem")), QStringLiteral("3"));
