@@ -43,6 +43,10 @@
 namespace orvid {
 
 namespace {
+
+// The status bar's system label is at least this wide, so that its neighbours keep their
+// places whichever system is shown.
+constexpr int kSystemLabelWidth = 200;
 constexpr int kNoHelp = 0;
 
 void Trace(const char* step)
@@ -288,7 +292,7 @@ void frmMain::buildStatusBar()
     lblOrvidSystem_->setObjectName(QStringLiteral("lblOrvidSystem"));
     lblOrvidSystem_->setFrameShape(QFrame::Panel);
     lblOrvidSystem_->setFrameShadow(QFrame::Sunken);
-    lblOrvidSystem_->setMinimumWidth(200);
+    lblOrvidSystem_->setMinimumWidth(kSystemLabelWidth);
     lblMessage_ = new QLabel(bar);
     lblMessage_->setObjectName(QStringLiteral("lblMessage"));
     // A long message is cut at the field's end rather than widening the window; a settings
@@ -406,6 +410,8 @@ void frmMain::ShowStatus(const QString& text)
     if (!settingsFailure_.file.isEmpty() && ctx_.settings)
         ctx_.settings->reportNextFailure();
     settingsFailure_ = {};
+    // Only now: the field's resize on the way must not fit the report again.
+    giveRoomToTheReport(false);
 }
 
 void frmMain::ShowSettingsFailure(const QString& file, const QString& reason)
@@ -440,8 +446,27 @@ void frmMain::fitSettingsFailure()
     const QString withoutPath = with(f.reason);
     const QString subject = f.text.left(qMax<qsizetype>(0, f.text.indexOf(QLatin1String("%s"))));
     const int room = width - metrics.horizontalAdvance(subject);
+    const int ellipsis = metrics.horizontalAdvance(QChar(0x2026));
+    if (room <= ellipsis && !reportRoom_ && lblMessage_->isVisible()) {
+        // The field grows: fitted again at its resize.
+        giveRoomToTheReport(true, lblMessage_->width() - width + metrics.horizontalAdvance(subject) + ellipsis);
+        return;
+    }
     lblMessage_->setText(room > 0 ? subject + metrics.elidedText(withoutPath.mid(subject.size()), Qt::ElideRight, room)
                                   : metrics.elidedText(withoutPath, Qt::ElideRight, width));
+}
+
+void frmMain::giveRoomToTheReport(bool give, int needed)
+{
+    if (give == reportRoom_)
+        return;
+    reportRoom_ = give;
+    imgVD_->setVisible(!give);
+    lblMessage_->setMinimumWidth(give ? needed : 1);
+    lblPort_->setMinimumWidth(give ? 1 : 0);
+    lblOrvidSystem_->setMinimumWidth(give ? 1 : kSystemLabelWidth);
+    lblPort_->setToolTip(give ? lblPort_->text() : QString());
+    lblOrvidSystem_->setToolTip(give ? lblOrvidSystem_->text() : QString());
 }
 
 QString frmMain::MessageText() const

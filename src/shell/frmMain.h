@@ -148,6 +148,11 @@ private:
         QString text, file, reason;
     } settingsFailure_;                 // while lblMessage_ shows one (file not empty)
     void fitSettingsFailure();
+    // The report's subject must stay readable: where the field is narrower than it, the
+    // maker's mark goes and the port and system labels give way (their tooltips keep their
+    // texts) until the report goes. needed: the field's width for the subject.
+    void giveRoomToTheReport(bool give, int needed = 0);
+    bool reportRoom_ = false;
     QLabel* imgVD_ = nullptr;
 
     QHash<QString, QAction*> actions_;        // fixed entries by control name
