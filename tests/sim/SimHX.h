@@ -85,6 +85,8 @@ public:
     void setHead(int channel, const QByteArray& name);
     void setDiagnose(bool on);
     void setRepeatInterval(int ms);
+    // Every answer to one head goes out behind a repeat of each other head still repeating.
+    void setRepeatsAhead(bool on);
     // The trigger settings GS reports for sensor (1..4): source and mode digits ("20").
     void setTrigger(int sensor, const QByteArray& sourceAndMode);
     // A change to a channel's tag under the lock.
@@ -151,6 +153,7 @@ private:
     std::array<bool, 4> repeatNet_{};
     SimFaultTable faults_;
     int prefixes_ = 0;
+    bool repeatsAhead_ = false;
     std::unique_ptr<TcpHarness> net_, page_;
 };
 

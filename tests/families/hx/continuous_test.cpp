@@ -105,6 +105,35 @@ TEST_F(HXContinuous, RunningReadsEndWhenTheSelectionChanges)
     }
 }
 
+// Head 2 repeats on Ethernet, its repeat going out ahead of every answer to another head:
+// the parameters of head 3, the configuration words of head 1, a read and a stop there
+// each take their own head's reply; head 2's repeats met on the way are listed under it.
+TEST_F(HXContinuous, EachExchangeTakesItsOwnHeadsReply)
+{
+    startNet();
+    ASSERT_TRUE(select(10));
+    sim.withTag(2, [](SimHX::Tag& t) { t.memory.replace(0, 4, "3333"); });
+    read("2", 3, 0, 4);
+    sim.setRepeatsAhead(true);
+    view.shown.clear();
+    hx::ParameterList seen;
+    hx.parameterDialog = [&](const hx::HXHeadType&, hx::ParameterList& params) { seen = params; return false; };
+    hx.EditParameters(3);
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
+    hx.ListConfiguration(krconfig::LineTexts::Defaults());
+    read("1", 0, 0, 4);
+    hx.StopChannel(QStringLiteral("1"));
+    ASSERT_FALSE(seen.isEmpty());
+    for (const clsParameter& p : seen)
+        EXPECT_EQ(hx::ValueBytes(p), sim.tag(3).params.value(p.Name().toLatin1(), hx::ValueBytes(p))) << p.Name().toStdString();
+    EXPECT_TRUE(view.lines.contains("Passwort-Schutz             : Aus")) << view.lines.join('|').toStdString();
+    EXPECT_EQ(view.shown.count("Kopf 1: abcd"), 1);
+    EXPECT_GE(view.shown.count("Kopf 2: 3333"), 5);
+    EXPECT_EQ(view.shown.count("Kopf 1: abcd") + view.shown.count("Kopf 2: 3333"), view.shown.size());
+    EXPECT_TRUE(hx.ChannelBusy[1] && sim.repeating());
+    hx.StopBuffered(true, true);
+}
+
 // A multi-tag head lists one record per tag, then how many it found (four hex digits).
 // Records still on their way when the read returns are the poll timer's to list.
 TEST_F(HXContinuous, MultiTagHeadSaysHowManyTagsItFound)

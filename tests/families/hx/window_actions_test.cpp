@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 namespace orvid::test {
 namespace {
@@ -128,6 +129,25 @@ TEST_F(HXWindowActions, StopsReachTheHeadTheyWereAskedFor)
     w.Protocol().ReadData(true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.received().isEmpty() && sim.received().last().startsWith("QU"); }, 2000));
     EXPECT_EQ(sim.received().last(), QByteArray("QU3#\r"));
+
+    // Head 3 goes on sending after its "QU" (the answer lost): Stop gives up after a
+    // handful of its replies, long before the head falls quiet; a second Stop ends it.
+    sim.setRepeatInterval(40);
+    w.Protocol().PutData(KRItem::HeadNumber, QStringLiteral("3"));
+    ASSERT_TRUE(w.Protocol().HXWrite(hx::HXCommand::ER, channel, "000001"));
+    sim.silenceNext("QU");
+    bool quiet = false;
+    QTimer quieting;
+    quieting.setSingleShot(true);
+    QObject::connect(&quieting, &QTimer::timeout, [&] {
+        sim.withTag(3, [](SimHX::Tag& t) { t.present = false, t.quietWithoutTag = true; });
+        quiet = true;
+    });
+    quieting.start(5000);
+    ASSERT_TRUE(clickOn(w.btStop));
+    EXPECT_FALSE(quiet);
+    ASSERT_TRUE(clickOn(w.btStop));
+    EXPECT_FALSE(sim.repeating());
 }
 
 // While an Enhanced read is polled, OK in the special-fixcode dialog is clicked during a
@@ -269,14 +289,19 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
 }
 
 // An Enhanced write from the dialog on head 2 leaves its read running there while head 1
-// is chosen. Lesen on head 1, the parameter action on head 3 and a cancelled Schreiben
-// each leave that read polled: its repeats are listed after the action. Closing the
-// window ends it.
+// is chosen, its repeat going out ahead of every answer to another head. Lesen and Konfig
+// Lesen on head 1, the parameter action on head 3 and a cancelled Schreiben each take
+// their own head's replies, list head 2's repeats met on the way under head 2, and leave
+// that read polled. Closing the window ends it.
 TEST_F(HXWindowActions, AReadRunningOnAnotherHeadStaysPolled)
 {
     ASSERT_TRUE(showRepeating());
     frmSystemHX& w = *window;
-    w.Protocol().parameterDialog = [](const hx::HXHeadType&, hx::ParameterList&) { return false; };
+    hx::ParameterList seen;
+    w.Protocol().parameterDialog = [&](const hx::HXHeadType&, hx::ParameterList& params) {
+        seen = params;
+        return false;
+    };
     bool cancel = false;
     w.writeDialog = [&] { EXPECT_TRUE(cancel || w.WriteTag(3, 3, false, 0, 4, "abcd", "2")); };
     w.rdHead[0]->setChecked(true);
@@ -285,19 +310,32 @@ TEST_F(HXWindowActions, AReadRunningOnAnotherHeadStaysPolled)
     ASSERT_TRUE(clickOn(w.btWrite));
     ASSERT_TRUE(w.Protocol().ChannelBusy[1]);
     cancel = true;
+    sim.setRepeatsAhead(true);
 
-    const std::pair<const char*, QPushButton*> cases[] = {
-        {"Lesen", w.btRead}, {"Parameter", w.btParameter[2]}, {"Schreiben, cancelled", w.btWrite}};
-    for (const auto& [name, button] : cases) {
+    const std::tuple<const char*, QPushButton*, const char*> cases[] = {
+        {"Lesen", w.btRead, "Kopf 1: "},
+        {"Parameter", w.btParameter[2], ""},
+        {"Konfig Lesen", w.btConfig[0], "Lesebereich-Anfang          : 00"},
+        {"Schreiben, cancelled", w.btWrite, ""}};
+    for (const auto& [name, button, own] : cases) {
         SCOPED_TRACE(name);
         w.rdHead[0]->setChecked(true);
+        w.ctrlList->Clear();
         ASSERT_TRUE(clickOn(button));
         EXPECT_TRUE(lk->PollingEnabled());
         EXPECT_TRUE(w.Protocol().ChannelBusy[1]);
         EXPECT_TRUE(sim.repeating());
+        const QString text = w.ctrlList->text();
+        EXPECT_TRUE(text.contains(QStringLiteral("Kopf 2: abcd")));
+        EXPECT_TRUE(text.contains(QString::fromUtf8(own))) << text.toStdString();
+        EXPECT_EQ(text.count(QStringLiteral("abcd")), text.count(QStringLiteral("Kopf 2: abcd"))) << text.toStdString();
         w.ctrlList->Clear();
         EXPECT_TRUE(QTest::qWaitFor([&] { lk->LkPoll(); return w.ctrlList->text().contains(QStringLiteral("Kopf 2: abcd")); }, 3000));
     }
+    ASSERT_FALSE(seen.isEmpty());
+    for (const clsParameter& p : seen)
+        EXPECT_EQ(hx::ValueBytes(p), sim.tag(3).params.value(p.Name().toLatin1(), hx::ValueBytes(p))) << p.Name().toStdString();
+
     w.close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.repeating(); }, 3000));
     EXPECT_FALSE(lk->PollingEnabled());
