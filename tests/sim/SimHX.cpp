@@ -100,6 +100,12 @@ void SimHX::setRepeatsAhead(bool on)
     repeatsAhead_ = on;
 }
 
+void SimHX::dropNet()
+{
+    if (net_)
+        net_->play({TcpStep::close()});
+}
+
 void SimHX::setTrigger(int sensor, const QByteArray& sourceAndMode)
 {
     std::lock_guard lock(m_);
@@ -500,7 +506,7 @@ void SimHX::repeatLoop()
             } else if (!out.isEmpty()) {
                 send(out);
             }
-            if (!frames.isEmpty() && netFront)
+            if (!frames.isEmpty() && netFront && netFront->clientConnected())
                 netFront->play({TcpStep::send(frames)});
             lock.lock();
         }

@@ -113,6 +113,8 @@ public:
     QList<QByteArray> netRequests() const;
     // The bytes the unit answers to one request frame (for a front of one's own).
     QByteArray netReply(const QByteArray& request);
+    // The unit closes the connection (a cable pulled); its heads go on repeating on the next.
+    void dropNet();
 
     // The telegrams received on the pseudo-terminal (terminator included).
     QList<QByteArray> received() const { return telegrams(); }

@@ -189,6 +189,10 @@ bool HXProtocol::Check()
         ctx_.network->SetNetTerminator(QByteArray());
         if (ctx_.network->NetConnect(nullptr, unitPort)) {
             result = true;
+            // Heads left reading when the last connection went get their stop first.
+            for (int head = 1; head <= 4; ++head)
+                if (quitOwed_[head - 1])
+                    quitOwed_[head - 1] = !sendQuit(QByteArray::number(head));
             const QString url = pageUrl.isEmpty() ? QStringLiteral("http://") + ctx_.network->GetNetAddress() : pageUrl;
             QString page = QString::fromLatin1(ctx_.network->HttpGet(url));
             cutAfter(page, QStringLiteral("Valdrecht ORVID<br>"));
@@ -1017,7 +1021,13 @@ void HXProtocol::StopBuffered(bool force, bool allChannels)
     if (!force && !polling)
         return;
     const QByteArray channel = allChannels ? QByteArray("x") : Channel.toLatin1();
-    sendQuit(channel);
+    const bool sent = sendQuit(channel);
+    // A head left reading where the stop could not go (the unit's connection is gone) is
+    // not forgotten: it would go on repeating on the next connection, unlisted, and a later
+    // exchange would take its repeats.
+    for (int head = 1; EthernetMode && head <= 4; ++head)
+        if (answers(head, channel))
+            quitOwed_[head - 1] = !sent && (ChannelBusy[head - 1] || quitOwed_[head - 1]);
     if (allChannels)
         SetChannelBusy(false, true);
 }

@@ -330,6 +330,9 @@ private:
     int lastStatus_ = 0;
     // The data length of the word read continuing on each channel (0 "x", 1..4).
     std::array<int, 5> repeatLength_{};
+    // Heads left reading on the Ethernet unit whose "QU" could not go out (the connection
+    // was gone): they get it first on the next connection.
+    std::array<bool, 4> quitOwed_{};
     bool merge_ = false;
 };
 

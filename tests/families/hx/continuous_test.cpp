@@ -105,6 +105,30 @@ TEST_F(HXContinuous, RunningReadsEndWhenTheSelectionChanges)
     }
 }
 
+// Heads 1 and 2 repeat on Ethernet when the unit drops the connection (a cable pulled and
+// put back), and entry 10 is selected again: the "QU" that could not go out goes first on
+// the new connection, so nothing repeats there and a write on head 3 reads back its own tag.
+TEST_F(HXContinuous, HeadsLeftReadingAreStoppedOnTheNextConnection)
+{
+    startNet();
+    sim.setRepeatInterval(40);
+    sim.withTag(1, [](SimHX::Tag& t) { t.memory.replace(0, 8, "11111111"); });
+    ASSERT_TRUE(select(10));
+    read("1", 3, 0, 4);
+    read("2", 3, 0, 4);
+    sim.dropNet();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !net->NetIsConnected(); }, 3000));
+    const qsizetype before = sim.netRequests().size();
+    ASSERT_TRUE(select(10));
+    const QList<QByteArray> sent = sim.netRequests().mid(before);
+    ASSERT_GE(sent.size(), 2);
+    EXPECT_EQ(sent[0].toHex(), "00040202");   // QU to head 1
+    EXPECT_EQ(sent[1].toHex(), "00040204");   // and to head 2
+    EXPECT_FALSE(sim.repeating());
+    EXPECT_TRUE(hx.WriteTag(3, 0, false, 5, 1, "Z", "3"));
+    EXPECT_EQ(sim.memory(3, 4, 4), "eZgh");
+}
+
 // Head 2 repeats on Ethernet, its repeat going out ahead of every answer to another head:
 // the parameters of head 3, the configuration words of head 1, a read and a stop there
 // each take their own head's reply; head 2's repeats met on the way are listed under it.
