@@ -1060,6 +1060,12 @@ bool HXProtocol::sendQuit(const QByteArray& channelIn)
     return true;
 }
 
+void HXProtocol::StopCurrentRead()
+{
+    Exchanges().NoteStop();
+    StopChannel(Channel);
+}
+
 void HXProtocol::StopChannel(const QString& channel)
 {
     const QString current = Channel;
@@ -1173,11 +1179,7 @@ bool HXProtocol::ChangePassword(const QString& oldText, const QString& newText)
     quint32 oldValue = 0, newValue = 0;
     if (!ParsePassword(oldText, oldValue) || !ParsePassword(newText, newValue))
         return refuse(Refusal::PasswordInvalid);
-    // The stop button's action first: the channel's read ends and stays ended, as after
-    // Stop (counted as one, so the action's scope does not switch polling on again unless
-    // another head still reads).
-    Exchanges().NoteStop();
-    StopChannel(Channel);
+    StopCurrentRead();
     ChangeTag(-1);
     QByteArray channel = Channel.toLatin1(), reply;
     bool ok = false;

@@ -133,6 +133,10 @@ public:
     // The stop button's action for channel (the current one when it was asked for, even
     // when it runs later): "QU" there, the channel idle.
     void StopChannel(const QString& channel);
+    // The stop button's action inside another action: the current channel's read ends and
+    // stays ended, as after Stop (counted as one, so the action's scope does not switch
+    // polling on again unless another head still reads).
+    void StopCurrentRead();
     // Takes the replies that have come and lists them (show) or returns their data (show
     // false). wait: the caller waits for the reply of its own read, whose data is expected
     // bytes long when it is a word read (0: unknown), so "#" CR inside it does not cut it;

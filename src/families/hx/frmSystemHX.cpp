@@ -563,9 +563,9 @@ void frmSystemHX::btConfig_Click(int index)
     if (!scope)
         return;
     // A read polled until now, or still running on a head, ends first, or its repeats
-    // would be taken for the words.
+    // would be taken for the words; the head is idle then, as after Stop.
     if (scope.WasPolling() || proto_->AnyChannelBusy())
-        proto_->StopBuffered(true, false);
+        proto_->StopCurrentRead();
     if (index == 0) {
         proto_->ListConfiguration(lineTexts_);
         return;
