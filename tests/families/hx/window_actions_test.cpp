@@ -292,7 +292,8 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
 // is chosen, its repeat going out ahead of every answer to another head. Lesen and Konfig
 // Lesen on head 1, the parameter action on head 3 and a cancelled Schreiben each take
 // their own head's replies, list head 2's repeats met on the way under head 2, and leave
-// that read polled. Closing the window ends it.
+// that read polled. Closing the window ends it; closed while Lesen waits, the window gets
+// no late line.
 TEST_F(HXWindowActions, AReadRunningOnAnotherHeadStaysPolled)
 {
     ASSERT_TRUE(showRepeating());
@@ -339,6 +340,13 @@ TEST_F(HXWindowActions, AReadRunningOnAnotherHeadStaysPolled)
     w.close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.repeating(); }, 3000));
     EXPECT_FALSE(lk->PollingEnabled());
+
+    w.Show();
+    sim.delayNext("SR", 500);
+    QTimer::singleShot(150, &w, [&] { w.close(); });
+    ASSERT_TRUE(clickOn(w.btRead));
+    w.Show();
+    EXPECT_TRUE(w.ctrlList->text().isEmpty()) << w.ctrlList->text().toStdString();
 }
 
 } // namespace
