@@ -137,13 +137,11 @@ TEST_F(HXWindowActions, StopsReachTheHeadTheyWereAskedFor)
     ASSERT_TRUE(w.Protocol().HXWrite(hx::HXCommand::ER, channel, "000001"));
     sim.silenceNext("QU");
     bool quiet = false;
-    QTimer quieting;
-    quieting.setSingleShot(true);
-    QObject::connect(&quieting, &QTimer::timeout, [&] {
+    QObject scope;   // ends the timer with the test
+    QTimer::singleShot(5000, &scope, [&] {
         sim.withTag(3, [](SimHX::Tag& t) { t.present = false, t.quietWithoutTag = true; });
         quiet = true;
     });
-    quieting.start(5000);
     ASSERT_TRUE(clickOn(w.btStop));
     EXPECT_FALSE(quiet);
     ASSERT_TRUE(clickOn(w.btStop));
@@ -299,10 +297,7 @@ TEST_F(HXWindowActions, AReadRunningOnAnotherHeadStaysPolled)
     ASSERT_TRUE(showRepeating());
     frmSystemHX& w = *window;
     hx::ParameterList seen;
-    w.Protocol().parameterDialog = [&](const hx::HXHeadType&, hx::ParameterList& params) {
-        seen = params;
-        return false;
-    };
+    w.Protocol().parameterDialog = [&](const hx::HXHeadType&, hx::ParameterList& params) { seen = params; return false; };
     bool cancel = false;
     w.writeDialog = [&] { EXPECT_TRUE(cancel || w.WriteTag(3, 3, false, 0, 4, "abcd", "2")); };
     w.rdHead[0]->setChecked(true);
@@ -314,10 +309,8 @@ TEST_F(HXWindowActions, AReadRunningOnAnotherHeadStaysPolled)
     sim.setRepeatsAhead(true);
 
     const std::tuple<const char*, QPushButton*, const char*> cases[] = {
-        {"Lesen", w.btRead, "Kopf 1: "},
-        {"Parameter", w.btParameter[2], ""},
-        {"Konfig Lesen", w.btConfig[0], "Lesebereich-Anfang          : 00"},
-        {"Schreiben, cancelled", w.btWrite, ""}};
+        {"Lesen", w.btRead, "Kopf 1: "}, {"Parameter", w.btParameter[2], ""},
+        {"Konfig Lesen", w.btConfig[0], "Lesebereich-Anfang          : 00"}, {"Schreiben, cancelled", w.btWrite, ""}};
     for (const auto& [name, button, own] : cases) {
         SCOPED_TRACE(name);
         w.rdHead[0]->setChecked(true);
