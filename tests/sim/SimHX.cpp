@@ -94,6 +94,18 @@ void SimHX::setRepeatInterval(int ms)
     repeatMs_ = ms;
 }
 
+void SimHX::setRepeatsAhead(bool on)
+{
+    std::lock_guard lock(m_);
+    repeatsAhead_ = on;
+}
+
+void SimHX::dropNet()
+{
+    if (net_)
+        net_->play({TcpStep::close()});
+}
+
 void SimHX::setTrigger(int sensor, const QByteArray& sourceAndMode)
 {
     std::lock_guard lock(m_);
@@ -371,6 +383,9 @@ QList<SimHX::Reply> SimHX::handle(const QByteArray& c, const QByteArray& channel
         if (ch < 1 || ch > channels_)
             return {Reply{"7", 0, {}, delay, false}};
         answer(ch);
+        for (int i = 0; repeatsAhead_ && i < 4; ++i)
+            if (i + 1 != ch && !repeatCommand_[i].isEmpty() && repeatNet_[i] == net)
+                replies.prepend(one("S" + repeatCommand_[i].mid(1), i + 1, repeatData_[i], net));
     }
     if (!replies.isEmpty())
         replies.first().delayMs = delay;
@@ -491,7 +506,7 @@ void SimHX::repeatLoop()
             } else if (!out.isEmpty()) {
                 send(out);
             }
-            if (!frames.isEmpty() && netFront)
+            if (!frames.isEmpty() && netFront && netFront->clientConnected())
                 netFront->play({TcpStep::send(frames)});
             lock.lock();
         }

@@ -85,6 +85,8 @@ public:
     void setHead(int channel, const QByteArray& name);
     void setDiagnose(bool on);
     void setRepeatInterval(int ms);
+    // Every answer to one head goes out behind a repeat of each other head still repeating.
+    void setRepeatsAhead(bool on);
     // The trigger settings GS reports for sensor (1..4): source and mode digits ("20").
     void setTrigger(int sensor, const QByteArray& sourceAndMode);
     // A change to a channel's tag under the lock.
@@ -111,6 +113,8 @@ public:
     QList<QByteArray> netRequests() const;
     // The bytes the unit answers to one request frame (for a front of one's own).
     QByteArray netReply(const QByteArray& request);
+    // The unit closes the connection (a cable pulled); its heads go on repeating on the next.
+    void dropNet();
 
     // The telegrams received on the pseudo-terminal (terminator included).
     QList<QByteArray> received() const { return telegrams(); }
@@ -151,6 +155,7 @@ private:
     std::array<bool, 4> repeatNet_{};
     SimFaultTable faults_;
     int prefixes_ = 0;
+    bool repeatsAhead_ = false;
     std::unique_ptr<TcpHarness> net_, page_;
 };
 

@@ -104,11 +104,8 @@ void FamilyProtocol::sendOnly(const QByteArray& command, const QByteArray& param
 bool FamilyProtocol::sendStop(const QByteArray& command, const QByteArray& parameter,
                               const std::function<bool(const QByteArray&)>& isAnswer)
 {
-    // A repeating read sends a reply every few hundred ms at most: a handful of them can
-    // be ahead of the answer, not an endless stream.
-    constexpr int kRepliesBeforeAnswer = 4;
     sendOnly(command, parameter, QVariant());
-    for (int passed = 0; passed <= kRepliesBeforeAnswer; ++passed) {
+    for (int passed = 0; passed <= kRepliesBeforeStopAnswer; ++passed) {
         QByteArray frame;
         if (receive(frame, QVariant()) <= 0)
             return false;

@@ -110,6 +110,10 @@ protected:
     // False when no answer came.
     bool sendStop(const QByteArray& command, const QByteArray& parameter,
                   const std::function<bool(const QByteArray&)>& isAnswer);
+    // A repeating read sends a reply every few hundred ms at most: a handful of them can be
+    // ahead of a stop's answer, not an endless stream (a device that keeps sending after
+    // the stop does not hold it).
+    static constexpr int kRepliesBeforeStopAnswer = 4;
     // Runs before every telegram the helpers send (the input is flushed then: replies a
     // family kept for later are stale).
     virtual void telegramGoingOut() {}

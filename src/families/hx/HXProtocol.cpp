@@ -14,6 +14,7 @@
 #include "link/Ports.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 namespace orvid {
 
@@ -188,6 +189,10 @@ bool HXProtocol::Check()
         ctx_.network->SetNetTerminator(QByteArray());
         if (ctx_.network->NetConnect(nullptr, unitPort)) {
             result = true;
+            // Heads left reading when the last connection went get their stop first.
+            for (int head = 1; head <= 4; ++head)
+                if (quitOwed_[head - 1])
+                    quitOwed_[head - 1] = !sendQuit(QByteArray::number(head));
             const QString url = pageUrl.isEmpty() ? QStringLiteral("http://") + ctx_.network->GetNetAddress() : pageUrl;
             QString page = QString::fromLatin1(ctx_.network->HttpGet(url));
             cutAfter(page, QStringLiteral("Valdrecht ORVID<br>"));
@@ -423,21 +428,21 @@ bool HXProtocol::HXWrite(HXCommand command, QByteArray& channel, const QByteArra
     }
     if (!ctx_.network || connectionLost())
         return false;
+    telegramGoingOut();
     ctx_.network->NetFlushInput();
     return ctx_.network->NetSend(frame, true, QVariant(log));
 }
 
-int16_t HXProtocol::receiveReply(QByteArray& reply, int expected, const QVariant& logOption)
+int16_t HXProtocol::receiveReply(QByteArray& reply, const QByteArray& channel, int expected,
+                                 const QVariant& logOption)
 {
     const int16_t n = receive(reply, logOption);
     if (EthernetMode || n <= 0 || reply.isEmpty() || reply.at(0) != '0')
         return n;
     const int header = hx::HeaderLength(ProtocolType);
-    if (expected == kByChannel) {
-        const int position = hx::ChannelPosition(ProtocolType);
-        const int ch = reply.size() > position ? reply.at(position) - '0' : 0;
-        expected = (ch >= 1 && ch <= 4) ? repeatLength_[ch] : 0;
-    }
+    const int head = replyHead(reply);
+    if (expected == kByChannel || !answers(head, channel))
+        expected = head >= 1 ? repeatLength_[head] : 0;
     // A good reply shorter than its known length ended at a "#" CR inside its data: the
     // rest follows at once.
     while (expected > 0 && reply.size() - header < expected) {
@@ -447,6 +452,61 @@ int16_t HXProtocol::receiveReply(QByteArray& reply, int expected, const QVariant
         reply += kTerminator + (piece == " " ? QByteArray() : piece);
     }
     return static_cast<int16_t>(std::min<qsizetype>(reply.size(), 32767));
+}
+
+int HXProtocol::replyHead(const QByteArray& reply) const
+{
+    const int position = hx::ChannelPosition(ProtocolType);
+    const int head = reply.size() > position ? reply.at(position) - '0' : 0;
+    return head >= 1 && head <= 4 ? head : 0;
+}
+
+bool HXProtocol::answers(int head, const QByteArray& channel) const
+{
+    if (head == 0 || channel == "x")
+        return true;
+    if (channel.isEmpty())
+        return !ChannelBusy[head - 1];
+    return head == channel.toInt();
+}
+
+bool HXProtocol::dataWaiting()
+{
+    // Through the link, as every receive here goes.
+    return ctx_.lk ? ctx_.lk->LkDataAvailable() : DataAvailable();
+}
+
+int16_t HXProtocol::receiveOwn(const QByteArray& channel, QByteArray& reply, int expected, const QVariant& logOption)
+{
+    QElapsedTimer waited;
+    waited.start();
+    const int timeout = EthernetMode ? (ctx_.network ? ctx_.network->GetNetTimeout() : 0)
+                                     : (ctx_.ports ? ctx_.ports->GetTimeout() : 0);
+    for (;;) {
+        const int16_t n = receiveReply(reply, channel, expected, logOption);
+        const int head = replyHead(reply);
+        if (n <= 0 || answers(head, channel))
+            return n;
+        // A read repeating on another head: its reply goes to the list under that head.
+        QByteArray unused;
+        if (ChannelBusy[head - 1])
+            takeReply(reply, true, unused);
+        if (waited.elapsed() > timeout) {
+            reply.clear();
+            return 0;
+        }
+    }
+}
+
+void HXProtocol::telegramGoingOut()
+{
+    QByteArray unused;
+    for (int taken = 0; AnyChannelBusy() && dataWaiting() && taken < repliesAhead(); ++taken) {
+        QByteArray reply;
+        if (receiveReply(reply, QByteArray(), kByChannel, QVariant(true)) <= 0)
+            break;
+        takeReply(reply, true, unused);
+    }
 }
 
 int16_t HXProtocol::HXRead(HXCommand command, QByteArray& channel, const QByteArray& data, QByteArray& reply,
@@ -465,24 +525,18 @@ int16_t HXProtocol::HXRead(HXCommand command, QByteArray& channel, const QByteAr
                 return 0;
         }
         LastCommand = hx::Info(command).text;
-        if (expected > 0) {
-            sendOnly(hx::CommandField(command, false) + channel, data, QVariant(log));
-            const int16_t n = receiveReply(reply, expected, QVariant(log));
-            if (n > 0) {
-                ok = true;
-                result = GetLKResult(reply, n);
-            }
-        } else {
-            bool got = false;
-            result = sendCommand(hx::CommandField(command, false) + channel + data, reply, QVariant(log), got);
-            ok = ok || got;
+        sendOnly(hx::CommandField(command, false) + channel, data, QVariant(log));
+        const int16_t n = receiveOwn(channel, reply, expected, QVariant(log));
+        if (n > 0) {
+            ok = true;
+            result = GetLKResult(reply, n);
         }
     } else {
         const bool lostBefore = ctx_.network && !ctx_.network->NetIsConnected();
         if (!HXWrite(command, channel, data, log))
             return (hx::Info(command).code < 0 && !lostBefore) ? -4 : 0;
         QByteArray text;
-        const int16_t n = netReadFrame(text, QVariant(log));
+        const int16_t n = receiveOwn(channel, text, 0, QVariant(log));
         if (n > 0) {
             ok = true;
             reply = text;
@@ -758,98 +812,100 @@ QByteArray HXProtocol::Poll(bool show, bool wait, int expected)
     if (merge_ && !wait)
         return QByteArray();
     // The timer takes what has come; a reply that never comes is not waited for.
-    // Through the link, as every receive here goes.
-    const auto dataWaiting = [this] { return ctx_.lk ? ctx_.lk->LkDataAvailable() : DataAvailable(); };
     if (!wait && !dataWaiting())
         return QByteArray();
     QByteArray collected;
-    const int header = hx::HeaderLength(ProtocolType);
-    const int position = hx::ChannelPosition(ProtocolType);
+    const QByteArray own = Channel.toLatin1();
     for (;;) {
         QByteArray reply;
-        const int16_t n = receiveReply(reply, wait ? expected : kByChannel, QVariant(!wait));
+        // The timer takes every head's replies; a read waits for its own head's.
+        const int16_t n = wait ? receiveOwn(own, reply, expected, QVariant(false))
+                               : receiveReply(reply, QByteArray(), kByChannel, QVariant(true));
         LastReply = n > 0 ? reply : QByteArray();
         if (n <= 0)
             break;
-        int ch = reply.size() > position ? reply.at(position) - '0' : 0;
-        if (ch < 0 || ch > 4)
-            ch = 0;
-        const bool multi = MultiTag || MultiTagChannel[ch];
+        if (!takeReply(reply, show, collected))
+            break;
         // The reply waited for ends the loop, except that a multi-tag head's further
         // records and its count follow a little later (bounded by the time-out); the timer
         // takes every reply that is there.
-        const auto goOn = [&] { return wait ? show && multi && OperationMode != 3 : dataWaiting(); };
-        const int status = hx::SerialStatus(reply);
-        if (reply.at(0) == kSYN || reply.size() <= header) {
-            // An error the user has asked to see ends the read: no record follows it.
-            const bool listed = ReadHeadError() && reply.at(0) != kSYN && status != 0;
-            if (listed && show)
-                showError(reply, status);
-            if (listed || !goOn())
-                break;
-            continue;
-        }
-        const QByteArray headPrefix = ToCp1252(Translate(QStringLiteral("Head"), QStringLiteral("Kopf"))) + ' '
-                                      + QByteArray(1, reply.at(position)) + ": ";
-        if (reply.at(0) == 'F' && reply.size() == header + 4 && multi) {
-            if (show)
-                ShowLine(QString::fromLatin1(headPrefix) + QStringLiteral("Tags found: ")
-                         + QString::number(reply.mid(header, 4).toInt(nullptr, 16)));
-            break;
-        }
-        if (reply.at(0) == 'B' && reply.size() >= 3) {
-            if (show)
-                ShowLine(QString::fromLatin1(headPrefix) + QStringLiteral("Diag: ") + QString::fromLatin1(reply.mid(header).trimmed()));
-            if (!goOn())
-                break;
-            continue;
-        }
-        // A failure that carries data is not listed (one without data is, above).
-        if (status != 0)
-            break;
-        const QByteArray data = reply.mid(header);
-        if (multi) {
-            // One tag of a multi-tag head: UII length (2 bytes), UII, 2 bytes, then TID or data.
-            const int uii = data.size() >= 2 ? (static_cast<uchar>(data.at(0)) << 8 | static_cast<uchar>(data.at(1))) : 0;
-            QByteArray prefix = headPrefix;
-            QByteArray rest;
-            if (data.size() >= 2 && uii <= data.size() - 2) {
-                prefix += "UII: " + data.mid(2, uii).toHex(' ').toUpper() + ' ';
-                if (data.size() - 2 > uii) {
-                    const bool fixcodeRead = LastCommand.size() == 2 && LastCommand.at(1) == 'F';
-                    prefix += fixcodeRead ? "TID: " : "DATA: ";
-                }
-                rest = data.mid(2 + uii + 2);
-            }
-            if (show && View())
-                View()->ShowData(2, prefix, rest);
-            else if (!show)
-                collected += rest;
-        } else {
-            // The reply's own channel decides the cut: its read, its tag type.
-            const Record& rec = Records[ch];
-            const qint32 address = ch == 0 ? DisplayAddress : rec.address;
-            const int length = ch == 0 ? DisplayLength : rec.length;
-            const int tagType = ch == 0 ? TagType : rec.tagType;
-            const int block = BlockSizeOf(tagType);
-            const bool fixcode = FixcodeRead[ch];
-            const int offset = fixcode ? 0 : static_cast<int>(address % block);
-            QByteArray shown = data.mid(offset);
-            if (!fixcode && (length > 0 || (tagType != 0 && tagType != 3)))
-                shown = shown.left(length);
-            if (show) {
-                if (!fixcode && ctx_.lk)
-                    ctx_.lk->LkPutData(LinkItem::LastData, shown);   // exactly the bytes shown
-                if (View())
-                    View()->ShowData(2, headPrefix, shown);
-            } else {
-                collected += shown;
-            }
-        }
-        if (!goOn())
+        const bool multi = MultiTag || MultiTagChannel[replyHead(reply)];
+        if (!(wait ? show && multi && OperationMode != 3 : dataWaiting()))
             break;
     }
     return collected;
+}
+
+bool HXProtocol::takeReply(const QByteArray& reply, bool show, QByteArray& collected)
+{
+    const int header = hx::HeaderLength(ProtocolType);
+    const int position = hx::ChannelPosition(ProtocolType);
+    const int ch = replyHead(reply);
+    const bool multi = MultiTag || MultiTagChannel[ch];
+    const int status = hx::SerialStatus(reply);
+    if (reply.at(0) == kSYN || reply.size() <= header) {
+        // An error the user has asked to see ends the read: no record follows it.
+        const bool listed = ReadHeadError() && reply.at(0) != kSYN && status != 0;
+        if (listed && show)
+            showError(reply, status);
+        return !listed;
+    }
+    const QByteArray headPrefix = ToCp1252(Translate(QStringLiteral("Head"), QStringLiteral("Kopf"))) + ' '
+                                  + QByteArray(1, reply.at(position)) + ": ";
+    if (reply.at(0) == 'F' && reply.size() == header + 4 && multi) {
+        if (show)
+            ShowLine(QString::fromLatin1(headPrefix) + QStringLiteral("Tags found: ")
+                     + QString::number(reply.mid(header, 4).toInt(nullptr, 16)));
+        return false;
+    }
+    if (reply.at(0) == 'B' && reply.size() >= 3) {
+        if (show)
+            ShowLine(QString::fromLatin1(headPrefix) + QStringLiteral("Diag: ") + QString::fromLatin1(reply.mid(header).trimmed()));
+        return true;
+    }
+    // A failure that carries data is not listed (one without data is, above).
+    if (status != 0)
+        return false;
+    const QByteArray data = reply.mid(header);
+    if (multi) {
+        // One tag of a multi-tag head: UII length (2 bytes), UII, 2 bytes, then TID or data.
+        const int uii = data.size() >= 2 ? (static_cast<uchar>(data.at(0)) << 8 | static_cast<uchar>(data.at(1))) : 0;
+        QByteArray prefix = headPrefix;
+        QByteArray rest;
+        if (data.size() >= 2 && uii <= data.size() - 2) {
+            prefix += "UII: " + data.mid(2, uii).toHex(' ').toUpper() + ' ';
+            if (data.size() - 2 > uii) {
+                const bool fixcodeRead = LastCommand.size() == 2 && LastCommand.at(1) == 'F';
+                prefix += fixcodeRead ? "TID: " : "DATA: ";
+            }
+            rest = data.mid(2 + uii + 2);
+        }
+        if (show && View())
+            View()->ShowData(2, prefix, rest);
+        else if (!show)
+            collected += rest;
+        return true;
+    }
+    // The reply's own channel decides the cut: its read, its tag type.
+    const Record& rec = Records[ch];
+    const qint32 address = ch == 0 ? DisplayAddress : rec.address;
+    const int length = ch == 0 ? DisplayLength : rec.length;
+    const int tagType = ch == 0 ? TagType : rec.tagType;
+    const int block = BlockSizeOf(tagType);
+    const bool fixcode = FixcodeRead[ch];
+    const int offset = fixcode ? 0 : static_cast<int>(address % block);
+    QByteArray shown = data.mid(offset);
+    if (!fixcode && (length > 0 || (tagType != 0 && tagType != 3)))
+        shown = shown.left(length);
+    if (show) {
+        if (!fixcode && ctx_.lk)
+            ctx_.lk->LkPutData(LinkItem::LastData, shown);   // exactly the bytes shown
+        if (View())
+            View()->ShowData(2, headPrefix, shown);
+    } else {
+        collected += shown;
+    }
+    return true;
 }
 
 bool HXProtocol::WriteTag(int16_t tagType, int16_t mode, bool fixcode, int32_t address, int length,
@@ -964,23 +1020,50 @@ void HXProtocol::StopBuffered(bool force, bool allChannels)
     const bool polling = ctx_.lk && ctx_.lk->PollingEnabled();
     if (!force && !polling)
         return;
-    QByteArray channel = allChannels ? QByteArray("x") : Channel.toLatin1(), reply;
-    bool ok = false;
-    HXRead(HXCommand::QU, channel, QByteArray(), reply, false, ok);
+    const QByteArray channel = allChannels ? QByteArray("x") : Channel.toLatin1();
+    const bool sent = sendQuit(channel);
+    // A head left reading where the stop could not go (the unit's connection is gone) is
+    // not forgotten: it would go on repeating on the next connection, unlisted, and a later
+    // exchange would take its repeats.
+    for (int head = 1; EthernetMode && head <= 4; ++head)
+        if (answers(head, channel))
+            quitOwed_[head - 1] = !sent && (ChannelBusy[head - 1] || quitOwed_[head - 1]);
+    if (allChannels)
+        SetChannelBusy(false, true);
+}
+
+bool HXProtocol::sendQuit(const QByteArray& channelIn)
+{
+    QByteArray channel = channelIn;
+    if (!HXWrite(HXCommand::QU, channel, QByteArray(), false))
+        return false;
     // Replies of the stopped read may still be ahead of the answers to "QU", and on "x"
     // every head answers: all are taken here, so the next command reads its own reply.
     const int header = hx::HeaderLength(ProtocolType);
     const int wanted = channel == "x" ? ChannelCount : 1;
-    int answers = (ok && reply.size() <= header) ? 1 : 0;
-    while (ok && answers < wanted) {
-        QByteArray more;
-        if (receive(more, QVariant(false)) <= 0)
+    for (int got = 0, passed = 0; got < wanted && passed <= repliesAhead();) {
+        QByteArray reply;
+        if (receiveReply(reply, QByteArray(), kByChannel, QVariant(false)) <= 0)
             break;
-        if (more.size() <= header)
-            ++answers;
+        const int head = replyHead(reply);
+        if (answers(head, channel)) {
+            // The answer, or a repeat of the read it ends.
+            reply.size() <= header ? ++got : ++passed;
+            continue;
+        }
+        ++passed;
+        // Another head reads on: its reply is listed, as the timer would list it.
+        QByteArray unused;
+        if (ChannelBusy[head - 1])
+            takeReply(reply, true, unused);
     }
-    if (allChannels)
-        SetChannelBusy(false, true);
+    return true;
+}
+
+void HXProtocol::StopCurrentRead()
+{
+    Exchanges().NoteStop();
+    StopChannel(Channel);
 }
 
 void HXProtocol::StopChannel(const QString& channel)
@@ -1096,11 +1179,7 @@ bool HXProtocol::ChangePassword(const QString& oldText, const QString& newText)
     quint32 oldValue = 0, newValue = 0;
     if (!ParsePassword(oldText, oldValue) || !ParsePassword(newText, newValue))
         return refuse(Refusal::PasswordInvalid);
-    // The stop button's action first: the channel's read ends and stays ended, as after
-    // Stop (counted as one, so the action's scope does not switch polling on again unless
-    // another head still reads).
-    Exchanges().NoteStop();
-    StopChannel(Channel);
+    StopCurrentRead();
     ChangeTag(-1);
     QByteArray channel = Channel.toLatin1(), reply;
     bool ok = false;

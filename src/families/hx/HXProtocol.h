@@ -133,6 +133,10 @@ public:
     // The stop button's action for channel (the current one when it was asked for, even
     // when it runs later): "QU" there, the channel idle.
     void StopChannel(const QString& channel);
+    // The stop button's action inside another action: the current channel's read ends and
+    // stays ended, as after Stop (counted as one, so the action's scope does not switch
+    // polling on again unless another head still reads).
+    void StopCurrentRead();
     // Takes the replies that have come and lists them (show) or returns their data (show
     // false). wait: the caller waits for the reply of its own read, whose data is expected
     // bytes long when it is a word read (0: unknown), so "#" CR inside it does not cut it;
@@ -272,11 +276,28 @@ private:
     bool sendPasswordMode(const QByteArray& channel);
     // True when a read cannot go out (listed): no command for the mode, too many words.
     bool readRefused(bool dataWords, int16_t mode, int count);
-    // One reply; a good reply shorter than expected bytes of data ended at a "#" CR inside
-    // it and is read on. expected kByChannel: the length of the reply's channel's
-    // continuing word read.
+    // One reply; a good reply shorter than its data's length ended at a "#" CR inside it
+    // and is read on. The length is expected for a reply to channel (see answers), else
+    // (and always for kByChannel) the length of its head's continuing word read.
     static constexpr int kByChannel = -1;
-    int16_t receiveReply(QByteArray& reply, int expected, const QVariant& logOption);
+    int16_t receiveReply(QByteArray& reply, const QByteArray& channel, int expected, const QVariant& logOption);
+    // The reply of an exchange on channel. Another head's reply is not it: a busy head's
+    // is listed under that head, as the poll timer lists it, any other is dropped. A head
+    // repeating meanwhile does not keep the exchange waiting past its reply time-out.
+    int16_t receiveOwn(const QByteArray& channel, QByteArray& reply, int expected, const QVariant& logOption);
+    // Whether a reply from head (0: none named) can answer an exchange on channel ("1".."4"
+    // that head, "x" every head, empty the unit itself, which a busy head's repeat is not).
+    bool answers(int head, const QByteArray& channel) const;
+    int replyHead(const QByteArray& reply) const;
+    // Lists one reply (show) or adds its data to collected, as Poll does; false when no
+    // further record of the read follows it (a listed error, the tag count, a failure).
+    bool takeReply(const QByteArray& reply, bool show, QByteArray& collected);
+    bool dataWaiting();
+    // A handful of replies per head may be on the line ahead of an answer, no more.
+    int repliesAhead() const { return kRepliesBeforeStopAnswer * ChannelCount; }
+    // Replies already there when a telegram goes out answer nothing sent after them: while
+    // a head reads they are its repeats, listed rather than flushed.
+    void telegramGoingOut() override;
     int16_t netReadFrame(QByteArray& reply, const QVariant& logOption);
     bool triggered(int sensor, const QString& channel) const;
     // A read or write that goes on by itself (mode Buffered or Enhanced, or a trigger
@@ -286,6 +307,9 @@ private:
     // Every head still marked busy gets its "QU" (to all heads) and is idle afterwards:
     // before a write, and before the unit is forgotten (Init, CloseLK).
     void stopBusyHeads();
+    // Sends "QU" to channel and takes its answers off the line; false when it could not go
+    // out (no connection).
+    bool sendQuit(const QByteArray& channel);
     // The units' serial framing and reply time-out.
     void useSerialLink();
     // On "x" every head answers: the replies after the first are taken. report: each
@@ -310,6 +334,9 @@ private:
     int lastStatus_ = 0;
     // The data length of the word read continuing on each channel (0 "x", 1..4).
     std::array<int, 5> repeatLength_{};
+    // Heads left reading on the Ethernet unit whose "QU" could not go out (the connection
+    // was gone): they get it first on the next connection.
+    std::array<bool, 4> quitOwed_{};
     bool merge_ = false;
 };
 

@@ -265,6 +265,7 @@ void frmSystemHX::txtLength_LostFocus()
 
 void frmSystemHX::OnLoad()
 {
+    unloaded_ = false;
     proto_->LoadSettings(kSettings);
     SetLanguage();
     filling_ = true;
@@ -280,6 +281,7 @@ void frmSystemHX::OnLoad()
 
 void frmSystemHX::OnUnload()
 {
+    unloaded_ = true;
     // A closed window lists nothing: every head's read ends, not only the chosen head's.
     stopHead(proto_->AnyChannelBusy() ? QStringLiteral("x") : proto_->Channel);
     proto_->SaveSettings(kSettings);
@@ -512,6 +514,14 @@ void frmSystemHX::stopHead(const QString& channel)
                                     [this] { return ctx_.lk && ctx_.lk->CurrentWindow() == this; });
 }
 
+void frmSystemHX::ShowData(int kind, const QByteArray& caption, const QByteArray& data)
+{
+    // A reply that comes after the window closed (an action was waiting for it) belongs to
+    // no list: opened again, the window would show it as new.
+    if (!unloaded_)
+        FamilyForm::ShowData(kind, caption, data);
+}
+
 void frmSystemHX::StopBuffered()
 {
     requestStop();
@@ -563,9 +573,9 @@ void frmSystemHX::btConfig_Click(int index)
     if (!scope)
         return;
     // A read polled until now, or still running on a head, ends first, or its repeats
-    // would be taken for the words.
+    // would be taken for the words; the head is idle then, as after Stop.
     if (scope.WasPolling() || proto_->AnyChannelBusy())
-        proto_->StopBuffered(true, false);
+        proto_->StopCurrentRead();
     if (index == 0) {
         proto_->ListConfiguration(lineTexts_);
         return;

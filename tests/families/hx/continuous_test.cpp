@@ -105,6 +105,59 @@ TEST_F(HXContinuous, RunningReadsEndWhenTheSelectionChanges)
     }
 }
 
+// Heads 1 and 2 repeat on Ethernet when the unit drops the connection (a cable pulled and
+// put back), and entry 10 is selected again: the "QU" that could not go out goes first on
+// the new connection, so nothing repeats there and a write on head 3 reads back its own tag.
+TEST_F(HXContinuous, HeadsLeftReadingAreStoppedOnTheNextConnection)
+{
+    startNet();
+    sim.setRepeatInterval(40);
+    sim.withTag(1, [](SimHX::Tag& t) { t.memory.replace(0, 8, "11111111"); });
+    ASSERT_TRUE(select(10));
+    read("1", 3, 0, 4);
+    read("2", 3, 0, 4);
+    sim.dropNet();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !net->NetIsConnected(); }, 3000));
+    const qsizetype before = sim.netRequests().size();
+    ASSERT_TRUE(select(10));
+    const QList<QByteArray> sent = sim.netRequests().mid(before);
+    ASSERT_GE(sent.size(), 2);
+    EXPECT_EQ(sent[0].toHex(), "00040202");   // QU to head 1
+    EXPECT_EQ(sent[1].toHex(), "00040204");   // and to head 2
+    EXPECT_FALSE(sim.repeating());
+    EXPECT_TRUE(hx.WriteTag(3, 0, false, 5, 1, "Z", "3"));
+    EXPECT_EQ(sim.memory(3, 4, 4), "eZgh");
+}
+
+// Head 2 repeats on Ethernet, its repeat going out ahead of every answer to another head:
+// the parameters of head 3, the configuration words of head 1, a read and a stop there
+// each take their own head's reply; head 2's repeats met on the way are listed under it.
+TEST_F(HXContinuous, EachExchangeTakesItsOwnHeadsReply)
+{
+    startNet();
+    ASSERT_TRUE(select(10));
+    sim.withTag(2, [](SimHX::Tag& t) { t.memory.replace(0, 4, "3333"); });
+    read("2", 3, 0, 4);
+    sim.setRepeatsAhead(true);
+    view.shown.clear();
+    hx::ParameterList seen;
+    hx.parameterDialog = [&](const hx::HXHeadType&, hx::ParameterList& params) { seen = params; return false; };
+    hx.EditParameters(3);
+    hx.PutData(KRItem::HeadNumber, QStringLiteral("1"));
+    hx.ListConfiguration(krconfig::LineTexts::Defaults());
+    read("1", 0, 0, 4);
+    hx.StopChannel(QStringLiteral("1"));
+    ASSERT_FALSE(seen.isEmpty());
+    for (const clsParameter& p : seen)
+        EXPECT_EQ(hx::ValueBytes(p), sim.tag(3).params.value(p.Name().toLatin1(), hx::ValueBytes(p))) << p.Name().toStdString();
+    EXPECT_TRUE(view.lines.contains("Passwort-Schutz             : Aus")) << view.lines.join('|').toStdString();
+    EXPECT_EQ(view.shown.count("Kopf 1: abcd"), 1);
+    EXPECT_GE(view.shown.count("Kopf 2: 3333"), 5);
+    EXPECT_EQ(view.shown.count("Kopf 1: abcd") + view.shown.count("Kopf 2: 3333"), view.shown.size());
+    EXPECT_TRUE(hx.ChannelBusy[1] && sim.repeating());
+    hx.StopBuffered(true, true);
+}
+
 // A multi-tag head lists one record per tag, then how many it found (four hex digits).
 // Records still on their way when the read returns are the poll timer's to list.
 TEST_F(HXContinuous, MultiTagHeadSaysHowManyTagsItFound)

@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 namespace orvid::test {
 namespace {
@@ -128,6 +129,23 @@ TEST_F(HXWindowActions, StopsReachTheHeadTheyWereAskedFor)
     w.Protocol().ReadData(true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.received().isEmpty() && sim.received().last().startsWith("QU"); }, 2000));
     EXPECT_EQ(sim.received().last(), QByteArray("QU3#\r"));
+
+    // Head 3 goes on sending after its "QU" (the answer lost): Stop gives up after a
+    // handful of its replies, long before the head falls quiet; a second Stop ends it.
+    sim.setRepeatInterval(40);
+    w.Protocol().PutData(KRItem::HeadNumber, QStringLiteral("3"));
+    ASSERT_TRUE(w.Protocol().HXWrite(hx::HXCommand::ER, channel, "000001"));
+    sim.silenceNext("QU");
+    bool quiet = false;
+    QObject scope;   // ends the timer with the test
+    QTimer::singleShot(5000, &scope, [&] {
+        sim.withTag(3, [](SimHX::Tag& t) { t.present = false, t.quietWithoutTag = true; });
+        quiet = true;
+    });
+    ASSERT_TRUE(clickOn(w.btStop));
+    EXPECT_FALSE(quiet);
+    ASSERT_TRUE(clickOn(w.btStop));
+    EXPECT_FALSE(sim.repeating());
 }
 
 // While an Enhanced read is polled, OK in the special-fixcode dialog is clicked during a
@@ -173,7 +191,7 @@ TEST_F(HXWindowActions, OkDuringAPollTickWritesAfterIt)
 // An Enhanced read repeats on head 1 (a locked tag, its password known). Each button
 // clicked meanwhile stops the read before anything else goes out, so the action reads its
 // own replies: the write merges into the tag's own word, the configuration words are the
-// tag's. Schreiben and the password change leave the head idle; after a new password the
+// tag's. Every one of them leaves the head idle, as Stop does; after a new password the
 // next read opens the tag with it.
 TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
 {
@@ -201,12 +219,12 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
     };
     const Case cases[] = {
         {"Schreiben", w.btWrite, true, [&] { EXPECT_EQ(sim.memory(1, 0, 8), "abcdeZgh"); }},
-        {"Konfig Lesen", w.btConfig[0], false,
+        {"Konfig Lesen", w.btConfig[0], true,
          [&] { EXPECT_TRUE(w.ctrlList->text().contains(QStringLiteral("Erstes lesegeschütztes Wort    : 01"))); }},
-        {"Fixcode, then Konfig Lesen", w.btConfig[0], false,
+        {"Fixcode, then Konfig Lesen", w.btConfig[0], true,
          [&] { EXPECT_TRUE(w.ctrlList->text().contains(QStringLiteral("Erstes lesegeschütztes Wort    : 01"))); },
          w.btFixcode},
-        {"Konfig Schreiben", w.btConfig[1], false, [&] {
+        {"Konfig Schreiben", w.btConfig[1], true, [&] {
              EXPECT_EQ(sim.tag(1).protection, "PROT");
              EXPECT_EQ(sim.tag(1).control, QByteArray("\x00\x01\x00\x07", 4));
          }},
@@ -269,14 +287,17 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
 }
 
 // An Enhanced write from the dialog on head 2 leaves its read running there while head 1
-// is chosen. Lesen on head 1, the parameter action on head 3 and a cancelled Schreiben
-// each leave that read polled: its repeats are listed after the action. Closing the
-// window ends it.
+// is chosen, its repeat going out ahead of every answer to another head. Lesen and Konfig
+// Lesen on head 1, the parameter action on head 3 and a cancelled Schreiben each take
+// their own head's replies, list head 2's repeats met on the way under head 2, and leave
+// that read polled. Closing the window ends it; closed while Lesen waits, the window gets
+// no late line.
 TEST_F(HXWindowActions, AReadRunningOnAnotherHeadStaysPolled)
 {
     ASSERT_TRUE(showRepeating());
     frmSystemHX& w = *window;
-    w.Protocol().parameterDialog = [](const hx::HXHeadType&, hx::ParameterList&) { return false; };
+    hx::ParameterList seen;
+    w.Protocol().parameterDialog = [&](const hx::HXHeadType&, hx::ParameterList& params) { seen = params; return false; };
     bool cancel = false;
     w.writeDialog = [&] { EXPECT_TRUE(cancel || w.WriteTag(3, 3, false, 0, 4, "abcd", "2")); };
     w.rdHead[0]->setChecked(true);
@@ -285,22 +306,40 @@ TEST_F(HXWindowActions, AReadRunningOnAnotherHeadStaysPolled)
     ASSERT_TRUE(clickOn(w.btWrite));
     ASSERT_TRUE(w.Protocol().ChannelBusy[1]);
     cancel = true;
+    sim.setRepeatsAhead(true);
 
-    const std::pair<const char*, QPushButton*> cases[] = {
-        {"Lesen", w.btRead}, {"Parameter", w.btParameter[2]}, {"Schreiben, cancelled", w.btWrite}};
-    for (const auto& [name, button] : cases) {
+    const std::tuple<const char*, QPushButton*, const char*> cases[] = {
+        {"Lesen", w.btRead, "Kopf 1: "}, {"Parameter", w.btParameter[2], ""},
+        {"Konfig Lesen", w.btConfig[0], "Lesebereich-Anfang          : 00"}, {"Schreiben, cancelled", w.btWrite, ""}};
+    for (const auto& [name, button, own] : cases) {
         SCOPED_TRACE(name);
         w.rdHead[0]->setChecked(true);
+        w.ctrlList->Clear();
         ASSERT_TRUE(clickOn(button));
         EXPECT_TRUE(lk->PollingEnabled());
         EXPECT_TRUE(w.Protocol().ChannelBusy[1]);
         EXPECT_TRUE(sim.repeating());
+        const QString text = w.ctrlList->text();
+        EXPECT_TRUE(text.contains(QStringLiteral("Kopf 2: abcd")));
+        EXPECT_TRUE(text.contains(QString::fromUtf8(own))) << text.toStdString();
+        EXPECT_EQ(text.count(QStringLiteral("abcd")), text.count(QStringLiteral("Kopf 2: abcd"))) << text.toStdString();
         w.ctrlList->Clear();
         EXPECT_TRUE(QTest::qWaitFor([&] { lk->LkPoll(); return w.ctrlList->text().contains(QStringLiteral("Kopf 2: abcd")); }, 3000));
     }
+    ASSERT_FALSE(seen.isEmpty());
+    for (const clsParameter& p : seen)
+        EXPECT_EQ(hx::ValueBytes(p), sim.tag(3).params.value(p.Name().toLatin1(), hx::ValueBytes(p))) << p.Name().toStdString();
+
     w.close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.repeating(); }, 3000));
     EXPECT_FALSE(lk->PollingEnabled());
+
+    w.Show();
+    sim.delayNext("SR", 500);
+    QTimer::singleShot(150, &w, [&] { w.close(); });
+    ASSERT_TRUE(clickOn(w.btRead));
+    w.Show();
+    EXPECT_TRUE(w.ctrlList->text().isEmpty()) << w.ctrlList->text().toStdString();
 }
 
 } // namespace
