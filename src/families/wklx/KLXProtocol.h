@@ -14,8 +14,9 @@
 // - The window owns one KLXProtocol with itself as IKLXView and as the receiver of event
 //   lines (its IEventCallback forwards to EventReceived / LinkError).
 // - Device actions the window starts (Stop, Write, the parameter cycle, the outputs
-//   window) run in an ExchangeScope of Exchanges(). GET and SET go through the link's
-//   SendCommand, which comes back to ReadData here; the handshake and Stop send directly.
+//   window) run in an ExchangeScope of Exchanges(); a dialog that waits for the user opens
+//   between two scopes, never inside one. GET and SET go through the link's SendCommand,
+//   which comes back to ReadData here; the handshake and Stop send directly.
 // - Lines for the list go to ShowData(1, {}, bytes), raw bytes, one per character.
 
 #include "families/common/FamilyProtocol.h"

@@ -195,6 +195,26 @@ TEST_F(KLXWindows, OutputsWindow)
     ASSERT_TRUE(waitFor([&] { return sim.transcript().contains("SET BUZZER=OFF"); }));
     EXPECT_GT(sim.transcript().indexOf("SET BUZZER=OFF"), sim.transcript().indexOf("GET RELAY"));
 
+    // A dialog of the reader's window waits for the user, not for the reader: a Beep's end
+    // falling due meanwhile goes out while it is open.
+    io->timBuzzer.setInterval(100);
+    for (QPushButton* opener : {window->btWrite, window->btParameter}) {
+        SCOPED_TRACE(opener->objectName().toStdString());
+        io->btBuzzer[2]->click();
+        ASSERT_EQ(sim.parameter("BUZZER"), "ON");
+        bool offWhileOpen = false;
+        const auto whileOpen = [&](QDialog* d) {
+            offWhileOpen = waitFor([&] { return sim.parameter("BUZZER") == "OFF"; });
+            d->reject();
+        };
+        if (opener == window->btWrite)
+            whenModal<frmSystemWLWrite>(whileOpen);
+        else
+            whenModal<Param>(whileOpen);
+        opener->click();
+        EXPECT_TRUE(offWhileOpen);
+    }
+
     // Closing the window while the Beep's end is due switches the buzzer off.
     io->timBuzzer.setInterval(10000);
     io->btBuzzer[2]->click();
