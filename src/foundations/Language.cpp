@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -712,7 +714,17 @@ int Language::present(int16_t number, int buttons, int helpContext, const QStrin
     request.helpContext = helpContext;
     if (helpContext != 0)
         request.helpFile = helpFile();
-    return d->presenter->present(request);
+    // The box waits for the user, not for a device: no wait cursor over it, whichever
+    // selection or exchange put one up (it is back when the box has closed).
+    const bool gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+    const QCursor* shown = gui ? QGuiApplication::overrideCursor() : nullptr;
+    const bool lift = shown && (shown->shape() == Qt::WaitCursor || shown->shape() == Qt::BusyCursor);
+    if (lift)
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int answer = d->presenter->present(request);
+    if (lift)
+        QGuiApplication::restoreOverrideCursor();
+    return answer;
 }
 
 } // namespace orvid

@@ -97,9 +97,13 @@ struct Network::Impl {
 
     // The head of the input is the rest of a line that ran past the longest line (or past a
     // receive's deadline): it was reported once and goes, up to and including its
-    // terminator, as it arrives; the lines behind it are read as usual.
+    // terminator, as it arrives; the lines behind it are read as usual. The rest of a line
+    // a receive's time-out cut off goes the same way, shown as discarded input.
     bool skipping = false;
+    bool skipShown = false;
     qint64 skipped = 0; // bytes of that line dropped so far
+    // The last receive ended by its time-out in the middle of a line.
+    bool lineCut = false;
 
     // Moves at most maxBytes from the socket to input; returns how many.
     qint64 pull(qint64 maxBytes)
@@ -117,9 +121,12 @@ struct Network::Impl {
         consumed += n;
         skipped += n;
     }
-    void startSkipping()
+    // shown: the dropped bytes go to the monitor as discarded input (the rest of a cut
+    // line); an overlong line was reported once and is dropped unseen.
+    void startSkipping(bool shown = false)
     {
         skipping = true;
+        skipShown = shown;
         skipped = 0;
     }
     // Drops the line being skipped up to and including its terminator, taking what the
@@ -129,14 +136,17 @@ struct Network::Impl {
     {
         while (skipping && !term.isEmpty()) {
             const qsizetype pos = input.indexOf(term);
+            // The terminator may be cut between two pieces: its first bytes stay.
+            const qsizetype n = pos >= 0 ? pos + term.size() : std::max<qsizetype>(input.size() - (term.size() - 1), 0);
+            if (skipShown && n > 0)
+                log(QByteArrayLiteral("F: "), input.left(n), false);
+            drop(n);
             if (pos >= 0) {
-                drop(pos + term.size());
                 skipping = false;
-                qWarning("orvid: TCP line of %lld bytes discarded", static_cast<long long>(skipped));
+                if (!skipShown)
+                    qWarning("orvid: TCP line of %lld bytes discarded", static_cast<long long>(skipped));
                 break;
             }
-            // The terminator may be cut between two pieces: its first bytes stay.
-            drop(std::max<qsizetype>(input.size() - (term.size() - 1), 0));
             if (pull(64 * 1024) == 0)
                 return false;
         }
@@ -379,7 +389,7 @@ bool Network::NetDataAvailable() const
 bool Network::NetSend(const QByteArray& text, bool log, const QVariant& logOption)
 {
     if (!d->connected) {
-        NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
+        NotifyNetError(NoConnectionText());
         return false;
     }
     const QByteArray line = text + d->terminator;
@@ -394,11 +404,12 @@ bool Network::NetSend(const QByteArray& text, bool log, const QVariant& logOptio
 int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& logOption)
 {
     if (!d->connected) {
-        NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
+        NotifyNetError(NoConnectionText());
         return -1;
     }
     const QByteArray term = d->terminator;
     reply.clear();
+    d->lineCut = false;
     ++d->receiving;
     const auto leave = qScopeGuard([this] { --d->receiving; });
     int16_t result = 0;
@@ -466,7 +477,7 @@ int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& lo
     options.deadlineMs = std::max(d->timeoutMs, 1) * kDeadlineTimeouts;
     const DeviceWait::Outcome outcome = DeviceWait::waitUntil(done, d->timeoutMs, options);
     if (lost) {
-        NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
+        NotifyNetError(NoConnectionText());
         return -1;
     }
     // A line that keeps dripping past the deadline is no reply either. (Input that is
@@ -476,10 +487,14 @@ int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& lo
         && !d->input.isEmpty() && !kEventTag.startsWith(d->input.left(kEventTag.size())))
         overlong = true;
     const bool timedOut = !got && !overlong;
-    // The unfinished line a time-out leaves goes (logged as discarded input): it must not
-    // become the head of the next request's reply.
-    if (outcome == DeviceWait::Outcome::TimedOut && !d->skipping && !term.isEmpty() && !d->input.isEmpty())
+    // The unfinished line a time-out leaves goes (logged as discarded input), and so does
+    // its rest up to its terminator when it comes: neither may become the next request's
+    // reply.
+    if (outcome == DeviceWait::Outcome::TimedOut && !d->skipping && !term.isEmpty() && !d->input.isEmpty()) {
         d->log(QByteArrayLiteral("F: "), d->take(d->input.size()), false);
+        d->lineCut = true;
+        d->startSkipping(true);
+    }
     if (overlong) {
         // Reported once; the line goes up to and including its terminator, now or as it
         // arrives, and the line behind it is the next one read.
@@ -513,7 +528,7 @@ int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& lo
 int16_t Network::NetReceiveBytes(QByteArray& reply, bool& log, const QVariant& logOption)
 {
     if (!d->connected) {
-        NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
+        NotifyNetError(NoConnectionText());
         return -1;
     }
     reply.clear();
@@ -562,7 +577,7 @@ int16_t Network::NetReceiveBytes(QByteArray& reply, bool& log, const QVariant& l
     options.deadlineMs = std::max(d->timeoutMs, 1) * kDeadlineTimeouts;
     const DeviceWait::Outcome outcome = DeviceWait::waitUntil(done, d->timeoutMs, options);
     if (lost) {
-        NotifyNetError(QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address));
+        NotifyNetError(NoConnectionText());
         return -1;
     }
     if (refused) {
@@ -660,6 +675,7 @@ bool Network::CheckNetEvents()
         const QByteArray line = d->take(pos + term.size());
         if (!event) {
             d->log(QByteArrayLiteral("F: "), line, false);
+            emit lineDiscarded(UrlDecode(line.left(pos)));
             continue;
         }
         d->log(QByteArrayLiteral("R: "), line, true);
@@ -707,6 +723,16 @@ void Network::ShowNetError(int number, const QString& description)
                                              + QStringLiteral(" - ") + description);
         }
     }
+}
+
+QString Network::NoConnectionText() const
+{
+    return QString(d->errorTemplate).replace(QStringLiteral("%s"), d->address);
+}
+
+bool Network::NetLineCut() const
+{
+    return d->lineCut;
 }
 
 void Network::NotifyNetError(const QString& text)

@@ -78,6 +78,11 @@ public:
     void NetFlushInput();
     void ShowNetError(int number, const QString& description);
     void NotifyNetError(const QString& text);
+    // What a send or receive without the connection reports ("Keine Verbindung zu <address>").
+    QString NoConnectionText() const;
+    // The last NetReceiveLine timed out with part of a line in hand: that part was
+    // discarded, and the rest of the line goes up to its terminator as it arrives.
+    bool NetLineCut() const;
 
     static QByteArray UrlEncode(const QByteArray& text);
     static QByteArray UrlDecode(const QByteArray& text);
@@ -88,6 +93,11 @@ public:
     // complete, the frame length when it is, -1 when the length field is refused (below 2
     // or above kMaxFrameLength). Pure, so it can be checked without a socket.
     static int FrameStatus(const QByteArray& buffered);
+
+signals:
+    // A complete line that is no event came while no receive waited: a late or stray
+    // reply, discarded (decoded, without its terminator).
+    void lineDiscarded(const QByteArray& line);
 
 private:
     void postEventCheck();

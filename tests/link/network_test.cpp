@@ -395,14 +395,15 @@ TEST_F(NetworkTest, EventsArrivingWhileIdleAreAllHandled)
 }
 
 // What a receive that timed out leaves is no reply to a later request: the unfinished line
-// goes with the time-out, and a late reply goes when it comes, with the events behind it
-// handed over at once.
+// goes with the time-out and its rest up to its terminator when it comes (during the next
+// receive), and a late reply goes when it comes, with the events behind it handed over at
+// once.
 TEST_F(NetworkTest, WhatATimedOutReceiveLeavesIsNoReplyToTheNextRequest)
 {
     net->SetNetTimeout(200);
     peer.setHandler([](const QByteArray& request) {
         if (request == "A\n")
-            return TcpScript{TcpStep::send("RPLYA part")};
+            return TcpScript{TcpStep::send("RPLYA 00first half"), TcpStep::pause(350), TcpStep::send(" second half\n")};
         if (request == "Q\n")
             return TcpScript{TcpStep::pause(400), TcpStep::send("RPLYQ late\nEVNT x\nEVNT y\n")};
         return TcpScript{TcpStep::send("RPLY" + request)};
@@ -420,7 +421,7 @@ TEST_F(NetworkTest, WhatATimedOutReceiveLeavesIsNoReplyToTheNextRequest)
     EXPECT_EQ(net->NetReceiveLine(reply, log), 0);
     EXPECT_TRUE(waitFor([&] { return callback.events.size() == 2; }, 1500));
     EXPECT_EQ(callback.events, (QList<QByteArray>{" x", " y"}));
-    EXPECT_EQ(linesWithPrefix("F: "), (QList<QByteArray>{"RPLYA part", "RPLYQ late\n"}));
+    EXPECT_EQ(linesWithPrefix("F: "), (QList<QByteArray>{"RPLYA 00first half", " second half\n", "RPLYQ late\n"}));
     ASSERT_TRUE(net->NetSend("C", false));
     EXPECT_EQ(net->NetReceiveLine(reply, log), 5);
     EXPECT_EQ(reply, QByteArray("RPLYC"));

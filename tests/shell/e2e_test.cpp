@@ -5,8 +5,10 @@
 #include "sim/SimKR.h"
 #include "support/FakeSystems.h"
 #include "support/PtyHarness.h"
+#include "support/TcpHarness.h"
 
 #include "families/Families.h"
+#include "families/wklx/frmSystemWKLX9000.h"
 #include "foundations/Language.h"
 #include "foundations/MessagePresenter.h"
 #include "foundations/Options.h"
@@ -24,6 +26,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -547,6 +550,27 @@ TEST_F(E2ETest, ShippedProgramRecognisesASystemRHeadFromTheMenuAndSendsThroughIt
     quit();
     EXPECT_EQ(stored(QStringLiteral("Settings"), QStringLiteral("OrvidSystem")), QStringLiteral("3"));
     head.stop();
+}
+
+// A reader the network cannot reach, chosen in the menu: the selection's wait cursor is not
+// over the message that says so, which waits for the user.
+TEST_F(E2ETest, UnreachableReaderFromTheMenuShowsItsMessageWithoutTheWaitCursor)
+{
+    setting(QStringLiteral("Settings"), QStringLiteral("AutoDetect"), QStringLiteral("0"));
+    setting(QStringLiteral("Network"), QStringLiteral("Address"), QStringLiteral("127.0.0.1"));
+    shippedFamilies = true;
+    start();
+    static_cast<frmSystemWKLX9000*>(app->context().lk->entry(9).main())->klx().Port = orvid::test::unusedLocalPort();
+    QList<bool> waitCursor;
+    presenter.onPresent = [&waitCursor](const MessageRequest&) {
+        const QCursor* shown = QGuiApplication::overrideCursor();
+        waitCursor.append(shown && shown->shape() == Qt::WaitCursor);
+    };
+    main().arrayAction(QStringLiteral("mnOrvidSystemL"), 3)->trigger();
+    EXPECT_EQ(presenter.numbers(), QList<int>{7});
+    EXPECT_EQ(waitCursor, QList<bool>{false});
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    quit();
 }
 
 } // namespace

@@ -18,15 +18,17 @@ clsCollection<clsParameter> Build()
     return parameters;
 }
 
-int RunCycle(IKLXParameterTarget& target, const std::function<bool(clsCollection<clsParameter>&)>& show)
+bool ReadAll(IKLXParameterTarget& target, clsCollection<clsParameter>& parameters)
 {
-    clsCollection<clsParameter> parameters = Build();
     for (qsizetype i = 0; i < parameters.count(); ++i) {
         if (target.ReadCmd(*parameters.item(i), true) < 1)
-            return -1;
+            return false;
     }
-    if (!show(parameters))
-        return -1;
+    return true;
+}
+
+int WriteChanged(IKLXParameterTarget& target, clsCollection<clsParameter>& parameters)
+{
     int written = 0;
     for (qsizetype i = 0; i < parameters.count(); ++i) {
         clsParameter& p = *parameters.item(i);

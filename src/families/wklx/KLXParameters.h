@@ -5,8 +5,6 @@
 #include "KLXProtocol.h"
 #include "foundations/GeneralClasses.h"
 
-#include <functional>
-
 namespace orvid {
 
 namespace KLXParameters {
@@ -14,12 +12,12 @@ namespace KLXParameters {
 // The twelve parameters with their defaults, in the order they are read and set.
 clsCollection<clsParameter> Build();
 
-// GET every parameter (asDefault: the changed flags stay clear); a failed or empty GET
-// ends the cycle before the dialog. After show() returned true, SET every changed one in
-// order; a failed SET (no reply, error status) ends the loop, an empty good reply does
-// not. Returns the number of SET commands that succeeded, -1 when the dialog was not
-// shown or not confirmed.
-int RunCycle(IKLXParameterTarget& target, const std::function<bool(clsCollection<clsParameter>&)>& show);
+// GET every parameter in order (asDefault: the changed flags stay clear); false at the
+// first failed or empty GET, which ends the cycle before the dialog.
+bool ReadAll(IKLXParameterTarget& target, clsCollection<clsParameter>& parameters);
+// SET every changed parameter in order; a failed SET (no reply, error status) ends the
+// loop, an empty good reply does not. Returns the number of SET commands that succeeded.
+int WriteChanged(IKLXParameterTarget& target, clsCollection<clsParameter>& parameters);
 
 } // namespace KLXParameters
 

@@ -36,6 +36,9 @@ KLXProtocol::KLXProtocol(AppContext& ctx, IKLXView* view, IEventCallback* events
     : FamilyProtocol(ctx, kSection, view), view_(view), events_(events),
       link_(ctx, LinkWatch::Transport::Network, [this] { failPendingWrite(); })
 {
+    if (ctx.network)
+        QObject::connect(ctx.network, &Network::lineDiscarded, &link_,
+                         [this](const QByteArray& line) { lateReplyGone(line); });
 }
 
 void KLXProtocol::LoadTexts()
@@ -79,6 +82,8 @@ bool KLXProtocol::Check()
     }
     connected_ = false;
     left_ = false;
+    // Nothing is owed on a new connection.
+    owed_.clear();
     if (!net || !net->NetConnect(events_, Port))
         return false;
     net->SetNetTerminator(QByteArrayLiteral("\n"));
@@ -141,6 +146,7 @@ void KLXProtocol::CloseLK()
     }
     connected_ = false;
     left_ = true;
+    owed_.clear();
     if (ctx_.network)
         ctx_.network->NetDisconnect();
     if (ctx_.lk)
@@ -161,23 +167,45 @@ int16_t KLXProtocol::SendReaderCommand(const QByteArray& command, QByteArray& re
     status = -1;
     outcome_ = Outcome::NoReply;
     const QByteArray name = command.left(4);
+    const QByteArray key = name.toUpper();   // commands typed in lower case match too
     failureLine_ = ToCp1252(ErrorLabel) + ' ' + name + " <TIMEOUT>";
     failureListed_ = false;
+    linkErrorListed_ = false;
     Network* net = ctx_.network;
-    if (!net || !net->NetSend(command, true, monitorFlag))
+    if (!net)
         return 0;
+    if (!net->NetSend(command, true, monitorFlag))
+        return noConnection();
     QByteArray line;
+    bool skippedOwnName = false;
     for (int skipped = 0;; ++skipped) {
         bool log = true;
         line.clear();
-        if (net->NetReceiveLine(line, log, false) < 1)
+        const int16_t n = net->NetReceiveLine(line, log, false);
+        if (n < 0)
+            return noConnection();
+        if (n == 0) {
+            replyMissed(key, skippedOwnName, net->NetLineCut());
             return 0;
-        // A reply that names another command is a late one of an exchange that timed out
-        // before: taking it would put every later reply one behind.
-        const bool other = line.startsWith("RPLY") && line.size() >= 8
-                           && line.mid(4, 4).toUpper() != name.toUpper();
-        if (!other || skipped >= kMaxSkippedReplies)
+        }
+        if (!line.startsWith("RPLY") || line.size() < 8)
             break;
+        const QByteArray named = line.mid(4, 4).toUpper();
+        const qsizetype late = owed_.indexOf(named);
+        if (late < 0 && named == key) {
+            // The answer to this command: whatever was owed before it will not come now.
+            owed_.clear();
+            break;
+        }
+        if (late >= 0) {
+            // The late answer of an earlier command; those before it were never answered.
+            owed_.remove(0, late + 1);
+            skippedOwnName = skippedOwnName || named == key;
+        }
+        if (skipped >= kMaxSkippedReplies) {
+            replyMissed(key, skippedOwnName, false);
+            return 0;
+        }
     }
     if (!checkStatus) {
         status = 0;
@@ -211,6 +239,40 @@ int16_t KLXProtocol::SendReaderCommand(const QByteArray& command, QByteArray& re
         failureListed_ = true;
     }
     return 0;
+}
+
+int16_t KLXProtocol::noConnection()
+{
+    outcome_ = Outcome::NoConnection;
+    owed_.clear();
+    failureLine_ = ToCp1252(ErrorLabel + QLatin1Char(' ') + (ctx_.network ? ctx_.network->NoConnectionText() : QString()));
+    // The link has reported it to the window already, listed when head errors are shown.
+    failureListed_ = linkErrorListed_;
+    return 0;
+}
+
+void KLXProtocol::replyMissed(const QByteArray& key, bool skippedOwnName, bool cut)
+{
+    if (cut) {
+        if (owed_.isEmpty())
+            return;
+        owed_.removeFirst();
+    }
+    if (skippedOwnName)
+        return;
+    owed_.append(key);
+    // A reader that answers nothing at all does not make the list grow without end.
+    if (owed_.size() > kMaxSkippedReplies)
+        owed_.removeFirst();
+}
+
+void KLXProtocol::lateReplyGone(const QByteArray& line)
+{
+    if (!line.startsWith("RPLY") || line.size() < 8)
+        return;
+    const qsizetype late = owed_.indexOf(line.mid(4, 4).toUpper());
+    if (late >= 0)
+        owed_.remove(0, late + 1);
 }
 
 void KLXProtocol::ListLastFailure()
@@ -330,7 +392,8 @@ bool KLXProtocol::WriteTag(int memorySize, int dataSpeed, int intervalType, int 
     sendCommand(command, reply, QVariant(false), ok);
     // A refused write will never report WRIT; a reply that did not come may still, unless
     // the connection is gone.
-    if (WritePending && (outcome_ == Outcome::BadStatus || outcome_ == Outcome::Short))
+    if (WritePending
+        && (outcome_ == Outcome::BadStatus || outcome_ == Outcome::Short || outcome_ == Outcome::NoConnection))
         ListLastFailure();
     if (outcome_ == Outcome::BadStatus || outcome_ == Outcome::Short || !link_.Up())
         failPendingWrite();
@@ -359,8 +422,10 @@ void KLXProtocol::EventReceived(const QByteArray& text)
 
 void KLXProtocol::LinkError(const QString& text)
 {
-    if (ReadHeadError())
+    if (ReadHeadError()) {
         addLine(ErrorLabel + QLatin1Char(' ') + text);
+        linkErrorListed_ = true;
+    }
 }
 
 // ---- decoding ----------------------------------------------------------------------------

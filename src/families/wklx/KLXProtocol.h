@@ -14,8 +14,9 @@
 // - The window owns one KLXProtocol with itself as IKLXView and as the receiver of event
 //   lines (its IEventCallback forwards to EventReceived / LinkError).
 // - Device actions the window starts (Stop, Write, the parameter cycle, the outputs
-//   window) run in an ExchangeScope of Exchanges(). GET and SET go through the link's
-//   SendCommand, which comes back to ReadData here; the handshake and Stop send directly.
+//   window) run in an ExchangeScope of Exchanges(); a dialog that waits for the user opens
+//   between two scopes, never inside one. GET and SET go through the link's SendCommand,
+//   which comes back to ReadData here; the handshake and Stop send directly.
 // - Lines for the list go to ShowData(1, {}, bytes), raw bytes, one per character.
 
 #include "families/common/FamilyProtocol.h"
@@ -23,6 +24,7 @@
 #include "link/LinkInterfaces.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QPointer>
 #include <QString>
 
@@ -61,11 +63,11 @@ public:
     static constexpr quint16 kPort = 9999;
     static constexpr const char* kSection = "frmSystemWKLX9000";
     // Replies of other commands (late ones) skipped while one reply is awaited; a reader
-    // that sends more than these is not answering.
+    // that sends more than these is not answering, and the exchange fails as unanswered.
     static constexpr int kMaxSkippedReplies = 32;
 
     // How the last exchange ended.
-    enum class Outcome { Good, NoReply, Short, BadStatus };
+    enum class Outcome { Good, NoReply, Short, BadStatus, NoConnection };
 
     KLXProtocol(AppContext& ctx, IKLXView* view, IEventCallback* events);
 
@@ -100,7 +102,10 @@ public:
     int16_t WriteData(const QByteArray&, const QByteArray&, bool) override { return 0; }
 
     // ---- exchanges -------------------------------------------------------------------
-    // One command and its reply. Replies naming another command (late ones) are skipped.
+    // One command and its reply. The reader answers every line, in order: a reply that
+    // names a command still owed its answer (one that timed out before) is that command's
+    // late answer, even when the name is this one's, and is skipped; so is a reply naming
+    // any other command.
     int16_t SendReaderCommand(const QByteArray& command, QByteArray& reply, bool monitorFlag,
                               bool checkStatus, int& status);
     int16_t ReadCmd(clsParameter& parameter, bool asDefault);
@@ -147,12 +152,24 @@ private:
     // The connection is up and is the one Check found the reader on (not yet closed by
     // CloseLK): a device that failed the handshake gets no stops it would not answer.
     bool ownConnectionUp() const;
+    // The exchange ends without a connection: it is listed as such, not as a time-out.
+    int16_t noConnection();
+    // The exchange for key ended without its reply: that reply is owed from now on, unless
+    // a reply of its name was taken for an earlier command's (it may have been this one's)
+    // or the link cut a reply off at the time-out (that reply answered the oldest command
+    // owed one, or this one).
+    void replyMissed(const QByteArray& key, bool skippedOwnName, bool cut);
+    // A reply came while nothing waited and was discarded: the command it answers no
+    // longer waits for it.
+    void lateReplyGone(const QByteArray& line);
 
     IKLXView* view_;
     IEventCallback* events_;
     Outcome outcome_ = Outcome::Good;
     QByteArray failureLine_;      // why the last exchange failed
     bool failureListed_ = false;  // that line is in the list already
+    bool linkErrorListed_ = false; // the link's error was listed during this exchange
+    QList<QByteArray> owed_;      // commands owed their reply, oldest first (upper-case names)
     LinkWatch link_;
     bool connected_ = false;      // Check found the reader; CloseLK has not closed it yet
     bool left_ = false;

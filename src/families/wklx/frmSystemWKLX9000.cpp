@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -162,20 +163,33 @@ void frmSystemWKLX9000::btClear_Click()
     lstTagData->clear();
 }
 
+bool frmSystemWKLX9000::stopBeforeDialog()
+{
+    ExchangeScope scope(klx_->Exchanges());
+    if (!scope)
+        return false;
+    klx_->Stop();
+    return true;
+}
+
 void frmSystemWKLX9000::btWrite_Click()
 {
     if (writeBusy_)
         return;
-    ExchangeScope scope(klx_->Exchanges());
-    if (!scope)
-        return;
     writeBusy_ = true;
-    klx_->Stop();
+    const auto done = qScopeGuard([this] { writeBusy_ = false; });
+    // Reports and a pending write end before the dialog opens. The dialog waits for the
+    // user, not for the reader: no exchange is held open while it shows, so what falls due
+    // meanwhile (a Beep's end) still reaches the reader.
+    if (!stopBeforeDialog())
+        return;
     WLWriteValues values;
-    if (frmSystemWLWrite::ShowDialog(ctx_, values, lastWriteId_))
+    if (!frmSystemWLWrite::ShowDialog(ctx_, values, lastWriteId_))
+        return;
+    ExchangeScope scope(klx_->Exchanges());
+    if (scope)
         klx_->WriteTag(values.memorySize, values.dataSpeed, values.intervalType, values.intervalLength,
                        values.idCode, values.data);
-    writeBusy_ = false;
 }
 
 int16_t frmSystemWKLX9000::WriteCmd(clsParameter& parameter)
@@ -191,15 +205,23 @@ void frmSystemWKLX9000::btParameter_Click()
 {
     if (parameterBusy_)
         return;
-    ExchangeScope scope(klx_->Exchanges());
-    if (!scope)
-        return;
     parameterBusy_ = true;
-    klx_->Stop();
-    KLXParameters::RunCycle(*this, [this](clsCollection<clsParameter>& parameters) {
-        return frmSystemWKLX9000Parameter::ShowDialog(ctx_, parameters);
-    });
-    parameterBusy_ = false;
+    const auto done = qScopeGuard([this] { parameterBusy_ = false; });
+    // Read, then edit with no exchange held open, then set what the user changed.
+    clsCollection<clsParameter> parameters = KLXParameters::Build();
+    {
+        ExchangeScope scope(klx_->Exchanges());
+        if (!scope)
+            return;
+        klx_->Stop();
+        if (!KLXParameters::ReadAll(*this, parameters))
+            return;
+    }
+    if (!frmSystemWKLX9000Parameter::ShowDialog(ctx_, parameters))
+        return;
+    ExchangeScope scope(klx_->Exchanges());
+    if (scope)
+        KLXParameters::WriteChanged(*this, parameters);
 }
 
 } // namespace orvid

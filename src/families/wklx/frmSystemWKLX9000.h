@@ -81,6 +81,9 @@ private:
     void btWrite_Click();
     void btParameter_Click();
     void btClear_Click();
+    // The Stop action before a dialog opens, in an exchange scope of its own that ends
+    // before the dialog shows; false when refused.
+    bool stopBeforeDialog();
 
     KLXProtocol* klx_ = nullptr;
     QList<QByteArray> pendingLines_; // the newest lines not yet in the list, oldest first

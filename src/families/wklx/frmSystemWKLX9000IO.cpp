@@ -95,6 +95,18 @@ void frmSystemWKLX9000IO::refresh(IKLXParameterTarget& t, clsParameter& paramete
     label->setText(parameter.value().toUpper());
 }
 
+void frmSystemWKLX9000IO::apply(IKLXParameterTarget& t, clsParameter& parameter, QLabel* label, const QString& value)
+{
+    // The label shows what the reader reported: the state read back, else the value it
+    // took. A value it refused, or never got, is not shown as its state.
+    const QString before = parameter.value();
+    parameter.setValue(value);
+    t.WriteCmd(parameter);
+    if (!t.LastExchangeOk())
+        parameter.setValue(before);
+    refresh(t, parameter, label);
+}
+
 bool frmSystemWKLX9000IO::setOutput(clsParameter& parameter, QLabel* label, const QString& value)
 {
     IKLXParameterTarget* t = target();
@@ -103,9 +115,7 @@ bool frmSystemWKLX9000IO::setOutput(clsParameter& parameter, QLabel* label, cons
     ExchangeScope scope(t->ParameterExchanges());
     if (!scope)
         return false;
-    parameter.setValue(value);
-    t->WriteCmd(parameter);
-    refresh(*t, parameter, label);
+    apply(*t, parameter, label, value);
     return true;
 }
 
@@ -126,9 +136,7 @@ void frmSystemWKLX9000IO::buzzerClick(int index)
 void frmSystemWKLX9000IO::buzzerOff(IKLXParameterTarget& t)
 {
     t.SetClosingStep(this, {});
-    buzzer_.setValue(QStringLiteral("OFF"));
-    t.WriteCmd(buzzer_);
-    refresh(t, buzzer_, lblBuzzer);
+    apply(t, buzzer_, lblBuzzer, QStringLiteral("OFF"));
 }
 
 void frmSystemWKLX9000IO::buzzerTick()

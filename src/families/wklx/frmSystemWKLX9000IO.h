@@ -40,6 +40,7 @@ private:
     IKLXParameterTarget* target() const;
     // Sets name to value, then reads it back into its label; false when refused.
     bool setOutput(clsParameter& parameter, QLabel* label, const QString& value);
+    void apply(IKLXParameterTarget& t, clsParameter& parameter, QLabel* label, const QString& value);
     void refresh(IKLXParameterTarget& t, clsParameter& parameter, QLabel* label);
     void buzzerClick(int index);
     void buzzerTick();

@@ -121,6 +121,17 @@ TEST_F(KLXEndToEnd, StatusTable)
             sim.waitIdle();
         }
     }
+
+    // A reader that answers only with replies naming other commands: past the ones skipped,
+    // the exchange fails as unanswered.
+    QByteArray foreign;
+    for (int i = 0; i < 40; ++i)
+        foreign += "RPLYGET 00LED=RED\n";
+    sim.setHandler([foreign](const QByteArray&) { return TcpScript{TcpStep::send(foreign)}; });
+    QByteArray reply;
+    bool ok = false;
+    EXPECT_EQ(lk->SendCommand("SET LED=RED", reply, QVariant(true), ok), 0);
+    EXPECT_FALSE(window->LastExchangeOk());
 }
 
 // A reply that comes after its time-out is skipped by the next exchange instead of being
@@ -315,36 +326,56 @@ TEST(KLXWrite, CommandTable)
 }
 
 // Write through the window and its dialog: Stop first, the start line, the done line when
-// the reader reports the write.
+// the reader reports the write - also when the reader answers the stops before it late.
 TEST_F(KLXEndToEnd, WriteThroughDialog)
 {
+    // Room for a late answer to land inside the next exchange's wait.
+    constexpr int kTimeout = 1000;
+    net->SetNetTimeout(kTimeout);
     ready();
     sim.addTag({12345, SimKLX::Quarter, 0, "old", true});
+    enum Stop { OnTime, Late, Cut };
     struct Case {
         bool writBeforeReply;
         const char* refuse;   // status of the PUSHTAG reply ("" good)
+        Stop stop;            // how the reader answers the stops
         QList<QByteArray> lines;
     } cases[] = {
-        {false, "", {"Tag schreiben aktiv", "Tag erfolgreich beschrieben"}},
-        {true, "", {"Tag schreiben aktiv", "Tag erfolgreich beschrieben"}},
-        {false, "12", {"Tag schreiben aktiv", "FEHLER:  PUSH 12 - ", "Tag schreiben fehlgeschlagen"}},
+        {false, "", OnTime, {"Tag schreiben aktiv", "Tag erfolgreich beschrieben"}},
+        {true, "", OnTime, {"Tag schreiben aktiv", "Tag erfolgreich beschrieben"}},
+        {false, "12", OnTime, {"Tag schreiben aktiv", "FEHLER:  PUSH 12 - ", "Tag schreiben fehlgeschlagen"}},
+        // Both stops answered after their time-out: the first while the dialog is open,
+        // the second during the write's wait, where it is not the write's answer.
+        {false, "05", Late, {"Tag schreiben aktiv", "FEHLER:  PUSH 05 - ", "Tag schreiben fehlgeschlagen"}},
+        // The stop's answer cut by its time-out: its rest is not the write's answer.
+        {false, "", Cut, {"Tag schreiben aktiv", "Tag erfolgreich beschrieben"}},
     };
     tc.state.ReadHeadError = false;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.refuse);
+        SCOPED_TRACE(c.stop);
         window->btClear->click();
         sim.setWritBeforeReply(c.writBeforeReply);
         if (*c.refuse)
             sim.faults().add({SimFault::Status, "PUSHTAG 0", c.refuse, 0, 1});
+        if (c.stop == Late)
+            sim.faults().add({SimFault::Delay, "PUSHTAG STOP", {}, kTimeout * 3 / 2, 2});
         sim.clearTranscript();
-        whenModal<frmSystemWLWrite>([](frmSystemWLWrite* d) {
+        monitor.lines.clear();
+        whenModal<frmSystemWLWrite>([this, &c](frmSystemWLWrite* d) {
+            if (c.stop == Late) {
+                EXPECT_TRUE(waitFor([this] { return monitor.lines.contains("F: RPLYPUSH00\n"); }));
+            } else if (c.stop == Cut) {
+                sim.faults().add({SimFault::Silence, "PUSHTAG STOP", {}, 0, 1});
+                sim.play({TcpStep::send("RPLYPU"), TcpStep::pause(kTimeout * 3 / 2), TcpStep::send("SH00\n")});
+            }
             d->cmbIDCode->setEditText(QStringLiteral("12345"));
             d->rdMemorySize[1]->click();
             d->txtData->setText(QStringLiteral("new; 100%"));
             d->findChild<QPushButton*>(QStringLiteral("btOk"))->click();
         });
         window->btWrite->click();
-        ASSERT_TRUE(waitFor([&] { return lines().size() >= c.lines.size(); }));
+        ASSERT_TRUE(waitFor([&] { return lines().size() >= c.lines.size(); }, 3 * kTimeout));
         DeviceWait::wait(50);
         EXPECT_EQ(lines(), c.lines);
         EXPECT_EQ(sent().mid(0, 3), (QList<QByteArray>{"PUSHTAG STOP", "PUSHTAG STOP",

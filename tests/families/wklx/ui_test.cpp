@@ -179,6 +179,22 @@ TEST_F(KLXWindows, OutputsWindow)
     EXPECT_EQ(io->lblLED->text(), QStringLiteral("GREEN"));
     EXPECT_EQ(io->lblRelay->text(), QStringLiteral("ON"));
 
+    // A value the reader refuses, its read-back failing too, is not shown as its state.
+    sim.faults().add({SimFault::Status, "SET LED", "12", 0, 1});
+    sim.faults().add({SimFault::Status, "GET LED", "12", 0, 1});
+    io->btIndicatorLED[1]->click();
+    EXPECT_EQ(io->lblLED->text(), QStringLiteral("GREEN"));
+
+    // A reply that comes after its time-out is its own GET's: the GET behind it reads its
+    // own state.
+    net->SetNetTimeout(1000);
+    sim.setParameter("LED", "YELLOW");
+    sim.faults().add({SimFault::Delay, "GET BUZZER", {}, 1500, 1});
+    io->btSet->click();
+    EXPECT_EQ(io->lblLED->text(), QStringLiteral("YELLOW"));
+    EXPECT_EQ(io->lblRelay->text(), QStringLiteral("ON"));
+    net->SetNetTimeout(kTimeoutMs);
+
     // Beep: on, and off again when the timer ticks.
     io->timBuzzer.setInterval(30);
     sim.clearTranscript();
@@ -195,6 +211,26 @@ TEST_F(KLXWindows, OutputsWindow)
     ASSERT_TRUE(waitFor([&] { return sim.transcript().contains("SET BUZZER=OFF"); }));
     EXPECT_GT(sim.transcript().indexOf("SET BUZZER=OFF"), sim.transcript().indexOf("GET RELAY"));
 
+    // A dialog of the reader's window waits for the user, not for the reader: a Beep's end
+    // falling due meanwhile goes out while it is open.
+    io->timBuzzer.setInterval(100);
+    for (QPushButton* opener : {window->btWrite, window->btParameter}) {
+        SCOPED_TRACE(opener->objectName().toStdString());
+        io->btBuzzer[2]->click();
+        ASSERT_EQ(sim.parameter("BUZZER"), "ON");
+        bool offWhileOpen = false;
+        const auto whileOpen = [&](QDialog* d) {
+            offWhileOpen = waitFor([&] { return sim.parameter("BUZZER") == "OFF"; });
+            d->reject();
+        };
+        if (opener == window->btWrite)
+            whenModal<frmSystemWLWrite>(whileOpen);
+        else
+            whenModal<Param>(whileOpen);
+        opener->click();
+        EXPECT_TRUE(offWhileOpen);
+    }
+
     // Closing the window while the Beep's end is due switches the buzzer off.
     io->timBuzzer.setInterval(10000);
     io->btBuzzer[2]->click();
@@ -203,6 +239,16 @@ TEST_F(KLXWindows, OutputsWindow)
     sim.waitIdle();
     EXPECT_TRUE(sim.transcript().startsWith("SET BUZZER=OFF\n"));
     EXPECT_EQ(sim.parameter("BUZZER"), "OFF");
+
+    // The connection gone: a SET is listed as finding none, and the relay still reads as
+    // the reader last reported it.
+    tc.state.ReadHeadError = false;
+    window->btClear->click();
+    sim.play({TcpStep::close()});
+    ASSERT_TRUE(waitFor([&] { return !net->NetIsConnected(); }));
+    io->btRelay[0]->click();
+    EXPECT_EQ(io->lblRelay->text(), QStringLiteral("ON"));
+    EXPECT_EQ(lines(), QList<QByteArray>{"FEHLER:  Keine Verbindung zu <127.0.0.1>"});
 }
 
 TEST_F(KLXWindows, WriteDialogChecks)
