@@ -350,7 +350,7 @@ int16_t HXProtocol::ReadData(const QByteArray& command, QByteArray& reply, bool 
         noCheck = true;
     }
     const QByteArray telegram = BuildTelegram(text, QByteArray());
-    ctx_.ports->SendTelegram(telegram, static_cast<int16_t>(std::min<qsizetype>(telegram.size(), 32767)), QVariant(log));
+    ctx_.ports->SendTelegram(telegram, telegram.size(), QVariant(log));
     int16_t count = 0;
     int16_t n = ctx_.ports->ReceiveTelegram(reply, count, QVariant(log), true, noCheck);
     if (n > 0) {
@@ -366,7 +366,7 @@ int16_t HXProtocol::WriteData(const QByteArray& command, const QByteArray& suffi
         return -1;
     ctx_.ports->FlushInput();
     const QByteArray telegram = BuildTelegram(command, suffix);
-    ctx_.ports->SendTelegram(telegram, static_cast<int16_t>(std::min<qsizetype>(telegram.size(), 32767)), QVariant(log));
+    ctx_.ports->SendTelegram(telegram, telegram.size(), QVariant(log));
     return -1;
 }
 
