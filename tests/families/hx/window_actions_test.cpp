@@ -13,6 +13,7 @@
 #include "families/hx/frmSystemHX.h"
 #include "families/hx/frmSystemHXCodeDialogs.h"
 #include "link/LK.h"
+#include "link/Network.h"
 #include "shell/ctrlList.h"
 
 #include <QCheckBox>
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <tuple>
 
@@ -42,7 +44,11 @@ protected:
         lk->RegisterSystem(1, [this] { return window.get(); });
         tc.state.CurrentSystem = 1;
     }
-    ~HXWindowActions() override { lk.reset(); }
+    ~HXWindowActions() override
+    {
+        lk.reset();
+        tc.ctx.network = nullptr;
+    }
     // The window shown and active on entry 1, the heads repeating a continuous read every
     // 40 ms.
     bool showRepeating()
@@ -51,6 +57,7 @@ protected:
         window->Show();
         return select(1) && activate(window.get());
     }
+    std::unique_ptr<Network> net;
     std::unique_ptr<frmSystemHX> window;
     QStringList opened;
 };
@@ -340,6 +347,47 @@ TEST_F(HXWindowActions, AReadRunningOnAnotherHeadStaysPolled)
     ASSERT_TRUE(clickOn(w.btRead));
     w.Show();
     EXPECT_TRUE(w.ctrlList->text().isEmpty()) << w.ctrlList->text().toStdString();
+}
+
+// On Ethernet the window moves its own telegrams. While Konfig Lesen waits for the unit's
+// late answer to "SG", a Stop waits for that exchange and a selection is refused: the words
+// listed are the unit's, and its "QU" goes out after the answer.
+TEST_F(HXWindowActions, OnEthernetAStopAndASelectionWaitForTheExchange)
+{
+    net = std::make_unique<Network>(tc.ctx);
+    tc.ctx.network = net.get();
+    net->SetNetAddress(QStringLiteral("127.0.0.1"));
+    window->Protocol().unitPort = sim.startNet();
+    window->Protocol().pageUrl = QStringLiteral("http://127.0.0.1:%1/").arg(sim.pagePort());
+    lk->RegisterSystem(10, [this] { return window.get(); });
+    frmSystemHX& w = *window;
+    w.Show();
+    ASSERT_TRUE(select(10));
+    ASSERT_TRUE(activate(&w));
+    w.PutData(KRItem::Tagcode, 3);
+    ASSERT_TRUE(clickOn(w.btConfig[0]));
+    const QString words = w.ctrlList->text();
+    ASSERT_TRUE(words.contains(QStringLiteral("Passwort"))) << words.toStdString();
+    w.ctrlList->Clear();
+    const int menuEntry = 0;
+    int selections = 0;
+    sim.delayNext("SG", 300);
+    QTimer::singleShot(100, &w, [&] {
+        clickOn(w.btStop);
+        lk->UserAction(&menuEntry, &w, [&] {
+            bool askRetry = false;
+            selections += lk->SelectSystem(10, askRetry) ? 1 : 0;
+        });
+    });
+    const qsizetype before = sim.netRequests().size();
+    ASSERT_TRUE(clickOn(w.btConfig[0]));
+    // Its stop is the last frame, "QU" (code 02) to every head.
+    const auto isQuit = [](const QByteArray& frame) { return frame.size() > 2 && frame.at(2) == '\x02'; };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isQuit(sim.netRequests().value(sim.netRequests().size() - 1)); }, 3000));
+    EXPECT_EQ(w.ctrlList->text(), words);
+    EXPECT_EQ(selections, 0);
+    const QList<QByteArray> frames = sim.netRequests().mid(before);
+    EXPECT_EQ(std::count_if(frames.begin(), frames.end(), isQuit), 1);
 }
 
 } // namespace
