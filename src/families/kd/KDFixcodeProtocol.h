@@ -82,8 +82,10 @@ public:
     QString StatusLabel = QStringLiteral("STATUS: ");
 
 private:
-    // "RST", its "OK" taken off the line.
+    // "RST", its answer taken off the line (past the lines of a read it ended).
     void reset();
+
+    QByteArray readRunning_;   // the read last sent while lines of it may still come
 };
 
 } // namespace orvid

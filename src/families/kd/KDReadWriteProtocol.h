@@ -44,7 +44,8 @@ public:
     bool Check() override;
     QString PollStep(const QVariant& show, const QVariant& forced) override;
     void CloseLK() override;
-    // "q" (its reply's check is not tested), waiting for the reply.
+    // "q" (its reply's check is not tested), its answer taken off the line past the
+    // replies of what it ended.
     void StopBuffered() override;
     bool PutData(int16_t id, const QVariant& value) override;
     bool GetData(int16_t id, QVariant& value) const override;
@@ -113,9 +114,13 @@ public:
     QString WriteLabel = QStringLiteral("SCHREIBEN:");
 
 private:
+    // "q" then "o", each answer taken off the line: false when a Stop came meanwhile.
+    bool stopUnit(const QVariant& flag);
     // "q", "o", "d", "b": false when a Stop came meanwhile.
     bool preamble(int tagCode, int doubleSided, const QVariant& flag);
     void enablePolling(bool on);
+
+    bool repliesMayCome_ = false;   // a read or write sent whose replies may still come
 };
 
 } // namespace orvid
