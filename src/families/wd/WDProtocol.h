@@ -236,8 +236,9 @@ private:
     void sendOnly(const QByteArray& command, const QVariant& logOption = QVariant());
     // One reply frame; 0 (and an empty reply) when none came.
     int16_t receiveReply(QByteArray& reply, const QVariant& logOption = QVariant());
-    // "?70", and its "#70" taken off the line.
-    void stopUnit();
+    // "?70", and its "#70" taken off the line; the frames that came ahead of it go to
+    // passed (when given).
+    void stopUnit(QList<QByteArray>* passed = nullptr);
     void scanStep(bool quiet, bool show);
     QByteArray scanExchange(const QByteArray& command);
     void scanLamps();
