@@ -204,6 +204,13 @@ protected:
     void telegramGoingOut() override { replies_.Drop(); }
 
 private:
+    // "QU", its answer taken off the line; the frames ahead of it go to ahead (when given).
+    bool stopHead(QList<QByteArray>* ahead = nullptr);
+    // A command of a mode other than Single that got no answer may still be held by the
+    // head (an Auto command waits for a tag and is carried out when one comes): "QU" ends
+    // it before the outcome is reported. Returns a status the head sent for the command
+    // ahead of the stop's answer (empty when none).
+    QByteArray endUnanswered(int16_t mode);
     // "QU", password block and "CT" before a configuration exchange; false when the
     // password is invalid (reported, nothing further sent).
     bool selectTagForConfiguration();
