@@ -62,8 +62,7 @@ protected:
     virtual QByteArray handle(const QByteArray& telegram) = 0;
     // The reply a repetition or a waiting Auto read sends for command and parameter.
     virtual QByteArray repeatReply(const QByteArray& command, const QByteArray& parameter) const = 0;
-    // A waiting Auto command carried out as a tag enters the field (a write changes the
-    // tag); by default the reply of a read.
+    // A waiting Auto command carried out as a tag enters the field (by default a read's).
     virtual QByteArray armedReply(const QByteArray& command, const QByteArray& parameter)
     {
         return repeatReply(command, parameter);

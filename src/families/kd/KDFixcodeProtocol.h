@@ -14,7 +14,8 @@
 // - A read the window starts runs in an ExchangeScope (polling suspended: ReadData
 //   switches it on for the modes that keep replying). Stop: the window clears AutoRepeat
 //   and switches polling off at once and asks the gate for StopBuffered; an Auto re-arm
-//   that is waiting when Stop comes sends nothing more.
+//   that is waiting when Stop comes sends nothing more. Every "RST" takes its answer off
+//   the line, whatever the unit puts in it (sendDeviceStop).
 // - Fields are public and named as the window state is named.
 
 #include "families/common/FamilyProtocol.h"

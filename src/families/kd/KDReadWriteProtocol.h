@@ -15,7 +15,8 @@
 // - Reads and writes run in an ExchangeScope that suspends polling: the layer switches it
 //   on while replies are expected (all heads, Auto) and off when none is left.
 // - Stop: the window switches polling off and asks the gate for StopBuffered ("q"); a
-//   read or write whose preamble waits when Stop comes sends nothing more.
+//   read or write whose preamble waits when Stop comes sends nothing more. Every "q" and
+//   "o" takes its answer off the line, whatever the unit puts in it (sendDeviceStop).
 // - StartAddress is unsigned: 8000..FFFF are ordinary addresses (a stored -1 is FFFF).
 
 #include "KDWriteTarget.h"

@@ -657,8 +657,7 @@ TEST_F(KRWindowSim, AnAutoCommandLeftWithoutItsAnswerIsEndedOnTheHead)
     sim.setVariant("QTR1-AX");
     sim.writeMemory(0, "ABCDEFGH");
     frmSystemKR* w = select(3);
-    ASSERT_NE(w, nullptr);
-    ASSERT_TRUE(activate(w));
+    ASSERT_TRUE(w && activate(w));
     lk->LkPutData(100, 2);
     for (const QByteArray command : {"AW", "AR", "BX"}) {
         SCOPED_TRACE(command.constData());

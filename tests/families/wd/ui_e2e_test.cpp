@@ -146,8 +146,8 @@ TEST_F(WDEndToEnd, WritesDataAndIdCodesByIdThroughTheDialogs)
     EXPECT_TRUE(w->list->text().contains(QStringLiteral("STATUS: 18 - Schutzfehler")));
     EXPECT_EQ(sim.readMemory(b, 0x100, 1), QByteArray("h"));
 
-    // Acknowledged, the result after the time-out but ahead of the stop's answer: the
-    // result tells what happened, a write done or an error alike.
+    // Acknowledged, the result after the time-out but ahead of the stop's answer: it tells
+    // what happened.
     sim.setTagProtected(b, false);
     sim.setAckDelay(650);
     for (const bool refused : {false, true}) {
