@@ -43,8 +43,8 @@ void SimHashCr::setTagPresent(bool present)
     if (!present)
         return;
     if (!autoCommand_.isEmpty()) {
-        // The waiting Auto read answers now that a tag is in the field.
-        const QByteArray body = repeatReply(autoCommand_, autoParameter_);
+        // The waiting Auto command is carried out now that a tag is in the field.
+        const QByteArray body = armedReply(autoCommand_, autoParameter_);
         autoCommand_.clear();
         send(body + kEnd);
     } else if (!timedRepeat_ && !repeatCommand_.isEmpty()) {

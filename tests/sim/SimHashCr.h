@@ -1,9 +1,9 @@
 #pragma once
 // What the simulators of the "#" CR text wire share (system R's heads, system L's text
 // protocol): the tag memory, a tag that enters and leaves the field, the repetition of
-// Buffered reads until "QU", Auto reads that wait for a tag, the fault table, and the
+// Buffered reads until "QU", Auto commands that wait for a tag, the fault table, and the
 // transcript. A simulator says how long a telegram is and what it answers; repetitions
-// and waiting Auto reads ask it for their reply again (repeatReply).
+// and waiting Auto commands ask it for their reply again (repeatReply, armedReply).
 //
 // Derived classes call shutdown() first in their destructor: the repetition thread calls
 // back into them.
@@ -62,6 +62,11 @@ protected:
     virtual QByteArray handle(const QByteArray& telegram) = 0;
     // The reply a repetition or a waiting Auto read sends for command and parameter.
     virtual QByteArray repeatReply(const QByteArray& command, const QByteArray& parameter) const = 0;
+    // A waiting Auto command carried out as a tag enters the field (by default a read's).
+    virtual QByteArray armedReply(const QByteArray& command, const QByteArray& parameter)
+    {
+        return repeatReply(command, parameter);
+    }
     // The end of the reply to telegram ("#" CR).
     virtual QByteArray replyEnd(const QByteArray& telegram) const;
 

@@ -32,6 +32,13 @@ void SimKDBase::setRate(int ms)
     rateMs_ = ms;
 }
 
+void SimKDBase::setStopAnswer(const QByteArray& text, bool replyAhead)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    stopAnswer_ = text;
+    replyAheadOfStop_ = replyAhead;
+}
+
 QList<QByteArray> SimKDBase::commands() const
 {
     std::lock_guard<std::mutex> lock(m_);

@@ -24,6 +24,9 @@ public:
     void delayNext(const QByteArray& prefix, int ms, int times = 1);
     void setSplit(int pauseMs);
     void setRate(int ms);   // repeated replies
+    // The unit answers its stops ("RST"; "q" and "o") with text (empty: its usual answer);
+    // replyAhead: a repeated reply is on its way when a stop comes, ahead of the answer.
+    void setStopAnswer(const QByteArray& text, bool replyAhead = false);
 
     QList<QByteArray> commands() const;
     void clearCommands();
@@ -46,6 +49,8 @@ protected:
 
     mutable std::mutex m_;
     int rateMs_ = 40;
+    QByteArray stopAnswer_;
+    bool replyAheadOfStop_ = false;
 
 private:
     SimFaultTable faults_;

@@ -59,7 +59,7 @@ QList<QByteArray> SimKDFixcode::reply(const QByteArray& line)
 {
     if (line == "RST") {
         read_.reset();
-        return {"OK"};
+        return {stopAnswer_.isEmpty() ? QByteArray("OK") : stopAnswer_};
     }
     if (line == "SD") {
         doubleSided_ = true;

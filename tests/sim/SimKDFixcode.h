@@ -6,7 +6,8 @@
 // Behaviour where the unit's documentation leaves it open (chosen here):
 // - CR, LF and ETX end a line; empty lines and lines with bytes outside 0x20..0x7E (other
 //   families' probes) and lines beginning with "#" get no reply.
-// - "RST": "OK" at once; it ends a running read. "SD": "OK"; the next read is double-sided.
+// - "RST": "OK" (or the stop's answer set) at once; it ends a running read. "SD": "OK"; the
+//   next read is double-sided.
 // - "VER": two lines, "ORVID-I DVN-LRS2-4NWZ V2.1" and "ORVID Systems"; setVersion gives
 //   one line of the DRN type, two of it, lower case, no type (only "ORVID-I") or silence.
 // - Reads "R", "AR", "CAR", "BAR" + head ("1".."4" or "X") + "," + format ("10" or "28").

@@ -104,11 +104,14 @@ QList<QByteArray> SimKDReadWrite::replies(const QByteArray& text)
 {
     const char letter = text.at(0);
     switch (letter) {
-    case 'q':
+    case 'q': {
+        QList<QByteArray> out = replyAheadOfStop_ && repeating_ ? replies(*repeating_) : QList<QByteArray>();
         repeating_.reset();
-        return {"q00"};
+        out.append(stopAnswer_.isEmpty() ? QByteArray("q00") : stopAnswer_);
+        return out;
+    }
     case 'o':
-        return {"o00"};
+        return {stopAnswer_.isEmpty() ? QByteArray("o00") : stopAnswer_};
     case 'b':
         return {"b00"};
     case 'V':

@@ -7,8 +7,9 @@
 // the data is data). Replies have the same frame: the command letter, a two-character
 // status ("00" good) and the data; a reply for all heads ("X") has the head digit first.
 // Behaviour where the unit's documentation leaves it open (chosen here):
-// - "q" stops a repeating command ("q00"); "o" resets ("o00"); "d" + tag code selects the
-//   carrier type ("d00"); "b" double-sided ("b00"); "V": "V" + version text.
+// - "q" stops a repeating command ("q00"); "o" resets ("o00"); both answer with the stop's
+//   answer when one is set. "d" + tag code selects the carrier type ("d00"); "b"
+//   double-sided ("b00"); "V": "V" + version text.
 // - Per head a carrier: its tag code (0 NCX, 1 ZKX, 4 ZKX-1k, 3 GMX-40), its memory and,
 //   for NCX, its 8-byte code. The address field has 4 digits after "d3", else 2.
 // - "i"/"I" + head: the NCX code; "w"/"W" + head + address + length: memory; "k"/"K" +

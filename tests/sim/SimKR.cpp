@@ -202,7 +202,28 @@ QByteArray SimKR::fixcodeReply() const
     return "0" + fixcode_;
 }
 
+void SimKR::leaveAfterNext(const QByteArray& prefix)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    leaveAfter_ = prefix;
+}
+
 QByteArray SimKR::handle(const QByteArray& telegram)
+{
+    const QByteArray reply = answer(telegram);
+    if (!leaveAfter_.isEmpty() && telegram.startsWith(leaveAfter_)) {
+        leaveAfter_.clear();
+        present_ = false;
+    }
+    return reply;
+}
+
+QByteArray SimKR::armedReply(const QByteArray& command, const QByteArray& parameter)
+{
+    return answer(command + parameter + kEnd);
+}
+
+QByteArray SimKR::answer(const QByteArray& telegram)
 {
     if (!telegram.endsWith(kEnd))
         return "4";
@@ -255,6 +276,10 @@ QByteArray SimKR::handle(const QByteArray& telegram)
         if (mode == 'B' || mode == 'E')
             repeatFrom(command, parameter);
         return fix ? fixcodeReply() : readReply(command, parameter);
+    }
+    if ((command == "AW" || command == "BX") && !present_) {
+        waitForTag(command, parameter);   // the Auto writes of both rows
+        return QByteArray();
     }
     if (isDataWrite(command)) {
         const QByteArray refused = access(true);

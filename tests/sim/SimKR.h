@@ -22,6 +22,8 @@
 // - Data reads SR/BR/AR/ER wwww cc: "0" + 4*cc bytes from byte 4*wwww. cc 00 reads three
 //   words on a QTX10 tag and is refused ("7") on others, as is a range past FFFF.
 //   Writes SW/BW/AW/EW: memory updated, "0" (with echoWrites: "0" + the written bytes).
+//   The Auto writes (AW, and BX of the fixcode row) wait for a tag as Auto reads do, and
+//   are carried out when one enters the field; QU cancels them.
 // - Fixcode: five bytes. SF/BF/AF/EF: "0" + the fixcode. SX/AX/BX/EX tt ll code: only on
 //   QTX10/11/14 tags ("7" otherwise); tt "02" locks the fixcode, and a locked fixcode
 //   refuses every further write with "7".
@@ -61,14 +63,18 @@ public:
     QByteArray protectionWord() const;
     void setEchoWrites(bool on);
     int sessionTagCode() const;
+    // The tag leaves the field once the next telegram starting with prefix is answered.
+    void leaveAfterNext(const QByteArray& prefix);
 
 protected:
     // Telegrams whose parameter carries raw bytes are cut by their length.
     qsizetype telegramLength(const QByteArray& buffer) const override;
     QByteArray handle(const QByteArray& telegram) override;
     QByteArray repeatReply(const QByteArray& command, const QByteArray& parameter) const override;
+    QByteArray armedReply(const QByteArray& command, const QByteArray& parameter) override;
 
 private:
+    QByteArray answer(const QByteArray& telegram);
     QByteArray readReply(const QByteArray& command, const QByteArray& parameter) const;
     QByteArray fixcodeReply() const;
     QByteArray access(bool needsPassword) const;   // empty when allowed, else the status
@@ -80,6 +86,7 @@ private:
     QByteArray control_;
     QByteArray protection_;
     bool echoWrites_ = false;
+    QByteArray leaveAfter_;
 
     int sessionTag_ = 0;
     bool sessionPasswordMode_ = false;

@@ -19,6 +19,17 @@ public:
     {
         lines.append(prefix + data);
     }
+    // Whether a receive timed out after a telegram starting with sent, before the next one.
+    bool timedOutAfter(const QByteArray& sent) const
+    {
+        bool after = false;
+        for (const QByteArray& line : lines) {
+            after = line.startsWith("W: ") ? line.startsWith("W: " + sent) : after;
+            if (after && line == "R: <TIMEOUT>")
+                return true;
+        }
+        return false;
+    }
     QList<QByteArray> lines;
 };
 

@@ -102,26 +102,48 @@ void FamilyProtocol::sendOnly(const QByteArray& command, const QByteArray& param
 }
 
 bool FamilyProtocol::sendStop(const QByteArray& command, const QByteArray& parameter,
-                              const std::function<bool(const QByteArray&)>& isAnswer)
+                              const std::function<bool(const QByteArray&)>& isAnswer, QList<QByteArray>* passed,
+                              const QVariant& logOption)
 {
-    sendOnly(command, parameter, QVariant());
-    for (int passed = 0; passed <= kRepliesBeforeStopAnswer; ++passed) {
+    const bool noCheck = command.startsWith('\xA7');
+    sendOnly(noCheck ? command.mid(1) : command, parameter, logOption);
+    for (int taken = 0; taken <= kRepliesBeforeStopAnswer; ++taken) {
         QByteArray frame;
-        if (receive(frame, QVariant()) <= 0)
+        if (receive(frame, logOption, noCheck) <= 0)
             return false;
         if (isAnswer(frame))
             return true;
+        if (passed)
+            passed->append(frame);
     }
     return false;
 }
 
-int16_t FamilyProtocol::receive(QByteArray& reply, const QVariant& logOption)
+bool FamilyProtocol::sendDeviceStop(const QByteArray& command, bool repliesMayCome, const QVariant& logOption)
+{
+    // Nothing of a read ahead of it: whatever comes first is the answer, and the unit's
+    // answer to this command from now on. Behind a read's replies only the answer the unit
+    // gave before can be told from them.
+    const QByteArray known = deviceStopAnswers_.value(command);   // a frame is never empty
+    QByteArray first;
+    const bool answered = sendStop(command, QByteArray(), [&](const QByteArray& frame) {
+        if (repliesMayCome)
+            return !known.isEmpty() && frame == known;
+        first = frame;
+        return true;
+    }, nullptr, logOption);
+    if (!first.isEmpty())
+        deviceStopAnswers_.insert(command, first);
+    return answered;
+}
+
+int16_t FamilyProtocol::receive(QByteArray& reply, const QVariant& logOption, bool noCheck)
 {
     int16_t count = 0;
     if (ctx_.lk)
-        return ctx_.lk->LkReceive(reply, count, logOption);
+        return ctx_.lk->LkReceive(reply, count, logOption, true, noCheck);
     if (ctx_.ports)
-        return ctx_.ports->ReceiveTelegram(reply, count, logOption);
+        return ctx_.ports->ReceiveTelegram(reply, count, logOption, true, noCheck);
     reply.clear();
     return 0;
 }

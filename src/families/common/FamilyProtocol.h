@@ -21,6 +21,8 @@
 #include "foundations/Menues.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
@@ -103,17 +105,27 @@ protected:
     int16_t sendCommand(const QByteArray& command, const QVariant& logOption = QVariant());
     void sendOnly(const QByteArray& command, const QByteArray& parameter,
                   const QVariant& logOption = QVariant());
-    int16_t receive(QByteArray& reply, const QVariant& logOption);
+    // noCheck: the frame's check character is not tested (and stays on the frame).
+    int16_t receive(QByteArray& reply, const QVariant& logOption, bool noCheck = false);
     // Sends a stop and takes its answer off the line, past the replies a read it ended may
-    // still send first (isAnswer tells the answer by its received frame). Left there, the
-    // answer would be the next exchange's reply, or the next system's at its recognition.
-    // False when no answer came.
+    // still send first (isAnswer tells the answer by its received frame; the frames taken
+    // before it go to passed, when given, so a family can see its own late result among
+    // them). Left there, the answer would be the next exchange's reply, or the next
+    // system's at its recognition. A leading "§" (0xA7) sends the command without it and
+    // takes the frames with their check characters untested. False when no answer came.
     bool sendStop(const QByteArray& command, const QByteArray& parameter,
-                  const std::function<bool(const QByteArray&)>& isAnswer);
+                  const std::function<bool(const QByteArray&)>& isAnswer, QList<QByteArray>* passed = nullptr,
+                  const QVariant& logOption = QVariant());
     // A repeating read sends a reply every few hundred ms at most: a handful of them can be
     // ahead of a stop's answer, not an endless stream (a device that keeps sending after
     // the stop does not hold it).
     static constexpr int kRepliesBeforeStopAnswer = 4;
+    // A stop whose answer the device decides (nothing says what it holds). Sent while
+    // none of the family's reads or writes may still reply (repliesMayCome false), the
+    // first frame is its answer, and is kept as the device's answer to that command; sent
+    // while one may, the wait takes the read's frames up to the one equal to the answer
+    // kept. So any answer ends the wait at once, whatever the unit puts in it.
+    bool sendDeviceStop(const QByteArray& command, bool repliesMayCome, const QVariant& logOption = QVariant());
     // Runs before every telegram the helpers send (the input is flushed then: replies a
     // family kept for later are stale).
     virtual void telegramGoingOut() {}
@@ -124,6 +136,7 @@ private:
     const char* section_;
     IFamilyView* view_ = nullptr;
     ExchangeGate gate_;
+    QHash<QByteArray, QByteArray> deviceStopAnswers_;   // command -> the device's answer
 };
 
 } // namespace orvid

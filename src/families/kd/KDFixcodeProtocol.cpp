@@ -27,7 +27,7 @@ void KDFixcodeProtocol::Init(bool)
         ctx_.ports->SetLinkProtocol("\r\n");
         ctx_.ports->FlushInput();
     }
-    sendCommand("RST");
+    reset();
 }
 
 QByteArray KDFixcodeProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
@@ -90,7 +90,7 @@ bool KDFixcodeProtocol::ReadDataExt(int mode, int head, int dataFormat, int doub
         AutoRepeat = false;
         return true;
     };
-    sendCommand("RST");
+    reset();
     if (stopped())
         return false;
     if (doubleSided != 0) {
@@ -100,7 +100,8 @@ bool KDFixcodeProtocol::ReadDataExt(int mode, int head, int dataFormat, int doub
     }
     AutoRepeat = mode == 1;
     LastHead = static_cast<int16_t>(head >= 0 && head <= 3 ? head : 4);
-    sendOnly(ReadCommand(mode, head, dataFormat), QByteArray());
+    readRunning_ = ReadCommand(mode, head, dataFormat);
+    sendOnly(readRunning_, QByteArray());
     return mode >= 1 && mode <= 3;
 }
 
@@ -130,6 +131,9 @@ void KDFixcodeProtocol::Poll(bool show, bool)
     if (n <= 0)
         return;
     line = line.left(n);
+    // A Single or Auto read sends one line: after it, nothing of it is left to come.
+    if (readRunning_.startsWith('R') || readRunning_.startsWith("AR"))
+        readRunning_.clear();
     // The line belongs to the head it was read from, whatever the re-arm below names.
     const QString head = LastHead == 4 ? QStringLiteral("X") : QString::number(LastHead + 1);
     if (AutoRepeat) {
@@ -191,7 +195,9 @@ QString KDFixcodeProtocol::GetError(const QByteArray& line) const
 
 void KDFixcodeProtocol::reset()
 {
-    sendStop("RST", QByteArray(), [](const QByteArray& line) { return line == "OK"; });
+    // What the unit answers is its own business: the line it gave while no read ran.
+    if (sendDeviceStop("RST", !readRunning_.isEmpty()))
+        readRunning_.clear();
 }
 
 void KDFixcodeProtocol::StopBuffered()

@@ -14,7 +14,8 @@
 // - A read the window starts runs in an ExchangeScope (polling suspended: ReadData
 //   switches it on for the modes that keep replying). Stop: the window clears AutoRepeat
 //   and switches polling off at once and asks the gate for StopBuffered; an Auto re-arm
-//   that is waiting when Stop comes sends nothing more.
+//   that is waiting when Stop comes sends nothing more. Every "RST" takes its answer off
+//   the line, whatever the unit puts in it (sendDeviceStop).
 // - Fields are public and named as the window state is named.
 
 #include "families/common/FamilyProtocol.h"
@@ -82,8 +83,10 @@ public:
     QString StatusLabel = QStringLiteral("STATUS: ");
 
 private:
-    // "RST", its "OK" taken off the line.
+    // "RST", its answer taken off the line (past the lines of a read it ended).
     void reset();
+
+    QByteArray readRunning_;   // the read last sent while lines of it may still come
 };
 
 } // namespace orvid

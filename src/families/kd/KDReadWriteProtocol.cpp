@@ -41,8 +41,7 @@ void KDReadWriteProtocol::Init(bool)
         ctx_.ports->SetLinkProtocol("~\x03");
         ctx_.ports->FlushInput();
     }
-    sendCommand("\xA7q");
-    sendCommand("o");
+    stopUnit(QVariant());
 }
 
 QByteArray KDReadWriteProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
@@ -100,10 +99,25 @@ int16_t KDReadWriteProtocol::WriteTimeout(int16_t kept, int length)
 
 // ---- reads and writes ------------------------------------------------------------------------
 
+bool KDReadWriteProtocol::stopUnit(const QVariant& flag)
+{
+    // What the unit answers to "q" and "o" is its own business: the frames it gave while
+    // nothing of a read or write was left to come. "q" ends what runs; "o" follows it.
+    const int stops = Exchanges().StopCount();
+    if (sendDeviceStop("\xA7q", repliesMayCome_, flag))
+        repliesMayCome_ = false;
+    if (Exchanges().StopCount() != stops)
+        return false;
+    sendDeviceStop("o", repliesMayCome_, flag);
+    return Exchanges().StopCount() == stops;
+}
+
 bool KDReadWriteProtocol::preamble(int tagCode, int doubleSided, const QVariant& flag)
 {
     const int stops = Exchanges().StopCount();
-    QList<QByteArray> commands = {"\xA7q", "o", "d" + QByteArray::number(tagCode)};
+    if (!stopUnit(flag))
+        return false;
+    QList<QByteArray> commands = {"d" + QByteArray::number(tagCode)};
     if (doubleSided == 1)
         commands.append("b");
     for (const QByteArray& c : commands) {
@@ -126,6 +140,7 @@ bool KDReadWriteProtocol::ReadDataExt(int mode, int head, quint16 address, int l
         ExpectedReplies = -1;
     // Polling collects the replies of an Auto read and of a read of all heads.
     enablePolling(mode == 1 || ExpectedReplies > 1);
+    repliesMayCome_ = true;
     sendOnly(ReadCommand(mode, head, address, length, tagCode), QByteArray(), flag);
     WritePending = false;
     return true;
@@ -157,6 +172,7 @@ KDWriteResult KDReadWriteProtocol::WriteTag(int mode, int head, quint16 address,
     if (mode == 1)
         ExpectedReplies = -1;
     const bool single = ExpectedReplies == 1;
+    repliesMayCome_ = true;
     sendOnly(WriteCommand(mode, head, address, tagCode, data), QByteArray());
     if (single && ctx_.ports)
         ctx_.ports->SetTimeout(WriteTimeout(kept, static_cast<int>(data.size())));
@@ -204,8 +220,8 @@ KDReadWriteProtocol::Received KDReadWriteProtocol::Poll(bool show, bool)
     const QString status = GetError(reply);
     const bool all = LastHead == 4;
     const QString head = all ? FromCp1252(reply.mid(3, 1)) : QString::number(LastHead + 1);
-    if (ExpectedReplies > 0)
-        --ExpectedReplies;
+    if (ExpectedReplies > 0 && --ExpectedReplies == 0)
+        repliesMayCome_ = false;   // the last one came
     if (ExpectedReplies < 1) {
         if (OperationMode == 1)
             ReadDataExt(OperationMode, HeadNumber, StartAddress, DataLength, Tagcode, DoubleSided);
@@ -281,12 +297,14 @@ QString KDReadWriteProtocol::GetError(const QByteArray& reply) const
 
 void KDReadWriteProtocol::StopBuffered()
 {
-    sendCommand("\xA7q");
+    // The stop's answer comes behind what the read it ends still sends.
+    if (sendDeviceStop("\xA7q", repliesMayCome_))
+        repliesMayCome_ = false;
 }
 
 void KDReadWriteProtocol::CloseLK()
 {
-    sendStop("o", QByteArray(), [](const QByteArray& reply) { return reply.startsWith("o00"); });
+    sendDeviceStop("o", repliesMayCome_);
     SaveSettings(false);
 }
 

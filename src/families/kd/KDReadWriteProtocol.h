@@ -15,7 +15,8 @@
 // - Reads and writes run in an ExchangeScope that suspends polling: the layer switches it
 //   on while replies are expected (all heads, Auto) and off when none is left.
 // - Stop: the window switches polling off and asks the gate for StopBuffered ("q"); a
-//   read or write whose preamble waits when Stop comes sends nothing more.
+//   read or write whose preamble waits when Stop comes sends nothing more. Every "q" and
+//   "o" takes its answer off the line, whatever the unit puts in it (sendDeviceStop).
 // - StartAddress is unsigned: 8000..FFFF are ordinary addresses (a stored -1 is FFFF).
 
 #include "KDWriteTarget.h"
@@ -44,7 +45,8 @@ public:
     bool Check() override;
     QString PollStep(const QVariant& show, const QVariant& forced) override;
     void CloseLK() override;
-    // "q" (its reply's check is not tested), waiting for the reply.
+    // "q" (its reply's check is not tested), its answer taken off the line past the
+    // replies of what it ended.
     void StopBuffered() override;
     bool PutData(int16_t id, const QVariant& value) override;
     bool GetData(int16_t id, QVariant& value) const override;
@@ -113,9 +115,13 @@ public:
     QString WriteLabel = QStringLiteral("SCHREIBEN:");
 
 private:
+    // "q" then "o", each answer taken off the line: false when a Stop came meanwhile.
+    bool stopUnit(const QVariant& flag);
     // "q", "o", "d", "b": false when a Stop came meanwhile.
     bool preamble(int tagCode, int doubleSided, const QVariant& flag);
     void enablePolling(bool on);
+
+    bool repliesMayCome_ = false;   // a read or write sent whose replies may still come
 };
 
 } // namespace orvid

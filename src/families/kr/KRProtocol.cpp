@@ -249,9 +249,14 @@ QByteArray KRProtocol::Poll(bool display, bool direct)
 
 void KRProtocol::StopBuffered()
 {
+    stopHead();
+}
+
+bool KRProtocol::stopHead(QList<QByteArray>* ahead)
+{
     // The answer is the bare status; the replies of a read it ended carry data.
-    sendStop(cmd_.Quit.isEmpty() ? QByteArray("QU") : cmd_.Quit, QByteArray(),
-             [](const QByteArray& reply) { return reply == "0"; });
+    return sendStop(cmd_.Quit.isEmpty() ? QByteArray("QU") : cmd_.Quit, QByteArray(),
+                    [](const QByteArray& reply) { return reply == "0"; }, ahead);
 }
 
 void KRProtocol::CloseLK()
@@ -346,6 +351,10 @@ void KRProtocol::ReadData(bool dataRead)
             Poll(true, true);
             if (ctx_.ports)
                 ctx_.ports->SetTimeout(previous);
+            // An Auto read no tag answered stays armed on the head: a tag coming later
+            // would answer no one (a Stop pressed meanwhile sends its own "QU").
+            if (OperationMode == 2 && lastReply_.isEmpty() && stops == StopCount())
+                stopHead();
             // A Stop pressed while the first reply was awaited ends the repeated read.
             if ((OperationMode == 1 || OperationMode == 3) && ctx_.lk && stops == StopCount())
                 ctx_.lk->EnablePolling(true);
@@ -420,7 +429,7 @@ bool KRProtocol::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t a
     if (old.size() != count * 4) {
         // Without the current bytes around the data the merge would put zeros over bytes
         // the user never entered: write nothing. A running repeated read is stopped.
-        sendCommand(cmd_.Quit);
+        stopHead();
         FailWrite(QString(), lastReply_);
         return finish(false);
     }
@@ -446,7 +455,8 @@ bool KRProtocol::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t a
     const int16_t n = sendCommand(CurrentCommand + parameter, reply, QVariant(), ok);
     // The sign of the result tells a status; the data of a good reply is never read as one.
     if (!ok || n < 0) {
-        FailWrite(QString(), n < 0 ? reply : QByteArray());
+        const QByteArray status = n < 0 ? reply : endUnanswered(mode);
+        FailWrite(QString(), status);
         return finish(false);
     }
     return finish(true);
@@ -461,9 +471,24 @@ bool KRProtocol::WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteA
     QByteArray reply;
     bool ok = false;
     const int16_t n = sendCommand(command + (writeProtect ? "02" : "11") + "05" + code, reply, QVariant(), ok);
-    if (!ok || n < 0)
-        return FailWrite(QString(), n < 0 ? reply : QByteArray());
+    if (!ok || n < 0) {
+        const QByteArray status = n < 0 ? reply : endUnanswered(mode);
+        return FailWrite(QString(), status);
+    }
     return true;
+}
+
+QByteArray KRProtocol::endUnanswered(int16_t mode)
+{
+    if (mode == 0)
+        return QByteArray();
+    QList<QByteArray> ahead;
+    stopHead(&ahead);
+    for (const QByteArray& frame : ahead) {
+        if (frame.size() == 1 && frame != "0")
+            return frame;
+    }
+    return QByteArray();
 }
 
 QString KRProtocol::GetError(const QByteArray& reply, bool withPrefix) const

@@ -106,7 +106,8 @@ public:
 
     // ---- reads and writes -----------------------------------------------------------
     // One read from the fields: data words (dataRead) or the fixcode. Refusals: message
-    // 40 (data read of QTX02), 41 (fixcode read of QTX01).
+    // 40 (data read of QTX02), 41 (fixcode read of QTX01). An Auto read no tag answered
+    // is ended on the head ("QU").
     void ReadData(bool dataRead);
     // QU, password block, CT, then the read telegram without waiting (Poll takes the
     // reply). False (and nothing read) when the word count is above kMaxWords or the
@@ -117,7 +118,10 @@ public:
     // Nothing is written unless the words around the data were read back completely;
     // every failure is reported (message 4, and the device's status line when it sent one).
     // A fixcode is exactly the given bytes filled up with NUL to five, never bytes of the
-    // tag memory; more than five bytes are refused before anything is sent.
+    // tag memory; more than five bytes are refused before anything is sent. A write of a
+    // mode other than Single left without its answer is ended on the head ("QU") before it
+    // is reported, so the head does not carry it out on the next tag (the same for the
+    // QTX11/QTX14 fixcode below).
     bool WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t address, int length,
                   const QByteArray& data, const QByteArray& head);
     // QTX11/QTX14 fixcode: fixcode letters, "02" (write-protected) or "11", "05", the first
@@ -204,6 +208,13 @@ protected:
     void telegramGoingOut() override { replies_.Drop(); }
 
 private:
+    // "QU", its answer taken off the line; the frames ahead of it go to ahead (when given).
+    bool stopHead(QList<QByteArray>* ahead = nullptr);
+    // A command of a mode other than Single that got no answer may still be held by the
+    // head (an Auto command waits for a tag and is carried out when one comes): "QU" ends
+    // it before the outcome is reported. Returns a status the head sent for the command
+    // ahead of the stop's answer (empty when none).
+    QByteArray endUnanswered(int16_t mode);
     // "QU", password block and "CT" before a configuration exchange; false when the
     // password is invalid (reported, nothing further sent).
     bool selectTagForConfiguration();

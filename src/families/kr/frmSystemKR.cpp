@@ -479,15 +479,25 @@ void frmSystemKR::btRead_Click()
 
 void frmSystemKR::btFixcode_Click()
 {
-    // The automatic reading goes on afterwards as before, unless Stop came meanwhile.
-    ExchangeScope scope(proto_->Exchanges());
+    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
     if (!scope)
         return;
     const bool wasAuto = proto_->AutoRead;
     proto_->AutoRead = false;
     proto_->ReadData(false);
-    if (!scope.Stopped())
-        proto_->AutoRead = wasAuto;
+    resumeAutomaticRead(scope, wasAuto);
+}
+
+void frmSystemKR::resumeAutomaticRead(const ExchangeScope& scope, bool wasAuto)
+{
+    // The action's "QU" ended whatever read ran on the head: a repeated read is over and
+    // is not polled again. The automatic reading goes on as before, unless Stop came
+    // meanwhile: each of its steps sends a read of its own.
+    if (scope.Stopped() || !wasAuto)
+        return;
+    proto_->AutoRead = true;
+    if (ctx_.lk && scope.WasPolling())
+        ctx_.lk->EnablePolling(true);
 }
 
 void frmSystemKR::btAutoRead_Click()
@@ -555,8 +565,8 @@ QStringList frmSystemKR::ConfigurationLines(const QByteArray& controlWord,
 void frmSystemKR::btConfig_Click(int index)
 {
     // Poll ticks inside these exchanges would take the words' replies (or hand the
-    // automatic read's data over as a word); both go on afterwards as before.
-    ExchangeScope scope(proto_->Exchanges());
+    // automatic read's data over as a word).
+    ExchangeScope scope(proto_->Exchanges(), ExchangeScope::Polling::Suspend);
     if (!scope)
         return;
     const bool wasAuto = proto_->AutoRead;
@@ -582,8 +592,7 @@ void frmSystemKR::btConfig_Click(int index)
     }
 
     SetBusy(false);
-    if (!scope.Stopped())
-        proto_->AutoRead = wasAuto;
+    resumeAutomaticRead(scope, wasAuto);
 }
 
 void frmSystemKR::btTagPassword_Click()

@@ -8,6 +8,7 @@
 // current window.
 
 #include "KRProtocol.h"
+#include "families/common/Exchange.h"
 #include "families/common/FamilyForm.h"
 #include "families/common/KRConfigWord.h"
 #include "families/common/TagWriters.h"
@@ -132,6 +133,8 @@ private:
     void rdDataMode_Click(int index);
     void txtAddress_LostFocus();
     void txtLength_LostFocus();
+    // After an action that sent "QU": the automatic reading it paused goes on.
+    void resumeAutomaticRead(const ExchangeScope& scope, bool wasAuto);
 
     KRProtocol* proto_ = nullptr;   // owned by the family base
     bool filling_ = false;

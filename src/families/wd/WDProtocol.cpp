@@ -280,12 +280,12 @@ void WDProtocol::StopBuffered()
     stopUnit();
 }
 
-void WDProtocol::stopUnit()
+void WDProtocol::stopUnit(QList<QByteArray>* passed)
 {
     sendStop("?70", QByteArray(), [](const QByteArray& frame) {
         QByteArray payload = frame;
         return GetLKResultExt(payload, static_cast<int16_t>(payload.size())) > 0 && payload.startsWith("#70");
-    });
+    }, passed);
 }
 
 bool WDProtocol::PutData(int16_t id, const QVariant& value)
@@ -520,15 +520,28 @@ bool WDProtocol::WriteTag(bool isData, int16_t head, int16_t accessType, const Q
     int16_t n = receiveReply(reply, true);
     if (n > 0)
         n = ReplyResult(reply, n, true);
-    const bool ok = n > 0 && reply.startsWith(ExpectedPrefix);
-    if (!ok) {
+    bool ok = n > 0 && reply.startsWith(ExpectedPrefix);
+    if (!ok && (n <= 0 || !reply.startsWith('%'))) {
         // Without its result (an acknowledgement whose reply is late, or no answer at
-        // all) the unit may still hold the write and carry it out when a tag comes: a
-        // write reported as failed is stopped first. An error reply ended it on the unit.
-        if (n <= 0 || !reply.startsWith('%'))
-            stopUnit();
-        failWrite(n > 0 ? reply : QByteArray());
+        // all) the unit may still hold the write and carry it out when a tag comes: it is
+        // stopped before anything is reported. The result may yet come ahead of the stop's
+        // answer; then it tells what happened, a good one or an error alike. An error reply
+        // ended the write on the unit.
+        QList<QByteArray> late;
+        stopUnit(&late);
+        const QByteArray refused = '%' + ExpectedPrefix.mid(1, 2);
+        for (QByteArray frame : late) {
+            const int16_t m = GetLKResultExt(frame, static_cast<int16_t>(frame.size()));
+            if (m > 0 && (frame.startsWith(ExpectedPrefix) || frame.startsWith(refused))) {
+                reply = frame;
+                n = m;
+                ok = frame.startsWith(ExpectedPrefix);
+                break;
+            }
+        }
     }
+    if (!ok)
+        failWrite(n > 0 ? reply : QByteArray());
     Poll(true, true);
     return ok;
 }

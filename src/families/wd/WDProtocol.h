@@ -182,7 +182,9 @@ public:
     // A data write (isData: data's first length bytes) or an ID-code write (data = the new
     // ID code as it goes on the wire). The reply is read and tested; a failure (error reply,
     // no reply, data beyond the tag memory, length beyond data) is reported: the device's
-    // error line in the list and message 4. True when the unit confirmed the write.
+    // error line in the list and message 4. True when the unit confirmed the write. A write
+    // left without its result is stopped ("?70"); a result or error reply that comes ahead
+    // of the stop's answer still tells the outcome.
     bool WriteTag(bool isData, int16_t head, int16_t accessType, const QString& idCode,
                   quint16 address, int length, const QByteArray& data);
     QByteArray LastDataRead() const { return LastData; }
@@ -236,8 +238,9 @@ private:
     void sendOnly(const QByteArray& command, const QVariant& logOption = QVariant());
     // One reply frame; 0 (and an empty reply) when none came.
     int16_t receiveReply(QByteArray& reply, const QVariant& logOption = QVariant());
-    // "?70", and its "#70" taken off the line.
-    void stopUnit();
+    // "?70", and its "#70" taken off the line; the frames that came ahead of it go to
+    // passed (when given).
+    void stopUnit(QList<QByteArray>* passed = nullptr);
     void scanStep(bool quiet, bool show);
     QByteArray scanExchange(const QByteArray& command);
     void scanLamps();

@@ -444,10 +444,18 @@ void frmSystemWD::btIdCodeRead_Click()
     wd_->ReadData(false);
 }
 
+void frmSystemWD::stopLoop()
+{
+    // Every loop step ends with the next read already sent: left without a stop, the unit
+    // goes on with a read the window no longer follows.
+    if (wd_->LoopMode)
+        btStop_Click();
+}
+
 void frmSystemWD::btWrite_Click()
 {
     leaveScan();
-    wd_->LoopMode = false;
+    stopLoop();
     if (refuseWhileBusy())
         return;
     if (showWriteDialog)
@@ -473,7 +481,7 @@ void frmSystemWD::btTagInfo_Click()
 
 void frmSystemWD::btCodeScan_Click()
 {
-    wd_->LoopMode = false;
+    stopLoop();
     EnableScan(true);
 }
 

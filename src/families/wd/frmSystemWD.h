@@ -141,6 +141,8 @@ protected:
 private:
     void buildControls();
     void leaveScan();
+    // Stops a running loop on the unit too (its next read is already under way).
+    void stopLoop();
     void unlockScan(bool endLoop);
     bool refuseWhileBusy();
     void rdIDCode_Click(int index);

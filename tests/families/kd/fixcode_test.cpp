@@ -85,6 +85,9 @@ TEST_F(KDFixcodeEndToEnd, RecognisesTheUnitByItsVersionLines)
 
 TEST_F(KDFixcodeEndToEnd, ReadsInEveryModeFromOneAndAllHeads)
 {
+    // The unit answers "RST" in words of its own: every stop, the close-down's too, takes
+    // that answer at once.
+    sim.setStopAnswer("RESET DONE");
     ASSERT_TRUE(select(4));
     frmSystemKDFixcode* w = window();
     ASSERT_TRUE(w);
@@ -136,6 +139,7 @@ TEST_F(KDFixcodeEndToEnd, ReadsInEveryModeFromOneAndAllHeads)
         EXPECT_FALSE(lk->PollingEnabled());
         EXPECT_FALSE(p.AutoRepeat);
         EXPECT_EQ(sent().last(), QByteArray("RST"));
+        EXPECT_FALSE(monitor.timedOutAfter("RST"));
     }
 
     // The user chooses Single while an Auto read runs: the next line arms the read with
@@ -185,6 +189,9 @@ TEST_F(KDFixcodeEndToEnd, ReadsInEveryModeFromOneAndAllHeads)
     EXPECT_EQ(w->lstTagData->count(), TagDataList::MaxLines);
     EXPECT_EQ(w->lstTagData->currentRow(), TagDataList::MaxLines - 1);
     w->btStop_Click();
+    sim.allowDroppedInput();   // the other entry's telegrams
+    select(5);
+    EXPECT_FALSE(monitor.timedOutAfter("RST"));
 }
 
 // Stop, clicked or typed (Alt+T, whose click comes a moment later), while the Auto

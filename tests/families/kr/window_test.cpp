@@ -601,16 +601,18 @@ TEST_F(KRWindowSim, ConfigurationAndFixcodeSuspendTheAutomaticRead)
     EXPECT_FALSE(lk->PollTimerEnabled());
 }
 
-// A Buffered or the automatic read, then Schreiben with the dialog cancelled; the automatic
-// read, then a selection of the same entry or a Single read: each ends the read on the head
-// and in the window. A Buffered read started afterwards stays Buffered: its poll steps send
-// nothing.
-TEST_F(KRWindowSim, SchreibenASecondSelectionOrAReadEndTheRunningRead)
+// A Buffered or the automatic read, then Schreiben with the dialog cancelled; a Buffered read,
+// then Konfig or a Single Fixcode; the automatic read, then a selection of the same entry or a
+// Single read: each ends the read on the head and in the window, which polls nothing then. A
+// Buffered read started afterwards stays Buffered: its poll steps send nothing.
+TEST_F(KRWindowSim, SchreibenKonfigASecondSelectionOrAReadEndTheRunningRead)
 {
     sim.setRepeatInterval(100);
     frmSystemKR* w = select(2);
     ASSERT_NE(w, nullptr);
     ASSERT_TRUE(activate(w));
+    w->cmbCode->setCurrentIndex(w->cmbCode->findData(TagCode::QTX03));   // Konfig needs it
+    emit w->cmbCode->activated(w->cmbCode->currentIndex());
     const auto readIn = [&](int16_t mode) {
         lk->LkPutData(100, mode);
         ASSERT_TRUE(clickOn(w->btRead));
@@ -626,11 +628,14 @@ TEST_F(KRWindowSim, SchreibenASecondSelectionOrAReadEndTheRunningRead)
     const std::pair<std::function<void()>, std::function<void()>> cases[] = {
         {[&] { readIn(1); }, cancelledWrite},
         {automatic, cancelledWrite},
+        {[&] { readIn(1); }, [&] { ASSERT_TRUE(clickOn(w->btConfig[0])); }},
+        {[&] { readIn(1); }, [&] { lk->LkPutData(100, 0); clickOn(w->btFixcode); }},
         {automatic, [&] { ASSERT_EQ(select(2), w); }},
         {automatic, [&] { readIn(0); }}};
     for (const auto& [start, end] : cases) {
         start();
         end();
+        EXPECT_FALSE(lk->PollingEnabled());
         ASSERT_TRUE(activate(w));
         EXPECT_TRUE(QTest::qWaitFor([&] { return !sim.repeating(); }, 1000));
         EXPECT_FALSE(w->Protocol().AutoRead);
@@ -641,6 +646,52 @@ TEST_F(KRWindowSim, SchreibenASecondSelectionOrAReadEndTheRunningRead)
         EXPECT_TRUE(sim.repeating());
         EXPECT_TRUE(sim.received().isEmpty()) << sim.received().value(0).constData();
         ASSERT_TRUE(clickOn(w->btStop));
+    }
+}
+
+// Mode Auto: a data write whose tag leaves after the read-back, Lesen with no tag, a
+// write-protected QTX11 fixcode write with no tag. Each ends without its answer; the head
+// drops it before a write is reported not written, so a tag entering later is left alone.
+TEST_F(KRWindowSim, AnAutoCommandLeftWithoutItsAnswerIsEndedOnTheHead)
+{
+    sim.setVariant("QTR1-AX");
+    sim.writeMemory(0, "ABCDEFGH");
+    frmSystemKR* w = select(3);
+    ASSERT_TRUE(w && activate(w));
+    lk->LkPutData(100, 2);
+    for (const QByteArray command : {"AW", "AR", "BX"}) {
+        SCOPED_TRACE(command.constData());
+        sim.setTagPresent(command == "AW");
+        sim.clearTranscript();
+        tc.presenter.requests.clear();
+        if (command == "AW") {
+            sim.leaveAfterNext("AR");
+            onModal<frmSystemKRWrite>([](frmSystemKRWrite* d) {
+                d->txtData->setText(QStringLiteral("XY"));
+                clickOn(d->btOK);
+                clickOn(d->btCancel);   // a write not done keeps the dialog open
+            });
+        } else if (command == "BX") {
+            sim.setTagType(11);
+            w->cmbCode->setCurrentIndex(w->cmbCode->findData(TagCode::QTX11));
+            emit w->cmbCode->activated(w->cmbCode->currentIndex());
+            onModal<frmSystemHXWriteFixcode>([](frmSystemHXWriteFixcode* d) {
+                d->cmbMode->setCurrentIndex(d->cmbMode->findData(2));
+                d->txtData->setText(QStringLiteral("NEW01"));
+                d->chkFixcode->setChecked(true);
+                clickOn(d->btOk);
+                clickOn(d->btCancel);
+            });
+        }
+        ASSERT_TRUE(clickOn(command == "AR" ? w->btRead : w->btWrite));
+        const QList<QByteArray> sent = sim.received();
+        EXPECT_TRUE(sent.value(sent.size() - 2).startsWith(command));
+        EXPECT_EQ(sent.last(), QByteArray("QU#\r"));
+        EXPECT_EQ(tc.presenter.numbers().contains(4), command != "AR");   // not written
+        sim.setTagPresent(true);
+        EXPECT_FALSE(QTest::qWaitFor([&] { return ports->PortDataAvailable(); }, 300));
+        EXPECT_EQ(sim.readMemory(0, 8), QByteArray("ABCDEFGH"));
+        EXPECT_FALSE(sim.fixcodeLocked());
     }
 }
 

@@ -146,9 +146,29 @@ TEST_F(WDEndToEnd, WritesDataAndIdCodesByIdThroughTheDialogs)
     EXPECT_TRUE(w->list->text().contains(QStringLiteral("STATUS: 18 - Schutzfehler")));
     EXPECT_EQ(sim.readMemory(b, 0x100, 1), QByteArray("h"));
 
-    // Acknowledged, the result after the time-out: not written, and the unit is stopped
-    // right after the write telegram, so it cannot write later.
-    sim.setAckDelay(1200);
+    // Acknowledged, the result after the time-out but ahead of the stop's answer: it tells
+    // what happened.
+    sim.setTagProtected(b, false);
+    sim.setAckDelay(650);
+    for (const bool refused : {false, true}) {
+        tc.presenter.requests.clear();
+        if (refused)
+            sim.failNext("?20", "40");
+        whenModal<frmSystemWDWrite>([&](frmSystemWDWrite* d) {
+            d->txtData->setText(refused ? QStringLiteral("7C") : QStringLiteral("7B"));
+            clickOn(d->btOk);
+            if (d->isVisible())   // not written
+                d->reject();
+        });
+        ASSERT_TRUE(clickOn(w->btWrite));
+        EXPECT_EQ(tc.presenter.numbers(), refused ? QList<int>{4} : QList<int>{});
+    }
+    EXPECT_EQ(sim.readMemory(b, 0x100, 2), QByteArray("7B"));
+    EXPECT_TRUE(w->list->text().contains(QStringLiteral("STATUS: 40 - Kein Datentr\u00E4ger")));
+
+    // Acknowledged, the result after the stop's wait too: not written, and the unit is
+    // stopped right after the write telegram, so it cannot write later.
+    sim.setAckDelay(2000);
     tc.presenter.requests.clear();
     whenModal<frmSystemWDWrite>([&](frmSystemWDWrite* d) {
         d->txtData->setText(QStringLiteral("7A"));
@@ -253,6 +273,8 @@ TEST_F(WDEndToEnd, ActionButtonsPauseARunningScanAndItsPolling)
 
 // The system selected again: Init's "?70" stops the unit, so a loop or a scan that ran is
 // over, in the window too; a loop read and the unit-state window's refresh are polled again.
+// Schreiben (the dialog cancelled) and Scan end a loop so too: its next read, sent at the
+// end of every step, does not go on unfollowed.
 TEST_F(WDEndToEnd, ASecondSelectionEndsTheLoopAndTheScanAndPollsAgain)
 {
     sim.addTag(0x11223344);
@@ -286,9 +308,20 @@ TEST_F(WDEndToEnd, ASecondSelectionEndsTheLoopAndTheScanAndPollsAgain)
     lk->LkPoll();
     lk->LkPoll();
     EXPECT_EQ(readings(), before + 3);
-    ASSERT_TRUE(clickOn(w->btStop));
+    const auto endedOnTheUnit = [&] {
+        EXPECT_TRUE(Drained(sim, ports->comm()));
+        EXPECT_EQ(sim.commands().constLast(), QByteArray("?70"));
+        EXPECT_FALSE(w->protocol().LoopMode);
+        ASSERT_TRUE(activate(w));
+    };
+    whenModal<frmSystemWDWrite>([](frmSystemWDWrite* d) { d->reject(); });
+    ASSERT_TRUE(clickOn(w->btWrite));
+    endedOnTheUnit();
+    ASSERT_TRUE(clickOn(w->btIdCodeRead));
+    lk->LkPoll();
 
     ASSERT_TRUE(clickOn(w->btCodeScan));
+    endedOnTheUnit();
     ASSERT_TRUE(clickOn(w->txtScan[0]));
     typeKeys(QStringLiteral("11223344"));
     ASSERT_TRUE(clickOn(w->btScanStart));
