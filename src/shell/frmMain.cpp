@@ -446,10 +446,11 @@ void frmMain::fitSettingsFailure()
     const QString withoutPath = with(f.reason);
     const QString subject = f.text.left(qMax<qsizetype>(0, f.text.indexOf(QLatin1String("%s"))));
     const int room = width - metrics.horizontalAdvance(subject);
-    const int ellipsis = metrics.horizontalAdvance(QChar(0x2026));
-    if (room <= ellipsis && !reportRoom_ && lblMessage_->isVisible()) {
+    // The subject, and the start of the reason to go on from.
+    const int least = metrics.horizontalAdvance(subject + f.reason.left(12) + QChar(0x2026));
+    if (width < least && !reportRoom_ && lblMessage_->isVisible()) {
         // The field grows: fitted again at its resize.
-        giveRoomToTheReport(true, lblMessage_->width() - width + metrics.horizontalAdvance(subject) + ellipsis);
+        giveRoomToTheReport(true, lblMessage_->width() - width + least);
         return;
     }
     lblMessage_->setText(room > 0 ? subject + metrics.elidedText(withoutPath.mid(subject.size()), Qt::ElideRight, room)
