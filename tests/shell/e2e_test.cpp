@@ -6,6 +6,7 @@
 #include "support/FakeSystems.h"
 #include "support/PtyHarness.h"
 #include "support/TcpHarness.h"
+#include "support/WhenModal.h"
 
 #include "families/Families.h"
 #include "families/wklx/frmSystemWKLX9000.h"
@@ -420,7 +421,7 @@ TEST_F(E2ETest, PortDialogReopensATypedDeviceAndTheStatusBarFollows)
     // would reopen the port under the wait and throw the reply away with the old port.
     other.expect(QByteArray("SLOW\r"), {PtyHarness::Pause(300), PtyHarness::Send("\x06")});
     bool openedInside = false;
-    QTimer::singleShot(100, &main(), [&] {
+    test::whenSeen([&] { return other.transcript().endsWith("SLOW\r"); }, [&] {
         QTimer::singleShot(0, &main(), [&] {
             if (auto* dialog = main().findChild<frmPortOptions*>(QStringLiteral("frmPortOptions"))) {
                 openedInside = true;

@@ -30,4 +30,19 @@ void whenModal(std::function<void(D*)> fn, int tries = 300)
     });
 }
 
+// Runs then once seen() holds, checked every few ms from the event loop (a wait of the
+// program's included): a step placed inside a wait by what the device has received, not
+// by the clock.
+inline void whenSeen(std::function<bool()> seen, std::function<void()> then, int tries = 1000)
+{
+    QTimer::singleShot(5, [seen, then, tries] {
+        if (seen())
+            then();
+        else if (tries > 0)
+            whenSeen(seen, then, tries - 1);
+        else
+            ADD_FAILURE() << "whenSeen: never seen";
+    });
+}
+
 } // namespace orvid::test

@@ -8,6 +8,7 @@
 #include "sim/SimHX.h"
 #include "support/FamilyFixture.h"
 #include "support/RealInput.h"
+#include "support/WhenModal.h"
 
 #include "families/common/DataItems.h"
 #include "families/hx/frmSystemHX.h"
@@ -372,14 +373,14 @@ TEST_F(HXWindowActions, OnEthernetAStopAndASelectionWaitForTheExchange)
     const int menuEntry = 0;
     int selections = 0;
     sim.delayNext("SG", 300);
-    QTimer::singleShot(100, &w, [&] {
+    const qsizetype before = sim.netRequests().size();
+    whenSeen([&] { return sim.netRequests().size() > before; }, [&] {
         clickOn(w.btStop);
         lk->UserAction(&menuEntry, &w, [&] {
             bool askRetry = false;
             selections += lk->SelectSystem(10, askRetry) ? 1 : 0;
         });
     });
-    const qsizetype before = sim.netRequests().size();
     ASSERT_TRUE(clickOn(w.btConfig[0]));
     // Its stop is the last frame, "QU" (code 02) to every head.
     const auto isQuit = [](const QByteArray& frame) { return frame.size() > 2 && frame.at(2) == '\x02'; };

@@ -315,7 +315,8 @@ TEST_F(KDReadWriteEndToEnd, ACancelledWriteDialogLeavesNoReadRunning)
         put(KDItem::OperationMode, 0);
         w->Fill();
         sim.delayNext("w", 300);
-        QTimer::singleShot(100, w, [&] {
+        sim.clearCommands();
+        whenSeen([&] { return sim.commands().size() >= 4; }, [&] {
             whenModal<KDWriteDialog>([&](KDWriteDialog* d) {
                 openedInside = true;
                 clickOn(d->buttons.cancel);

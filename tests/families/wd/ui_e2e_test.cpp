@@ -294,7 +294,8 @@ TEST_F(WDEndToEnd, ASecondSelectionEndsTheLoopAndTheScanAndPollsAgain)
     // The link's stop (the command window's Stop) asked while the loop's first read waits
     // for its reply: the read keeps its reply, and the loop ends with "?70" after it.
     sim.delayNext("?12", 300);
-    QTimer::singleShot(100, w, [&] { lk->LkStopBuffered(); });
+    sim.clearCommands();
+    whenSeen([&] { return !sim.commandsStartingWith("?12").isEmpty(); }, [&] { lk->LkStopBuffered(); });
     ASSERT_TRUE(clickOn(w->btIdCodeRead));
     EXPECT_TRUE(QTest::qWaitFor([&] { return sim.commands().endsWith("?70"); }, 2000));
     EXPECT_EQ(readings(), 1);
