@@ -38,6 +38,7 @@ QWidget* FamilyForm::container() const
 
 void FamilyForm::load()
 {
+    closed_ = false;
     OnLoad();
     if (ctx_.placement)
         ctx_.placement->RestoreWindowPos(this);
@@ -104,6 +105,7 @@ void FamilyForm::unloadNow()
     if (ctx_.placement)
         ctx_.placement->SaveWindowPos(this);
     loaded_ = false;
+    closed_ = true;
 }
 
 void FamilyForm::Unload()
@@ -203,6 +205,12 @@ QVariant FamilyForm::getItem(int16_t id) const
 // ---- view -----------------------------------------------------------------------------
 
 void FamilyForm::ShowData(int kind, const QByteArray& caption, const QByteArray& data)
+{
+    if (!closed_)
+        AddData(kind, caption, data);
+}
+
+void FamilyForm::AddData(int kind, const QByteArray& caption, const QByteArray& data)
 {
     if (dataList_)
         dataList_->ShowData(kind, caption, data);

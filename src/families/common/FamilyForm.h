@@ -52,8 +52,10 @@ public:
     int16_t GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption) override;
     void StopBuffered() override;
 
-    // IFamilyView
-    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override;
+    // IFamilyView. A line that comes after the window closed (an exchange was waiting for
+    // it) belongs to no list: opened again, the window would show it as new. Until then
+    // nothing is added; the family's list takes the rest (AddData).
+    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) final;
     void SetBusy(bool busy) override;
 
     // True while a device exchange runs (one of this family's or the link's).
@@ -64,6 +66,8 @@ protected:
     void setProtocol(std::unique_ptr<FamilyProtocol> protocol);
     // The list ShowData writes to.
     void setDataList(orvid::ctrlList* list) { dataList_ = list; }
+    // One line for the window's list (by default the list given to setDataList).
+    virtual void AddData(int kind, const QByteArray& caption, const QByteArray& data);
 
     // A data item as the handlers set it: through the link, as every other caller does,
     // when this family is current; a window not selected yet keeps its items itself.
@@ -101,6 +105,7 @@ private:
     std::unique_ptr<FamilyProtocol> protocol_;
     orvid::ctrlList* dataList_ = nullptr;
     bool loaded_ = false;
+    bool closed_ = false;   // closed by the user or a change of system, not opened again yet
     int busyDepth_ = 0;
 };
 

@@ -265,7 +265,6 @@ void frmSystemHX::txtLength_LostFocus()
 
 void frmSystemHX::OnLoad()
 {
-    unloaded_ = false;
     proto_->LoadSettings(kSettings);
     SetLanguage();
     filling_ = true;
@@ -281,7 +280,6 @@ void frmSystemHX::OnLoad()
 
 void frmSystemHX::OnUnload()
 {
-    unloaded_ = true;
     // A closed window lists nothing: every head's read ends, not only the chosen head's.
     stopHead(proto_->AnyChannelBusy() ? QStringLiteral("x") : proto_->Channel);
     proto_->SaveSettings(kSettings);
@@ -512,14 +510,6 @@ void frmSystemHX::stopHead(const QString& channel)
     // head has been chosen by then.
     proto_->Exchanges().RequestStop([this, channel] { proto_->StopChannel(channel); },
                                     [this] { return ctx_.lk && ctx_.lk->CurrentWindow() == this; });
-}
-
-void frmSystemHX::ShowData(int kind, const QByteArray& caption, const QByteArray& data)
-{
-    // A reply that comes after the window closed (an action was waiting for it) belongs to
-    // no list: opened again, the window would show it as new.
-    if (!unloaded_)
-        FamilyForm::ShowData(kind, caption, data);
 }
 
 void frmSystemHX::StopBuffered()

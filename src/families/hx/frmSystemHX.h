@@ -49,7 +49,6 @@ public:
     void PutData(int16_t id, const QVariant& value) override;
     void StopBuffered() override;
     // Nothing reaches the list between the window's close and its next opening.
-    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override;
 
     // Writers and the tag state the shared dialogs call
     WriterOffer Offer() const override { return WriterOffer{false, true}; }
@@ -161,7 +160,6 @@ private:
     bool filling_ = false;
     bool loadingPanel_ = false;
     bool reading_ = false;
-    bool unloaded_ = false;
     bool parameterBusy_ = false;
     krconfig::LineTexts lineTexts_ = krconfig::LineTexts::Defaults();
 };

@@ -69,7 +69,7 @@ void KDWindow::SetRWFrameTitle(const QString& title)
     frameHead->setTitle(title.isEmpty() ? NoHeadText : title);
 }
 
-void KDWindow::ShowData(int kind, const QByteArray& caption, const QByteArray& data)
+void KDWindow::AddData(int kind, const QByteArray& caption, const QByteArray& data)
 {
     if (kind == 1)
         lstTagData->AddText(FromCp1252(data));

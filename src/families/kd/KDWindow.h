@@ -22,7 +22,7 @@ public:
     using FamilyForm::FamilyForm;
 
     // Kind 1 a text line, kind 2 the caption (head label and head) and the device's bytes.
-    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override;
+    void AddData(int kind, const QByteArray& caption, const QByteArray& data) override;
     // frameHead's caption: title, or the no-head text when title is empty.
     void SetRWFrameTitle(const QString& title);
 

@@ -70,7 +70,7 @@ frmSystemWKLX9000::frmSystemWKLX9000(AppContext& ctx, QWidget* parent)
     connect(btClear, &QPushButton::clicked, this, [this] { btClear_Click(); });
 }
 
-void frmSystemWKLX9000::ShowData(int, const QByteArray&, const QByteArray& data)
+void frmSystemWKLX9000::AddData(int, const QByteArray&, const QByteArray& data)
 {
     if (data.isEmpty())
         return;

@@ -35,8 +35,10 @@ public:
     // IToolWindow
     void SetLanguage() override;
 
+    // The data list.
+    void AddData(int kind, const QByteArray& caption, const QByteArray& data) override;
+
     // IFamilyView / IKLXView
-    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override;
     bool Loaded() const override { return FamilyForm::Loaded(); }
     void SetBusy(bool busy) override { FamilyForm::SetBusy(busy); }
     void SetRWFrameTitle(const QString& title) override;

@@ -217,7 +217,7 @@ void frmSystemL::Fill()
 
 // ---- view -------------------------------------------------------------------------------
 
-void frmSystemL::ShowData(int kind, const QByteArray& caption, const QByteArray& data)
+void frmSystemL::AddData(int kind, const QByteArray& caption, const QByteArray& data)
 {
     if (kind == 1)
         lstTagData->AddText(FromCp1252(caption + data));

@@ -32,8 +32,10 @@ public:
     WLProtocol& Protocol() { return *proto_; }
     void SetLanguage() override;
 
+    // The data list.
+    void AddData(int kind, const QByteArray& caption, const QByteArray& data) override;
+
     // IFamilyView / IWLView
-    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override;
     void AppendToLastLine(const QByteArray& text) override;
     void SetWriteRunning(bool running) override;
     bool IOAutoRefresh() const override;

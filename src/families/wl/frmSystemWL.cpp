@@ -205,7 +205,7 @@ void frmSystemWL::SetLanguage()
 
 // ---- view -------------------------------------------------------------------------------
 
-void frmSystemWL::ShowData(int kind, const QByteArray& caption, const QByteArray& data)
+void frmSystemWL::AddData(int kind, const QByteArray& caption, const QByteArray& data)
 {
     // An empty line is not added.
     if (caption.isEmpty() && data.isEmpty())

@@ -36,8 +36,10 @@ public:
     WLFramedProtocol& Protocol() { return *proto_; }
     void SetLanguage() override;
 
+    // The data list.
+    void AddData(int kind, const QByteArray& caption, const QByteArray& data) override;
+
     // IFamilyView / IWLFramedView
-    void ShowData(int kind, const QByteArray& caption, const QByteArray& data) override;
     void ModeChanged(bool normalMode) override;
     void SetParameterEnabled(bool enabled) override;
     void SetWriteRunning(bool running) override;
