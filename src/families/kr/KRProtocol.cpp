@@ -480,7 +480,8 @@ bool KRProtocol::WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteA
 
 QByteArray KRProtocol::endUnanswered(int16_t mode)
 {
-    if (mode == 0)
+    // Buffered and Auto wait for a tag on the head (mode 1 and 2); Single is done.
+    if (mode != 1 && mode != 2)
         return QByteArray();
     QList<QByteArray> ahead;
     stopHead(&ahead);

@@ -118,9 +118,8 @@ public:
     // Nothing is written unless the words around the data were read back completely;
     // every failure is reported (message 4, and the device's status line when it sent one).
     // A fixcode is exactly the given bytes filled up with NUL to five, never bytes of the
-    // tag memory; more than five bytes are refused before anything is sent. A write of a
-    // mode other than Single left without its answer is ended on the head ("QU") before it
-    // is reported, so the head does not carry it out on the next tag (the same for the
+    // tag memory; more than five bytes are refused before anything is sent. A Buffered or
+    // Auto write left without its answer is ended on the head ("QU") before it is reported, so the head does not carry it out on the next tag (the same for the
     // QTX11/QTX14 fixcode below).
     bool WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t address, int length,
                   const QByteArray& data, const QByteArray& head);
@@ -210,7 +209,7 @@ protected:
 private:
     // "QU", its answer taken off the line; the frames ahead of it go to ahead (when given).
     bool stopHead(QList<QByteArray>* ahead = nullptr);
-    // A command of a mode other than Single that got no answer may still be held by the
+    // A Buffered or Auto command that got no answer may still be held by the
     // head (an Auto command waits for a tag and is carried out when one comes): "QU" ends
     // it before the outcome is reported. Returns a status the head sent for the command
     // ahead of the stop's answer (empty when none).
