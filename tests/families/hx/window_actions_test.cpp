@@ -45,11 +45,7 @@ protected:
         lk->RegisterSystem(1, [this] { return window.get(); });
         tc.state.CurrentSystem = 1;
     }
-    ~HXWindowActions() override
-    {
-        lk.reset();
-        tc.ctx.network = nullptr;
-    }
+    ~HXWindowActions() override { lk.reset(), tc.ctx.network = nullptr; }
     // The window shown and active on entry 1, the heads repeating a continuous read every
     // 40 ms.
     bool showRepeating()
