@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTextEdit>
@@ -222,6 +224,21 @@ void LimitTyping(QLineEdit* box, int maxChars)
 {
     if (box)
         box->setValidator(new TypedLength(box, maxChars));
+}
+
+void BringForward(QWidget* window)
+{
+    if (!window)
+        return;
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(window->parentWidget())) {
+        if (QMdiArea* area = frame->mdiArea()) {
+            area->setActiveSubWindow(frame);
+            return;
+        }
+        window = frame;
+    }
+    window->raise();
+    window->activateWindow();
 }
 
 } // namespace orvid

@@ -1,6 +1,6 @@
 #pragma once
 // Small procedures shared by every window for check boxes, option-button groups, combo
-// boxes and text boxes. They hold no state.
+// boxes and text boxes, and for bringing a window forward. They hold no state.
 
 #include <QList>
 #include <QString>
@@ -56,5 +56,10 @@ void HexKeyFilter(QLineEdit* box, const QString& allowed);
 // At most maxChars characters typed into box, while a longer text the program sets is
 // shown whole (a line edit's own maximum length would cut it) and can still be shortened.
 void LimitTyping(QLineEdit* box, int maxChars);
+
+// Brings a shown window in front of the others and makes it the active one: its frame in
+// the main window's area, or the window itself when it stands on its own. A window that is
+// already open would otherwise stay hidden under the one the user last clicked into.
+void BringForward(QWidget* window);
 
 } // namespace orvid

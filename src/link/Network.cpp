@@ -43,6 +43,34 @@ bool stillConnecting(const QTcpSocket* socket)
     return state == QAbstractSocket::HostLookupState || state == QAbstractSocket::ConnectingState;
 }
 
+// The socket error's number as the user may look it up: the numbers the socket layer of
+// the unit's home platform gives, which the unit's documentation and the technicians
+// know. The toolkit's own enumeration is a list position ("0" would read as no error), so
+// an error without such a number is shown without one.
+int socketErrorNumber(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError: return 10061;
+    case QAbstractSocket::RemoteHostClosedError: return 10054;
+    case QAbstractSocket::HostNotFoundError: return 11001;
+    case QAbstractSocket::SocketAccessError: return 10013;
+    case QAbstractSocket::SocketResourceError: return 10055;
+    case QAbstractSocket::SocketTimeoutError: return 10060;
+    case QAbstractSocket::DatagramTooLargeError: return 10040;
+    case QAbstractSocket::NetworkError: return 10050;
+    case QAbstractSocket::AddressInUseError: return 10048;
+    case QAbstractSocket::SocketAddressNotAvailableError: return 10049;
+    case QAbstractSocket::UnsupportedSocketOperationError: return 10045;
+    default: return 0;
+    }
+}
+
+// The error part of messages 7 and 8: "number - description", or the description alone.
+QString errorArgument(int number, const QString& description)
+{
+    return number > 0 ? QString::number(number) + QStringLiteral(" - ") + description : description;
+}
+
 int frameStatusOf(uchar high, uchar low, qint64 available)
 {
     const int length = high * 256 + low;
@@ -203,7 +231,7 @@ Network::Network(AppContext& ctx, QObject* parent) : QObject(parent), d(new Impl
             postEventCheck();
     });
     connect(s, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        ShowNetError(static_cast<int>(error), d->socket->errorString());
+        ShowNetError(socketErrorNumber(error), d->socket->errorString());
         DeviceWait::wake();
     });
 }
@@ -355,14 +383,13 @@ bool Network::NetConnect(IEventCallback* callback, quint16 port)
 
     s->abort();
     if (timedOut && d->errorText.isEmpty()) {
-        d->errorNumber = static_cast<int>(QAbstractSocket::SocketTimeoutError);
+        d->errorNumber = socketErrorNumber(QAbstractSocket::SocketTimeoutError);
         d->errorText = QStringLiteral("Connection timed out");
     }
     if (!d->errorText.isEmpty() && !cancelled && d->ctx.language) {
         d->ctx.language->ShowMessage(kMsgConnectFailed, kInfoButtons, 0,
                                      d->address + QLatin1Char('|')
-                                         + QString::number(d->errorNumber)
-                                         + QStringLiteral(" - ") + d->errorText);
+                                         + errorArgument(d->errorNumber, d->errorText));
     }
     return false;
 }
@@ -719,8 +746,8 @@ void Network::ShowNetError(int number, const QString& description)
         d->connected = false;
         if (d->ctx.language) {
             d->ctx.language->ShowMessage(kMsgConnectionLost, kInfoButtons, 0,
-                                         d->address + QLatin1Char('|') + QString::number(number)
-                                             + QStringLiteral(" - ") + description);
+                                         d->address + QLatin1Char('|')
+                                             + errorArgument(number, description));
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "CharNames.h"
 #include "PopupMenu.h"
 #include "foundations/AppContext.h"
+#include "foundations/ControlUtils.h"
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "foundations/MainFrame.h"
@@ -521,6 +522,7 @@ void frmCommand::Show()
         setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
     }
     show();
+    BringForward(this);
 }
 
 void frmCommand::unloadHandling()

@@ -1,6 +1,7 @@
 #include "frmMonitor.h"
 
 #include "CharNames.h"
+#include "foundations/ControlUtils.h"
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "foundations/MainFrame.h"
@@ -408,6 +409,7 @@ void frmMonitor::Show()
     } else {
         showNormal();
     }
+    BringForward(this);
     updateLineWidth();
 }
 

@@ -31,6 +31,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
@@ -234,6 +235,52 @@ TYPED_TEST(DefaultPositionsOfTheCurrentSystem, KeepItsWindowAtTheSizeItsControls
     EXPECT_TRUE(window->width() >= needed.width() && window->height() >= needed.height())
         << window->width() << "x" << window->height() << " where the controls need " << needed.width() << "x"
         << needed.height();
+}
+
+// The window menu brings an open window in front of the one the user clicked into and
+// makes it the active one: the system's three windows, the command window and the monitor.
+class WindowMenu : public PtyFamilyFixture<SimWD> {};
+TEST_F(WindowMenu, BringsAnOpenWindowInFrontOfTheOneClickedInto)
+{
+    frmMain main(tc.ctx);
+    main.resize(1000, 700);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    auto* monitorWindow = new frmMonitor(tc.ctx);
+    auto* command = new frmCommand(tc.ctx);
+    main.adoptChild(monitorWindow);
+    main.adoptChild(command);
+    tc.ctx.frame = &main;
+    tc.ctx.monitor = monitorWindow;
+    tc.ctx.command = command;
+    const auto restore = qScopeGuard([this] {
+        tc.ctx.frame = &frame;
+        tc.ctx.monitor = &monitor;
+        tc.ctx.command = nullptr;
+    });
+    RegisterFamilies(tc.ctx);
+    ASSERT_TRUE(select(6));
+    const QList<QPair<MenuEntry, IToolWindow*>> entries{
+        {MenuEntry::OrvidWindow, lk->CurrentWindow()}, {MenuEntry::IO, lk->CurrentIOWindow()},
+        {MenuEntry::State, lk->CurrentStateWindow()}, {MenuEntry::Command, command},
+        {MenuEntry::Monitor, monitorWindow}};
+    for (const auto& [entry, window] : entries)
+        main.menuAction(entry)->trigger();
+    auto* area = main.findChild<QMdiArea*>();
+    const auto frameOf = [](IToolWindow* w) {
+        return qobject_cast<QMdiSubWindow*>(WindowPlacement::Container(dynamic_cast<QWidget*>(w)));
+    };
+    for (int i = 0; i < entries.size(); ++i) {
+        QMdiSubWindow* wanted = frameOf(entries[i].second);
+        QMdiSubWindow* other = frameOf(entries[(i + 1) % entries.size()].second);
+        ASSERT_TRUE(wanted && other && wanted->isVisible());
+        SCOPED_TRACE(wanted->widget()->objectName().toStdString());
+        QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(other->width() / 2, 6));
+        ASSERT_EQ(area->activeSubWindow(), other);
+        main.menuAction(entries[i].first)->trigger();
+        EXPECT_EQ(area->activeSubWindow(), wanted);
+        EXPECT_EQ(area->subWindowList(QMdiArea::StackingOrder).last(), wanted);
+    }
 }
 
 constexpr QSize kDesktop(0, 72);

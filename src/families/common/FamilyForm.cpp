@@ -1,6 +1,7 @@
 #include "FamilyForm.h"
 
 #include "DataItems.h"
+#include "foundations/ControlUtils.h"
 #include "foundations/MainFrame.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
@@ -53,11 +54,10 @@ void FamilyForm::Show()
     if (QWidget* host = container()) {
         host->showNormal();
         show();
-        host->raise();
     } else {
         showNormal();
-        raise();
     }
+    BringForward(this);
     fitContainer();
 }
 

@@ -3,6 +3,7 @@
 #include "FamilySettings.h"
 #include "Lamp.h"
 #include "families/common/Exchange.h"
+#include "foundations/ControlUtils.h"
 #include "foundations/Language.h"
 #include "foundations/WindowPlacement.h"
 #include "link/LK.h"
@@ -68,6 +69,7 @@ void SmallWindow::Show()
     } else {
         showNormal();
     }
+    BringForward(this);
 }
 
 void SmallWindow::closeHandling()
