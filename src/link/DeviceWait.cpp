@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QList>
+#include <QThread>
 #include <QTimer>
 
 namespace orvid {
@@ -22,6 +23,19 @@ int& passesRunning()
     static int passes = 0;
     return passes;
 }
+QList<int>& levels()
+{
+    static QList<int> running;
+    return running;
+}
+// Counts a wait (loop or pass) for as long as it runs, with the loop level it began at.
+class Running {
+public:
+    Running() { levels().append(QThread::currentThread()->loopLevel()); }
+    ~Running() { levels().removeLast(); }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+};
 void noteWaitEnded()
 {
     if (runningLoops().isEmpty() && passesRunning() == 0)
@@ -38,9 +52,12 @@ DeviceWait* DeviceWait::notifier()
 DeviceWait::Outcome DeviceWait::wait(int msec)
 {
     if (msec <= 0) {
-        ++passesRunning();
-        QCoreApplication::processEvents();
-        --passesRunning();
+        {
+            const Running running;
+            ++passesRunning();
+            QCoreApplication::processEvents();
+            --passesRunning();
+        }
         noteWaitEnded();
         return Outcome::TimedOut;
     }
@@ -51,9 +68,13 @@ DeviceWait::Outcome DeviceWait::wait(int msec)
     QObject::connect(&timer, &QTimer::timeout, &loop, [&loop] { loop.exit(kTimedOut); });
     timer.start(msec);
 
-    runningLoops().append(&loop);
-    const int code = loop.exec();
-    runningLoops().removeOne(&loop);
+    int code = 0;
+    {
+        const Running running;
+        runningLoops().append(&loop);
+        code = loop.exec();
+        runningLoops().removeOne(&loop);
+    }
     noteWaitEnded();
     switch (code) {
     case kWoken: return Outcome::Woken;
@@ -124,6 +145,11 @@ void DeviceWait::abortAll()
 int DeviceWait::depth()
 {
     return static_cast<int>(runningLoops().size()) + passesRunning();
+}
+
+QList<int> DeviceWait::startLevels()
+{
+    return levels();
 }
 
 } // namespace orvid

@@ -10,6 +10,7 @@
 // again when it is not met, so an outer wait never misses data that arrived while an
 // inner one ran.
 
+#include <QList>
 #include <QObject>
 
 #include <functional>
@@ -56,6 +57,9 @@ public:
     static void abortAll();
     // Number of waits running now (nesting depth).
     static int depth();
+    // The event-loop level (QThread::loopLevel) each running wait began at, outermost
+    // first: a wait that began inside a dialog's loop is told from one its opener runs.
+    static QList<int> startLevels();
     // Emits idle() whenever the outermost wait has ended.
     static DeviceWait* notifier();
 

@@ -10,6 +10,7 @@
 #include "foundations/Utils.h"
 
 #include <QApplication>
+#include <QThread>
 
 #include <algorithm>
 #include <functional>
@@ -191,17 +192,39 @@ std::size_t LK::nextRunnable() const
     return i;
 }
 
+namespace {
+int loopLevel()
+{
+    return QThread::currentThread()->loopLevel();
+}
+} // namespace
+
+LK::Holder LK::askerKind() const
+{
+    return !holders_.empty() && holders_.back().level == loopLevel() ? holders_.back().kind : Holder::Step;
+}
+
 bool LK::heldByTheUser() const
 {
-    // The innermost holder: a poll step or a queued step is not the user's, even inside
-    // the dialog of an action of the user's; a step an action runs itself is part of it.
-    return !holders_.empty() && holders_.back() == Holder::User;
+    // A wait belongs to the holder whose own code began it: the innermost one that began
+    // at the wait's event-loop level. One that began inside a loop a holder runs - a
+    // timer's exchange in the dialog of an action of the user's - is no one's: the action
+    // waits for the user there, not for the device. A poll step or a queued step is not
+    // the user's; a step an action runs itself is part of it.
+    const QList<int> waits = DeviceWait::startLevels();
+    for (const int level : waits) {
+        auto owner = std::find_if(holders_.rbegin(), holders_.rend(), [level](const Held& h) { return h.level <= level; });
+        if (owner != holders_.rend() && owner->level == level && owner->kind == Holder::User)
+            return true;
+    }
+    // Held without a device wait (a selection asking the user to retry): the innermost holder.
+    return waits.isEmpty() && !holders_.empty() && holders_.back().kind == Holder::User;
 }
 
 void LK::runHeld(Holder kind, const std::function<void()>& action)
 {
     const bool counts = kind != Holder::Poll;
-    holders_.push_back(kind);
+    holders_.push_back({kind, loopLevel()});
     if (counts)
         ++actionDepth_;
     struct Release {
@@ -232,7 +255,21 @@ void LK::runEntry(std::size_t index)
         return;
     if (next.forSystem && next.systemChanges != systemChanges_)
         return;        // asked for in the window of a system that has been left since
-    runHeld(next.kind, next.run);
+    if (next.stop)
+        runStop(next.key, next.which, next.asked, next.kind, next.run);
+    else
+        runHeld(next.kind, next.run);
+}
+
+void LK::runStop(const void* key, const QString& which, quint64 asked, Holder kind,
+                 const std::function<void()>& stop)
+{
+    runningStops_.push_back({key, which, asked});
+    struct Done {
+        LK* lk;
+        ~Done() { lk->runningStops_.pop_back(); }
+    } done{this};
+    runHeld(kind, stop);
 }
 
 bool LK::UserAction(const void* key, const QObject* guard, std::function<void()> action, bool forSystem)
@@ -265,8 +302,8 @@ void LK::WhenIdle(const void* key, const QObject* guard, std::function<void()> a
         runWaitingActionsNow();
         if (!Busy() && nextRunnable() == actions_.size()) {
             // Asked for by the action running now (its stop before its dialog), it is part
-            // of that action; else a step of its own.
-            runHeld(holders_.empty() ? Holder::Step : holders_.back(), action);
+            // of that action; else (a timer in that action's dialog) a step of its own.
+            runHeld(askerKind(), action);
             return;
         }
     }
@@ -282,6 +319,37 @@ void LK::WhenIdle(const void* key, const QObject* guard, std::function<void()> a
     enqueue(key, guard, std::move(action), Holder::Step, false);
 }
 
+void LK::StopWhenIdle(const void* key, const QString& which, const QObject* guard, std::function<void()> stop)
+{
+    const auto same = [&](const void* k, const QString& w) { return k == key && w == which; };
+    // The same stop waiting as the last thing asked for: it is that stop, in its turn.
+    if (!actions_.empty() && actions_.back().stop && same(actions_.back().key, actions_.back().which)) {
+        actions_.back().guard = guard;
+        actions_.back().run = std::move(stop);
+        if (!Busy())
+            runWaitingActionsNow();
+        return;
+    }
+    // Running, with nothing asked for since: the stop under way is the one asked for.
+    const quint64 lastAsked = actions_.empty() ? 0 : actions_.back().asked;
+    for (const RunningStop& running : runningStops_) {
+        if (same(running.key, running.which) && lastAsked <= running.asked)
+            return;
+    }
+    if (!Busy()) {
+        runWaitingActionsNow();
+        if (!Busy() && nextRunnable() == actions_.size()) {
+            runStop(key, which, asked_, askerKind(), stop);
+            return;
+        }
+    }
+    if (closing_)
+        return;
+    WaitingAction& entry = enqueue(key, guard, std::move(stop), Holder::Step, false);
+    entry.stop = true;
+    entry.which = which;
+}
+
 bool LK::ActionWaiting(const void* key) const
 {
     return std::any_of(actions_.begin(), actions_.end(), [key](const WaitingAction& a) { return a.key == key; });
@@ -294,11 +362,12 @@ void LK::BeginClose()
     turnWanted_ = false;
 }
 
-void LK::enqueue(const void* key, const QObject* guard, std::function<void()> action, Holder kind,
-                 bool forSystem)
+LK::WaitingAction& LK::enqueue(const void* key, const QObject* guard, std::function<void()> action, Holder kind,
+                               bool forSystem)
 {
-    actions_.push_back({key, guard, std::move(action), kind, actionDepth_, forSystem, systemChanges_});
+    actions_.push_back({key, guard, std::move(action), kind, actionDepth_, forSystem, systemChanges_, ++asked_, false, QString()});
     requestTurn();
+    return actions_.back();
 }
 
 void LK::runWaitingActionsNow()

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <array>
@@ -104,8 +105,9 @@ public:
     //   exchange, a selection, a Send): the action is refused with a beep (false), as
     //   starting it would nest it in that wait.
     // - The link is held by what the user did not start (a poll step, a stop, a small
-    //   window's refresh): the action is queued and the caller returns at once. Nothing of
-    //   the user's input is held meanwhile.
+    //   window's refresh, a timer's exchange - a Beep's end - that began inside the
+    //   dialog of an action of the user's): the action is queued and the caller returns
+    //   at once. Nothing of the user's input is held meanwhile.
     // A queued action runs once the link is idle and the action ahead of it has ended:
     // its handler, its exchanges and its dialog (an action asked for from inside a running
     // action's dialog - its OK - belongs to that action and runs within it). The same
@@ -116,8 +118,14 @@ public:
                     bool forSystem = false);
     // Runs action once the link is idle: now when it is and nothing waits, else in turn
     // after what was queued before it. Asked again while it waits, the newer action
-    // replaces the waiting one and keeps its turn (a stop asked twice runs once).
+    // replaces the waiting one and keeps its turn. Asked for by the action running now
+    // (its own code, not a timer in its dialog), it runs as part of that action.
     void WhenIdle(const void* key, const QObject* guard, std::function<void()> action);
+    // A stop the user asked for (the Stop button, the command window's Stop), run as
+    // WhenIdle runs an action, in turn after what was asked for before it. The stop
+    // (key, which) asked for again while it waits or runs, with nothing asked for since, is
+    // that same stop: it goes out once. Asked for after another action, it comes after it.
+    void StopWhenIdle(const void* key, const QString& which, const QObject* guard, std::function<void()> stop);
     // Whether an action with this key waits for its turn; how many wait.
     bool ActionWaiting(const void* key) const;
     int ActionsWaiting() const { return static_cast<int>(actions_.size()); }
@@ -136,8 +144,9 @@ private:
     void noteExchangeEnded();
     void takeTurnWhenFree();
     enum class Holder { User, Step, Poll };
-    void enqueue(const void* key, const QObject* guard, std::function<void()> action, Holder kind,
-                 bool forSystem);
+    struct WaitingAction;
+    WaitingAction& enqueue(const void* key, const QObject* guard, std::function<void()> action, Holder kind,
+                           bool forSystem);
     // Whether a waiting action may run now: it was asked for at this action depth or
     // deeper (an action's dialog), and not before the action running now.
     bool mayRun(std::size_t index) const;
@@ -147,6 +156,12 @@ private:
     void runEntry(std::size_t index);
     // Runs one action (or poll step) with its kind on the holder stack.
     void runHeld(Holder kind, const std::function<void()>& action);
+    // Runs a stop, known as running while it does (see StopWhenIdle).
+    void runStop(const void* key, const QString& which, quint64 asked, Holder kind,
+                 const std::function<void()>& stop);
+    // What a step asked for now is: part of the innermost holder when that holder's own
+    // code asks (it began at the event-loop level running now), else a step of its own.
+    Holder askerKind() const;
     // The user's own action holds the link now (see UserAction).
     bool heldByTheUser() const;
     ISystemForm* window(int index) const;
@@ -176,10 +191,25 @@ private:
         int depth;             // actions running when it was asked for
         bool forSystem;
         int systemChanges;     // changes of system when it was asked for
+        quint64 asked;         // the order of asking
+        bool stop = false;     // a stop of StopWhenIdle, named by key and which
+        QString which;
     };
     std::deque<WaitingAction> actions_;
-    // What runs now, outermost first: the user's actions, queued steps, a poll step.
-    std::vector<Holder> holders_;
+    quint64 asked_ = 0;
+    // What runs now, outermost first: the user's actions, queued steps, a poll step, each
+    // with the event-loop level it began at.
+    struct Held {
+        Holder kind;
+        int level;
+    };
+    std::vector<Held> holders_;
+    struct RunningStop {
+        const void* key;
+        QString which;
+        quint64 asked;
+    };
+    std::vector<RunningStop> runningStops_;
     int actionDepth_ = 0;      // the holders that are actions (not poll steps)
     int systemChanges_ = 0;    // selections that ended with another system than before
     bool closing_ = false;

@@ -23,7 +23,7 @@ bool ExchangeGate::Running() const
     return depth_ > 0 || (ctx_.lk && ctx_.lk->Busy());
 }
 
-void ExchangeGate::RequestStop(std::function<void()> stop, std::function<bool()> stillWanted)
+void ExchangeGate::RequestStop(std::function<void()> stop, std::function<bool()> stillWanted, const QString& which)
 {
     NoteStop();
     if (!stop)
@@ -32,7 +32,7 @@ void ExchangeGate::RequestStop(std::function<void()> stop, std::function<bool()>
         stop();
         return;
     }
-    ctx_.lk->WhenIdle(this, this, [stop = std::move(stop), wanted = std::move(stillWanted)] {
+    ctx_.lk->StopWhenIdle(this, which, this, [stop = std::move(stop), wanted = std::move(stillWanted)] {
         if (!wanted || wanted())
             stop();
     });

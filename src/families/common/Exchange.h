@@ -14,8 +14,12 @@
 // Stop is the one action that may come at any time: RequestStop counts it (an exchange
 // that was running then does not switch polling or an automatic read on again) and runs
 // the family's stop at once when the link is free, else as soon as the link is idle, in
-// turn with the user's actions queued before it (LK::WhenIdle) - never inside another
-// exchange's wait, where its telegram would flush the awaited reply away.
+// turn with the user's actions queued before it (LK::StopWhenIdle) - never inside another
+// exchange's wait, where its telegram would flush the awaited reply away. What the stop
+// ends in the window (polling, an automatic read, a loop) it ends at the click and again
+// when it runs: an action queued before it may have started a read of its own by then. A
+// Stop asked for while the same stop waits or runs, with nothing asked for since, is that
+// stop: it goes out once.
 //
 // A poll step (a tick of the poll timer taking the replies of a continuous read) is not
 // the user's: it must not refuse what the user does meanwhile. A control's device action is
@@ -26,6 +30,7 @@
 
 #include <QMetaObject>
 #include <QObject>
+#include <QString>
 #include <cstddef>
 #include <functional>
 #include <type_traits>
@@ -50,8 +55,10 @@ public:
     void NoteStop() { ++stops_; }
     // Counts a Stop and runs stop() now when the link is free, else once it is idle (and
     // only while stillWanted() says so, e.g. the family is still the current system).
-    // Repeated requests while one waits run it once.
-    void RequestStop(std::function<void()> stop, std::function<bool()> stillWanted = {});
+    // Repeated requests while one waits or runs, with nothing asked for since, run it once;
+    // which tells apart the stops of one family that are not the same (one head's, another's).
+    void RequestStop(std::function<void()> stop, std::function<bool()> stillWanted = {},
+                     const QString& which = QString());
     bool StopPending() const;
 
 private:

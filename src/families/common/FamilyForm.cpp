@@ -84,11 +84,17 @@ void FamilyForm::applyMinimumSize()
     }
 }
 
-void FamilyForm::requestStop()
+void FamilyForm::requestStop(std::function<void()> ends)
 {
-    protocol_->Exchanges().RequestStop([this] { protocol_->StopBuffered(); }, [this] {
-        return !ctx_.lk || ctx_.lk->CurrentWindow() == static_cast<ISystemForm*>(this);
-    });
+    // At once, so that nothing more is polled meanwhile; and again when the stop goes out,
+    // as a read asked for before the Stop may have switched polling on by then.
+    if (ends)
+        ends();
+    protocol_->Exchanges().RequestStop([this, ends] {
+        if (ends)
+            ends();
+        protocol_->StopBuffered();
+    }, [this] { return !ctx_.lk || ctx_.lk->CurrentWindow() == static_cast<ISystemForm*>(this); });
 }
 
 void FamilyForm::unloadNow()

@@ -20,6 +20,7 @@
 #include "link/LinkInterfaces.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 namespace orvid {
@@ -92,7 +93,9 @@ protected:
     // Stops the device (the telegram layer's StopBuffered) now when the link is free, else
     // once the exchange waiting now has ended - never inside its wait, where the stop
     // telegram would flush the awaited reply - and only while this family is current.
-    void requestStop();
+    // ends: what the stop ends in the window (polling, an automatic read), done at once and
+    // again when the stop goes out, after the actions asked for before it.
+    void requestStop(std::function<void()> ends = {});
 
     void closeEvent(QCloseEvent* event) override;
 

@@ -509,7 +509,7 @@ void frmSystemHX::stopHead(const QString& channel)
     // A stop that waits for the link goes to the head it was asked for, even when another
     // head has been chosen by then.
     proto_->Exchanges().RequestStop([this, channel] { proto_->StopChannel(channel); },
-                                    [this] { return ctx_.lk && ctx_.lk->CurrentWindow() == this; });
+                                    [this] { return ctx_.lk && ctx_.lk->CurrentWindow() == this; }, channel);
 }
 
 void frmSystemHX::StopBuffered()

@@ -3,6 +3,7 @@
 #include "KDControls.h"
 #include "KDItems.h"
 #include "families/common/Exchange.h"
+#include "link/LK.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -90,9 +91,13 @@ void frmSystemKDFixcode::btFixcode_Click()
 
 void frmSystemKDFixcode::StopBuffered()
 {
-    // An Auto read being re-armed right now sends nothing more.
-    proto_->AutoRepeat = false;
-    requestStop();
+    // An Auto read being re-armed right now sends nothing more; polling ends, and again
+    // when the "RST" goes out, after a read asked for before the Stop.
+    requestStop([this] {
+        if (ctx_.lk)
+            ctx_.lk->EnablePolling(false);
+        proto_->AutoRepeat = false;
+    });
 }
 
 } // namespace orvid

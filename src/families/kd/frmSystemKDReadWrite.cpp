@@ -215,9 +215,13 @@ void frmSystemKDReadWrite::btMakeNCX_Click()
 
 void frmSystemKDReadWrite::StopBuffered()
 {
-    // Stopped, the unit sends no further replies: none is counted on.
-    proto_->ExpectedReplies = 0;
-    requestStop();
+    // Stopped, the unit sends no further replies: none is counted on, and nothing is
+    // polled; again when the stop goes out, after a read asked for before the Stop.
+    requestStop([this] {
+        if (ctx_.lk)
+            ctx_.lk->EnablePolling(false);
+        proto_->ExpectedReplies = 0;
+    });
 }
 
 } // namespace orvid

@@ -181,13 +181,15 @@ void frmSystemKR::buildControls()
 void frmSystemKR::connectControls()
 {
     // Handlers. Combo boxes react to the user's choice; Fill runs the handlers itself.
-    // The buttons that talk to the device or open a dialog are the user's device actions;
-    // Stop counts at once, and Auto and Clear only switch the window's own state.
+    // The buttons that talk to the device or open a dialog are the user's device actions,
+    // the automatic read too (its reads go out on the poll steps): in the order clicked
+    // with a Stop queued, which ends it when its turn comes. Stop counts at once, and
+    // Clear only empties the list.
     const std::pair<QPushButton*, void (frmSystemKR::*)()> actions[] = {
         {btRead, &frmSystemKR::btRead_Click}, {btFixcode, &frmSystemKR::btFixcode_Click},
-        {btWrite, &frmSystemKR::btWrite_Click}, {btTagPassword, &frmSystemKR::btTagPassword_Click}};
+        {btWrite, &frmSystemKR::btWrite_Click}, {btTagPassword, &frmSystemKR::btTagPassword_Click},
+        {btAutoRead, &frmSystemKR::btAutoRead_Click}};
     ConnectActions(ctx_, this, actions);
-    connect(btAutoRead, &QPushButton::clicked, this, &frmSystemKR::btAutoRead_Click);
     connect(btStop, &QPushButton::clicked, this, &frmSystemKR::btStop_Click);
     connect(btClear, &QPushButton::clicked, this, &frmSystemKR::btClear_Click);
     for (int i = 0; i < 3; ++i) {
@@ -513,17 +515,20 @@ void frmSystemKR::btAutoRead_Click()
 
 void frmSystemKR::btStop_Click()
 {
-    if (ctx_.lk)
-        ctx_.lk->EnablePolling(false);
-    proto_->AutoRead = false;
-    requestStop();
+    // Polling and the automatic read end at the click, and again when the "QU" goes out:
+    // a read asked for before the Stop has switched polling on by then.
+    requestStop([this] {
+        if (ctx_.lk)
+            ctx_.lk->EnablePolling(false);
+        proto_->AutoRead = false;
+    });
 }
 
 void frmSystemKR::StopBuffered()
 {
     // As the Stop button: a read waiting for its first reply leaves polling off, and the
     // "QU" never goes out inside a running wait.
-    requestStop();
+    btStop_Click();
 }
 
 void frmSystemKR::btClear_Click()

@@ -577,7 +577,15 @@ void WDProtocol::Stop()
     LoopMode = false;
     // Inside another exchange's wait the "?70" would take that exchange's reply away: the
     // gate sends it once the link is idle, if system D is still the current system then.
-    Exchanges().RequestStop([this] { StopBuffered(); }, [this] { return CurrentSystem() == kSystemEntry; });
+    // A loop read asked for before the Stop has run by then: the loop ends again. A scan
+    // running then was started after the Stop (which paused it) and goes on.
+    Exchanges().RequestStop([this] {
+        if (!ScanMode) {
+            LoopMode = false;
+            LastCommand.clear();
+        }
+        StopBuffered();
+    }, [this] { return CurrentSystem() == kSystemEntry; });
     LastCommand.clear();
     if (ScanMode)
         ScanPause();

@@ -353,9 +353,8 @@ void frmSystemL::btFixcode_Click()
 
 void frmSystemL::btStop_Click()
 {
-    proto_->ScanActive = false;
-    proto_->ScanEnable(false, false);
-    requestStop();
+    // Again when the stop goes out: a read asked for before the Stop may have started by then.
+    requestStop([this] { proto_->ScanEnable(false, false); });
 }
 
 void frmSystemL::StopBuffered()

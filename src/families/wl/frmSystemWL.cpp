@@ -361,8 +361,8 @@ void frmSystemWL::endReading()
 
 void frmSystemWL::btStop_Click()
 {
-    endReading();
-    requestStop();
+    // Again when the stop goes out: a read asked for before the Stop may have started by then.
+    requestStop([this] { endReading(); });
 }
 
 void frmSystemWL::StopBuffered()

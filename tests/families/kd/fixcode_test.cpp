@@ -6,6 +6,7 @@
 #include "support/FamilyFixture.h"
 #include "support/PortDrain.h"
 #include "support/RealInput.h"
+#include "support/WhenModal.h"
 
 #include "families/Families.h"
 #include "families/common/DataItems.h"
@@ -233,6 +234,19 @@ TEST_F(KDFixcodeEndToEnd, StopDuringAnAutoReArmSendsNothingMore)
         EXPECT_FALSE(w->Protocol().AutoRepeat) << way.how;
         EXPECT_EQ(w->lstTagData->LineText(0), QStringLiteral("KOPF 1: 12317767")) << way.how;
     }
+
+    // A continuous read, the unit slow to answer the stop: Stop again in that wait is the
+    // same stop, and one "RST" goes out.
+    lk->LkPutData(KDItem::OperationMode, 2);
+    clickOn(w->btFixcode);
+    ASSERT_TRUE(Drained(sim, ports->comm()));
+    sim.clearCommands();
+    ports->SetTimeout(6 * kTimeout);
+    sim.delayNext("RST", 4 * kTimeout);
+    whenSeen([&] { return !sim.commands().isEmpty(); }, [w] { clickOn(w->btStop); });
+    clickOn(w->btStop);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !lk->Busy() && lk->ActionsWaiting() == 0; }, 2000));
+    EXPECT_EQ(sent(), QList<QByteArray>{"RST"});
 }
 
 // The sweep over all entries finds the unit behind its own entry; the other families'

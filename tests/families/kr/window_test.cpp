@@ -649,6 +649,39 @@ TEST_F(KRWindowSim, SchreibenKonfigASecondSelectionOrAReadEndTheRunningRead)
     }
 }
 
+// A Buffered read is polled; within one poll step's wait the user clicks Lesen, Stop, or
+// Stop, Lesen, Stop. Each runs after the step, in the order clicked, and the last click
+// decides: the head is stopped and nothing is polled after it.
+TEST_F(KRWindowSim, ClicksDuringOnePollStepRunInTheirOrderAndTheLastStopDecides)
+{
+    sim.setRepeatInterval(60000);   // no repetition: the step waits for its time-out
+    frmSystemKR* w = select(2);
+    ASSERT_TRUE(w && activate(w));
+    lk->LkPutData(100, 1);
+    const std::pair<QList<QPushButton*>, QList<QByteArray>> cases[] = {
+        {{w->btRead, w->btStop}, {"QU", "PM", "CT", "BR", "QU"}},
+        {{w->btStop, w->btRead, w->btStop}, {"QU", "QU", "PM", "CT", "BR", "QU"}}};
+    for (const auto& [clicks, expected] : cases) {
+        ASSERT_TRUE(clickOn(w->btRead));
+        sim.clearTranscript();
+        bool inStep = false;
+        QTimer::singleShot(0, w, [&, clicks = clicks] {
+            inStep = lk->PollStepRunning();
+            for (QPushButton* b : clicks)
+                clickOn(b);
+        });
+        lk->LkPoll();
+        EXPECT_TRUE(inStep);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !lk->Busy() && lk->ActionsWaiting() == 0; }, 3000));
+        QList<QByteArray> sent;
+        for (const QByteArray& t : sim.received())
+            sent << t.left(2);
+        EXPECT_EQ(sent, expected);
+        EXPECT_FALSE(lk->PollingEnabled());
+        EXPECT_FALSE(sim.repeating());
+    }
+}
+
 // Mode Auto: a data write whose tag leaves after the read-back, Lesen with no tag, a
 // write-protected QTX11 fixcode write with no tag. Each ends without its answer; the head
 // drops it before a write is reported not written, so a tag entering later is left alone.

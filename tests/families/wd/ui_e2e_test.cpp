@@ -351,6 +351,27 @@ TEST_F(WDEndToEnd, ASecondSelectionEndsTheLoopAndTheScanAndPollsAgain)
     EXPECT_TRUE(state->lampLit(6));
 }
 
+// A loop runs and the unit is slow to answer "?70": Stop, and Stop again while the first
+// stop's "?70" waits. The second is the same stop: one "?70" goes out.
+TEST_F(WDEndToEnd, StopAskedAgainWhileItsStopWaitsGoesOutOnce)
+{
+    sim.addTag(0x11223344);
+    frmSystemWD* w = select();
+    ASSERT_TRUE(w && activate(w));
+    ASSERT_TRUE(clickOn(w->chkLoop));
+    ASSERT_TRUE(clickOn(w->btIdCodeRead));
+    ASSERT_TRUE(w->protocol().LoopMode);
+    ASSERT_TRUE(Drained(sim, ports->comm()));
+    ports->SetTimeout(1500);
+    sim.delayNext("?70", 1000);
+    sim.clearCommands();
+    whenSeen([&] { return !sim.commands().isEmpty(); }, [w] { clickOn(w->btStop); });
+    ASSERT_TRUE(clickOn(w->btStop));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !lk->Busy() && lk->ActionsWaiting() == 0; }, 3000));
+    EXPECT_TRUE(Drained(sim, ports->comm()));
+    EXPECT_EQ(sim.commands(), QList<QByteArray>{"?70"});
+}
+
 TEST_F(WDEndToEnd, TagStateWindowShowsTheStateBlock)
 {
     const int a = sim.addTag(0x00C0FFEE);

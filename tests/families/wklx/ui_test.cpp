@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace orvid;
 using namespace orvid::test;
@@ -212,24 +213,34 @@ TEST_F(KLXWindows, OutputsWindow)
     EXPECT_GT(sim.transcript().indexOf("SET BUZZER=OFF"), sim.transcript().indexOf("GET RELAY"));
 
     // A dialog of the reader's window waits for the user, not for the reader: a Beep's end
-    // falling due meanwhile goes out while it is open.
+    // falling due meanwhile goes out while it is open. Its answer comes late, and the OK
+    // clicked while it is awaited waits for it and then closes the dialog: one click.
     io->timBuzzer.setInterval(100);
+    net->SetNetTimeout(1500);
     for (QPushButton* opener : {window->btWrite, window->btParameter}) {
         SCOPED_TRACE(opener->objectName().toStdString());
         io->btBuzzer[2]->click();
         ASSERT_EQ(sim.parameter("BUZZER"), "ON");
-        bool offWhileOpen = false;
+        sim.faults().add({SimFault::Delay, "SET BUZZER", {}, 1000, 1});
+        sim.clearTranscript();
+        int result = -1;
         const auto whileOpen = [&](QDialog* d) {
-            offWhileOpen = waitFor([&] { return sim.parameter("BUZZER") == "OFF"; });
-            d->reject();
+            if (auto* write = qobject_cast<frmSystemWLWrite*>(d))
+                write->txtData->setText(QStringLiteral("100"));
+            QObject::connect(d, &QDialog::finished, [&result](int r) { result = r; });
+            whenSeen([&] { return sim.transcript().contains("SET BUZZER=OFF"); },
+                     [d] { clickOn(d->findChild<QPushButton*>(QStringLiteral("btOk"))); });
+            QTimer::singleShot(6000, d, &QDialog::reject);   // an OK lost leaves it open
         };
         if (opener == window->btWrite)
             whenModal<frmSystemWLWrite>(whileOpen);
         else
             whenModal<Param>(whileOpen);
         opener->click();
-        EXPECT_TRUE(offWhileOpen);
+        EXPECT_EQ(result, QDialog::Accepted);
+        EXPECT_EQ(sim.parameter("BUZZER"), "OFF") << sim.transcript().toStdString();
     }
+    net->SetNetTimeout(kTimeoutMs);
 
     // Closing the window while the Beep's end is due switches the buzzer off.
     io->timBuzzer.setInterval(10000);
