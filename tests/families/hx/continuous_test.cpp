@@ -156,7 +156,7 @@ TEST_F(HXContinuous, StopsTakeTheirAnswersAtOnce)
         read("x", 3, 0, 12);
         hx.StopChannel(QStringLiteral("x"));
         EXPECT_FALSE(sim.repeating());
-        EXPECT_FALSE(monitor.lines.contains("R: <TIMEOUT>")) << model << entry;
+        EXPECT_FALSE(monitor.lines.contains("R: <TIMEOUT>")) << model << ' ' << entry;
     }
 }
 
