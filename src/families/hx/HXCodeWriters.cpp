@@ -144,7 +144,7 @@ void HXProtocol::ReadSpecialFixcode()
     SetFixcodeMode(channel, true);
     {
         SerialTimeout timeout(*this, OperationMode != 3 ? 5000 : 0);
-        const int calls = Channel == QLatin1String("x") ? ChannelCount : 1;
+        const int calls = Channel == QLatin1String("x") ? answersOnAll() : 1;
         for (int i = 0; i < calls; ++i) {
             Poll(true, true);
             if (LastReply.isEmpty())

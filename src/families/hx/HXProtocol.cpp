@@ -57,6 +57,23 @@ const char* const kRefusals[][2] = {
     {"NoReply", "Fehler: Keine Antwort."},
 };
 
+// Commands the unit answers with a status of its own, no data: a stop, the settings and
+// the writes (SP/EP with a code are writes).
+bool answersWithStatus(HXCommand c, const QByteArray& data)
+{
+    switch (c) {
+    case HXCommand::QU: case HXCommand::CT: case HXCommand::PM: case HXCommand::PS: case HXCommand::PC:
+    case HXCommand::SC: case HXCommand::SW: case HXCommand::BW: case HXCommand::AW: case HXCommand::EW:
+    case HXCommand::SX: case HXCommand::AX: case HXCommand::BX: case HXCommand::EX: case HXCommand::MM:
+    case HXCommand::TM: case HXCommand::WP:
+        return true;
+    case HXCommand::SP: case HXCommand::EP:
+        return !data.isEmpty();
+    default:
+        return false;
+    }
+}
+
 QByteArray hexWordData(int startWord, int count)
 {
     return HexString(startWord, "0000") + HexString(count, "00");
@@ -130,6 +147,7 @@ bool HXProtocol::Check()
 {
     UnitPicture.clear();
     ChannelCount = 4;
+    shownChannels_ = 0;
     for (int i = 0; i < 4; ++i) {
         HeadText[i].clear();
         HeadTypeName[i].clear();
@@ -171,9 +189,13 @@ bool HXProtocol::Check()
                 ctx_.lk->LkPutData(LinkItem::VersionText, upper);
             }
             lookUpModel(UnitModel);
+            // The unit sends the lines of the channels it has, in order: where they end,
+            // no further line comes.
             for (int i = 0; i < ChannelCount; ++i) {
                 QByteArray line;
-                receive(line, QVariant(false));
+                if (receive(line, QVariant(false)) <= 0)
+                    break;
+                ++shownChannels_;
                 GetLKResult(line, static_cast<int16_t>(line.size()));
                 const qsizetype blank = line.indexOf(' ');
                 const QString text = QString::fromLatin1(blank < 0 ? line : line.mid(blank + 1));
@@ -189,10 +211,16 @@ bool HXProtocol::Check()
         ctx_.network->SetNetTerminator(QByteArray());
         if (ctx_.network->NetConnect(nullptr, unitPort)) {
             result = true;
-            // Heads left reading when the last connection went get their stop first.
-            for (int head = 1; head <= 4; ++head)
-                if (quitOwed_[head - 1])
-                    quitOwed_[head - 1] = !sendQuit(QByteArray::number(head));
+            unit_ = ctx_.network->GetNetAddress() + QLatin1Char(':') + QString::number(unitPort);
+            // Heads of this unit left reading when its last connection went get their stop
+            // first; what another unit is owed stays its own.
+            if (const auto owed = quitOwed_.find(unit_); owed != quitOwed_.end()) {
+                for (int head = 1; head <= 4; ++head)
+                    if ((*owed)[head - 1])
+                        (*owed)[head - 1] = !sendQuit(QByteArray::number(head));
+                if (std::none_of(owed->begin(), owed->end(), [](bool b) { return b; }))
+                    quitOwed_.erase(owed);
+            }
             const QString url = pageUrl.isEmpty() ? QStringLiteral("http://") + ctx_.network->GetNetAddress() : pageUrl;
             QString page = QString::fromLatin1(ctx_.network->HttpGet(url));
             cutAfter(page, QStringLiteral("Valdrecht ORVID<br>"));
@@ -206,7 +234,9 @@ bool HXProtocol::Check()
             }
             lookUpModel(UnitModel);
             for (int i = 0; i < ChannelCount; ++i) {
-                cutAfter(page, QStringLiteral("RFID CH") + QString::number(i + 1));
+                const QString channelMark = QStringLiteral("RFID CH") + QString::number(i + 1);
+                shownChannels_ += page.contains(channelMark) ? 1 : 0;
+                cutAfter(page, channelMark);
                 cutAfter(page, QStringLiteral("Version:"));
                 cutAfter(page, QStringLiteral("<td class=\"inputdescription\">"));
                 HeadText[i] = cellText(page);
@@ -441,7 +471,10 @@ int16_t HXProtocol::receiveReply(QByteArray& reply, const QByteArray& channel, i
         return n;
     const int header = hx::HeaderLength(ProtocolType);
     const int head = replyHead(reply);
-    if (expected == kByChannel || !answers(head, channel))
+    const bool own = expected != kByChannel && answers(head, channel);
+    // The answer a status exchange waits for has no data: only a reply of its head that
+    // carries some is a repeat, which may have been cut.
+    if (!own || (expected == kStatusAnswer && reply.size() > header))
         expected = head >= 1 ? repeatLength_[head] : 0;
     // A good reply shorter than its known length ended at a "#" CR inside its data: the
     // rest follows at once.
@@ -485,9 +518,10 @@ int16_t HXProtocol::receiveOwn(const QByteArray& channel, QByteArray& reply, int
     for (;;) {
         const int16_t n = receiveReply(reply, channel, expected, logOption);
         const int head = replyHead(reply);
-        if (n <= 0 || answers(head, channel))
+        if (n <= 0 || (answers(head, channel) && !(expected == kStatusAnswer && readsReply(reply, head))))
             return n;
-        // A read repeating on another head: its reply goes to the list under that head.
+        // A read repeating on another head (or on this one, ahead of a status answer): its
+        // reply goes to the list under that head.
         QByteArray unused;
         if (ChannelBusy[head - 1])
             takeReply(reply, true, unused);
@@ -496,6 +530,17 @@ int16_t HXProtocol::receiveOwn(const QByteArray& channel, QByteArray& reply, int
             return 0;
         }
     }
+}
+
+bool HXProtocol::readsReply(const QByteArray& reply, int head) const
+{
+    const int header = hx::HeaderLength(ProtocolType);
+    if (head < 1 || reply.size() <= header)
+        return false;
+    // A multi-tag head ends its read with the count of tags it found, a little after its
+    // records: a count that comes late is still its read's.
+    const bool count = reply.at(0) == 'F' && reply.size() == header + 4 && (MultiTag || MultiTagChannel[head]);
+    return count || ChannelBusy[head - 1];
 }
 
 void HXProtocol::telegramGoingOut()
@@ -514,6 +559,8 @@ int16_t HXProtocol::HXRead(HXCommand command, QByteArray& channel, const QByteAr
 {
     reply.clear();
     int16_t result = 0;
+    if (expected <= 0 && answersWithStatus(command, data))
+        expected = kStatusAnswer;
     if (!EthernetMode) {
         // The word count goes out as two hex digits. A fixcode write has type and length
         // in front and its code where a word read has the count: any bytes go.
@@ -536,7 +583,7 @@ int16_t HXProtocol::HXRead(HXCommand command, QByteArray& channel, const QByteAr
         if (!HXWrite(command, channel, data, log))
             return (hx::Info(command).code < 0 && !lostBefore) ? -4 : 0;
         QByteArray text;
-        const int16_t n = receiveOwn(channel, text, 0, QVariant(log));
+        const int16_t n = receiveOwn(channel, text, expected, QVariant(log));
         if (n > 0) {
             ok = true;
             reply = text;
@@ -587,7 +634,7 @@ bool HXProtocol::drainReplies(const QByteArray& channel, bool report)
     if (channel != "x")
         return true;
     bool good = true;
-    for (int i = 1; i < ChannelCount; ++i) {
+    for (int i = 1; i < answersOnAll(); ++i) {
         QByteArray more;
         if (receive(more, QVariant(false)) <= 0)
             break;
@@ -794,7 +841,7 @@ void HXProtocol::ReadData(bool words)
             // records have no length of their own.
             const bool multi = std::any_of(MultiTagChannel.begin(), MultiTagChannel.end(), [](bool m) { return m; });
             const int expected = words && !multi ? (count == 0 ? 12 : count * 4) : 0;
-            const int calls = Channel == QLatin1String("x") ? ChannelCount : 1;
+            const int calls = Channel == QLatin1String("x") ? answersOnAll() : 1;
             for (int i = 0; i < calls; ++i) {
                 Poll(true, true, expected);
                 if (LastReply.isEmpty())
@@ -1025,9 +1072,14 @@ void HXProtocol::StopBuffered(bool force, bool allChannels)
     // A head left reading where the stop could not go (the unit's connection is gone) is
     // not forgotten: it would go on repeating on the next connection, unlisted, and a later
     // exchange would take its repeats.
-    for (int head = 1; EthernetMode && head <= 4; ++head)
-        if (answers(head, channel))
-            quitOwed_[head - 1] = !sent && (ChannelBusy[head - 1] || quitOwed_[head - 1]);
+    if (EthernetMode && !unit_.isEmpty()) {
+        std::array<bool, 4>& owed = quitOwed_[unit_];
+        for (int head = 1; head <= 4; ++head)
+            if (answers(head, channel))
+                owed[head - 1] = !sent && (ChannelBusy[head - 1] || owed[head - 1]);
+        if (std::none_of(owed.begin(), owed.end(), [](bool b) { return b; }))
+            quitOwed_.remove(unit_);
+    }
     if (allChannels)
         SetChannelBusy(false, true);
 }
@@ -1040,10 +1092,10 @@ bool HXProtocol::sendQuit(const QByteArray& channelIn)
     // Replies of the stopped read may still be ahead of the answers to "QU", and on "x"
     // every head answers: all are taken here, so the next command reads its own reply.
     const int header = hx::HeaderLength(ProtocolType);
-    const int wanted = channel == "x" ? ChannelCount : 1;
+    const int wanted = channel == "x" ? answersOnAll() : 1;
     for (int got = 0, passed = 0; got < wanted && passed <= repliesAhead();) {
         QByteArray reply;
-        if (receiveReply(reply, QByteArray(), kByChannel, QVariant(false)) <= 0)
+        if (receiveReply(reply, channel, kStatusAnswer, QVariant(false)) <= 0)
             break;
         const int head = replyHead(reply);
         if (answers(head, channel)) {

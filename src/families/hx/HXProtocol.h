@@ -28,6 +28,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <algorithm>
 #include <array>
@@ -277,14 +278,27 @@ private:
     // True when a read cannot go out (listed): no command for the mode, too many words.
     bool readRefused(bool dataWords, int16_t mode, int count);
     // One reply; a good reply shorter than its data's length ended at a "#" CR inside it
-    // and is read on. The length is expected for a reply to channel (see answers), else
-    // (and always for kByChannel) the length of its head's continuing word read.
+    // and is read on. A data length belongs to the replies of the read that asked for it:
+    // expected > 0 for the reply of a read on channel (see answers), and a head's
+    // continuing word read for its repeats (every reply with kByChannel, the replies of
+    // other heads). kStatusAnswer: the exchange on channel waits for an answer of its own
+    // (a stop's, a CT's, a write's status), which carries no data and is taken whole; only
+    // a reply of its head that carries data is a repeat. 0: a reply of unknown length.
     static constexpr int kByChannel = -1;
+    static constexpr int kStatusAnswer = -2;
     int16_t receiveReply(QByteArray& reply, const QByteArray& channel, int expected, const QVariant& logOption);
-    // The reply of an exchange on channel. Another head's reply is not it: a busy head's
-    // is listed under that head, as the poll timer lists it, any other is dropped. A head
-    // repeating meanwhile does not keep the exchange waiting past its reply time-out.
+    // The reply of an exchange on channel. Another head's reply is not it, nor, for a
+    // status answer, a read's reply of its own head (a repeat of the read running there, a
+    // multi-tag head's late count): a busy head's is listed under that head, as the poll
+    // timer lists it, any other is dropped. A head repeating meanwhile does not keep the
+    // exchange waiting past its reply time-out.
     int16_t receiveOwn(const QByteArray& channel, QByteArray& reply, int expected, const QVariant& logOption);
+    // A reply that belongs to a read, not to the status answer an exchange waits for.
+    bool readsReply(const QByteArray& reply, int head) const;
+    // The replies a command to "x" gets: one per channel the unit showed at recognition (a
+    // model the head-type file does not know counts four channels, while the unit answers
+    // for those it has); every channel when it showed none.
+    int answersOnAll() const { return shownChannels_ > 0 ? std::min(shownChannels_, ChannelCount) : ChannelCount; }
     // Whether a reply from head (0: none named) can answer an exchange on channel ("1".."4"
     // that head, "x" every head, empty the unit itself, which a busy head's repeat is not).
     bool answers(int head, const QByteArray& channel) const;
@@ -334,9 +348,14 @@ private:
     int lastStatus_ = 0;
     // The data length of the word read continuing on each channel (0 "x", 1..4).
     std::array<int, 5> repeatLength_{};
-    // Heads left reading on the Ethernet unit whose "QU" could not go out (the connection
-    // was gone): they get it first on the next connection.
-    std::array<bool, 4> quitOwed_{};
+    // The channels the unit showed at recognition (its channel lines, or its page).
+    int shownChannels_ = 0;
+    // Heads left reading on an Ethernet unit whose "QU" could not go out (the connection
+    // was gone), kept per unit (address and port): they get it first on the next
+    // connection to that unit, and no other unit gets it.
+    QHash<QString, std::array<bool, 4>> quitOwed_;
+    // The unit of the last connection, which the heads marked busy read on.
+    QString unit_;
     bool merge_ = false;
 };
 

@@ -20,8 +20,13 @@ protected:
         tc.ctx.network = net.get();
         net->SetNetAddress(QStringLiteral("127.0.0.1"));
         net->SetNetTimeout(1500);
-        hx.unitPort = sim.startNet();
-        hx.pageUrl = QStringLiteral("http://127.0.0.1:%1/").arg(sim.pagePort());
+        sim.startNet();
+        useUnit(sim);
+    }
+    void useUnit(SimHX& unit)
+    {
+        hx.unitPort = unit.netPort();
+        hx.pageUrl = QStringLiteral("http://127.0.0.1:%1/").arg(unit.pagePort());
     }
     void read(const char* channel, int mode, int address, int length)
     {
@@ -106,11 +111,14 @@ TEST_F(HXContinuous, RunningReadsEndWhenTheSelectionChanges)
 }
 
 // Heads 1 and 2 repeat on Ethernet when the unit drops the connection (a cable pulled and
-// put back), and entry 10 is selected again: the "QU" that could not go out goes first on
-// the new connection, so nothing repeats there and a write on head 3 reads back its own tag.
+// put back), and Stop cannot reach head 1. Another unit selected meanwhile is owed
+// nothing. Entry 10 selected again on the first unit: the "QU" that could not go out goes
+// first, so nothing repeats there and a write on head 3 reads back its own tag.
 TEST_F(HXContinuous, HeadsLeftReadingAreStoppedOnTheNextConnection)
 {
     startNet();
+    SimHX other;
+    other.startNet();
     sim.setRepeatInterval(40);
     sim.withTag(1, [](SimHX::Tag& t) { t.memory.replace(0, 8, "11111111"); });
     ASSERT_TRUE(select(10));
@@ -118,6 +126,12 @@ TEST_F(HXContinuous, HeadsLeftReadingAreStoppedOnTheNextConnection)
     read("2", 3, 0, 4);
     sim.dropNet();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !net->NetIsConnected(); }, 3000));
+    hx.StopChannel(QStringLiteral("1"));
+    useUnit(other);
+    ASSERT_TRUE(select(10));
+    for (const QByteArray& frame : other.netRequests())
+        EXPECT_NE(frame.toHex().left(6), "000402") << "a stop owed to the other unit";
+    useUnit(sim);
     const qsizetype before = sim.netRequests().size();
     ASSERT_TRUE(select(10));
     const QList<QByteArray> sent = sim.netRequests().mid(before);
@@ -127,6 +141,23 @@ TEST_F(HXContinuous, HeadsLeftReadingAreStoppedOnTheNextConnection)
     EXPECT_FALSE(sim.repeating());
     EXPECT_TRUE(hx.WriteTag(3, 0, false, 5, 1, "Z", "3"));
     EXPECT_EQ(sim.memory(3, 4, 4), "eZgh");
+}
+
+// Enhanced reads of 12 bytes on all heads, stopped: each answer to "QU" is taken whole at
+// once, and a unit the head-type file does not know (taken as four heads) is waited on for
+// the heads it has, on either transport. No time-out.
+TEST_F(HXContinuous, StopsTakeTheirAnswersAtOnce)
+{
+    startNet();
+    for (const auto& [entry, model, channels] : {std::tuple<int16_t, const char*, int>{1, "HX-LM4", 4}, {1, "HX-LM9", 2}, {10, "HX-LM9", 2}}) {
+        sim.setModel(model, channels);
+        ASSERT_TRUE(select(entry));
+        monitor.lines.clear();
+        read("x", 3, 0, 12);
+        hx.StopChannel(QStringLiteral("x"));
+        EXPECT_FALSE(sim.repeating());
+        EXPECT_FALSE(monitor.lines.contains("R: <TIMEOUT>")) << model << ' ' << entry;
+    }
 }
 
 // Head 2 repeats on Ethernet, its repeat going out ahead of every answer to another head:

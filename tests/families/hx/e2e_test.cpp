@@ -310,6 +310,15 @@ TEST_F(HXE2E, MultiTagHeadReportsFAsNoTag)
         EXPECT_FALSE(hx.DataAvailable());
     }
 
+    // The read-back's count comes 300 ms late: it is the read's, the write's status decides.
+    hx.PutData(KRItem::Tagcode, 80);
+    sim.withTag(3, [](SimHX::Tag& t) { t.secondBurstMs = 300; });
+    view.lines.clear();
+    monitor.lines.clear();
+    EXPECT_TRUE(hx.WriteTag(80, 0, false, 0, 4, "WXYZ", "3"));
+    EXPECT_TRUE(view.lines.isEmpty() && !monitor.lines.contains("R: <TIMEOUT>")) << view.lines.join('|').toStdString();
+    EXPECT_EQ(sim.memory(3, 0, 4), "WXYZ");
+
     // With the read errors shown, a listed error ends the read: no record follows it, so
     // it does not wait out its 5 s time-out.
     tc.state.ReadHeadError = true;

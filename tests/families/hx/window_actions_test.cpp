@@ -215,7 +215,7 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
 
     struct Case {
         const char* name;
-        QPushButton* button;
+        QAbstractButton* button;
         bool idleAfter;
         std::function<void()> check;
         // Clicked first, in mode Single: the running read goes on, and polling with it.
@@ -244,10 +244,14 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
              EXPECT_LT(ps, sent.indexOf(QByteArray("SR1000001#\r")));
              EXPECT_TRUE(w.ctrlList->text().contains(QStringLiteral("Kopf 1: abcd")));
          }},
+        {"Kopf 2", w.rdHead[1], true, [&] { EXPECT_EQ(w.Protocol().Channel, QStringLiteral("2")); }},
+        {"Stop", w.btStop, true, [] {}},
+        {"Lesen", w.btRead, true, [&] { EXPECT_TRUE(w.ctrlList->text().contains(QStringLiteral("Kopf 1: abcd"))); }},
     };
     for (int round = 0; round < 2; ++round) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.name);
+            w.rdHead[0]->setChecked(true);
             sim.withTag(1, [](SimHX::Tag& t) {
                 t.memory.replace(0, 8, "abcdefgh");
                 t.password = 0;
@@ -276,7 +280,9 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
                 w.ctrlList->Clear();
                 sim.clearTranscript();
             }
+            monitor.lines.clear();
             ASSERT_TRUE(clickOn(c.button));
+            EXPECT_FALSE(monitor.lines.contains("R: <TIMEOUT>"));   // each answer taken whole, at once
             ASSERT_FALSE(sim.received().isEmpty());
             EXPECT_EQ(sim.received().first(), QByteArray("QU1#\r"));
             EXPECT_FALSE(sim.repeating());
@@ -288,6 +294,20 @@ TEST_F(HXWindowActions, ButtonsClickedDuringAContinuousReadStopItFirst)
             ASSERT_TRUE(clickOn(w.btStop));
         }
     }
+
+    // Another tag type chosen while the read repeats, "CT" answered among the next eight
+    // repeats: it takes its own answer, and every repeat is listed as the poll lists it.
+    w.PutData(KRItem::OperationMode, 3);
+    ASSERT_TRUE(clickOn(w.btRead));
+    w.ctrlList->Clear();
+    monitor.lines.clear();
+    sim.delayNext("CT", 300);
+    w.cmbCode->setCurrentIndex(w.cmbCode->findData(2));
+    w.cmbCode_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { lk->LkPoll(); return w.ctrlList->text().count(QStringLiteral("Kopf 1")) >= 20; }, 5000));
+    const QString listed = w.ctrlList->text();
+    EXPECT_EQ(listed.count(QStringLiteral("Kopf 1: abcd")), listed.count(QStringLiteral("Kopf 1"))) << listed.toStdString();
+    EXPECT_FALSE(monitor.lines.contains("R: <TIMEOUT>"));
 }
 
 // An Enhanced write from the dialog on head 2 leaves its read running there while head 1
