@@ -129,9 +129,16 @@ struct Network::Impl {
     // a receive's time-out cut off goes the same way, shown as discarded input.
     bool skipping = false;
     bool skipShown = false;
+    // The line being skipped was cut by a receive: the device may have lost its end, so a
+    // reply or event line that begins in it ends it there and is read as its own line.
+    bool skipToLineStart = false;
     qint64 skipped = 0; // bytes of that line dropped so far
-    // The last receive ended by its time-out in the middle of a line.
+    // What the device's reply lines begin with (the family says; empty: not known).
+    QByteArray replyTag;
+    // The last receive ended in the middle of a line (its time-out, its deadline, or a
+    // line longer than any) and took that line; cutLine holds its start, decoded.
     bool lineCut = false;
+    QByteArray cutLine;
 
     // Moves at most maxBytes from the socket to input; returns how many.
     qint64 pull(qint64 maxBytes)
@@ -151,11 +158,41 @@ struct Network::Impl {
     }
     // shown: the dropped bytes go to the monitor as discarded input (the rest of a cut
     // line); an overlong line was reported once and is dropped unseen.
-    void startSkipping(bool shown = false)
+    void startSkipping(bool shown = false, bool toLineStart = false)
     {
         skipping = true;
         skipShown = shown;
+        skipToLineStart = toLineStart;
         skipped = 0;
+    }
+    // Where a reply or event line begins in data at or after from (before limit, when one
+    // is given); -1 when none does.
+    qsizetype lineStart(const QByteArray& data, qsizetype from, qsizetype limit = -1) const
+    {
+        qsizetype first = -1;
+        for (const QByteArray& tag : {kEventTag, replyTag}) {
+            const qsizetype at = tag.isEmpty() ? -1 : data.indexOf(tag, from);
+            if (at >= 0 && (limit < 0 || at < limit) && (first < 0 || at < first))
+                first = at;
+        }
+        return first;
+    }
+    // A receive takes the unfinished line at the head of the input as its cut-off reply:
+    // up to where a reply or event line visibly begins behind it, else all that came, and
+    // then its rest up to its terminator as it arrives. shown: the bytes go to the monitor
+    // as discarded input.
+    void cutHead(const QByteArray& term, bool shown)
+    {
+        lineCut = true;
+        const qsizetype next = lineStart(input, 1);
+        const QByteArray head = take(next >= 0 ? next : input.size());
+        cutLine = Network::UrlDecode(head.left(64));
+        if (shown)
+            log(QByteArrayLiteral("F: "), head, false);
+        if (next < 0) {
+            startSkipping(shown, true);
+            skipLine(term);
+        }
     }
     // Drops the line being skipped up to and including its terminator, taking what the
     // socket holds in bounded pieces. True once it has gone, false while its end has not
@@ -163,9 +200,19 @@ struct Network::Impl {
     bool skipLine(const QByteArray& term)
     {
         while (skipping && !term.isEmpty()) {
-            const qsizetype pos = input.indexOf(term);
-            // The terminator may be cut between two pieces: its first bytes stay.
-            const qsizetype n = pos >= 0 ? pos + term.size() : std::max<qsizetype>(input.size() - (term.size() - 1), 0);
+            qsizetype pos = input.indexOf(term);
+            qsizetype n = pos >= 0 ? pos + term.size() : -1;
+            // The terminator, or a line's tag, may be cut between two pieces: its first
+            // bytes stay.
+            qsizetype partial = term.size() - 1;
+            if (skipToLineStart) {
+                const qsizetype next = lineStart(input, 0, pos);
+                if (next >= 0)
+                    pos = n = next;
+                partial = std::max<qsizetype>(partial, std::max(kEventTag.size(), replyTag.size()) - 1);
+            }
+            if (n < 0)
+                n = std::max<qsizetype>(input.size() - partial, 0);
             if (skipShown && n > 0)
                 log(QByteArrayLiteral("F: "), input.left(n), false);
             drop(n);
@@ -287,12 +334,13 @@ QString Network::GetNetAddress() const
     return d->address;
 }
 
-void Network::SetNetTerminator(const QByteArray& terminator)
+void Network::SetNetTerminator(const QByteArray& terminator, const QByteArray& replyTag)
 {
     // A line being skipped ended with the old terminator.
     if (terminator != d->terminator)
         d->skipping = false;
     d->terminator = terminator;
+    d->replyTag = replyTag;
 }
 
 QByteArray Network::GetNetTerminator() const
@@ -430,6 +478,16 @@ bool Network::NetSend(const QByteArray& text, bool log, const QVariant& logOptio
 
 int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& logOption)
 {
+    return receiveLine(reply, log, logOption, d->timeoutMs, true);
+}
+
+int16_t Network::NetReceiveLineWithin(int ms, QByteArray& reply, const QVariant& logOption)
+{
+    return receiveLine(reply, true, logOption, std::max(ms, 1), false);
+}
+
+int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOption, int timeoutMs, bool logSilence)
+{
     if (!d->connected) {
         NotifyNetError(NoConnectionText());
         return -1;
@@ -437,6 +495,7 @@ int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& lo
     const QByteArray term = d->terminator;
     reply.clear();
     d->lineCut = false;
+    d->cutLine.clear();
     ++d->receiving;
     const auto leave = qScopeGuard([this] { --d->receiving; });
     int16_t result = 0;
@@ -501,35 +560,39 @@ int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& lo
     DeviceWait::UntilOptions options;
     // The time-out counts from the last growth of the input, not from the start.
     options.progress = [this] { return d->pulled; };
-    options.deadlineMs = std::max(d->timeoutMs, 1) * kDeadlineTimeouts;
-    const DeviceWait::Outcome outcome = DeviceWait::waitUntil(done, d->timeoutMs, options);
+    options.deadlineMs = std::max(timeoutMs, 1) * kDeadlineTimeouts;
+    const DeviceWait::Outcome outcome = DeviceWait::waitUntil(done, timeoutMs, options);
     if (lost) {
         NotifyNetError(NoConnectionText());
         return -1;
     }
-    // A line that keeps dripping past the deadline is no reply either. (Input that is
-    // still becoming an event line, or the rest of a line already reported, is left to
-    // the event check: the receive has simply not had its reply.)
-    if (!got && !overlong && outcome == DeviceWait::Outcome::DeadlinePassed && !d->skipping
-        && !d->input.isEmpty() && !kEventTag.startsWith(d->input.left(kEventTag.size())))
-        overlong = true;
+    // Input that is still becoming an event line, or the rest of a line already taken, is
+    // left to the event check: the receive has simply not had its reply.
+    const bool lineInHand = !got && !overlong && !d->skipping && !term.isEmpty() && !d->input.isEmpty()
+                            && !kEventTag.startsWith(d->input.left(kEventTag.size()));
+    // A line that keeps dripping past the deadline is no reply either.
+    const bool dripped = lineInHand && outcome == DeviceWait::Outcome::DeadlinePassed;
+    overlong = overlong || dripped;
     const bool timedOut = !got && !overlong;
     // The unfinished line a time-out leaves goes (logged as discarded input), and so does
     // its rest up to its terminator when it comes: neither may become the next request's
-    // reply.
-    if (outcome == DeviceWait::Outcome::TimedOut && !d->skipping && !term.isEmpty() && !d->input.isEmpty()) {
-        d->log(QByteArrayLiteral("F: "), d->take(d->input.size()), false);
-        d->lineCut = true;
-        d->startSkipping(true);
-    }
+    // reply. A line that begins behind it is not part of it.
+    if (lineInHand && outcome == DeviceWait::Outcome::TimedOut)
+        d->cutHead(term, true);
     if (overlong) {
         // Reported once; the line goes up to and including its terminator, now or as it
         // arrives, and the line behind it is the next one read.
         qWarning("orvid: TCP receive ended without a line after %lld bytes (%s)",
                  static_cast<long long>(d->pulled - pulledBefore),
                  outcome == DeviceWait::Outcome::DeadlinePassed ? "deadline passed" : "line too long");
-        d->startSkipping();
-        d->skipLine(term);
+        if (dripped) {
+            d->cutHead(term, false);
+        } else {
+            d->lineCut = true;
+            d->cutLine = UrlDecode(d->input.left(64));
+            d->startSkipping();
+            d->skipLine(term);
+        }
     }
 
     // Event lines behind the reply (and the rest of a line being skipped) are handled once
@@ -543,7 +606,8 @@ int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& lo
         } else if (overlong) {
             d->log(QByteArrayLiteral("R: "), QByteArray(kProtocolError), logOption);
         } else if (timedOut) {
-            d->log(QByteArrayLiteral("R: "), QByteArrayLiteral("<TIMEOUT>"), logOption);
+            if (logSilence || d->lineCut)
+                d->log(QByteArrayLiteral("R: "), QByteArrayLiteral("<TIMEOUT>"), logOption);
         } else {
             reply = QByteArrayLiteral(" ");
             result = 1;
@@ -760,6 +824,11 @@ QString Network::NoConnectionText() const
 bool Network::NetLineCut() const
 {
     return d->lineCut;
+}
+
+QByteArray Network::NetCutLine() const
+{
+    return d->cutLine;
 }
 
 void Network::NotifyNetError(const QString& text)

@@ -56,7 +56,9 @@ public:
     void LoadNetTexts();
     void SetNetAddress(const QString& address);
     QString GetNetAddress() const;
-    void SetNetTerminator(const QByteArray& terminator);
+    // replyTag: what the device's reply lines begin with, when they all begin alike; a line
+    // whose end was lost is known to have ended where such a line (or an event line) begins.
+    void SetNetTerminator(const QByteArray& terminator, const QByteArray& replyTag = QByteArray());
     QByteArray GetNetTerminator() const;
     void SetNetTimeout(int ms);                // tests shorten the 6000 ms
     int GetNetTimeout() const;
@@ -73,6 +75,10 @@ public:
     bool NetDataAvailable() const;
     bool NetSend(const QByteArray& text, bool log, const QVariant& logOption = QVariant());
     int16_t NetReceiveLine(QByteArray& reply, bool& log, const QVariant& logOption = QVariant());
+    // As NetReceiveLine with logging, waiting ms (from the last arrival) instead of the
+    // time-out, and showing no "<TIMEOUT>" when nothing came: the caller decides what that
+    // silence means. A line cut off is shown as usual.
+    int16_t NetReceiveLineWithin(int ms, QByteArray& reply, const QVariant& logOption = QVariant());
     int16_t NetReceiveBytes(QByteArray& reply, bool& log, const QVariant& logOption = QVariant());
     bool CheckNetEvents();
     void NetFlushInput();
@@ -80,9 +86,12 @@ public:
     void NotifyNetError(const QString& text);
     // What a send or receive without the connection reports ("Keine Verbindung zu <address>").
     QString NoConnectionText() const;
-    // The last NetReceiveLine timed out with part of a line in hand: that part was
-    // discarded, and the rest of the line goes up to its terminator as it arrives.
+    // The last NetReceiveLine ended with part of a line in hand (its time-out, its deadline,
+    // a line longer than any): that line was taken and discarded, and its rest goes up to its
+    // terminator as it arrives, or up to a reply or event line that begins in it (the device
+    // lost the line's end). NetCutLine: its start, decoded.
     bool NetLineCut() const;
+    QByteArray NetCutLine() const;
 
     static QByteArray UrlEncode(const QByteArray& text);
     static QByteArray UrlDecode(const QByteArray& text);
@@ -100,6 +109,7 @@ signals:
     void lineDiscarded(const QByteArray& line);
 
 private:
+    int16_t receiveLine(QByteArray& reply, bool log, const QVariant& logOption, int timeoutMs, bool logSilence);
     void postEventCheck();
     struct Impl;
     Impl* d;

@@ -406,6 +406,8 @@ TEST_F(NetworkTest, WhatATimedOutReceiveLeavesIsNoReplyToTheNextRequest)
             return TcpScript{TcpStep::send("RPLYA 00first half"), TcpStep::pause(350), TcpStep::send(" second half\n")};
         if (request == "Q\n")
             return TcpScript{TcpStep::pause(400), TcpStep::send("RPLYQ late\nEVNT x\nEVNT y\n")};
+        if (request == "E\n")
+            return TcpScript{TcpStep::send("EVNT pa"), TcpStep::pause(350), TcpStep::send("rt\n")};
         return TcpScript{TcpStep::send("RPLY" + request)};
     });
     ASSERT_TRUE(connectToPeer());
@@ -422,6 +424,11 @@ TEST_F(NetworkTest, WhatATimedOutReceiveLeavesIsNoReplyToTheNextRequest)
     EXPECT_TRUE(waitFor([&] { return callback.events.size() == 2; }, 1500));
     EXPECT_EQ(callback.events, (QList<QByteArray>{" x", " y"}));
     EXPECT_EQ(linesWithPrefix("F: "), (QList<QByteArray>{"RPLYA 00first half", " second half\n", "RPLYQ late\n"}));
+    // An event line still coming at the time-out is no reply cut off: it is handed over whole.
+    ASSERT_TRUE(net->NetSend("E", false));
+    EXPECT_EQ(net->NetReceiveLine(reply, log), 0);
+    EXPECT_TRUE(waitFor([&] { return callback.events.size() == 3; }, 1500));
+    EXPECT_EQ(callback.events.value(2), QByteArray(" part"));
     ASSERT_TRUE(net->NetSend("C", false));
     EXPECT_EQ(net->NetReceiveLine(reply, log), 5);
     EXPECT_EQ(reply, QByteArray("RPLYC"));

@@ -8,6 +8,8 @@
 //   Delay     the reply comes value ms late
 //   Truncate  a good reply keeps only value data bytes
 //   HangUp    the line is hung up instead of replying (the device is unplugged)
+//   Unterminated  the reply goes without its line end (SimKLX)
+//   Drip      the reply goes one byte every value ms (SimKLX)
 //
 // and every reply can be split in two with a pause between the halves (split()).
 // times < 0: the fault stays for every matching telegram from now on.
@@ -23,7 +25,7 @@
 namespace orvid::test {
 
 struct SimFault {
-    enum Kind { Status, Silence, Delay, Truncate, HangUp };
+    enum Kind { Status, Silence, Delay, Truncate, HangUp, Unterminated, Drip };
     Kind kind = Status;
     QByteArray prefix;
     QByteArray status;   // Status only

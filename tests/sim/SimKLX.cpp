@@ -161,6 +161,8 @@ TcpScript SimKLX::answer(const QByteArray& request)
         steps += events;
         events.clear();
     }
+    QByteArray end = "\n";
+    int drip = 0;
     for (const SimFault& f : faults_.takeAll(line)) {
         switch (f.kind) {
         case SimFault::Status:
@@ -178,10 +180,19 @@ TcpScript SimKLX::answer(const QByteArray& request)
         case SimFault::HangUp:
             steps.append(TcpStep::close());
             return steps;
+        case SimFault::Unterminated:
+            end.clear();
+            break;
+        case SimFault::Drip:
+            drip = f.value;
+            break;
         }
     }
-    text = percentEncode(text) + '\n';
-    if (faults_.split() > 0) {
+    text = percentEncode(text) + end;
+    if (drip > 0) {
+        for (const char c : text)
+            steps << TcpStep::send(QByteArray(1, c)) << TcpStep::pause(drip);
+    } else if (faults_.split() > 0) {
         steps.append(TcpStep::send(text.left(text.size() / 2)));
         steps.append(TcpStep::pause(faults_.split()));
         steps.append(TcpStep::send(text.mid(text.size() / 2)));

@@ -1,6 +1,17 @@
 // Test entry point: a QApplication (offscreen, set by ctest) around the GoogleTest run.
 #include <QApplication>
+#include "support/WhenModal.h"
+
 #include <gtest/gtest.h>
+
+namespace {
+
+// Ends the dialog watchers of a test with it (see WhenModal.h).
+class WatcherEnd final : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo&) override { ++orvid::test::testsEnded(); }
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -9,5 +20,6 @@ int main(int argc, char** argv)
     if (::testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
     QApplication app(argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new WatcherEnd);
     return RUN_ALL_TESTS();
 }

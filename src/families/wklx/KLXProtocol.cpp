@@ -9,7 +9,12 @@
 #include "link/LK.h"
 #include "link/Network.h"
 
+#include <QScopeGuard>
+
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 namespace orvid {
@@ -36,6 +41,7 @@ KLXProtocol::KLXProtocol(AppContext& ctx, IKLXView* view, IEventCallback* events
     : FamilyProtocol(ctx, kSection, view), view_(view), events_(events),
       link_(ctx, LinkWatch::Transport::Network, [this] { failPendingWrite(); })
 {
+    clock_.start();
     if (ctx.network)
         QObject::connect(ctx.network, &Network::lineDiscarded, &link_,
                          [this](const QByteArray& line) { lateReplyGone(line); });
@@ -86,7 +92,7 @@ bool KLXProtocol::Check()
     owed_.clear();
     if (!net || !net->NetConnect(events_, Port))
         return false;
-    net->SetNetTerminator(QByteArrayLiteral("\n"));
+    net->SetNetTerminator(QByteArrayLiteral("\n"), QByteArrayLiteral("RPLY"));
     QByteArray reply;
     int status = -1;
     QByteArray version;
@@ -166,9 +172,8 @@ int16_t KLXProtocol::SendReaderCommand(const QByteArray& command, QByteArray& re
 {
     status = -1;
     outcome_ = Outcome::NoReply;
-    const QByteArray name = command.left(4);
-    const QByteArray key = name.toUpper();   // commands typed in lower case match too
-    failureLine_ = ToCp1252(ErrorLabel) + ' ' + name + " <TIMEOUT>";
+    Sent self = sentCommand(command, checkStatus);
+    failureLine_ = ToCp1252(ErrorLabel) + ' ' + self.name + " <TIMEOUT>";
     failureListed_ = false;
     linkErrorListed_ = false;
     Network* net = ctx_.network;
@@ -176,34 +181,81 @@ int16_t KLXProtocol::SendReaderCommand(const QByteArray& command, QByteArray& re
         return 0;
     if (!net->NetSend(command, true, monitorFlag))
         return noConnection();
+    self.at = clock_.elapsed();
+    const auto owe = [this, &self] {
+        owed_.append(self);
+        // A reader that answers nothing at all does not make the list grow without end.
+        if (owed_.size() > kMaxSkippedReplies)
+            owed_.removeFirst();
+    };
+    // A reply that the oldest owed command and this one could both have (the same name,
+    // nothing in it to tell them apart) is, by the order, the owed one's late answer. It is
+    // held while this command waits as long again as the reader took for the owed one, and
+    // half a time-out more: a reader that slow answers this command by then too. When no
+    // further reply has come, the one held was this command's own, and the owed command
+    // was never answered.
+    std::optional<QByteArray> held;
+    qint64 heldUntil = 0;
     QByteArray line;
-    bool skippedOwnName = false;
     for (int skipped = 0;; ++skipped) {
-        bool log = true;
         line.clear();
-        const int16_t n = net->NetReceiveLine(line, log, false);
+        int16_t n;
+        if (held) {
+            n = net->NetReceiveLineWithin(static_cast<int>(qMax<qint64>(heldUntil - clock_.elapsed(), 1)), line, false);
+        } else {
+            bool log = true;
+            n = net->NetReceiveLine(line, log, false);
+        }
         if (n < 0)
             return noConnection();
-        if (n == 0) {
-            replyMissed(key, skippedOwnName, net->NetLineCut());
+        // A line cut off (at the time-out, or as no line at all) was someone's answer too.
+        const bool cut = n == 0 && net->NetLineCut();
+        const QByteArray got = cut ? net->NetCutLine() : line;
+        const qsizetype from = held ? 1 : 0;
+        forgetExpired(from);
+        qsizetype late = n > 0 || cut ? owedAnswerable(got, from) : -1;
+        const bool mine = (n > 0 || cut) && canAnswer(self, got);
+        if (late < 0 && !mine) {
+            if (n > 0 && skipped < kMaxSkippedReplies)
+                continue;   // a reply to nothing sent
+            if (!held) {
+                owe();
+                return 0;
+            }
+            // Nothing more came: the reply held was this command's.
+            owed_.clear();
+            line = *held;
+            break;
+        }
+        if (held) {
+            // Another answer followed it: the reply held was the owed command's.
+            lateAnswer(*std::exchange(held, std::nullopt));
+            --late;
+        }
+        if (late < 0) {
+            // This command's answer: whatever was owed before it will not come now. A reply
+            // cut off costs this command alone.
+            owed_.clear();
+            if (cut)
+                return 0;
+            break;
+        }
+        owed_.remove(0, late);
+        if (cut) {
+            // The owed command's late answer was cut off; this one's has not come.
+            owed_.removeFirst();
+            owe();
             return 0;
         }
-        if (!line.startsWith("RPLY") || line.size() < 8)
-            break;
-        const QByteArray named = line.mid(4, 4).toUpper();
-        const qsizetype late = owed_.indexOf(named);
-        if (late < 0 && named == key) {
-            // The answer to this command: whatever was owed before it will not come now.
-            owed_.clear();
-            break;
+        if (mine) {
+            held = line;
+            const qint64 now = clock_.elapsed();
+            heldUntil = now + (now - owed_.first().at) + qMax(net->GetNetTimeout(), 1) / 2;
+            continue;
         }
-        if (late >= 0) {
-            // The late answer of an earlier command; those before it were never answered.
-            owed_.remove(0, late + 1);
-            skippedOwnName = skippedOwnName || named == key;
-        }
+        lateAnswer(line);
         if (skipped >= kMaxSkippedReplies) {
-            replyMissed(key, skippedOwnName, false);
+            owe();
             return 0;
         }
     }
@@ -213,27 +265,18 @@ int16_t KLXProtocol::SendReaderCommand(const QByteArray& command, QByteArray& re
         reply = line;
         return static_cast<int16_t>(qMin<qsizetype>(line.size(), 32767));
     }
-    if (line.size() < 10) {
-        outcome_ = Outcome::Short;
-        failureLine_ = ToCp1252(ErrorLabel) + ' ' + name + " Invalid response <" + line + '>';
-        if (ReadHeadError()) {
-            addLine(failureLine_);
-            failureListed_ = true;
-        }
-        return 0;
-    }
-    const QByteArray digits = line.mid(8, 2);
-    if (digits == "00") {
+    const QByteArray refusal = refusalLine(self.name, line);
+    if (refusal.isEmpty()) {
         status = 0;
         outcome_ = Outcome::Good;
         reply = line.mid(10);
         return static_cast<int16_t>(qMin<qsizetype>(reply.size(), 32767));
     }
-    outcome_ = Outcome::BadStatus;
-    const int number = static_cast<int>(Val(digits));
+    outcome_ = line.size() < 10 ? Outcome::Short : Outcome::BadStatus;
+    const int number = line.size() < 10 ? 0 : static_cast<int>(Val(line.mid(8, 2)));
     if (number != 0)
         status = number;
-    failureLine_ = ToCp1252(ErrorLabel) + ' ' + name + ' ' + digits + " - " + line.mid(10);
+    failureLine_ = refusal;
     if (ReadHeadError()) {
         addLine(failureLine_);
         failureListed_ = true;
@@ -251,28 +294,88 @@ int16_t KLXProtocol::noConnection()
     return 0;
 }
 
-void KLXProtocol::replyMissed(const QByteArray& key, bool skippedOwnName, bool cut)
+KLXProtocol::Sent KLXProtocol::sentCommand(const QByteArray& command, bool checkStatus)
 {
-    if (cut) {
-        if (owed_.isEmpty())
-            return;
-        owed_.removeFirst();
-    }
-    if (skippedOwnName)
+    Sent sent;
+    sent.name = command.left(4);
+    sent.key = sent.name.toUpper();   // commands typed in lower case match too
+    if (sent.key == "GET ")
+        sent.parameter = command.mid(4).trimmed().toUpper();
+    const Kind kind = std::exchange(nextKind_, Kind::Read);
+    sent.kind = checkStatus ? kind : Kind::Unchecked;
+    return sent;
+}
+
+bool KLXProtocol::canAnswer(const Sent& command, const QByteArray& line)
+{
+    // A line that names no command may be anyone's answer.
+    if (!line.startsWith("RPLY") || line.size() < 8)
+        return true;
+    if (line.mid(4, 4).toUpper() != command.key)
+        return false;
+    if (command.parameter.isEmpty() || line.mid(8, 2) != "00")
+        return true;
+    // A good GET reply names its parameter: "LED=GREEN" answers no GET RELAY.
+    const QByteArray payload = line.mid(10).toUpper();
+    if (payload.contains(command.parameter + '='))
+        return true;
+    const QByteArray named = payload.left(payload.indexOf('='));
+    return named.isEmpty() || named.size() == payload.size()
+           || !std::all_of(named.begin(), named.end(), [](char c) {
+                  return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+              });
+}
+
+void KLXProtocol::forgetExpired(qsizetype from)
+{
+    const qint64 bound = qint64(kLateTimeouts) * (ctx_.network ? ctx_.network->GetNetTimeout() : Network::kDefaultTimeoutMs);
+    const qint64 now = clock_.elapsed();
+    while (owed_.size() > from && now - owed_[from].at > bound)
+        owed_.removeAt(from);
+}
+
+qsizetype KLXProtocol::owedAnswerable(const QByteArray& line, qsizetype from) const
+{
+    for (qsizetype i = from; i < owed_.size(); ++i)
+        if (canAnswer(owed_[i], line))
+            return i;
+    return -1;
+}
+
+QByteArray KLXProtocol::refusalLine(const QByteArray& name, const QByteArray& line) const
+{
+    const QByteArray label = ToCp1252(ErrorLabel) + ' ' + name;
+    if (line.size() < 10)
+        return label + " Invalid response <" + line + '>';
+    const QByteArray digits = line.mid(8, 2);
+    return digits == "00" ? QByteArray() : label + ' ' + digits + " - " + line.mid(10);
+}
+
+void KLXProtocol::lateAnswer(const QByteArray& line)
+{
+    const Sent command = owed_.takeFirst();
+    if (command.kind == Kind::Unchecked)
         return;
-    owed_.append(key);
-    // A reader that answers nothing at all does not make the list grow without end.
-    if (owed_.size() > kMaxSkippedReplies)
-        owed_.removeFirst();
+    const QByteArray refusal = refusalLine(command.name, line);
+    if (refusal.isEmpty())
+        return;
+    if (command.kind == Kind::TagWrite && WritePending) {
+        // The write that is still pending was refused: no WRIT event will come for it.
+        addLine(refusal);
+        failPendingWrite();
+    } else if (command.kind == Kind::Set || ReadHeadError()) {
+        addLine(refusal);
+    }
 }
 
 void KLXProtocol::lateReplyGone(const QByteArray& line)
 {
-    if (!line.startsWith("RPLY") || line.size() < 8)
+    forgetExpired(0);
+    const qsizetype late = owedAnswerable(line, 0);
+    if (late < 0)
         return;
-    const qsizetype late = owed_.indexOf(line.mid(4, 4).toUpper());
-    if (late >= 0)
-        owed_.remove(0, late + 1);
+    owed_.remove(0, late);
+    lateAnswer(line);
 }
 
 void KLXProtocol::ListLastFailure()
@@ -308,6 +411,9 @@ int16_t KLXProtocol::WriteCmd(clsParameter& parameter)
     QByteArray reply;
     bool ok = false;
     outcome_ = Outcome::NoReply;
+    // A refusal that comes late is still listed, as any failed setting is.
+    nextKind_ = Kind::Set;
+    const auto reset = qScopeGuard([this] { nextKind_ = Kind::Read; });
     return sendCommand("SET " + parameter.Name().toLatin1() + '=' + ToCp1252(parameter.value()), reply,
                        QVariant(false), ok);
 }
@@ -383,12 +489,19 @@ bool KLXProtocol::WriteTag(int memorySize, int dataSpeed, int intervalType, int 
         return false;
     }
     Stop();
+    // A write sent before, still owed its answer, is no longer the one reported.
+    for (Sent& sent : owed_)
+        if (sent.kind == Kind::TagWrite)
+            sent.kind = Kind::Read;
     addLine(WriteStartText);
     WritePending = true;
     link_.Watch();
     QByteArray reply;
     bool ok = false;
     outcome_ = Outcome::NoReply;
+    // A refusal that comes late ends this write too.
+    nextKind_ = Kind::TagWrite;
+    const auto reset = qScopeGuard([this] { nextKind_ = Kind::Read; });
     sendCommand(command, reply, QVariant(false), ok);
     // A refused write will never report WRIT; a reply that did not come may still, unless
     // the connection is gone.

@@ -24,6 +24,7 @@
 #include "link/LinkInterfaces.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -65,6 +66,9 @@ public:
     // Replies of other commands (late ones) skipped while one reply is awaited; a reader
     // that sends more than these is not answering, and the exchange fails as unanswered.
     static constexpr int kMaxSkippedReplies = 32;
+    // A reply that comes later than this many time-outs after its command went out is not
+    // taken for that command's: the reader never answered it.
+    static constexpr int kLateTimeouts = 2;
 
     // How the last exchange ended.
     enum class Outcome { Good, NoReply, Short, BadStatus, NoConnection };
@@ -102,10 +106,13 @@ public:
     int16_t WriteData(const QByteArray&, const QByteArray&, bool) override { return 0; }
 
     // ---- exchanges -------------------------------------------------------------------
-    // One command and its reply. The reader answers every line, in order: a reply that
-    // names a command still owed its answer (one that timed out before) is that command's
-    // late answer, even when the name is this one's, and is skipped; so is a reply naming
-    // any other command.
+    // One command and its reply. The reader answers every line once, in order, so replies
+    // are told apart by order and time: the commands that timed out stay owed their reply,
+    // oldest first, for kLateTimeouts time-outs from when they went out. A reply goes to
+    // the oldest owed command it can answer (those it passes over were never answered),
+    // and a refusal in it is reported as that command's; a reply naming another command,
+    // or another parameter, is never this one's. A reply this command and an owed one could
+    // both have is held: see the exchange.
     int16_t SendReaderCommand(const QByteArray& command, QByteArray& reply, bool monitorFlag,
                               bool checkStatus, int& status);
     int16_t ReadCmd(clsParameter& parameter, bool asDefault);
@@ -154,13 +161,34 @@ private:
     bool ownConnectionUp() const;
     // The exchange ends without a connection: it is listed as such, not as a time-out.
     int16_t noConnection();
-    // The exchange for key ended without its reply: that reply is owed from now on, unless
-    // a reply of its name was taken for an earlier command's (it may have been this one's)
-    // or the link cut a reply off at the time-out (that reply answered the oldest command
-    // owed one, or this one).
-    void replyMissed(const QByteArray& key, bool skippedOwnName, bool cut);
-    // A reply came while nothing waited and was discarded: the command it answers no
-    // longer waits for it.
+
+    // A command sent and not yet answered. What a late refusal of it does depends on who
+    // sent it: nothing for a command sent without the status test (the handshake, Stop),
+    // a list line as for any exchange, a line whatever the error option says for a setting,
+    // and the end of the write for a tag write.
+    enum class Kind { Unchecked, Read, Set, TagWrite };
+    struct Sent {
+        QByteArray name;       // the command's first four characters, as sent
+        QByteArray key;        // the same in upper case: what its reply names
+        QByteArray parameter;  // a GET's parameter, upper case: what its good reply names
+        qint64 at = 0;         // when it went out (clock_)
+        Kind kind = Kind::Read;
+    };
+    Sent sentCommand(const QByteArray& command, bool checkStatus);
+    // Could line (a whole reply, or the start of one cut off) be the answer to command?
+    static bool canAnswer(const Sent& command, const QByteArray& line);
+    // Owed commands from index from on that went out longer ago than a late reply can
+    // come are forgotten: the reader never answered them.
+    void forgetExpired(qsizetype from);
+    // The first owed command from index from on that line can answer, -1 when none can.
+    qsizetype owedAnswerable(const QByteArray& line, qsizetype from) const;
+    // line is the late answer to the oldest owed command (the ones before it were never
+    // answered): a refusal in it is reported as that command's.
+    void lateAnswer(const QByteArray& line);
+    // The failure line for a reply of command (empty for a good reply).
+    QByteArray refusalLine(const QByteArray& name, const QByteArray& line) const;
+    // A reply came while nothing waited and was discarded: it is the late answer of the
+    // owed command it can answer.
     void lateReplyGone(const QByteArray& line);
 
     IKLXView* view_;
@@ -169,7 +197,9 @@ private:
     QByteArray failureLine_;      // why the last exchange failed
     bool failureListed_ = false;  // that line is in the list already
     bool linkErrorListed_ = false; // the link's error was listed during this exchange
-    QList<QByteArray> owed_;      // commands owed their reply, oldest first (upper-case names)
+    QList<Sent> owed_;            // commands owed their reply, oldest first
+    Kind nextKind_ = Kind::Read;  // how the exchange the link starts next was sent
+    QElapsedTimer clock_;
     LinkWatch link_;
     bool connected_ = false;      // Check found the reader; CloseLK has not closed it yet
     bool left_ = false;

@@ -9,11 +9,13 @@
 #include "families/common/frmSystemWLWrite.h"
 #include "families/hx/RegisterHX.h"
 #include "families/hx/frmSystemHX.h"
+#include "families/wklx/frmSystemWKLX9000Parameter.h"
 #include "shell/ctrlList.h"
 #include "sim/SimHX.h"
 #include "support/RealInput.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -169,6 +171,86 @@ TEST_F(KLXEndToEnd, LateSplitAndInterleavedReplies)
     sim.faults().add({SimFault::HangUp, "GET", {}, 0, 1});
     EXPECT_EQ(window->ReadCmd(led, false), 0);
     EXPECT_TRUE(waitFor([this] { return !net->NetIsConnected(); }));
+}
+
+// The reader answers every line once, in order: each reply goes to its own command, told by
+// order and time, whatever the reader is late with or never answers. A step is a command
+// sent as the command window sends it (the payload it gets, "" when it fails), "@Relay ON"
+// (the outputs window's click: the label, the state the reader then reports), "@Parameter"
+// ("dialog" when it opened), "@Schreiben" (a write through the dialog, no tag in the field),
+// "+line" (pushed by the reader) or "=NAME value" (the reader's state). Each case ends with
+// a GET that gets its own reply, and with the list it must show.
+TEST_F(KLXEndToEnd, RepliesAreToldApartByOrderAndTime)
+{
+    frame.setMenuChecked(MenuEntry::IO, true);
+    ASSERT_TRUE(select());
+    window->Show();
+    auto* io = static_cast<frmSystemWKLX9000IO*>(lk->entry(9).io());
+    ASSERT_TRUE(waitFor([&] { return sim.transcript().endsWith("GET RELAY\n"); }));
+    constexpr int kLate = kTimeoutMs * 3 / 2;
+    using F = SimFault;
+    struct Case {
+        const char* what;
+        QList<SimFault> faults;
+        QList<std::pair<QByteArray, QByteArray>> steps;
+        QList<QByteArray> lines;
+    } cases[] = {
+        {"slow but in order", {{F::Delay, "GET", {}, kLate, 3}},
+         {{"GET BUZZER", ""}, {"GET LED", ""}, {"GET RELAY", ""},
+          {"GET BUZZER", "BUZZER=OFF"}, {"GET LED", "LED=GREEN"}, {"GET RELAY", "RELAY=OFF"}}, {}},
+        {"slow, the same command twice", {{F::Delay, "GET LED", {}, kLate, 2}},
+         {{"GET LED", ""}, {"=LED RED", ""}, {"GET LED", "LED=RED"}}, {}},
+        {"a setting refused late", {{F::Delay, "SET RELAY", {}, kLate, 1}, {F::Status, "SET RELAY", "12", 0, 1}},
+         {{"@Relay ON", "ON"}}, {"FEHLER:  SET  <TIMEOUT>", "FEHLER:  SET  12 - "}},
+        {"a line never answered", {{F::Silence, "GET LED", {}, 0, 1}}, {{"GET LED", ""}, {"GET LED", "LED=GREEN"}}, {}},
+        {"two lines never answered", {{F::Silence, "PUSHTAG STOP", {}, 0, 1}, {F::Silence, "GET CARRIER", {}, 0, 1}},
+         {{"@Parameter", ""}, {"@Parameter", "dialog"}}, {}},
+        {"a write refused late", {{F::Delay, "PUSHTAG *", {}, kLate, 1}, {F::Status, "PUSHTAG *", "12", 0, 1}},
+         {{"@Schreiben", ""}}, {"Tag schreiben aktiv", "FEHLER:  PUSH 12 - ", "Tag schreiben fehlgeschlagen"}},
+        {"a reply without its LF", {{F::Unterminated, "GET BUZZER", {}, 0, 2}},
+         {{"@Schreiben", ""}, {"GET BUZZER", ""}, {"GET LED", "LED=GREEN"}, {"GET BUZZER", ""}, {"+EVNTWRIT*", ""}},
+         {"Tag schreiben aktiv", "Tag erfolgreich beschrieben"}},
+        {"a dripping reply", {{F::Drip, "GET BUZZER", {}, kTimeoutMs / 3, 1}}, {{"GET BUZZER", ""}, {"GET LED", "LED=GREEN"}}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        window->btClear->click();
+        sim.setParameter("LED", "GREEN");
+        for (const SimFault& f : c.faults)
+            sim.faults().add(f);
+        for (const auto& [step, expected] : c.steps) {
+            QByteArray got;
+            bool ok = false;
+            if (step == "@Relay ON" && clickOn(io->btRelay[1])) {
+                got = io->lblRelay->text().toLatin1();
+            } else if (step == "@Parameter") {
+                // The watcher ends with its step: a later step's dialog is not its own.
+                const auto shown = std::make_shared<bool>(false);
+                whenModal<frmSystemWKLX9000Parameter>([weak = std::weak_ptr<bool>(shown)](QDialog* d) {
+                    if (const auto flag = weak.lock())
+                        *flag = d->close();
+                });
+                EXPECT_TRUE(clickOn(window->btParameter));
+                got = *shown ? "dialog" : "";
+            } else if (step == "@Schreiben") {
+                writePending();
+            } else if (step.startsWith('+')) {
+                sim.play({TcpStep::send(step.mid(1) + '\n')});
+            } else if (step.startsWith('=')) {
+                sim.setParameter(step.mid(1, step.indexOf(' ') - 1), step.mid(step.indexOf(' ') + 1));
+            } else if (lk->SendCommand(step, got, QVariant(true), ok) < 1) {
+                got.clear();
+            }
+            EXPECT_EQ(got.toStdString(), expected.toStdString()) << step.constData();
+        }
+        waitFor([&] { return lines() == c.lines; });
+        QByteArray reply;
+        bool ok = false;
+        lk->SendCommand("GET LED", reply, QVariant(true), ok);
+        EXPECT_EQ(reply.toStdString(), "LED=" + sim.parameter("LED").toStdString());
+        EXPECT_EQ(lines().join('|').toStdString(), c.lines.join('|').toStdString());
+        sim.faults().clear();
+    }
 }
 
 TEST_F(KLXEndToEnd, TagReportsOnlyWhileReading)

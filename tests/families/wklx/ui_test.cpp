@@ -40,18 +40,18 @@ protected:
     void cycle(const std::function<void(Param*)>& edit)
     {
         sim.clearTranscript();
-        bool shown = false;
-        whenModal<Param>([&shown, edit](Param* d) {
-            shown = true;
+        const auto shown = std::make_shared<bool>(false);
+        whenModal<Param>([shown, edit](Param* d) {
+            *shown = true;
             if (edit)
                 edit(d);
             d->findChild<QPushButton*>(QStringLiteral("btOk"))->click();
         });
         window->btParameter->click();
-        EXPECT_EQ(shown, edit != nullptr);
+        EXPECT_EQ(*shown, edit != nullptr);
         sim.waitIdle();
         QTest::qWait(20);
-        if (!shown)
+        if (!*shown)
             if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
                 d->reject();
     }
