@@ -752,6 +752,7 @@ int16_t LK::SendCommand(const QByteArray& command, QByteArray& reply, const QVar
     reply.clear();
     if (command.isEmpty() || !ctx_.ports)
         return 0;
+    takeOwedReply();
     ctx_.ports->FlushInput();
 
     // A leading section sign asks for the reply with its check character untested and kept.
@@ -776,6 +777,27 @@ int16_t LK::SendCommand(const QByteArray& command, QByteArray& reply, const QVar
     return n;
 }
 
+void LK::takeOwedReply()
+{
+    // The device answers in order: a reply the window is still owed comes before the
+    // answer to anything sent now. Flushed, it would be lost to the window's list; left
+    // on the line, it would be taken as the answer to the telegram going out.
+    ISystemForm* form = CurrentWindow();
+    const int within = form ? form->ReplyOwed() : -1;
+    if (within < 0)
+        return;
+    QByteArray reply;
+    int16_t n = 0;
+    if (within > 0 || ctx_.ports->PortDataAvailable()) {
+        // A reply already arriving gets the time its last bytes need.
+        const int16_t previous = ctx_.ports->SetTimeout(static_cast<int16_t>(std::clamp(within, kOwedReplyRestMs, 32767)));
+        int16_t count = 0;
+        n = ctx_.ports->ReceiveTelegram(reply, count, QVariant(), true);
+        ctx_.ports->SetTimeout(previous);
+    }
+    form->OwedReply(reply, n);
+}
+
 int16_t LK::SendOnly(const QByteArray& command, const QByteArray& suffix, const QVariant& logOption)
 {
     if (command.isEmpty())
@@ -785,6 +807,7 @@ int16_t LK::SendOnly(const QByteArray& command, const QByteArray& suffix, const 
         return direct->WriteData(command, suffix, logOption.toBool());
     if (!ctx_.ports)
         return 0;
+    takeOwedReply();
     ctx_.ports->FlushInput();
     ISystemForm* form = CurrentWindow();
     const QByteArray telegram = form ? form->SetLKString(command, suffix) : command + '\r';

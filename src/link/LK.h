@@ -168,6 +168,10 @@ private:
     IToolWindow* ioWindow(int index) const;
     IToolWindow* stateWindow(int index) const;
     void applyPollTimer();
+    // Serial route, before a telegram goes out: the reply the current window is still
+    // owed (ISystemForm::ReplyOwed) is taken off the line and handed to it.
+    void takeOwedReply();
+    static constexpr int kOwedReplyRestMs = 100;
 
     AppContext& ctx_;
     std::array<SystemEntry, kSystemCount> systems_;

@@ -44,6 +44,14 @@ public:
     virtual QByteArray SetLKString(const QByteArray& command, const QByteArray& suffix) = 0;
     virtual int16_t GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption) = 0;
     virtual void StopBuffered() = 0;
+    // A reply still owed to a telegram the window sent without waiting (a read whose
+    // reply its poll step takes): the ms it may still take, 0 when its time is up (it is
+    // taken only when it is there already); negative when nothing is owed. The device
+    // answers in order, so on the serial route the link takes it off the line before the
+    // next telegram goes out, and hands it to OwedReply (length 0: it did not come); the
+    // window lists it as its poll step would and owes nothing any more.
+    virtual int ReplyOwed() { return -1; }
+    virtual void OwedReply(QByteArray& reply, int16_t length) { Q_UNUSED(reply); Q_UNUSED(length); }
 };
 
 class ILkDirectAccess {

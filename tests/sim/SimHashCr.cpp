@@ -1,6 +1,7 @@
 #include "SimHashCr.h"
 
 #include <chrono>
+#include <utility>
 
 namespace orvid::test {
 
@@ -125,6 +126,20 @@ void SimHashCr::setSplit(int pauseMs)
     faults_.setSplit(pauseMs);
 }
 
+void SimHashCr::holdRepliesFrom(const QByteArray& prefix)
+{
+    std::lock_guard<std::mutex> lock(m_);
+    holdFrom_ = prefix;
+}
+
+void SimHashCr::releaseReplies()
+{
+    std::lock_guard<std::mutex> lock(m_);
+    holding_ = false;
+    if (!held_.isEmpty())
+        send(std::exchange(held_, QByteArray()));
+}
+
 QList<QByteArray> SimHashCr::receivedStartingWith(const QByteArray& prefix) const
 {
     QList<QByteArray> list;
@@ -183,6 +198,10 @@ qsizetype SimHashCr::onBytes(const QByteArray& buffer)
             return 0;
         telegram = buffer.left(length);
         recordTelegram(telegram);
+        if (!holdFrom_.isEmpty() && telegram.startsWith(holdFrom_)) {
+            holdFrom_.clear();
+            holding_ = true;
+        }
         split = faults_.split();
         const std::optional<SimFault> fault = faults_.takeFirst(telegram);
         const SimFault::Kind kind = fault ? fault->kind : SimFault::Delay;
@@ -209,6 +228,13 @@ qsizetype SimHashCr::onBytes(const QByteArray& buffer)
     if (delayMs > 0 && !pause(delayMs))
         return length;
     const QByteArray whole = body + replyEnd(telegram);
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        if (holding_) {
+            held_ += whole;
+            return length;
+        }
+    }
     if (split > 0) {
         const qsizetype half = whole.size() / 2;
         send(whole.left(half));

@@ -45,6 +45,10 @@ public:
     void hangUpNext(const QByteArray& prefix);
     void clearFaults();
     void setSplit(int pauseMs);   // 0: whole replies
+    // The reply to the next telegram starting with prefix, and every reply after it, are
+    // held back until releaseReplies() sends them in order (an answer still on its way).
+    void holdRepliesFrom(const QByteArray& prefix);
+    void releaseReplies();
 
     // The telegrams received, in order (terminator included).
     QList<QByteArray> received() const { return telegrams(); }
@@ -94,6 +98,9 @@ private:
     int repeatGeneration_ = 0;
     QByteArray autoCommand_;
     QByteArray autoParameter_;
+    QByteArray holdFrom_;
+    bool holding_ = false;
+    QByteArray held_;
 };
 
 } // namespace orvid::test

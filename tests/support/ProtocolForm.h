@@ -29,6 +29,8 @@ public:
     QByteArray SetLKString(const QByteArray& c, const QByteArray& s) override { return p_.BuildTelegram(c, s); }
     int16_t GetLKResult(QByteArray& r, int16_t n, const QVariant& o) override { return p_.ReplyResult(r, n, o); }
     void StopBuffered() override { p_.StopBuffered(); }
+    int ReplyOwed() override { return p_.ReplyOwed(); }
+    void OwedReply(QByteArray& r, int16_t n) override { p_.OwedReply(r, n); }
 
     bool loaded = false;   // what Loaded() answers
 

@@ -188,6 +188,16 @@ void FamilyForm::StopBuffered()
     requestStop();
 }
 
+int FamilyForm::ReplyOwed()
+{
+    return protocol_->ReplyOwed();
+}
+
+void FamilyForm::OwedReply(QByteArray& reply, int16_t length)
+{
+    protocol_->OwedReply(reply, length);
+}
+
 void FamilyForm::putItem(int16_t id, const QVariant& value)
 {
     if (ctx_.lk && ctx_.lk->CurrentWindow() == static_cast<ISystemForm*>(this))

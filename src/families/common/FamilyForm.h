@@ -52,6 +52,8 @@ public:
     QByteArray SetLKString(const QByteArray& command, const QByteArray& suffix) override;
     int16_t GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption) override;
     void StopBuffered() override;
+    int ReplyOwed() override;
+    void OwedReply(QByteArray& reply, int16_t length) override;
 
     // IFamilyView. A line that comes after the window closed (an exchange was waiting for
     // it) belongs to no list: opened again, the window would show it as new. Until then

@@ -4,6 +4,7 @@
 #include "foundations/Cp1252.h"
 #include "foundations/Language.h"
 #include "foundations/Options.h"
+#include "link/DeviceWait.h"
 #include "link/LK.h"
 #include "link/Ports.h"
 
@@ -103,7 +104,7 @@ void FamilyProtocol::sendOnly(const QByteArray& command, const QByteArray& param
 
 bool FamilyProtocol::sendStop(const QByteArray& command, const QByteArray& parameter,
                               const std::function<bool(const QByteArray&)>& isAnswer, QList<QByteArray>* passed,
-                              const QVariant& logOption)
+                              const QVariant& logOption, bool lateAnswerMayCome)
 {
     const bool noCheck = command.startsWith('\xA7');
     sendOnly(noCheck ? command.mid(1) : command, parameter, logOption);
@@ -111,12 +112,29 @@ bool FamilyProtocol::sendStop(const QByteArray& command, const QByteArray& param
         QByteArray frame;
         if (receive(frame, logOption, noCheck) <= 0)
             return false;
-        if (isAnswer(frame))
+        if (isAnswer(frame)) {
+            // Nothing came before it, so it may be the ended command's late answer: then
+            // the stop's own follows at once.
+            if (lateAnswerMayCome && taken == 0 && inputWithin(kSecondAnswerMs)) {
+                QByteArray second;
+                if (receive(second, logOption, noCheck) > 0 && isAnswer(second) && passed)
+                    passed->append(frame);
+            }
             return true;
+        }
         if (passed)
             passed->append(frame);
     }
     return false;
+}
+
+bool FamilyProtocol::inputWithin(int ms)
+{
+    if (!ctx_.lk)
+        return false;
+    LK& lk = *ctx_.lk;
+    DeviceWait::waitUntil([&lk] { return lk.LkDataAvailable(); }, ms);
+    return lk.LkDataAvailable();
 }
 
 bool FamilyProtocol::sendDeviceStop(const QByteArray& command, bool repliesMayCome, const QVariant& logOption)

@@ -76,6 +76,10 @@ public:
     virtual int16_t ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption) = 0;
     // The transport of a family that moves its own telegrams (TCP); null: serial via Ports.
     virtual ILkDirectAccess* DirectAccess() { return nullptr; }
+    // A reply still owed to a telegram sent without waiting, and that reply as the link
+    // took it off the line before its next telegram (ISystemForm::ReplyOwed, OwedReply).
+    virtual int ReplyOwed() const { return -1; }
+    virtual void OwedReply(QByteArray& reply, int16_t length) { Q_UNUSED(reply); Q_UNUSED(length); }
 
     // The device's status line for an error reply (empty: none to show).
     virtual QString StatusLine(const QByteArray& reply) const;
@@ -115,7 +119,13 @@ protected:
     // takes the frames with their check characters untested. False when no answer came.
     bool sendStop(const QByteArray& command, const QByteArray& parameter,
                   const std::function<bool(const QByteArray&)>& isAnswer, QList<QByteArray>* passed = nullptr,
-                  const QVariant& logOption = QVariant());
+                  const QVariant& logOption = QVariant(), bool lateAnswerMayCome = false);
+    // lateAnswerMayCome: the command the stop ends went unanswered in its time and may
+    // still answer, in a frame the stop's answer may look like. The unit answers each
+    // telegram once and in order, so when a second answer follows the first one within
+    // this wait, the first was the late answer (it goes to passed) and the second is the
+    // stop's.
+    static constexpr int kSecondAnswerMs = 250;
     // A repeating read sends a reply every few hundred ms at most: a handful of them can be
     // ahead of a stop's answer, not an endless stream (a device that keeps sending after
     // the stop does not hold it).
@@ -126,6 +136,8 @@ protected:
     // while one may, the wait takes the read's frames up to the one equal to the answer
     // kept. So any answer ends the wait at once, whatever the unit puts in it.
     bool sendDeviceStop(const QByteArray& command, bool repliesMayCome, const QVariant& logOption = QVariant());
+    // Whether input has come, or comes within ms.
+    bool inputWithin(int ms);
     // Runs before every telegram the helpers send (the input is flushed then: replies a
     // family kept for later are stale).
     virtual void telegramGoingOut() {}

@@ -37,6 +37,8 @@ public:
     // Forgets replies kept for later: every telegram sent flushes the input, so they are
     // stale once the next one goes out.
     void Drop() { kept_.clear(); }
+    // A frame received elsewhere, handed out first by the next ReceiveReply.
+    void Keep(const QByteArray& frame) { kept_.prepend(frame); }
 
 private:
     int16_t frame(const Receive& receive, QByteArray& into, const QVariant& logOption);

@@ -130,11 +130,12 @@ void KRProtocol::Init(bool)
     int id = 1;
     for (const char* text : kCommandList)
         commandList_.Add(id++, QString::fromLatin1(text));
-    if (ctx_.ports)
-        ctx_.ports->FlushInput();
     if (view_ && view_->Loaded())
         view_->FillTagCodes();
     // "QU" ends any read, the automatic one included: the next read is what it is asked to be.
+    // The input goes before it goes out, but not an automatic read's answer still on its
+    // way (the link takes it first): left there, it would be the answer to "QU", and every
+    // later answer of the selection one behind, "VE"'s too.
     AutoRead = false;
     sendCommand(cmd_.Quit);
     sendCommand(cmd_.DisplayMode);
@@ -202,7 +203,11 @@ QByteArray KRProtocol::Poll(bool display, bool direct)
     QByteArray result;
     int byteCount = DataLength;
     QByteArray reply;
-    int n = ReceiveReply(reply, expectedReply_, QVariant(!direct));
+    // Each read of the automatic cycle is answered once: with none owed (the first step,
+    // or its answer taken before a command went out) there is nothing to wait for.
+    const bool awaited = owed_ || direct || !AutoRead;
+    owed_ = false;
+    int n = awaited ? ReceiveReply(reply, expectedReply_, QVariant(!direct)) : 0;
     lastReply_ = n > 0 ? reply : QByteArray();
     if (!reply.isEmpty() && reply.at(0) == kSYN)
         n = 2;
@@ -252,11 +257,28 @@ void KRProtocol::StopBuffered()
     stopHead();
 }
 
-bool KRProtocol::stopHead(QList<QByteArray>* ahead)
+bool KRProtocol::stopHead(QList<QByteArray>* ahead, bool lateAnswerMayCome)
 {
     // The answer is the bare status; the replies of a read it ended carry data.
     return sendStop(cmd_.Quit.isEmpty() ? QByteArray("QU") : cmd_.Quit, QByteArray(),
-                    [](const QByteArray& reply) { return reply == "0"; }, ahead);
+                    [](const QByteArray& reply) { return reply == "0"; }, ahead, QVariant(), lateAnswerMayCome);
+}
+
+int KRProtocol::ReplyOwed() const
+{
+    if (!owed_)
+        return -1;
+    return static_cast<int>(std::max<qint64>(0, owedWithin_ - owedSince_.elapsed()));
+}
+
+void KRProtocol::OwedReply(QByteArray& reply, int16_t length)
+{
+    owed_ = false;
+    if (length <= 0)
+        return;
+    // Listed as the poll step lists it, a reply cut at a "#" CR in its data made whole.
+    replies_.Keep(reply);
+    Poll(true, true);
 }
 
 void KRProtocol::CloseLK()
@@ -330,6 +352,9 @@ bool KRProtocol::ReadDataExt(bool dataRead, int16_t mode, int16_t tagCode, int s
         expectedReply_ = fixcodeTag ? kFixcodeLength : 0;
     }
     sendOnly(CurrentCommand, parameter, log);
+    owed_ = true;
+    owedSince_.start();
+    owedWithin_ = ctx_.ports ? ctx_.ports->GetTimeout() : 0;
     return true;
 }
 
@@ -455,7 +480,9 @@ bool KRProtocol::WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t a
     const int16_t n = sendCommand(CurrentCommand + parameter, reply, QVariant(), ok);
     // The sign of the result tells a status; the data of a good reply is never read as one.
     if (!ok || n < 0) {
-        const QByteArray status = n < 0 ? reply : endUnanswered(mode);
+        QByteArray status = reply;
+        if (!ok && endUnanswered(mode, status))
+            return finish(true);
         FailWrite(QString(), status);
         return finish(false);
     }
@@ -472,24 +499,27 @@ bool KRProtocol::WriteQTX11Fixcode(int16_t mode, bool writeProtect, const QByteA
     bool ok = false;
     const int16_t n = sendCommand(command + (writeProtect ? "02" : "11") + "05" + code, reply, QVariant(), ok);
     if (!ok || n < 0) {
-        const QByteArray status = n < 0 ? reply : endUnanswered(mode);
-        return FailWrite(QString(), status);
+        QByteArray status = reply;
+        return (!ok && endUnanswered(mode, status)) || FailWrite(QString(), status);
     }
     return true;
 }
 
-QByteArray KRProtocol::endUnanswered(int16_t mode)
+bool KRProtocol::endUnanswered(int16_t mode, QByteArray& answer)
 {
+    answer.clear();
     // Buffered and Auto wait for a tag on the head (mode 1 and 2); Single is done.
     if (mode != 1 && mode != 2)
-        return QByteArray();
+        return false;
+    // Nothing else runs on the head: a frame ahead of the stop's answer is the command's
+    // own, come just after its time ("0" too: then the stop's follows it).
     QList<QByteArray> ahead;
-    stopHead(&ahead);
-    for (const QByteArray& frame : ahead) {
-        if (frame.size() == 1 && frame != "0")
-            return frame;
-    }
-    return QByteArray();
+    stopHead(&ahead, true);
+    if (ahead.isEmpty())
+        return false;
+    answer = ahead.first();
+    QByteArray decoded = answer;
+    return GetLKResult(decoded, static_cast<int16_t>(std::min<qsizetype>(decoded.size(), 32767))) >= 0;
 }
 
 QString KRProtocol::GetError(const QByteArray& reply, bool withPrefix) const

@@ -36,6 +36,7 @@
 #include "foundations/Menues.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -103,6 +104,9 @@ public:
     QByteArray Poll(const QVariant& display, const QVariant& direct);
     void StopBuffered() override;
     void CloseLK() override;
+    // The automatic cycle's read sent by the last poll step, its answer not taken yet.
+    int ReplyOwed() const override;
+    void OwedReply(QByteArray& reply, int16_t length) override;
 
     // ---- reads and writes -----------------------------------------------------------
     // One read from the fields: data words (dataRead) or the fixcode. Refusals: message
@@ -119,7 +123,9 @@ public:
     // every failure is reported (message 4, and the device's status line when it sent one).
     // A fixcode is exactly the given bytes filled up with NUL to five, never bytes of the
     // tag memory; more than five bytes are refused before anything is sent. A Buffered or
-    // Auto write left without its answer is ended on the head ("QU") before it is reported, so the head does not carry it out on the next tag (the same for the
+    // Auto write left without its answer is ended on the head ("QU") before it is
+    // reported, so the head does not carry it out on the next tag; its own answer coming
+    // just after its time, ahead of the stop's, decides the outcome (the same for the
     // QTX11/QTX14 fixcode below).
     bool WriteTag(int16_t tagCode, int16_t mode, bool fixcode, int32_t address, int length,
                   const QByteArray& data, const QByteArray& head);
@@ -208,12 +214,14 @@ protected:
 
 private:
     // "QU", its answer taken off the line; the frames ahead of it go to ahead (when given).
-    bool stopHead(QList<QByteArray>* ahead = nullptr);
+    // lateAnswerMayCome: see FamilyProtocol::sendStop.
+    bool stopHead(QList<QByteArray>* ahead = nullptr, bool lateAnswerMayCome = false);
     // A Buffered or Auto command that got no answer may still be held by the
     // head (an Auto command waits for a tag and is carried out when one comes): "QU" ends
-    // it before the outcome is reported. Returns a status the head sent for the command
-    // ahead of the stop's answer (empty when none).
-    QByteArray endUnanswered(int16_t mode);
+    // it before the outcome is reported. The command's own answer may still come just
+    // ahead of the stop's: true when it was a good one (the command was carried out);
+    // otherwise answer holds the status it sent (empty when none came).
+    bool endUnanswered(int16_t mode, QByteArray& answer);
     // "QU", password block and "CT" before a configuration exchange; false when the
     // password is invalid (reported, nothing further sent).
     bool selectTagForConfiguration();
@@ -227,6 +235,11 @@ private:
 
     QByteArray lastReply_;
     int expectedReply_ = 0;
+    // A read sent without waiting whose answer no receive has taken yet, since when, and
+    // within how many ms (the time-out then) it is due.
+    bool owed_ = false;
+    QElapsedTimer owedSince_;
+    int owedWithin_ = 0;
     HashCrReplies replies_;      // keeps the pieces of cut replies that were no continuation
 };
 

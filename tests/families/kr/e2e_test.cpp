@@ -330,6 +330,12 @@ TEST_F(KRE2ETest, WriteChangesOnlyTheBytesGivenEvenAroundTheTerminator)
                                                                                  + "123456" + QByteArray(1, '\0'))}));
     EXPECT_EQ(sim.readMemory(0x8000, 8), QByteArray(1, '\0') + "123456" + QByteArray(1, '\0'));
     EXPECT_FALSE(sim.repeating());
+    // Answered just after its time-out: the write's "0" comes ahead of the stop's, not left.
+    for (const int16_t mode : {1, 2}) {
+        sim.delayNext(mode == 1 ? "BW" : "AW", 2300);
+        EXPECT_TRUE(kr.WriteTag(0, mode, false, 0, 2, "XY", "1"));
+        EXPECT_FALSE(QTest::qWaitFor([&] { return ports->PortDataAvailable(); }, 300));
+    }
     EXPECT_TRUE(tc.presenter.requests.isEmpty());
 }
 
@@ -483,6 +489,7 @@ TEST_F(KRE2ETest, AutomaticCycleAlternatesDataAndFixcodeReads)
     EXPECT_EQ(sim.received(), cycle + QList<QByteArray>{T("SR000005")} + cycle + QList<QByteArray>{T("SF")} + cycle
                                   + QList<QByteArray>{T("SR000005")});
     EXPECT_EQ(view.shown, (QList<QByteArray>{pattern(20), "FIX01"}));
+    EXPECT_FALSE(monitor.lines.contains("R: <TIMEOUT>"));   // the first step waits for nothing
 
     // A configured length sets the words of the data read.
     kr.AutoSRLength = 6;

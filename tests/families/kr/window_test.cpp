@@ -16,9 +16,11 @@
 #include "families/common/frmSystemHXWriteFixcode.h"
 #include "families/kr/frmSystemKR.h"
 #include "families/common/frmSystemKRWrite.h"
+#include "link/DeviceWait.h"
 #include "link/LK.h"
 #include "link/Ports.h"
 #include "shell/ctrlList.h"
+#include "shell/frmCommand.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -278,6 +280,13 @@ protected:
         });
         timer->start();
     }
+    // What the head holds back goes out once the program waits for the device.
+    void releaseInWaits()
+    {
+        QObject::connect(&releaser, &QTimer::timeout, [this] { if (DeviceWait::depth() > 0) sim.releaseReplies(); });
+        releaser.start(1);
+    }
+    QTimer releaser;
     QObject owner;
 };
 
@@ -611,6 +620,7 @@ TEST_F(KRWindowSim, SchreibenKonfigASecondSelectionOrAReadEndTheRunningRead)
     frmSystemKR* w = select(2);
     ASSERT_NE(w, nullptr);
     ASSERT_TRUE(activate(w));
+    releaseInWaits();
     w->cmbCode->setCurrentIndex(w->cmbCode->findData(TagCode::QTX03));   // Konfig needs it
     emit w->cmbCode->activated(w->cmbCode->currentIndex());
     const auto readIn = [&](int16_t mode) {
@@ -630,7 +640,9 @@ TEST_F(KRWindowSim, SchreibenKonfigASecondSelectionOrAReadEndTheRunningRead)
         {automatic, cancelledWrite},
         {[&] { readIn(1); }, [&] { ASSERT_TRUE(clickOn(w->btConfig[0])); }},
         {[&] { readIn(1); }, [&] { lk->LkPutData(100, 0); clickOn(w->btFixcode); }},
-        {automatic, [&] { ASSERT_EQ(select(2), w); }},
+        // A slow machine: every answer comes after the next telegram's flush, the first one's too.
+        {[&] { sim.holdRepliesFrom("S"); automatic(); sim.delayNext("QU", 100); sim.delayNext("DM", 100); },
+         [&] { ASSERT_EQ(select(2), w); }},
         {automatic, [&] { readIn(0); }}};
     for (const auto& [start, end] : cases) {
         start();
@@ -728,6 +740,25 @@ TEST_F(KRWindowSim, AnAutoCommandLeftWithoutItsAnswerIsEndedOnTheHead)
     }
 }
 
+// Autolesen: "VE" sent by hand while the answer to a poll step's read is on its way. That
+// answer goes to the list, as the poll step would have listed it; "VE" gets its own.
+TEST_F(KRWindowSim, ACommandSentByHandDuringAutolesenGetsItsOwnReply)
+{
+    sim.writeMemory(0, "TAGDATA-TAGDATA-TAGD");
+    frmSystemKR* w = select(2);
+    ASSERT_TRUE(w && activate(w));
+    frmCommand command(tc.ctx);
+    command.Show();
+    command.findChild<QComboBox*>(QStringLiteral("cmbCommand"))->setEditText(QStringLiteral("VE"));
+    releaseInWaits();
+    ASSERT_TRUE(clickOn(w->btAutoRead));
+    sim.holdRepliesFrom("SR");
+    lk->LkPoll();
+    ASSERT_TRUE(clickOn(command.findChild<QPushButton*>(QStringLiteral("btSend"))));
+    EXPECT_EQ(command.findChild<QLineEdit*>(QStringLiteral("txtSensor"))->text(), QStringLiteral("ORVID-I QTR-AX V1.07"));
+    EXPECT_TRUE(w->ctrlList->text().contains(QStringLiteral("TAGDATA-TAGDATA-TAGD"))) << w->ctrlList->text().toStdString();
+}
+
 TEST_F(KRWindowSim, ASecondActionWhileAnExchangeWaitsIsRefused)
 {
     frmSystemKR* w = select(2);
@@ -764,6 +795,7 @@ TEST_F(KRWindowSim, ASecondActionWhileAnExchangeWaitsIsRefused)
 // during the step reaches its box at once, and nothing typed then turns up later.
 TEST_F(KRWindowSim, InputDuringAPollStepIsNotHeldAndTheWriteDialogOpensOnce)
 {
+    sim.setTagPresent(false);   // no data read to fill the dialog's box
     frmSystemKR* w = select(2);
     ASSERT_NE(w, nullptr);
 
@@ -806,7 +838,8 @@ TEST_F(KRWindowSim, InputDuringAPollStepIsNotHeldAndTheWriteDialogOpensOnce)
             typeKeys(QStringLiteral("12"));
             typedDuringStep = w->txtLength->text();
         });
-        lk->LkPoll();   // nothing is pending: the step waits for the unit's time-out
+        sim.delayNext("QU", 400);
+        lk->LkPoll();   // the step waits for the unit's answer to its "QU"
         EXPECT_TRUE(insideStep);
         EXPECT_TRUE(QTest::qWaitFor([&] { return opened > 0 && !QApplication::activeModalWidget(); }, 3000));
         QTest::qWait(300);
