@@ -642,8 +642,10 @@ void frmMain::runSelection(std::function<void()> selection)
     // Recognition waits with window events running; a second selection started from a
     // menu or the toolbar meanwhile would re-open the port and overwrite the current
     // system in the middle of the scan, so it is refused.
-    if (selecting_)
+    if (selecting_) {
+        QApplication::beep();
         return;
+    }
     // A selection asked for while a poll step waits for the device runs once it has ended.
     runDeviceAction(&selecting_, [this, selection = std::move(selection)] {
         if (selecting_)
@@ -695,7 +697,8 @@ void frmMain::Info()
         return;
     runSelection([this] {
         bool askRetry = true;
-        if (ctx_.lk->SelectSystem(ctx_.state->CurrentSystem, askRetry))
+        // After a close asked meanwhile no box waits for the user.
+        if (ctx_.lk->SelectSystem(ctx_.state->CurrentSystem, askRetry) && !closePending_)
             runDialog(QStringLiteral("frmLKInfo"));
     });
 }

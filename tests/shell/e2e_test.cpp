@@ -5,6 +5,7 @@
 #include "sim/SimKR.h"
 #include "support/FakeSystems.h"
 #include "support/PtyHarness.h"
+#include "support/RealInput.h"
 #include "support/TcpHarness.h"
 #include "support/WhenModal.h"
 
@@ -22,6 +23,7 @@
 #include "shell/frmMain.h"
 #include "shell/frmMonitor.h"
 #include "shell/frmPortOptions.h"
+#include "shell/Toolbar.h"
 #include "shell/frmState.h"
 
 #include <QAbstractItemModel>
@@ -36,6 +38,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QSerialPort>
@@ -43,6 +46,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -551,6 +555,36 @@ TEST_F(E2ETest, ShippedProgramRecognisesASystemRHeadFromTheMenuAndSendsThroughIt
     quit();
     EXPECT_EQ(stored(QStringLiteral("Settings"), QStringLiteral("OrvidSystem")), QStringLiteral("3"));
     head.stop();
+}
+
+// The head is silent. While the recognition's progress box is up the main window takes
+// input, and a close asked there ends the recognition before its next candidate, asks
+// nothing, and closes the program with its usual sequence once the step under way is over.
+TEST_F(E2ETest, ACloseAskedDuringARecognitionEndsItAndClosesTheProgram)
+{
+    setting(QStringLiteral("Settings"), QStringLiteral("AutoDetect"), QStringLiteral("0"));
+    shippedFamilies = true;
+    start();
+    QList<QMenu*> popups;
+    main().setPopupRunner([&popups](QMenu* menu, const QPoint&) { popups.append(menu); });
+    ProgressWatch watch(app->context(), *app->progressBox());
+    QSignalSpy closed(&main(), &frmMain::closed);
+    qsizetype triedWhenAsked = 0;
+    test::whenSeen([&] { return watch.shown.size() == 2; }, [&] {
+        test::clickOn(main().toolbar()->button(6));
+        triedWhenAsked = watch.shown.size();
+        main().close();
+    });
+    presenter.answers = {Msg::Cancel};
+    action("mnDetect")->trigger();
+
+    EXPECT_EQ(popups, QList<QMenu*>{main().familyMenu(1)});
+    EXPECT_EQ(watch.shown.size(), triedWhenAsked);
+    EXPECT_EQ(presenter.numbers(), QList<int>{});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed.count() > 0; }, 2000));
+    EXPECT_FALSE(main().isVisible());
+    EXPECT_NE(stored(QStringLiteral("Windows"), QStringLiteral("frmMain")), QStringLiteral("<none>"));
+    EXPECT_EQ(stored(QStringLiteral("Settings"), QStringLiteral("OrvidSystem")), QStringLiteral("0"));
 }
 
 // A reader the network cannot reach, chosen in the menu: the selection's wait cursor is not
