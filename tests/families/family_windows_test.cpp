@@ -237,119 +237,71 @@ TYPED_TEST(DefaultPositionsOfTheCurrentSystem, KeepItsWindowAtTheSizeItsControls
         << needed.height();
 }
 
-// The main window with its tool windows and the system D windows, started as the program
-// starts (stored places and window marks), system D selected.
-class WindowMenu : public PtyFamilyFixture<SimWD> {
-protected:
-    void start()
-    {
-        main = std::make_unique<frmMain>(tc.ctx);
-        monitorWindow = new frmMonitor(tc.ctx);
-        command = new frmCommand(tc.ctx);
-        main->adoptChild(monitorWindow);
-        main->adoptChild(command);
-        tc.ctx.monitor = monitorWindow;
-        tc.ctx.command = command;
-        RegisterFamilies(tc.ctx);
-        main->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
-        ASSERT_TRUE(select(6));
-        entries = {{MenuEntry::OrvidWindow, lk->CurrentWindow()}, {MenuEntry::IO, lk->CurrentIOWindow()},
-                   {MenuEntry::State, lk->CurrentStateWindow()}, {MenuEntry::Command, command},
-                   {MenuEntry::Monitor, monitorWindow}};
-    }
-    ~WindowMenu() override
-    {
-        main.reset();
+// The window states, one program run per row: the row's window, stored maximised, opens
+// maximised (a fixed-size one normal). Beside it the window menu brings each open window up
+// normal at its own place, active and in front of the one the user clicked into (the
+// system's three windows, the command window, the monitor); quitting stores each as it is.
+class WindowMenu : public PtyFamilyFixture<SimWD>, public ::testing::WithParamInterface<std::pair<QString, bool>> {};
+INSTANTIATE_TEST_SUITE_P(StoredMaximised, WindowMenu,
+                         ::testing::Values(std::pair("frmSystemWD", true), std::pair("frmSystemWDIO", false),
+                                           std::pair("frmSystemWDState", false), std::pair("frmCommand", true),
+                                           std::pair("frmMonitor", true)));
+TEST_P(WindowMenu, KeepsEachWindowInItsStateAndBringsItUpNormalInFront)
+{
+    const auto& [stored, maximisable] = GetParam();
+    tc.settings->write(QStringLiteral("Settings"), QStringLiteral("MonitorWnd"), QStringLiteral("Show"));
+    tc.settings->write(QStringLiteral("Windows"), QStringLiteral("frmMain"), QStringLiteral("1000x700+0+0"));
+    tc.settings->write(QStringLiteral("Windows"), stored, QStringLiteral("MAXIMIZEDx"));
+    frmMain main(tc.ctx);
+    auto* monitorWindow = new frmMonitor(tc.ctx);
+    auto* command = new frmCommand(tc.ctx);
+    main.adoptChild(monitorWindow);
+    main.adoptChild(command);
+    tc.ctx.monitor = monitorWindow;
+    tc.ctx.command = command;
+    const auto restore = qScopeGuard([this] {
         tc.ctx.frame = &frame;
         tc.ctx.monitor = &monitor;
         tc.ctx.command = nullptr;
-    }
-    static QMdiSubWindow* frameOf(IToolWindow* w)
-    {
+    });
+    RegisterFamilies(tc.ctx);
+    main.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    ASSERT_TRUE(select(6));
+    const QList<QPair<MenuEntry, IToolWindow*>> entries{
+        {MenuEntry::OrvidWindow, lk->CurrentWindow()}, {MenuEntry::IO, lk->CurrentIOWindow()},
+        {MenuEntry::State, lk->CurrentStateWindow()}, {MenuEntry::Command, command},
+        {MenuEntry::Monitor, monitorWindow}};
+    auto* area = main.findChild<QMdiArea*>();
+    const auto frameOf = [](IToolWindow* w) {
         return qobject_cast<QMdiSubWindow*>(WindowPlacement::Container(dynamic_cast<QWidget*>(w)));
-    }
-
-    std::unique_ptr<frmMain> main;
-    frmMonitor* monitorWindow = nullptr;
-    frmCommand* command = nullptr;
-    QList<QPair<MenuEntry, IToolWindow*>> entries;
-};
-
-// The window menu brings an open window in front of the one the user clicked into and
-// makes it the active one: the system's three windows, the command window and the monitor.
-TEST_F(WindowMenu, BringsAnOpenWindowInFrontOfTheOneClickedInto)
-{
-    tc.settings->write(QStringLiteral("Windows"), QStringLiteral("frmMain"), QStringLiteral("1000x700+0+0"));
-    start();
+    };
+    const auto place = [](QWidget* w) {
+        const QString normal = QStringLiteral("%1x%2+%3+%4").arg(w->width()).arg(w->height()).arg(w->x()).arg(w->y());
+        return (w->isMaximized() ? QStringLiteral("MAXIMIZEDx") : normal).toStdString();
+    };
     for (const auto& [entry, window] : entries)
-        main->menuAction(entry)->trigger();
-    auto* area = main->mdiArea();
+        EXPECT_EQ(frameOf(window)->isMaximized(), window->Name() == stored && maximisable) << window->Name().toStdString();
     for (int i = 0; i < entries.size(); ++i) {
         QMdiSubWindow* wanted = frameOf(entries[i].second);
         QMdiSubWindow* other = frameOf(entries[(i + 1) % entries.size()].second);
         ASSERT_TRUE(wanted && other && wanted->isVisible());
+        if (entries[i].second->Name() == stored)
+            continue;
         SCOPED_TRACE(wanted->widget()->objectName().toStdString());
+        if (other->widget()->objectName() == stored && maximisable)
+            other->showMaximized();   // as its maximise button does
         QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(other->width() / 2, 6));
         ASSERT_EQ(area->activeSubWindow(), other);
-        main->menuAction(entries[i].first)->trigger();
+        const std::string before = place(wanted);
+        main.menuAction(entries[i].first)->trigger();
         EXPECT_EQ(area->activeSubWindow(), wanted);
         EXPECT_EQ(area->subWindowList(QMdiArea::StackingOrder).last(), wanted);
+        EXPECT_EQ(place(wanted), before);
     }
-}
-
-// The window states, one program run per row: the row's window stored maximised opens
-// maximised (a fixed-size window normal), whatever opens after it; every window-menu entry
-// then brings its window up normal, at its own place, active and in front, beside the
-// maximised one; quitting stores each window as it was.
-TEST_F(WindowMenu, WindowsKeepTheStateTheirPlaceAndTheWindowMenuGiveThem)
-{
-    const struct {
-        const char* name;
-        bool maximisable;
-    } rows[] = {{"frmSystemWD", true}, {"frmSystemWDIO", false}, {"frmSystemWDState", false},
-                {"frmCommand", true}, {"frmMonitor", true}};
-    tc.settings->write(QStringLiteral("Settings"), QStringLiteral("MonitorWnd"), QStringLiteral("Show"));
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        tc.settings->write(QStringLiteral("Windows"), QStringLiteral("frmMain"), QStringLiteral("1000x700+0+0"));
-        for (const char* name : {"frmSystemWD", "frmSystemWDIO", "frmSystemWDState", "frmCommand", "frmMonitor"})
-            tc.settings->write(QStringLiteral("Windows"), QLatin1String(name),
-                               name == row.name ? QStringLiteral("MAXIMIZEDx") : QStringLiteral("300x200+20+30"));
-        start();
-        const auto isRow = [&row](IToolWindow* w) { return w->Name() == QLatin1String(row.name); };
-        for (const auto& [entry, window] : entries) {
-            ASSERT_TRUE(frameOf(window)->isVisible()) << window->Name().toStdString();
-            EXPECT_EQ(frameOf(window)->isMaximized(), isRow(window) && row.maximisable) << window->Name().toStdString();
-        }
-        // Beside it maximised (as by its maximise button), each of the others from the menu.
-        for (const auto& [entry, window] : entries)
-            if (isRow(window) && row.maximisable)
-                frameOf(window)->showMaximized();
-        for (const auto& [entry, window] : entries) {
-            QMdiSubWindow* box = frameOf(window);
-            if (isRow(window))
-                continue;
-            const QRect place = box->geometry();
-            main->menuAction(entry)->trigger();
-            SCOPED_TRACE(window->Name().toStdString());
-            EXPECT_FALSE(box->isMaximized());
-            EXPECT_EQ(box->geometry(), place);
-            EXPECT_EQ(main->mdiArea()->activeSubWindow(), box);
-            EXPECT_EQ(main->mdiArea()->subWindowList(QMdiArea::StackingOrder).last(), box);
-        }
-        QMap<QString, QString> places;
-        for (const auto& [entry, window] : entries) {
-            const QRect r = frameOf(window)->geometry();
-            places[window->Name()] = frameOf(window)->isMaximized()
-                ? QStringLiteral("MAXIMIZEDx")
-                : QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
-        }
-        EXPECT_EQ(places[QLatin1String(row.name)] == QLatin1String("MAXIMIZEDx"), row.maximisable);   // still
-        ASSERT_TRUE(main->close());
-        for (const auto& [name, text] : places.asKeyValueRange())
-            EXPECT_EQ(tc.settings->read(QStringLiteral("Windows"), name, QString()), text) << name.toStdString();
-    }
+    ASSERT_TRUE(main.close());
+    for (const auto& [entry, window] : entries)
+        EXPECT_EQ(tc.settings->read(QStringLiteral("Windows"), window->Name(), QString()).toStdString(), place(frameOf(window)));
 }
 
 constexpr QSize kDesktop(0, 72);
