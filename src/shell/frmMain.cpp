@@ -693,7 +693,7 @@ void frmMain::Detect()
 
 void frmMain::Info()
 {
-    if (!ctx_.lk || !ctx_.state || selecting_)
+    if (!ctx_.lk || !ctx_.state)
         return;
     runSelection([this] {
         bool askRetry = true;
