@@ -241,4 +241,12 @@ void BringForward(QWidget* window)
     window->activateWindow();
 }
 
+void ShowInFront(QWidget* window)
+{
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(window->parentWidget()))
+        frame->show();
+    window->show();
+    BringForward(window);
+}
+
 } // namespace orvid

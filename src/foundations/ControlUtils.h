@@ -61,5 +61,8 @@ void LimitTyping(QLineEdit* box, int maxChars);
 // the main window's area, or the window itself when it stands on its own. A window that is
 // already open would otherwise stay hidden under the one the user last clicked into.
 void BringForward(QWidget* window);
+// Shows a window (and its frame in the main window's area) in the state it has - its stored
+// place may have maximised it - and brings it forward.
+void ShowInFront(QWidget* window);
 
 } // namespace orvid

@@ -134,6 +134,9 @@ bool WindowPlacement::applyPlacement(QWidget* window, const QString& text, bool 
     }
     if (!p.geometryValid)
         return p.flag;
+    // A window closed maximised keeps that state while hidden: a place stored since (the
+    // defaults, say) opens it normal.
+    c->setWindowState(c->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
 
     // A place (made for other fonts, or stored by a smaller window) never makes the window
     // smaller than its controls need: it keeps its least size, as when it is first shown.
@@ -193,12 +196,8 @@ void WindowPlacement::LoadDefaultWindowPos(QWidget* window, const QString& windo
     // A settings file that cannot be written (nor read) still gets the default place: the
     // window starts as on a first run, whether or not the place is stored for later.
     ctx_.settings->write(kWindowsSection, windowName, text);
-    if (apply && window) {
-        if (QWidget* c = Container(window)) {
-            c->setWindowState(c->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-            applyPlacement(window, text, true);
-        }
-    }
+    if (apply && window && Container(window))
+        applyPlacement(window, text, true);
 }
 
 void WindowPlacement::CenterForm(QWidget* window)

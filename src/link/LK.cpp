@@ -587,6 +587,9 @@ bool LK::SelectSystem(int16_t system, bool& askRetry)
             for (int16_t i = 1; !found && i <= kLastSerialEntry; ++i) {
                 if (i == candidate)
                     continue;
+                // The program is closing: it ends the search as the box's Cancel does.
+                if (closing_)
+                    break;
                 if (box) {
                     box->SetStatus(SystemName(i));
                     if (!box->IncBar())
@@ -604,7 +607,8 @@ bool LK::SelectSystem(int16_t system, bool& askRetry)
             if (box)
                 box->Unload();
         }
-        if (!askRetry || found || !ctx_.language)
+        // Nobody is asked to retry once the program is closing.
+        if (!askRetry || found || closing_ || !ctx_.language)
             break;
         if (ctx_.language->ShowMessage(1, Msg::RetryCancel) == Msg::Cancel)
             break;

@@ -26,7 +26,7 @@ public:
     virtual ~IToolWindow() = default;
     virtual QString Name() const = 0;        // the objectName: key of the stored placement
     virtual bool Loaded() const = 0;         // true while the window is loaded
-    virtual void Show() = 0;                 // load when needed, normal state, show
+    virtual void Show() = 0;                 // load when needed, show in front as placed
     virtual void Unload() = 0;               // save settings and placement, reset, hide
     virtual void SetLanguage() = 0;
 };

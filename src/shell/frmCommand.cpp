@@ -515,14 +515,7 @@ void frmCommand::Show()
 {
     if (!loaded_)
         load();
-    if (QWidget* box = container()) {
-        box->setWindowState(box->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-        box->show();
-    } else {
-        setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-    }
-    show();
-    BringForward(this);
+    ShowInFront(this);
 }
 
 void frmCommand::unloadHandling()

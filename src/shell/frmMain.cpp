@@ -24,6 +24,7 @@
 #include "link/Ports.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFontMetrics>
@@ -273,6 +274,9 @@ void frmMain::buildCentre()
     mdiArea_->setObjectName(QStringLiteral("mdiArea"));
     mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Each window keeps its own state: one brought forward beside a maximised window is not
+    // maximised in its place (the area's habit), nor is the maximised one restored.
+    mdiArea_->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
     layout->addWidget(mdiArea_, 1);
     setCentralWidget(centre);
     logo_ = new frmLogo(mdiArea_->viewport());
@@ -638,8 +642,10 @@ void frmMain::runSelection(std::function<void()> selection)
     // Recognition waits with window events running; a second selection started from a
     // menu or the toolbar meanwhile would re-open the port and overwrite the current
     // system in the middle of the scan, so it is refused.
-    if (selecting_)
+    if (selecting_) {
+        QApplication::beep();
         return;
+    }
     // A selection asked for while a poll step waits for the device runs once it has ended.
     runDeviceAction(&selecting_, [this, selection = std::move(selection)] {
         if (selecting_)
@@ -687,37 +693,50 @@ void frmMain::Detect()
 
 void frmMain::Info()
 {
-    if (!ctx_.lk || !ctx_.state || selecting_)
+    if (!ctx_.lk || !ctx_.state)
         return;
     runSelection([this] {
         bool askRetry = true;
-        if (ctx_.lk->SelectSystem(ctx_.state->CurrentSystem, askRetry))
+        // After a close asked meanwhile no box waits for the user.
+        if (ctx_.lk->SelectSystem(ctx_.state->CurrentSystem, askRetry) && !closePending_)
             runDialog(QStringLiteral("frmLKInfo"));
     });
 }
 
 void frmMain::ShowSystemWindow(MenuEntry entry)
 {
+    // During a selection the current system is the candidate being asked, whose window
+    // would stay open whichever system is found.
+    if (selecting_) {
+        QApplication::beep();
+        return;
+    }
     setMenuChecked(entry, true);
     if (!ctx_.lk)
         return;
-    IToolWindow* w = nullptr;
     switch (entry) {
-    case MenuEntry::OrvidWindow: w = ctx_.lk->CurrentWindow(); break;
-    case MenuEntry::IO: w = ctx_.lk->CurrentIOWindow(); break;
-    case MenuEntry::State: w = ctx_.lk->CurrentStateWindow(); break;
+    case MenuEntry::OrvidWindow: showNormalInFront(ctx_.lk->CurrentWindow()); break;
+    case MenuEntry::IO: showNormalInFront(ctx_.lk->CurrentIOWindow()); break;
+    case MenuEntry::State: showNormalInFront(ctx_.lk->CurrentStateWindow()); break;
     default: break;
     }
-    if (w)
-        w->Show();
 }
 
 void frmMain::ShowToolWindow(MenuEntry entry)
 {
     setMenuChecked(entry, true);
-    IToolWindow* w = entry == MenuEntry::Monitor ? monitorWindow() : commandWindow();
-    if (w)
-        w->Show();
+    showNormalInFront(entry == MenuEntry::Monitor ? monitorWindow() : commandWindow());
+}
+
+void frmMain::showNormalInFront(IToolWindow* w)
+{
+    if (!w)
+        return;
+    // Show loads the window first, whose stored place may maximise it; asked for from the
+    // window menu it comes up normal all the same, at its own place.
+    w->Show();
+    if (QWidget* frame = WindowPlacement::Container(dynamic_cast<QWidget*>(w)))
+        frame->setWindowState(frame->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
 }
 
 bool frmMain::runDialog(const QString& name)

@@ -128,6 +128,8 @@ private:
     IToolWindow* monitorWindow() const;
     IToolWindow* commandWindow() const;
     bool runDialog(const QString& name);
+    // A window-menu entry's window: loaded, normal, active and in front.
+    void showNormalInFront(IToolWindow* w);
     void popUnder(int buttonIndex, QMenu* menu);
     void retryPendingClose();
     void runSelection(std::function<void()> selection);

@@ -402,14 +402,7 @@ void frmMonitor::Show()
 {
     if (!loaded_)
         load();
-    QWidget* host = container();
-    if (host) {
-        host->showNormal();
-        show();
-    } else {
-        showNormal();
-    }
-    BringForward(this);
+    ShowInFront(this);
     updateLineWidth();
 }
 

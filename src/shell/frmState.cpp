@@ -19,9 +19,8 @@ frmState::frmState(AppContext& ctx, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmState"));
     setWindowTitle(QStringLiteral("ORVID System"));
-    // Application-modal but shown without a local event loop: the menus and the toolbar
-    // must not start a second recognition while this one runs.
-    setWindowModality(Qt::ApplicationModal);
+    // Modeless: the main window stays in reach while the box is up. A second selection is
+    // refused there, and its close ends the recognition as Cancel does.
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     gaugeBar_ = new QProgressBar(this);

@@ -1,8 +1,8 @@
 #pragma once
 // The progress box of long operations (above all the recognition of the connected system):
 // a bar, one status line and a Cancel button. The caller asks after every step, through
-// IncBar, whether the user has cancelled. The user cannot close the box: the close box and
-// Cancel only mark the operation as cancelled.
+// IncBar, whether the user has cancelled. The box is modeless. The user cannot close it: the
+// close box and Cancel only mark the operation as cancelled.
 
 #include "link/LinkInterfaces.h"
 

@@ -237,20 +237,26 @@ TYPED_TEST(DefaultPositionsOfTheCurrentSystem, KeepItsWindowAtTheSizeItsControls
         << needed.height();
 }
 
-// The window menu brings an open window in front of the one the user clicked into and
-// makes it the active one: the system's three windows, the command window and the monitor.
-class WindowMenu : public PtyFamilyFixture<SimWD> {};
-TEST_F(WindowMenu, BringsAnOpenWindowInFrontOfTheOneClickedInto)
+// The window states, one program run per row: the row's window, stored maximised, opens
+// maximised (a fixed-size one normal). Beside it the window menu brings each open window up
+// normal at its own place, active and in front of the one the user clicked into (the
+// system's three windows, the command window, the monitor); quitting stores each as it is.
+class WindowMenu : public PtyFamilyFixture<SimWD>, public ::testing::WithParamInterface<std::pair<QString, bool>> {};
+INSTANTIATE_TEST_SUITE_P(StoredMaximised, WindowMenu,
+                         ::testing::Values(std::pair("frmSystemWD", true), std::pair("frmSystemWDIO", false),
+                                           std::pair("frmSystemWDState", false), std::pair("frmCommand", true),
+                                           std::pair("frmMonitor", true)));
+TEST_P(WindowMenu, KeepsEachWindowInItsStateAndBringsItUpNormalInFront)
 {
+    const auto& [stored, maximisable] = GetParam();
+    tc.settings->write(QStringLiteral("Settings"), QStringLiteral("MonitorWnd"), QStringLiteral("Show"));
+    tc.settings->write(QStringLiteral("Windows"), QStringLiteral("frmMain"), QStringLiteral("1000x700+0+0"));
+    tc.settings->write(QStringLiteral("Windows"), stored, QStringLiteral("MAXIMIZEDx"));
     frmMain main(tc.ctx);
-    main.resize(1000, 700);
-    main.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     auto* monitorWindow = new frmMonitor(tc.ctx);
     auto* command = new frmCommand(tc.ctx);
     main.adoptChild(monitorWindow);
     main.adoptChild(command);
-    tc.ctx.frame = &main;
     tc.ctx.monitor = monitorWindow;
     tc.ctx.command = command;
     const auto restore = qScopeGuard([this] {
@@ -259,28 +265,43 @@ TEST_F(WindowMenu, BringsAnOpenWindowInFrontOfTheOneClickedInto)
         tc.ctx.command = nullptr;
     });
     RegisterFamilies(tc.ctx);
+    main.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     ASSERT_TRUE(select(6));
     const QList<QPair<MenuEntry, IToolWindow*>> entries{
         {MenuEntry::OrvidWindow, lk->CurrentWindow()}, {MenuEntry::IO, lk->CurrentIOWindow()},
         {MenuEntry::State, lk->CurrentStateWindow()}, {MenuEntry::Command, command},
         {MenuEntry::Monitor, monitorWindow}};
-    for (const auto& [entry, window] : entries)
-        main.menuAction(entry)->trigger();
     auto* area = main.findChild<QMdiArea*>();
     const auto frameOf = [](IToolWindow* w) {
         return qobject_cast<QMdiSubWindow*>(WindowPlacement::Container(dynamic_cast<QWidget*>(w)));
     };
+    const auto place = [](QWidget* w) {
+        const QString normal = QStringLiteral("%1x%2+%3+%4").arg(w->width()).arg(w->height()).arg(w->x()).arg(w->y());
+        return (w->isMaximized() ? QStringLiteral("MAXIMIZEDx") : normal).toStdString();
+    };
+    for (const auto& [entry, window] : entries)
+        EXPECT_EQ(frameOf(window)->isMaximized(), window->Name() == stored && maximisable) << window->Name().toStdString();
     for (int i = 0; i < entries.size(); ++i) {
         QMdiSubWindow* wanted = frameOf(entries[i].second);
         QMdiSubWindow* other = frameOf(entries[(i + 1) % entries.size()].second);
         ASSERT_TRUE(wanted && other && wanted->isVisible());
+        if (entries[i].second->Name() == stored)
+            continue;
         SCOPED_TRACE(wanted->widget()->objectName().toStdString());
+        if (other->widget()->objectName() == stored && maximisable)
+            other->showMaximized();   // as its maximise button does
         QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(other->width() / 2, 6));
         ASSERT_EQ(area->activeSubWindow(), other);
+        const std::string before = place(wanted);
         main.menuAction(entries[i].first)->trigger();
         EXPECT_EQ(area->activeSubWindow(), wanted);
         EXPECT_EQ(area->subWindowList(QMdiArea::StackingOrder).last(), wanted);
+        EXPECT_EQ(place(wanted), before);
     }
+    ASSERT_TRUE(main.close());
+    for (const auto& [entry, window] : entries)
+        EXPECT_EQ(tc.settings->read(QStringLiteral("Windows"), window->Name(), QString()).toStdString(), place(frameOf(window)));
 }
 
 constexpr QSize kDesktop(0, 72);

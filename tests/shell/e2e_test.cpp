@@ -5,6 +5,7 @@
 #include "sim/SimKR.h"
 #include "support/FakeSystems.h"
 #include "support/PtyHarness.h"
+#include "support/RealInput.h"
 #include "support/TcpHarness.h"
 #include "support/WhenModal.h"
 
@@ -18,6 +19,7 @@
 #include "link/LK.h"
 #include "link/Ports.h"
 #include "shell/Application.h"
+#include "shell/Toolbar.h"
 #include "shell/frmCommand.h"
 #include "shell/frmMain.h"
 #include "shell/frmMonitor.h"
@@ -43,6 +45,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -551,6 +554,31 @@ TEST_F(E2ETest, ShippedProgramRecognisesASystemRHeadFromTheMenuAndSendsThroughIt
     quit();
     EXPECT_EQ(stored(QStringLiteral("Settings"), QStringLiteral("OrvidSystem")), QStringLiteral("3"));
     head.stop();
+}
+
+// A silent head: while the recognition's progress box is up the main window takes input, and
+// a close ends the recognition before its next candidate, asks nothing, and closes as usual.
+TEST_F(E2ETest, ACloseAskedDuringARecognitionEndsItAndClosesTheProgram)
+{
+    setting(QStringLiteral("Settings"), QStringLiteral("AutoDetect"), QStringLiteral("0"));
+    shippedFamilies = true;
+    start();
+    int popups = 0;
+    main().setPopupRunner([&popups](QMenu*, const QPoint&) { ++popups; });
+    ProgressWatch watch(app->context(), *app->progressBox());
+    QSignalSpy closed(&main(), &frmMain::closed);
+    test::whenSeen([&] { return watch.shown.size() == 2; }, [&] {
+        test::clickOn(main().toolbar()->button(6));
+        main().close();
+    });
+    presenter.answers = {Msg::Cancel};
+    action("mnDetect")->trigger();
+    EXPECT_EQ(popups, 1);
+    EXPECT_EQ(watch.shown.size(), 2);   // candidates tried
+    EXPECT_EQ(presenter.numbers(), QList<int>{});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed.count() > 0; }, 2000));
+    EXPECT_NE(stored(QStringLiteral("Windows"), QStringLiteral("frmMain")), QStringLiteral("<none>"));
+    EXPECT_EQ(stored(QStringLiteral("Settings"), QStringLiteral("OrvidSystem")), QStringLiteral("0"));
 }
 
 // A reader the network cannot reach, chosen in the menu: the selection's wait cursor is not

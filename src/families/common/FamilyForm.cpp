@@ -51,13 +51,7 @@ void FamilyForm::Show()
 {
     if (!loaded_)
         load();
-    if (QWidget* host = container()) {
-        host->showNormal();
-        show();
-    } else {
-        showNormal();
-    }
-    BringForward(this);
+    ShowInFront(this);
     fitContainer();
 }
 
