@@ -10,6 +10,7 @@
 #include "foundations/Utils.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QThread>
 
 #include <algorithm>
@@ -197,6 +198,17 @@ int loopLevel()
 {
     return QThread::currentThread()->loopLevel();
 }
+
+// The window a click was queued for has been closed meanwhile: a tool window (a family's
+// window, a small window, the command window) no longer loaded, a dialog no longer shown.
+bool windowClosed(const QObject* guard)
+{
+    if (const auto* window = dynamic_cast<const IToolWindow*>(guard))
+        return !window->Loaded();
+    if (const auto* dialog = qobject_cast<const QDialog*>(guard))
+        return !dialog->isVisible();
+    return false;
+}
 } // namespace
 
 LK::Holder LK::askerKind() const
@@ -255,6 +267,8 @@ void LK::runEntry(std::size_t index)
         return;
     if (next.forSystem && next.systemChanges != systemChanges_)
         return;        // asked for in the window of a system that has been left since
+    if (next.kind == Holder::User && windowClosed(next.guard))
+        return;        // clicked in a window that has been closed since
     if (next.stop)
         runStop(next.key, next.which, next.asked, next.kind, next.run);
     else
@@ -264,7 +278,7 @@ void LK::runEntry(std::size_t index)
 void LK::runStop(const void* key, const QString& which, quint64 asked, Holder kind,
                  const std::function<void()>& stop)
 {
-    runningStops_.push_back({key, which, asked});
+    runningStops_.push_back({key, which, asked, kind});
     struct Done {
         LK* lk;
         ~Done() { lk->runningStops_.pop_back(); }
@@ -321,31 +335,38 @@ void LK::WhenIdle(const void* key, const QObject* guard, std::function<void()> a
 
 void LK::StopWhenIdle(const void* key, const QString& which, const QObject* guard, std::function<void()> stop)
 {
-    const auto same = [&](const void* k, const QString& w) { return k == key && w == which; };
-    // The same stop waiting as the last thing asked for: it is that stop, in its turn.
-    if (!actions_.empty() && actions_.back().stop && same(actions_.back().key, actions_.back().which)) {
-        actions_.back().guard = guard;
-        actions_.back().run = std::move(stop);
+    // Asked for by the running action's own code (Schreiben's stop before its dialog, a
+    // multi-reply Send's), the stop is a step of that action: it goes out where the action
+    // asks for it, and the user's Stop, waiting behind the action or running, is not it.
+    const Holder kind = askerKind() == Holder::User ? Holder::User : Holder::Step;
+    const auto sameUserStop = [&](const void* k, const QString& w, Holder asker) {
+        return kind == Holder::Step && asker == Holder::Step && k == key && w == which;
+    };
+    // The user's same stop waiting as the last thing asked for: it is that stop, in its turn.
+    WaitingAction* last = actions_.empty() ? nullptr : &actions_.back();
+    if (last && last->stop && sameUserStop(last->key, last->which, last->kind)) {
+        last->guard = guard;
+        last->run = std::move(stop);
         if (!Busy())
             runWaitingActionsNow();
         return;
     }
     // Running, with nothing asked for since: the stop under way is the one asked for.
-    const quint64 lastAsked = actions_.empty() ? 0 : actions_.back().asked;
+    const quint64 lastAsked = last ? last->asked : 0;
     for (const RunningStop& running : runningStops_) {
-        if (same(running.key, running.which) && lastAsked <= running.asked)
+        if (sameUserStop(running.key, running.which, running.kind) && lastAsked <= running.asked)
             return;
     }
     if (!Busy()) {
         runWaitingActionsNow();
         if (!Busy() && nextRunnable() == actions_.size()) {
-            runStop(key, which, asked_, askerKind(), stop);
+            runStop(key, which, asked_, kind, stop);
             return;
         }
     }
     if (closing_)
         return;
-    WaitingAction& entry = enqueue(key, guard, std::move(stop), Holder::Step, false);
+    WaitingAction& entry = enqueue(key, guard, std::move(stop), kind, false);
     entry.stop = true;
     entry.which = which;
 }

@@ -112,8 +112,9 @@ public:
     // its handler, its exchanges and its dialog (an action asked for from inside a running
     // action's dialog - its OK - belongs to that action and runs within it). The same
     // action (key) asked for again while it waits is refused with a beep (false). It is
-    // dropped when guard is gone by its turn, and, when forSystem, when the current system
-    // has changed since it was asked for: it was meant for the window that was left.
+    // dropped when guard is gone or closed by its turn (a window no longer loaded, a dialog
+    // no longer shown), and, when forSystem, when the current system has changed since it
+    // was asked for: it was meant for the window that was left.
     bool UserAction(const void* key, const QObject* guard, std::function<void()> action,
                     bool forSystem = false);
     // Runs action once the link is idle: now when it is and nothing waits, else in turn
@@ -121,10 +122,12 @@ public:
     // replaces the waiting one and keeps its turn. Asked for by the action running now
     // (its own code, not a timer in its dialog), it runs as part of that action.
     void WhenIdle(const void* key, const QObject* guard, std::function<void()> action);
-    // A stop the user asked for (the Stop button, the command window's Stop), run as
-    // WhenIdle runs an action, in turn after what was asked for before it. The stop
-    // (key, which) asked for again while it waits or runs, with nothing asked for since, is
-    // that same stop: it goes out once. Asked for after another action, it comes after it.
+    // A stop (the Stop button, the command window's Stop), run as WhenIdle runs an action,
+    // in turn after what was asked for before it. The user's stop (key, which) asked for
+    // again while it waits or runs, with nothing asked for since, is that same stop: it
+    // goes out once. Asked for after another action, it comes after it. A stop the running
+    // action asks for in its own code (before its dialog or its command) is part of that
+    // action: it runs there, and is never taken for a Stop the user asked for.
     void StopWhenIdle(const void* key, const QString& which, const QObject* guard, std::function<void()> stop);
     // Whether an action with this key waits for its turn; how many wait.
     bool ActionWaiting(const void* key) const;
@@ -212,6 +215,7 @@ private:
         const void* key;
         QString which;
         quint64 asked;
+        Holder kind;           // User: a step of the action running it (see StopWhenIdle)
     };
     std::vector<RunningStop> runningStops_;
     int actionDepth_ = 0;      // the holders that are actions (not poll steps)

@@ -19,7 +19,8 @@
 // ends in the window (polling, an automatic read, a loop) it ends at the click and again
 // when it runs: an action queued before it may have started a read of its own by then. A
 // Stop asked for while the same stop waits or runs, with nothing asked for since, is that
-// stop: it goes out once.
+// stop: it goes out once. The stop an action runs itself first (before its dialog, its
+// password change, its command) is the action's: never merged with the user's Stop.
 //
 // A poll step (a tick of the poll timer taking the replies of a continuous read) is not
 // the user's: it must not refuse what the user does meanwhile. A control's device action is
@@ -100,7 +101,8 @@ private:
 
 // Runs a user action of the current system's windows that needs the device now, or queues
 // it while a poll step has the link (LK::UserAction); key names the action (its control).
-// Queued, it is dropped when another system is selected before its turn. False when refused.
+// Queued, it is dropped when another system is selected or its window (guard) is closed
+// before its turn. False when refused.
 bool RunUserAction(AppContext& ctx, const void* key, const QObject* guard, std::function<void()> action);
 
 // Connects a control's signal to a device action of receiver (a member function without

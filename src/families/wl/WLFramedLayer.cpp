@@ -286,6 +286,12 @@ void WLFramedProtocol::StopReading()
     LKRead("DB", r);
 }
 
+void WLFramedProtocol::EndReading()
+{
+    ScanActive = false;
+    setDbCodeMode(false);
+}
+
 void WLFramedProtocol::StopBuffered()
 {
     StopReading();

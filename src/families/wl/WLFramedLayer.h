@@ -101,6 +101,9 @@ public:
     void ReadData(bool fixcode);
     // Ends a continuous read ("CN", "DB").
     void StopReading();
+    // The reading and "Code lesen" are over (a stop ends them): no poll step asks for a
+    // reading any more. Sends nothing and leaves the poll timer alone.
+    void EndReading();
     // "Code lesen": on starts reading for the next ID, which the poll step puts in the
     // database box and then stops the reading; off stops it at once.
     void ReadDbCode(bool on);

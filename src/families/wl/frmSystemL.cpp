@@ -359,7 +359,15 @@ void frmSystemL::btStop_Click()
 
 void frmSystemL::StopBuffered()
 {
-    requestStop();
+    // The link's stop (the command window's Stop, its multi-reply Send) ends the reading as
+    // Stop does, at once and again when the "QU" goes out. Polling stays off, as the link
+    // has switched it: the I/O window's refresh must not take the ticks the command window
+    // collects its replies on.
+    requestStop([this] {
+        proto_->ScanActive = false;
+        if (ctx_.lk)
+            ctx_.lk->EnablePolling(false);
+    });
 }
 
 void frmSystemL::btClear_Click()

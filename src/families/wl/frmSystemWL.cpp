@@ -367,7 +367,15 @@ void frmSystemWL::btStop_Click()
 
 void frmSystemWL::StopBuffered()
 {
-    requestStop();
+    // The link's stop (the command window's Stop, its multi-reply Send) ends the reading and
+    // "Code lesen" as Stop does, at once and again when "CN" and "DB" go out. Polling stays
+    // off, as the link has switched it: the small windows' refresh must not take the ticks
+    // the command window collects its replies on.
+    requestStop([this] {
+        proto_->EndReading();
+        if (ctx_.lk)
+            ctx_.lk->EnablePolling(false);
+    });
 }
 
 void frmSystemWL::btRead_Click()

@@ -183,16 +183,16 @@ TEST_F(ExchangePolicy, AnActionAskedForDuringAPollStepRunsOnceAfterIt)
     EXPECT_EQ(entered, QList<bool>{true});
     EXPECT_EQ(lk->ActionsWaiting(), 0);
 
-    // Asked for, then Stop, in one step: the action first, then the stop, once each.
+    // Asked for, then Stop, in one step: the action (its own stop first), then the stop, once each.
     QStringList order;
     insidePoll([&] {
-        RunUserAction(tc.ctx, button, &top, [&] { order << QStringLiteral("action"); });
+        RunUserAction(tc.ctx, button, &top, [&] { gate.RequestStop([&] { order << "own stop"; }); order << "action"; });
         gate.RequestStop([&] { order << QStringLiteral("stop"); });
         gate.RequestStop([&] { order << QStringLiteral("stop"); });
     });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return order.size() == 2; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return order.size() == 3; }, 1000));
     QTest::qWait(20);
-    EXPECT_EQ(order, (QStringList{QStringLiteral("action"), QStringLiteral("stop")}));
+    EXPECT_EQ(order, (QStringList{"own stop", "action", "stop"}));
 
     // The window asking has gone by its turn: nothing runs.
     bool ran = false;

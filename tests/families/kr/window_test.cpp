@@ -663,24 +663,40 @@ TEST_F(KRWindowSim, SchreibenKonfigASecondSelectionOrAReadEndTheRunningRead)
 
 // A Buffered read is polled; within one poll step's wait the user clicks Lesen, Stop, or
 // Stop, Lesen, Stop. Each runs after the step, in the order clicked, and the last click
-// decides: the head is stopped and nothing is polled after it.
+// decides: the head is stopped and nothing is polled after it. The stop an action runs
+// first (Tag-Passwort setzen's, a multi-reply Send's) is its own, before its telegrams; the
+// user's Stop comes after them. Schreiben, then the window closed: no dialog opens.
 TEST_F(KRWindowSim, ClicksDuringOnePollStepRunInTheirOrderAndTheLastStopDecides)
 {
     sim.setRepeatInterval(60000);   // no repetition: the step waits for its time-out
-    frmSystemKR* w = select(2);
+    sim.setVariant("QTR1-AX");
+    frmSystemKR* w = select(3);
     ASSERT_TRUE(w && activate(w));
     lk->LkPutData(100, 1);
-    const std::pair<QList<QPushButton*>, QList<QByteArray>> cases[] = {
-        {{w->btRead, w->btStop}, {"QU", "PM", "CT", "BR", "QU"}},
-        {{w->btStop, w->btRead, w->btStop}, {"QU", "QU", "PM", "CT", "BR", "QU"}}};
-    for (const auto& [clicks, expected] : cases) {
+    w->cmbCode->setCurrentIndex(w->cmbCode->findData(TagCode::QTX12));   // a password, not sent with reads
+    emit w->cmbCode->activated(w->cmbCode->currentIndex());
+    ASSERT_TRUE(clickOn(w->chkPasswort));
+    frmCommand command(tc.ctx);
+    command.Show();
+    command.findChild<QComboBox*>(QStringLiteral("cmbCommand"))->setEditText(QStringLiteral("VE"));
+    command.findChild<QCheckBox*>(QStringLiteral("chkBuffered"))->setChecked(true);
+    auto* send = command.findChild<QPushButton*>(QStringLiteral("btSend"));
+    int dialogs = 0;
+    w->writeDialog = [&] { ++dialogs; };
+    const auto clicks = [](QList<QPushButton*> buttons) { return [buttons] { for (QPushButton* b : buttons) clickOn(b); }; };
+    const std::pair<std::function<void()>, QList<QByteArray>> cases[] = {
+        {clicks({w->btRead, w->btStop}), {"QU", "PM", "CT", "BR", "QU"}},
+        {clicks({w->btStop, w->btRead, w->btStop}), {"QU", "QU", "PM", "CT", "BR", "QU"}},
+        {clicks({w->btTagPassword, w->btStop}), {"QU", "CT", "PC", "QU"}},
+        {clicks({send, w->btStop}), {"QU", "VE", "QU"}},
+        {[&] { clickOn(w->btWrite); w->close(); }, {"QU"}}};
+    for (const auto& [click, expected] : cases) {
         ASSERT_TRUE(clickOn(w->btRead));
         sim.clearTranscript();
         bool inStep = false;
-        QTimer::singleShot(0, w, [&, clicks = clicks] {
+        QTimer::singleShot(0, w, [&, click = click] {
             inStep = lk->PollStepRunning();
-            for (QPushButton* b : clicks)
-                clickOn(b);
+            click();
         });
         lk->LkPoll();
         EXPECT_TRUE(inStep);
@@ -692,6 +708,7 @@ TEST_F(KRWindowSim, ClicksDuringOnePollStepRunInTheirOrderAndTheLastStopDecides)
         EXPECT_FALSE(lk->PollingEnabled());
         EXPECT_FALSE(sim.repeating());
     }
+    EXPECT_EQ(dialogs, 0);
 }
 
 // Mode Auto: a data write whose tag leaves after the read-back, Lesen with no tag, a

@@ -19,6 +19,7 @@
 #include "families/wl/frmSystemWLState.h"
 #include "foundations/MessagePresenter.h"
 #include "link/LK.h"
+#include "shell/frmCommand.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -303,6 +305,20 @@ TEST_F(WLFramedWindowTest, StateAndIOLamps)
     sim.setTag(true, 4711);
     w->btFixcode_Click();
     EXPECT_EQ(step(), "KC KC KC JC JC CO PA ");
+    // A command with several answers, then the command window's Stop: the reading is over,
+    // and the refresh, switched on again, polls it no more.
+    frmCommand command(tc.ctx);
+    tc.ctx.command = &command;
+    const auto gone = qScopeGuard([&] { tc.ctx.command = nullptr; });
+    command.Show();
+    command.findChild<QComboBox*>(QStringLiteral("cmbCommand"))->setEditText(QStringLiteral("QA"));
+    ASSERT_TRUE(clickOn(command.findChild<QCheckBox*>(QStringLiteral("chkBuffered"))));
+    ASSERT_TRUE(clickOn(command.findChild<QPushButton*>(QStringLiteral("btSend"))));
+    ASSERT_TRUE(clickOn(command.findChild<QPushButton*>(QStringLiteral("btStop"))));
+    io->chkAuto->click();
+    io->chkAuto->click();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(step(), "KC KC KC JC JC CO ");
     w->btStop_Click();
     w->parameterDialog = [w] { w->Protocol().SetReaderVariables(kMorsek, true); };
     w->btParameter_Click();

@@ -17,6 +17,7 @@
 #include "families/wl/frmSystemWLState.h"
 #include "foundations/Language.h"
 #include "link/LK.h"
+#include "shell/frmCommand.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +28,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -290,6 +292,24 @@ TEST_F(WLWindowTest, AReadOrWriteTheUnitWasToldToEndIsEndedInTheWindow)
     sim.setInputs(true, false, false);
     lk->LkPoll();
     EXPECT_TRUE(io->InputLit(0));
+
+    // A Buffered read, a command with several answers, then the command window's Stop: once
+    // the I/O window's refresh brings polling back, no step waits for the read's replies.
+    frmCommand command(tc.ctx);
+    tc.ctx.command = &command;
+    const auto gone = qScopeGuard([&] { tc.ctx.command = nullptr; });
+    command.Show();
+    command.findChild<QComboBox*>(QStringLiteral("cmbCommand"))->setEditText(QStringLiteral("VE"));
+    ASSERT_TRUE(activate(w) && clickOn(w->btRead) && sim.repeating());
+    ASSERT_TRUE(clickOn(command.findChild<QCheckBox*>(QStringLiteral("chkBuffered"))));
+    ASSERT_TRUE(clickOn(command.findChild<QPushButton*>(QStringLiteral("btSend"))));
+    ASSERT_TRUE(clickOn(command.findChild<QPushButton*>(QStringLiteral("btStop"))));
+    ASSERT_TRUE(clickOn(io->chkAuto) && clickOn(io->chkAuto));   // off and on again
+    monitor.lines.clear();
+    for (int i = 0; i < 3; ++i)
+        lk->LkPoll();
+    EXPECT_FALSE(monitor.lines.isEmpty());
+    EXPECT_FALSE(monitor.lines.contains("R: <TIMEOUT>")) << monitor.lines.join('|').constData();
 }
 
 TEST_F(WLWindowTest, FrequencyOutsideOneToNinetyNineBringsMessage70)
