@@ -128,7 +128,11 @@ void frmMonitor::buildControls()
     lstComm->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstComm->setFocusPolicy(Qt::StrongFocus);
     lstComm->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    lstComm->installEventFilter(this);
+    // Entries are broken for the visible area. With its scroll bar always there, that area
+    // stays as it was when the list fills: what was broken for it before stays whole.
+    lstComm->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The visible area is laid out after the list itself has been resized.
+    lstComm->viewport()->installEventFilter(this);
 
     picMode = new QFrame(this);
     picMode->setObjectName(QStringLiteral("picMode"));
@@ -195,13 +199,11 @@ bool frmMonitor::hexMode() const
     return rdMode[1]->isChecked();
 }
 
-int frmMonitor::ComputeLineWidth(double listWidth, double charWidth)
+int frmMonitor::ComputeLineWidth(double textWidth, double charWidth)
 {
-    // lrint rounds halves to the even neighbour in the default rounding mode.
-    const long cw = std::lrint(charWidth);
-    if (cw <= 0)
+    if (charWidth <= 0)
         return 0;
-    return int(std::lrint(listWidth) / cw - 2);
+    return int(std::floor(textWidth / charWidth)) + 1;
 }
 
 QStringList frmMonitor::RenderEntries(const QString& prefix, const QByteArray& data,
@@ -330,12 +332,20 @@ void frmMonitor::updateLineWidth()
 {
     if (!loaded_ || isMinimized() || (container() && container()->isMinimized()))
         return;
-    lineWidth_ = ComputeLineWidth(lstComm->width(), charWidth_);
+    lineWidth_ = ComputeLineWidth(entryTextWidth(), charWidth_);
+}
+
+double frmMonitor::entryTextWidth() const
+{
+    // An entry spans the visible area; the style keeps a margin either side of its text
+    // and cuts text wider than what is left with "…".
+    const int margin = lstComm->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lstComm) + 1;
+    return lstComm->viewport()->width() - 2 * margin;
 }
 
 bool frmMonitor::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == lstComm && event->type() == QEvent::Resize)
+    if (watched == lstComm->viewport() && event->type() == QEvent::Resize)
         updateLineWidth();
     return QWidget::eventFilter(watched, event);
 }
@@ -392,7 +402,8 @@ void frmMonitor::load()
             rdMode[0]->setChecked(true);
     }
 
-    // The width of a blank in the list's font: the unit of the line width.
+    // The width of a blank in the list's font, with its fraction: the unit of the line
+    // width. In the fixed font every character the list shows is as wide.
     charWidth_ = QFontMetricsF(lstComm->font()).horizontalAdvance(QLatin1Char(' '));
     loaded_ = true;
     SetLanguage();

@@ -63,8 +63,10 @@ public:
     int lineWidth() const { return lineWidth_; }
     bool hexMode() const;
 
-    // W = round(list width) \ round(width of a blank) - 2, halves to the even neighbour.
-    static int ComputeLineWidth(double listWidth, double charWidth);
+    // W for a text width and the font's advance (the width of a blank, fractions kept):
+    // an entry stays below W characters, so W - 1 of them are as many as the text width
+    // holds. 0 while no font has been measured.
+    static int ComputeLineWidth(double textWidth, double charWidth);
     // Renders one telegram into monitor entries: every entry starts with the prefix, a
     // name is never split, and no entry holds only the prefix. With maxEntries > 0 it stops
     // after that many entries; *rendered (when given) tells how many leading bytes of data
@@ -88,6 +90,7 @@ private:
     void closeHandling();
     void placeDefault();
     void updateLineWidth();
+    double entryTextWidth() const;
     void appendEntries(const QStringList& lines);
     void clearList();
     void btSave_Click();

@@ -30,6 +30,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScreen>
@@ -405,6 +406,8 @@ TEST(FamilyWindows, ShippedDefaultPlacesKeepEachSystemsWindowsApartInsideTheMain
 // two lies over the other: a selection shows a system's windows over the monitor and the
 // command window, the start-up shows these over the windows of a system it has found, and
 // the window menu brings any of them to the top.
+// Shown with its system selected, no window but frmSystemHX is larger than its place; the
+// monitor and the command window over a system's windows leave a part of every button in sight.
 TEST(FamilyWindows, LargeScreenPlacesHoldTheWindowsAtTheSizeTheyTakeWhenShown)
 {
     // Where the window named first, lying over the other, hides all of its title bar.
@@ -416,21 +419,25 @@ TEST(FamilyWindows, LargeScreenPlacesHoldTheWindowsAtTheSizeTheyTakeWhenShown)
     };
     const QSize screen(1024, 768);
     const QRect area(QPoint(0, 0), screen - kPlacesMargin);
+    // The widest stretch, at least half as high as the part, of a part outside what lies over it.
+    const auto inSight = [](const QRect& part, const QRegion& over) {
+        int widest = 0;
+        for (const QRect& r : QRegion(part) - over)
+            if (2 * r.height() >= part.height())
+                widest = std::max(widest, r.width());
+        return widest;
+    };
     // The widest stretch, at least half the title bar high, of the part of the window's
     // title bar that takes a drag (between its icon and its buttons) and that lies inside
     // the area and outside the window over it.
-    const auto grip = [&area](QMdiSubWindow* lower, const QRect& over) {
+    const auto grip = [&area, &inSight](QMdiSubWindow* lower, const QRect& over) {
         QStyleOptionTitleBar option;
         option.initFrom(lower);
         option.subControls = QStyle::SC_All;
         option.titleBarFlags = lower->windowFlags();
         option.rect = QRect(0, 0, lower->width(), lower->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, lower));
         const QRect label = lower->style()->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarLabel, lower);
-        int widest = 0;
-        for (const QRect& r : QRegion(label.translated(lower->pos()) & area) - QRegion(over))
-            if (2 * r.height() >= label.height())
-                widest = std::max(widest, r.width());
-        return widest;
+        return inSight(label.translated(lower->pos()) & area, over);
     };
     const QString shipped = shippedLayout();
     for (const QString& section : {QStringLiteral("1024*768*SmallFonts"), QStringLiteral("1024*768*LargeFonts")}) {
@@ -465,6 +472,7 @@ TEST(FamilyWindows, LargeScreenPlacesHoldTheWindowsAtTheSizeTheyTakeWhenShown)
             for (const auto& small : {entry.io, entry.state})
                 if (small)
                     windows << small();
+            tc.state.CurrentSystem = int16_t(e);  // as a selection shows them: some controls show only then
             for (IToolWindow* w : windows)
                 w->Show();
             systems << windows + QList<IToolWindow*>{monitor, command};
@@ -476,6 +484,8 @@ TEST(FamilyWindows, LargeScreenPlacesHoldTheWindowsAtTheSizeTheyTakeWhenShown)
             const ParsedPlacement p = ParsePlacement(ReadIni(shipped, section, w->Name(), QString()));
             EXPECT_EQ(sub->pos(), QPoint(p.left, p.top)) << w->Name().toStdString() << " not on its place";
             if (!kNoRoom.contains({w->Name(), QString()})) {
+                EXPECT_TRUE(sub->width() <= p.width && sub->height() <= p.height)
+                    << w->Name().toStdString() << " at " << text(sub->geometry()) << " larger than its place";
                 EXPECT_TRUE(area.contains(sub->geometry()))
                     << w->Name().toStdString() << " at " << text(sub->geometry()) << " outside the area";
             }
@@ -506,6 +516,14 @@ TEST(FamilyWindows, LargeScreenPlacesHoldTheWindowsAtTheSizeTheyTakeWhenShown)
                     }
                 }
             }
+            const QRegion tools = QRegion(boxes[boxes.size() - 2]->geometry()) + boxes.last()->geometry();
+            for (QMdiSubWindow* box : boxes.first(boxes.size() - 2))
+                for (const QPushButton* button : box->widget()->findChildren<QPushButton*>()) {
+                    const QRect r(button->mapTo(box->parentWidget(), QPoint(0, 0)), button->size());
+                    EXPECT_TRUE(!button->isVisible() || inSight(r, tools) >= std::min(kGrip, r.width()))
+                        << name(box).toStdString() << ": " << button->objectName().toStdString() << " at "
+                        << text(r) << " under the monitor or the command window";
+                }
         }
         tc.ctx.monitor = nullptr;
         tc.ctx.command = nullptr;

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -115,16 +116,6 @@ TEST(MonitorRendering, NarrowListNeverEmitsAnEntryHoldingOnlyThePrefix)
     }
 }
 
-TEST(MonitorRendering, LineWidthRoundsHalvesToEven)
-{
-    EXPECT_EQ(frmMonitor::ComputeLineWidth(200, 8), 23);
-    EXPECT_EQ(frmMonitor::ComputeLineWidth(200.5, 8), 23);  // 200 \ 8 - 2
-    EXPECT_EQ(frmMonitor::ComputeLineWidth(207.5, 8), 24);  // 208 \ 8 - 2
-    EXPECT_EQ(frmMonitor::ComputeLineWidth(200, 7.5), 23);  // 200 \ 8 - 2
-    EXPECT_EQ(frmMonitor::ComputeLineWidth(200, 6.5), 31);  // 200 \ 6 - 2
-    EXPECT_EQ(frmMonitor::ComputeLineWidth(200, 0), 0);     // no font measured yet
-}
-
 class MonitorWindow : public ::testing::Test {
 protected:
     MonitorWindow()
@@ -173,10 +164,14 @@ TEST_F(MonitorWindow, AddDoesNothingUntilShownAndAfterUnload)
     EXPECT_EQ(monitor->entryCount(), 0);
 }
 
+// Measured with the list's font, no entry is wider than the room the style leaves its text
+// in the visible area (wider text it cuts with "…"), in either mode, whatever its length.
 TEST_F(MonitorWindow, EntriesFollowTheMeasuredWidthOfTheList)
 {
     monitor->Show();
     modeButton(1)->setChecked(true);
+    auto* list = monitor->findChild<QListView*>("lstComm");
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
     QByteArray data;
     for (int i = 0; i < 200; ++i)
         data.append(char(i));
@@ -198,9 +193,24 @@ TEST_F(MonitorWindow, EntriesFollowTheMeasuredWidthOfTheList)
         }
         EXPECT_EQ(joined.size(), 600);
         EXPECT_TRUE(joined.startsWith("00 01 02 ") && joined.endsWith("C6 C7 "));
+        for (int hex : {0, 1}) {
+            modeButton(hex)->setChecked(true);
+            for (int n = 1; n <= w + 3; ++n)
+                monitor->Add("R: ", QByteArray("EVNTTAG SIMKLX0123456789:x%14%E5%FE%C\r\n").repeated(5).left(n));
+        }
+        monitor->flushView();
+        for (int row = 0; row < list->model()->rowCount(); ++row) {
+            const QRect r = list->visualRect(list->model()->index(row, 0));
+            const QString e = list->model()->index(row, 0).data().toString();
+            const int room = std::min(r.right() + 1, list->viewport()->width()) - std::max(r.left(), 0) - 2 * margin;
+            EXPECT_LE(QFontMetricsF(list->font()).horizontalAdvance(e), room)
+                << windowWidth << " px, cut: " << e.toStdString();
+        }
         return w;
     };
     const int wide = check(1200);
+    for (int width : {333, 500, 740})
+        check(width);
     const int narrow = check(200);  // held at the minimum size
     EXPECT_LT(narrow, wide);  // the width follows every resize
 }

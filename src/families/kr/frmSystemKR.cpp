@@ -96,7 +96,7 @@ void frmSystemKR::buildControls()
     rdDataMode[0]->setChecked(true);
     left->addWidget(Frame1);
     left->addStretch(1);
-    grid->addLayout(left, 0, 0);
+    grid->addLayout(left, 0, 0, 2, 1);
 
     // Middle: the data list.
     ctrlList = FramedControl<orvid::ctrlList>(frameHead, nullptr, frameTagData, "frameTagData", QStringLiteral("Daten"), "ctrlList");
@@ -132,7 +132,9 @@ void frmSystemKR::buildControls()
     right->addStretch(1);
     grid->addLayout(right, 0, 2);
 
-    // Bottom: the tag password.
+    // Below the data list and the buttons, beside the left column, which is the tallest:
+    // the tag password. Its controls take two rows, so the window is no wider than the
+    // three columns above it.
     framePassword = NamedControl<QGroupBox>(frameHead, "framePassword");
     framePassword->setTitle(QStringLiteral("Passwort"));
     auto* pw = new QGridLayout(framePassword);
@@ -144,7 +146,8 @@ void frmSystemKR::buildControls()
     activeRow->addWidget(chkPasswort);
     activeRow->addWidget(lblPActive);
     activeRow->addStretch(1);
-    pw->addLayout(activeRow, 0, 0, 1, 2);
+    pw->addLayout(activeRow, 0, 0);
+    pw->setColumnStretch(0, 1);
     const char* const pwTexts[] = {"Passwort (Hex.)", "Neues Passwort", "Passwort wiederh."};
     Frame2 = NamedControl<QGroupBox>(framePassword, "Frame2");
     Frame2->setProperty("langTag", QStringLiteral("NOLANG"));
@@ -162,20 +165,20 @@ void frmSystemKR::buildControls()
         lblPassword.append(l);
         txtPasswort.append(t);
         if (i == 0) {
-            pw->addWidget(l, 1, 0);
-            pw->addWidget(t, 1, 1);
+            pw->addWidget(l, 0, 1);
+            pw->addWidget(t, 0, 2);
         } else {
-            f2->addWidget(l, 0, 2 * (i - 1));
-            f2->addWidget(t, 0, 2 * (i - 1) + 1);
+            f2->addWidget(l, i - 1, 0);
+            f2->addWidget(t, i - 1, 1);
         }
     }
     btTagPassword = NamedControl<QPushButton>(Frame2, "btTagPassword");
     btTagPassword->setText(QStringLiteral("Tag-Passwort setzen"));
     btTagPassword->setEnabled(false);
-    f2->addWidget(btTagPassword, 0, 4);
-    pw->addWidget(Frame2, 0, 2, 2, 1);
-    pw->setColumnStretch(3, 1);
-    grid->addWidget(framePassword, 1, 0, 1, 3);
+    f2->addWidget(btTagPassword, 0, 2);
+    f2->setColumnStretch(3, 1);
+    pw->addWidget(Frame2, 1, 0, 1, 3);
+    grid->addWidget(framePassword, 1, 1, 1, 2);
 }
 
 void frmSystemKR::connectControls()

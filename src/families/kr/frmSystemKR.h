@@ -1,11 +1,11 @@
 #pragma once
 // The window of the inductive system R (system entries 2 and 3): tag type, mode, address,
-// length and representation on the left, the data list in the middle, the buttons on the
-// right, the configuration and tag-password controls for QTX03/QTX12 tags. The telegrams
-// and exchanges are KRProtocol's; the lifecycle, the link's calls and the busy cursor are
-// the family base's (FamilyForm). This class is the controls, the view the telegram layer
-// writes to, the button handlers, and the writer the shared write dialogs find on the
-// current window.
+// length and representation on the left, the data list in the middle, the buttons and the
+// configuration frame on the right, the tag-password controls for QTX03/QTX12 tags below
+// the list and the buttons. The telegrams and exchanges are KRProtocol's; the lifecycle,
+// the link's calls and the busy cursor are the family base's (FamilyForm). This class is
+// the controls, the view the telegram layer writes to, the button handlers, and the writer
+// the shared write dialogs find on the current window.
 
 #include "KRProtocol.h"
 #include "families/common/Exchange.h"
