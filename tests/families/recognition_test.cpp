@@ -27,6 +27,7 @@
 #include "families/common/TagDataList.h"
 #include "families/hx/frmSystemHX.h"
 #include "families/kd/frmSystemKDFixcode.h"
+#include "families/kd/frmSystemKDReadWrite.h"
 #include "families/kr/frmSystemKR.h"
 #include "families/wd/frmSystemWD.h"
 #include "link/LK.h"
@@ -225,12 +226,25 @@ std::unique_ptr<PtyHarness> unit(const std::function<void(Sim&)>& setUp)
     return sim;
 }
 
-// The entry of the box whose data is mode, chosen as the user does.
-void chooseMode(QComboBox* box, int mode)
+// An entry of the box chosen as the user does.
+void choose(QComboBox* box, int index)
 {
-    const int index = box->findData(mode);
     box->setCurrentIndex(index);
     emit box->activated(index);
+}
+
+void chooseMode(QComboBox* box, int mode)
+{
+    choose(box, box->findData(mode));
+}
+
+// Inductive system D: a read in the window's mode modeIndex.
+template <class Window>
+void kdRead(QWidget& w, int modeIndex, QPushButton* Window::*read)
+{
+    auto& kd = static_cast<Window&>(w);
+    choose(kd.cmbMode, modeIndex);
+    ASSERT_TRUE(clickOn(kd.*read));
 }
 
 std::unique_ptr<PtyHarness> hxUnit()
@@ -272,13 +286,12 @@ const RunningRead kRunningReads[] = {
      },
      QStringLiteral("?16H"), "78563412", QStringLiteral("ID-Code =12345678")},
     {"kd_continuous", [] { return unit<SimKDFixcode>([](SimKDFixcode& s) { s.setTag(0, 0x123, 17767); }); }, 4,
-     [](QWidget& w) {
-         auto& kd = static_cast<frmSystemKDFixcode&>(w);
-         kd.cmbMode->setCurrentIndex(2);
-         emit kd.cmbMode->activated(2);
-         ASSERT_TRUE(clickOn(kd.btFixcode));
-     },
-     QStringLiteral("VER"), "12317767", QStringLiteral("12317767")},
+     [](QWidget& w) { kdRead(w, 2, &frmSystemKDFixcode::btFixcode); }, QStringLiteral("VER"), "12317767",
+     QStringLiteral("12317767")},
+    {"kd_readwrite_auto",
+     [] { return unit<SimKDReadWrite>([](SimKDReadWrite& s) { s.setCarrier(0, 0, "NCXCODE1"); }); }, 5,
+     [](QWidget& w) { kdRead(w, 1, &frmSystemKDReadWrite::btRead); }, QStringLiteral("V"), "NCXCODE1",
+     QStringLiteral("NCXCODE1")},
     {"hx_buffered", hxUnit, 1, [](QWidget& w) { hxRead(w, 1); }, QStringLiteral("SR2000001"), "abcd", QStringLiteral("abcd")},
     {"hx_enhanced", hxUnit, 1, [](QWidget& w) { hxRead(w, 3); }, QStringLiteral("SR2000001"), "abcd", QStringLiteral("abcd")},
     {"kr_buffered", krUnit, 2,
