@@ -58,6 +58,22 @@ private:
     int within_ = 0;
 };
 
+// The frame a read that sends by itself gave last. In the answer to another telegram a
+// frame of the read is told by its bytes: the same data again (one of a tag that has just
+// come cannot be told). A telegram that reads tags itself answers in the read's form, so
+// then nothing is told.
+class ReadEcho {
+public:
+    void note(const QByteArray& frame) { last_ = frame; }
+    bool echoes(const QByteArray& frame, bool telegramReads) const
+    {
+        return !telegramReads && !last_.isEmpty() && frame == last_;
+    }
+
+private:
+    QByteArray last_;
+};
+
 // What every telegram layer needs of its window. Families extend it with their entries
 // (IKRView, IWDView).
 class IFamilyView {

@@ -168,7 +168,7 @@ void KDFixcodeProtocol::takeLine(const QByteArray& line, bool show, bool rearmNo
     const QString status = GetError(line);
     if (status.isEmpty()) {
         View()->ShowData(2, ToCp1252(HeadLabel + QLatin1Char(' ') + head + QStringLiteral(": ")), line);
-        lastLine_ = line;
+        lastLine_.note(line);
     } else if (ReadHeadError()) {
         ShowLine(status);
     }
@@ -176,10 +176,8 @@ void KDFixcodeProtocol::takeLine(const QByteArray& line, bool show, bool rearmNo
 
 bool KDFixcodeProtocol::ReadFrame(QByteArray& frame, int16_t length, bool inAnswer)
 {
-    // In an answer a line of the read is told by its bytes: the code it read last, again.
-    // A read asked for answers in the same form: its line is its own.
     const QByteArray line = frame.left(length);
-    if (inAnswer && (IsRead(LastCommand) || lastLine_.isEmpty() || line != lastLine_))
+    if (inAnswer && !lastLine_.echoes(line, IsRead(LastCommand)))
         return false;
     takeLine(line, true, false);
     return true;

@@ -96,7 +96,7 @@ private:
     void takeLine(const QByteArray& line, bool show, bool rearmNow);
 
     QByteArray readRunning_;   // the read last sent while lines of it may still come
-    QByteArray lastLine_;      // the last code listed
+    ReadEcho lastLine_;        // the last code listed
     bool rearmDue_ = false;    // an Auto read's line was taken; not armed again yet
 };
 

@@ -243,7 +243,7 @@ KDReadWriteProtocol::Received KDReadWriteProtocol::takeReply(const QByteArray& r
         : wasWrite && reply.mid(1, 2) == "00"                   ? Received::WriteOk
                                                                 : Received::Status;
     if (kind == Received::Data)
-        lastReply_ = reply;
+        lastReply_.note(reply);
     if (show && View()) {
         if (status.isEmpty()) {
             View()->ShowData(2, ToCp1252(HeadLabel + QLatin1Char(' ') + head + QStringLiteral(": ")),
@@ -258,11 +258,10 @@ KDReadWriteProtocol::Received KDReadWriteProtocol::takeReply(const QByteArray& r
 
 bool KDReadWriteProtocol::ReadFrame(QByteArray& frame, int16_t length, bool inAnswer)
 {
-    // In an answer a reply of the read is told by its bytes: the data it sent last, again.
-    // A tag access asked for answers in the same form: its reply is its own.
+    // A tag access ("I", "W", "K") answers in the read's form.
     const QByteArray reply = frame.left(length);
     const bool access = !LastCommand.isEmpty() && QByteArray("IWK").contains(LastCommand.at(0));
-    if (inAnswer && (access || lastReply_.isEmpty() || reply != lastReply_))
+    if (inAnswer && !lastReply_.echoes(reply, access))
         return false;
     takeReply(reply, true, false);
     return true;

@@ -129,7 +129,7 @@ private:
     Received takeReply(const QByteArray& reply, bool show, bool rearmNow);
 
     bool repliesMayCome_ = false;   // a read or write sent whose replies may still come
-    QByteArray lastReply_;          // the last data reply listed
+    ReadEcho lastReply_;            // the last data reply listed
     bool rearmDue_ = false;         // an Auto read's reply was taken; not armed again yet
 };
 

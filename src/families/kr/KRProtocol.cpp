@@ -222,7 +222,7 @@ QByteArray KRProtocol::Poll(bool display, bool direct)
     if (n > 0)
         overdue_ = false;
     if (n > 2 && reply.at(0) == '0')
-        lastData_[FixcodeRead] = reply;
+        lastData_[FixcodeRead].note(reply);
     if (!reply.isEmpty() && reply.at(0) == kSYN)
         n = 2;
     if (n <= 2) {
@@ -294,11 +294,8 @@ void KRProtocol::OwedReply(QByteArray& reply, int16_t length)
 
 bool KRProtocol::ReadFrame(QByteArray& frame, int16_t length, bool inAnswer)
 {
-    // In an answer the read's frame is told by its bytes: the data that kind of read gave
-    // last, again. One of a tag that has just come cannot be told from the answer, nor
-    // anything when the command is a read itself.
-    const QByteArray& last = lastData_[FixcodeRead];
-    if (inAnswer && (answerIsARead_ || last.isEmpty() || frame.left(length) != last))
+    // In an answer, by the data that kind of read (data or fixcode) gave last.
+    if (inAnswer && !lastData_[FixcodeRead].echoes(frame.left(length), answerIsARead_))
         return false;
     listFrame(frame);
     return true;

@@ -249,7 +249,7 @@ private:
     // [1]; the telegram going out is itself a read.
     bool repeating_ = false;
     bool overdue_ = false;
-    std::array<QByteArray, 2> lastData_;
+    std::array<ReadEcho, 2> lastData_;
     bool answerIsARead_ = false;
 };
 
