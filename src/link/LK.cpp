@@ -809,7 +809,7 @@ void LK::takeTheWindowsFrames()
     ISystemForm* form = CurrentWindow();
     if (!form)
         return;
-    for (int frames = 0; frames < kFramesTakenAtMost; ++frames) {
+    for (int frames = 0; frames < kOwedFramesAtMost; ++frames) {
         const int within = form->ReplyOwed();
         if (within < 0)
             break;
@@ -819,8 +819,12 @@ void LK::takeTheWindowsFrames()
         if (n <= 0)
             break;
     }
-    for (int frames = 0; frames < kFramesTakenAtMost && form->ReadRunning() && ctx_.ports->PortDataAvailable();
-         ++frames) {
+    // What came while the link was busy is taken whole; a device that sends faster than
+    // its frames can be listed holds the telegram back no longer than a time-out.
+    QElapsedTimer taking;
+    taking.start();
+    const int limit = std::max<int>(ctx_.ports->GetTimeout(), kFrameRestMs);
+    while (form->ReadRunning() && ctx_.ports->PortDataAvailable() && taking.elapsed() < limit) {
         QByteArray frame;
         const int16_t n = receiveWithin(frame, 0);
         if (n <= 0)

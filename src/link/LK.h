@@ -179,8 +179,8 @@ private:
     // One frame within ms, at least kFrameRestMs (the rest of a frame already arriving).
     int16_t receiveWithin(QByteArray& reply, int ms);
     static constexpr int kFrameRestMs = 100;
-    // A device that keeps sending does not hold the telegram back for ever.
-    static constexpr int kFramesTakenAtMost = 16;
+    // An answer owed comes in a frame or two (an acknowledgement, then the data).
+    static constexpr int kOwedFramesAtMost = 4;
 
     AppContext& ctx_;
     std::array<SystemEntry, kSystemCount> systems_;

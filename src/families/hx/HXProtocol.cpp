@@ -517,8 +517,7 @@ int16_t HXProtocol::receiveOwn(const QByteArray& channel, QByteArray& reply, int
 {
     QElapsedTimer waited;
     waited.start();
-    const int timeout = EthernetMode ? (ctx_.network ? ctx_.network->GetNetTimeout() : 0)
-                                     : (ctx_.ports ? ctx_.ports->GetTimeout() : 0);
+    const int timeout = replyTimeout();
     for (;;) {
         const int16_t n = receiveReply(reply, channel, expected, logOption);
         const int head = replyHead(reply);
@@ -547,10 +546,19 @@ bool HXProtocol::readsReply(const QByteArray& reply, int head) const
     return count || ChannelBusy[head - 1];
 }
 
+int HXProtocol::replyTimeout() const
+{
+    return EthernetMode ? (ctx_.network ? ctx_.network->GetNetTimeout() : 0) : (ctx_.ports ? ctx_.ports->GetTimeout() : 0);
+}
+
 void HXProtocol::telegramGoingOut()
 {
+    // What came while the link was busy is taken whole; heads that send faster than their
+    // replies can be listed hold the telegram back no longer than a time-out.
     QByteArray unused;
-    for (int taken = 0; AnyChannelBusy() && dataWaiting() && taken < repliesAhead(); ++taken) {
+    QElapsedTimer taking;
+    taking.start();
+    while (AnyChannelBusy() && dataWaiting() && taking.elapsed() < replyTimeout()) {
         QByteArray reply;
         if (receiveReply(reply, QByteArray(), kByChannel, QVariant(true)) <= 0)
             break;
