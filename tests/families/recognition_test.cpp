@@ -42,6 +42,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -292,8 +293,11 @@ const RunningRead kRunningReads[] = {
      [] { return unit<SimKDReadWrite>([](SimKDReadWrite& s) { s.setCarrier(0, 0, "NCXCODE1"); }); }, 5,
      [](QWidget& w) { kdRead(w, 1, &frmSystemKDReadWrite::btRead); }, QStringLiteral("V"), "NCXCODE1",
      QStringLiteral("NCXCODE1")},
-    {"hx_buffered", hxUnit, 1, [](QWidget& w) { hxRead(w, 1); }, QStringLiteral("SR2000001"), "abcd", QStringLiteral("abcd")},
-    {"hx_enhanced", hxUnit, 1, [](QWidget& w) { hxRead(w, 3); }, QStringLiteral("SR2000001"), "abcd", QStringLiteral("abcd")},
+    // A read of another head by hand.
+    {"hx_buffered", hxUnit, 1, [](QWidget& w) { hxRead(w, 1); }, QStringLiteral("SR2000001"), "abcd",
+     QStringLiteral("abcd")},
+    {"hx_enhanced", hxUnit, 1, [](QWidget& w) { hxRead(w, 3); }, QStringLiteral("SR2000001"), "abcd",
+     QStringLiteral("abcd")},
     {"kr_buffered", krUnit, 2,
      [](QWidget& w) {
          auto& kr = static_cast<frmSystemKR&>(w);
@@ -342,6 +346,7 @@ TEST_P(HandCommand, GetsItsOwnAnswerAndTheReadLosesNothingAndGoesOn)
     form->Show();
     frmCommand command(program.tc.ctx);
     program.tc.ctx.command = &command;
+    const auto leaving = qScopeGuard([&] { program.tc.ctx.command = nullptr; });
     command.Show();
     command.findChild<QComboBox*>(QStringLiteral("cmbCommand"))->setEditText(row.command);
     QPushButton* send = command.findChild<QPushButton*>(QStringLiteral("btSend"));
@@ -367,7 +372,7 @@ TEST_P(HandCommand, GetsItsOwnAnswerAndTheReadLosesNothingAndGoesOn)
         program.lk.LkPoll();
         QTest::qWait(50);
     }
-    EXPECT_GT(listedLines(*window, row.listed), listed) << "the read goes on" << program.monitor.lines.join('|').toStdString();
+    EXPECT_GT(listedLines(*window, row.listed), listed) << "the read goes on";
 
     const QList<QByteArray>& monitor = program.monitor.lines;
     const auto received = std::count_if(monitor.begin(), monitor.end(), [&](const QByteArray& line) {
@@ -378,11 +383,10 @@ TEST_P(HandCommand, GetsItsOwnAnswerAndTheReadLosesNothingAndGoesOn)
         return line.startsWith('F');
     });
     EXPECT_EQ(flushed, 0) << monitor.join('|').toStdString();
-    program.tc.ctx.command = nullptr;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFamily, HandCommand, ::testing::ValuesIn(kRunningReads),
-                         [](const ::testing::TestParamInfo<RunningRead>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<RunningRead>& info) { return info.param.name; });
 
 } // namespace
 } // namespace orvid::test
