@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <algorithm>
@@ -777,7 +778,7 @@ int16_t LK::SendCommand(const QByteArray& command, QByteArray& reply, const QVar
     reply.clear();
     if (command.isEmpty() || !ctx_.ports)
         return 0;
-    takeOwedReply();
+    takeTheWindowsFrames();
     ctx_.ports->FlushInput();
 
     // A leading section sign asks for the reply with its check character untested and kept.
@@ -791,8 +792,7 @@ int16_t LK::SendCommand(const QByteArray& command, QByteArray& reply, const QVar
     const QByteArray telegram = form ? form->SetLKString(text, QByteArray()) : text + '\r';
     ctx_.ports->SendTelegram(telegram, telegram.size(), logOption);
 
-    int16_t count = 0;
-    int16_t n = ctx_.ports->ReceiveTelegram(reply, count, logOption, true, noCheck);
+    int16_t n = ReceiveAnswer(reply, logOption, noCheck);
     if (n > 0) {
         // The window may have gone while the reply was awaited.
         if (ISystemForm* now = CurrentWindow())
@@ -802,25 +802,70 @@ int16_t LK::SendCommand(const QByteArray& command, QByteArray& reply, const QVar
     return n;
 }
 
-void LK::takeOwedReply()
+int16_t LK::ReceiveAnswer(QByteArray& reply, const QVariant& logOption, bool noCheck)
+{
+    CountGuard exchange(exchangeDepth_, [this] { noteExchangeEnded(); });
+    reply.clear();
+    if (!ctx_.ports)
+        return 0;
+    QElapsedTimer waited;
+    waited.start();
+    const int timeout = ctx_.ports->GetTimeout();
+    for (;;) {
+        int16_t count = 0;
+        const int16_t n = ctx_.ports->ReceiveTelegram(reply, count, logOption, true, noCheck);
+        ISystemForm* form = CurrentWindow();
+        if (n <= 0 || !form || !form->ReadRunning() || !form->ReadFrame(reply, n, true))
+            return n;
+        // A read repeating meanwhile does not keep the answer waiting past its time.
+        if (waited.elapsed() > timeout) {
+            reply.clear();
+            return 0;
+        }
+    }
+}
+
+void LK::takeTheWindowsFrames()
 {
     // The device answers in order: a reply the window is still owed comes before the
-    // answer to anything sent now. Flushed, it would be lost to the window's list; left
-    // on the line, it would be taken as the answer to the telegram going out.
+    // answer to anything sent now, and so does what its running read has sent. Flushed,
+    // it would be lost to the window's list; left on the line, it would be taken as the
+    // answer to the telegram going out.
     ISystemForm* form = CurrentWindow();
-    const int within = form ? form->ReplyOwed() : -1;
-    if (within < 0)
+    if (!form)
         return;
-    QByteArray reply;
-    int16_t n = 0;
-    if (within > 0 || ctx_.ports->PortDataAvailable()) {
-        // A reply already arriving gets the time its last bytes need.
-        const int16_t previous = ctx_.ports->SetTimeout(static_cast<int16_t>(std::clamp(within, kOwedReplyRestMs, 32767)));
-        int16_t count = 0;
-        n = ctx_.ports->ReceiveTelegram(reply, count, QVariant(), true);
-        ctx_.ports->SetTimeout(previous);
+    for (int frames = 0; frames < kOwedFramesAtMost; ++frames) {
+        const int within = form->ReplyOwed();
+        if (within < 0)
+            break;
+        QByteArray reply;
+        const int16_t n = within > 0 || ctx_.ports->PortDataAvailable() ? receiveWithin(reply, within) : 0;
+        form->OwedReply(reply, n);
+        if (n <= 0)
+            break;
     }
-    form->OwedReply(reply, n);
+    // What came while the link was busy is taken whole; a device that sends faster than
+    // its frames can be listed holds the telegram back no longer than a time-out.
+    QElapsedTimer taking;
+    taking.start();
+    const int limit = std::max<int>(ctx_.ports->GetTimeout(), kFrameRestMs);
+    while (form->ReadRunning() && ctx_.ports->PortDataAvailable() && taking.elapsed() < limit) {
+        QByteArray frame;
+        const int16_t n = receiveWithin(frame, 0);
+        if (n <= 0)
+            break;
+        form->ReadFrame(frame, n, false);
+    }
+}
+
+int16_t LK::receiveWithin(QByteArray& reply, int ms)
+{
+    // A frame already arriving gets the time its last bytes need.
+    const int16_t previous = ctx_.ports->SetTimeout(static_cast<int16_t>(std::clamp(ms, kFrameRestMs, 32767)));
+    int16_t count = 0;
+    const int16_t n = ctx_.ports->ReceiveTelegram(reply, count, QVariant(), true);
+    ctx_.ports->SetTimeout(previous);
+    return n;
 }
 
 int16_t LK::SendOnly(const QByteArray& command, const QByteArray& suffix, const QVariant& logOption)
@@ -832,7 +877,7 @@ int16_t LK::SendOnly(const QByteArray& command, const QByteArray& suffix, const 
         return direct->WriteData(command, suffix, logOption.toBool());
     if (!ctx_.ports)
         return 0;
-    takeOwedReply();
+    takeTheWindowsFrames();
     ctx_.ports->FlushInput();
     ISystemForm* form = CurrentWindow();
     const QByteArray telegram = form ? form->SetLKString(command, suffix) : command + '\r';

@@ -68,6 +68,10 @@ public:
                         bool& ok);
     int16_t SendOnly(const QByteArray& command, const QByteArray& suffix,
                      const QVariant& logOption = QVariant());
+    // Serial route: the answer to the telegram just sent. A frame the current window's
+    // running read sends meanwhile goes to the window (ISystemForm::ReadFrame) and the
+    // receive goes on, within the time-out counted from its start. As LkReceive otherwise.
+    int16_t ReceiveAnswer(QByteArray& reply, const QVariant& logOption = QVariant(), bool noCheck = false);
     void LkPutData(int16_t id, const QVariant& value);
     void LkGetData(int16_t id, QVariant& value);
 
@@ -172,9 +176,14 @@ private:
     IToolWindow* stateWindow(int index) const;
     void applyPollTimer();
     // Serial route, before a telegram goes out: the reply the current window is still
-    // owed (ISystemForm::ReplyOwed) is taken off the line and handed to it.
-    void takeOwedReply();
-    static constexpr int kOwedReplyRestMs = 100;
+    // owed (ISystemForm::ReplyOwed) and the frames its running read has sent (ReadRunning)
+    // are taken off the line and handed to it.
+    void takeTheWindowsFrames();
+    // One frame within ms, at least kFrameRestMs (the rest of a frame already arriving).
+    int16_t receiveWithin(QByteArray& reply, int ms);
+    static constexpr int kFrameRestMs = 100;
+    // An answer owed comes in a frame or two (an acknowledgement, then the data).
+    static constexpr int kOwedFramesAtMost = 4;
 
     AppContext& ctx_;
     std::array<SystemEntry, kSystemCount> systems_;

@@ -44,14 +44,35 @@ public:
     virtual QByteArray SetLKString(const QByteArray& command, const QByteArray& suffix) = 0;
     virtual int16_t GetLKResult(QByteArray& reply, int16_t length, const QVariant& logOption) = 0;
     virtual void StopBuffered() = 0;
-    // A reply still owed to a telegram the window sent without waiting (a read whose
-    // reply its poll step takes): the ms it may still take, 0 when its time is up (it is
-    // taken only when it is there already); negative when nothing is owed. The device
-    // answers in order, so on the serial route the link takes it off the line before the
-    // next telegram goes out, and hands it to OwedReply (length 0: it did not come); the
-    // window lists it as its poll step would and owes nothing any more.
+    // ---- what a running read has on the line when the next telegram goes out --------
+    // The device answers in order, and a read the window runs may send frames of its own
+    // accord. Before a telegram goes out on the serial route (a command sent by hand, or
+    // any exchange through the link), the link takes off the line what the window is owed
+    // and what its read has put there and hands it to the window, which lists it as its
+    // poll step would; only what is no frame is flushed.
+    //
+    // A reply still owed to a telegram the window sent without waiting (a read whose reply
+    // its poll step takes): the ms it may still take, 0 when its time is up (it is taken
+    // only when it is there already); negative when nothing is owed. The link takes one
+    // frame and hands it to OwedReply (length 0: it did not come; the window owes nothing
+    // more then), and asks again: an answer in two frames (an acknowledgement, then the
+    // data) is still owed after the first.
     virtual int ReplyOwed() { return -1; }
     virtual void OwedReply(QByteArray& reply, int16_t length) { Q_UNUSED(reply); Q_UNUSED(length); }
+    // True while a read the window runs sends frames by itself (a repeated or continuous
+    // read), so that frames of it may be waiting, or come while an answer is awaited.
+    virtual bool ReadRunning() { return false; }
+    // A frame met while ReadRunning. Waiting before a telegram goes out (inAnswer false),
+    // it is the read's: the window takes it as its poll step would. In the receive of a
+    // telegram's answer (inAnswer true) the window claims only a frame it can tell from
+    // that answer: it lists it and returns true, and the receive goes on to the answer.
+    virtual bool ReadFrame(QByteArray& frame, int16_t length, bool inAnswer)
+    {
+        Q_UNUSED(frame);
+        Q_UNUSED(length);
+        Q_UNUSED(inAnswer);
+        return false;
+    }
 };
 
 class ILkDirectAccess {

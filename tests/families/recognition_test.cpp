@@ -6,6 +6,9 @@
 //
 // And every family left for another entry: the stop of its close-down is answered, late
 // or not, before the selection ends, so no answer is left to come for the next exchange.
+//
+// And every family's running read meeting a command sent by hand: the command gets its
+// own answer, and the read loses nothing and goes on.
 
 #include "sim/SimHX.h"
 #include "sim/SimKDFixcode.h"
@@ -17,10 +20,29 @@
 #include "support/FakeShell.h"
 #include "support/TestContext.h"
 
+#include "support/RealInput.h"
+
 #include "families/Families.h"
+#include "families/common/DataItems.h"
+#include "families/common/TagDataList.h"
+#include "families/hx/frmSystemHX.h"
+#include "families/kd/frmSystemKDFixcode.h"
+#include "families/kd/frmSystemKDReadWrite.h"
+#include "families/kr/frmSystemKR.h"
+#include "families/wd/frmSystemWD.h"
 #include "link/LK.h"
 #include "link/Ports.h"
+#include "shell/ctrlList.h"
+#include "shell/frmCommand.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -175,6 +197,196 @@ std::vector<Row> rowsWithAStop()
 
 INSTANTIATE_TEST_SUITE_P(EverySerialSimulator, Leaving, ::testing::ValuesIn(rowsWithAStop()),
                          rowName);
+
+// ---- a command sent by hand while a read runs --------------------------------------------
+
+// A family's read that goes on by itself, started through its window.
+struct RunningRead {
+    const char* name;
+    std::function<std::unique_ptr<PtyHarness>()> make;   // the unit, its tag in the field
+    int16_t entry;
+    std::function<void(QWidget& window)> start;
+    QString command;      // typed into the command window
+    QByteArray received;  // in every frame of the read the unit sends
+    QString listed;       // in every line of it the window lists
+    // Makes the unit answer the read sent next later than its time-out.
+    std::function<void(PtyHarness&)> slow = {};
+};
+
+void PrintTo(const RunningRead& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+template <class Sim>
+std::unique_ptr<PtyHarness> unit(const std::function<void(Sim&)>& setUp)
+{
+    auto sim = std::make_unique<Sim>();
+    setUp(*sim);
+    sim->start();
+    return sim;
+}
+
+// An entry of the box chosen as the user does.
+void choose(QComboBox* box, int index)
+{
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+void chooseMode(QComboBox* box, int mode)
+{
+    choose(box, box->findData(mode));
+}
+
+// Inductive system D: a read in the window's mode modeIndex.
+template <class Window>
+void kdRead(QWidget& w, int modeIndex, QPushButton* Window::*read)
+{
+    auto& kd = static_cast<Window&>(w);
+    choose(kd.cmbMode, modeIndex);
+    ASSERT_TRUE(clickOn(kd.*read));
+}
+
+std::unique_ptr<PtyHarness> hxUnit()
+{
+    return unit<SimHX>([](SimHX& s) {
+        s.setRepeatInterval(30);
+        s.withTag(1, [](SimHX::Tag& t) { t.memory.replace(0, 4, "abcd"); });
+        s.withTag(2, [](SimHX::Tag& t) { t.memory.replace(0, 4, "wxyz"); });
+        s.withTag(3, [](SimHX::Tag& t) { t.rc = QByteArray("\x00\x05", 2); });   // no profile to choose
+    });
+}
+
+// Buffered is not among the window's modes: it comes as the link's data item.
+void hxRead(QWidget& w, int mode)
+{
+    auto& hx = static_cast<frmSystemHX&>(w);
+    ASSERT_TRUE(clickOn(hx.rdHead[0]));
+    if (hx.cmbMode->findData(mode) >= 0)
+        chooseMode(hx.cmbMode, mode);
+    else
+        hx.PutData(KRItem::OperationMode, mode);
+    ASSERT_TRUE(clickOn(hx.btRead));
+}
+
+std::unique_ptr<PtyHarness> krUnit()
+{
+    return unit<SimKR>([](SimKR& s) {
+        s.writeMemory(0, "ABCDEFGHIJKLMNOPQRST");
+        s.setRepeatInterval(40);
+    });
+}
+
+const RunningRead kRunningReads[] = {
+    {"wd_loop", [] { return unit<SimWD>([](SimWD& s) { s.addTag(0x12345678), s.setAckDelay(150); }); }, 6,
+     [](QWidget& w) {
+         auto& wd = static_cast<frmSystemWD&>(w);
+         ASSERT_TRUE(clickOn(wd.chkLoop));
+         ASSERT_TRUE(clickOn(wd.btIdCodeRead));
+     },
+     QStringLiteral("?16H"), "78563412", QStringLiteral("ID-Code =12345678")},
+    {"kd_continuous", [] { return unit<SimKDFixcode>([](SimKDFixcode& s) { s.setTag(0, 0x123, 17767); }); }, 4,
+     [](QWidget& w) { kdRead(w, 2, &frmSystemKDFixcode::btFixcode); }, QStringLiteral("VER"), "12317767",
+     QStringLiteral("12317767")},
+    {"kd_readwrite_auto",
+     [] { return unit<SimKDReadWrite>([](SimKDReadWrite& s) { s.setCarrier(0, 0, "NCXCODE1"); }); }, 5,
+     [](QWidget& w) { kdRead(w, 1, &frmSystemKDReadWrite::btRead); }, QStringLiteral("V"), "NCXCODE1",
+     QStringLiteral("NCXCODE1")},
+    // A read of another head by hand.
+    {"hx_buffered", hxUnit, 1, [](QWidget& w) { hxRead(w, 1); }, QStringLiteral("SR2000001"), "abcd",
+     QStringLiteral("abcd")},
+    {"hx_enhanced", hxUnit, 1, [](QWidget& w) { hxRead(w, 3); }, QStringLiteral("SR2000001"), "abcd",
+     QStringLiteral("abcd")},
+    {"kr_buffered", krUnit, 2,
+     [](QWidget& w) {
+         auto& kr = static_cast<frmSystemKR&>(w);
+         chooseMode(kr.cmbMode, 1);
+         ASSERT_TRUE(clickOn(kr.btRead));
+     },
+     QStringLiteral("VE"), "ABCDEFGH", QStringLiteral("ABCDEFGH")},
+    {"kr_autolesen", krUnit, 2, [](QWidget& w) { ASSERT_TRUE(clickOn(static_cast<frmSystemKR&>(w).btAutoRead)); },
+     QStringLiteral("VE"), "ABCDEFGH", QStringLiteral("ABCDEFGH"),
+     [](PtyHarness& d) { static_cast<SimKR&>(d).delayNext("S", 600); }},
+};
+
+// The lines of the window's lists that hold text.
+int listedLines(const QWidget& window, const QString& text)
+{
+    int lines = 0;
+    for (const ctrlList* list : window.findChildren<ctrlList*>())
+        lines += static_cast<int>(list->boxText(0).count(text));
+    for (const TagDataList* list : window.findChildren<TagDataList*>()) {
+        for (int row = 0; row < list->count(); ++row)
+            lines += list->LineText(row).contains(text) ? 1 : 0;
+    }
+    return lines;
+}
+
+class HandCommand : public ::testing::TestWithParam<RunningRead> {};
+
+// The poll timer's steps run between the Sends as the program runs them; a Send comes
+// right after a step (a read just sent) or after a pause in which the read has sent more.
+// Where the unit can be slow, the third and fourth Send meet a read it answers after its
+// time-out.
+TEST_P(HandCommand, GetsItsOwnAnswerAndTheReadLosesNothingAndGoesOn)
+{
+    const RunningRead& row = GetParam();
+    const std::unique_ptr<PtyHarness> device = row.make();
+    ASSERT_TRUE(device->isValid());
+    Program program(*device);
+    // The head types as shipped: a head the file names can be chosen.
+    QFile heads(QDir(QStringLiteral(ORVID_SHIPPED_DATA_DIR)).filePath(QStringLiteral("ORVIDHX.INI")));
+    ASSERT_TRUE(heads.open(QIODevice::ReadOnly));
+    program.tc.writeProgramFile(QStringLiteral("ORVIDHX.INI"), heads.readAll());
+    ASSERT_TRUE(program.select(row.entry));
+    ISystemForm* form = program.lk.CurrentWindow();
+    auto* window = dynamic_cast<QWidget*>(form);
+    ASSERT_NE(window, nullptr);
+    form->Show();
+    frmCommand command(program.tc.ctx);
+    program.tc.ctx.command = &command;
+    const auto leaving = qScopeGuard([&] { program.tc.ctx.command = nullptr; });
+    command.Show();
+    command.findChild<QComboBox*>(QStringLiteral("cmbCommand"))->setEditText(row.command);
+    QPushButton* send = command.findChild<QPushButton*>(QStringLiteral("btSend"));
+    const QLineEdit* answer = command.findChild<QLineEdit*>(QStringLiteral("txtSensor"));
+    // Its own answer, while nothing runs.
+    ASSERT_TRUE(clickOn(send));
+    const QString own = answer->text();
+    ASSERT_FALSE(own.isEmpty());
+
+    ASSERT_TRUE(activate(window));
+    row.start(*window);
+    for (int sent = 0; sent < 6; ++sent) {
+        if (row.slow && sent / 2 == 1)
+            row.slow(*device);
+        program.lk.LkPoll();
+        if (sent % 2 == 1)
+            QTest::qWait(100);
+        ASSERT_TRUE(clickOn(send));
+        EXPECT_EQ(answer->text().toStdString(), own.toStdString()) << "send " << sent;
+    }
+    const int listed = listedLines(*window, row.listed);
+    for (int step = 0; step < 20 && listedLines(*window, row.listed) == listed; ++step) {
+        program.lk.LkPoll();
+        QTest::qWait(50);
+    }
+    EXPECT_GT(listedLines(*window, row.listed), listed) << "the read goes on";
+
+    const QList<QByteArray>& monitor = program.monitor.lines;
+    const auto received = std::count_if(monitor.begin(), monitor.end(), [&](const QByteArray& line) {
+        return line.startsWith("R: ") && line.contains(row.received);
+    });
+    EXPECT_EQ(listedLines(*window, row.listed), received) << "every frame of the read is listed";
+    const auto flushed = std::count_if(monitor.begin(), monitor.end(), [](const QByteArray& line) {
+        return line.startsWith('F');
+    });
+    EXPECT_EQ(flushed, 0) << monitor.join('|').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFamily, HandCommand, ::testing::ValuesIn(kRunningReads),
+                         [](const ::testing::TestParamInfo<RunningRead>& info) { return info.param.name; });
 
 } // namespace
 } // namespace orvid::test

@@ -31,6 +31,8 @@ public:
     void StopBuffered() override { p_.StopBuffered(); }
     int ReplyOwed() override { return p_.ReplyOwed(); }
     void OwedReply(QByteArray& r, int16_t n) override { p_.OwedReply(r, n); }
+    bool ReadRunning() override { return p_.ReadRunning(); }
+    bool ReadFrame(QByteArray& f, int16_t n, bool inAnswer) override { return p_.ReadFrame(f, n, inAnswer); }
 
     bool loaded = false;   // what Loaded() answers
 

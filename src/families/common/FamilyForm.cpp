@@ -192,6 +192,16 @@ void FamilyForm::OwedReply(QByteArray& reply, int16_t length)
     protocol_->OwedReply(reply, length);
 }
 
+bool FamilyForm::ReadRunning()
+{
+    return protocol_->ReadRunning();
+}
+
+bool FamilyForm::ReadFrame(QByteArray& frame, int16_t length, bool inAnswer)
+{
+    return protocol_->ReadFrame(frame, length, inAnswer);
+}
+
 void FamilyForm::putItem(int16_t id, const QVariant& value)
 {
     if (ctx_.lk && ctx_.lk->CurrentWindow() == static_cast<ISystemForm*>(this))

@@ -54,6 +54,8 @@ public:
     void StopBuffered() override;
     int ReplyOwed() override;
     void OwedReply(QByteArray& reply, int16_t length) override;
+    bool ReadRunning() override;
+    bool ReadFrame(QByteArray& frame, int16_t length, bool inAnswer) override;
 
     // IFamilyView. A line that comes after the window closed (an exchange was waiting for
     // it) belongs to no list: opened again, the window would show it as new. Until then

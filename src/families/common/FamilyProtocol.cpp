@@ -166,4 +166,11 @@ int16_t FamilyProtocol::receive(QByteArray& reply, const QVariant& logOption, bo
     return 0;
 }
 
+int16_t FamilyProtocol::receiveAnswer(QByteArray& reply, const QVariant& logOption)
+{
+    if (ctx_.lk && !ctx_.lk->GetDirectAccess())
+        return ctx_.lk->ReceiveAnswer(reply, logOption);
+    return receive(reply, logOption);
+}
+
 } // namespace orvid

@@ -21,10 +21,12 @@
 #include "foundations/Menues.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 
@@ -32,6 +34,45 @@ namespace orvid {
 
 struct AppContext;
 class ILkDirectAccess;
+
+// An answer the device owes to a telegram sent without waiting (a read whose poll step
+// takes it), and the time it has: what a layer's ReplyOwed tells the link.
+class AnswerDue {
+public:
+    // Sent now; due within ms.
+    void expect(int ms)
+    {
+        due_ = true;
+        since_.start();
+        within_ = ms;
+    }
+    // Taken, or given up.
+    void settle() { due_ = false; }
+    bool due() const { return due_; }
+    // The ms it may still take, 0 when its time is up; -1 when none is due.
+    int msLeft() const { return due_ ? static_cast<int>(std::max<qint64>(0, within_ - since_.elapsed())) : -1; }
+
+private:
+    bool due_ = false;
+    QElapsedTimer since_;
+    int within_ = 0;
+};
+
+// The frame a read that sends by itself gave last. In the answer to another telegram a
+// frame of the read is told by its bytes: the same data again (one of a tag that has just
+// come cannot be told). A telegram that reads tags itself answers in the read's form, so
+// then nothing is told.
+class ReadEcho {
+public:
+    void note(const QByteArray& frame) { last_ = frame; }
+    bool echoes(const QByteArray& frame, bool telegramReads) const
+    {
+        return !telegramReads && !last_.isEmpty() && frame == last_;
+    }
+
+private:
+    QByteArray last_;
+};
 
 // What every telegram layer needs of its window. Families extend it with their entries
 // (IKRView, IWDView).
@@ -76,10 +117,20 @@ public:
     virtual int16_t ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption) = 0;
     // The transport of a family that moves its own telegrams (TCP); null: serial via Ports.
     virtual ILkDirectAccess* DirectAccess() { return nullptr; }
-    // A reply still owed to a telegram sent without waiting, and that reply as the link
-    // took it off the line before its next telegram (ISystemForm::ReplyOwed, OwedReply).
+    // What a read of the family has on the line when the link sends the next telegram
+    // (ISystemForm::ReplyOwed, OwedReply, ReadRunning, ReadFrame): a reply still owed to a
+    // telegram sent without waiting, and the frames a read that repeats by itself sends.
+    // The family lists them as its poll step would.
     virtual int ReplyOwed() const { return -1; }
     virtual void OwedReply(QByteArray& reply, int16_t length) { Q_UNUSED(reply); Q_UNUSED(length); }
+    virtual bool ReadRunning() const { return false; }
+    virtual bool ReadFrame(QByteArray& frame, int16_t length, bool inAnswer)
+    {
+        Q_UNUSED(frame);
+        Q_UNUSED(length);
+        Q_UNUSED(inAnswer);
+        return false;
+    }
 
     // The device's status line for an error reply (empty: none to show).
     virtual QString StatusLine(const QByteArray& reply) const;
@@ -111,6 +162,9 @@ protected:
                   const QVariant& logOption = QVariant());
     // noCheck: the frame's check character is not tested (and stays on the frame).
     int16_t receive(QByteArray& reply, const QVariant& logOption, bool noCheck = false);
+    // A further frame of the answer to a telegram sent through the link: a frame of the
+    // family's running read met on the way is listed, not taken (LK::ReceiveAnswer).
+    int16_t receiveAnswer(QByteArray& reply, const QVariant& logOption);
     // Sends a stop and takes its answer off the line, past the replies a read it ended may
     // still send first (isAnswer tells the answer by its received frame; the frames taken
     // before it go to passed, when given, so a family can see its own late result among

@@ -372,17 +372,21 @@ int16_t HXProtocol::ReadData(const QByteArray& command, QByteArray& reply, bool 
     reply.clear();
     if (EthernetMode || command.isEmpty() || !ctx_.ports)
         return 0;
+    // The replies carry no check character: a leading section sign has nothing to switch off.
+    const QByteArray text = command.startsWith('\xA7') ? command.mid(1) : command;
+    // A command sent by hand meets the heads' reads as the window's own telegrams do: what
+    // a busy head sent before it is listed, and its answer is its head's (the unit's, when
+    // it names none), past the repeats that come meanwhile.
+    telegramGoingOut();
     ctx_.ports->FlushInput();
-    QByteArray text = command;
-    bool noCheck = false;
-    if (text.at(0) == '\xA7') {
-        text.remove(0, 1);
-        noCheck = true;
-    }
     const QByteArray telegram = BuildTelegram(text, QByteArray());
     ctx_.ports->SendTelegram(telegram, telegram.size(), QVariant(log));
-    int16_t count = 0;
-    int16_t n = ctx_.ports->ReceiveTelegram(reply, count, QVariant(log), true, noCheck);
+    HXCommand known{};
+    const bool named = hx::CommandOf(text, known);
+    const QByteArray channel = named ? text.mid(2, 1) : QByteArray();
+    const bool head = channel.size() == 1 && QByteArray("1234x").contains(channel.at(0));
+    const int expected = named && answersWithStatus(known, text.mid(3)) ? kStatusAnswer : 0;
+    int16_t n = receiveOwn(head ? channel : QByteArray(), reply, expected, QVariant(log));
     if (n > 0) {
         n = GetLKResult(reply, n);
         ok = true;
@@ -513,8 +517,7 @@ int16_t HXProtocol::receiveOwn(const QByteArray& channel, QByteArray& reply, int
 {
     QElapsedTimer waited;
     waited.start();
-    const int timeout = EthernetMode ? (ctx_.network ? ctx_.network->GetNetTimeout() : 0)
-                                     : (ctx_.ports ? ctx_.ports->GetTimeout() : 0);
+    const int timeout = replyTimeout();
     for (;;) {
         const int16_t n = receiveReply(reply, channel, expected, logOption);
         const int head = replyHead(reply);
@@ -543,10 +546,19 @@ bool HXProtocol::readsReply(const QByteArray& reply, int head) const
     return count || ChannelBusy[head - 1];
 }
 
+int HXProtocol::replyTimeout() const
+{
+    return EthernetMode ? (ctx_.network ? ctx_.network->GetNetTimeout() : 0) : (ctx_.ports ? ctx_.ports->GetTimeout() : 0);
+}
+
 void HXProtocol::telegramGoingOut()
 {
+    // What came while the link was busy is taken whole; heads that send faster than their
+    // replies can be listed hold the telegram back no longer than a time-out.
     QByteArray unused;
-    for (int taken = 0; AnyChannelBusy() && dataWaiting() && taken < repliesAhead(); ++taken) {
+    QElapsedTimer taking;
+    taking.start();
+    while (AnyChannelBusy() && dataWaiting() && taking.elapsed() < replyTimeout()) {
         QByteArray reply;
         if (receiveReply(reply, QByteArray(), kByChannel, QVariant(true)) <= 0)
             break;

@@ -312,6 +312,8 @@ private:
     // Replies already there when a telegram goes out answer nothing sent after them: while
     // a head reads they are its repeats, listed rather than flushed.
     void telegramGoingOut() override;
+    // The reply time-out of the transport in use (ms).
+    int replyTimeout() const;
     int16_t netReadFrame(QByteArray& reply, const QVariant& logOption);
     bool triggered(int sensor, const QString& channel) const;
     // A read or write that goes on by itself (mode Buffered or Enhanced, or a trigger

@@ -44,6 +44,17 @@ const CommandInfo& Info(HXCommand command)
     return kCommands.at(static_cast<size_t>(command));
 }
 
+bool CommandOf(const QByteArray& text, HXCommand& command)
+{
+    for (size_t i = 0; i < kCommands.size(); ++i) {
+        if (text.startsWith(kCommands[i].text)) {
+            command = static_cast<HXCommand>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
 QByteArray CommandField(HXCommand command, bool ethernet)
 {
     const CommandInfo& info = Info(command);

@@ -27,6 +27,8 @@ struct CommandInfo {
 };
 
 const CommandInfo& Info(HXCommand command);
+// The command whose serial text begins text (a command typed by hand); false when none.
+bool CommandOf(const QByteArray& text, HXCommand& command);
 // The command field: the serial text, or one character of the Ethernet code (empty when
 // the command has no Ethernet code).
 QByteArray CommandField(HXCommand command, bool ethernet);

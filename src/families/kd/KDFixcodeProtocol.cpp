@@ -36,13 +36,22 @@ QByteArray KDFixcodeProtocol::BuildTelegram(const QByteArray& command, const QBy
     return command + suffix;
 }
 
+bool KDFixcodeProtocol::IsRead(const QByteArray& command)
+{
+    for (const char* prefix : {"R", "AR", "CAR", "BAR"}) {
+        if (command.startsWith(prefix) && command.indexOf(',') == qsizetype(qstrlen(prefix)) + 1)
+            return true;
+    }
+    return false;
+}
+
 int16_t KDFixcodeProtocol::ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption)
 {
     if (length <= 0 || LastCommand != "VER")
         return length;
     // The version is two lines; a unit that sends one still gets its line and CR LF.
     QByteArray second;
-    const int16_t n = receive(second, logOption);
+    const int16_t n = receiveAnswer(second, logOption);
     reply = reply.left(length) + "\r\n" + (n > 0 ? second.left(n) : QByteArray());
     return static_cast<int16_t>(qMin<qsizetype>(reply.size(), 32767));
 }
@@ -102,6 +111,7 @@ bool KDFixcodeProtocol::ReadDataExt(int mode, int head, int dataFormat, int doub
     LastHead = static_cast<int16_t>(head >= 0 && head <= 3 ? head : 4);
     readRunning_ = ReadCommand(mode, head, dataFormat);
     sendOnly(readRunning_, QByteArray());
+    rearmDue_ = false;
     return mode >= 1 && mode <= 3;
 }
 
@@ -126,11 +136,16 @@ QString KDFixcodeProtocol::PollStep(const QVariant& show, const QVariant& forced
 
 void KDFixcodeProtocol::Poll(bool show, bool)
 {
+    if (rearmDue_ && AutoRepeat)
+        ReadDataExt(OperationMode, HeadNumber, DataFormat, DoubleSided);
     QByteArray line;
     const int16_t n = receive(line, QVariant());
-    if (n <= 0)
-        return;
-    line = line.left(n);
+    if (n > 0)
+        takeLine(line.left(n), show, true);
+}
+
+void KDFixcodeProtocol::takeLine(const QByteArray& line, bool show, bool rearmNow)
+{
     // A Single or Auto read sends one line: after it, nothing of it is left to come.
     if (readRunning_.startsWith('R') || readRunning_.startsWith("AR"))
         readRunning_.clear();
@@ -141,17 +156,31 @@ void KDFixcodeProtocol::Poll(bool show, bool)
         // re-arm's sends discard lines that arrived meanwhile. It is armed with the window's
         // mode as it is now, and leaves polling alone: a read the user switched to Single
         // meanwhile still has its reply taken by the next poll step. Only the read button
-        // and Stop switch polling.
-        ReadDataExt(OperationMode, HeadNumber, DataFormat, DoubleSided);
+        // and Stop switch polling. A line the link took before a telegram of its own is
+        // re-armed by the next poll step, after that telegram.
+        if (rearmNow)
+            ReadDataExt(OperationMode, HeadNumber, DataFormat, DoubleSided);
+        else
+            rearmDue_ = true;
     }
     if (!show || !View())
         return;
     const QString status = GetError(line);
     if (status.isEmpty()) {
         View()->ShowData(2, ToCp1252(HeadLabel + QLatin1Char(' ') + head + QStringLiteral(": ")), line);
+        lastLine_.note(line);
     } else if (ReadHeadError()) {
         ShowLine(status);
     }
+}
+
+bool KDFixcodeProtocol::ReadFrame(QByteArray& frame, int16_t length, bool inAnswer)
+{
+    const QByteArray line = frame.left(length);
+    if (inAnswer && !lastLine_.echoes(line, IsRead(LastCommand)))
+        return false;
+    takeLine(line, true, false);
+    return true;
 }
 
 QString KDFixcodeProtocol::BuiltinStatusText(const QByteArray& line)

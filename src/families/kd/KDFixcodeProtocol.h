@@ -62,6 +62,12 @@ public:
     void ReadData();
     // One receive: an Auto read is re-armed first, then the line is listed.
     void Poll(bool show = true, bool forced = false);
+    // A read that keeps sending lines (Auto, Continuous, Buffered, and a Single read's one
+    // line) has them taken by the link before its next telegram, and listed.
+    bool ReadRunning() const override { return !readRunning_.isEmpty(); }
+    bool ReadFrame(QByteArray& frame, int16_t length, bool inAnswer) override;
+    // "R1,10" ... "BARX,28": a read of codes (not "RST").
+    static bool IsRead(const QByteArray& command);
     // "STATUS:  M7 - Kein Datenträger vorhanden" for a status line, empty for data.
     QString GetError(const QByteArray& line) const;
     static QString BuiltinStatusText(const QByteArray& line);
@@ -85,8 +91,13 @@ public:
 private:
     // "RST", its answer taken off the line (past the lines of a read it ended).
     void reset();
+    // Lists one line of the read; rearmNow: an Auto read is armed again at once (else by
+    // the next poll step).
+    void takeLine(const QByteArray& line, bool show, bool rearmNow);
 
     QByteArray readRunning_;   // the read last sent while lines of it may still come
+    ReadEcho lastLine_;        // the last code listed
+    bool rearmDue_ = false;    // an Auto read's line was taken; not armed again yet
 };
 
 } // namespace orvid

@@ -142,6 +142,7 @@ bool KDReadWriteProtocol::ReadDataExt(int mode, int head, quint16 address, int l
     enablePolling(mode == 1 || ExpectedReplies > 1);
     repliesMayCome_ = true;
     sendOnly(ReadCommand(mode, head, address, length, tagCode), QByteArray(), flag);
+    rearmDue_ = false;
     WritePending = false;
     return true;
 }
@@ -201,6 +202,8 @@ QString KDReadWriteProtocol::PollStep(const QVariant& show, const QVariant& forc
 
 KDReadWriteProtocol::Received KDReadWriteProtocol::Poll(bool show, bool)
 {
+    if (rearmDue_ && OperationMode == 1)
+        ReadDataExt(OperationMode, HeadNumber, StartAddress, DataLength, Tagcode, DoubleSided);
     QByteArray reply;
     const int16_t n = receive(reply, QVariant());
     if (n <= 0) {
@@ -212,7 +215,11 @@ KDReadWriteProtocol::Received KDReadWriteProtocol::Poll(bool show, bool)
         }
         return Received::Nothing;
     }
-    reply = reply.left(n);
+    return takeReply(reply.left(n), show, true);
+}
+
+KDReadWriteProtocol::Received KDReadWriteProtocol::takeReply(const QByteArray& reply, bool show, bool rearmNow)
+{
     SilentPolls = 0;
     // Decoded now: an Auto re-arm below ends the pending write and names the window's
     // head, while this reply is the write's, from the head it was sent to.
@@ -223,14 +230,20 @@ KDReadWriteProtocol::Received KDReadWriteProtocol::Poll(bool show, bool)
     if (ExpectedReplies > 0 && --ExpectedReplies == 0)
         repliesMayCome_ = false;   // the last one came
     if (ExpectedReplies < 1) {
-        if (OperationMode == 1)
+        // A reply the link took before a telegram of its own is re-armed by the next poll
+        // step, after that telegram.
+        if (OperationMode == 1 && rearmNow)
             ReadDataExt(OperationMode, HeadNumber, StartAddress, DataLength, Tagcode, DoubleSided);
+        else if (OperationMode == 1)
+            rearmDue_ = true;
         else if (ExpectedReplies == 0)
             enablePolling(false);
     }
     const Received kind = status.isEmpty()                      ? Received::Data
         : wasWrite && reply.mid(1, 2) == "00"                   ? Received::WriteOk
                                                                 : Received::Status;
+    if (kind == Received::Data)
+        lastReply_.note(reply);
     if (show && View()) {
         if (status.isEmpty()) {
             View()->ShowData(2, ToCp1252(HeadLabel + QLatin1Char(' ') + head + QStringLiteral(": ")),
@@ -241,6 +254,17 @@ KDReadWriteProtocol::Received KDReadWriteProtocol::Poll(bool show, bool)
         }
     }
     return kind;
+}
+
+bool KDReadWriteProtocol::ReadFrame(QByteArray& frame, int16_t length, bool inAnswer)
+{
+    // A tag access ("I", "W", "K") answers in the read's form.
+    const QByteArray reply = frame.left(length);
+    const bool access = !LastCommand.isEmpty() && QByteArray("IWK").contains(LastCommand.at(0));
+    if (inAnswer && !lastReply_.echoes(reply, access))
+        return false;
+    takeReply(reply, true, false);
+    return true;
 }
 
 QString KDReadWriteProtocol::BuiltinStatusText(const QByteArray& status)

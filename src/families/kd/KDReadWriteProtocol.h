@@ -84,6 +84,10 @@ public:
     enum class Received { Nothing, Data, Status, WriteOk };
     // One receive step (see the window's polling).
     Received Poll(bool show = true, bool forced = false);
+    // Replies of a read or write still to come (all heads, Auto) are taken by the link
+    // before its next telegram, and listed.
+    bool ReadRunning() const override { return repliesMayCome_; }
+    bool ReadFrame(QByteArray& frame, int16_t length, bool inAnswer) override;
     // "STATUS:03 - Kein Datenträger vorhanden", "SCHREIBEN:00 - OK" after a write, empty
     // for data (status 00 after a read is always data).
     QString GetError(const QByteArray& reply) const;
@@ -120,8 +124,13 @@ private:
     // "q", "o", "d", "b": false when a Stop came meanwhile.
     bool preamble(int tagCode, int doubleSided, const QVariant& flag);
     void enablePolling(bool on);
+    // Lists one reply as Poll does; rearmNow: an Auto read is armed again at once (else by
+    // the next poll step).
+    Received takeReply(const QByteArray& reply, bool show, bool rearmNow);
 
     bool repliesMayCome_ = false;   // a read or write sent whose replies may still come
+    ReadEcho lastReply_;            // the last data reply listed
+    bool rearmDue_ = false;         // an Auto read's reply was taken; not armed again yet
 };
 
 } // namespace orvid

@@ -94,6 +94,16 @@ QByteArray KRProtocol::BuildTelegram(const QByteArray& command, const QByteArray
 {
     // Every telegram flushes the input first: replies kept for later are stale now.
     DropKeptReplies();
+    // "QU" ends a repeating read on the head, whoever sends it, and what a late answer it
+    // overtakes was is the stop's to sort out. A read answers in the form of a repeat: its
+    // answer is never taken for one.
+    const QByteArray letters = command.left(2);
+    if (letters == cmd_.Quit)
+        repeating_ = overdue_ = false;
+    const auto among = [&letters](const std::array<QByteArray, 4>& row) {
+        return std::find(row.begin(), row.end(), letters) != row.end();
+    };
+    answerIsARead_ = among(cmd_.ReadData) || among(cmd_.ReadFixcode);
     return SetLKString(command, suffix);
 }
 
@@ -205,10 +215,14 @@ QByteArray KRProtocol::Poll(bool display, bool direct)
     QByteArray reply;
     // Each read of the automatic cycle is answered once: with none owed (the first step,
     // or its answer taken before a command went out) there is nothing to wait for.
-    const bool awaited = owed_ || direct || !AutoRead;
-    owed_ = false;
+    const bool awaited = readAnswer_.due() || direct || !AutoRead;
+    readAnswer_.settle();
     int n = awaited ? ReceiveReply(reply, expectedReply_, QVariant(!direct)) : 0;
     lastReply_ = n > 0 ? reply : QByteArray();
+    if (n > 0)
+        overdue_ = false;
+    if (n > 2 && reply.at(0) == '0')
+        lastData_[FixcodeRead].note(reply);
     if (!reply.isEmpty() && reply.at(0) == kSYN)
         n = 2;
     if (n <= 2) {
@@ -266,18 +280,31 @@ bool KRProtocol::stopHead(QList<QByteArray>* ahead, bool lateAnswerMayCome)
 
 int KRProtocol::ReplyOwed() const
 {
-    if (!owed_)
-        return -1;
-    return static_cast<int>(std::max<qint64>(0, owedWithin_ - owedSince_.elapsed()));
+    return readAnswer_.msLeft();
 }
 
 void KRProtocol::OwedReply(QByteArray& reply, int16_t length)
 {
-    owed_ = false;
-    if (length <= 0)
-        return;
+    readAnswer_.settle();
+    // A head slower than its time-out may still answer, ahead of the next telegram's answer.
+    overdue_ = length <= 0;
+    if (length > 0)
+        listFrame(reply);
+}
+
+bool KRProtocol::ReadFrame(QByteArray& frame, int16_t length, bool inAnswer)
+{
+    // In an answer, by the data that kind of read (data or fixcode) gave last.
+    if (inAnswer && !lastData_[FixcodeRead].echoes(frame.left(length), answerIsARead_))
+        return false;
+    listFrame(frame);
+    return true;
+}
+
+void KRProtocol::listFrame(const QByteArray& frame)
+{
     // Listed as the poll step lists it, a reply cut at a "#" CR in its data made whole.
-    replies_.Keep(reply);
+    replies_.Keep(frame);
     Poll(true, true);
 }
 
@@ -352,9 +379,7 @@ bool KRProtocol::ReadDataExt(bool dataRead, int16_t mode, int16_t tagCode, int s
         expectedReply_ = fixcodeTag ? kFixcodeLength : 0;
     }
     sendOnly(CurrentCommand, parameter, log);
-    owed_ = true;
-    owedSince_.start();
-    owedWithin_ = ctx_.ports ? ctx_.ports->GetTimeout() : 0;
+    readAnswer_.expect(ctx_.ports ? ctx_.ports->GetTimeout() : 0);
     return true;
 }
 
@@ -381,8 +406,10 @@ void KRProtocol::ReadData(bool dataRead)
             if (OperationMode == 2 && lastReply_.isEmpty() && stops == StopCount())
                 stopHead();
             // A Stop pressed while the first reply was awaited ends the repeated read.
-            if ((OperationMode == 1 || OperationMode == 3) && ctx_.lk && stops == StopCount())
+            if ((OperationMode == 1 || OperationMode == 3) && ctx_.lk && stops == StopCount()) {
+                repeating_ = true;
                 ctx_.lk->EnablePolling(true);
+            }
         }
     }
     SetBusy(false);

@@ -36,7 +36,6 @@
 #include "foundations/Menues.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -107,6 +106,10 @@ public:
     // The automatic cycle's read sent by the last poll step, its answer not taken yet.
     int ReplyOwed() const override;
     void OwedReply(QByteArray& reply, int16_t length) override;
+    // A Buffered or Enhanced read the window started repeats on the head until "QU"; a
+    // read whose answer did not come in its time may still answer.
+    bool ReadRunning() const override { return repeating_ || overdue_; }
+    bool ReadFrame(QByteArray& frame, int16_t length, bool inAnswer) override;
 
     // ---- reads and writes -----------------------------------------------------------
     // One read from the fields: data words (dataRead) or the fixcode. Refusals: message
@@ -228,6 +231,8 @@ private:
     int16_t readWord(const QByteArray& command, QByteArray& word, bool& answered);
     bool writeWord(const QByteArray& command, const QByteArray& word);
     void showStatus(const QByteArray& reply);
+    // A frame of the read taken elsewhere, listed as Poll lists it.
+    void listFrame(const QByteArray& frame);
 
     IKRView* view_ = nullptr;
     Commands cmd_;
@@ -235,12 +240,17 @@ private:
 
     QByteArray lastReply_;
     int expectedReply_ = 0;
-    // A read sent without waiting whose answer no receive has taken yet, since when, and
-    // within how many ms (the time-out then) it is due.
-    bool owed_ = false;
-    QElapsedTimer owedSince_;
-    int owedWithin_ = 0;
+    // A read sent without waiting whose answer no receive has taken yet (due within the
+    // time-out then).
+    AnswerDue readAnswer_;
     HashCrReplies replies_;      // keeps the pieces of cut replies that were no continuation
+    // A repeating read runs on the head (until "QU"); a read sent without waiting got no
+    // answer in its time; the last data answer of a data read [0] and of a fixcode read
+    // [1]; the telegram going out is itself a read.
+    bool repeating_ = false;
+    bool overdue_ = false;
+    std::array<ReadEcho, 2> lastData_;
+    bool answerIsARead_ = false;
 };
 
 } // namespace orvid

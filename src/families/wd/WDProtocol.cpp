@@ -442,6 +442,11 @@ QByteArray WDProtocol::ReadResult(bool quiet, bool show)
     int16_t n = receiveReply(reply, log);
     if (n > 0)
         n = ReplyResult(reply, n, log);
+    return takeResult(reply, n, show);
+}
+
+QByteArray WDProtocol::takeResult(QByteArray& reply, int16_t n, bool show)
+{
     if (n <= 0)
         return QByteArray();
 
@@ -558,18 +563,40 @@ QString WDProtocol::PollStep(const QVariant& show, const QVariant& quiet)
 QByteArray WDProtocol::Poll(bool show, bool quiet, bool force)
 {
     if (force || LoopMode) {
-        if (ScanMode)
+        if (ScanMode) {
             scanStep(quiet, show);
-        else
+        } else if (force || loopAnswer_.due()) {
+            // A loop read whose answer the link took before a telegram of its own has
+            // nothing left to wait for.
+            loopAnswer_.settle();
             ReadResult(quiet, show);
+        }
     }
     if (stateView_ && stateView_->Loaded() && stateView_->AutoMode())
         GetState();
     if (LoopMode && !ScanMode && Val(ResultKind) != 0) {
         sendCommand("?70");
         sendOnly(LastCommand);
+        loopAnswer_.expect(ctx_.ports ? ctx_.ports->GetTimeout() : 0);
     }
     return QByteArray();
+}
+
+int WDProtocol::ReplyOwed() const
+{
+    return loopAnswer_.msLeft();
+}
+
+void WDProtocol::OwedReply(QByteArray& reply, int16_t length)
+{
+    const int16_t n = GetLKResultExt(reply, length);
+    if (n >= 1 && reply == "$") {
+        // The unit acknowledged: its result follows, within a time-out of its own.
+        loopAnswer_.expect(ctx_.ports ? ctx_.ports->GetTimeout() : 0);
+        return;
+    }
+    loopAnswer_.settle();
+    takeResult(reply, n, true);
 }
 
 void WDProtocol::Stop()

@@ -179,6 +179,11 @@ public:
                            int16_t accessType, const QString& idCode, bool logOption, bool followUp);
     // Receives and evaluates the reply to LastCommand.
     QByteArray ReadResult(bool quiet, bool show);
+    // The loop's read sent at the end of a poll step, its answer ("$" and the result) not
+    // taken yet: the link takes it before its next telegram, and it is listed as the next
+    // step would list it.
+    int ReplyOwed() const override;
+    void OwedReply(QByteArray& reply, int16_t length) override;
     // A data write (isData: data's first length bytes) or an ID-code write (data = the new
     // ID code as it goes on the wire). The reply is read and tested; a failure (error reply,
     // no reply, data beyond the tag memory, length beyond data) is reported: the device's
@@ -236,6 +241,9 @@ public:
 private:
     int16_t exchange(const QByteArray& command, QByteArray& reply, const QVariant& logOption = QVariant());
     void sendOnly(const QByteArray& command, const QVariant& logOption = QVariant());
+    // Evaluates a reply to LastCommand (n: its length after the framing, 0 none), as
+    // ReadResult does.
+    QByteArray takeResult(QByteArray& reply, int16_t n, bool show);
     // One reply frame; 0 (and an empty reply) when none came.
     int16_t receiveReply(QByteArray& reply, const QVariant& logOption = QVariant());
     // "?70", and its "#70" taken off the line; the frames that came ahead of it go to
@@ -250,6 +258,7 @@ private:
     IWDStateView* stateView_ = nullptr;
     IWDOutputsView* outputsView_ = nullptr;
     QByteArray rememberedReply_;
+    AnswerDue loopAnswer_;
     int16_t appliedLanguage_ = 0;
     const QString defaultErrorText_ = QStringLiteral("STATUS:");
     const QString defaultNoHeadText_ = QStringLiteral("Kein Schreib/Lesekopf vorhanden");

@@ -20,7 +20,6 @@
 #include "link/LK.h"
 #include "link/Ports.h"
 #include "shell/ctrlList.h"
-#include "shell/frmCommand.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -755,25 +754,6 @@ TEST_F(KRWindowSim, AnAutoCommandLeftWithoutItsAnswerIsEndedOnTheHead)
         EXPECT_EQ(sim.readMemory(0, 8), QByteArray("ABCDEFGH"));
         EXPECT_FALSE(sim.fixcodeLocked());
     }
-}
-
-// Autolesen: "VE" sent by hand while the answer to a poll step's read is on its way. That
-// answer goes to the list, as the poll step would have listed it; "VE" gets its own.
-TEST_F(KRWindowSim, ACommandSentByHandDuringAutolesenGetsItsOwnReply)
-{
-    sim.writeMemory(0, "TAGDATA-TAGDATA-TAGD");
-    frmSystemKR* w = select(2);
-    ASSERT_TRUE(w && activate(w));
-    frmCommand command(tc.ctx);
-    command.Show();
-    command.findChild<QComboBox*>(QStringLiteral("cmbCommand"))->setEditText(QStringLiteral("VE"));
-    releaseInWaits();
-    ASSERT_TRUE(clickOn(w->btAutoRead));
-    sim.holdRepliesFrom("SR");
-    lk->LkPoll();
-    ASSERT_TRUE(clickOn(command.findChild<QPushButton*>(QStringLiteral("btSend"))));
-    EXPECT_EQ(command.findChild<QLineEdit*>(QStringLiteral("txtSensor"))->text(), QStringLiteral("ORVID-I QTR-AX V1.07"));
-    EXPECT_TRUE(w->ctrlList->text().contains(QStringLiteral("TAGDATA-TAGDATA-TAGD"))) << w->ctrlList->text().toStdString();
 }
 
 TEST_F(KRWindowSim, ASecondActionWhileAnExchangeWaitsIsRefused)
