@@ -20,6 +20,7 @@
 #include "link/LK.h"
 #include "link/Ports.h"
 #include "shell/ctrlList.h"
+#include "shell/frmCommand.h"
 
 #include <QApplication>
 #include <QCheckBox>
