@@ -31,6 +31,7 @@
 #include "families/kr/frmSystemKR.h"
 #include "families/wd/frmSystemWD.h"
 #include "families/wl/frmSystemL.h"
+#include "families/wl/frmSystemWL.h"
 #include "link/LK.h"
 #include "link/Ports.h"
 #include "shell/ctrlList.h"
@@ -320,6 +321,9 @@ const RunningRead kRunningReads[] = {
      },
      QStringLiteral("VE"), "ABCDEFGH", QStringLiteral("ABCDEFGH"),
      [](PtyHarness& d) { static_cast<SimL&>(d).delayNext("VE", kLateAnswerMs); }},
+    {"wl_lesen", [] { return unit<SimWL>([](SimWL& s) { s.setTag(true, 273715409); }); }, 8,
+     [](QWidget& w) { ASSERT_TRUE(clickOn(static_cast<frmSystemWL&>(w).btFixcode)); },
+     QStringLiteral("QA"), "ABCD", QStringLiteral("273715409")},
 };
 
 // The lines of the window's lists that hold text.
