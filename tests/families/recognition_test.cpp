@@ -321,6 +321,8 @@ const RunningRead kRunningReads[] = {
      },
      QStringLiteral("VE"), "ABCDEFGH", QStringLiteral("ABCDEFGH"),
      [](PtyHarness& d) { static_cast<SimL&>(d).delayNext("VE", kLateAnswerMs); }},
+    // Each poll step of the framed reading is a transaction of its own ("PA"); the ID
+    // comes as "ABCD".
     {"wl_lesen", [] { return unit<SimWL>([](SimWL& s) { s.setTag(true, 273715409); }); }, 8,
      [](QWidget& w) { ASSERT_TRUE(clickOn(static_cast<frmSystemWL&>(w).btFixcode)); },
      QStringLiteral("QA"), "ABCD", QStringLiteral("273715409")},
