@@ -30,6 +30,8 @@
 #include "families/kd/frmSystemKDReadWrite.h"
 #include "families/kr/frmSystemKR.h"
 #include "families/wd/frmSystemWD.h"
+#include "families/wl/frmSystemL.h"
+#include "families/wl/frmSystemWL.h"
 #include "link/LK.h"
 #include "link/Ports.h"
 #include "shell/ctrlList.h"
@@ -209,7 +211,8 @@ struct RunningRead {
     QString command;      // typed into the command window
     QByteArray received;  // in every frame of the read the unit sends
     QString listed;       // in every line of it the window lists
-    // Makes the unit answer the read sent next later than its time-out.
+    // Makes the unit answer the read sent next later than its time-out, or the command
+    // after the read's next frames.
     std::function<void(PtyHarness&)> slow = {};
 };
 
@@ -308,6 +311,21 @@ const RunningRead kRunningReads[] = {
     {"kr_autolesen", krUnit, 2, [](QWidget& w) { ASSERT_TRUE(clickOn(static_cast<frmSystemKR&>(w).btAutoRead)); },
      QStringLiteral("VE"), "ABCDEFGH", QStringLiteral("ABCDEFGH"),
      [](PtyHarness& d) { static_cast<SimKR&>(d).delayNext("S", 600); }},
+    {"l_buffered", [] { return unit<SimL>([](SimL& s) { s.writeMemory(0, "ABCDEFGH"), s.setRepeatInterval(40); }); },
+     7,
+     [](QWidget& w) {
+         auto& l = static_cast<frmSystemL&>(w);
+         l.PutData(WLItem::DataLength, 8);
+         choose(l.cmbMode, 1);
+         ASSERT_TRUE(clickOn(l.btRead));
+     },
+     QStringLiteral("VE"), "ABCDEFGH", QStringLiteral("ABCDEFGH"),
+     [](PtyHarness& d) { static_cast<SimL&>(d).delayNext("VE", kLateAnswerMs); }},
+    // Each poll step of the framed reading is a transaction of its own ("PA"); the ID
+    // comes as "ABCD".
+    {"wl_lesen", [] { return unit<SimWL>([](SimWL& s) { s.setTag(true, 273715409); }); }, 8,
+     [](QWidget& w) { ASSERT_TRUE(clickOn(static_cast<frmSystemWL&>(w).btFixcode)); },
+     QStringLiteral("QA"), "ABCD", QStringLiteral("273715409")},
 };
 
 // The lines of the window's lists that hold text.

@@ -76,6 +76,8 @@ void SimHashCr::setRepeatInterval(int ms)
 {
     std::lock_guard<std::mutex> lock(m_);
     repeatMs_ = ms;
+    timedRepeat_ = true;
+    repeatChanged_.notify_all();
 }
 
 bool SimHashCr::repeating() const

@@ -32,6 +32,8 @@ public:
     void writeMemory(int address, const QByteArray& bytes);
     QByteArray readMemory(int address, int length) const;
     void fillMemory(char byte);
+    // Buffered reads repeat every ms from now on (a simulator that repeats once per
+    // arrival of a tag too).
     void setRepeatInterval(int ms);
     bool repeating() const;
 
@@ -91,7 +93,7 @@ private:
     std::condition_variable repeatChanged_;
     std::thread repeater_;
     bool quit_ = false;
-    const bool timedRepeat_;
+    bool timedRepeat_;
     int repeatMs_ = 150;
     QByteArray repeatCommand_;
     QByteArray repeatParameter_;

@@ -8,7 +8,8 @@
 //   waiting Auto read. CM, MI, TC: "0", their parameters kept.
 // - SR/BR/AR wwww cc (hex): "0" + 4*cc bytes from byte 4*wwww; SF/BF/AF: "0" + the
 //   fixcode. No tag: Single "5"; Auto waits for a tag; Buffered answers once now when a
-//   tag is there and once per arrival of a tag, until QU.
+//   tag is there and once per arrival of a tag (or every repeat interval, once one is
+//   set), until QU.
 // - SW 0000 nn data (nn: decimal word count, two digits or three from 100 on): the data
 //   at byte 0, "0"; no tag "5".
 // - DO 000000 <o2> <o1>: outputs kept, "0". GI: "0" + 16 characters, outputs 2 and 1 at

@@ -99,6 +99,30 @@ int16_t HashCrReplies::ReceiveReply(const Receive& receive, Ports* ports, QByteA
     return static_cast<int16_t>(std::min<qsizetype>(reply.size(), 32767));
 }
 
+bool HashCrRepeatingRead::TelegramGoingOut(const QByteArray& command, bool reads)
+{
+    telegramReads_ = reads;
+    if (!command.startsWith("QU"))
+        return false;
+    running_ = false;
+    return true;
+}
+
+void HashCrRepeatingRead::Note(bool fixcode, const QByteArray& reply, int n)
+{
+    if (n > 2 && reply.at(0) == '0')
+        lastData_[fixcode].note(reply);
+}
+
+bool HashCrRepeatingRead::Claim(bool fixcode, const QByteArray& frame, int16_t length, bool inAnswer,
+                                const std::function<void(const QByteArray&)>& list) const
+{
+    if (inAnswer && !lastData_[fixcode].echoes(frame.left(length), telegramReads_))
+        return false;
+    list(frame);
+    return true;
+}
+
 QString HashCrStatusLine(const FamilyProtocol& layer, const QByteArray& reply, const QString& prefix,
                          bool withPrefix, const std::function<QString(char)>& builtin)
 {

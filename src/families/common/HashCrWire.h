@@ -1,19 +1,22 @@
 #pragma once
 // The "#" CR text wire that system R and microwave system L (text protocol) share: a
 // command is letters, a parameter and "#" CR; a reply is a status digit, data and "#" CR,
-// with no escaping. Both families continue a reply cut at a "#" CR inside its data and look
-// their status texts up the same way; the pieces live here so the two stay one code.
+// with no escaping. Both families continue a reply cut at a "#" CR inside its data, look
+// their status texts up the same way and have reads that repeat on the head until "QU";
+// the pieces live here so the two stay one code.
+
+#include "FamilyProtocol.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <array>
 #include <cstdint>
 #include <functional>
 
 namespace orvid {
 
-class FamilyProtocol;
 class Ports;
 
 // command & parameter & "#" & CR
@@ -43,6 +46,32 @@ public:
 private:
     int16_t frame(const Receive& receive, QByteArray& into, const QVariant& logOption);
     QList<QByteArray> kept_;   // replies received past the one asked for, oldest first
+};
+
+// A read that repeats on the head by itself until "QU" (a Buffered read), as the link meets
+// it around another telegram (ISystemForm::ReadRunning, ReadFrame). The frames of it
+// waiting before a telegram goes out are the read's; in the telegram's answer a frame is a
+// repeat when it carries the data that kind of read (data or fixcode) gave last, unless the
+// telegram reads tags itself (its answer then has the form of a repeat).
+class HashCrRepeatingRead {
+public:
+    // The read was asked for and repeats on the head.
+    void Start() { running_ = true; }
+    bool Running() const { return running_; }
+    // Before a telegram goes out; reads: it reads tags itself. "QU" ends the read on the
+    // head, whoever sends it: true then.
+    bool TelegramGoingOut(const QByteArray& command, bool reads);
+    // A reply a read of that kind received (length n): one with data is noted.
+    void Note(bool fixcode, const QByteArray& reply, int n);
+    // A frame met while the read runs: listed (list, as the poll step lists it) and
+    // claimed, unless it is met in an answer and is no repeat.
+    bool Claim(bool fixcode, const QByteArray& frame, int16_t length, bool inAnswer,
+               const std::function<void(const QByteArray&)>& list) const;
+
+private:
+    bool running_ = false;
+    std::array<ReadEcho, 2> lastData_;   // of a data read [0] and of a fixcode read [1]
+    bool telegramReads_ = false;
 };
 
 // The status line of an error reply: "<prefix> <code> - <text>", where the text is the

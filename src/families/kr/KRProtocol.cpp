@@ -98,12 +98,11 @@ QByteArray KRProtocol::BuildTelegram(const QByteArray& command, const QByteArray
     // overtakes was is the stop's to sort out. A read answers in the form of a repeat: its
     // answer is never taken for one.
     const QByteArray letters = command.left(2);
-    if (letters == cmd_.Quit)
-        repeating_ = overdue_ = false;
     const auto among = [&letters](const std::array<QByteArray, 4>& row) {
         return std::find(row.begin(), row.end(), letters) != row.end();
     };
-    answerIsARead_ = among(cmd_.ReadData) || among(cmd_.ReadFixcode);
+    if (repeatingRead_.TelegramGoingOut(command, among(cmd_.ReadData) || among(cmd_.ReadFixcode)))
+        overdue_ = false;
     return SetLKString(command, suffix);
 }
 
@@ -221,8 +220,7 @@ QByteArray KRProtocol::Poll(bool display, bool direct)
     lastReply_ = n > 0 ? reply : QByteArray();
     if (n > 0)
         overdue_ = false;
-    if (n > 2 && reply.at(0) == '0')
-        lastData_[FixcodeRead].note(reply);
+    repeatingRead_.Note(FixcodeRead, reply, n);
     if (!reply.isEmpty() && reply.at(0) == kSYN)
         n = 2;
     if (n <= 2) {
@@ -294,11 +292,7 @@ void KRProtocol::OwedReply(QByteArray& reply, int16_t length)
 
 bool KRProtocol::ReadFrame(QByteArray& frame, int16_t length, bool inAnswer)
 {
-    // In an answer, by the data that kind of read (data or fixcode) gave last.
-    if (inAnswer && !lastData_[FixcodeRead].echoes(frame.left(length), answerIsARead_))
-        return false;
-    listFrame(frame);
-    return true;
+    return repeatingRead_.Claim(FixcodeRead, frame, length, inAnswer, [this](const QByteArray& f) { listFrame(f); });
 }
 
 void KRProtocol::listFrame(const QByteArray& frame)
@@ -407,7 +401,7 @@ void KRProtocol::ReadData(bool dataRead)
                 stopHead();
             // A Stop pressed while the first reply was awaited ends the repeated read.
             if ((OperationMode == 1 || OperationMode == 3) && ctx_.lk && stops == StopCount()) {
-                repeating_ = true;
+                repeatingRead_.Start();
                 ctx_.lk->EnablePolling(true);
             }
         }

@@ -108,7 +108,7 @@ public:
     void OwedReply(QByteArray& reply, int16_t length) override;
     // A Buffered or Enhanced read the window started repeats on the head until "QU"; a
     // read whose answer did not come in its time may still answer.
-    bool ReadRunning() const override { return repeating_ || overdue_; }
+    bool ReadRunning() const override { return repeatingRead_.Running() || overdue_; }
     bool ReadFrame(QByteArray& frame, int16_t length, bool inAnswer) override;
 
     // ---- reads and writes -----------------------------------------------------------
@@ -244,13 +244,10 @@ private:
     // time-out then).
     AnswerDue readAnswer_;
     HashCrReplies replies_;      // keeps the pieces of cut replies that were no continuation
-    // A repeating read runs on the head (until "QU"); a read sent without waiting got no
-    // answer in its time; the last data answer of a data read [0] and of a fixcode read
-    // [1]; the telegram going out is itself a read.
-    bool repeating_ = false;
+    // A Buffered or Enhanced read repeating on the head; a read sent without waiting got
+    // no answer in its time.
+    HashCrRepeatingRead repeatingRead_;
     bool overdue_ = false;
-    std::array<ReadEcho, 2> lastData_;
-    bool answerIsARead_ = false;
 };
 
 } // namespace orvid

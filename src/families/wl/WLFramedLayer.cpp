@@ -10,6 +10,8 @@
 #include "link/LK.h"
 #include "link/Ports.h"
 
+#include <utility>
+
 namespace orvid {
 
 using namespace wlframed;
@@ -45,7 +47,18 @@ WLFramedProtocol::WLFramedProtocol(AppContext& ctx, IWLFramedView* view)
 
 QByteArray WLFramedProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
 {
+    handToggle_.reset();
+    if (!std::exchange(ownTelegram_, false))
+        handToggle_ = ToggleBit;
     return FrameBody(command, suffix, BusAddress, ToggleBit);
+}
+
+int16_t WLFramedProtocol::ReplyResult(QByteArray& reply, int16_t length, const QVariant&)
+{
+    if (handToggle_ && AcceptReply(reply, length, BusAddress, *handToggle_))
+        ToggleBit = 1 - *handToggle_;
+    handToggle_.reset();
+    return length;
 }
 
 void WLFramedProtocol::Init(bool)

@@ -72,9 +72,13 @@ public:
     void Init(bool ethernet = false) override;
     bool Check() override;
     QString PollStep(const QVariant& a, const QVariant& b) override;
+    // A telegram the layer did not send itself (the command window's) is a transaction of
+    // the reader's all the same: once the reader has answered it with its toggle, the next
+    // transaction goes with the other, or the reader would take that for a repeat of the
+    // command, leave it undone and answer it with the command's reply.
     QByteArray BuildTelegram(const QByteArray& command, const QByteArray& suffix) override;
     // The reply as it came (the command window shows its header).
-    int16_t ReplyResult(QByteArray&, int16_t length, const QVariant&) override { return length; }
+    int16_t ReplyResult(QByteArray& reply, int16_t length, const QVariant&) override;
     void StopBuffered() override;
     // Stops reading, ends a running write's progress (its buttons come back), releases the
     // inputs and writes items 200, 203 and 204 to the settings; the poll timer stays off
@@ -155,6 +159,9 @@ public:
     QString WriteErrorText = QStringLiteral("Tag Schreibfehler");
     QString ParameterFailedText = QStringLiteral("Parameter wurden nicht geschrieben");
 
+protected:
+    void telegramGoingOut() override { ownTelegram_ = true; }
+
 private:
     int transaction(const QByteArray& command, QByteArray& reply, const QVariant& logOption);
     void resync(const QVariant& logOption = QVariant());
@@ -172,6 +179,10 @@ private:
 
     IWLFramedView* view_ = nullptr;
     int lkDepth_ = 0;
+    // The telegram being framed is the layer's own; the toggle a telegram sent by hand went
+    // out with, until its reply came.
+    bool ownTelegram_ = false;
+    std::optional<int> handToggle_;
     int resyncs_ = 0; // resyncs inside transactions so far
     LinkWatch link_;
 };

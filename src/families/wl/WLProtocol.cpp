@@ -45,6 +45,11 @@ QString WLProtocol::GetError(const QByteArray& reply, bool withPrefix) const
 QByteArray WLProtocol::BuildTelegram(const QByteArray& command, const QByteArray& suffix)
 {
     replies_.Drop();
+    const QByteArray letters = command.left(2);
+    const auto among = [&letters](const char* const (&row)[3]) {
+        return std::find(std::begin(row), std::end(row), letters) != std::end(row);
+    };
+    bufferedRead_.TelegramGoingOut(command, among(kReadCommands) || among(kFixcodeCommands));
     return HashCrTelegram(command, suffix);
 }
 
@@ -104,6 +109,15 @@ bool WLProtocol::Check()
 QString WLProtocol::PollStep(const QVariant& a, const QVariant& b)
 {
     return QString::fromLatin1(Poll(a.isValid() ? a.toBool() : true, b.isValid() ? b.toBool() : false));
+}
+
+bool WLProtocol::ReadFrame(QByteArray& frame, int16_t length, bool inAnswer)
+{
+    return bufferedRead_.Claim(FixcodeMode, frame, length, inAnswer, [this](const QByteArray& f) {
+        // Listed as the poll step lists it, a reply cut at a "#" CR in its data made whole.
+        replies_.Keep(f);
+        showReading(true, QVariant(false));
+    });
 }
 
 void WLProtocol::StopBuffered()
@@ -174,8 +188,10 @@ void WLProtocol::ReadData(bool dataRead)
     Poll(true, true);
     if (ctx_.ports)
         ctx_.ports->SetTimeout(previous);
-    if (OperationMode == 1)
+    if (OperationMode == 1) {
+        bufferedRead_.Start();
         ScanEnable(true, true);
+    }
     SetBusy(false);
 }
 
@@ -241,31 +257,35 @@ QByteArray WLProtocol::Poll(bool show, bool wait)
         finishWrite();
     }
 
-    QByteArray last;
-    if (ScanActive || wait) {
-        const int rep = show ? DataRepresentation : 0;
-        QByteArray reply;
-        const int n = receiveReply(reply, FixcodeMode ? 0 : expectedReply_, QVariant(!wait));
-        if (n <= 2) {
-            if (ReadHeadError() && n >= 1 && show)
-                ShowLine(GetError(reply));
-        } else if (const qsizetype p = reply.indexOf('0'); p >= 0 && p + 1 < reply.size()) {
-            const QByteArray data = reply.mid(p + 1);
-            const QList<QByteArray> lines =
-                FormatData(data, StartAddress & 3, DataLength, FixcodeMode, rep, view_ ? view_->LineWidth() : 80);
-            if (show && view_) {
-                for (const QByteArray& line : lines)
-                    view_->ShowData(2, QByteArray(), line);
-            }
-            if (!lines.isEmpty())
-                last = lines.last();
-        }
-    }
-    // The inputs last: their "GI" flushes the input, which would lose a waiting tag reply.
-    // Every step refreshes them, the read's own waited step included.
+    const QByteArray last = ScanActive || wait ? showReading(show, QVariant(!wait)) : QByteArray();
+    // The inputs last, the read's own waited step included: a tag reply waiting for this
+    // step is listed before their "GI" goes out.
     if (view_ && view_->IOAutoRefresh())
         view_->RefreshInputs();
     return wait ? last : QByteArray();
+}
+
+QByteArray WLProtocol::showReading(bool show, const QVariant& logOption)
+{
+    const int rep = show ? DataRepresentation : 0;
+    QByteArray reply;
+    const int n = receiveReply(reply, FixcodeMode ? 0 : expectedReply_, logOption);
+    bufferedRead_.Note(FixcodeMode, reply, n);
+    if (n <= 2) {
+        if (ReadHeadError() && n >= 1 && show)
+            ShowLine(GetError(reply));
+        return QByteArray();
+    }
+    const qsizetype p = reply.indexOf('0');
+    if (p < 0 || p + 1 >= reply.size())
+        return QByteArray();
+    const QList<QByteArray> lines = FormatData(reply.mid(p + 1), StartAddress & 3, DataLength, FixcodeMode, rep,
+                                               view_ ? view_->LineWidth() : 80);
+    if (show && view_) {
+        for (const QByteArray& line : lines)
+            view_->ShowData(2, QByteArray(), line);
+    }
+    return lines.isEmpty() ? QByteArray() : lines.last();
 }
 
 QList<QByteArray> WLProtocol::FormatData(const QByteArray& data, int skip, int length, bool fixcode, int rep,

@@ -98,6 +98,10 @@ public:
     int16_t ReplyResult(QByteArray& reply, int16_t length, const QVariant& logOption) override;
     QString StatusLine(const QByteArray& reply) const override { return GetError(reply); }
     void StopBuffered() override;
+    // A Buffered read repeats on the unit until "QU": its replies the link meets before
+    // and in another telegram's answer are listed here (HashCrRepeatingRead).
+    bool ReadRunning() const override { return bufferedRead_.Running(); }
+    bool ReadFrame(QByteArray& frame, int16_t length, bool inAnswer) override;
     void CloseLK() override;
     bool PutData(int16_t id, const QVariant& value) override;
     bool GetData(int16_t id, QVariant& value) const override;
@@ -175,6 +179,9 @@ protected:
 
 private:
     int16_t receiveReply(QByteArray& reply, int expectedData, const QVariant& logOption);
+    // One reply of the read taken and listed (show) as the poll step lists it; the last
+    // line it gives.
+    QByteArray showReading(bool show, const QVariant& logOption);
     void writeFailed(const QByteArray& statusReply);
     // Ends a running write's progress: its buttons on again.
     void endWrite();
@@ -186,6 +193,7 @@ private:
 
     IWLView* view_ = nullptr;
     HashCrReplies replies_;
+    HashCrRepeatingRead bufferedRead_;
     int expectedReply_ = 0;
     LinkWatch link_;
 };

@@ -312,6 +312,11 @@ TEST_F(WLFramedWindowTest, StateAndIOLamps)
     const auto gone = qScopeGuard([&] { tc.ctx.command = nullptr; });
     command.Show();
     command.findChild<QComboBox*>(QStringLiteral("cmbCommand"))->setEditText(QStringLiteral("QA"));
+    // A command sent by hand is a transaction of the reader's: the window's next one (an
+    // output switched) goes with the other toggle, and the reader carries it out.
+    ASSERT_TRUE(clickOn(command.findChild<QPushButton*>(QStringLiteral("btSend"))));
+    ASSERT_TRUE(clickOn(io->chkOutput[0]));
+    EXPECT_EQ(sim.outputs()[0], 0);
     ASSERT_TRUE(clickOn(command.findChild<QCheckBox*>(QStringLiteral("chkBuffered"))));
     ASSERT_TRUE(clickOn(command.findChild<QPushButton*>(QStringLiteral("btSend"))));
     ASSERT_TRUE(clickOn(command.findChild<QPushButton*>(QStringLiteral("btStop"))));
