@@ -246,6 +246,12 @@ struct Network::Impl {
         return take(input.size());
     }
     bool hasInput() const { return !input.isEmpty() || socket->bytesAvailable() > 0; }
+    // Input at the head that is becoming a reply: neither the rest of a line being skipped
+    // nor (the start of) an event line, which the event check takes whole.
+    bool replyBegun() const
+    {
+        return !skipping && !input.isEmpty() && !kEventTag.startsWith(input.left(kEventTag.size()));
+    }
     // The connection ends: its unread input goes with it.
     void abort()
     {
@@ -478,15 +484,15 @@ bool Network::NetSend(const QByteArray& text, bool log, const QVariant& logOptio
 
 int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& logOption)
 {
-    return receiveLine(reply, log, logOption, d->timeoutMs, true);
+    return receiveLine(reply, log, logOption, d->timeoutMs, false);
 }
 
 int16_t Network::NetReceiveLineWithin(int ms, QByteArray& reply, const QVariant& logOption)
 {
-    return receiveLine(reply, true, logOption, std::max(ms, 1), false);
+    return receiveLine(reply, true, logOption, std::max(ms, 1), true);
 }
 
-int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOption, int timeoutMs, bool logSilence)
+int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOption, int timeoutMs, bool window)
 {
     if (!d->connected) {
         NotifyNetError(NoConnectionText());
@@ -502,6 +508,10 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
     bool got = false;
     bool lost = false;
     bool overlong = false;
+    bool broken = false;      // the reply lost its end: another line begins in it
+    bool windowPassed = false;
+    bool windowShut = false;  // the window passed with no reply begun
+    const auto shut = [&] { return windowShut = windowPassed && !d->replyBegun(); };
     const qsizetype longest = kMaxLineLength + term.size();
     qsizetype searched = 0; // head bytes of the input known to hold no terminator
     qint64 consumedSeen = d->consumed;
@@ -515,7 +525,7 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
             if (!d->skipLine(term)) {
                 if (!d->connected)
                     return lost = true;
-                return false;
+                return shut();
             }
             if (d->consumed != consumedSeen) {
                 // Something else took input (the event lines, a nested receive).
@@ -528,6 +538,12 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
                 if (d->input.startsWith(kEventTag)) {
                     CheckNetEvents(); // takes this event line and any that follow it
                     continue;
+                }
+                if (d->lineStart(d->input, 1, pos) >= 0) {
+                    // The reply lost its end where the line behind it begins: it is this
+                    // receive's, cut; the line behind it is read as its own.
+                    d->cutHead(term, true);
+                    return broken = true;
                 }
                 QByteArray line = d->take(pos + term.size());
                 line.chop(term.size());
@@ -553,7 +569,7 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
                 return true;
             }
             if (d->pull(std::min<qint64>(longest - d->input.size(), 64 * 1024)) == 0)
-                return false;
+                return shut();
         }
     };
 
@@ -561,19 +577,30 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
     // The time-out counts from the last growth of the input, not from the start.
     options.progress = [this] { return d->pulled; };
     options.deadlineMs = std::max(timeoutMs, 1) * kDeadlineTimeouts;
+    // The window's end is looked at when it comes, however much input keeps arriving.
+    QTimer windowEnd;
+    if (window) {
+        windowEnd.setSingleShot(true);
+        windowEnd.setTimerType(Qt::PreciseTimer);
+        connect(&windowEnd, &QTimer::timeout, this, [&windowPassed] {
+            windowPassed = true;
+            DeviceWait::wake();
+        });
+        windowEnd.start(timeoutMs);
+    }
     const DeviceWait::Outcome outcome = DeviceWait::waitUntil(done, timeoutMs, options);
+    windowEnd.stop();
     if (lost) {
         NotifyNetError(NoConnectionText());
         return -1;
     }
     // Input that is still becoming an event line, or the rest of a line already taken, is
     // left to the event check: the receive has simply not had its reply.
-    const bool lineInHand = !got && !overlong && !d->skipping && !term.isEmpty() && !d->input.isEmpty()
-                            && !kEventTag.startsWith(d->input.left(kEventTag.size()));
+    const bool lineInHand = !got && !overlong && !broken && !windowShut && !term.isEmpty() && d->replyBegun();
     // A line that keeps dripping past the deadline is no reply either.
     const bool dripped = lineInHand && outcome == DeviceWait::Outcome::DeadlinePassed;
     overlong = overlong || dripped;
-    const bool timedOut = !got && !overlong;
+    const bool timedOut = !got && !overlong && !broken;
     // The unfinished line a time-out leaves goes (logged as discarded input), and so does
     // its rest up to its terminator when it comes: neither may become the next request's
     // reply. A line that begins behind it is not part of it.
@@ -603,10 +630,10 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
     if (log) {
         if (result > 0) {
             d->log(QByteArrayLiteral("R: "), reply + term, logOption);
-        } else if (overlong) {
+        } else if (overlong || broken) {
             d->log(QByteArrayLiteral("R: "), QByteArray(kProtocolError), logOption);
         } else if (timedOut) {
-            if (logSilence || d->lineCut)
+            if (!window || d->lineCut)
                 d->log(QByteArrayLiteral("R: "), QByteArrayLiteral("<TIMEOUT>"), logOption);
         } else {
             reply = QByteArrayLiteral(" ");
@@ -763,10 +790,15 @@ bool Network::CheckNetEvents()
             d->eventScanned = d->input.size();
             break;
         }
-        const QByteArray line = d->take(pos + term.size());
-        if (!event) {
+        // A line in which another one begins lost its end there: it goes alone (an event
+        // cut short is no event), and the line beginning in it is read as its own.
+        const qsizetype cut = d->lineStart(d->input, 1, pos);
+        const qsizetype length = cut >= 0 ? cut : pos;
+        const QByteArray line = d->take(cut >= 0 ? cut : pos + term.size());
+        if (!event || cut >= 0) {
             d->log(QByteArrayLiteral("F: "), line, false);
-            emit lineDiscarded(UrlDecode(line.left(pos)));
+            if (!event)
+                emit lineDiscarded(UrlDecode(line.left(length)));
             continue;
         }
         d->log(QByteArrayLiteral("R: "), line, true);
