@@ -85,6 +85,10 @@ public:
     bool CheckNetEvents();
     void NetFlushInput();
     void ShowNetError(int number, const QString& description);
+    // The error part of messages 7 and 8 for a system error (errno): the number the socket
+    // layer of the unit's home platform gives it, which the unit's documentation and the
+    // technicians know, " - " and what it means; the meaning alone where it has no number.
+    static QString SocketErrorText(int systemError);
     void NotifyNetError(const QString& text);
     // What a send or receive without the connection reports ("Keine Verbindung zu <address>").
     QString NoConnectionText() const;
