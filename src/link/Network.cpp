@@ -17,7 +17,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QScopeGuard>
 #include <QTcpSocket>
 #include <QTimer>
