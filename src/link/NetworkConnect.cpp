@@ -50,7 +50,7 @@ NetworkConnect::NetworkConnect(QObject* parent) : QObject(parent) {}
 
 NetworkConnect::~NetworkConnect()
 {
-    if (lookupId_ >= 0)
+    if (lookingUp_)
         QHostInfo::abortHostLookup(lookupId_);
     closeSocket();
 }
@@ -70,16 +70,20 @@ void NetworkConnect::start(const QString& host, quint16 port)
         tryNext();
         return;
     }
-    lookupId_ = QHostInfo::lookupHost(host, this, [this](const QHostInfo& info) { lookedUp(info); });
+    // A name found before may be answered at once, before the lookup's number is known.
+    lookingUp_ = true;
+    const int id = QHostInfo::lookupHost(host, this, [this](const QHostInfo& info) { lookedUp(info); });
+    if (lookingUp_)
+        lookupId_ = id;
 }
 
 void NetworkConnect::cancel(int error)
 {
     if (!running_)
         return;
-    if (lookupId_ >= 0) {
+    if (lookingUp_) {
         QHostInfo::abortHostLookup(lookupId_);
-        lookupId_ = -1;
+        lookingUp_ = false;
     }
     addresses_.clear();
     closeSocket();
@@ -97,7 +101,7 @@ int NetworkConnect::takeDescriptor()
 
 void NetworkConnect::lookedUp(const QHostInfo& info)
 {
-    lookupId_ = -1;
+    lookingUp_ = false;
     if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
         lookup_ = info.error() == QHostInfo::HostNotFound || info.error() == QHostInfo::NoError
                       ? Lookup::NotFound

@@ -29,7 +29,7 @@ public:
     // Ends a running attempt as failed with error (an errno value).
     void cancel(int error);
     bool running() const { return running_; }
-    bool lookingUp() const { return lookupId_ >= 0; }
+    bool lookingUp() const { return lookingUp_; }
 
     // The connected socket, now the caller's; -1 unless the attempt has connected.
     int takeDescriptor();
@@ -51,6 +51,7 @@ private:
     void closeSocket();
 
     bool running_ = false;
+    bool lookingUp_ = false;
     int lookupId_ = -1;
     quint16 port_ = 0;
     QList<QHostAddress> addresses_;
