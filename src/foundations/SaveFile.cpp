@@ -1,5 +1,7 @@
 #include "SaveFile.h"
 
+#include "SystemError.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -16,7 +18,7 @@ namespace {
 
 SaveFileResult failure(int error)
 {
-    return {error, qt_error_string(error)};
+    return {error, SystemErrorText(error)};
 }
 
 // Every byte through the descriptor, each call checked: a write cut short by a full disk

@@ -13,7 +13,7 @@ namespace orvid {
 
 struct SaveFileResult {
     int error = 0;       // the system's error number (errno); 0 on success
-    QString errorString; // its text, for the user; empty on success
+    QString errorString; // its text, for the user (SystemErrorText); empty on success
 
     bool ok() const { return error == 0; }
 };

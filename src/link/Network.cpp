@@ -1,26 +1,34 @@
 #include "Network.h"
 
 #include "DeviceWait.h"
+#include "NetworkConnect.h"
 #include "foundations/AppContext.h"
 #include "foundations/Language.h"
 #include "foundations/SettingsStore.h"
+#include "foundations/SystemError.h"
 #include "foundations/Utils.h"
 
 #include <QAbstractSocket>
 #include <QElapsedTimer>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QHash>
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QScopeGuard>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace orvid {
 
@@ -36,40 +44,83 @@ constexpr int16_t kMsgConnectFailed = 7;
 constexpr int16_t kMsgConnectionLost = 8;
 constexpr int kInfoButtons = 64;
 
-bool stillConnecting(const QTcpSocket* socket)
-{
-    // A name lookup is part of making the connection, just as the TCP handshake is.
-    const auto state = socket->state();
-    return state == QAbstractSocket::HostLookupState || state == QAbstractSocket::ConnectingState;
-}
-
-// The socket error's number as the user may look it up: the numbers the socket layer of
-// the unit's home platform gives, which the unit's documentation and the technicians
-// know. The toolkit's own enumeration is a list position ("0" would read as no error), so
-// an error without such a number is shown without one.
-int socketErrorNumber(QAbstractSocket::SocketError error)
-{
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError: return 10061;
-    case QAbstractSocket::RemoteHostClosedError: return 10054;
-    case QAbstractSocket::HostNotFoundError: return 11001;
-    case QAbstractSocket::SocketAccessError: return 10013;
-    case QAbstractSocket::SocketResourceError: return 10055;
-    case QAbstractSocket::SocketTimeoutError: return 10060;
-    case QAbstractSocket::DatagramTooLargeError: return 10040;
-    case QAbstractSocket::NetworkError: return 10050;
-    case QAbstractSocket::AddressInUseError: return 10048;
-    case QAbstractSocket::SocketAddressNotAvailableError: return 10049;
-    case QAbstractSocket::UnsupportedSocketOperationError: return 10045;
-    default: return 0;
-    }
-}
-
 // The error part of messages 7 and 8: "number - description", or the description alone.
 QString errorArgument(int number, const QString& description)
 {
     return number > 0 ? QString::number(number) + QStringLiteral(" - ") + description : description;
 }
+
+// A socket failure as the user is told it (see Network::SocketErrorText).
+struct SocketFailure {
+    int number = 0;
+    QString text;
+};
+
+SocketFailure socketFailure(int systemError)
+{
+    static const QHash<int, int> kNumbers = {
+        {EACCES, 10013},       {EPERM, 10013},        {EINVAL, 10022},       {EMFILE, 10024},
+        {EAFNOSUPPORT, 10047}, {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049}, {ENETDOWN, 10050},
+        {ENETUNREACH, 10051},  {ENETRESET, 10052},    {ECONNABORTED, 10053}, {ECONNRESET, 10054},
+        {ENOBUFS, 10055},      {ENOTCONN, 10057},     {EPIPE, 10058},        {ETIMEDOUT, 10060},
+        {ECONNREFUSED, 10061}, {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},
+    };
+    return {kNumbers.value(systemError), SystemErrorText(systemError)};
+}
+
+// A name the lookup did not find has its number; one it could not look up at all has none.
+SocketFailure lookupFailure(NetworkConnect::Lookup lookup)
+{
+    if (lookup == NetworkConnect::Lookup::NotFound)
+        return {11001, QStringLiteral("Der Host wurde nicht gefunden")};
+    return {0, QStringLiteral("Der Name des Hosts konnte nicht aufgelöst werden")};
+}
+
+// The peer ended the connection in order: no error of the socket layer, so no number.
+const QString kClosedByPeer = QStringLiteral("Der entfernte Rechner hat die Verbindung geschlossen");
+
+// Why a connection that stood failed, asked of a second descriptor of its socket: the
+// toolkit closes its own before it reports, and reports a reset peer, one that closed in
+// order, and a lost route alike as a closed connection or a network error.
+SocketFailure connectionFailure(int descriptor, QAbstractSocket::SocketError kind, const QString& toolkitText)
+{
+    int pending = 0;
+    socklen_t size = sizeof pending;
+    if (descriptor >= 0 && ::getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &pending, &size) == 0 && pending != 0)
+        return socketFailure(pending);
+    tcp_info info {};
+    size = sizeof info;
+    if (descriptor >= 0 && ::getsockopt(descriptor, IPPROTO_TCP, TCP_INFO, &info, &size) == 0) {
+        // The peer's FIN came, and nothing went wrong after it.
+        if (info.tcpi_state == TCP_CLOSE_WAIT || info.tcpi_state == TCP_LAST_ACK)
+            return {0, kClosedByPeer};
+        // Otherwise the connection is gone without the peer's FIN: a reset, which the
+        // toolkit reads as a close and whose error it has taken.
+        if (kind == QAbstractSocket::RemoteHostClosedError)
+            return socketFailure(ECONNRESET);
+    }
+    return {0, toolkitText};
+}
+
+// The connection's socket. While the program's own attempt runs (NetworkConnect) it shows
+// that attempt's state, as the toolkit's socket does while it connects: the connecting box
+// follows it.
+class LinkSocket : public QTcpSocket {
+public:
+    using QTcpSocket::QTcpSocket;
+    void showAttempt(SocketState state, const QString& host)
+    {
+        setPeerName(host);
+        if (state == this->state())
+            return;
+        setSocketState(state);
+        emit stateChanged(state);
+    }
+    bool attemptShown() const
+    {
+        return state() == HostLookupState || state() == ConnectingState;
+    }
+};
 
 int frameStatusOf(uchar high, uchar low, qint64 available)
 {
@@ -91,7 +142,11 @@ struct Network::Impl {
     explicit Impl(AppContext& c) : ctx(c) {}
 
     AppContext& ctx;
-    QTcpSocket* socket = nullptr;
+    LinkSocket* socket = nullptr;
+    NetworkConnect* attempt = nullptr;
+    // A second descriptor of the connected socket, which outlives the toolkit's own: what it
+    // still tells after a failure says why the connection failed.
+    int watch = -1;
     QNetworkAccessManager* http = nullptr;
 
     QString address = QString::fromLatin1(kDefaultAddress);
@@ -246,13 +301,48 @@ struct Network::Impl {
         return take(input.size());
     }
     bool hasInput() const { return !input.isEmpty() || socket->bytesAvailable() > 0; }
+    // Input at the head that is becoming a reply: neither the rest of a line being skipped
+    // nor (the start of) an event line, which the event check takes whole.
+    bool replyBegun() const
+    {
+        return !skipping && !input.isEmpty() && !kEventTag.startsWith(input.left(kEventTag.size()));
+    }
     // The connection ends: its unread input goes with it.
     void abort()
     {
+        attempt->cancel(ECANCELED);
         socket->abort();
+        closeWatch();
         consumed += input.size();
         input.clear();
         skipping = false;
+    }
+    void closeWatch()
+    {
+        if (watch >= 0)
+            ::close(std::exchange(watch, -1));
+    }
+    // The attempt moved on: the socket shows where it stands, and takes the connection.
+    void attemptProgressed(const QString& host)
+    {
+        if (attempt->running()) {
+            socket->showAttempt(attempt->lookingUp() ? QAbstractSocket::HostLookupState
+                                                     : QAbstractSocket::ConnectingState, host);
+            return;
+        }
+        const int descriptor = attempt->takeDescriptor();
+        if (descriptor >= 0) {
+            closeWatch();
+            watch = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+            if (socket->setSocketDescriptor(descriptor)) {
+                socket->setReadBufferSize(kReadBufferSize);
+                return;
+            }
+            ::close(descriptor);
+            closeWatch();
+        }
+        if (socket->attemptShown())
+            socket->showAttempt(QAbstractSocket::UnconnectedState, host);
     }
 
     void log(const QByteArray& prefix, const QByteArray& data, const QVariant& flag) const
@@ -264,8 +354,13 @@ struct Network::Impl {
 
 Network::Network(AppContext& ctx, QObject* parent) : QObject(parent), d(new Impl(ctx))
 {
-    d->socket = new QTcpSocket(this);
+    d->socket = new LinkSocket(this);
     d->socket->setReadBufferSize(kReadBufferSize);
+    d->attempt = new NetworkConnect(this);
+    connect(d->attempt, &NetworkConnect::progressed, this, [this] {
+        d->attemptProgressed(d->address);
+        DeviceWait::wake();
+    });
     QTcpSocket* s = d->socket;
     // Every change of the socket may end a wait: the waiting code re-checks its condition.
     connect(s, &QTcpSocket::connected, this, [] { DeviceWait::wake(); });
@@ -277,8 +372,12 @@ Network::Network(AppContext& ctx, QObject* parent) : QObject(parent), d(new Impl
         if (d->receiving == 0)
             postEventCheck();
     });
+    // Only a connection that stood reports through the socket: the attempt to make one
+    // reports its own failure.
     connect(s, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        ShowNetError(socketErrorNumber(error), d->socket->errorString());
+        const SocketFailure why = connectionFailure(d->watch, error, d->socket->errorString());
+        d->closeWatch();
+        ShowNetError(why.number, why.text);
         DeviceWait::wake();
     });
 }
@@ -287,6 +386,7 @@ Network::~Network()
 {
     // No signal of the closing socket may reach this half-destroyed object.
     d->socket->disconnect(this);
+    d->attempt->disconnect(this);
     d->abort();
     delete d;
 }
@@ -371,13 +471,15 @@ void Network::SetHttpTimeout(int ms)
 bool Network::NetConnect(IEventCallback* callback, quint16 port)
 {
     QTcpSocket* s = d->socket;
+    NetworkConnect* attempt = d->attempt;
     d->connected = false;
     d->errorNumber = 0;
     d->errorText.clear();
     // The window of the previous connection no longer hears about this one.
     d->callback = nullptr;
     d->abort();
-    s->connectToHost(d->address, port);
+    attempt->start(d->address, port);
+    d->attemptProgressed(d->address);
 
     QElapsedTimer clock;
     clock.start();
@@ -389,38 +491,29 @@ bool Network::NetConnect(IEventCallback* callback, quint16 port)
     if (gui)
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     // The program closing ends the attempt like a cancel: no box, no message.
-    bool cancelled = DeviceWait::waitUntil([s] { return !stillConnecting(s); }, kQuietWaitMs)
+    bool cancelled = DeviceWait::waitUntil([attempt] { return !attempt->running(); }, kQuietWaitMs)
                      == DeviceWait::Outcome::Aborted;
     if (gui)
         QGuiApplication::restoreOverrideCursor();
 
-    bool timedOut = false;
-    if (stillConnecting(s) && !cancelled) {
+    if (attempt->running() && !cancelled) {
         // An unanswered handshake can take minutes: the attempt ends at the limit, with or
         // without the box.
         const qint64 left = qMax<qint64>(d->connectLimitMs - clock.elapsed(), 1);
         QTimer limit;
         limit.setSingleShot(true);
-        QPointer<QTcpSocket> guarded(s);
-        connect(&limit, &QTimer::timeout, this, [&timedOut, guarded] {
-            if (guarded && stillConnecting(guarded)) {
-                timedOut = true;
-                guarded->abort();
-            }
-        });
+        connect(&limit, &QTimer::timeout, attempt, [attempt] { attempt->cancel(ETIMEDOUT); });
         limit.start(int(left));
         if (d->ctx.connecting) {
             cancelled = !d->ctx.connecting->ShowDialog(s);
         } else {
-            // The limit aborts the socket, which ends this wait through its state.
-            cancelled = DeviceWait::waitUntil([s] { return !stillConnecting(s); }, int(left) + 1)
+            // The limit ends the attempt, which ends this wait.
+            cancelled = DeviceWait::waitUntil([attempt] { return !attempt->running(); }, int(left) + 1)
                         == DeviceWait::Outcome::Aborted;
         }
         limit.stop();
-        if (stillConnecting(s) && !cancelled) {
-            // The box closed while the attempt still ran.
-            timedOut = true;
-        }
+        // The box closed while the attempt still ran: the user's cancel, or the limit.
+        attempt->cancel(cancelled ? ECANCELED : ETIMEDOUT);
     }
 
     if (s->state() == QAbstractSocket::ConnectedState && !cancelled) {
@@ -429,15 +522,15 @@ bool Network::NetConnect(IEventCallback* callback, quint16 port)
         return true;
     }
 
-    s->abort();
-    if (timedOut && d->errorText.isEmpty()) {
-        d->errorNumber = socketErrorNumber(QAbstractSocket::SocketTimeoutError);
-        d->errorText = QStringLiteral("Connection timed out");
-    }
-    if (!d->errorText.isEmpty() && !cancelled && d->ctx.language) {
+    d->abort();
+    const SocketFailure why = attempt->lookup() != NetworkConnect::Lookup::Found
+                                  ? lookupFailure(attempt->lookup())
+                                  : socketFailure(attempt->error());
+    d->errorNumber = why.number;
+    d->errorText = why.text;
+    if (!cancelled && d->ctx.language) {
         d->ctx.language->ShowMessage(kMsgConnectFailed, kInfoButtons, 0,
-                                     d->address + QLatin1Char('|')
-                                         + errorArgument(d->errorNumber, d->errorText));
+                                     d->address + QLatin1Char('|') + errorArgument(why.number, why.text));
     }
     return false;
 }
@@ -478,15 +571,15 @@ bool Network::NetSend(const QByteArray& text, bool log, const QVariant& logOptio
 
 int16_t Network::NetReceiveLine(QByteArray& reply, bool& log, const QVariant& logOption)
 {
-    return receiveLine(reply, log, logOption, d->timeoutMs, true);
+    return receiveLine(reply, log, logOption, d->timeoutMs, false);
 }
 
 int16_t Network::NetReceiveLineWithin(int ms, QByteArray& reply, const QVariant& logOption)
 {
-    return receiveLine(reply, true, logOption, std::max(ms, 1), false);
+    return receiveLine(reply, true, logOption, std::max(ms, 1), true);
 }
 
-int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOption, int timeoutMs, bool logSilence)
+int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOption, int timeoutMs, bool window)
 {
     if (!d->connected) {
         NotifyNetError(NoConnectionText());
@@ -502,6 +595,10 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
     bool got = false;
     bool lost = false;
     bool overlong = false;
+    bool broken = false;      // the reply lost its end: another line begins in it
+    bool windowPassed = false;
+    bool windowShut = false;  // the window passed with no reply begun
+    const auto shut = [&] { return windowShut = windowPassed && !d->replyBegun(); };
     const qsizetype longest = kMaxLineLength + term.size();
     qsizetype searched = 0; // head bytes of the input known to hold no terminator
     qint64 consumedSeen = d->consumed;
@@ -515,7 +612,7 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
             if (!d->skipLine(term)) {
                 if (!d->connected)
                     return lost = true;
-                return false;
+                return shut();
             }
             if (d->consumed != consumedSeen) {
                 // Something else took input (the event lines, a nested receive).
@@ -528,6 +625,12 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
                 if (d->input.startsWith(kEventTag)) {
                     CheckNetEvents(); // takes this event line and any that follow it
                     continue;
+                }
+                if (d->lineStart(d->input, 1, pos) >= 0) {
+                    // The reply lost its end where the line behind it begins: it is this
+                    // receive's, cut; the line behind it is read as its own.
+                    d->cutHead(term, true);
+                    return broken = true;
                 }
                 QByteArray line = d->take(pos + term.size());
                 line.chop(term.size());
@@ -553,7 +656,7 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
                 return true;
             }
             if (d->pull(std::min<qint64>(longest - d->input.size(), 64 * 1024)) == 0)
-                return false;
+                return shut();
         }
     };
 
@@ -561,19 +664,30 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
     // The time-out counts from the last growth of the input, not from the start.
     options.progress = [this] { return d->pulled; };
     options.deadlineMs = std::max(timeoutMs, 1) * kDeadlineTimeouts;
+    // The window's end is looked at when it comes, however much input keeps arriving.
+    QTimer windowEnd;
+    if (window) {
+        windowEnd.setSingleShot(true);
+        windowEnd.setTimerType(Qt::PreciseTimer);
+        connect(&windowEnd, &QTimer::timeout, this, [&windowPassed] {
+            windowPassed = true;
+            DeviceWait::wake();
+        });
+        windowEnd.start(timeoutMs);
+    }
     const DeviceWait::Outcome outcome = DeviceWait::waitUntil(done, timeoutMs, options);
+    windowEnd.stop();
     if (lost) {
         NotifyNetError(NoConnectionText());
         return -1;
     }
     // Input that is still becoming an event line, or the rest of a line already taken, is
     // left to the event check: the receive has simply not had its reply.
-    const bool lineInHand = !got && !overlong && !d->skipping && !term.isEmpty() && !d->input.isEmpty()
-                            && !kEventTag.startsWith(d->input.left(kEventTag.size()));
+    const bool lineInHand = !got && !overlong && !broken && !windowShut && !term.isEmpty() && d->replyBegun();
     // A line that keeps dripping past the deadline is no reply either.
     const bool dripped = lineInHand && outcome == DeviceWait::Outcome::DeadlinePassed;
     overlong = overlong || dripped;
-    const bool timedOut = !got && !overlong;
+    const bool timedOut = !got && !overlong && !broken;
     // The unfinished line a time-out leaves goes (logged as discarded input), and so does
     // its rest up to its terminator when it comes: neither may become the next request's
     // reply. A line that begins behind it is not part of it.
@@ -603,10 +717,10 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
     if (log) {
         if (result > 0) {
             d->log(QByteArrayLiteral("R: "), reply + term, logOption);
-        } else if (overlong) {
+        } else if (overlong || broken) {
             d->log(QByteArrayLiteral("R: "), QByteArray(kProtocolError), logOption);
         } else if (timedOut) {
-            if (logSilence || d->lineCut)
+            if (!window || d->lineCut)
                 d->log(QByteArrayLiteral("R: "), QByteArrayLiteral("<TIMEOUT>"), logOption);
         } else {
             reply = QByteArrayLiteral(" ");
@@ -763,10 +877,15 @@ bool Network::CheckNetEvents()
             d->eventScanned = d->input.size();
             break;
         }
-        const QByteArray line = d->take(pos + term.size());
-        if (!event) {
+        // A line in which another one begins lost its end there: it goes alone (an event
+        // cut short is no event), and the line beginning in it is read as its own.
+        const qsizetype cut = d->lineStart(d->input, 1, pos);
+        const qsizetype length = cut >= 0 ? cut : pos;
+        const QByteArray line = d->take(cut >= 0 ? cut : pos + term.size());
+        if (!event || cut >= 0) {
             d->log(QByteArrayLiteral("F: "), line, false);
-            emit lineDiscarded(UrlDecode(line.left(pos)));
+            if (!event)
+                emit lineDiscarded(UrlDecode(line.left(length)));
             continue;
         }
         d->log(QByteArrayLiteral("R: "), line, true);
@@ -814,6 +933,12 @@ void Network::ShowNetError(int number, const QString& description)
                                              + errorArgument(number, description));
         }
     }
+}
+
+QString Network::SocketErrorText(int systemError)
+{
+    const SocketFailure failure = socketFailure(systemError);
+    return errorArgument(failure.number, failure.text);
 }
 
 QString Network::NoConnectionText() const

@@ -75,21 +75,28 @@ public:
     bool NetDataAvailable() const;
     bool NetSend(const QByteArray& text, bool log, const QVariant& logOption = QVariant());
     int16_t NetReceiveLine(QByteArray& reply, bool& log, const QVariant& logOption = QVariant());
-    // As NetReceiveLine with logging, waiting ms (from the last arrival) instead of the
-    // time-out, and showing no "<TIMEOUT>" when nothing came: the caller decides what that
-    // silence means. A line cut off is shown as usual.
+    // As NetReceiveLine with logging, but for a window of ms from the call: it ends when
+    // the window has passed and no reply has begun by then, showing no "<TIMEOUT>" (the
+    // caller decides what that silence means). Event lines coming meanwhile are handed on
+    // and do not lengthen the window; a reply begun within it is read to its end, with
+    // pauses of up to ms. A line cut off is shown as usual.
     int16_t NetReceiveLineWithin(int ms, QByteArray& reply, const QVariant& logOption = QVariant());
     int16_t NetReceiveBytes(QByteArray& reply, bool& log, const QVariant& logOption = QVariant());
     bool CheckNetEvents();
     void NetFlushInput();
     void ShowNetError(int number, const QString& description);
+    // The error part of messages 7 and 8 for a system error (errno): the number the socket
+    // layer of the unit's home platform gives it, which the unit's documentation and the
+    // technicians know, " - " and what it means; the meaning alone where it has no number.
+    static QString SocketErrorText(int systemError);
     void NotifyNetError(const QString& text);
     // What a send or receive without the connection reports ("Keine Verbindung zu <address>").
     QString NoConnectionText() const;
     // The last NetReceiveLine ended with part of a line in hand (its time-out, its deadline,
-    // a line longer than any): that line was taken and discarded, and its rest goes up to its
-    // terminator as it arrives, or up to a reply or event line that begins in it (the device
-    // lost the line's end). NetCutLine: its start, decoded.
+    // a line longer than any, a reply or event line beginning in it): that line was taken and
+    // discarded, and its rest goes up to its terminator as it arrives, or up to a reply or
+    // event line that begins in it (the device lost the line's end). NetCutLine: its start,
+    // decoded.
     bool NetLineCut() const;
     QByteArray NetCutLine() const;
 
@@ -109,7 +116,8 @@ signals:
     void lineDiscarded(const QByteArray& line);
 
 private:
-    int16_t receiveLine(QByteArray& reply, bool log, const QVariant& logOption, int timeoutMs, bool logSilence);
+    // window: timeoutMs is also a window from the call (NetReceiveLineWithin).
+    int16_t receiveLine(QByteArray& reply, bool log, const QVariant& logOption, int timeoutMs, bool window);
     void postEventCheck();
     struct Impl;
     Impl* d;

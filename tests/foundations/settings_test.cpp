@@ -1,6 +1,7 @@
 // The per-user settings store on real files in a temporary folder.
 #include "foundations/Language.h"
 #include "foundations/SettingsStore.h"
+#include "foundations/SystemError.h"
 #include "shell/Application.h"
 #include "shell/frmMain.h"
 #include "shell/frmMonitor.h"
@@ -749,7 +750,7 @@ TEST_F(SettingsFile, WriteThatDoesNotFitKeepsTheOldFileByteForByte)
     EXPECT_EQ(readRaw(), old);
     EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden), QStringList{"Zarvento.conf"});
     ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << qPrintable(reports[0]);
+    EXPECT_TRUE(reports[0].contains(SystemErrorText(EFBIG))) << qPrintable(reports[0]);
     EXPECT_EQ(s.read("Settings", "AutoDetect", "0"), QStringLiteral("0"));
     EXPECT_EQ(s.read("Port", "Name", ""), QStringLiteral("/dev/ttyUSB0"));
 

@@ -5,6 +5,7 @@
 #include "shell/frmMonitor.h"
 #include "support/FakeShell.h"
 #include "support/FileSizeLimit.h"
+#include "support/NoAccessOverride.h"
 #include "support/TestContext.h"
 
 #include <QAbstractItemModel>
@@ -22,7 +23,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 
 using namespace orvid;
 
@@ -394,20 +394,36 @@ TEST_F(MonitorWindow, SavesEveryEntryAsWindows1252WithCrLf)
     EXPECT_TRUE(t.presenter.requests.isEmpty());
 }
 
-// The number is the system's error number, the one the description belongs to.
+// The number is the system's error number, and the description is what it means, in German.
 TEST_F(MonitorWindow, SaveFailureShowsMessageSixWithNumberAndDescription)
 {
     monitor->Show();
     monitor->Add("W: ", "ABC");
     QFile file(t.dir.filePath("file"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    EXPECT_FALSE(monitor->SaveTo(t.dir.filePath("file/traffic.LOG")));
-    ASSERT_EQ(t.presenter.numbers(), QList<int>{6});
-    const MessageRequest& r = t.presenter.requests.first();
-    EXPECT_EQ(r.args, QString::number(ENOTDIR) + " - " + QString::fromLocal8Bit(std::strerror(ENOTDIR)));
-    EXPECT_TRUE(r.text.contains("Fehler beim Schreiben der Logdatei!")) << r.text.toStdString();
-    EXPECT_TRUE(r.text.contains(r.args)) << r.text.toStdString();
-    EXPECT_EQ(monitor->entryCount(), 1);  // the list is unchanged
+    ASSERT_TRUE(QDir(t.dir.path()).mkdir("locked"));
+    ASSERT_TRUE(QFile::setPermissions(t.dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
+    struct Case {
+        const char* path;
+        QString args;
+    } cases[] = {
+        {"file/traffic.LOG", QString::number(ENOTDIR) + " - Ein Teil des Pfades ist kein Verzeichnis"},
+        {"locked/traffic.LOG", QString::number(EACCES) + " - Zugriff verweigert"},  // as root too
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        t.presenter.requests.clear();
+        test::NoAccessOverride asAnyUser;
+        ASSERT_TRUE(asAnyUser.active());
+        EXPECT_FALSE(monitor->SaveTo(t.dir.filePath(c.path)));
+        ASSERT_EQ(t.presenter.numbers(), QList<int>{6});
+        const MessageRequest& r = t.presenter.requests.first();
+        EXPECT_EQ(r.args, c.args);
+        EXPECT_TRUE(r.text.contains("Fehler beim Schreiben der Logdatei!")) << r.text.toStdString();
+        EXPECT_TRUE(r.text.contains(r.args)) << r.text.toStdString();
+        EXPECT_EQ(monitor->entryCount(), 1);  // the list is unchanged
+    }
+    QFile::setPermissions(t.dir.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // A save onto a full disk (here: a file-size limit) keeps the earlier log byte for byte
@@ -442,8 +458,7 @@ TEST_F(MonitorWindow, SaveThatDoesNotFitKeepsTheOldLogByteForByte)
         EXPECT_EQ(QDir(t.dir.path()).entryList({"traffic.LOG*"}, QDir::Files | QDir::Hidden),
                   QStringList{"traffic.LOG"});
         ASSERT_EQ(t.presenter.numbers(), QList<int>{6});
-        EXPECT_EQ(t.presenter.requests.first().args,
-                  QString::number(EFBIG) + " - " + QString::fromLocal8Bit(std::strerror(EFBIG)));
+        EXPECT_EQ(t.presenter.requests.first().args, QString::number(EFBIG) + " - Die Datei ist zu groß");
         EXPECT_EQ(monitor->entryCount(), lines);
     }
 }

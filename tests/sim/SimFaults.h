@@ -10,6 +10,7 @@
 //   HangUp    the line is hung up instead of replying (the device is unplugged)
 //   Unterminated  the reply goes without its line end (SimKLX)
 //   Drip      the reply goes one byte every value ms (SimKLX)
+//   Report    the report of tag number value follows the reply at once (SimKLX)
 //
 // and every reply can be split in two with a pause between the halves (split()).
 // times < 0: the fault stays for every matching telegram from now on.
@@ -25,7 +26,7 @@
 namespace orvid::test {
 
 struct SimFault {
-    enum Kind { Status, Silence, Delay, Truncate, HangUp, Unterminated, Drip };
+    enum Kind { Status, Silence, Delay, Truncate, HangUp, Unterminated, Drip, Report };
     Kind kind = Status;
     QByteArray prefix;
     QByteArray status;   // Status only

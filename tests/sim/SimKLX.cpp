@@ -163,6 +163,7 @@ TcpScript SimKLX::answer(const QByteArray& request)
     }
     QByteArray end = "\n";
     int drip = 0;
+    TcpScript after;
     for (const SimFault& f : faults_.takeAll(line)) {
         switch (f.kind) {
         case SimFault::Status:
@@ -186,6 +187,9 @@ TcpScript SimKLX::answer(const QByteArray& request)
         case SimFault::Drip:
             drip = f.value;
             break;
+        case SimFault::Report:
+            after.append(TcpStep::send(reportLine({quint32(f.value), Mini, 0, {}, true})));
+            break;
         }
     }
     text = percentEncode(text) + end;
@@ -199,7 +203,7 @@ TcpScript SimKLX::answer(const QByteArray& request)
     } else {
         steps.append(TcpStep::send(text));
     }
-    return steps + events;
+    return steps + after + events;
 }
 
 } // namespace orvid::test

@@ -19,8 +19,8 @@
 // Faults (SimFaultTable, key = the command line: prefix "GET" hits every GET, "GET LED" one):
 // Status (two characters, e.g. "12" or "0A"), Silence, Delay (a late reply), Truncate (the
 // reply cut to value characters), HangUp (the connection closed), Unterminated (no LF),
-// Drip (a byte every value ms); split replies; an event
-// line before every reply; the WRIT event before the PUSHTAG reply.
+// Drip (a byte every value ms), Report (tag value's report right behind the reply); split
+// replies; an event line before every reply; the WRIT event before the PUSHTAG reply.
 
 #include "sim/SimFaults.h"
 #include "support/TcpHarness.h"

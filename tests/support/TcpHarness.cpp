@@ -166,6 +166,12 @@ private:
                 client_->flush();
                 client_->disconnectFromHost();
                 break;
+            case TcpStep::Reset: {
+                const linger now{1, 0};
+                ::setsockopt(int(client_->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+                client_->abort();
+                break;
+            }
             }
         }
         QMutexLocker lock(&s_->mutex);

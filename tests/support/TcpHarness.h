@@ -23,7 +23,7 @@ namespace orvid::test {
 
 // One step the peer plays.
 struct TcpStep {
-    enum Kind { Send, Pause, Close };
+    enum Kind { Send, Pause, Close, Reset };
     Kind kind = Send;
     QByteArray bytes; // Send
     int ms = 0;       // Pause
@@ -31,6 +31,8 @@ struct TcpStep {
     static TcpStep send(const QByteArray& b) { return {Send, b, 0}; }
     static TcpStep pause(int ms) { return {Pause, {}, ms}; }
     static TcpStep close() { return {Close, {}, 0}; }
+    // The connection is dropped with a reset (RST), not closed in order.
+    static TcpStep reset() { return {Reset, {}, 0}; }
 };
 using TcpScript = QList<TcpStep>;
 

@@ -96,7 +96,7 @@ bool KLXProtocol::Check()
     QByteArray reply;
     int status = -1;
     QByteArray version;
-    if (SendReaderCommand(kHello, reply, false, false, status) > 0 && reply.startsWith("RPLYHELO")) {
+    if (SendReaderCommand(kHello, reply, false, ReplyUse::Raw, status) > 0 && reply.startsWith("RPLYHELO")) {
         const QByteArray rest = reply.mid(reply.indexOf("RPLYHELO") + 8);
         if (rest.size() >= 3)
             version = rest.mid(2);
@@ -104,7 +104,7 @@ bool KLXProtocol::Check()
     if (!version.isEmpty()) {
         const QByteArray protocolVersion = version.startsWith("TAGP/1.") ? version.left(8) : QByteArray("TAGP/1.5");
         QByteArray second;
-        SendReaderCommand(kHello + protocolVersion, second, false, true, status);
+        SendReaderCommand(kHello + protocolVersion, second, false, ReplyUse::Checked, status);
         if (status == 0) {
             if (ctx_.lk) {
                 ctx_.lk->LkPutData(1, QByteArray("KLX9000"));
@@ -162,17 +162,17 @@ void KLXProtocol::CloseLK()
 int16_t KLXProtocol::ReadData(const QByteArray& command, QByteArray& reply, bool log, bool&)
 {
     int status = -1;
-    return SendReaderCommand(command, reply, log, true, status);
+    return SendReaderCommand(command, reply, log, ReplyUse::Checked, status);
 }
 
 // ---- exchanges ---------------------------------------------------------------------------
 
 int16_t KLXProtocol::SendReaderCommand(const QByteArray& command, QByteArray& reply, bool monitorFlag,
-                                       bool checkStatus, int& status)
+                                       ReplyUse use, int& status)
 {
     status = -1;
     outcome_ = Outcome::NoReply;
-    Sent self = sentCommand(command, checkStatus);
+    Sent self = sentCommand(command, use);
     failureLine_ = ToCp1252(ErrorLabel) + ' ' + self.name + " <TIMEOUT>";
     failureListed_ = false;
     linkErrorListed_ = false;
@@ -189,11 +189,13 @@ int16_t KLXProtocol::SendReaderCommand(const QByteArray& command, QByteArray& re
             owed_.removeFirst();
     };
     // A reply that the oldest owed command and this one could both have (the same name,
-    // nothing in it to tell them apart) is, by the order, the owed one's late answer. It is
-    // held while this command waits as long again as the reader took for the owed one, and
-    // half a time-out more: a reader that slow answers this command by then too. When no
-    // further reply has come, the one held was this command's own, and the owed command
-    // was never answered.
+    // nothing in it to tell them apart) is, by the order, the owed one's late answer. A
+    // command that uses its reply holds it while it waits as long again as the reader took
+    // for the owed one, and half a time-out more: a reader that slow answers this command
+    // by then too. That window counts from the hold; events coming meanwhile are handled
+    // and do not lengthen it. When no further reply has come, the one held was this
+    // command's own, and the owed command was never answered. A command that does not use
+    // its reply takes it at once as its own: whose it is would change nothing for it.
     std::optional<QByteArray> held;
     qint64 heldUntil = 0;
     QByteArray line;
@@ -247,6 +249,10 @@ int16_t KLXProtocol::SendReaderCommand(const QByteArray& command, QByteArray& re
             owe();
             return 0;
         }
+        if (mine && use == ReplyUse::Ignored) {
+            owed_.clear();
+            break;
+        }
         if (mine) {
             held = line;
             const qint64 now = clock_.elapsed();
@@ -259,7 +265,7 @@ int16_t KLXProtocol::SendReaderCommand(const QByteArray& command, QByteArray& re
             return 0;
         }
     }
-    if (!checkStatus) {
+    if (use != ReplyUse::Checked) {
         status = 0;
         outcome_ = Outcome::Good;
         reply = line;
@@ -294,7 +300,7 @@ int16_t KLXProtocol::noConnection()
     return 0;
 }
 
-KLXProtocol::Sent KLXProtocol::sentCommand(const QByteArray& command, bool checkStatus)
+KLXProtocol::Sent KLXProtocol::sentCommand(const QByteArray& command, ReplyUse use)
 {
     Sent sent;
     sent.name = command.left(4);
@@ -302,7 +308,7 @@ KLXProtocol::Sent KLXProtocol::sentCommand(const QByteArray& command, bool check
     if (sent.key == "GET ")
         sent.parameter = command.mid(4).trimmed().toUpper();
     const Kind kind = std::exchange(nextKind_, Kind::Read);
-    sent.kind = checkStatus ? kind : Kind::Unchecked;
+    sent.kind = use == ReplyUse::Checked ? kind : Kind::Unchecked;
     return sent;
 }
 
@@ -430,7 +436,7 @@ void KLXProtocol::sendStop()
 {
     QByteArray reply;
     int status = -1;
-    SendReaderCommand(kStop, reply, false, false, status);
+    SendReaderCommand(kStop, reply, false, ReplyUse::Ignored, status);
 }
 
 void KLXProtocol::Stop()

@@ -106,15 +106,22 @@ public:
     int16_t WriteData(const QByteArray&, const QByteArray&, bool) override { return 0; }
 
     // ---- exchanges -------------------------------------------------------------------
+    // What a command does with its reply. Whose reply it is matters only where it is used.
+    enum class ReplyUse {
+        Ignored,  // nothing (the Stop action's "PUSHTAG STOP"): its status is not looked at
+        Raw,      // its text as it stands, no status test (the handshake)
+        Checked,  // its status decides, its payload is used (GET, SET, a tag write, a
+                  // command sent by hand)
+    };
     // One command and its reply. The reader answers every line once, in order, so replies
     // are told apart by order and time: the commands that timed out stay owed their reply,
     // oldest first, for kLateTimeouts time-outs from when they went out. A reply goes to
     // the oldest owed command it can answer (those it passes over were never answered),
     // and a refusal in it is reported as that command's; a reply naming another command,
     // or another parameter, is never this one's. A reply this command and an owed one could
-    // both have is held: see the exchange.
+    // both have is held when this command uses it: see the exchange.
     int16_t SendReaderCommand(const QByteArray& command, QByteArray& reply, bool monitorFlag,
-                              bool checkStatus, int& status);
+                              ReplyUse use, int& status);
     int16_t ReadCmd(clsParameter& parameter, bool asDefault);
     int16_t WriteCmd(clsParameter& parameter);
     Outcome LastOutcome() const { return outcome_; }
@@ -174,7 +181,7 @@ private:
         qint64 at = 0;         // when it went out (clock_)
         Kind kind = Kind::Read;
     };
-    Sent sentCommand(const QByteArray& command, bool checkStatus);
+    Sent sentCommand(const QByteArray& command, ReplyUse use);
     // Could line (a whole reply, or the start of one cut off) be the answer to command?
     static bool canAnswer(const Sent& command, const QByteArray& line);
     // Owed commands from index from on that went out longer ago than a late reply can

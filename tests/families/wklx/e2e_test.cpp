@@ -15,10 +15,12 @@
 #include "support/RealInput.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 using namespace orvid;
 using namespace orvid::test;
@@ -176,10 +178,14 @@ TEST_F(KLXEndToEnd, LateSplitAndInterleavedReplies)
 // The reader answers every line once, in order: each reply goes to its own command, told by
 // order and time, whatever the reader is late with or never answers. A step is a command
 // sent as the command window sends it (the payload it gets, "" when it fails), "@Relay ON"
-// (the outputs window's click: the label, the state the reader then reports), "@Parameter"
-// ("dialog" when it opened), "@Schreiben" (a write through the dialog, no tag in the field),
-// "+line" (pushed by the reader) or "=NAME value" (the reader's state). Each case ends with
-// a GET that gets its own reply, and with the list it must show.
+// (the outputs window's click: the label, the state the reader then reports),
+// "@Aktualisieren" (its refresh: the buzzer's label), "@Parameter" ("dialog" when it
+// opened), "@Schreiben" (a write through the dialog, no tag in the field), "@Lesen",
+// "@Stop", "+line" (pushed by the reader), "-line" (pushed without its LF), "*ms" (a tag
+// report pushed every ms from now on) or "=NAME value" (the reader's state). A step whose
+// result ends in "at once", "waited" or "waited long" took less than half a time-out, less
+// than three, or more. Each case ends with a GET that gets its own reply, and with the
+// list it must show.
 TEST_F(KLXEndToEnd, RepliesAreToldApartByOrderAndTime)
 {
     frame.setMenuChecked(MenuEntry::IO, true);
@@ -194,6 +200,7 @@ TEST_F(KLXEndToEnd, RepliesAreToldApartByOrderAndTime)
         QList<SimFault> faults;
         QList<std::pair<QByteArray, QByteArray>> steps;
         QList<QByteArray> lines;
+        int timeoutMs = kTimeoutMs;
     } cases[] = {
         {"slow but in order", {{F::Delay, "GET", {}, kLate, 3}},
          {{"GET BUZZER", ""}, {"GET LED", ""}, {"GET RELAY", ""},
@@ -211,18 +218,50 @@ TEST_F(KLXEndToEnd, RepliesAreToldApartByOrderAndTime)
          {{"@Schreiben", ""}, {"GET BUZZER", ""}, {"GET LED", "LED=GREEN"}, {"GET BUZZER", ""}, {"+EVNTWRIT*", ""}},
          {"Tag schreiben aktiv", "Tag erfolgreich beschrieben"}},
         {"a dripping reply", {{F::Drip, "GET BUZZER", {}, kTimeoutMs / 3, 1}}, {{"GET BUZZER", ""}, {"GET LED", "LED=GREEN"}}, {}},
+        // A stop's reply is not looked at, so it is never held: the action goes on at once.
+        {"Stop after a stop never answered", {{F::Silence, "PUSHTAG STOP", {}, 0, 1}},
+         {{"@Stop", ""}, {"@Stop", "at once"}}, {}, 2000},
+        {"Parameter after a stop never answered", {{F::Silence, "PUSHTAG STOP", {}, 0, 1}},
+         {{"@Stop", ""}, {"@Parameter", "dialog at once"}}, {}, 2000},
+        {"Schreiben after a stop never answered", {{F::Silence, "PUSHTAG STOP", {}, 0, 1}},
+         {{"@Stop", ""}, {"@Schreiben", "at once"}, {"+EVNTWRIT*", ""}},
+         {"Tag schreiben aktiv", "Tag erfolgreich beschrieben"}, 2000},
+        // A GET's reply is held; reports coming meanwhile do not lengthen the hold.
+        {"a reply held while reports come", {{F::Silence, "GET LED", {}, 0, 1}},
+         {{"GET LED", ""}, {"*100", ""}, {"GET LED", "LED=GREEN waited"}}, {}, 1000},
+        {"an event without its LF", {},
+         {{"@Lesen", ""}, {"=BUZZER ON", ""}, {"-EVNTTAG FFFFFFFF", ""}, {"@Aktualisieren", "ON"},
+          {"=BUZZER OFF", ""}, {"@Stop", ""}}, {}},
+        {"a reply cut short by a report",
+         {{F::Truncate, "GET BUZZER", {}, 14, 1}, {F::Unterminated, "GET BUZZER", {}, 0, 1}, {F::Report, "GET BUZZER", {}, 7, 1}},
+         {{"@Lesen", ""}, {"GET BUZZER", ""}, {"GET LED", "LED=GREEN"}, {"@Stop", ""}}, {"IDCODE: 00000007 MINI: 0"}},
+    };
+    QTimer reports;
+    QObject::connect(&reports, &QTimer::timeout, [this] {
+        sim.play({TcpStep::send(SimKLX::reportLine({1, SimKLX::Mini, 1, {}, true}))});
+    });
+    const auto timed = [](QByteArray got, qint64 ms, int timeoutMs) {
+        const char* took = ms < timeoutMs / 2 ? "at once" : ms < 3 * timeoutMs ? "waited" : "waited long";
+        return got.isEmpty() ? QByteArray(took) : got + ' ' + took;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         window->btClear->click();
         sim.setParameter("LED", "GREEN");
+        net->SetNetTimeout(c.timeoutMs);
         for (const SimFault& f : c.faults)
             sim.faults().add(f);
         for (const auto& [step, expected] : c.steps) {
             QByteArray got;
             bool ok = false;
+            QElapsedTimer clock;
+            clock.start();
             if (step == "@Relay ON" && clickOn(io->btRelay[1])) {
                 got = io->lblRelay->text().toLatin1();
+            } else if (step == "@Aktualisieren" && clickOn(io->btSet)) {
+                got = io->lblBuzzer->text().toLatin1();
+            } else if (step == "@Lesen" || step == "@Stop") {
+                clickOn(step == "@Lesen" ? window->btRead : window->btStop);
             } else if (step == "@Parameter") {
                 // The watcher ends with its step: a later step's dialog is not its own.
                 const auto shown = std::make_shared<bool>(false);
@@ -236,13 +275,21 @@ TEST_F(KLXEndToEnd, RepliesAreToldApartByOrderAndTime)
                 writePending();
             } else if (step.startsWith('+')) {
                 sim.play({TcpStep::send(step.mid(1) + '\n')});
+            } else if (step.startsWith('-')) {
+                sim.play({TcpStep::send(step.mid(1))});
+                EXPECT_TRUE(waitFor([this] { return net->NetDataAvailable(); }));
+            } else if (step.startsWith('*')) {
+                reports.start(step.mid(1).toInt());
             } else if (step.startsWith('=')) {
                 sim.setParameter(step.mid(1, step.indexOf(' ') - 1), step.mid(step.indexOf(' ') + 1));
             } else if (lk->SendCommand(step, got, QVariant(true), ok) < 1) {
                 got.clear();
             }
+            if (expected.endsWith("at once") || expected.endsWith("waited"))
+                got = timed(got, clock.elapsed(), c.timeoutMs);
             EXPECT_EQ(got.toStdString(), expected.toStdString()) << step.constData();
         }
+        reports.stop();
         waitFor([&] { return lines() == c.lines; });
         QByteArray reply;
         bool ok = false;
