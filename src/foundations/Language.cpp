@@ -1,6 +1,7 @@
 #include "Language.h"
 
 #include "IniFile.h"
+#include "SystemError.h"
 #include "Utils.h"
 
 #include <QAbstractItemView>
@@ -522,6 +523,11 @@ QString Language::Translate(const QString& section, const QString& key, const QS
     if (key.isEmpty() || section.isEmpty())
         return defaultText;
     return ReadIni(d->file, section, key, defaultText);
+}
+
+QString Language::SystemErrorText(int error) const
+{
+    return Translate(QStringLiteral("SystemErrors"), SystemErrorKey(error), orvid::SystemErrorText(error));
 }
 
 void Language::StoreFormTexts(QWidget* window)

@@ -53,6 +53,9 @@ public:
     QString QtTranslationFile() const;
 
     QString Translate(const QString& section, const QString& key, const QString& defaultText) const;
+    // A system error's description (an errno value) in the program's language: the language
+    // file's text under "SystemErrors", the built-in German otherwise (SystemErrorText).
+    QString SystemErrorText(int error) const;
 
     void StoreFormTexts(QWidget* window);
     void TranslateForm(const QString& section, QWidget* window);

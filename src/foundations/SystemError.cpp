@@ -4,50 +4,77 @@
 
 namespace orvid {
 
+namespace {
+
+struct Known {
+    int error;
+    const char* key;
+    const char* german;
+};
+
+constexpr Known kKnown[] = {
+    // Files
+    {EPERM, "EPERM", "Der Vorgang ist nicht zulässig"},
+    {ENOENT, "ENOENT", "Die Datei oder das Verzeichnis konnte nicht gefunden werden"},
+    {EIO, "EIO", "Ein-/Ausgabefehler"},
+    {EACCES, "EACCES", "Zugriff verweigert"},
+    {EEXIST, "EEXIST", "Die Datei ist bereits vorhanden"},
+    {EXDEV, "EXDEV", "Die Datei liegt auf einem anderen Dateisystem"},
+    {ENOTDIR, "ENOTDIR", "Ein Teil des Pfades ist kein Verzeichnis"},
+    {EISDIR, "EISDIR", "Das Ziel ist ein Verzeichnis"},
+    {EINVAL, "EINVAL", "Ungültiges Argument"},
+    {ENFILE, "ENFILE", "Zu viele offene Dateien im System"},
+    {EMFILE, "EMFILE", "Zu viele offene Dateien"},
+    {ETXTBSY, "ETXTBSY", "Die Datei wird gerade verwendet"},
+    {EFBIG, "EFBIG", "Die Datei ist zu groß"},
+    {ENOSPC, "ENOSPC", "Auf dem Datenträger ist kein Speicherplatz mehr frei"},
+    {EROFS, "EROFS", "Das Dateisystem ist schreibgeschützt"},
+    {EMLINK, "EMLINK", "Zu viele Verknüpfungen"},
+    {ENAMETOOLONG, "ENAMETOOLONG", "Der Dateiname ist zu lang"},
+    {ELOOP, "ELOOP", "Zu viele symbolische Verknüpfungen"},
+    {EDQUOT, "EDQUOT", "Das Speicherkontingent ist erschöpft"},
+    {EBUSY, "EBUSY", "Das Gerät oder die Ressource ist belegt"},
+    {ENOMEM, "ENOMEM", "Nicht genügend Arbeitsspeicher"},
+    {EAGAIN, "EAGAIN", "Die Ressource ist vorübergehend nicht verfügbar"},
+    // Connections
+    {ECONNREFUSED, "ECONNREFUSED", "Der Zielrechner hat die Verbindung verweigert"},
+    {ENETUNREACH, "ENETUNREACH", "Das Netzwerk ist nicht erreichbar"},
+    {EHOSTUNREACH, "EHOSTUNREACH", "Der Host kann nicht erreicht werden"},
+    {ENETDOWN, "ENETDOWN", "Das Netzwerk ist ausgefallen"},
+    {ETIMEDOUT, "ETIMEDOUT", "Das Zeitlimit für die Verbindung wurde überschritten"},
+    {ECONNRESET, "ECONNRESET", "Die Verbindung wurde vom entfernten Rechner zurückgesetzt"},
+    {ECONNABORTED, "ECONNABORTED", "Die Verbindung wurde abgebrochen"},
+    {ENETRESET, "ENETRESET", "Die Verbindung wurde vom Netzwerk getrennt"},
+    {EHOSTDOWN, "EHOSTDOWN", "Der Host ist ausgefallen"},
+    {EADDRINUSE, "EADDRINUSE", "Die Adresse wird bereits verwendet"},
+    {EADDRNOTAVAIL, "EADDRNOTAVAIL", "Die angeforderte Adresse ist nicht verfügbar"},
+    {EAFNOSUPPORT, "EAFNOSUPPORT", "Die Adressfamilie wird nicht unterstützt"},
+    {ENOBUFS, "ENOBUFS", "Kein Pufferspeicher verfügbar"},
+    {EPIPE, "EPIPE", "Die Verbindung ist unterbrochen"},
+    {ENOTCONN, "ENOTCONN", "Es besteht keine Verbindung"},
+};
+
+const Known* find(int error)
+{
+    for (const Known& known : kKnown) {
+        if (known.error == error)
+            return &known;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 QString SystemErrorText(int error)
 {
-    switch (error) {
-    // Files
-    case EPERM: return QStringLiteral("Der Vorgang ist nicht zulässig");
-    case ENOENT: return QStringLiteral("Die Datei oder das Verzeichnis konnte nicht gefunden werden");
-    case EIO: return QStringLiteral("Ein-/Ausgabefehler");
-    case EACCES: return QStringLiteral("Zugriff verweigert");
-    case EEXIST: return QStringLiteral("Die Datei ist bereits vorhanden");
-    case EXDEV: return QStringLiteral("Die Datei liegt auf einem anderen Dateisystem");
-    case ENOTDIR: return QStringLiteral("Ein Teil des Pfades ist kein Verzeichnis");
-    case EISDIR: return QStringLiteral("Das Ziel ist ein Verzeichnis");
-    case EINVAL: return QStringLiteral("Ungültiges Argument");
-    case ENFILE: return QStringLiteral("Zu viele offene Dateien im System");
-    case EMFILE: return QStringLiteral("Zu viele offene Dateien");
-    case ETXTBSY: return QStringLiteral("Die Datei wird gerade verwendet");
-    case EFBIG: return QStringLiteral("Die Datei ist zu groß");
-    case ENOSPC: return QStringLiteral("Auf dem Datenträger ist kein Speicherplatz mehr frei");
-    case EROFS: return QStringLiteral("Das Dateisystem ist schreibgeschützt");
-    case EMLINK: return QStringLiteral("Zu viele Verknüpfungen");
-    case ENAMETOOLONG: return QStringLiteral("Der Dateiname ist zu lang");
-    case ELOOP: return QStringLiteral("Zu viele symbolische Verknüpfungen");
-    case EDQUOT: return QStringLiteral("Das Speicherkontingent ist erschöpft");
-    case EBUSY: return QStringLiteral("Das Gerät oder die Ressource ist belegt");
-    case ENOMEM: return QStringLiteral("Nicht genügend Arbeitsspeicher");
-    case EAGAIN: return QStringLiteral("Die Ressource ist vorübergehend nicht verfügbar");
-    // Connections
-    case ECONNREFUSED: return QStringLiteral("Der Zielrechner hat die Verbindung verweigert");
-    case ENETUNREACH: return QStringLiteral("Das Netzwerk ist nicht erreichbar");
-    case EHOSTUNREACH: return QStringLiteral("Der Host kann nicht erreicht werden");
-    case ENETDOWN: return QStringLiteral("Das Netzwerk ist ausgefallen");
-    case ETIMEDOUT: return QStringLiteral("Das Zeitlimit für die Verbindung wurde überschritten");
-    case ECONNRESET: return QStringLiteral("Die Verbindung wurde vom entfernten Rechner zurückgesetzt");
-    case ECONNABORTED: return QStringLiteral("Die Verbindung wurde abgebrochen");
-    case ENETRESET: return QStringLiteral("Die Verbindung wurde vom Netzwerk getrennt");
-    case EHOSTDOWN: return QStringLiteral("Der Host ist ausgefallen");
-    case EADDRINUSE: return QStringLiteral("Die Adresse wird bereits verwendet");
-    case EADDRNOTAVAIL: return QStringLiteral("Die angeforderte Adresse ist nicht verfügbar");
-    case EAFNOSUPPORT: return QStringLiteral("Die Adressfamilie wird nicht unterstützt");
-    case ENOBUFS: return QStringLiteral("Kein Pufferspeicher verfügbar");
-    case EPIPE: return QStringLiteral("Die Verbindung ist unterbrochen");
-    case ENOTCONN: return QStringLiteral("Es besteht keine Verbindung");
-    default: return QStringLiteral("Systemfehler %1").arg(error);
-    }
+    const Known* known = find(error);
+    return known ? QString::fromUtf8(known->german) : QStringLiteral("Systemfehler %1").arg(error);
+}
+
+QString SystemErrorKey(int error)
+{
+    const Known* known = find(error);
+    return known ? QString::fromLatin1(known->key) : QString();
 }
 
 } // namespace orvid

@@ -1,7 +1,9 @@
 #pragma once
 // What a system error number (errno) means, said to the user in the program's own German,
 // as the platform's messages say it there: the toolkit's texts are English for most
-// numbers, and its coarse error kinds (a "network error") lose the cause.
+// numbers, and its coarse error kinds (a "network error") lose the cause. A language file
+// replaces the texts in its section "SystemErrors", keyed by the error's symbolic name
+// (Language::SystemErrorText).
 
 #include <QString>
 
@@ -10,5 +12,8 @@ namespace orvid {
 // The description of error (an errno value); "Systemfehler <n>" for a number the program
 // has no text for.
 QString SystemErrorText(int error);
+// The key of error's text in a language file: its symbolic name ("EACCES"); empty for a
+// number the program has no text for.
+QString SystemErrorKey(int error);
 
 } // namespace orvid

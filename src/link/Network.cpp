@@ -56,7 +56,13 @@ struct SocketFailure {
     QString text;
 };
 
-SocketFailure socketFailure(int systemError)
+// The network's own texts in the program's language, the built-in German by default.
+QString networkText(const Language* language, const QString& key, const QString& german)
+{
+    return language ? language->Translate(kSection, key, german) : german;
+}
+
+SocketFailure socketFailure(int systemError, const Language* language)
 {
     static const QHash<int, int> kNumbers = {
         {EACCES, 10013},       {EPERM, 10013},        {EINVAL, 10022},       {EMFILE, 10024},
@@ -65,39 +71,46 @@ SocketFailure socketFailure(int systemError)
         {ENOBUFS, 10055},      {ENOTCONN, 10057},     {EPIPE, 10058},        {ETIMEDOUT, 10060},
         {ECONNREFUSED, 10061}, {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},
     };
-    return {kNumbers.value(systemError), SystemErrorText(systemError)};
+    return {kNumbers.value(systemError),
+            language ? language->SystemErrorText(systemError) : SystemErrorText(systemError)};
 }
 
 // A name the lookup did not find has its number; one it could not look up at all has none.
-SocketFailure lookupFailure(NetworkConnect::Lookup lookup)
+SocketFailure lookupFailure(NetworkConnect::Lookup lookup, const Language* language)
 {
     if (lookup == NetworkConnect::Lookup::NotFound)
-        return {11001, QStringLiteral("Der Host wurde nicht gefunden")};
-    return {0, QStringLiteral("Der Name des Hosts konnte nicht aufgelöst werden")};
+        return {11001, networkText(language, QStringLiteral("HostNotFound"), QStringLiteral("Der Host wurde nicht gefunden"))};
+    return {0, networkText(language, QStringLiteral("LookupFailed"),
+                           QStringLiteral("Der Name des Hosts konnte nicht aufgelöst werden"))};
 }
 
 // The peer ended the connection in order: no error of the socket layer, so no number.
-const QString kClosedByPeer = QStringLiteral("Der entfernte Rechner hat die Verbindung geschlossen");
+SocketFailure closedByPeer(const Language* language)
+{
+    return {0, networkText(language, QStringLiteral("ClosedByPeer"),
+                           QStringLiteral("Der entfernte Rechner hat die Verbindung geschlossen"))};
+}
 
 // Why a connection that stood failed, asked of a second descriptor of its socket: the
 // toolkit closes its own before it reports, and reports a reset peer, one that closed in
 // order, and a lost route alike as a closed connection or a network error.
-SocketFailure connectionFailure(int descriptor, QAbstractSocket::SocketError kind, const QString& toolkitText)
+SocketFailure connectionFailure(int descriptor, QAbstractSocket::SocketError kind, const QString& toolkitText,
+                                const Language* language)
 {
     int pending = 0;
     socklen_t size = sizeof pending;
     if (descriptor >= 0 && ::getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &pending, &size) == 0 && pending != 0)
-        return socketFailure(pending);
+        return socketFailure(pending, language);
     tcp_info info {};
     size = sizeof info;
     if (descriptor >= 0 && ::getsockopt(descriptor, IPPROTO_TCP, TCP_INFO, &info, &size) == 0) {
         // The peer's FIN came, and nothing went wrong after it.
         if (info.tcpi_state == TCP_CLOSE_WAIT || info.tcpi_state == TCP_LAST_ACK)
-            return {0, kClosedByPeer};
+            return closedByPeer(language);
         // Otherwise the connection is gone without the peer's FIN: a reset, which the
         // toolkit reads as a close and whose error it has taken.
         if (kind == QAbstractSocket::RemoteHostClosedError)
-            return socketFailure(ECONNRESET);
+            return socketFailure(ECONNRESET, language);
     }
     return {0, toolkitText};
 }
@@ -375,7 +388,7 @@ Network::Network(AppContext& ctx, QObject* parent) : QObject(parent), d(new Impl
     // Only a connection that stood reports through the socket: the attempt to make one
     // reports its own failure.
     connect(s, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        const SocketFailure why = connectionFailure(d->watch, error, d->socket->errorString());
+        const SocketFailure why = connectionFailure(d->watch, error, d->socket->errorString(), d->ctx.language);
         d->closeWatch();
         ShowNetError(why.number, why.text);
         DeviceWait::wake();
@@ -524,8 +537,8 @@ bool Network::NetConnect(IEventCallback* callback, quint16 port)
 
     d->abort();
     const SocketFailure why = attempt->lookup() != NetworkConnect::Lookup::Found
-                                  ? lookupFailure(attempt->lookup())
-                                  : socketFailure(attempt->error());
+                                  ? lookupFailure(attempt->lookup(), d->ctx.language)
+                                  : socketFailure(attempt->error(), d->ctx.language);
     d->errorNumber = why.number;
     d->errorText = why.text;
     if (!cancelled && d->ctx.language) {
@@ -935,9 +948,9 @@ void Network::ShowNetError(int number, const QString& description)
     }
 }
 
-QString Network::SocketErrorText(int systemError)
+QString Network::SocketErrorText(int systemError, const Language* language)
 {
-    const SocketFailure failure = socketFailure(systemError);
+    const SocketFailure failure = socketFailure(systemError, language);
     return errorArgument(failure.number, failure.text);
 }
 

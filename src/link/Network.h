@@ -16,6 +16,7 @@ class QTcpSocket;
 namespace orvid {
 
 struct AppContext;
+class Language;
 
 class Network : public QObject {
     Q_OBJECT
@@ -88,7 +89,8 @@ public:
     // The error part of messages 7 and 8 for a system error (errno): the number the socket
     // layer of the unit's home platform gives it, which the unit's documentation and the
     // technicians know, " - " and what it means; the meaning alone where it has no number.
-    static QString SocketErrorText(int systemError);
+    // In the language's texts when one is given, else in the built-in German.
+    static QString SocketErrorText(int systemError, const Language* language = nullptr);
     void NotifyNetError(const QString& text);
     // What a send or receive without the connection reports ("Keine Verbindung zu <address>").
     QString NoConnectionText() const;

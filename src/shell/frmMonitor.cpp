@@ -492,12 +492,13 @@ bool frmMonitor::SaveTo(const QString& path)
     const SaveFileResult saved = SaveFileAtomically(path, bytes);
     if (saved.ok())
         return true;
-    QString description = saved.errorString;
-    // "|" separates message arguments: keep the description one argument.
+    if (!ctx_.language)
+        return false;
+    // The system's error number, and what it means in the program's language. "|"
+    // separates message arguments: the description stays one argument.
+    QString description = ctx_.language->SystemErrorText(saved.error);
     description.replace(QLatin1Char('|'), QLatin1Char('/'));
-    // The system's error number, which the description belongs to.
-    if (ctx_.language)
-        ctx_.language->ShowMessage(6, 0, 0, QString::number(saved.error) + QStringLiteral(" - ") + description);
+    ctx_.language->ShowMessage(6, 0, 0, QString::number(saved.error) + QStringLiteral(" - ") + description);
     return false;
 }
 

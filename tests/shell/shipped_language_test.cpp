@@ -8,6 +8,7 @@
 #include "support/TestContext.h"
 
 #include "foundations/IniFile.h"
+#include "foundations/SystemError.h"
 #include "link/LK.h"
 #include "shell/Toolbar.h"
 #include "shell/frmCommand.h"
@@ -128,6 +129,14 @@ TEST_F(ShippedLanguage, MainWindowMenusStatusAndToolbar)
     for (const char* key : {"PortFailed", "HelpFailed"})
         EXPECT_TRUE(english("frmMain", key).contains(QStringLiteral("%s"))) << key;
     EXPECT_TRUE(english("Network", "NoConnection").contains(QStringLiteral("<%s>")));
+    for (const char* key : {"HostNotFound", "LookupFailed", "ClosedByPeer"})
+        EXPECT_FALSE(english("Network", key).isEmpty()) << key;
+    for (int error = 1; error < 256; ++error) {
+        const QString key = SystemErrorKey(error);
+        if (!key.isEmpty()) {
+            EXPECT_FALSE(english("SystemErrors", qPrintable(key)).isEmpty()) << qPrintable(key);
+        }
+    }
     EXPECT_TRUE(english("ctrlTitleBar", "OpenError").contains(QStringLiteral("<%s>")));
 }
 
@@ -136,8 +145,16 @@ TEST_F(ShippedLanguage, ToolWindows)
     {
         frmMonitor monitor(tc.ctx);
         monitor.Show();
-        // "Port Monitor" is the name in both languages.
-        roundTrip(&monitor, [&] { monitor.SetLanguage(); }, {kWindowTitleKey});
+        // "Port Monitor" is the name in both languages. A save into a folder that is not
+        // there says what the system said in each.
+        QStringList saveErrors;
+        roundTrip(&monitor, [&] {
+            monitor.SetLanguage();
+            monitor.SaveTo(tc.ctx.programDir + QStringLiteral("/missing/x.log"));
+            saveErrors << tc.presenter.requests.last().args;
+        }, {kWindowTitleKey});
+        EXPECT_EQ(saveErrors, QStringList({QStringLiteral("2 - The file or folder could not be found"),
+                                           QStringLiteral("2 - Die Datei oder das Verzeichnis konnte nicht gefunden werden")}));
         monitor.Unload();
     }
     {
