@@ -1,6 +1,6 @@
 // KLX9000 decoding fed arbitrary bytes: the tag report of an "EVNTTAG " event line
-// (KLXProtocol::ParseTagReport) and the tag write line built from arbitrary data
-// (KLXProtocol::WriteTagCommand).
+// (KLXProtocol::ParseTagReport), the tag write line built from arbitrary data
+// (KLXProtocol::WriteTagCommand), and where the reader's lines end (KLXProtocol::Lines).
 //
 // Input layout: byte 0 picks the write's memory model (mod 3) and its interval/speed bits;
 // the rest is both the event data and the write's data.
@@ -8,7 +8,10 @@
 // Checked: a report gives a line only from 22 characters on, always beginning with
 // "IDCODE: " and a 28-bit ID; its data part has the length of its class. A write line has
 // exactly three ";"-separated fields, no LF or NUL, and its data field decodes to the
-// padded data (Quarter 20, Full 72) or the two Mini bytes.
+// padded data (Quarter 20, Full 72) or the two Mini bytes. Any line ends at its terminator,
+// or before it only where a line of the reader begins (a cut) or as a whole tag report; a
+// report the reader builds from arbitrary data is one line, also with a reply or with the
+// start of a reply in front of it (lost LFs).
 
 #include "families/wklx/KLXProtocol.h"
 #include "link/Network.h"
@@ -76,6 +79,49 @@ void checkWrite(int selector, const QByteArray& data)
         fail("Mini data");
 }
 
+// The reader's escaping: every byte outside 0x20..0x7E, and "%".
+QByteArray escaped(const QByteArray& bytes)
+{
+    QByteArray out;
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        out += u < 0x20 || u > 0x7E || c == '%' ? '%' + QByteArray::number(u + 0x100, 16).right(2).toUpper() : QByteArray(1, c);
+    }
+    return out;
+}
+
+void checkLines(int selector, const QByteArray& rest)
+{
+    const ILineStructure& lines = KLXProtocol::Lines();
+    const ILineStructure::End any = lines.LineEnd(rest);
+    if (any.length < 0 || any.length > rest.size() || (!rest.isEmpty() && any.length < 1))
+        fail("line end outside the line");
+    if (any.length < rest.size()) {
+        const QByteArray next = rest.mid(any.length, 4);
+        if (any.whole ? !rest.startsWith("EVNTTAG ") : next != "EVNT" && next != "RPLY")
+            fail("a line cut where nothing ended");
+    }
+    // A report as the reader sends it, its ID and data taken from the input.
+    static constexpr int kClass[] = {0, 2, 1};
+    static constexpr int kData[] = {2, 20, 72};
+    const int m = selector % 3;
+    QByteArray s = rest.left(5).leftJustified(10, 'x');
+    s[8] = 0;
+    s[9] = static_cast<char>(kClass[m] << 5);
+    const QByteArray report = "EVNTTAG " + escaped("ABCDEFGHIJKLMNOPQ" + s + rest.mid(5).leftJustified(kData[m], ' ').left(kData[m]));
+    const ILineStructure::End whole = lines.LineEnd(report);
+    if (whole.length != report.size() || !whole.whole)
+        fail("a whole report cut");
+    const ILineStructure::End lostLf = lines.LineEnd(report + "RPLYGET 00" + escaped(rest));
+    if (lostLf.length != report.size() || !lostLf.whole)
+        fail("a report does not end with its class");
+    // (The payload may hold a whole report of its own that ends with ours.)
+    const QByteArray cut = "RPLYGET 00" + escaped(rest.left(8)) + report;
+    const ILineStructure::End cutReply = lines.LineEnd(cut);
+    if (cutReply.whole || cutReply.length > cut.size() - report.size() || cut.mid(cutReply.length, 8) != "EVNTTAG ")
+        fail("a reply that lost its end to a report kept it");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
@@ -85,5 +131,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     const QByteArray rest(reinterpret_cast<const char*>(bytes) + 1, static_cast<qsizetype>(size - 1));
     checkReport(rest);
     checkWrite(bytes[0], rest);
+    checkLines(bytes[0], rest);
     return 0;
 }

@@ -3,8 +3,9 @@
 // receives lines and frames, checks for events, flushes and sends; an event's callback
 // may run an exchange of its own.
 //
-// Input layout: byte 0 picks the terminator ("\n", "\r\n", "\r" or none) and the time-out
-// (0 or 1 ms); then operations, one byte each with its arguments:
+// Input layout: byte 0 picks the terminator ("\n", "\r\n", "\r" or none), the time-out
+// (0 or 1 ms) and whether the link knows the KLX9000's lines; then operations, one byte
+// each with its arguments:
 //   0 peer sends the next (n % 48) bytes   1 receive a line   2 flush   3 program sends
 //   4 check for events   5 receive a frame   6 the next (1 + n % 3) operations run in the
 //   callback of the next event
@@ -12,8 +13,13 @@
 // Checked: the monitor accounts for every byte the peer sent, in order: replies are the
 // decoded lines, event lines are logged as read and handed to the callback decoded, once
 // and in order, and never become a reply; frames come whole with their announced length;
-// a time-out is the only way to get no reply; callbacks never run inside one another.
+// callbacks never run inside one another. Without the family's lines a line ends at its
+// terminator only, and a time-out is the only way to get no reply. With them, a line also
+// ends where the family says: a tag report at the end of its class (what follows is read
+// as a line of its own), or a line that lost its end where a line of the reader begins in
+// it; a receive whose reply lost its end so ends at once as a cut reply.
 
+#include "families/wklx/KLXProtocol.h"
 #include "foundations/AppContext.h"
 #include "link/LinkInterfaces.h"
 #include "link/Network.h"
@@ -46,7 +52,7 @@ namespace {
 const QByteArray kEventTag("EVNT");
 
 struct Entry {
-    enum Kind { Unmarked, Reply, Frame, Timeout, EmptyLine };
+    enum Kind { Unmarked, Reply, Frame, Timeout, EmptyLine, Cut };
     QByteArray prefix;
     QByteArray data;
     bool eventFlag = false; // logged by the event check
@@ -147,7 +153,8 @@ public:
         static const QByteArray terminators[] = {QByteArray("\n"), QByteArray("\r\n"), QByteArray("\r"),
                                                  QByteArray()};
         term_ = terminators[setup % 4];
-        r.net->SetNetTerminator(term_);
+        structured_ = (setup >> 3) & 1;
+        r.net->SetNetTerminator(term_, structured_ ? &KLXProtocol::Lines() : nullptr);
         r.net->SetNetTimeout((setup >> 2) & 1);
 
         runOps(parseOps(0));
@@ -293,6 +300,17 @@ private:
             result = rig().net->NetReceiveLine(reply, log);
         });
         Entry* own = ownLast(id);
+        if (result == 0 && own && own->data == Network::kProtocolError && structured_) {
+            // A reply that lost its end: its start went to the monitor as discarded input
+            // right before, and a line of the reader begins behind it.
+            QList<Entry>& entries = rig().monitor.entries;
+            const qsizetype at = own - entries.data();
+            if (!rig().net->NetLineCut() || at < 1 || entries[at - 1].prefix != "F: ")
+                fail("a cut reply without its discarded start");
+            entries[at - 1].kind = Entry::Cut;
+            own->kind = Entry::Timeout;
+            return;
+        }
         if (result <= 0) {
             if (result < 0 || !reply.isEmpty())
                 fail("no reply without a time-out");
@@ -389,6 +407,8 @@ private:
                 if (stream_.mid(at, e.data.size()) != e.data)
                     fail("flushed or framed bytes out of order");
                 at += e.data.size();
+                if (e.kind == Entry::Cut && !lineTagAt(at))
+                    fail("a reply cut where no line begins");
                 continue;
             }
             if (e.prefix != "R: " || term_.isEmpty())
@@ -398,7 +418,13 @@ private:
                 fail("a line was logged before its terminator came");
             const QByteArray raw = stream_.mid(at, end - at);
             at = end + term_.size();
-            if (e.eventFlag) {
+            if (e.eventFlag && structured_ && e.data.size() < raw.size() && raw.startsWith(e.data)) {
+                // A tag report that ended with its class before the terminator.
+                if (!e.data.startsWith("EVNTTAG "))
+                    fail("an event line other than a tag report ended before its terminator");
+                at -= raw.size() + term_.size() - e.data.size();
+                expectedEvents.append(Network::UrlDecode(e.data.mid(kEventTag.size())));
+            } else if (e.eventFlag) {
                 if (!raw.startsWith(kEventTag) || e.data != raw + term_)
                     fail("event line not logged as read");
                 expectedEvents.append(Network::UrlDecode(raw.mid(kEventTag.size())));
@@ -417,10 +443,16 @@ private:
             fail("events not handed over once and in order");
     }
 
+    bool lineTagAt(qsizetype at) const
+    {
+        return stream_.mid(at, 4) == kEventTag || stream_.mid(at, 4) == "RPLY";
+    }
+
     const uint8_t* data_;
     size_t size_;
     size_t pos_ = 0;
     QByteArray term_;
+    bool structured_ = false;
     QByteArray stream_;
     int lastId_ = 0;
     bool late_ = false;

@@ -13,6 +13,7 @@
 #include "foundations/Menues.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
@@ -91,6 +92,25 @@ public:
     virtual ~IEventCallback() = default;
     virtual void Error(const QString& text) = 0;
     virtual void EventReceived(const QByteArray& text) = 0;
+};
+
+// What a family knows of its own text lines over TCP. A line is what comes up to its
+// terminator; the link cuts one before it only where the family says the line's own
+// structure has ended there, so the letters of a line tag inside user data are data.
+class ILineStructure {
+public:
+    virtual ~ILineStructure() = default;
+    struct End {
+        qsizetype length = 0; // of the first line in what was given
+        bool whole = true;    // false: that line lost its end where the next one begins
+    };
+    // line: the raw bytes (escapes as they came) of one line up to its terminator, without
+    // it. Where the first line ends: line.size() when it runs to the terminator.
+    virtual End LineEnd(QByteArrayView line) const = 0;
+    // What every reply line begins with (empty when they do not all begin alike). The rest
+    // of a line a receive cut off (its time-out) ends where a reply line or an event line
+    // begins in it.
+    virtual QByteArray ReplyTag() const = 0;
 };
 
 class IMonitor {

@@ -201,7 +201,9 @@ struct Network::Impl {
     // reply or event line that begins in it ends it there and is read as its own line.
     bool skipToLineStart = false;
     qint64 skipped = 0; // bytes of that line dropped so far
-    // What the device's reply lines begin with (the family says; empty: not known).
+    // What the family knows of its lines (none: a line ends at its terminator only), and
+    // what its reply lines begin with.
+    const ILineStructure* lines = nullptr;
     QByteArray replyTag;
     // The last receive ended in the middle of a line (its time-out, its deadline, or a
     // line longer than any) and took that line; cutLine holds its start, decoded.
@@ -233,26 +235,41 @@ struct Network::Impl {
         skipToLineStart = toLineStart;
         skipped = 0;
     }
-    // Where a reply or event line begins in data at or after from (before limit, when one
-    // is given); -1 when none does.
+    // Where a reply or event line begins in the rest of a cut line, data from `from` up to
+    // limit (all of it when limit is negative); -1 when none does, or when the family has
+    // not said what its lines look like.
     qsizetype lineStart(const QByteArray& data, qsizetype from, qsizetype limit = -1) const
     {
+        if (!lines)
+            return -1;
+        const QByteArrayView rest = QByteArrayView(data).first(limit < 0 ? data.size() : limit).sliced(from);
         qsizetype first = -1;
         for (const QByteArray& tag : {kEventTag, replyTag}) {
-            const qsizetype at = tag.isEmpty() ? -1 : data.indexOf(tag, from);
-            if (at >= 0 && (limit < 0 || at < limit) && (first < 0 || at < first))
+            const qsizetype at = tag.isEmpty() ? -1 : rest.indexOf(tag);
+            if (at >= 0 && (first < 0 || at < first))
                 first = at;
         }
-        return first;
+        return first < 0 ? -1 : from + first;
+    }
+    // Where the complete line at the head of the input, whose terminator stands at pos, has
+    // ended: the family judges that line alone, never what is queued behind it.
+    ILineStructure::End lineEnd(qsizetype pos) const
+    {
+        if (!lines)
+            return {pos, true};
+        ILineStructure::End end = lines->LineEnd(QByteArrayView(input).first(pos));
+        if (end.length < 1 || end.length > pos)
+            end = {pos, true};
+        return end;
     }
     // A receive takes the unfinished line at the head of the input as its cut-off reply:
-    // up to where a reply or event line visibly begins behind it, else all that came, and
-    // then its rest up to its terminator as it arrives. shown: the bytes go to the monitor
-    // as discarded input.
-    void cutHead(const QByteArray& term, bool shown)
+    // up to `end` when the family says it ended there, else up to where a reply or event
+    // line begins behind it, else all that came, and then its rest up to its terminator as
+    // it arrives. shown: the bytes go to the monitor as discarded input.
+    void cutHead(const QByteArray& term, bool shown, qsizetype end = -1)
     {
         lineCut = true;
-        const qsizetype next = lineStart(input, 1);
+        const qsizetype next = end >= 0 ? end : lineStart(input, 1);
         const QByteArray head = take(next >= 0 ? next : input.size());
         cutLine = Network::UrlDecode(head.left(64));
         if (shown)
@@ -273,7 +290,7 @@ struct Network::Impl {
             // The terminator, or a line's tag, may be cut between two pieces: its first
             // bytes stay.
             qsizetype partial = term.size() - 1;
-            if (skipToLineStart) {
+            if (skipToLineStart && lines) {
                 const qsizetype next = lineStart(input, 0, pos);
                 if (next >= 0)
                     pos = n = next;
@@ -447,13 +464,14 @@ QString Network::GetNetAddress() const
     return d->address;
 }
 
-void Network::SetNetTerminator(const QByteArray& terminator, const QByteArray& replyTag)
+void Network::SetNetTerminator(const QByteArray& terminator, const ILineStructure* lines)
 {
     // A line being skipped ended with the old terminator.
     if (terminator != d->terminator)
         d->skipping = false;
     d->terminator = terminator;
-    d->replyTag = replyTag;
+    d->lines = lines;
+    d->replyTag = lines ? lines->ReplyTag() : QByteArray();
 }
 
 QByteArray Network::GetNetTerminator() const
@@ -639,10 +657,10 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
                     CheckNetEvents(); // takes this event line and any that follow it
                     continue;
                 }
-                if (d->lineStart(d->input, 1, pos) >= 0) {
+                if (const qsizetype end = d->lineEnd(pos).length; end < pos) {
                     // The reply lost its end where the line behind it begins: it is this
                     // receive's, cut; the line behind it is read as its own.
-                    d->cutHead(term, true);
+                    d->cutHead(term, true, end);
                     return broken = true;
                 }
                 QByteArray line = d->take(pos + term.size());
@@ -890,12 +908,13 @@ bool Network::CheckNetEvents()
             d->eventScanned = d->input.size();
             break;
         }
-        // A line in which another one begins lost its end there: it goes alone (an event
-        // cut short is no event), and the line beginning in it is read as its own.
-        const qsizetype cut = d->lineStart(d->input, 1, pos);
-        const qsizetype length = cut >= 0 ? cut : pos;
-        const QByteArray line = d->take(cut >= 0 ? cut : pos + term.size());
-        if (!event || cut >= 0) {
+        // A line the family says has ended before its terminator goes alone, and what
+        // follows it is read as a line of its own; one that lost its end there is shown as
+        // discarded input (an event cut short is no event).
+        const ILineStructure::End end = d->lineEnd(pos);
+        const qsizetype length = end.length;
+        const QByteArray line = d->take(length < pos ? length : pos + term.size());
+        if (!event || !end.whole) {
             d->log(QByteArrayLiteral("F: "), line, false);
             if (!event)
                 emit lineDiscarded(UrlDecode(line.left(length)));
@@ -1020,6 +1039,26 @@ QByteArray Network::UrlDecode(const QByteArray& text)
         }
     }
     return out;
+}
+
+qsizetype Network::EncodedLength(QByteArrayView text, qsizetype chars)
+{
+    // The same steps as UrlDecode, counting instead of copying.
+    const auto escape = [&text](qsizetype at) {
+        return text.size() - at >= 3 && HexDigitValue(uchar(text[at + 1])) >= 0
+               && HexDigitValue(uchar(text[at + 2])) >= 0;
+    };
+    qsizetype i = 0;
+    for (qsizetype got = 0; got < chars; ++got) {
+        while (i < text.size() && text[i] == '%' && !escape(i))
+            ++i;
+        if (i >= text.size())
+            return -1;
+        i += text[i] == '%' ? 3 : 1;
+    }
+    while (i < text.size() && text[i] == '%' && !escape(i))
+        ++i;
+    return i;
 }
 
 QByteArray Network::HttpGet(const QString& url)

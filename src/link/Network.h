@@ -57,9 +57,9 @@ public:
     void LoadNetTexts();
     void SetNetAddress(const QString& address);
     QString GetNetAddress() const;
-    // replyTag: what the device's reply lines begin with, when they all begin alike; a line
-    // whose end was lost is known to have ended where such a line (or an event line) begins.
-    void SetNetTerminator(const QByteArray& terminator, const QByteArray& replyTag = QByteArray());
+    // lines: what the family knows of its lines (see ILineStructure), kept until the next
+    // call; without it a line is what comes up to its terminator.
+    void SetNetTerminator(const QByteArray& terminator, const ILineStructure* lines = nullptr);
     QByteArray GetNetTerminator() const;
     void SetNetTimeout(int ms);                // tests shorten the 6000 ms
     int GetNetTimeout() const;
@@ -95,15 +95,18 @@ public:
     // What a send or receive without the connection reports ("Keine Verbindung zu <address>").
     QString NoConnectionText() const;
     // The last NetReceiveLine ended with part of a line in hand (its time-out, its deadline,
-    // a line longer than any, a reply or event line beginning in it): that line was taken and
-    // discarded, and its rest goes up to its terminator as it arrives, or up to a reply or
-    // event line that begins in it (the device lost the line's end). NetCutLine: its start,
-    // decoded.
+    // a line longer than any, or a line the family says ended before its terminator): that
+    // line was taken and discarded, and its rest goes up to its terminator as it arrives, or
+    // up to a reply or event line that begins in it (the device lost the line's end).
+    // NetCutLine: its start, decoded.
     bool NetLineCut() const;
     QByteArray NetCutLine() const;
 
     static QByteArray UrlEncode(const QByteArray& text);
     static QByteArray UrlDecode(const QByteArray& text);
+    // How many bytes of text decode (UrlDecode) to its first `chars` characters, a "%" right
+    // behind them that decodes to nothing included; -1 when text decodes to fewer.
+    static qsizetype EncodedLength(QByteArrayView text, qsizetype chars);
     // The body of an HTTP GET without the local cache; empty on failure.
     QByteArray HttpGet(const QString& url);
 

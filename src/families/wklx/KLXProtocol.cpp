@@ -35,6 +35,95 @@ long long roundEven(double v)
     return static_cast<long long>(std::nearbyint(v));
 }
 
+// A tag report's class, from the type byte in its 9th and 10th characters.
+enum TagClass { Mini = 0, Full = 1, Quarter = 2, NoData = 3 };
+TagClass tagClass(int s9, int s10)
+{
+    const int t = static_cast<int>(roundEven(s9 * 64 + s10 / 4.0)) & 254;
+    return static_cast<TagClass>((t >> 3) & 3);
+}
+
+// Where the fields of a tag report begin in its event line (decoded): "EVNT", "TAG ", the 17
+// characters the program skips, then s1..s10 and the data.
+constexpr qsizetype kReportStart = 8 + 17;
+constexpr qsizetype kReportHeader = kReportStart + 10;
+// The data each class carries behind s1..s10.
+constexpr qsizetype kClassData[] = {2, 72, 20, 0};
+
+// The reader's line shapes (see KLXProtocol::Lines).
+class KLXLines final : public ILineStructure {
+public:
+    End LineEnd(QByteArrayView line) const override
+    {
+        switch (shape(line)) {
+        case Shape::Report:
+            return {reportEnd(line), true};
+        case Shape::FreeText:
+            // The free text was closed by a whole tag report: the reader lost the line's end.
+            for (qsizetype at = line.indexOf(kTagEvent, 1); at > 0; at = line.indexOf(kTagEvent, at + 1)) {
+                if (reportEnd(line.sliced(at)) == line.size() - at)
+                    return {at, false};
+            }
+            return {line.size(), true};
+        case Shape::None:
+            break;
+        }
+        // No line of the reader as it stands: it ended where a whole one begins in it.
+        for (qsizetype at = 1; at + 4 <= line.size(); ++at) {
+            const QByteArrayView rest = line.sliced(at);
+            if ((rest.startsWith(kEvent) || rest.startsWith(kReply)) && shape(rest) != Shape::None)
+                return {at, false};
+        }
+        return {line.size(), true};
+    }
+    QByteArray ReplyTag() const override { return kReply.toByteArray(); }
+
+private:
+    static constexpr QByteArrayView kEvent = "EVNT";
+    static constexpr QByteArrayView kReply = "RPLY";
+    static constexpr QByteArrayView kTagEvent = "EVNTTAG ";
+
+    enum class Shape {
+        None,     // no line of the reader, or one not whole yet
+        Report,   // a tag report whole for its class: it ends where its class ends
+        FreeText, // a reply or another event: it runs to its terminator
+    };
+    // The decoded start of line, as far as a report's fields reach.
+    static QByteArray head(QByteArrayView line)
+    {
+        return Network::UrlDecode(line.first(std::min<qsizetype>(line.size(), 3 * kReportHeader)).toByteArray());
+    }
+    static Shape shape(QByteArrayView line)
+    {
+        if (line.startsWith(kEvent)) {
+            const QByteArray h = head(line);
+            if (h.size() < 8)
+                return Shape::None;
+            if (h.mid(4, 4) != "TAG ")
+                return Shape::FreeText;
+            return reportEnd(line) >= 0 ? Shape::Report : Shape::None;
+        }
+        if (line.startsWith(kReply)) {
+            const QByteArray h = head(line);
+            return h.size() >= 10 && std::isdigit(uchar(h[8])) && std::isdigit(uchar(h[9])) ? Shape::FreeText
+                                                                                            : Shape::None;
+        }
+        return Shape::None;
+    }
+    // Where the tag report at the start of line ends: the end of its class's data, or the
+    // terminator for a report without data; -1 while it is shorter than its class.
+    static qsizetype reportEnd(QByteArrayView line)
+    {
+        const QByteArray h = head(line);
+        if (h.size() < kReportHeader || !h.startsWith(kTagEvent))
+            return -1;
+        const TagClass c = tagClass(uchar(h[kReportHeader - 2]), uchar(h[kReportHeader - 1]));
+        if (c == NoData)
+            return line.size();
+        return Network::EncodedLength(line, kReportHeader + kClassData[c]);
+    }
+};
+
 } // namespace
 
 KLXProtocol::KLXProtocol(AppContext& ctx, IKLXView* view, IEventCallback* events)
@@ -92,7 +181,7 @@ bool KLXProtocol::Check()
     owed_.clear();
     if (!net || !net->NetConnect(events_, Port))
         return false;
-    net->SetNetTerminator(QByteArrayLiteral("\n"), QByteArrayLiteral("RPLY"));
+    net->SetNetTerminator(QByteArrayLiteral("\n"), &Lines());
     QByteArray reply;
     int status = -1;
     QByteArray version;
@@ -559,29 +648,34 @@ QByteArray KLXProtocol::ParseTagReport(const QByteArray& text)
         result = "IDCODE: " + QByteArray::number(id).rightJustified(8, '0') + ' ';
     }
     if (s.size() >= 11) {
-        const int t = static_cast<int>(roundEven(code(s, 9) * 64 + code(s, 10) / 4.0)) & 254;
-        switch ((t >> 3) & 3) {
-        case 0:
+        switch (tagClass(code(s, 9), code(s, 10))) {
+        case Mini:
             result += "MINI: ";
-            result += s.size() < 12 ? QByteArray("<NO DATA>")
+            result += s.size() < 10 + kClassData[Mini] ? QByteArray("<NO DATA>")
                                     : QByteArray::number((code(s, 11) * 256 + code(s, 12)) / 4);
             break;
-        case 1:
+        case Full:
             result += "FULL: ";
-            result += s.size() < 82 ? QByteArray("<NO DATA>")
+            result += s.size() < 10 + kClassData[Full] ? QByteArray("<NO DATA>")
                                     : s.mid(10, 71) + static_cast<char>(code(s, 82) & 254);
             break;
-        case 2:
+        case Quarter:
             result += "QUARTER: ";
-            result += s.size() < 30 ? QByteArray("<NO DATA>")
+            result += s.size() < 10 + kClassData[Quarter] ? QByteArray("<NO DATA>")
                                     : s.mid(10, 19) + static_cast<char>(code(s, 30) & 192);
             break;
-        default:
+        case NoData:
             result += "N/A";
             break;
         }
     }
     return result;
+}
+
+const ILineStructure& KLXProtocol::Lines()
+{
+    static const KLXLines lines;
+    return lines;
 }
 
 } // namespace orvid

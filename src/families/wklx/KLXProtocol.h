@@ -153,6 +153,12 @@ public:
 
     // ---- decoding --------------------------------------------------------------------
     static QByteArray ParseTagReport(const QByteArray& text);
+    // The reader's lines as the link needs to know them: where a line has ended by its own
+    // structure. A tag report whole for its class (Mini, Quarter, Full) ends there, whatever
+    // its data spells; a reply's payload and another event's data are free text, which only a
+    // whole tag report running to the terminator closes; a line of neither shape lost its
+    // end where a whole line of the reader begins in it and runs to the terminator.
+    static const ILineStructure& Lines();
 
 private:
     IKLXView* klxView() const { return view_; }

@@ -334,6 +334,47 @@ TEST_F(KLXEndToEnd, TagReportsOnlyWhileReading)
     EXPECT_EQ(lines().size(), 4);
 }
 
+// Tag data is data: a tag whose data spells a line tag, the start of a report, "%" or an
+// encoded CR is listed whole at every report, beside a plain tag, through Lesen.
+TEST_F(KLXEndToEnd, TagDataSpellingLineTagsIsListedWhole)
+{
+    ready();
+    const SimKLX::Tag plain{5, SimKLX::Mini, 99, {}, true};
+    const auto shown = [](const SimKLX::Tag& t) {
+        const QByteArray data = t.data.leftJustified(t.cls == SimKLX::Full ? 72 : 20, ' ');
+        return "IDCODE: " + QByteArray::number(t.id).rightJustified(8, '0')
+               + (t.cls == SimKLX::Full ? " FULL: " + data.left(71) + char(data[71] & 254)
+                                        : " QUARTER: " + data.left(19) + char(data[19] & 192));
+    };
+    const SimKLX::Tag tags[] = {
+        {11, SimKLX::Quarter, 0, "TEST-EVNT-DATA", true},
+        {12, SimKLX::Full, 0, QByteArray(50, 'f') + "RPLYGET 00LED=ON", true},
+        {13, SimKLX::Quarter, 0, "EVNTTAG SIMKLX012345", true},
+        {14, SimKLX::Quarter, 0, "RPLY%25EVNT%0A100%", true},
+        {15, SimKLX::Full, 0, "EVNT\rRPLYGET 00\r" + QByteArray(52, 'c') + "EVNT", true},
+    };
+    sim.addTag(plain);
+    clickOn(window->btRead);
+    for (const SimKLX::Tag& tag : tags) {
+        SCOPED_TRACE(tag.data.constData());
+        window->btClear->click();
+        monitor.lines.clear();
+        const int index = sim.addTag(tag);
+        sim.setReportRate(150);
+        const auto listed = [&](const QByteArray& line) { return lines().count(line); };
+        EXPECT_TRUE(waitFor([&] { return listed(shown(tag)) >= 3; }, 3000));
+        sim.setReportRate(0);
+        sim.setTagPresent(index, false);
+        sim.waitIdle();
+        DeviceWait::wait(50);
+        EXPECT_EQ(listed(shown(tag)) + listed("IDCODE: 00000005 MINI: 99"), lines().size());
+        EXPECT_GE(listed("IDCODE: 00000005 MINI: 99"), listed(shown(tag)));
+        for (const QByteArray& entry : monitor.lines)
+            EXPECT_FALSE(entry.startsWith("F: ")) << entry.constData();
+    }
+    clickOn(window->btStop);
+}
+
 QByteArray miniReport(int i)
 {
     return SimKLX::reportLine({quint32(i), SimKLX::Mini, i % 16384, {}, true});
