@@ -18,13 +18,15 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <cstdio>
 
 using namespace orvid;
 
 namespace {
 
-[[noreturn]] void fail([[maybe_unused]] const char* what)
+[[noreturn]] void fail(const char* what)
 {
+    std::fprintf(stderr, "klx_reply_fuzz: %s\n", what);
     __builtin_trap();
 }
 
@@ -98,7 +100,8 @@ void checkLines(int selector, const QByteArray& rest)
         fail("line end outside the line");
     if (any.length < rest.size()) {
         const QByteArray next = rest.mid(any.length, 4);
-        if (any.whole ? !rest.startsWith("EVNTTAG ") : next != "EVNT" && next != "RPLY")
+        if (any.whole ? !Network::UrlDecode(rest.left(any.length)).startsWith("EVNTTAG ")
+                      : next != "EVNT" && next != "RPLY")
             fail("a line cut where nothing ended");
     }
     // A report as the reader sends it, its ID and data taken from the input.

@@ -55,23 +55,21 @@ class KLXLines final : public ILineStructure {
 public:
     End LineEnd(QByteArrayView line) const override
     {
-        switch (shape(line)) {
-        case Shape::Report:
-            return {reportEnd(line), true};
-        case Shape::FreeText:
+        const Shape found = shape(line);
+        if (found.kind == Kind::Report)
+            return {found.end, true};
+        if (found.kind == Kind::FreeText) {
             // The free text was closed by a whole tag report: the reader lost the line's end.
             for (qsizetype at = line.indexOf(kTagEvent, 1); at > 0; at = line.indexOf(kTagEvent, at + 1)) {
-                if (reportEnd(line.sliced(at)) == line.size() - at)
+                if (reportEnd(line.sliced(at), head(line.sliced(at))) == line.size() - at)
                     return {at, false};
             }
             return {line.size(), true};
-        case Shape::None:
-            break;
         }
         // No line of the reader as it stands: it ended where a whole one begins in it.
         for (qsizetype at = 1; at + 4 <= line.size(); ++at) {
             const QByteArrayView rest = line.sliced(at);
-            if ((rest.startsWith(kEvent) || rest.startsWith(kReply)) && shape(rest) != Shape::None)
+            if ((rest.startsWith(kEvent) || rest.startsWith(kReply)) && shape(rest).kind != Kind::None)
                 return {at, false};
         }
         return {line.size(), true};
@@ -83,10 +81,14 @@ private:
     static constexpr QByteArrayView kReply = "RPLY";
     static constexpr QByteArrayView kTagEvent = "EVNTTAG ";
 
-    enum class Shape {
+    enum class Kind {
         None,     // no line of the reader, or one not whole yet
         Report,   // a tag report whole for its class: it ends where its class ends
         FreeText, // a reply or another event: it runs to its terminator
+    };
+    struct Shape {
+        Kind kind = Kind::None;
+        qsizetype end = -1; // a report's
     };
     // The decoded start of line, as far as a report's fields reach.
     static QByteArray head(QByteArrayView line)
@@ -95,26 +97,25 @@ private:
     }
     static Shape shape(QByteArrayView line)
     {
-        if (line.startsWith(kEvent)) {
-            const QByteArray h = head(line);
-            if (h.size() < 8)
-                return Shape::None;
-            if (h.mid(4, 4) != "TAG ")
-                return Shape::FreeText;
-            return reportEnd(line) >= 0 ? Shape::Report : Shape::None;
-        }
-        if (line.startsWith(kReply)) {
-            const QByteArray h = head(line);
-            return h.size() >= 10 && std::isdigit(uchar(h[8])) && std::isdigit(uchar(h[9])) ? Shape::FreeText
-                                                                                            : Shape::None;
-        }
-        return Shape::None;
-    }
-    // Where the tag report at the start of line ends: the end of its class's data, or the
-    // terminator for a report without data; -1 while it is shorter than its class.
-    static qsizetype reportEnd(QByteArrayView line)
-    {
+        if (!line.startsWith(kEvent) && !line.startsWith(kReply))
+            return {};
         const QByteArray h = head(line);
+        if (line.startsWith(kReply)) {
+            const bool status = h.size() >= 10 && std::isdigit(uchar(h[8])) && std::isdigit(uchar(h[9]));
+            return {status ? Kind::FreeText : Kind::None};
+        }
+        if (h.size() < 8)
+            return {};
+        if (!h.startsWith(kTagEvent))
+            return {Kind::FreeText};
+        const qsizetype end = reportEnd(line, h);
+        return {end >= 0 ? Kind::Report : Kind::None, end};
+    }
+    // Where the tag report at the start of line (h: its decoded head) ends: the end of its
+    // class's data, or the terminator for a report without data; -1 while it is shorter
+    // than its class.
+    static qsizetype reportEnd(QByteArrayView line, const QByteArray& h)
+    {
         if (h.size() < kReportHeader || !h.startsWith(kTagEvent))
             return -1;
         const TagClass c = tagClass(uchar(h[kReportHeader - 2]), uchar(h[kReportHeader - 1]));
