@@ -740,7 +740,7 @@ TEST_F(SettingsFile, FailedWriteIsReportedOnceUntilAWriteSucceeds)
         app.context().language->SelectLanguage(index);
         window->ShowStatus(QString());
         EXPECT_FALSE(app.context().settings->write("Settings", "Language", "ENG"));
-        EXPECT_EQ(field->toolTip(), text.arg(QDir::toNativeSeparators(path())));
+        EXPECT_EQ(field->toolTip(), text.arg(QDir::toNativeSeparators(path()))) << qPrintable(field->toolTip());
     }
 }
 
