@@ -220,6 +220,55 @@ QString textOf(const SettingsStore::Value& v)
     return v.isNumber ? QString::number(v.number) : v.text;
 }
 
+// The folder and the missing ones above it, made; 0, or the system's error number of the
+// step that failed (a file in the folder's place: EEXIST, one above it: ENOTDIR), which the
+// user is told.
+int makeFolder(const QByteArray& folder)
+{
+    struct stat st {};
+    const auto isFolder = [&st, &folder] { return ::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode); };
+    const auto make = [&] {
+        if (::mkdir(folder.constData(), 0777) == 0)
+            return 0;
+        const int error = errno;
+        // Made by another program meanwhile counts as made.
+        return error == EEXIST && isFolder() ? 0 : error;
+    };
+    if (isFolder())
+        return 0;
+    const int error = make();
+    const qsizetype slash = folder.lastIndexOf('/');
+    if (error != ENOENT || slash <= 0)
+        return error;
+    if (const int above = makeFolder(folder.left(slash)))
+        return above;
+    return make();
+}
+
+// The whole file and its state after the reading; 0, or the system's error number of the
+// call that failed (a folder in the file's place: EISDIR).
+int readWhole(const QByteArray& file, QByteArray& bytes, struct stat& st)
+{
+    const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    char chunk[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n > 0)
+            bytes.append(chunk, n);
+        else if (n == 0 || errno != EINTR) {
+            error = n == 0 ? 0 : errno;
+            break;
+        }
+    }
+    if (error == 0 && ::fstat(fd, &st) != 0)
+        error = errno;
+    ::close(fd);
+    return error;
+}
+
 // An advisory lock on the settings folder itself: it needs no lock file (nothing to leave
 // behind or to go stale after a crash) and is released when the descriptor closes. When
 // the folder cannot be locked the write goes ahead unguarded.
@@ -793,7 +842,7 @@ bool SettingsStore::sectionFor(const QString& path, const QString& section, QStr
     return true;
 }
 
-const SettingsStore::Model* SettingsStore::current(QString* error) const
+const SettingsStore::Model* SettingsStore::current(int* error) const
 {
     const QByteArray native = QFile::encodeName(path_);
     struct stat st {};
@@ -807,17 +856,10 @@ const SettingsStore::Model* SettingsStore::current(QString* error) const
         return model_.get();
 
     const qint64 readAt = nowNs();
-    QFile f(path_);
-    if (!f.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    if (const int failed = readWhole(native, bytes, st)) {
         if (error)
-            *error = f.errorString();
-        return nullptr;
-    }
-    // readAll on a directory or a device that fails mid-way: treat it as unreadable.
-    QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError || ::fstat(f.handle(), &st) != 0) {
-        if (error)
-            *error = f.errorString();
+            *error = failed;
         return nullptr;
     }
     if (!model_ || !model_->stamp.exists || model_->bytes != bytes) {
@@ -830,13 +872,13 @@ const SettingsStore::Model* SettingsStore::current(QString* error) const
     return model_.get();
 }
 
-bool SettingsStore::writeFailed(const QString& reason)
+bool SettingsStore::writeFailed(int error)
 {
     // One report until a write succeeds again: the caller may go on writing value after
     // value into the same unwritable file.
     if (!failureReported_ && onWriteFailure_) {
         failureReported_ = true;
-        onWriteFailure_(QDir::toNativeSeparators(path_), reason);
+        onWriteFailure_(QDir::toNativeSeparators(path_), error);
     }
     return false;
 }
@@ -872,15 +914,15 @@ bool SettingsStore::RegWriteString(const QString& path, const QString& section,
     if (!sectionFor(path, section, sec))
         return false;
     const QFileInfo info(path_);
-    if (!QDir().mkpath(info.absolutePath()))
-        return writeFailed(qt_error_string(errno));
+    if (const int error = makeFolder(QFile::encodeName(info.absolutePath())))
+        return writeFailed(error);
 
     // Serialises read-change-replace between stores and programs.
     const FolderLock lock(info.absolutePath());
 
     // A file that exists but cannot be read is not replaced: that would drop every
     // value in it.
-    QString error;
+    int error = 0;
     const Model* m = current(&error);
     if (!m)
         return writeFailed(error);
@@ -892,7 +934,7 @@ bool SettingsStore::RegWriteString(const QString& path, const QString& section,
     // On a failure the file on disk and the values kept here stay as they were.
     const SaveFileResult saved = SaveFileAtomically(path_, bytes);
     if (!saved.ok())
-        return writeFailed(saved.errorString);
+        return writeFailed(saved.error);
     failureReported_ = false;
 
     const qint64 writtenAt = nowNs();

@@ -44,10 +44,11 @@ public:
     SettingsStore& operator=(const SettingsStore&) = delete;
     static QString defaultFilePath();
 
-    // Told when a write does not reach the disk (the file, in the system's notation, and the
-    // reason, for the user): once, and not again before a write has succeeded. The program
-    // carries on either way.
-    using WriteFailureHandler = std::function<void(const QString& file, const QString& reason)>;
+    // Told when a write does not reach the disk: the file, in the system's notation, and the
+    // system's error number (errno) of the failure, which the place that shows it says in
+    // the program's language (Language::SystemErrorText). Once, and not again before a write
+    // has succeeded. The program carries on either way.
+    using WriteFailureHandler = std::function<void(const QString& file, int error)>;
     void setWriteFailureHandler(WriteFailureHandler handler);
     // The next failed write is told too, though none has succeeded since the last report
     // (the one who was told no longer shows it).
@@ -110,9 +111,10 @@ private:
     // The file's section for a registry path and section; false outside RootPath.
     static bool sectionFor(const QString& path, const QString& section, QString& out);
     // The parsed file as it is on disk now (empty when there is no file); null when it
-    // exists but cannot be read. Parses only when the file changed since the last call.
-    const Model* current(QString* error = nullptr) const;
-    bool writeFailed(const QString& reason);
+    // exists but cannot be read (*error: the system's error number). Parses only when the
+    // file changed since the last call.
+    const Model* current(int* error = nullptr) const;
+    bool writeFailed(int error);
     void removeStaleTemporaries() const;
 
     QString path_;

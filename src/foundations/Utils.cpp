@@ -44,14 +44,13 @@ S getTokenImpl(S& text, const S& separator, S* found, bool trim)
     return trim ? trimBlanks(result) : result;
 }
 
-template <typename S>
-S formatArgsImpl(const S& text, const S& args, const S& marker, char sep)
+template <typename S, typename L>
+S formatArgsImpl(const S& text, const L& parts, const S& marker)
 {
     if (!text.contains(marker))
         return text;
-    const auto parts = args.split(sep);
     S out;
-    out.reserve(text.size() + args.size());
+    out.reserve(text.size());
     qsizetype from = 0;
     qsizetype next = 0;
     for (;;) {
@@ -207,12 +206,17 @@ QString GetToken(QString& text, const QString& separator, QString* found, bool t
 
 QString FormatArgs(const QString& text, const QString& args)
 {
-    return formatArgsImpl(text, args, QStringLiteral("%s"), '|');
+    return formatArgsImpl(text, args.split(u'|'), QStringLiteral("%s"));
+}
+
+QString FormatArgs(const QString& text, const QStringList& args)
+{
+    return formatArgsImpl(text, args, QStringLiteral("%s"));
 }
 
 QByteArray FormatArgs(const QByteArray& text, const QByteArray& args)
 {
-    return formatArgsImpl(text, args, QByteArrayLiteral("%s"), '|');
+    return formatArgsImpl(text, args.split('|'), QByteArrayLiteral("%s"));
 }
 
 QString ExpandNewlines(const QString& text)

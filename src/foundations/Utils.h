@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <stdexcept>
 #include <type_traits>
@@ -37,6 +38,8 @@ constexpr T ClampValue(T value, std::type_identity_t<T> minimum, std::type_ident
 // give the empty text, surplus parts are ignored.
 QString FormatArgs(const QString& text, const QString& args);
 QByteArray FormatArgs(const QByteArray& text, const QByteArray& args);
+// The same with the parts given one by one, so a part may hold a "|".
+QString FormatArgs(const QString& text, const QStringList& args);
 
 // Each backslash-n pair becomes one CR (no LF is added).
 QString ExpandNewlines(const QString& text);

@@ -1,6 +1,9 @@
 #include "CommPort.h"
 
-#include <QCoreApplication>
+#include "foundations/Language.h"
+#include "foundations/SystemError.h"
+#include "foundations/Utils.h"
+
 #include <QFile>
 #include <QStringList>
 
@@ -9,6 +12,14 @@
 #include <unistd.h>
 
 namespace orvid {
+
+namespace {
+// A failure the port layer gives no system error number for is one of input or output.
+int knownError(int systemError)
+{
+    return systemError != 0 ? systemError : EIO;
+}
+} // namespace
 
 CommPort::CommPort(QObject* parent) : QObject(parent)
 {
@@ -135,26 +146,72 @@ bool CommPort::apply()
     return ok;
 }
 
+QString CommPort::FailureText(const Failure& failure, const Language* language)
+{
+    const auto words = [language](const char* key, const char16_t* german) {
+        const QString text = QString::fromUtf16(german);
+        return language ? language->Translate(QStringLiteral("SerialPort"), QString::fromLatin1(key), text) : text;
+    };
+    const auto with = [&failure, &words](const char* key, const char16_t* german, const QString& more = QString()) {
+        return FormatArgs(words(key, german), QStringList{failure.device, more});
+    };
+    const QString systemError = language ? language->SystemErrorText(failure.error) : SystemErrorText(failure.error);
+    switch (failure.kind) {
+    case Failure::None:
+        break;
+    case Failure::NoPortName:
+        return words("NoPort", u"Keine Schnittstelle angegeben.");
+    case Failure::InvalidSettings:
+        return FormatArgs(words("InvalidSettings", u"Ungültige Einstellungen \"%s\" für %s."),
+                          QStringList{failure.settings, failure.device});
+    case Failure::OneAndHalfStopBits:
+        return with("StopBits", u"Die Schnittstelle %s unterstützt 1,5 Stoppbits nicht.");
+    case Failure::NotFound:
+        return with("NotFound", u"Die Schnittstelle %s gibt es nicht.");
+    case Failure::NoPermission:
+        return with("NoPermission",
+                    u"Keine Berechtigung für %s: der Benutzer muss Mitglied der Gruppe \"dialout\" sein.");
+    case Failure::Busy:
+        return with("Busy", u"Die Schnittstelle %s ist belegt (von einem anderen Programm geöffnet oder gesperrt).");
+    case Failure::AlreadyOpen:
+        return with("AlreadyOpen", u"Die Schnittstelle %s ist bereits geöffnet.");
+    case Failure::Unsupported:
+        return with("Unsupported", u"%s ist keine serielle Schnittstelle oder unterstützt die Einstellungen %s nicht.",
+                    failure.settings);
+    case Failure::CannotOpen:
+        return with("CannotOpen", u"Die Schnittstelle %s kann nicht geöffnet werden: %s", systemError);
+    case Failure::Broken:
+        return with("Broken", u"Die Verbindung über %s ist abgebrochen: %s", systemError);
+    case Failure::Disappeared:
+        return with("Broken", u"Die Verbindung über %s ist abgebrochen: %s",
+                    words("Disappeared", u"Gerät wurde vom System entfernt"));
+    }
+    return QString();
+}
+
 bool CommPort::open()
 {
-    reason_.clear();
+    failure_ = {};
     if (port_.isOpen())
         return true;
     if (portName_.isEmpty()) {
-        reason_ = tr("Keine Schnittstelle angegeben.");
+        failure_.kind = Failure::NoPortName;
         return false;
     }
     // Serial drivers on this system know one or two stop bits only; the port layer would
     // quietly run 1.5 as 1, so the line would not be what the user chose.
     if (line_.stopBits == "1.5") {
-        reason_ = tr("Die Schnittstelle %1 unterstützt 1,5 Stoppbits nicht.").arg(portName_);
+        failure_ = {Failure::OneAndHalfStopBits, portName_, QString(), 0};
         return false;
     }
     port_.setPortName(portName_);
     apply();
     port_.clearError();
+    errno = 0;
     if (!port_.open(QIODevice::ReadWrite)) {
-        reason_ = openFailureReason(port_.error());
+        // The system's error number of the call that failed, before anything else runs.
+        const int systemError = errno;
+        failure_ = openFailure(port_.error(), systemError);
         port_.clearError();
         return false;
     }
@@ -162,29 +219,32 @@ bool CommPort::open()
     return true;
 }
 
-QString CommPort::openFailureReason(QSerialPort::SerialPortError error) const
+CommPort::Failure CommPort::openFailure(QSerialPort::SerialPortError error, int systemError) const
 {
-    const QString name = portName_;
+    Failure failure{Failure::CannotOpen, portName_, QString(), 0};
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return tr("Die Schnittstelle %1 gibt es nicht.").arg(name);
+        failure.kind = Failure::NotFound;
+        break;
     case QSerialPort::PermissionError:
         // The driver says "permission" both for missing rights and for a device that
         // another program holds or has locked; the file's access rights tell them apart.
-        if (::access(QFile::encodeName(name).constData(), R_OK | W_OK) != 0 && errno == EACCES)
-            return tr("Keine Berechtigung für %1: der Benutzer muss Mitglied der Gruppe "
-                      "\"dialout\" sein.").arg(name);
-        return tr("Die Schnittstelle %1 ist belegt (von einem anderen Programm geöffnet "
-                  "oder gesperrt).").arg(name);
+        failure.kind = ::access(QFile::encodeName(portName_).constData(), R_OK | W_OK) != 0 && errno == EACCES
+            ? Failure::NoPermission
+            : Failure::Busy;
+        break;
     case QSerialPort::OpenError:
-        return tr("Die Schnittstelle %1 ist bereits geöffnet.").arg(name);
+        failure.kind = Failure::AlreadyOpen;
+        break;
     case QSerialPort::UnsupportedOperationError:
-        return tr("%1 ist keine serielle Schnittstelle oder unterstützt die Einstellungen "
-                  "%2 nicht.").arg(name, settings());
+        failure.kind = Failure::Unsupported;
+        failure.settings = settings();
+        break;
     default:
-        return tr("Die Schnittstelle %1 kann nicht geöffnet werden: %2")
-            .arg(name, port_.errorString());
+        failure.error = knownError(systemError);
+        break;
     }
+    return failure;
 }
 
 void CommPort::close()
@@ -244,6 +304,7 @@ int CommPort::lineEvents() const
 
 void CommPort::onError(QSerialPort::SerialPortError error)
 {
+    const int systemError = errno;
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError
         || error == QSerialPort::UnsupportedOperationError)
         return;
@@ -266,14 +327,15 @@ void CommPort::onError(QSerialPort::SerialPortError error)
     }
     failed_ = true;
     // A device that went away (the line hung up) makes the port report a failed read with
-    // the system's error number of some earlier call ("File exists"); the serial port's own
-    // words say what happened, in the program's language.
-    const QString text = error == QSerialPort::ResourceError || (events > 0 && (events & POLLHUP))
-        ? QCoreApplication::translate("QSerialPort", "Device disappeared from the system")
-        : port_.errorString();
+    // the system's error number of some earlier call ("File exists"): it is told as gone.
+    // Any other error comes straight from the call that failed, so errno is still its own.
+    if (error == QSerialPort::ResourceError || (events > 0 && (events & POLLHUP)))
+        failure_ = {Failure::Disappeared, portName_, QString(), 0};
+    else
+        failure_ = {Failure::Broken, portName_, QString(), knownError(systemError)};
     port_.clearError();
     port_.close();
-    emit failed(tr("Die Verbindung über %1 ist abgebrochen: %2").arg(portName_, text));
+    emit failed();
 }
 
 } // namespace orvid

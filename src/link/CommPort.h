@@ -1,11 +1,15 @@
 #pragma once
 // The serial port as the link sees it: a settings string such as "38400,n,8,1", a
-// handshake number, a device path, open and close with a readable reason, the count of
-// waiting bytes, read-all and write.
+// handshake number, a device path, open and close with the reason of a failure, the count
+// of waiting bytes, read-all and write.
 //
 // A device error while the port is open (unplugged adapter, hung-up pseudo-terminal)
 // closes the port at once and is reported a single time through failed(): left open, such
 // a port keeps the read notifier firing and floods the event loop with errors.
+//
+// A failure is kept as what happened (its kind, the device, the system's error number)
+// rather than as a sentence, so that the place that shows it says it in the program's
+// language at that moment (FailureText).
 
 #include <QByteArray>
 #include <QObject>
@@ -13,6 +17,8 @@
 #include <QString>
 
 namespace orvid {
+
+class Language;
 
 class CommPort : public QObject {
     Q_OBJECT
@@ -31,6 +37,31 @@ public:
     // stops reading from the driver until the program reads, so a device that floods the
     // line is held back by the driver (and the handshake) instead of filling the memory.
     static constexpr qint64 kReadBufferSize = 64 * 1024;
+
+    // Why the port could not be opened, or why the open port was closed.
+    struct Failure {
+        enum Kind {
+            None,
+            NoPortName,
+            InvalidSettings,    // the settings text does not parse (Ports)
+            OneAndHalfStopBits,
+            NotFound,
+            NoPermission,       // the user may not use the device
+            Busy,               // another program holds or has locked it
+            AlreadyOpen,
+            Unsupported,        // not a serial port, or not with these settings
+            CannotOpen,         // error tells why
+            Broken,             // the open port failed; error tells why
+            Disappeared,        // the open port's device went away
+        };
+        Kind kind = None;
+        QString device;
+        QString settings;       // InvalidSettings, Unsupported
+        int error = 0;          // CannotOpen, Broken: the system's error number (errno)
+    };
+    // The failure in words a user can act on: the language's texts (section "SerialPort",
+    // system errors under "SystemErrors") when one is given, the built-in German otherwise.
+    static QString FailureText(const Failure& failure, const Language* language = nullptr);
 
     explicit CommPort(QObject* parent = nullptr);
     ~CommPort() override;
@@ -52,12 +83,12 @@ public:
     QString portName() const { return portName_; }
     void setPortName(const QString& devicePath);
 
-    // Opens portName() with the current settings. On failure errorReason() tells why in
-    // words a user can act on.
+    // Opens portName() with the current settings. On failure failure() tells why.
     bool open();
     void close();
     bool isOpen() const;
-    QString errorReason() const { return reason_; }
+    // Why the last open() failed, or why failed() was emitted.
+    const Failure& failure() const { return failure_; }
 
     qint64 inBufferCount() const;
     QByteArray input();                       // everything waiting
@@ -69,21 +100,22 @@ public:
 
 signals:
     void readyRead();
-    // The open port was closed because of a device error; emitted once per opening.
-    void failed(const QString& reason);
+    // The open port was closed because of a device error (failure() tells which); emitted
+    // once per opening.
+    void failed();
 
 private:
     void onError(QSerialPort::SerialPortError error);
     // What poll() says of the line now (POLLIN, POLLHUP ...); -1 when it cannot be asked.
     int lineEvents() const;
     bool apply();
-    QString openFailureReason(QSerialPort::SerialPortError error) const;
+    Failure openFailure(QSerialPort::SerialPortError error, int systemError) const;
 
     QSerialPort port_;
     QString portName_;
     LineSettings line_;
     int handshake_ = NoHandshake;
-    QString reason_;
+    Failure failure_;
     bool failed_ = false;
 };
 

@@ -173,20 +173,23 @@ void Ports::OpenPort(QString& port, QString& settings, int16_t& protocol, bool s
     comm_->setHandshaking(protocol);
 
     for (;;) {
-        QString reason;
+        CommPort::Failure failure;
         if (!applied)
-            reason = tr("Ungültige Einstellungen \"%1\" für %2.").arg(settings, device);
+            failure = {CommPort::Failure::InvalidSettings, device, settings, 0};
         else if (comm_->open()) {
             portOpenFlag_ = true;
             setLabelEnabled(true);
             return;
         } else
-            reason = comm_->errorReason();
-        qWarning("orvid: serial port not opened: %s", qUtf8Printable(reason));
+            failure = comm_->failure();
+        qWarning("orvid: serial port not opened: %s", qUtf8Printable(CommPort::FailureText(failure)));
 
+        // Said anew for each question, in the language chosen at that moment.
         bool retry = false;
         if (showMessage && ctx_.language)
-            retry = ctx_.language->ShowMessageWithDetail(2, Msg::RetryCancel, reason) == Msg::Retry;
+            retry = ctx_.language->ShowMessageWithDetail(2, Msg::RetryCancel,
+                                                         CommPort::FailureText(failure, ctx_.language))
+                == Msg::Retry;
         if (!retry) {
             portOpenFlag_ = false;
             setLabelEnabled(false);
@@ -208,11 +211,11 @@ void Ports::SavePortSettings()
                          comm_->handshaking() == 0 ? QStringLiteral("0") : QStringLiteral("1"));
 }
 
-void Ports::onCommFailed(const QString& reason)
+void Ports::onCommFailed()
 {
     portOpenFlag_ = false;
     setLabelEnabled(false);
-    emit portFailed(reason);
+    emit portFailed(CommPort::FailureText(comm_->failure(), ctx_.language));
     // A receive waiting on the port ends now instead of at its time-out.
     DeviceWait::wake();
 }

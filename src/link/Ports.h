@@ -150,11 +150,12 @@ public:
     static constexpr const char* kDefaultPort = "/dev/ttyS0";
 
 signals:
-    // The port was closed because of a device error (unplugged, hung up); shown once.
+    // The port was closed because of a device error (unplugged, hung up); shown once. The
+    // reason is in the program's language.
     void portFailed(const QString& reason);
 
 private:
-    void onCommFailed(const QString& reason);
+    void onCommFailed();
     void setLabel(const QString& caption);
     void setLabelEnabled(bool enabled);
     void log(const char* prefix, const QByteArray& data, const QVariant& logOption);

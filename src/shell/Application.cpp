@@ -47,10 +47,9 @@ Application::Application(const QString& settingsPath, const QString& programDir,
     // A settings file that cannot be written costs the values, not the session: the status
     // bar says so (the store tells once until a write succeeds, or until another message
     // has taken the report's place) and the program goes on.
-    settings_->setWriteFailureHandler([window = QPointer<frmMain>(main_.get())](const QString& file,
-                                                                               const QString& reason) {
+    settings_->setWriteFailureHandler([window = QPointer<frmMain>(main_.get())](const QString& file, int error) {
         if (window)
-            window->ShowSettingsFailure(file, reason);
+            window->ShowSettingsFailure(file, error);
     });
     monitor_ = new frmMonitor(ctx_);
     ctx_.monitor = monitor_;

@@ -15,6 +15,7 @@
 #include "foundations/Language.h"
 #include "foundations/Options.h"
 #include "foundations/SettingsStore.h"
+#include "foundations/SystemError.h"
 #include "foundations/Trace.h"
 #include "foundations/Utils.h"
 #include "foundations/WindowPlacement.h"
@@ -418,14 +419,14 @@ void frmMain::ShowStatus(const QString& text)
     giveRoomToTheReport(false);
 }
 
-void frmMain::ShowSettingsFailure(const QString& file, const QString& reason)
+void frmMain::ShowSettingsFailure(const QString& file, int error)
 {
     const QString text = QStringLiteral("Einstellungen nicht gespeichert: %s");
     messageIsLinkError_ = false;
     settingsFailure_ = {ctx_.language ? ctx_.language->Translate(QStringLiteral("frmMain"),
                                                                  QStringLiteral("SettingsFailed"), text)
                                       : text,
-                        file, reason};
+                        file, ctx_.language ? ctx_.language->SystemErrorText(error) : SystemErrorText(error)};
     fitSettingsFailure();
 }
 

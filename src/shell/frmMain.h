@@ -46,12 +46,13 @@ public:
     // Shows a message in the status bar's message field (until the port is next set). A
     // settings failure it replaces comes back with the next write that fails.
     void ShowStatus(const QString& text);
-    // Shows that the settings file could not be written, and why. The reason gives way last:
+    // Shows that the settings file could not be written, and why: the system's error number
+    // (errno), said in the program's language at the time. The reason gives way last:
     // a path too long for the field is shortened in the middle or left out, then the words
     // in front of the reason are shortened, and only then the reason's end, each cut marked
     // with an ellipsis, as often as the field changes its width (the tooltip holds the
     // whole text).
-    void ShowSettingsFailure(const QString& file, const QString& reason);
+    void ShowSettingsFailure(const QString& file, int error);
     // The text of the status bar's message field.
     QString MessageText() const;
     // Loads when needed, then shows the window.

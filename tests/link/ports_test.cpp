@@ -2,6 +2,7 @@
 // stream, time-outs, nested exchanges, hang-ups and opening failures.
 
 #include "support/FakeShell.h"
+#include "support/LanguageWalk.h"
 #include "support/PtyHarness.h"
 #include "support/TestContext.h"
 #include "link/CommPort.h"
@@ -76,7 +77,7 @@ protected:
         QString settings = QStringLiteral("38400,n,8,1");
         int16_t protocol = 0;
         ports->OpenPort(port, settings, protocol, false);
-        ASSERT_TRUE(ports->PortOpenFlag()) << ports->comm().errorReason().toStdString();
+        ASSERT_TRUE(ports->PortOpenFlag()) << CommPort::FailureText(ports->comm().failure()).toStdString();
     }
     void TearDown() override { ports.reset(); }
 
@@ -539,6 +540,20 @@ TEST_F(PortsOnPty, OpenPortFailuresAskRetryOrCancelWithTheReason)
     EXPECT_FALSE(ports->PortOpenFlag());
     EXPECT_FALSE(frame.portLabelEnabled);
     EXPECT_EQ(frame.portLabel, missing + QStringLiteral(",38400,n,8,1"));
+
+    // The reason is in the language chosen when it is shown, as the message is.
+    InstallShippedLanguage(tc);
+    for (const auto& [language, text] :
+         {std::pair<int16_t, QString>{1, QStringLiteral("Error initialising the serial port!\r\rThe serial port %1 does not exist.")},
+          {0, QStringLiteral("Fehler bei der Initialisierung der seriellen Schnittstelle!\r\rDie Schnittstelle %1 gibt es nicht.")}}) {
+        int16_t index = language;
+        tc.language->SelectLanguage(index);
+        tc.presenter.requests.clear();
+        tc.presenter.answers = {Msg::Cancel};
+        ports->OpenPort(port, settings, protocol, true);
+        ASSERT_EQ(tc.presenter.requests.size(), 1);
+        EXPECT_EQ(tc.presenter.requests[0].text, text.arg(missing));
+    }
 
     // Without showMessage the failure is silent.
     tc.presenter.requests.clear();

@@ -9,6 +9,7 @@
 
 #include "foundations/IniFile.h"
 #include "foundations/SystemError.h"
+#include "link/CommPort.h"
 #include "link/LK.h"
 #include "shell/Toolbar.h"
 #include "shell/frmCommand.h"
@@ -131,6 +132,17 @@ TEST_F(ShippedLanguage, MainWindowMenusStatusAndToolbar)
     EXPECT_TRUE(english("Network", "NoConnection").contains(QStringLiteral("<%s>")));
     for (const char* key : {"HostNotFound", "LookupFailed", "ClosedByPeer"})
         EXPECT_FALSE(english("Network", key).isEmpty()) << key;
+    // Every reason of the serial port has its text, naming what the German one names.
+    QString name = QStringLiteral("English");
+    tc.language->SelectLanguageByCode(name);
+    for (int kind = CommPort::Failure::NoPortName; kind <= CommPort::Failure::Disappeared; ++kind) {
+        const CommPort::Failure failure{CommPort::Failure::Kind(kind), QStringLiteral("/dev/ttyX9"), QStringLiteral("9600,e,7,2"), EIO};
+        const QString german = CommPort::FailureText(failure);
+        const QString text = CommPort::FailureText(failure, tc.language.get());
+        EXPECT_NE(text, german) << kind;
+        EXPECT_EQ(text.contains(failure.device), german.contains(failure.device)) << qPrintable(text);
+        EXPECT_EQ(text.contains(failure.settings), german.contains(failure.settings)) << qPrintable(text);
+    }
     for (int error = 1; error < 256; ++error) {
         const QString key = SystemErrorKey(error);
         if (!key.isEmpty()) {
