@@ -253,16 +253,23 @@ int readWhole(const QByteArray& file, QByteArray& bytes, struct stat& st)
     if (fd < 0)
         return errno;
     int error = 0;
-    char chunk[16384];
+    // Read straight into the buffer, sized for the file as it stands (a file that grows
+    // meanwhile is read to its end all the same).
+    qsizetype size = 0;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+        bytes.resize(st.st_size + 1);
     for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (size == bytes.size())
+            bytes.resize(std::max<qsizetype>(2 * size, 65536));
+        const ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
         if (n > 0)
-            bytes.append(chunk, n);
+            size += n;
         else if (n == 0 || errno != EINTR) {
             error = n == 0 ? 0 : errno;
             break;
         }
     }
+    bytes.truncate(size);
     if (error == 0 && ::fstat(fd, &st) != 0)
         error = errno;
     ::close(fd);
