@@ -9,14 +9,18 @@
 // "IDCODE: " and a 28-bit ID; its data part has the length of its class. A write line has
 // exactly three ";"-separated fields, no LF or NUL, and its data field decodes to the
 // padded data (Quarter 20, Full 72) or the two Mini bytes. Any line ends at its terminator,
-// or before it only where a line of the reader begins (a cut) or as a whole tag report; a
-// report the reader builds from arbitrary data is one line, also with a reply or with the
-// start of a reply in front of it (lost LFs).
+// or before it only where a line of the reader begins, and judged in two pieces (as it comes)
+// it ends where it ends judged whole. A report the reader builds from arbitrary data, with
+// any bytes of the reader's own behind its data, is one line to its LF, unless a whole
+// report begins in its data; followed by a reply or a report (a lost LF) it ends where that
+// begins; behind the start of a reply (a lost LF) it ends that reply.
 
 #include "families/wklx/KLXProtocol.h"
 #include "link/Network.h"
 
 #include <QByteArray>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -92,19 +96,44 @@ QByteArray escaped(const QByteArray& bytes)
     return out;
 }
 
-void checkLines(int selector, const QByteArray& rest)
+// Does a tag report whole for its class begin at `at` (decoded as the window decodes it)?
+bool wholeReportAt(const QByteArray& line, qsizetype at)
+{
+    const QByteArray d = Network::UrlDecode(line.mid(at));
+    // Exactly its ten characters of fields: only a report without data is whole so.
+    const QByteArray report = KLXProtocol::ParseTagReport(d.size() == 35 ? d.mid(8) + 'x' : d.mid(8));
+    return d.startsWith("EVNTTAG ") && d.size() >= 35 && !report.contains("<NO DATA>");
+}
+
+// Where line lost its end (-1: it runs to its terminator), judged whole and, as the link
+// judges a line that comes in pieces, up to `split` first and then from where that left off
+// (behind the line's first ILineStructure::kHeadBytes when those were all it kept).
+qsizetype breakAt(const QByteArray& line, qsizetype split)
 {
     const ILineStructure& lines = KLXProtocol::Lines();
-    const ILineStructure::End any = lines.LineEnd(rest);
-    if (any.length < 0 || any.length > rest.size() || (!rest.isEmpty() && any.length < 1))
-        fail("line end outside the line");
-    if (any.length < rest.size()) {
-        const QByteArray next = rest.mid(any.length, 4);
-        if (any.whole ? !Network::UrlDecode(rest.left(any.length)).startsWith("EVNTTAG ")
-                      : next != "EVNT" && next != "RPLY")
-            fail("a line cut where nothing ended");
+    const qsizetype at = lines.LineBreak(line, 1, true).at;
+    if (at == 0 || at >= line.size() || (at > 0 && line.mid(at, 4) != "EVNT" && line.mid(at, 4) != "RPLY"))
+        fail("a line cut where no line tag begins");
+    split = std::clamp<qsizetype>(split, 1, line.size());
+    const ILineStructure::Break first = lines.LineBreak(QByteArrayView(line).first(split), 1, false);
+    if (first.at >= 0 ? first.at != at : first.undecided < 1 || first.undecided > split)
+        fail("the start of a line judged otherwise than the whole line");
+    if (first.at < 0) {
+        const qsizetype from = first.undecided;
+        const qsizetype kept = std::min(from, ILineStructure::kHeadBytes);
+        const qsizetype rest = lines.LineBreak(line.left(kept) + line.mid(from), std::max<qsizetype>(kept, 1), true).at;
+        if ((rest < 0 ? -1 : rest + from - kept) != at)
+            fail("the rest of a line judged otherwise than the whole line");
     }
-    // A report as the reader sends it, its ID and data taken from the input.
+    return at;
+}
+
+void checkLines(int selector, const QByteArray& rest)
+{
+    const qsizetype split = selector + rest.size() / 2;
+    breakAt(rest, split);
+    // A report as the reader sends it, its ID and data taken from the input, with bytes of
+    // the reader's own behind its data (any, but no line of the reader).
     static constexpr int kClass[] = {0, 2, 1};
     static constexpr int kData[] = {2, 20, 72};
     const int m = selector % 3;
@@ -112,16 +141,23 @@ void checkLines(int selector, const QByteArray& rest)
     s[8] = 0;
     s[9] = static_cast<char>(kClass[m] << 5);
     const QByteArray report = "EVNTTAG " + escaped("ABCDEFGHIJKLMNOPQ" + s + rest.mid(5).leftJustified(kData[m], ' ').left(kData[m]));
-    const ILineStructure::End whole = lines.LineEnd(report);
-    if (whole.length != report.size() || !whole.whole)
-        fail("a whole report cut");
-    const ILineStructure::End lostLf = lines.LineEnd(report + "RPLYGET 00" + escaped(rest));
-    if (lostLf.length != report.size() || !lostLf.whole)
-        fail("a report does not end with its class");
+    const QByteArray own = escaped(rest.right(selector % 8)).replace("EVNT", "evnt").replace("RPLY", "rply");
+    // Data in which a whole report of its own begins is that report's end: the reader lost
+    // the LF of the one in front of it. Else it ends only where the next line begins.
+    const auto endsAt = [&](const QByteArray& line, qsizetype next) {
+        const qsizetype at = breakAt(line, split);
+        return at == next || (at >= 0 && at < report.size() && wholeReportAt(line, at));
+    };
+    if (!endsAt(report + own, -1))
+        fail("a report cut where its data holds no whole report");
+    if (!endsAt(report + own + "RPLYGET 00" + escaped(rest), report.size() + own.size()))
+        fail("a report that lost its LF did not end where the reply begins");
+    if (!endsAt(report + "\r" + report, report.size() + 1))
+        fail("a report that lost its LF did not end where the next report begins");
     // (The payload may hold a whole report of its own that ends with ours.)
-    const QByteArray cut = "RPLYGET 00" + escaped(rest.left(8)) + report;
-    const ILineStructure::End cutReply = lines.LineEnd(cut);
-    if (cutReply.whole || cutReply.length > cut.size() - report.size() || cut.mid(cutReply.length, 8) != "EVNTTAG ")
+    const QByteArray cut = "RPLYGET 00" + escaped(rest.left(8)) + report + own;
+    const qsizetype cutReply = breakAt(cut, split);
+    if (cutReply < 0 || cutReply > cut.size() - report.size() - own.size() || !wholeReportAt(cut, cutReply))
         fail("a reply that lost its end to a report kept it");
 }
 

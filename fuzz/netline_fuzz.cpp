@@ -14,10 +14,11 @@
 // decoded lines, event lines are logged as read and handed to the callback decoded, once
 // and in order, and never become a reply; frames come whole with their announced length;
 // callbacks never run inside one another. Without the family's lines a line ends at its
-// terminator only, and a time-out is the only way to get no reply. With them, a line also
-// ends where the family says: a tag report at the end of its class (what follows is read
-// as a line of its own), or a line that lost its end where a line of the reader begins in
-// it; a receive whose reply lost its end so ends at once as a cut reply.
+// terminator only, and a time-out is the only way to get no reply. With them, a line that
+// lost its end where a line of the reader begins in it ends there, shown as discarded
+// input; a receive whose reply lost its end so ends at once as a cut reply. An event line
+// handed over is always the whole line up to its terminator, a tag report with whatever
+// follows its class's data included.
 
 #include "families/wklx/KLXProtocol.h"
 #include "foundations/AppContext.h"
@@ -52,7 +53,7 @@ namespace {
 const QByteArray kEventTag("EVNT");
 
 struct Entry {
-    enum Kind { Unmarked, Reply, Frame, Timeout, EmptyLine, Cut };
+    enum Kind { Unmarked, Reply, LostEnd, Frame, Timeout, EmptyLine, Cut };
     QByteArray prefix;
     QByteArray data;
     bool eventFlag = false; // logged by the event check
@@ -321,8 +322,12 @@ private:
         }
         if (result != qMin<qsizetype>(reply.size(), 32767))
             fail("result is not the reply length");
-        if (own && own->kind == Entry::Unmarked && own->data == reply + term_) {
+        if (own && own->kind == Entry::Unmarked && own->data == reply + term_ && !rig().net->NetLineLostEnd()) {
             own->kind = Entry::Reply;
+            return;
+        }
+        if (own && own->kind == Entry::Unmarked && own->data == reply && structured_ && rig().net->NetLineLostEnd()) {
+            own->kind = Entry::LostEnd;
             return;
         }
         // An empty line is handed out as one blank and not logged.
@@ -416,17 +421,24 @@ private:
             const qsizetype end = stream_.indexOf(term_, at);
             if (end < 0)
                 fail("a line was logged before its terminator came");
-            const QByteArray raw = stream_.mid(at, end - at);
+            QByteArray raw = stream_.mid(at, end - at);
             at = end + term_.size();
-            if (e.eventFlag && structured_ && e.data.size() < raw.size() && raw.startsWith(e.data)) {
-                // A tag report that ended with its class before the terminator.
-                if (!e.data.startsWith("EVNTTAG "))
-                    fail("an event line other than a tag report ended before its terminator");
-                at -= raw.size() + term_.size() - e.data.size();
-                expectedEvents.append(Network::UrlDecode(e.data.mid(kEventTag.size())));
-            } else if (e.eventFlag) {
+            // A line that lost its end, whole by its shape, runs up to a line tag in it.
+            const qsizetype lost = lostEnd(e, raw);
+            if (lost >= 0) {
+                at -= raw.size() + term_.size() - lost;
+                raw.truncate(lost);
+                if (e.eventFlag)
+                    expectedEvents.append(Network::UrlDecode(raw.mid(kEventTag.size())));
+                else if (e.kind != Entry::LostEnd || raw.startsWith(kEventTag))
+                    fail("a line that lost its end was taken by no receive");
+                continue;
+            }
+            if (e.eventFlag) {
+                // Whole to its terminator: what a device puts behind a report's data is the
+                // report's.
                 if (!raw.startsWith(kEventTag) || e.data != raw + term_)
-                    fail("event line not logged as read");
+                    fail("event line not logged whole as read");
                 expectedEvents.append(Network::UrlDecode(raw.mid(kEventTag.size())));
             } else {
                 if (e.kind != Entry::Reply)
@@ -446,6 +458,19 @@ private:
     bool lineTagAt(qsizetype at) const
     {
         return stream_.mid(at, 4) == kEventTag || stream_.mid(at, 4) == "RPLY";
+    }
+    static bool tagIn(const QByteArray& raw, qsizetype at) { return raw.mid(at, 4) == kEventTag || raw.mid(at, 4) == "RPLY"; }
+    // How much of raw (a line up to its terminator) the entry e took as a line that lost its
+    // end at a line tag; -1 when it took the whole line.
+    qsizetype lostEnd(const Entry& e, const QByteArray& raw) const
+    {
+        if (!structured_ || (e.eventFlag ? e.data == raw + term_ : e.kind != Entry::LostEnd))
+            return -1;
+        for (qsizetype at = 1; at < raw.size(); ++at) {
+            if (tagIn(raw, at) && (e.eventFlag ? e.data == raw.left(at) : e.data == Network::UrlDecode(raw.left(at))))
+                return at;
+        }
+        fail("a line cut where no line tag begins");
     }
 
     const uint8_t* data_;

@@ -94,23 +94,29 @@ public:
     virtual void EventReceived(const QByteArray& text) = 0;
 };
 
-// What a family knows of its own text lines over TCP. A line is what comes up to its
-// terminator; the link cuts one before it only where the family says the line's own
-// structure has ended there, so the letters of a line tag inside user data are data.
+// What a family knows of its own text lines over TCP. A line ends at its terminator; the
+// link cuts one before it only where the bytes prove that the line lost its terminator
+// there: a line of the family, whole by its own structure, begins at that place. What a
+// line holds beyond what the family reads of it (a CR before the terminator, a field of the
+// device's own) is part of that line, and user data inside it is data.
 class ILineStructure {
 public:
-    virtual ~ILineStructure() = default;
-    struct End {
-        qsizetype length = 0; // of the first line in what was given
-        bool whole = true;    // false: that line lost its end where the next one begins
+    // The family tells what a line is from at most its first kHeadBytes bytes, and whether
+    // a line begins at a place from at most the kHeadBytes bytes there.
+    static constexpr qsizetype kHeadBytes = 512;
+    struct Break {
+        qsizetype at = -1;       // where the line lost its end (a line of the family begins); -1: nowhere
+        bool whole = false;      // what came of the line before `at` is whole by its own shape
+        qsizetype undecided = 0; // at -1 and not terminated: from here on the bytes that have
+                                 // come cannot tell yet
     };
-    // line: the raw bytes (escapes as they came) of one line up to its terminator, without
-    // it. Where the first line ends: line.size() when it runs to the terminator.
-    virtual End LineEnd(QByteArrayView line) const = 0;
-    // What every reply line begins with (empty when they do not all begin alike). The rest
-    // of a line a receive cut off (its time-out) ends where a reply line or an event line
-    // begins in it.
-    virtual QByteArray ReplyTag() const = 0;
+    // line: raw bytes (escapes as they came) from the start of one line, up to its
+    // terminator (without it) when terminated, else as far as they have come. Places before
+    // `from` (at least 1) were judged already; where bytes between were dropped, the first
+    // `from` bytes are the line's first kHeadBytes. stalled: a receive stopped waiting for
+    // the line right before `from` (its time-out), so a line of the family that begins
+    // right there ends it, whatever the line is; further on the line's own rule holds.
+    virtual Break LineBreak(QByteArrayView line, qsizetype from, bool terminated, bool stalled = false) const = 0;
 };
 
 class IMonitor {

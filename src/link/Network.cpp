@@ -197,18 +197,22 @@ struct Network::Impl {
     // a receive's time-out cut off goes the same way, shown as discarded input.
     bool skipping = false;
     bool skipShown = false;
-    // The line being skipped was cut by a receive: the device may have lost its end, so a
-    // reply or event line that begins in it ends it there and is read as its own line.
+    // The line being skipped was cut by a receive: the device may have lost its end, so
+    // where the family finds that a line of its own begins in the rest, the rest ends and
+    // that line is read as its own. restHead: the cut line's first bytes (up to
+    // ILineStructure::kHeadBytes), by which the family tells what line it was.
     bool skipToLineStart = false;
+    bool restStart = false; // nothing of the rest has gone yet: the line stalled right there
+    QByteArray restHead;
     qint64 skipped = 0; // bytes of that line dropped so far
-    // What the family knows of its lines (none: a line ends at its terminator only), and
-    // what its reply lines begin with.
+    // What the family knows of its lines (none: a line ends at its terminator only).
     const ILineStructure* lines = nullptr;
-    QByteArray replyTag;
     // The last receive ended in the middle of a line (its time-out, its deadline, or a
     // line longer than any) and took that line; cutLine holds its start, decoded.
     bool lineCut = false;
     QByteArray cutLine;
+    // The last receive's reply lost its terminator: a line of the family began right behind it.
+    bool lostEnd = false;
 
     // Moves at most maxBytes from the socket to input; returns how many.
     qint64 pull(qint64 maxBytes)
@@ -220,89 +224,91 @@ struct Network::Impl {
         pulled += piece.size();
         return piece.size();
     }
+    // Bytes of the line being skipped went: the family still tells that line by its start.
+    void skippedBytes(QByteArrayView bytes)
+    {
+        restStart = restStart && bytes.isEmpty();
+        if (skipToLineStart && restHead.size() < ILineStructure::kHeadBytes)
+            restHead += bytes.first(std::min(bytes.size(), ILineStructure::kHeadBytes - restHead.size()));
+    }
+    void endSkip()
+    {
+        skipping = false;
+        skipToLineStart = false;
+        restHead.clear();
+    }
     void drop(qsizetype n)
     {
+        skippedBytes(QByteArrayView(input).first(n));
         input.remove(0, n);
         consumed += n;
         skipped += n;
     }
     // shown: the dropped bytes go to the monitor as discarded input (the rest of a cut
-    // line); an overlong line was reported once and is dropped unseen.
-    void startSkipping(bool shown = false, bool toLineStart = false)
+    // line); an overlong line was reported once and is dropped unseen. head: the bytes of a
+    // cut line already taken.
+    void startSkipping(bool shown = false, bool toLineStart = false, const QByteArray& head = {})
     {
         skipping = true;
         skipShown = shown;
-        skipToLineStart = toLineStart;
+        skipToLineStart = toLineStart && lines;
+        restStart = skipToLineStart;
+        restHead = head.left(ILineStructure::kHeadBytes);
         skipped = 0;
     }
-    // Where a reply or event line begins in the rest of a cut line, data from `from` up to
-    // limit (all of it when limit is negative); -1 when none does, or when the family has
-    // not said what its lines look like.
-    qsizetype lineStart(const QByteArray& data, qsizetype from, qsizetype limit = -1) const
-    {
-        if (!lines)
-            return -1;
-        const QByteArrayView rest = QByteArrayView(data).first(limit < 0 ? data.size() : limit).sliced(from);
-        qsizetype first = -1;
-        for (const QByteArray& tag : {kEventTag, replyTag}) {
-            const qsizetype at = tag.isEmpty() ? -1 : rest.indexOf(tag);
-            if (at >= 0 && (first < 0 || at < first))
-                first = at;
-        }
-        return first < 0 ? -1 : from + first;
-    }
     // Where the complete line at the head of the input, whose terminator stands at pos, has
-    // ended: the family judges that line alone, never what is queued behind it.
-    ILineStructure::End lineEnd(qsizetype pos) const
+    // lost its end (at pos, whole, when it runs to its terminator): the family judges that
+    // line alone, never what is queued behind it.
+    ILineStructure::Break lineEnd(qsizetype pos) const
     {
-        if (!lines)
-            return {pos, true};
-        ILineStructure::End end = lines->LineEnd(QByteArrayView(input).first(pos));
-        if (end.length < 1 || end.length > pos)
-            end = {pos, true};
-        return end;
+        const ILineStructure::Break found = lines ? lines->LineBreak(QByteArrayView(input).first(pos), 1, true)
+                                                  : ILineStructure::Break{};
+        return found.at >= 1 && found.at < pos ? found : ILineStructure::Break{pos, true};
     }
     // A receive takes the unfinished line at the head of the input as its cut-off reply:
-    // up to `end` when the family says it ended there, else up to where a reply or event
-    // line begins behind it, else all that came, and then its rest up to its terminator as
-    // it arrives. shown: the bytes go to the monitor as discarded input.
+    // up to `end` when the family says it lost its end there, else up to where the family
+    // finds a line of its own beginning in it, else all that came that can be judged, and
+    // then its rest as it arrives. shown: the bytes go to the monitor as discarded input.
     void cutHead(const QByteArray& term, bool shown, qsizetype end = -1)
     {
         lineCut = true;
-        const qsizetype next = end >= 0 ? end : lineStart(input, 1);
-        const QByteArray head = take(next >= 0 ? next : input.size());
+        ILineStructure::Break found{end, false, input.size()};
+        if (end < 0 && lines)
+            found = lines->LineBreak(input, 1, false);
+        const QByteArray head = take(found.at >= 0 ? found.at : found.undecided);
         cutLine = Network::UrlDecode(head.left(64));
-        if (shown)
+        if (shown && !head.isEmpty())
             log(QByteArrayLiteral("F: "), head, false);
-        if (next < 0) {
-            startSkipping(shown, true);
+        if (found.at < 0) {
+            startSkipping(shown, true, head);
             skipLine(term);
         }
     }
-    // Drops the line being skipped up to and including its terminator, taking what the
-    // socket holds in bounded pieces. True once it has gone, false while its end has not
-    // arrived yet.
+    // Drops the line being skipped up to and including its terminator (or up to a line of
+    // the family that begins in the rest of a cut line), taking what the socket holds in
+    // bounded pieces. True once it has gone, false while its end has not arrived yet.
     bool skipLine(const QByteArray& term)
     {
         while (skipping && !term.isEmpty()) {
-            qsizetype pos = input.indexOf(term);
-            qsizetype n = pos >= 0 ? pos + term.size() : -1;
-            // The terminator, or a line's tag, may be cut between two pieces: its first
-            // bytes stay.
-            qsizetype partial = term.size() - 1;
+            const qsizetype pos = input.indexOf(term);
+            qsizetype n = pos >= 0 ? pos + term.size() : std::max<qsizetype>(input.size() - (term.size() - 1), 0);
+            bool ended = pos >= 0;
             if (skipToLineStart && lines) {
-                const qsizetype next = lineStart(input, 0, pos);
-                if (next >= 0)
-                    pos = n = next;
-                partial = std::max<qsizetype>(partial, std::max(kEventTag.size(), replyTag.size()) - 1);
+                // The rest is judged behind the line's start, and only what can be judged goes.
+                const QByteArray line = restHead + input.first(pos >= 0 ? pos : input.size());
+                const ILineStructure::Break found = lines->LineBreak(line, std::max<qsizetype>(restHead.size(), 1), ended, restStart);
+                if (found.at >= 0) {
+                    n = found.at - restHead.size();
+                    ended = true;
+                } else if (!ended) {
+                    n = std::min(n, found.undecided - restHead.size());
+                }
             }
-            if (n < 0)
-                n = std::max<qsizetype>(input.size() - partial, 0);
             if (skipShown && n > 0)
                 log(QByteArrayLiteral("F: "), input.left(n), false);
             drop(n);
-            if (pos >= 0) {
-                skipping = false;
+            if (ended) {
+                endSkip();
                 if (!skipShown)
                     qWarning("orvid: TCP line of %lld bytes discarded", static_cast<long long>(skipped));
                 break;
@@ -345,7 +351,7 @@ struct Network::Impl {
         closeWatch();
         consumed += input.size();
         input.clear();
-        skipping = false;
+        endSkip();
     }
     void closeWatch()
     {
@@ -468,10 +474,9 @@ void Network::SetNetTerminator(const QByteArray& terminator, const ILineStructur
 {
     // A line being skipped ended with the old terminator.
     if (terminator != d->terminator)
-        d->skipping = false;
+        d->endSkip();
     d->terminator = terminator;
     d->lines = lines;
-    d->replyTag = lines ? lines->ReplyTag() : QByteArray();
 }
 
 QByteArray Network::GetNetTerminator() const
@@ -619,6 +624,7 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
     const QByteArray term = d->terminator;
     reply.clear();
     d->lineCut = false;
+    d->lostEnd = false;
     d->cutLine.clear();
     ++d->receiving;
     const auto leave = qScopeGuard([this] { --d->receiving; });
@@ -657,14 +663,17 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
                     CheckNetEvents(); // takes this event line and any that follow it
                     continue;
                 }
-                if (const qsizetype end = d->lineEnd(pos).length; end < pos) {
-                    // The reply lost its end where the line behind it begins: it is this
-                    // receive's, cut; the line behind it is read as its own.
-                    d->cutHead(term, true, end);
+                // A reply that lost its end where the line behind it begins is this
+                // receive's: as it came when it is whole by its shape, else cut. The line
+                // behind it is read as its own.
+                const ILineStructure::Break end = d->lineEnd(pos);
+                if (!end.whole) {
+                    d->cutHead(term, true, end.at);
                     return broken = true;
                 }
-                QByteArray line = d->take(pos + term.size());
-                line.chop(term.size());
+                d->lostEnd = end.at < pos;
+                QByteArray line = d->take(d->lostEnd ? end.at : pos + term.size());
+                line.truncate(end.at);
                 reply = UrlDecode(line);
                 result = clampLength(reply.size());
                 got = true;
@@ -747,7 +756,7 @@ int16_t Network::receiveLine(QByteArray& reply, bool log, const QVariant& logOpt
 
     if (log) {
         if (result > 0) {
-            d->log(QByteArrayLiteral("R: "), reply + term, logOption);
+            d->log(QByteArrayLiteral("R: "), d->lostEnd ? reply : reply + term, logOption);
         } else if (overlong || broken) {
             d->log(QByteArrayLiteral("R: "), QByteArray(kProtocolError), logOption);
         } else if (timedOut) {
@@ -908,11 +917,11 @@ bool Network::CheckNetEvents()
             d->eventScanned = d->input.size();
             break;
         }
-        // A line the family says has ended before its terminator goes alone, and what
-        // follows it is read as a line of its own; one that lost its end there is shown as
-        // discarded input (an event cut short is no event).
-        const ILineStructure::End end = d->lineEnd(pos);
-        const qsizetype length = end.length;
+        // A line the family says lost its end before its terminator goes alone, and what
+        // follows it is read as a line of its own. An event whole by its shape is handed on
+        // as it came; one cut short is no event and is shown as discarded input.
+        const ILineStructure::Break end = d->lineEnd(pos);
+        const qsizetype length = end.at;
         const QByteArray line = d->take(length < pos ? length : pos + term.size());
         if (!event || !end.whole) {
             d->log(QByteArrayLiteral("F: "), line, false);
@@ -929,7 +938,7 @@ bool Network::CheckNetEvents()
             d->eventsDropped = true;
             continue;
         }
-        d->pendingEvents.append(UrlDecode(line.mid(kEventTag.size(), pos - kEventTag.size())));
+        d->pendingEvents.append(UrlDecode(line.mid(kEventTag.size(), length - kEventTag.size())));
         if (outermost)
             deliverQueued();
     }
@@ -948,7 +957,9 @@ void Network::NetFlushInput()
     const QByteArray data = d->takeAll();
     // The line being skipped may have ended among the bytes discarded.
     if (d->skipping && data.contains(d->terminator))
-        d->skipping = false;
+        d->endSkip();
+    else if (d->skipping)
+        d->skippedBytes(data);
     d->log(QByteArrayLiteral("F: "), data, false);
 }
 
@@ -981,6 +992,11 @@ QString Network::NoConnectionText() const
 bool Network::NetLineCut() const
 {
     return d->lineCut;
+}
+
+bool Network::NetLineLostEnd() const
+{
+    return d->lostEnd;
 }
 
 QByteArray Network::NetCutLine() const

@@ -95,12 +95,17 @@ public:
     // What a send or receive without the connection reports ("Keine Verbindung zu <address>").
     QString NoConnectionText() const;
     // The last NetReceiveLine ended with part of a line in hand (its time-out, its deadline,
-    // a line longer than any, or a line the family says ended before its terminator): that
+    // a line longer than any, or a line the family says lost its end before its terminator): that
     // line was taken and discarded, and its rest goes up to its terminator as it arrives, or
-    // up to a reply or event line that begins in it (the device lost the line's end).
+    // up to where the family finds a line of its own beginning in it (the device lost the
+    // line's end there).
     // NetCutLine: its start, decoded.
     bool NetLineCut() const;
     QByteArray NetCutLine() const;
+    // The last NetReceiveLine's reply lost its terminator: the family found a line of its own
+    // beginning right behind it, and the reply is whole by its shape (shown without the
+    // terminator). Whether nothing else of it was lost is for the family to judge.
+    bool NetLineLostEnd() const;
 
     static QByteArray UrlEncode(const QByteArray& text);
     static QByteArray UrlDecode(const QByteArray& text);

@@ -35,6 +35,12 @@ long long roundEven(double v)
     return static_cast<long long>(std::nearbyint(v));
 }
 
+// A reader that ends its lines with CR LF: the CR is the line end's, not the reply's payload.
+QByteArray replyText(const QByteArray& line)
+{
+    return line.endsWith('\r') ? line.chopped(1) : line;
+}
+
 // A tag report's class, from the type byte in its 9th and 10th characters.
 enum TagClass { Mini = 0, Full = 1, Quarter = 2, NoData = 3 };
 TagClass tagClass(int s9, int s10)
@@ -53,28 +59,43 @@ constexpr qsizetype kClassData[] = {2, 72, 20, 0};
 // The reader's line shapes (see KLXProtocol::Lines).
 class KLXLines final : public ILineStructure {
 public:
-    End LineEnd(QByteArrayView line) const override
+    Break LineBreak(QByteArrayView line, qsizetype from, bool terminated, bool stalled) const override
     {
-        const Shape found = shape(line);
-        if (found.kind == Kind::Report)
-            return {found.end, true};
-        if (found.kind == Kind::FreeText) {
-            // The free text was closed by a whole tag report: the reader lost the line's end.
-            for (qsizetype at = line.indexOf(kTagEvent, 1); at > 0; at = line.indexOf(kTagEvent, at + 1)) {
-                if (reportEnd(line.sliced(at), head(line.sliced(at))) == line.size() - at)
-                    return {at, false};
-            }
-            return {line.size(), true};
+        const Shape own = shape(line, terminated);
+        if (own.kind == Kind::Undecided)
+            return {-1, false, from};
+        // Up to dataEnd (a report's class data, or all of a reply's or another event's free
+        // text) only a whole tag report proves that a line began: the rest is data, whatever
+        // it spells. Behind it (bytes of the reader's own behind a report's data, or a line of
+        // no shape), and where the line stalled, any line whole by its shape does.
+        const qsizetype dataEnd = own.kind == Kind::Report ? own.end : own.kind == Kind::FreeText ? line.size() : 0;
+        qsizetype nextEvent = -1;
+        qsizetype nextReply = -1;
+        for (qsizetype at = from;; ++at) {
+            if (nextEvent < at)
+                nextEvent = indexOr(line, kEvent, at);
+            if (nextReply < at)
+                nextReply = indexOr(line, kReply, at);
+            at = std::min(nextEvent, nextReply);
+            if (at >= line.size())
+                break;
+            const bool reportsOnly = at < dataEnd && !(stalled && at == from);
+            if (reportsOnly && at != nextEvent)
+                continue;
+            const Kind next = shape(line.sliced(at), terminated).kind;
+            if (next == Kind::Report || (next == Kind::FreeText && !reportsOnly))
+                return {at, own.kind == Kind::FreeText || (own.kind == Kind::Report && at >= own.end), 0};
+            if (next == Kind::Undecided)
+                return {-1, false, at};
         }
-        // No line of the reader as it stands: it ended where a whole one begins in it.
-        for (qsizetype at = 1; at + 4 <= line.size(); ++at) {
-            const QByteArrayView rest = line.sliced(at);
-            if ((rest.startsWith(kEvent) || rest.startsWith(kReply)) && shape(rest).kind != Kind::None)
-                return {at, false};
+        // A line tag whose first letters have come may still begin at the end.
+        for (qsizetype at = std::max(from, line.size() - 3); !terminated && at < line.size(); ++at) {
+            const QByteArrayView tail = line.sliced(at);
+            if (kEvent.startsWith(tail) || ((at >= dataEnd || (stalled && at == from)) && kReply.startsWith(tail)))
+                return {-1, false, at};
         }
-        return {line.size(), true};
+        return {-1, false, line.size()};
     }
-    QByteArray ReplyTag() const override { return kReply.toByteArray(); }
 
 private:
     static constexpr QByteArrayView kEvent = "EVNT";
@@ -82,46 +103,52 @@ private:
     static constexpr QByteArrayView kTagEvent = "EVNTTAG ";
 
     enum class Kind {
-        None,     // no line of the reader, or one not whole yet
-        Report,   // a tag report whole for its class: it ends where its class ends
-        FreeText, // a reply or another event: it runs to its terminator
+        None,      // no line of the reader (or one short of its shape)
+        Undecided, // too little has come to tell
+        Report,    // a tag report whole for its class
+        FreeText,  // a reply (with its status digits), or another event
     };
     struct Shape {
         Kind kind = Kind::None;
-        qsizetype end = -1; // a report's
+        qsizetype end = -1; // a report's: where its class's data ends
     };
-    // The decoded start of line, as far as a report's fields reach.
-    static QByteArray head(QByteArrayView line)
+    static qsizetype indexOr(QByteArrayView line, QByteArrayView tag, qsizetype from)
     {
-        return Network::UrlDecode(line.first(std::min<qsizetype>(line.size(), 3 * kReportHeader)).toByteArray());
+        const qsizetype at = line.indexOf(tag, from);
+        return at < 0 ? line.size() : at;
     }
-    static Shape shape(QByteArrayView line)
+    static Shape shape(QByteArrayView line, bool terminated)
     {
-        if (!line.startsWith(kEvent) && !line.startsWith(kReply))
-            return {};
-        const QByteArray h = head(line);
-        if (line.startsWith(kReply)) {
-            const bool status = h.size() >= 10 && std::isdigit(uchar(h[8])) && std::isdigit(uchar(h[9]));
-            return {status ? Kind::FreeText : Kind::None};
+        const bool event = line.startsWith(kEvent);
+        if (!event && !line.startsWith(kReply))
+            return {terminated || line.size() >= 4 || !(kEvent.startsWith(line) || kReply.startsWith(line)) ? Kind::None
+                                                                                                         : Kind::Undecided};
+        // Before its terminator has come, a line decodes for sure only up to an escape whose
+        // digits may still be on the way.
+        qsizetype settled = line.size();
+        if (!terminated)
+            for (qsizetype at = std::max<qsizetype>(line.size() - 2, 0); at < line.size(); ++at)
+                if (line[at] == '%') {
+                    settled = at;
+                    break;
+                }
+        const QByteArrayView known = line.first(settled);
+        const Kind tooShort = terminated ? Kind::None : Kind::Undecided;
+        const QByteArray h = Network::UrlDecode(known.first(std::min<qsizetype>(known.size(), 3 * kReportHeader)).toByteArray());
+        if (!event) {
+            if (h.size() < 10)
+                return {tooShort};
+            return {std::isdigit(uchar(h[8])) && std::isdigit(uchar(h[9])) ? Kind::FreeText : Kind::None};
         }
         if (h.size() < 8)
-            return {};
+            return {tooShort};
         if (!h.startsWith(kTagEvent))
             return {Kind::FreeText};
-        const qsizetype end = reportEnd(line, h);
-        return {end >= 0 ? Kind::Report : Kind::None, end};
-    }
-    // Where the tag report at the start of line (h: its decoded head) ends: the end of its
-    // class's data, or the terminator for a report without data; -1 while it is shorter
-    // than its class.
-    static qsizetype reportEnd(QByteArrayView line, const QByteArray& h)
-    {
-        if (h.size() < kReportHeader || !h.startsWith(kTagEvent))
-            return -1;
+        if (h.size() < kReportHeader)
+            return {tooShort};
         const TagClass c = tagClass(uchar(h[kReportHeader - 2]), uchar(h[kReportHeader - 1]));
-        if (c == NoData)
-            return line.size();
-        return Network::EncodedLength(line, kReportHeader + kClassData[c]);
+        const qsizetype end = Network::EncodedLength(known, kReportHeader + kClassData[c]);
+        return end < 0 ? Shape{tooShort} : Shape{Kind::Report, end};
     }
 };
 
@@ -134,7 +161,7 @@ KLXProtocol::KLXProtocol(AppContext& ctx, IKLXView* view, IEventCallback* events
     clock_.start();
     if (ctx.network)
         QObject::connect(ctx.network, &Network::lineDiscarded, &link_,
-                         [this](const QByteArray& line) { lateReplyGone(line); });
+                         [this](const QByteArray& line) { lateReplyGone(replyText(line)); });
 }
 
 void KLXProtocol::LoadTexts()
@@ -300,13 +327,19 @@ int16_t KLXProtocol::SendReaderCommand(const QByteArray& command, QByteArray& re
         }
         if (n < 0)
             return noConnection();
+        line = replyText(line);
         // A line cut off (at the time-out, or as no line at all) was someone's answer too.
-        const bool cut = n == 0 && net->NetLineCut();
+        bool cut = n == 0 && net->NetLineCut();
         const QByteArray got = cut ? net->NetCutLine() : line;
         const qsizetype from = held ? 1 : 0;
         forgetExpired(from);
         qsizetype late = n > 0 || cut ? owedAnswerable(got, from) : -1;
         const bool mine = (n > 0 || cut) && canAnswer(self, got);
+        // A reply that lost its LF to the line behind it may have lost more: it answers the
+        // command it goes to only where nothing of it can be missing; else it was cut.
+        if (n > 0 && net->NetLineLostEnd() && (late >= 0 || mine)
+            && !canAnswer(late >= 0 ? owed_[late] : self, got, true))
+            cut = true;
         if (late < 0 && !mine) {
             if (n > 0 && skipped < kMaxSkippedReplies)
                 continue;   // a reply to nothing sent
@@ -402,7 +435,7 @@ KLXProtocol::Sent KLXProtocol::sentCommand(const QByteArray& command, ReplyUse u
     return sent;
 }
 
-bool KLXProtocol::canAnswer(const Sent& command, const QByteArray& line)
+bool KLXProtocol::canAnswer(const Sent& command, const QByteArray& line, bool complete)
 {
     // A line that names no command may be anyone's answer.
     if (!line.startsWith("RPLY") || line.size() < 8)
@@ -415,6 +448,8 @@ bool KLXProtocol::canAnswer(const Sent& command, const QByteArray& line)
     const QByteArray payload = line.mid(10).toUpper();
     if (payload.contains(command.parameter + '='))
         return true;
+    if (complete)
+        return false;
     const QByteArray named = payload.left(payload.indexOf('='));
     return named.isEmpty() || named.size() == payload.size()
            || !std::all_of(named.begin(), named.end(), [](char c) {

@@ -153,11 +153,13 @@ public:
 
     // ---- decoding --------------------------------------------------------------------
     static QByteArray ParseTagReport(const QByteArray& text);
-    // The reader's lines as the link needs to know them: where a line has ended by its own
-    // structure. A tag report whole for its class (Mini, Quarter, Full) ends there, whatever
-    // its data spells; a reply's payload and another event's data are free text, which only a
-    // whole tag report running to the terminator closes; a line of neither shape lost its
-    // end where a whole line of the reader begins in it and runs to the terminator.
+    // The reader's lines as the link needs to know them: where a line lost its LF. A line
+    // runs to its LF; a tag report's class tells how to read its fields, and the bytes
+    // behind its class's data (a CR, a field of the reader's own) are its too. Its data,
+    // a reply's payload and another event's data are data, whatever they spell: only a tag
+    // report whole for its class that begins among them proves the line lost its end there.
+    // Behind a report's data, and in a line of neither shape, any line of the reader whole
+    // by its shape does (a reply with its status digits, an event with its name, a report).
     static const ILineStructure& Lines();
 
 private:
@@ -189,7 +191,8 @@ private:
     };
     Sent sentCommand(const QByteArray& command, ReplyUse use);
     // Could line (a whole reply, or the start of one cut off) be the answer to command?
-    static bool canAnswer(const Sent& command, const QByteArray& line);
+    // complete: only when nothing of it can be missing (a good GET reply names its parameter).
+    static bool canAnswer(const Sent& command, const QByteArray& line, bool complete = false);
     // Owed commands from index from on that went out longer ago than a late reply can
     // come are forgotten: the reader never answered them.
     void forgetExpired(qsizetype from);
