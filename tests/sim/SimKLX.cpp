@@ -23,17 +23,6 @@ SimKLX::SimKLX(quint16 port) : TcpHarness(port)
     QObject::connect(&reportTimer_, &QTimer::timeout, [this] { pushReports(); });
 }
 
-
-
-
-
-
-
-
-
-
-
-
 QByteArray SimKLX::percentEncode(const QByteArray& bytes)
 {
     QByteArray out;
@@ -47,7 +36,7 @@ QByteArray SimKLX::percentEncode(const QByteArray& bytes)
     return out;
 }
 
-QByteArray SimKLX::reportLine(const Tag& tag)
+QByteArray SimKLX::reportLine(const Tag& tag, const QByteArray& field, const QByteArray& end)
 {
     // s1, s6..s8 are not looked at by the program: filled with letters.
     QByteArray s(10, 'x');
@@ -69,7 +58,7 @@ QByteArray SimKLX::reportLine(const Tag& tag)
     } else {
         s += 'n';
     }
-    return "EVNTTAG " + percentEncode(kFiller + s) + '\n';
+    return "EVNTTAG " + percentEncode(kFiller + s) + field + end;
 }
 
 void SimKLX::pushReports()
@@ -82,7 +71,7 @@ void SimKLX::pushReports()
         std::lock_guard lock(mutex_);
         for (const Tag& t : tags_)
             if (t.present)
-                steps.append(TcpStep::send(reportLine(t)));
+                steps.append(TcpStep::send(reportLine(t, reportField_, lineEnd_)));
     }
     if (!steps.isEmpty())
         play(steps);
@@ -137,7 +126,7 @@ QByteArray SimKLX::handle(const QByteArray& line, TcpScript& events)
             else
                 t.data = data;
             events.append(TcpStep::pause(writeDelay_));
-            events.append(TcpStep::send("EVNTWRIT" + target + '\n'));
+            events.append(TcpStep::send("EVNTWRIT" + target + lineEnd_));
             break;
         }
         return reply("00");
@@ -156,12 +145,12 @@ TcpScript SimKLX::answer(const QByteArray& request)
     QByteArray text = handle(line, events);
     TcpScript steps;
     if (eventBeforeReply_ && !tags_.isEmpty())
-        steps.append(TcpStep::send(reportLine(tags_.first())));
+        steps.append(TcpStep::send(reportLine(tags_.first(), reportField_, lineEnd_)));
     if (writBeforeReply_ && !events.isEmpty()) {
         steps += events;
         events.clear();
     }
-    QByteArray end = "\n";
+    QByteArray end = lineEnd_;
     int drip = 0;
     TcpScript after;
     for (const SimFault& f : faults_.takeAll(line)) {
@@ -182,13 +171,13 @@ TcpScript SimKLX::answer(const QByteArray& request)
             steps.append(TcpStep::close());
             return steps;
         case SimFault::Unterminated:
-            end.clear();
+            end.chop(1);
             break;
         case SimFault::Drip:
             drip = f.value;
             break;
         case SimFault::Report:
-            after.append(TcpStep::send(reportLine({quint32(f.value), Mini, 0, {}, true})));
+            after.append(TcpStep::send(reportLine({quint32(f.value), Mini, 0, {}, true}, reportField_, lineEnd_)));
             break;
         }
     }

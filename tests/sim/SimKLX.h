@@ -21,6 +21,8 @@
 // reply cut to value characters), HangUp (the connection closed), Unterminated (no LF),
 // Drip (a byte every value ms), Report (tag value's report right behind the reply); split
 // replies; an event line before every reply; the WRIT event before the PUSHTAG reply.
+// A reader may end its lines otherwise (CR LF) and put a field of its own behind each
+// report's data (setLines); "no LF" then leaves what comes before the LF.
 
 #include "sim/SimFaults.h"
 #include "support/TcpHarness.h"
@@ -61,6 +63,13 @@ public:
     void setEventBeforeReply(bool on) { std::lock_guard l(mutex_); eventBeforeReply_ = on; }
     void setWritBeforeReply(bool on) { std::lock_guard l(mutex_); writBeforeReply_ = on; }
     void setWriteDelay(int ms) { std::lock_guard l(mutex_); writeDelay_ = ms; }
+    void setLines(const QByteArray& end, const QByteArray& reportField)
+    {
+        std::lock_guard l(mutex_);
+        lineEnd_ = end;
+        reportField_ = reportField;
+    }
+    QByteArray lineEnd() const { std::lock_guard l(mutex_); return lineEnd_; }
 
     // ---- tags ------------------------------------------------------------------------
     int addTag(const Tag& t) { std::lock_guard l(mutex_); tags_.append(t); return int(tags_.size()) - 1; }
@@ -71,8 +80,10 @@ public:
         if (index >= 0 && index < tags_.size())
             tags_[index].present = present;
     }
-    // The event line (with LF) the reader sends for a tag.
-    static QByteArray reportLine(const Tag& tag);
+    // The event line (with LF) the reader sends for a tag: as this reader ends it, or with
+    // the field and line end given.
+    QByteArray report(const Tag& tag) const { std::lock_guard l(mutex_); return reportLine(tag, reportField_, lineEnd_); }
+    static QByteArray reportLine(const Tag& tag, const QByteArray& field = {}, const QByteArray& end = "\n");
     // Every byte outside 0x20..0x7E and "%" as "%" + two hex digits.
     static QByteArray percentEncode(const QByteArray& bytes);
     void pushReports();
@@ -92,6 +103,8 @@ private:
     bool eventBeforeReply_ = false;
     bool writBeforeReply_ = false;
     int writeDelay_ = 20;
+    QByteArray lineEnd_ = "\n";
+    QByteArray reportField_;
     QTimer reportTimer_;
 };
 

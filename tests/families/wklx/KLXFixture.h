@@ -19,6 +19,8 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
+#include <string>
 
 namespace orvid::test {
 
@@ -78,5 +80,34 @@ protected:
     std::unique_ptr<LK> lk;
     frmSystemWKLX9000* window = nullptr;
 };
+
+// The readers the family is tried against: the simulator's own lines, lines ended by CR LF,
+// and a field of the reader's own behind each report's data.
+enum class KLXReader { Plain, CrLf, OwnField };
+
+// A fixture run once against each reader (TEST_P; KLX_FOR_EACH_READER instantiates it).
+template <class Fixture>
+class EachReader : public Fixture, public ::testing::WithParamInterface<KLXReader> {
+protected:
+    EachReader()
+    {
+        this->sim.setLines(GetParam() == KLXReader::CrLf ? "\r\n" : "\n", GetParam() == KLXReader::OwnField ? "XYZ" : "");
+    }
+};
+
+inline std::string klxReaderName(const ::testing::TestParamInfo<KLXReader>& info)
+{
+    static const char* const names[] = {"Plain", "CrLf", "OwnField"};
+    return names[int(info.param)];
+}
+inline void PrintTo(KLXReader reader, std::ostream* out)
+{
+    *out << klxReaderName({reader, 0});
+}
+
+#define KLX_FOR_EACH_READER(suite)                                                                        \
+    INSTANTIATE_TEST_SUITE_P(Readers, suite,                                                              \
+                             ::testing::Values(KLXReader::Plain, KLXReader::CrLf, KLXReader::OwnField), \
+                             klxReaderName)
 
 } // namespace orvid::test

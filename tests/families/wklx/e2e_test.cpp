@@ -42,7 +42,10 @@ protected:
     }
 };
 
-TEST_F(KLXEndToEnd, HandshakeCases)
+using KLXReaders = EachReader<KLXEndToEnd>;
+KLX_FOR_EACH_READER(KLXReaders);
+
+TEST_P(KLXReaders, HandshakeCases)
 {
     struct Case {
         QByteArray version, second;
@@ -89,7 +92,7 @@ TEST_F(KLXEndToEnd, RefusedConnectionShowsMessage7)
 
 // One command through the link's route (as the command window sends it), for every way a
 // reply can end, with the head-error option on and off.
-TEST_F(KLXEndToEnd, StatusTable)
+TEST_P(KLXReaders, StatusTable)
 {
     ready();
     struct Case {
@@ -140,7 +143,7 @@ TEST_F(KLXEndToEnd, StatusTable)
 
 // A reply that comes after its time-out is skipped by the next exchange instead of being
 // taken as its reply; lower-case commands still match their replies.
-TEST_F(KLXEndToEnd, LateSplitAndInterleavedReplies)
+TEST_P(KLXReaders, LateSplitAndInterleavedReplies)
 {
     ready();
     sim.faults().add({SimFault::Delay, "SET RELAY", {}, kTimeoutMs * 2, 1});
@@ -186,7 +189,7 @@ TEST_F(KLXEndToEnd, LateSplitAndInterleavedReplies)
 // result ends in "at once", "waited" or "waited long" took less than half a time-out, less
 // than three, or more. Each case ends with a GET that gets its own reply, and with the
 // list it must show.
-TEST_F(KLXEndToEnd, RepliesAreToldApartByOrderAndTime)
+TEST_P(KLXReaders, RepliesAreToldApartByOrderAndTime)
 {
     frame.setMenuChecked(MenuEntry::IO, true);
     ASSERT_TRUE(select());
@@ -195,6 +198,14 @@ TEST_F(KLXEndToEnd, RepliesAreToldApartByOrderAndTime)
     ASSERT_TRUE(waitFor([&] { return sim.transcript().endsWith("GET RELAY\n"); }));
     constexpr int kLate = kTimeoutMs * 3 / 2;
     using F = SimFault;
+    // A report as this reader sends it: pushed ("+"), or without its LF ("-"), or short of
+    // its class ("SHORT" of a Quarter's 20 characters) without its LF.
+    const auto report = [this](char how, quint32 id, int cls) {
+        const QByteArray line = sim.report({id, cls, 3, "SHORT", true});
+        if (how == 's')
+            return "-" + line.left(line.indexOf("SHORT") + 5);
+        return how + line.chopped(how == '+' ? sim.lineEnd().size() : 1);
+    };
     struct Case {
         const char* what;
         QList<SimFault> faults;
@@ -235,10 +246,33 @@ TEST_F(KLXEndToEnd, RepliesAreToldApartByOrderAndTime)
         {"a reply cut short by a report",
          {{F::Truncate, "GET BUZZER", {}, 14, 1}, {F::Unterminated, "GET BUZZER", {}, 0, 1}, {F::Report, "GET BUZZER", {}, 7, 1}},
          {{"@Lesen", ""}, {"GET BUZZER", ""}, {"GET LED", "LED=GREEN"}, {"@Stop", ""}}, {"IDCODE: 00000007 MINI: 0"}},
+        // A line that lost its LF ends where a whole line of the reader begins.
+        {"a report without its LF, then a reply, an event, a report", {},
+         {{"@Schreiben", ""}, {"@Lesen", ""}, {report('-', 7, SimKLX::Mini), ""}, {"GET LED", "LED=GREEN at once"},
+          {report('-', 8, SimKLX::Quarter), ""}, {"+EVNTWRIT*", ""}, {report('-', 9, SimKLX::Full), ""},
+          {report('+', 10, SimKLX::Mini), ""}, {"@Stop", ""}},
+         {"Tag schreiben aktiv", "IDCODE: 00000007 MINI: 3", "IDCODE: 00000008 QUARTER: SHORT" + QByteArray(14, ' ') + '\0',
+          "Tag erfolgreich beschrieben", "IDCODE: 00000009 FULL: SHORT" + QByteArray(67, ' '), "IDCODE: 00000010 MINI: 3"}},
+        {"a report short of its class without its LF, then a report", {},
+         {{"@Lesen", ""}, {report('s', 7, SimKLX::Quarter), ""}, {report('+', 8, SimKLX::Mini), ""}, {"@Stop", ""}},
+         {"IDCODE: 00000008 MINI: 3"}},
+        {"a report without data and its LF, then a reply or a report", {},
+         {{"@Lesen", ""}, {report('-', 42, SimKLX::NoData), ""}, {"GET LED", "LED=GREEN at once"},
+          {report('-', 43, SimKLX::NoData), ""}, {report('+', 8, SimKLX::Mini), ""}, {"@Stop", ""}},
+         {"IDCODE: 00000042 N/A", "IDCODE: 00000043 N/A", "IDCODE: 00000008 MINI: 3"}},
+        {"a reply without its LF, then a report", {{F::Unterminated, "GET LED", {}, 0, 1}, {F::Report, "GET LED", {}, 7, 1}},
+         {{"@Lesen", ""}, {"GET LED", "LED=GREEN at once"}, {"GET LED", "LED=GREEN"}, {"@Stop", ""}},
+         {"IDCODE: 00000007 MINI: 0"}},
+        // The rest of a reply cut at its time-out is its payload: a write event spelled in it
+        // reports no write.
+        {"the rest of a cut reply spelling an event",
+         {{F::Truncate, "GET BUZZER", {}, 14, 1}, {F::Unterminated, "GET BUZZER", {}, 0, 1}},
+         {{"@Schreiben", ""}, {"GET BUZZER", ""}, {"+ER=OFFEVNTWRIT*", ""}, {"GET LED", "LED=GREEN"}, {"@Stop", ""}},
+         {"Tag schreiben aktiv", "Tag schreiben abgebrochen"}},
     };
     QTimer reports;
     QObject::connect(&reports, &QTimer::timeout, [this] {
-        sim.play({TcpStep::send(SimKLX::reportLine({1, SimKLX::Mini, 1, {}, true}))});
+        sim.play({TcpStep::send(sim.report({1, SimKLX::Mini, 1, {}, true}))});
     });
     const auto timed = [](QByteArray got, qint64 ms, int timeoutMs) {
         const char* took = ms < timeoutMs / 2 ? "at once" : ms < 3 * timeoutMs ? "waited" : "waited long";
@@ -274,9 +308,11 @@ TEST_F(KLXEndToEnd, RepliesAreToldApartByOrderAndTime)
             } else if (step == "@Schreiben") {
                 writePending();
             } else if (step.startsWith('+')) {
-                sim.play({TcpStep::send(step.mid(1) + '\n')});
+                const qsizetype seen = monitor.lines.size();
+                sim.play({TcpStep::send(step.mid(1) + sim.lineEnd())});
+                EXPECT_TRUE(waitFor([&] { return monitor.lines.size() > seen; }));
             } else if (step.startsWith('-')) {
-                sim.play({TcpStep::send(step.mid(1))});
+                sim.play({TcpStep::send(step.mid(1) + sim.lineEnd().chopped(1))});
                 EXPECT_TRUE(waitFor([this] { return net->NetDataAvailable(); }));
             } else if (step.startsWith('*')) {
                 reports.start(step.mid(1).toInt());
@@ -300,7 +336,7 @@ TEST_F(KLXEndToEnd, RepliesAreToldApartByOrderAndTime)
     }
 }
 
-TEST_F(KLXEndToEnd, TagReportsOnlyWhileReading)
+TEST_P(KLXReaders, TagReportsOnlyWhileReading)
 {
     ready();
     SimKLX::Tag mini{0x0ABCDEF1, SimKLX::Mini, 16383, {}, true};
@@ -336,7 +372,7 @@ TEST_F(KLXEndToEnd, TagReportsOnlyWhileReading)
 
 // Tag data is data: a tag whose data spells a line tag, the start of a report, "%" or an
 // encoded CR is listed whole at every report, beside a plain tag, through Lesen.
-TEST_F(KLXEndToEnd, TagDataSpellingLineTagsIsListedWhole)
+TEST_P(KLXReaders, TagDataSpellingLineTagsIsListedWhole)
 {
     ready();
     const SimKLX::Tag plain{5, SimKLX::Mini, 99, {}, true};
@@ -373,6 +409,50 @@ TEST_F(KLXEndToEnd, TagDataSpellingLineTagsIsListedWhole)
             EXPECT_FALSE(entry.startsWith("F: ")) << entry.constData();
     }
     clickOn(window->btStop);
+}
+
+// A reader that reports two tags every 2 ms from the connect on: every selection finds it,
+// every exchange gets its own reply, and every report is listed with its fields.
+TEST_P(KLXReaders, ReportsFromTheConnectOn)
+{
+    sim.addTag({7, SimKLX::Quarter, 0, "quarter data", true});
+    sim.addTag({8, SimKLX::Full, 0, "full data", true});
+    sim.setReportRate(2);
+    int found = 0;
+    for (int i = 0; i < 10; ++i)
+        found += select();
+    EXPECT_EQ(found, 10);
+    window->Show();
+    monitor.lines.clear();
+    QByteArray reply;
+    bool ok = false;
+    lk->SendCommand("SET LED=RED", reply, QVariant(true), ok);
+    EXPECT_TRUE(window->LastExchangeOk());
+    EXPECT_GT(lk->SendCommand("GET LED", reply, QVariant(true), ok), 0);
+    EXPECT_EQ(reply, "LED=RED");
+    whenModal<frmSystemWKLX9000Parameter>([](frmSystemWKLX9000Parameter* d) {
+        EXPECT_EQ(d->txtFhssBand->text(), QStringLiteral("ABC"));
+        EXPECT_EQ(d->txtFilterTimeout->text(), QStringLiteral("1000"));
+        d->reject();
+    });
+    EXPECT_TRUE(clickOn(window->btParameter));
+    whenModal<frmSystemWLWrite>([](frmSystemWLWrite* d) {
+        d->txtData->setText(QStringLiteral("5"));
+        d->findChild<QPushButton*>(QStringLiteral("btOk"))->click();
+    });
+    ASSERT_TRUE(clickOn(window->btWrite));
+    EXPECT_TRUE(waitFor([this] { return lines().contains("Tag erfolgreich beschrieben"); }));
+    window->btClear->click();
+    clickOn(window->btRead);
+    EXPECT_TRUE(waitFor([this] { return lines().size() >= 20; }));
+    clickOn(window->btStop);
+    sim.setReportRate(0);
+    // The first as written.
+    EXPECT_EQ(lines().count("IDCODE: 00000007 MINI: 5")
+                  + lines().count("IDCODE: 00000008 FULL: " + QByteArray("full data").leftJustified(72, ' ')),
+              lines().size());
+    for (const QByteArray& entry : monitor.lines)
+        EXPECT_FALSE(entry.startsWith("F: ")) << entry.constData();
 }
 
 QByteArray miniReport(int i)
@@ -497,7 +577,7 @@ TEST(KLXWrite, CommandTable)
 
 // Write through the window and its dialog: Stop first, the start line, the done line when
 // the reader reports the write - also when the reader answers the stops before it late.
-TEST_F(KLXEndToEnd, WriteThroughDialog)
+TEST_P(KLXReaders, WriteThroughDialog)
 {
     // Room for a late answer to land inside the next exchange's wait.
     constexpr int kTimeout = 1000;
@@ -534,10 +614,10 @@ TEST_F(KLXEndToEnd, WriteThroughDialog)
         monitor.lines.clear();
         whenModal<frmSystemWLWrite>([this, &c](frmSystemWLWrite* d) {
             if (c.stop == Late) {
-                EXPECT_TRUE(waitFor([this] { return monitor.lines.contains("F: RPLYPUSH00\n"); }));
+                EXPECT_TRUE(waitFor([this] { return monitor.lines.contains("F: RPLYPUSH00" + sim.lineEnd()); }));
             } else if (c.stop == Cut) {
                 sim.faults().add({SimFault::Silence, "PUSHTAG STOP", {}, 0, 1});
-                sim.play({TcpStep::send("RPLYPU"), TcpStep::pause(kTimeout * 3 / 2), TcpStep::send("SH00\n")});
+                sim.play({TcpStep::send("RPLYPU"), TcpStep::pause(kTimeout * 3 / 2), TcpStep::send("SH00" + sim.lineEnd())});
             }
             d->cmbIDCode->setEditText(QStringLiteral("12345"));
             d->rdMemorySize[1]->click();
@@ -579,7 +659,7 @@ TEST_F(KLXEndToEnd, WriteThroughDialog)
 
 // Selected again, the reader is connected anew: a write it still holds is stopped on the
 // old connection first, not left behind it.
-TEST_F(KLXEndToEnd, ReselectionStopsAPendingWriteFirst)
+TEST_P(KLXReaders, ReselectionStopsAPendingWriteFirst)
 {
     ready();
     writePending();

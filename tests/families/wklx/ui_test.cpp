@@ -57,7 +57,10 @@ protected:
     }
 };
 
-TEST_F(KLXWindows, ParameterCycle)
+using KLXWindowsReaders = EachReader<KLXWindows>;
+KLX_FOR_EACH_READER(KLXWindowsReaders);
+
+TEST_P(KLXWindowsReaders, ParameterCycle)
 {
     ready();
     const auto untouched = [](Param*) {};
@@ -66,6 +69,10 @@ TEST_F(KLXWindows, ParameterCycle)
     const QLocale locale;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     cycle([](Param* d) {
+        // The reader's values, as it sends them.
+        EXPECT_EQ(d->cmbCarrier->currentText(), QStringLiteral("Ein"));
+        EXPECT_EQ(d->txtFhssBand->text(), QStringLiteral("ABC"));
+        EXPECT_EQ(d->txtFilterTimeout->text(), QStringLiteral("1000"));
         EXPECT_EQ(d->cmbFrequency->count(), 3 + 282);
         EXPECT_EQ(d->cmbFrequency->itemText(3), QStringLiteral("2436,0"));
         EXPECT_EQ(d->cmbFrequency->findText(QStringLiteral("2450,0")), d->cmbFrequency->findData(24500));
@@ -157,7 +164,7 @@ TEST(KLXParameterMapping, BothWays)
     }
 }
 
-TEST_F(KLXWindows, OutputsWindow)
+TEST_P(KLXWindowsReaders, OutputsWindow)
 {
     // Shown by the selection, as the window menu's mark asks: its reads go out once the
     // selection has ended.
