@@ -527,7 +527,10 @@ QString Language::Translate(const QString& section, const QString& key, const QS
 
 QString Language::SystemErrorText(int error) const
 {
-    return Translate(QStringLiteral("SystemErrors"), SystemErrorKey(error), orvid::SystemErrorText(error));
+    const QString section = QStringLiteral("SystemErrors");
+    const QString key = SystemErrorKey(error);
+    return key.isEmpty() ? orvid::SystemErrorText(error, Translate(section, QStringLiteral("Other"), QString()))
+                         : Translate(section, key, orvid::SystemErrorText(error));
 }
 
 void Language::StoreFormTexts(QWidget* window)

@@ -54,7 +54,9 @@ public:
 
     QString Translate(const QString& section, const QString& key, const QString& defaultText) const;
     // A system error's description (an errno value) in the program's language: the language
-    // file's text under "SystemErrors", the built-in German otherwise (SystemErrorText).
+    // file's text under "SystemErrors", the built-in German otherwise (SystemErrorText); a
+    // number without a text of its own in the file's words for any system error (key
+    // "Other") with its number and the system's own description.
     QString SystemErrorText(int error) const;
 
     void StoreFormTexts(QWidget* window);

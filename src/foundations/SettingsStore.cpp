@@ -222,8 +222,8 @@ QString textOf(const SettingsStore::Value& v)
 
 // The folder and the missing ones above it, made; 0, or the system's error number of the
 // step that failed (a file in the folder's place: EEXIST, one above it: ENOTDIR), which the
-// user is told.
-int makeFolder(const QByteArray& folder)
+// user is told with the folder that step could not make (*failed).
+int makeFolder(const QByteArray& folder, QByteArray* failed)
 {
     struct stat st {};
     const auto isFolder = [&st, &folder] { return ::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode); };
@@ -236,12 +236,14 @@ int makeFolder(const QByteArray& folder)
     };
     if (isFolder())
         return 0;
+    *failed = folder;
     const int error = make();
     const qsizetype slash = folder.lastIndexOf('/');
     if (error != ENOENT || slash <= 0)
         return error;
-    if (const int above = makeFolder(folder.left(slash)))
+    if (const int above = makeFolder(folder.left(slash), failed))
         return above;
+    *failed = folder;
     return make();
 }
 
@@ -745,6 +747,11 @@ void SettingsStore::setWriteFailureHandler(WriteFailureHandler handler)
     onWriteFailure_ = std::move(handler);
 }
 
+void SettingsStore::setWriteMendedHandler(std::function<void()> handler)
+{
+    onWriteMended_ = std::move(handler);
+}
+
 // A save that was cut off (crash, power loss) can leave its temporary file next to the
 // settings file: the file's name, a dot and six random letters. Under the folder lock no
 // save of this program is running, so any such file is left over. A suffix of lower-case
@@ -879,13 +886,13 @@ const SettingsStore::Model* SettingsStore::current(int* error) const
     return model_.get();
 }
 
-bool SettingsStore::writeFailed(int error)
+bool SettingsStore::writeFailed(int error, const QString& path)
 {
     // One report until a write succeeds again: the caller may go on writing value after
     // value into the same unwritable file.
     if (!failureReported_ && onWriteFailure_) {
         failureReported_ = true;
-        onWriteFailure_(QDir::toNativeSeparators(path_), error);
+        onWriteFailure_(QDir::toNativeSeparators(path.isEmpty() ? path_ : path), error);
     }
     return false;
 }
@@ -921,8 +928,9 @@ bool SettingsStore::RegWriteString(const QString& path, const QString& section,
     if (!sectionFor(path, section, sec))
         return false;
     const QFileInfo info(path_);
-    if (const int error = makeFolder(QFile::encodeName(info.absolutePath())))
-        return writeFailed(error);
+    QByteArray folder;
+    if (const int error = makeFolder(QFile::encodeName(info.absolutePath()), &folder))
+        return writeFailed(error, QFile::decodeName(folder));
 
     // Serialises read-change-replace between stores and programs.
     const FolderLock lock(info.absolutePath());
@@ -942,17 +950,21 @@ bool SettingsStore::RegWriteString(const QString& path, const QString& section,
     const SaveFileResult saved = SaveFileAtomically(path_, bytes);
     if (!saved.ok())
         return writeFailed(saved.error);
+    const bool mended = failureReported_;
     failureReported_ = false;
 
     const qint64 writtenAt = nowNs();
     struct stat st {};
     if (::stat(QFile::encodeName(path_).constData(), &st) != 0) {
         model_.reset(); // read again next time
-        return true;
+    } else {
+        commitEdit(*model_, edit, std::move(bytes), sec, name, value);
+        model_->stamp = stampOf(st);
+        model_->readAt = writtenAt;
     }
-    commitEdit(*model_, edit, std::move(bytes), sec, name, value);
-    model_->stamp = stampOf(st);
-    model_->readAt = writtenAt;
+    // Last, with the kept copy up to date: the one told may write at once.
+    if (mended && onWriteMended_)
+        onWriteMended_();
     return true;
 }
 

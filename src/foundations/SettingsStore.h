@@ -44,14 +44,18 @@ public:
     SettingsStore& operator=(const SettingsStore&) = delete;
     static QString defaultFilePath();
 
-    // Told when a write does not reach the disk: the file, in the system's notation, and the
-    // system's error number (errno) of the failure, which the place that shows it says in
-    // the program's language (Language::SystemErrorText). Once, and not again before a write
-    // has succeeded. The program carries on either way.
+    // Told when a write does not reach the disk: the path whose step failed (the folder that
+    // could not be made, else the file), in the system's notation, and the system's error
+    // number (errno) of the failure, which the place that shows it says in the program's
+    // language (Language::SystemErrorText). Once, and not again before a write has
+    // succeeded. The program carries on either way.
     using WriteFailureHandler = std::function<void(const QString& file, int error)>;
     void setWriteFailureHandler(WriteFailureHandler handler);
+    // Told when a write reaches the disk again after a failure was told: the fault is
+    // mended, so a report of it would mislead.
+    void setWriteMendedHandler(std::function<void()> handler);
     // The next failed write is told too, though none has succeeded since the last report
-    // (the one who was told no longer shows it).
+    // (the one who was told no longer shows it); the write that succeeds is not told.
     void reportNextFailure() { failureReported_ = false; }
     QString filePath() const;
 
@@ -114,12 +118,14 @@ private:
     // exists but cannot be read (*error: the system's error number). Parses only when the
     // file changed since the last call.
     const Model* current(int* error = nullptr) const;
-    bool writeFailed(int error);
+    // path: the folder whose making failed; empty for the file.
+    bool writeFailed(int error, const QString& path = QString());
     void removeStaleTemporaries() const;
 
     QString path_;
     mutable std::unique_ptr<Model> model_;
     WriteFailureHandler onWriteFailure_;
+    std::function<void()> onWriteMended_;
     bool failureReported_ = false;
 };
 

@@ -1,6 +1,11 @@
 #include "SystemError.h"
 
+#include "Utils.h"
+
+#include <QStringList>
+
 #include <cerrno>
+#include <cstring>
 
 namespace orvid {
 
@@ -36,6 +41,12 @@ constexpr Known kKnown[] = {
     {EBUSY, "EBUSY", "Das Gerät oder die Ressource ist belegt"},
     {ENOMEM, "ENOMEM", "Nicht genügend Arbeitsspeicher"},
     {EAGAIN, "EAGAIN", "Die Ressource ist vorübergehend nicht verfügbar"},
+    // Devices (what a serial port's open, settings, reads and writes give)
+    {ENXIO, "ENXIO", "Das Gerät oder die Adresse gibt es nicht"},
+    {ENODEV, "ENODEV", "Das Gerät gibt es nicht"},
+    {ENOTTY, "ENOTTY", "Das Gerät nimmt diesen Steuerbefehl nicht an"},
+    {EBADF, "EBADF", "Ungültiger Dateideskriptor"},
+    {EBADFD, "EBADFD", "Der Dateideskriptor ist in einem ungültigen Zustand"},
     // Connections
     {ECONNREFUSED, "ECONNREFUSED", "Der Zielrechner hat die Verbindung verweigert"},
     {ENETUNREACH, "ENETUNREACH", "Das Netzwerk ist nicht erreichbar"},
@@ -63,12 +74,32 @@ const Known* find(int error)
     return nullptr;
 }
 
+// strerror_r comes in two forms: the GNU one returns the text, the POSIX one fills the
+// buffer and returns 0.
+[[maybe_unused]] const char* described(const char* text, const char*)
+{
+    return text;
+}
+[[maybe_unused]] const char* described(int result, const char* buffer)
+{
+    return result == 0 ? buffer : "";
+}
+
+// The system's own description of error, in the language the system is set to.
+QString systemDescription(int error)
+{
+    char buffer[256] = {};
+    return QString::fromLocal8Bit(described(::strerror_r(error, buffer, sizeof buffer), buffer));
+}
+
 } // namespace
 
-QString SystemErrorText(int error)
+QString SystemErrorText(int error, const QString& otherWords)
 {
-    const Known* known = find(error);
-    return known ? QString::fromUtf8(known->german) : QStringLiteral("Systemfehler %1").arg(error);
+    if (const Known* known = find(error))
+        return QString::fromUtf8(known->german);
+    return FormatArgs(otherWords.isEmpty() ? QStringLiteral("Systemfehler %s (%s)") : otherWords,
+                      QStringList{QString::number(error), systemDescription(error)});
 }
 
 QString SystemErrorKey(int error)

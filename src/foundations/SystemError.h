@@ -9,9 +9,11 @@
 
 namespace orvid {
 
-// The description of error (an errno value); "Systemfehler <n>" for a number the program
-// has no text for.
-QString SystemErrorText(int error);
+// The description of error (an errno value). A number the program has no text for is
+// said with the words for any system error, its number and the system's own description
+// of it in place of their two "%s": words given (a language file's key "Other" under
+// "SystemErrors"), else the German "Systemfehler %s (%s)".
+QString SystemErrorText(int error, const QString& otherWords = QString());
 // The key of error's text in a language file: its symbolic name ("EACCES"); empty for a
 // number the program has no text for.
 QString SystemErrorKey(int error);

@@ -51,6 +51,11 @@ Application::Application(const QString& settingsPath, const QString& programDir,
         if (window)
             window->ShowSettingsFailure(file, error);
     });
+    // The fault mended, the report would mislead: it goes with the first write that succeeds.
+    settings_->setWriteMendedHandler([window = QPointer<frmMain>(main_.get())] {
+        if (window)
+            window->SettingsMended();
+    });
     monitor_ = new frmMonitor(ctx_);
     ctx_.monitor = monitor_;
     command_ = new frmCommand(ctx_);

@@ -110,7 +110,7 @@ frmMain::frmMain(AppContext& ctx, QWidget* parent)
     // A device that goes away closes the port; the user learns why in the status bar
     // (once: the port reports a failure only once), and the greyed port label stays.
     if (ctx_.ports)
-        connect(ctx_.ports, &Ports::portFailed, this, &frmMain::ShowPortFailure);
+        connect(ctx_.ports, &Ports::portFailed, this, [this] { ShowPortFailure(ctx_.ports->comm().failure()); });
     connect(DeviceWait::notifier(), &DeviceWait::idle, this, &frmMain::retryPendingClose);
 }
 
@@ -396,70 +396,83 @@ void frmMain::setMenuArrayChecked(const QString& arrayName, int index, bool chec
     }
 }
 
-void frmMain::ShowPortFailure(const QString& reason)
+void frmMain::ShowPortFailure(const CommPort::Failure& failure)
 {
-    const QString text = ctx_.language
-        ? ctx_.language->Translate(QStringLiteral("frmMain"), QStringLiteral("PortFailed"),
-                                   QStringLiteral("Schnittstelle geschlossen: %s"))
-        : QStringLiteral("Schnittstelle geschlossen: %s");
-    ShowStatus(FormatArgs(text, reason));
-    messageIsLinkError_ = true;
+    ShowStatus(QString());
+    report_ = {Report::Port, failure.device, 0, failure};
+    fitReport();
 }
 
 void frmMain::ShowStatus(const QString& text)
 {
     lblMessage_->setText(text);
     lblMessage_->setToolTip(QString());
-    messageIsLinkError_ = false;
     // A settings failure no longer in sight is shown again by the next write that fails.
-    if (!settingsFailure_.file.isEmpty() && ctx_.settings)
+    if (report_.kind == Report::Settings && ctx_.settings)
         ctx_.settings->reportNextFailure();
-    settingsFailure_ = {};
+    report_ = {};
     // Only now: the field's resize on the way must not fit the report again.
     giveRoomToTheReport(false);
 }
 
 void frmMain::ShowSettingsFailure(const QString& file, int error)
 {
-    const QString text = QStringLiteral("Einstellungen nicht gespeichert: %s");
-    messageIsLinkError_ = false;
-    settingsFailure_ = {ctx_.language ? ctx_.language->Translate(QStringLiteral("frmMain"),
-                                                                 QStringLiteral("SettingsFailed"), text)
-                                      : text,
-                        file, ctx_.language ? ctx_.language->SystemErrorText(error) : SystemErrorText(error)};
-    fitSettingsFailure();
+    report_ = {Report::Settings, file, error, {}};
+    fitReport();
 }
 
-void frmMain::fitSettingsFailure()
+void frmMain::SettingsMended()
 {
-    const SettingsFailure& f = settingsFailure_;
-    const auto with = [&f](const QString& part) { return QString(f.text).replace(QLatin1String("%s"), part); };
-    const QString tail = QStringLiteral(": ") + f.reason;
+    if (report_.kind == Report::Settings)
+        ShowStatus(QString());
+}
+
+void frmMain::fitReport()
+{
+    const Report& r = report_;
+    const bool port = r.kind == Report::Port;
+    const QString words = port ? QStringLiteral("Schnittstelle geschlossen: %s")
+                               : QStringLiteral("Einstellungen nicht gespeichert: %s");
+    const QString key = port ? QStringLiteral("PortFailed") : QStringLiteral("SettingsFailed");
+    const QString text = ctx_.language ? ctx_.language->Translate(QStringLiteral("frmMain"), key, words) : words;
+    const auto with = [&text](const QString& part) { return QString(text).replace(QLatin1String("%s"), part); };
+    const QString reason = port ? QString()
+                                : ctx_.language ? ctx_.language->SystemErrorText(r.error) : SystemErrorText(r.error);
+    // The report with the path as shown.
+    const auto said = [&](const QString& path) {
+        CommPort::Failure failure = r.failure;
+        failure.device = path;
+        return with(port ? CommPort::FailureText(failure, ctx_.language) : path + QStringLiteral(": ") + reason);
+    };
     const QFontMetrics metrics(lblMessage_->font());
     const int width = lblMessage_->contentsRect().width();
-    lblMessage_->setToolTip(with(f.file + tail));
+    lblMessage_->setToolTip(said(r.path));
     // The path gives way first: shortened in the middle, then left out (the tooltip keeps
     // it).
-    const QString path = metrics.elidedText(f.file, Qt::ElideMiddle, width - metrics.horizontalAdvance(with(tail)));
+    const QString path =
+        metrics.elidedText(r.path, Qt::ElideMiddle, width - metrics.horizontalAdvance(said(QLatin1String(""))));
     if (!path.isEmpty()) {
-        lblMessage_->setText(with(path + tail));
+        lblMessage_->setText(said(path));
         return;
     }
     // Then the reason's end, marked; the subject in front of it stays whole, as without it
-    // the reason would not say what failed. Only a field too narrow for the subject cuts
-    // that.
-    const QString withoutPath = with(f.reason);
-    const QString subject = f.text.left(qMax<qsizetype>(0, f.text.indexOf(QLatin1String("%s"))));
+    // the reason would not say what failed. A lost port's cause comes last and is short:
+    // its subject is the whole report, the path an ellipsis. Only a field too narrow for
+    // the subject cuts that.
+    const QString subject =
+        port ? said(QString(QChar(0x2026))) : text.left(qMax<qsizetype>(0, text.indexOf(QLatin1String("%s"))));
+    const QString rest = port ? QString() : with(reason).mid(subject.size());
     const int room = width - metrics.horizontalAdvance(subject);
     // The subject, and the start of the reason to go on from.
-    const int least = metrics.horizontalAdvance(subject + f.reason.left(12) + QChar(0x2026));
+    const int least =
+        metrics.horizontalAdvance(subject + rest.left(12) + (rest.isEmpty() ? QString() : QString(QChar(0x2026))));
     if (width < least && !reportRoom_ && lblMessage_->isVisible()) {
         // The field grows: fitted again at its resize.
         giveRoomToTheReport(true, lblMessage_->width() - width + least);
         return;
     }
-    lblMessage_->setText(room > 0 ? subject + metrics.elidedText(withoutPath.mid(subject.size()), Qt::ElideRight, room)
-                                  : metrics.elidedText(withoutPath, Qt::ElideRight, width));
+    lblMessage_->setText(room > 0 ? subject + metrics.elidedText(rest, Qt::ElideRight, room)
+                                  : metrics.elidedText(subject + rest, Qt::ElideRight, width));
 }
 
 void frmMain::giveRoomToTheReport(bool give, int needed)
@@ -467,8 +480,10 @@ void frmMain::giveRoomToTheReport(bool give, int needed)
     if (give == reportRoom_)
         return;
     reportRoom_ = give;
+    // No more than the others can give: a wider field would reach past the window's edge.
+    const int most = lblMessage_->width() + lblPort_->width() + lblOrvidSystem_->width() + imgVD_->width() - 2;
     imgVD_->setVisible(!give);
-    lblMessage_->setMinimumWidth(give ? needed : 1);
+    lblMessage_->setMinimumWidth(give ? qMin(needed, most) : 1);
     lblPort_->setMinimumWidth(give ? 1 : 0);
     lblOrvidSystem_->setMinimumWidth(give ? 1 : kSystemLabelWidth);
     lblPort_->setToolTip(give ? lblPort_->text() : QString());
@@ -498,7 +513,7 @@ void frmMain::setSystemLabel(const QString& caption, bool enabled)
     lblOrvidSystem_->setEnabled(enabled);
     // A system that answers, serial or over the network, makes an earlier port failure
     // history; other messages stay until they are replaced.
-    if (enabled && messageIsLinkError_)
+    if (enabled && report_.kind == Report::Port)
         ShowStatus(QString());
 }
 
@@ -633,6 +648,9 @@ void frmMain::SetLanguage()
                                         toolbar_->record(i).DefaultToolTipText));
     if (ctx_.state && ctx_.lk && ctx_.state->CurrentSystem == 0)
         lblOrvidSystem_->setText(ctx_.lk->SystemName(0));
+    // A report standing is said again in the new language.
+    if (report_.kind != Report::None)
+        fitReport();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -934,8 +952,8 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == lblMessage_ && event->type() == QEvent::Resize && !settingsFailure_.file.isEmpty())
-        fitSettingsFailure();
+    if (watched == lblMessage_ && event->type() == QEvent::Resize && report_.kind != Report::None)
+        fitReport();
     // F1 on a highlighted menu entry opens the help at that entry's context.
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1)
         if (auto* menu = qobject_cast<QMenu*>(watched)) {

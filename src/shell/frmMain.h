@@ -4,6 +4,7 @@
 // program's state and ends the program.
 
 #include "foundations/MainFrame.h"
+#include "link/CommPort.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -41,18 +42,20 @@ public:
     void Load();
     bool IsLoaded() const { return loaded_; }
     // Shows why the serial port was closed (a device unplugged or hung up), until the port
-    // is next set or a system is found.
-    void ShowPortFailure(const QString& reason);
+    // is next set or a system is found. Fitted to the field as a settings failure is, the
+    // device's path giving way; the reason stays whole while the field can be given room.
+    void ShowPortFailure(const CommPort::Failure& failure);
     // Shows a message in the status bar's message field (until the port is next set). A
     // settings failure it replaces comes back with the next write that fails.
     void ShowStatus(const QString& text);
-    // Shows that the settings file could not be written, and why: the system's error number
-    // (errno), said in the program's language at the time. The reason gives way last:
-    // a path too long for the field is shortened in the middle or left out, then the words
-    // in front of the reason are shortened, and only then the reason's end, each cut marked
-    // with an ellipsis, as often as the field changes its width (the tooltip holds the
-    // whole text).
+    // Shows that the settings could not be written, and why: the path whose step failed
+    // and the system's error number (errno). The reason gives way last: a path too long
+    // for the field is shortened in the middle or left out, and only then the reason's end,
+    // each cut marked with an ellipsis, as often as the field changes its width (the
+    // tooltip holds the whole text).
     void ShowSettingsFailure(const QString& file, int error);
+    // A settings write reached the disk again: the report of the failure goes.
+    void SettingsMended();
     // The text of the status bar's message field.
     QString MessageText() const;
     // Loads when needed, then shows the window.
@@ -146,11 +149,15 @@ private:
     QLabel* lblPort_ = nullptr;
     QLabel* lblOrvidSystem_ = nullptr;
     QLabel* lblMessage_ = nullptr;
-    bool messageIsLinkError_ = false;   // lblMessage_ holds a port failure
-    struct SettingsFailure {
-        QString text, file, reason;
-    } settingsFailure_;                 // while lblMessage_ shows one (file not empty)
-    void fitSettingsFailure();
+    // The failure lblMessage_ reports, kept as what happened: said in the language of the
+    // moment each time it is fitted (the field's width or the language changed).
+    struct Report {
+        enum Kind { None, Settings, Port } kind = None;
+        QString path;                  // gives way first: the path whose step failed, the device
+        int error = 0;                 // Settings: the system's error number
+        CommPort::Failure failure;     // Port
+    } report_;
+    void fitReport();
     // The report's subject must stay readable: where the field is narrower than it, the
     // maker's mark goes and the port and system labels give way (their tooltips keep their
     // texts) until the report goes. needed: the field's width for the subject.

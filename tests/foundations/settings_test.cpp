@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLocalServer>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
@@ -727,20 +728,45 @@ TEST_F(SettingsFile, FailedWriteIsReportedOnceUntilAWriteSucceeds)
         EXPECT_EQ(field->toolTip(), whole);
     }
 
-    // A file in the settings folder's place: the reason in the language chosen when the
-    // report comes.
+    // A fault names the path whose step failed (a file in the settings folder's place: the
+    // folder; a local socket in the file's: the file), is said again when Optionen ->
+    // Programm switches the language, and goes with the first write that succeeds once it
+    // is mended (Fenster -> Default Positionen).
     ASSERT_TRUE(QFile::copy(QStringLiteral(ORVID_SHIPPED_DATA_DIR "/ORVILANG.ENG"), program + QStringLiteral("/ORVILANG.ENG")));
     app.context().language->LoadLanguageList();
+    int16_t chosen = 0;
+    window->setDialogRunner([&](const QString&) { app.context().language->SelectLanguage(chosen); });
+    const auto choose = [&](int16_t language) {
+        chosen = language;
+        window->findChild<QAction*>(QStringLiteral("mnProgOptions"))->trigger();
+    };
     const QString folder = QFileInfo(path()).absolutePath();
-    ASSERT_TRUE(QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly));
-    for (const auto& [language, text] :
-         {std::pair<int16_t, QString>{1, QStringLiteral("Settings not saved: %1: The file already exists")},
-          {0, QStringLiteral("Einstellungen nicht gespeichert: %1: Die Datei ist bereits vorhanden")}}) {
-        int16_t index = language;
-        app.context().language->SelectLanguage(index);
-        window->ShowStatus(QString());
-        EXPECT_FALSE(app.context().settings->write("Settings", "Language", "ENG"));
-        EXPECT_EQ(field->toolTip(), text.arg(QDir::toNativeSeparators(path()))) << qPrintable(field->toolTip());
+    QLocalServer socket;
+    const struct {
+        QString named, english, german;
+    } faults[] = {
+        {folder, QStringLiteral("Settings not saved: %1: The file already exists"),
+         QStringLiteral("Einstellungen nicht gespeichert: %1: Die Datei ist bereits vorhanden")},
+        {path(), QStringLiteral("Settings not saved: %1: No such device or address"),
+         QStringLiteral("Einstellungen nicht gespeichert: %1: Das Gerät oder die Adresse gibt es nicht")},
+    };
+    window->ShowStatus(QString());
+    for (const auto& fault : faults) {
+        for (const int16_t language : {1, 0}) {
+            choose(1 - language);
+            if (fault.named == folder)
+                ASSERT_TRUE(QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly));
+            else
+                ASSERT_TRUE(QFile::remove(path()) && socket.listen(path()));
+            EXPECT_FALSE(app.context().settings->write("Settings", "Language", "ENG"));
+            choose(language);
+            const QString text = language ? fault.english : fault.german;
+            EXPECT_EQ(field->toolTip(), text.arg(QDir::toNativeSeparators(fault.named))) << qPrintable(field->toolTip());
+            socket.close();
+            QFile::remove(folder);
+            window->findChild<QAction*>(QStringLiteral("mnDefaultPosition"))->trigger();
+            EXPECT_TRUE(window->MessageText().isEmpty()) << qPrintable(window->MessageText());
+        }
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLocalServer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -541,18 +542,32 @@ TEST_F(PortsOnPty, OpenPortFailuresAskRetryOrCancelWithTheReason)
     EXPECT_FALSE(frame.portLabelEnabled);
     EXPECT_EQ(frame.portLabel, missing + QStringLiteral(",38400,n,8,1"));
 
-    // The reason is in the language chosen when it is shown, as the message is.
+    // The reason is in the language chosen when it is shown, as the message is, and says
+    // what happened also where the system refuses the path (a local socket: ENXIO).
     InstallShippedLanguage(tc);
-    for (const auto& [language, text] :
-         {std::pair<int16_t, QString>{1, QStringLiteral("Error initialising the serial port!\r\rThe serial port %1 does not exist.")},
-          {0, QStringLiteral("Fehler bei der Initialisierung der seriellen Schnittstelle!\r\rDie Schnittstelle %1 gibt es nicht.")}}) {
-        int16_t index = language;
+    QLocalServer socket;
+    ASSERT_TRUE(socket.listen(tc.dir.filePath(QStringLiteral("socket"))));
+    const QString messages[] = {QStringLiteral("Fehler bei der Initialisierung der seriellen Schnittstelle!\r\r"),
+                                QStringLiteral("Error initialising the serial port!\r\r")};
+    const struct {
+        int16_t language;
+        QString device, reason;
+    } reasons[] = {
+        {1, missing, QStringLiteral("The serial port %1 does not exist.")},
+        {0, missing, QStringLiteral("Die Schnittstelle %1 gibt es nicht.")},
+        {1, socket.fullServerName(), QStringLiteral("The serial port %1 cannot be opened: No such device or address")},
+        {0, socket.fullServerName(),
+         QStringLiteral("Die Schnittstelle %1 kann nicht geöffnet werden: Das Gerät oder die Adresse gibt es nicht")},
+    };
+    for (const auto& r : reasons) {
+        int16_t index = r.language;
         tc.language->SelectLanguage(index);
         tc.presenter.requests.clear();
         tc.presenter.answers = {Msg::Cancel};
+        port = r.device;
         ports->OpenPort(port, settings, protocol, true);
         ASSERT_EQ(tc.presenter.requests.size(), 1);
-        EXPECT_EQ(tc.presenter.requests[0].text, text.arg(missing));
+        EXPECT_EQ(tc.presenter.requests[0].text, messages[r.language] + r.reason.arg(r.device));
     }
 
     // Without showMessage the failure is silent.

@@ -466,10 +466,11 @@ TEST_F(E2ETest, HangUpDuringAWaitClosesThePortOnceAndTheProgramCarriesOn)
     EXPECT_FALSE(ports().PortOpenFlag());
     EXPECT_FALSE(ports().comm().isOpen());
     EXPECT_FALSE(label("lblPort")->isEnabled());
-    // The user is told why, in the status bar, without a modal box in the middle of a wait.
-    EXPECT_EQ(label("lblMessage")->text(), QStringLiteral("Schnittstelle geschlossen: Die Verbindung über ")
-                                               + device.slavePath()
-                                               + QStringLiteral(" ist abgebrochen: Gerät wurde vom System entfernt"));
+    // The user is told why, in the status bar (the whole text in the field's tooltip),
+    // without a modal box in the middle of a wait.
+    EXPECT_EQ(label("lblMessage")->toolTip(), QStringLiteral("Schnittstelle geschlossen: Die Verbindung über ")
+                                                  + device.slavePath()
+                                                  + QStringLiteral(" ist abgebrochen: Gerät wurde vom System entfernt"));
     EXPECT_TRUE(presenter.requests.isEmpty());
     EXPECT_TRUE(replyBox()->text().isEmpty());
     EXPECT_EQ(monitorEntries(), (QStringList{QStringLiteral("W: VE<CR>"), QStringLiteral("R: <TIMEOUT>")}));

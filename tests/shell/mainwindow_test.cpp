@@ -1,6 +1,7 @@
 // The main window inside the whole program object: start-up order, menus and toolbar
 // against scripted system windows, language, closing and restarting.
 #include "support/FakeSystems.h"
+#include "support/PtyHarness.h"
 #include "support/RealInput.h"
 #include "support/RecordingPresenter.h"
 
@@ -270,14 +271,44 @@ TEST_F(MainWindowTest, FamilyEntriesSelectTheirSystemAndMoveTheMark)
 
 // A port failure stays in the status bar until a system answers, serial or over the
 // network; a selection that finds nothing leaves it, and other messages are not its to end.
+// In a window of 1024 x 768 its reason is readable: fitted to the field, the whole
+// text in the tooltip, and said again when Optionen -> Programm switches the language.
 TEST_F(MainWindowTest, AFoundSystemEndsTheReportOfAnEarlierPortFailure)
 {
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ORVID_SHIPPED_DATA_DIR "/ORVILANG.ENG"),
+                            programDir() + QStringLiteral("/ORVILANG.ENG")));
     start();
     auto* message = main().findChild<QLabel*>(QStringLiteral("lblMessage"));
     ASSERT_NE(message, nullptr);
-    emit app->context().ports->portFailed(QStringLiteral("Die Verbindung ist abgebrochen"));
+    test::PtyHarness device;
+    device.start();
+    QString port = device.slavePath(), settings = QStringLiteral("38400,n,8,1");
+    int16_t protocol = 0;
+    app->context().ports->OpenPort(port, settings, protocol, false);
+    main().resize(1024, 768);   // as maximised on a screen of that size
+    main().show();
+    device.hangUp();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !main().MessageText().isEmpty(); }, 3000));
+    int16_t chosen = 0;
+    main().setDialogRunner([&](const QString&) { app->context().language->SelectLanguage(chosen); });
+    const struct {
+        int16_t language;
+        QString words, reason;
+    } languages[] = {
+        {1, QStringLiteral("Serial port closed: The connection over %1 was broken off: "),
+         QStringLiteral("The device was removed from the system")},
+        {0, QStringLiteral("Schnittstelle geschlossen: Die Verbindung über %1 ist abgebrochen: "),
+         QStringLiteral("Gerät wurde vom System entfernt")},
+    };
+    for (const auto& l : languages) {
+        chosen = l.language;
+        main().findChild<QAction*>(QStringLiteral("mnProgOptions"))->trigger();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return main().MessageText().endsWith(l.reason); }, 2000))
+            << qPrintable(main().MessageText());
+        EXPECT_LE(message->fontMetrics().horizontalAdvance(main().MessageText()), message->contentsRect().width());
+        EXPECT_EQ(message->toolTip(), l.words.arg(device.slavePath()) + l.reason);
+    }
     const QString failure = main().MessageText();
-    EXPECT_TRUE(failure.startsWith(QStringLiteral("Schnittstelle geschlossen: "))) << failure.toStdString();
 
     QAction* klx = main().arrayAction(QStringLiteral("mnOrvidSystemL"), 3);
     ASSERT_NE(klx, nullptr);

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 namespace orvid::test {
@@ -147,6 +148,12 @@ TEST_F(ShippedLanguage, MainWindowMenusStatusAndToolbar)
         const QString key = SystemErrorKey(error);
         if (!key.isEmpty()) {
             EXPECT_FALSE(english("SystemErrors", qPrintable(key)).isEmpty()) << qPrintable(key);
+        } else {
+            // A number without a text of its own still says what happened, in either language.
+            const QString description = QString::fromLocal8Bit(std::strerror(error));
+            EXPECT_EQ(tc.language->SystemErrorText(error),
+                      QStringLiteral("System error %1 (%2)").arg(error).arg(description));
+            EXPECT_EQ(SystemErrorText(error), QStringLiteral("Systemfehler %1 (%2)").arg(error).arg(description));
         }
     }
     EXPECT_TRUE(english("ctrlTitleBar", "OpenError").contains(QStringLiteral("<%s>")));
