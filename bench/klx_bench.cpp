@@ -9,7 +9,8 @@
 //   Qt's helper threads included, so an upper bound); "paints" the list's paints per
 //   second. The median over the repetitions is the figure.
 // BM_TagReportBurst: 10,000 reports in one burst; "per_report" is the wall time from the
-//   burst until the list is painted with the last one, per report.
+//   burst until the list is painted with the last one, per report. BM_TagReportBurstCrLf:
+//   the same from a reader that ends its lines with CR LF.
 //
 // Both check what a user sees: "listed" is 1 when the list holds exactly the newest
 // reports (as many as it keeps) in order; "empty_paints" counts paints of the list that
@@ -100,9 +101,9 @@ private:
     int rowsAtStart_ = 0;
 };
 
-QByteArray reportLine(int i)
+QByteArray reportLine(int i, const QByteArray& end)
 {
-    return SimKLX::reportLine({quint32(i), SimKLX::Mini, i % 16384, {}, true});
+    return SimKLX::reportLine({quint32(i), SimKLX::Mini, i % 16384, {}, true}, {}, end);
 }
 
 QByteArray listedLine(int i)
@@ -166,7 +167,7 @@ struct Rig : KLXFixture {
 
 // Plays `reports` reports per iteration, cut into pieces of `perStep` with `stepMs` between
 // them (0: one burst), and measures up to the list painted with the last one.
-void measure(benchmark::State& state, int reports, int perStep, int stepMs)
+void measure(benchmark::State& state, int reports, int perStep, int stepMs, const QByteArray& end = "\n")
 {
     Rig rig;
     if (!rig.start()) {
@@ -189,7 +190,7 @@ void measure(benchmark::State& state, int reports, int perStep, int stepMs)
         while (next - first < reports) {
             QByteArray lines;
             for (int k = 0; k < perStep && next - first < reports; ++k)
-                lines += reportLine(next++);
+                lines += reportLine(next++, end);
             script << TcpStep::send(lines);
             if (stepMs > 0)
                 script << TcpStep::pause(stepMs);
@@ -229,9 +230,16 @@ void BM_TagReportBurst(benchmark::State& state)
     measure(state, 10000, 10000, 0);
 }
 
+void BM_TagReportBurstCrLf(benchmark::State& state)
+{
+    measure(state, 10000, 10000, 0, "\r\n");
+}
+
 BENCHMARK(BM_ReportsShownAt1000PerSecond)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3)
     ->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_TagReportBurst)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TagReportBurstCrLf)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
 } // namespace

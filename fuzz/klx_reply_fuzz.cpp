@@ -99,10 +99,11 @@ QByteArray escaped(const QByteArray& bytes)
 // Does a tag report whole for its class begin at `at` (decoded as the window decodes it)?
 bool wholeReportAt(const QByteArray& line, qsizetype at)
 {
+    // Whole, whatever follows it does not change what it says.
     const QByteArray d = Network::UrlDecode(line.mid(at));
-    // Exactly its ten characters of fields: only a report without data is whole so.
-    const QByteArray report = KLXProtocol::ParseTagReport(d.size() == 35 ? d.mid(8) + 'x' : d.mid(8));
-    return d.startsWith("EVNTTAG ") && d.size() >= 35 && !report.contains("<NO DATA>");
+    const QByteArray data = d.mid(8);
+    return d.startsWith("EVNTTAG ") && data.size() >= 27
+           && KLXProtocol::ParseTagReport(data + QByteArray(80, '\0')) == KLXProtocol::ParseTagReport(data + QByteArray(80, '\xff'));
 }
 
 // Where line lost its end (-1: it runs to its terminator), judged whole and, as the link
@@ -114,6 +115,8 @@ qsizetype breakAt(const QByteArray& line, qsizetype split)
     const qsizetype at = lines.LineBreak(line, 1, true).at;
     if (at == 0 || at >= line.size() || (at > 0 && line.mid(at, 4) != "EVNT" && line.mid(at, 4) != "RPLY"))
         fail("a line cut where no line tag begins");
+    if (line.isEmpty())
+        return at;
     split = std::clamp<qsizetype>(split, 1, line.size());
     const ILineStructure::Break first = lines.LineBreak(QByteArrayView(line).first(split), 1, false);
     if (first.at >= 0 ? first.at != at : first.undecided < 1 || first.undecided > split)
