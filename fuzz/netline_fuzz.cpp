@@ -164,7 +164,7 @@ public:
         deliver();
         for (int i = 0; i < 10; ++i)
             QCoreApplication::processEvents();
-        r.net->NetFlushInput();
+        flushes_.append(call([] { rig().net->NetFlushInput(); }));
         if (r.callback.errors != 0 || !r.net->NetIsConnected())
             fail("the connection reported an error");
         if (r.callback.inside)
@@ -207,7 +207,7 @@ private:
             switch (op.code % 7) {
             case 0: peerSends(op.bytes); break;
             case 1: receiveLine(); break;
-            case 2: call([] { rig().net->NetFlushInput(); }); break;
+            case 2: flushes_.append(call([] { rig().net->NetFlushInput(); })); break;
             case 3: programSends(op.bytes); break;
             case 4: call([] { rig().net->CheckNetEvents(); }); break;
             case 5: receiveFrame(); break;
@@ -414,6 +414,11 @@ private:
                 at += e.data.size();
                 if (e.kind == Entry::Cut && !lineTagAt(at))
                     fail("a reply cut where no line begins");
+                // A tag report is never discarded for what follows its class's data: only
+                // where a line of the reader begins behind it, or by a flush.
+                if (structured_ && !flushes_.contains(e.owner) && e.data.startsWith("EVNTTAG ")
+                    && wholeReport(e.data) && !lineTagAt(at))
+                    fail("a whole tag report discarded");
                 continue;
             }
             if (e.prefix != "R: " || term_.isEmpty())
@@ -459,6 +464,13 @@ private:
     {
         return stream_.mid(at, 4) == kEventTag || stream_.mid(at, 4) == "RPLY";
     }
+    // Whole for its class: what follows it does not change what the window lists for it.
+    static bool wholeReport(const QByteArray& raw)
+    {
+        const QByteArray data = Network::UrlDecode(raw).mid(8);
+        return data.size() >= 27
+               && KLXProtocol::ParseTagReport(data + QByteArray(80, '\0')) == KLXProtocol::ParseTagReport(data + QByteArray(80, '\xff'));
+    }
     static bool tagIn(const QByteArray& raw, qsizetype at) { return raw.mid(at, 4) == kEventTag || raw.mid(at, 4) == "RPLY"; }
     // How much of raw (a line up to its terminator) the entry e took as a line that lost its
     // end at a line tag; -1 when it took the whole line.
@@ -481,6 +493,7 @@ private:
     QByteArray stream_;
     int lastId_ = 0;
     bool late_ = false;
+    QList<int> flushes_; // the calls that flushed the input
 };
 
 } // namespace
