@@ -347,6 +347,7 @@ private:
             bool log = true;
             result = rig().net->NetReceiveBytes(reply, log);
         });
+        flushes_.append(id); // a frame not whole flushes the input
         Entry* own = ownLast(id);
         if (result < 0)
             fail("frame receive failed while connected");
@@ -415,7 +416,7 @@ private:
                 if (e.kind == Entry::Cut && !lineTagAt(at))
                     fail("a reply cut where no line begins");
                 // A tag report is never discarded for what follows its class's data: only
-                // where a line of the reader begins behind it, or by a flush.
+                // where a line of the reader begins behind it, or by a flush (a frame's too).
                 if (structured_ && !flushes_.contains(e.owner) && e.data.startsWith("EVNTTAG ")
                     && wholeReport(e.data) && !lineTagAt(at))
                     fail("a whole tag report discarded");
@@ -493,7 +494,7 @@ private:
     QByteArray stream_;
     int lastId_ = 0;
     bool late_ = false;
-    QList<int> flushes_; // the calls that flushed the input
+    QList<int> flushes_; // the calls that may flush the input
 };
 
 } // namespace

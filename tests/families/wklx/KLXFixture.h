@@ -19,7 +19,6 @@
 
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 
 namespace orvid::test {
@@ -81,33 +80,16 @@ protected:
     frmSystemWKLX9000* window = nullptr;
 };
 
-// The readers the family is tried against: the simulator's own lines, lines ended by CR LF,
-// and a field of the reader's own behind each report's data.
-enum class KLXReader { Plain, CrLf, OwnField };
-
-// A fixture run once against each reader (TEST_P; KLX_FOR_EACH_READER instantiates it).
+// The readers the family is tried against: the simulator's own lines, lines ended by CR
+// LF, and a field of the reader's own behind each report's data. A fixture run against each
+// (TEST_P) is instantiated by KLX_FOR_EACH_READER.
 template <class Fixture>
-class EachReader : public Fixture, public ::testing::WithParamInterface<KLXReader> {
+class EachReader : public Fixture, public ::testing::WithParamInterface<std::string> {
 protected:
-    EachReader()
-    {
-        this->sim.setLines(GetParam() == KLXReader::CrLf ? "\r\n" : "\n", GetParam() == KLXReader::OwnField ? "XYZ" : "");
-    }
+    EachReader() { this->sim.setLines(GetParam() == "CrLf" ? "\r\n" : "\n", GetParam() == "OwnField" ? "XYZ" : ""); }
 };
-
-inline std::string klxReaderName(const ::testing::TestParamInfo<KLXReader>& info)
-{
-    static const char* const names[] = {"Plain", "CrLf", "OwnField"};
-    return names[int(info.param)];
-}
-inline void PrintTo(KLXReader reader, std::ostream* out)
-{
-    *out << klxReaderName({reader, 0});
-}
-
-#define KLX_FOR_EACH_READER(suite)                                                                        \
-    INSTANTIATE_TEST_SUITE_P(Readers, suite,                                                              \
-                             ::testing::Values(KLXReader::Plain, KLXReader::CrLf, KLXReader::OwnField), \
-                             klxReaderName)
+#define KLX_FOR_EACH_READER(suite)                                                                 \
+    INSTANTIATE_TEST_SUITE_P(Readers, suite, ::testing::Values("Plain", "CrLf", "OwnField"), \
+                             [](const auto& info) { return info.param; })
 
 } // namespace orvid::test
