@@ -201,10 +201,8 @@ TEST_P(KLXReaders, RepliesAreToldApartByOrderAndTime)
     // A report as this reader sends it: pushed ("+"), or without its LF ("-"), or short of
     // its class ("SHORT" of a Quarter's 20 characters) without its LF.
     const auto report = [this](char how, quint32 id, int cls) {
-        const QByteArray line = sim.report({id, cls, 3, "SHORT", true});
-        if (how == 's')
-            return "-" + line.left(line.indexOf("SHORT") + 5);
-        return how + line.chopped(how == '+' ? sim.lineEnd().size() : 1);
+        const QByteArray line = sim.report({id, cls, 3, "SHORT", true}).chopped(sim.lineEnd().size());
+        return how == 's' ? "-" + line.left(line.indexOf("SHORT") + 5) : how + line;
     };
     struct Case {
         const char* what;
