@@ -419,7 +419,11 @@ private:
                 // where a line of the reader begins behind it, or by a flush (a frame's too).
                 if (structured_ && !flushes_.contains(e.owner) && e.data.startsWith("EVNTTAG ")
                     && wholeReport(e.data) && !lineTagAt(at))
+                {
+                    std::fprintf(stderr, "discarded: %s\nbehind it: %s\n", e.data.toPercentEncoding().constData(),
+                                 stream_.mid(at, 64).toPercentEncoding().constData());
                     fail("a whole tag report discarded");
+                }
                 continue;
             }
             if (e.prefix != "R: " || term_.isEmpty())

@@ -472,8 +472,8 @@ QString Network::GetNetAddress() const
 
 void Network::SetNetTerminator(const QByteArray& terminator, const ILineStructure* lines)
 {
-    // A line being skipped ended with the old terminator.
-    if (terminator != d->terminator)
+    // A line being skipped ended with the old terminator, or was framed by another family.
+    if (terminator != d->terminator || lines != d->lines)
         d->endSkip();
     d->terminator = terminator;
     d->lines = lines;
