@@ -418,7 +418,7 @@ private:
                 // A tag report is never discarded for what follows its class's data: only
                 // where a line of the reader begins behind it, or by a flush (a frame's too).
                 if (structured_ && !flushes_.contains(e.owner) && e.data.startsWith("EVNTTAG ")
-                    && wholeReport(e.data) && !lineTagAt(at))
+                    && wholeReport(e.data.endsWith(term_) ? e.data.chopped(term_.size()) : e.data) && !lineTagAt(at))
                 {
                     std::fprintf(stderr, "discarded: %s\nbehind it: %s\n", e.data.toPercentEncoding().constData(),
                                  stream_.mid(at, 64).toPercentEncoding().constData());
